@@ -1,0 +1,138 @@
+// CHidTransport: the program's only door to a HID interface (one top-level collection). It lists the
+// paths of the present interfaces, opens one with chosen access, reads its identity and report
+// capabilities, moves whole reports with a time-out that another thread can cut short, and decodes
+// input reports into usage items. It holds no lock of its own: owners serialise transfers.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/hid/ReportDescriptor.h"
+
+namespace nk7x {
+
+class IHidConnection; // platform: one open node (hidraw or emulator socket)
+
+enum class HidReportType { Input = 0, Output = 1, Feature = 2 };
+
+inline constexpr uint32_t kHidStatusSuccess = 0x00110000;   // HIDP_STATUS_SUCCESS
+inline constexpr uint32_t kHidStatusUsageNotFound = 0xC0110004;
+inline constexpr uint32_t kHidStatusIncompatibleReportId = 0xC011000A;
+inline constexpr uint32_t kHidInfinite = 0xFFFFFFFFu;       // wait without limit
+inline constexpr size_t kHidMaxPathChars = 260;              // including the terminator
+
+struct HidAttributes {
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    uint16_t versionNumber = 0;
+};
+
+struct HidCaps {
+    uint16_t usage = 0;
+    uint16_t usagePage = 0;
+    uint16_t inputReportByteLength = 0;   // including the report id byte
+    uint16_t outputReportByteLength = 0;
+    uint16_t featureReportByteLength = 0;
+    uint16_t numberInputButtonCaps = 0;
+    uint16_t numberInputValueCaps = 0;
+    uint16_t numberOutputButtonCaps = 0;
+    uint16_t numberOutputValueCaps = 0;
+    uint16_t numberFeatureButtonCaps = 0;
+    uint16_t numberFeatureValueCaps = 0;
+};
+
+// One button set or one value that an interface reports. Button and value fields are kept apart
+// (no shared storage) so that a reader can never see one through the other.
+struct HidReportItem {
+    bool isButton = false;
+    uint16_t usagePage = 0;
+    uint32_t status = kHidStatusSuccess;
+    uint32_t reportId = 0;
+    bool isSet = false;
+    // button set
+    uint32_t usageMin = 0;
+    uint32_t usageMax = 0;
+    uint32_t usageListCapacity = 0;
+    std::vector<uint16_t> usageList; // usageListCapacity entries, the usages that are on
+    // value
+    uint16_t usage = 0;
+    uint32_t value = 0;
+    int32_t scaledValue = 0;
+};
+
+class CHidTransport {
+public:
+    CHidTransport();
+    ~CHidTransport();
+    CHidTransport(const CHidTransport&) = delete;
+    CHidTransport& operator=(const CHidTransport&) = delete;
+
+    // Builds the list of every present HID interface path (real hidraw collections and, when
+    // NK7X_SIM_DIR is set, the emulated ones). 1 on success (also with no interface), 0 on failure.
+    int EnumeratePaths();
+    // The entry at the cursor, then advances; nullptr when there is no list or at its end.
+    const char* NextPath();
+    void ReleasePaths();
+    int PathCount() const { return static_cast<int>(m_paths.size()); }
+
+    // Opens and probes one path; any open handle is closed first. 1 on success, 0 on failure.
+    int Open(const std::string& path, bool read, bool write, bool overlapped, bool exclusive);
+    // Aborts a waiting transfer, frees the capabilities and closes the handle. Safe from another
+    // thread while a transfer waits; a closed transport stays closed.
+    void Close();
+    bool IsHandleOpen() const;
+
+    // Move one report of `length` bytes (byte 0 is the report id). `transferred` may be null.
+    // 1 on success; 0 on refusal, time-out, abort or transfer error (transferred 0, or what the
+    // platform reported for an error).
+    int ReadReport(uint8_t* buffer, uint32_t length, uint32_t* transferred, uint32_t timeoutMs);
+    int WriteReport(const uint8_t* buffer, uint32_t length, uint32_t* transferred, uint32_t timeoutMs);
+
+    // Fills the items that belong to `report` (its first byte is the report id). 1 when all
+    // matching items were handled, 0 at a value that cannot be decoded.
+    static int DecodeReport(HidReportItem* items, uint32_t itemCount, const uint8_t* report,
+                            uint32_t reportLength, HidReportType type, const HidCollectionInfo* descriptor);
+
+    const HidAttributes& Attributes() const { return m_attributes; }
+    const HidCaps& Caps() const { return m_caps; }
+    const std::string& DevicePath() const { return m_devicePath; }
+    uint8_t* InputReportBuffer() { return m_input.buffer.data(); }
+    HidReportItem* InputItems() { return m_input.items.data(); }
+    uint32_t InputItemCount() const { return static_cast<uint32_t>(m_input.items.size()); }
+    const std::vector<HidReportItem>& Items(HidReportType type) const;
+    // The parsed collection of the open interface; null when closed.
+    const HidCollectionInfo* ParsedDescriptor() const;
+
+    bool ReadAccess() const { return m_read; }
+    bool WriteAccess() const { return m_write; }
+    bool Overlapped() const { return m_overlapped; }
+    bool Exclusive() const { return m_exclusive; }
+
+private:
+    struct ReportSet {
+        std::vector<uint8_t> buffer;
+        std::vector<HidReportItem> items;
+    };
+    void FreeCapabilities();
+    int Transfer(bool isRead, uint8_t* buffer, uint32_t length, uint32_t* transferred, uint32_t timeoutMs);
+
+    std::vector<std::string> m_paths;
+    uint32_t m_cursor = 0;
+    bool m_read = false;
+    bool m_write = false;
+    bool m_overlapped = false;
+    bool m_exclusive = false;
+    std::shared_ptr<IHidConnection> m_connection; // shared so a waiting transfer keeps it alive
+    std::string m_devicePath;
+    std::unique_ptr<HidCollectionInfo> m_descriptor;
+    HidCaps m_caps;
+    HidAttributes m_attributes;
+    ReportSet m_input, m_output, m_feature;
+    std::atomic<bool> m_readPending{false};
+    std::atomic<bool> m_writePending{false};
+};
+
+} // namespace nk7x

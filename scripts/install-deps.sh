@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need; only the missing ones.
+# Works as root or through sudo; does nothing when everything is present.
+set -eu
+PKGS=(
+  build-essential cmake pkg-config ninja-build
+  libjsoncpp-dev libudev-dev libevdev-dev libcurl4-openssl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev qt6-tools-dev libqt6svg6-dev qt6-base-dev-tools
+  clang
+  xvfb xauth dbus imagemagick
+)
+missing=()
+for p in "${PKGS[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null 2>&1 || { echo "Need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+  SUDO=sudo
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
