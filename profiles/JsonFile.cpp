@@ -1,0 +1,211 @@
+#include "profiles/JsonFile.h"
+
+#include "platform/DebugLog.h"
+
+#include <json/reader.h>
+#include <json/writer.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace nk7x {
+namespace {
+
+std::atomic<bool> g_sync{true};
+std::atomic<unsigned> g_tempCounter{0};
+
+// Profiles nest a few levels deep; a deeper document is malformed, and the limit keeps the
+// recursive parser and writer far from the end of the stack.
+constexpr int kMaxJsonDepth = 200;
+
+class FdGuard {
+public:
+    explicit FdGuard(int fd) : m_fd(fd) {}
+    ~FdGuard() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FdGuard(const FdGuard&) = delete;
+    FdGuard& operator=(const FdGuard&) = delete;
+    int Get() const { return m_fd; }
+    int Release() {
+        int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd;
+};
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The file a write replaces: a symbolic link is followed, so the link stays and its target gets
+// the new content.
+std::string ReplaceTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+        if (real)
+            return real.get();
+    }
+    return path;
+}
+
+} // namespace
+
+std::string ReadJsonText(const std::string& path) {
+    // Non-blocking, so that a FIFO or a device node under a profile's name cannot stall the reader.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    DebugLogf("readjsonFile 错误吗：：%d", fd < 0 ? errno : 0);
+    if (fd < 0)
+        return {};
+    FdGuard guard(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
+        static_cast<std::size_t>(st.st_size) > kMaxJsonFileSize)
+        return {};
+    std::string text(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    // A file that changed size while it was read is not used.
+    if (got != text.size())
+        return {};
+    return text;
+}
+
+bool ParseJsonText(const std::string& text, Json::Value& out) {
+    out = Json::Value();
+    Json::CharReaderBuilder builder;
+    builder["allowComments"] = true;
+    builder["collectComments"] = true;
+    builder["strictRoot"] = false;
+    builder["stackLimit"] = kMaxJsonDepth;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    Json::Value parsed;
+    std::string errors;
+    try {
+        if (!reader->parse(text.data(), text.data() + text.size(), &parsed, &errors))
+            return false;
+    } catch (const std::exception&) {
+        // JsonCpp throws when the nesting limit is exceeded.
+        return false;
+    }
+    out = std::move(parsed);
+    return true;
+}
+
+Json::Value LoadJson(const std::string& path) {
+    std::string text = ReadJsonText(path);
+    if (text.empty()) {
+        DebugLog(path);
+        return Json::Value();
+    }
+    Json::Value value;
+    ParseJsonText(text, value);
+    return value;
+}
+
+std::string StyledJsonText(const Json::Value& value) {
+    Json::StyledWriter writer;
+    std::string text = writer.write(value);
+    text += '\n';
+    return text;
+}
+
+int WriteJson(const std::string& path, const Json::Value& value) {
+    std::string text;
+    try {
+        text = StyledJsonText(value);
+    } catch (const std::exception&) {
+        return 0;
+    }
+    const std::string target = ReplaceTarget(path);
+
+    // The temporary name is unique per process and call, and O_EXCL refuses any file already there.
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temp = target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(g_tempCounter.fetch_add(1));
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return 0;
+    }
+    if (fd < 0)
+        return 0;
+    FdGuard guard(fd);
+
+    // A replaced file keeps its permissions.
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        (void)::fchmod(fd, old.st_mode & 07777);
+
+    bool ok = WriteAll(fd, text.data(), text.size());
+    if (ok && g_sync.load(std::memory_order_relaxed))
+        ok = ::fsync(fd) == 0;
+    if (::close(guard.Release()) != 0)
+        ok = false;
+    if (ok)
+        ok = ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return 0;
+    }
+    return 1;
+}
+
+void SetJsonWriteSync(bool on) { g_sync.store(on, std::memory_order_relaxed); }
+bool JsonWriteSync() { return g_sync.load(std::memory_order_relaxed); }
+
+std::string FormatTimeStampName(int year, int month, int day, int hour, int minute, int second,
+                                int millisecond) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%d_%02d_%02d_%02d_%02d_%02d_%03d", year, month, day, hour, minute,
+                  second, millisecond);
+    return buf;
+}
+
+std::string MakeTimeStampName() {
+    using namespace std::chrono;
+    auto now = system_clock::now();
+    std::time_t secs = system_clock::to_time_t(now);
+    int ms = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+    if (ms < 0)
+        ms += 1000;
+    std::tm local {};
+    localtime_r(&secs, &local);
+    return FormatTimeStampName(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                               local.tm_min, local.tm_sec, ms);
+}
+
+} // namespace nk7x

@@ -1,0 +1,49 @@
+// Reading and writing of every JSON file of the program: whole-file reads, parsing with comments
+// allowed, the styled form on write, atomic replacement, and the time-stamp names of profiles.
+#pragma once
+
+#include "profiles/JsonAccess.h"
+
+#include <json/value.h>
+
+#include <cstddef>
+#include <string>
+
+namespace nk7x {
+
+// Files larger than this are not profiles; they read as empty rather than filling memory.
+inline constexpr std::size_t kMaxJsonFileSize = 64u * 1024u * 1024u;
+
+// The whole content of a regular file, or empty text when it does not open, is not a regular
+// file, is too large, or could not be read to its end. Writes the "readjsonFile" debug line.
+std::string ReadJsonText(const std::string& path);
+
+// The parsed document of a file (comments allowed); null when the file is missing, empty,
+// unreadable or malformed.
+Json::Value LoadJson(const std::string& path);
+
+// Parses text the way LoadJson does; false (and `out` null) when it is not a JSON document.
+bool ParseJsonText(const std::string& text, Json::Value& out);
+
+// The styled form written to files: three-space indent, one member per line, and one extra line
+// end after the document.
+std::string StyledJsonText(const Json::Value& value);
+
+// Replaces the file at `path` with the styled form of `value`: the text goes to a temporary file
+// in the same folder, is flushed to the disk, and is renamed over the old file, so a failure at any
+// point leaves the old file as it was. Returns 1 on success, 0 on failure (nothing is left behind).
+int WriteJson(const std::string& path, const Json::Value& value);
+
+// Whether WriteJson waits for the data to reach the disk before renaming (on by default).
+// Benchmarks turn it off to measure the cost; the program never does.
+void SetJsonWriteSync(bool on);
+bool JsonWriteSync();
+
+// A profile identity from the current local time: "YYYY_MM_DD_hh_mm_ss_mmm".
+std::string MakeTimeStampName();
+
+// The same format from given parts (year, month 1-12, day, hour, minute, second, millisecond).
+std::string FormatTimeStampName(int year, int month, int day, int hour, int minute, int second,
+                                int millisecond);
+
+} // namespace nk7x
