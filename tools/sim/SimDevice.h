@@ -1,0 +1,166 @@
+// SimDevice: one emulated keyboard on the device side of the vendor protocol. It plugs in by creating
+// its interface files and socket in a folder (docs/EMULATOR.md), serves every connection on its own
+// thread, holds real device memory, injects faults on request and records what it received.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/sim/SimFault.h"
+
+namespace nk7x {
+
+enum class SimKind { Keyboard };
+
+// Reply status bytes (reply byte 7). Success is neither 0xFF nor 0xFE.
+inline constexpr uint8_t kSimStatusOk = 0x01;
+inline constexpr uint8_t kSimStatusRefused = 0xFF;  // unknown command, or an address outside the area
+inline constexpr uint8_t kSimStatusBadFrame = 0xFE; // checksum wrong or length byte above 56
+
+// Device memory sizes.
+inline constexpr size_t kSimFrameBytes = 64;
+inline constexpr size_t kSimFramePayload = 56;
+inline constexpr size_t kSimDeviceInfoBytes = 34;
+inline constexpr size_t kSimParameterBytes = 4096;
+inline constexpr size_t kSimSettingsStride = 25;      // settings record n starts at n x 25
+inline constexpr size_t kSimSettingsRecordBytes = 26;
+inline constexpr size_t kSimLightingPageBytes = 512;
+inline constexpr size_t kSimLiveLightingBytes = 512;
+inline constexpr size_t kSimStatusBlockBytes = 6;
+inline constexpr size_t kSimShootAreaBytes = 1024;
+inline constexpr size_t kSimMacroUnit = 128;
+
+struct SimOptions {
+    std::string folder;          // where the files appear; empty = DefaultSimFolder()
+    std::string name = "kbd1";   // NAME of NAME-mi01.sock and NAME.ctl
+    SimKind kind = SimKind::Keyboard;
+    uint16_t vendorId = 0x0C45;
+    uint16_t productId = 0x0820;
+    uint16_t version = 0x0100;
+    int keyCount = 126;          // K: device information byte 5, key table 3 x K, LED table K (1..255)
+    uint8_t macroCapacity = 32;  // device information byte 6: macro area of capacity x 128 bytes
+    int lightingPages = 8;       // custom colour pages of 512 bytes (command 11: page x 512 + offset)
+    std::string faults;          // fault list in the text form of ParseSimFaults, armed by Start()
+    bool verifyChecksum = true;  // refuse frames with a wrong checksum (status 0xFE)
+    size_t frameLogLimit = 10000; // newest frames kept in the log; older ones are dropped
+};
+
+// One message the device received on its command interface.
+struct SimFrameRecord {
+    uint64_t sequence = 0;   // 1, 2, ... over the device's life (not reset by ClearFrameLog)
+    int connection = 0;      // connection number, 1-based in accept order
+    std::array<uint8_t, kSimFrameBytes> raw{}; // the message as received (zero past `size`)
+    size_t size = 0;         // bytes received
+    bool wellFormed = false; // 64 bytes with report id 4
+    uint8_t command = 0;     // byte 3
+    uint8_t length = 0;      // byte 4
+    uint16_t offset = 0;     // bytes 5-6
+    bool checksumValid = false;
+    bool answered = false;   // a reply went out (false: no-reply or unplug fault, malformed message)
+    uint8_t status = 0;      // reply byte 7 when answered
+
+    std::vector<uint8_t> Payload() const; // bytes 8.. of the request, `length` of them (at most 56)
+};
+
+struct SimCounters {
+    uint64_t messagesReceived = 0;  // every message on the command socket
+    uint64_t framesReceived = 0;    // well-formed command frames
+    uint64_t malformedMessages = 0; // wrong size or report id: ignored, not answered
+    uint64_t checksumErrors = 0;
+    uint64_t repliesSent = 0;       // replies sent, counted once per frame (not per connection)
+    uint64_t staleRepliesSent = 0;
+    uint64_t refusedFrames = 0;     // answered with 0xFF or 0xFE
+    uint64_t liveFrames = 0;        // command 18 frames taken
+    uint64_t notificationsSent = 0; // SendNotification calls that reached at least one connection
+    uint64_t droppedReports = 0;    // input reports a full connection could not take
+    uint64_t connectionsAccepted = 0;
+    uint64_t unplugs = 0;
+    std::array<uint64_t, 256> perCommand{}; // well-formed frames by command code
+};
+
+// $NK7X_SIM_DIR, else $XDG_RUNTIME_DIR/nk7x-sim, else /tmp/nk7x-sim-$UID.
+std::string DefaultSimFolder();
+// Creates the folder (mode 0700) when missing; false with a message when it is not usable.
+bool EnsureSimFolder(const std::string& folder, std::string* error = nullptr);
+
+class SimDevice {
+public:
+    explicit SimDevice(SimOptions options = {});
+    ~SimDevice(); // unplugs
+    SimDevice(const SimDevice&) = delete;
+    SimDevice& operator=(const SimDevice&) = delete;
+
+    // Plugs in: writes NAME-mi01.info and NAME-mi01.rdesc, then creates NAME-mi01.sock and NAME.ctl
+    // and starts serving. 1 on success (also when already plugged), 0 with LastError() set.
+    // The device memory survives Stop()/Start(), as a real device's does across a replug.
+    int Start();
+    // Unplugs: removes the socket, closes every connection (a waiting read fails at once), then
+    // removes the other files. Nothing is left in the folder. Safe to call twice.
+    void Stop();
+    bool IsPlugged() const; // false after Stop() and after an unplug fault
+    std::string LastError() const;
+
+    const SimOptions& Options() const;
+    std::string Folder() const;
+    std::string SocketPath() const;     // NAME-mi01.sock
+    std::string InfoPath() const;       // NAME-mi01.info
+    std::string DescriptorPath() const; // NAME-mi01.rdesc
+    std::string ControlPath() const;    // NAME.ctl
+    // The transport path of top-level collection `collection` (1..4) of interface 1:
+    // "sim#vid_0c45&pid_0820&mi_01&colNN#" + SocketPath().
+    std::string CollectionPath(int collection) const;
+    std::string CommandPath() const { return CollectionPath(4); }
+    std::string NotificationPath() const { return CollectionPath(3); }
+
+    // Faults act on the frames that arrive after they are added, in the order they were added.
+    void AddFault(const SimFault& fault);
+    int AddFaults(std::string_view spec, std::string* error = nullptr); // 1, or 0 when malformed
+    void ClearFaults();
+    std::vector<SimFault> Faults() const; // those still armed
+
+    // A consumer-control input report (report id 3, `code` little-endian) to every connection,
+    // then the release report (code 0). Returns the number of connections reached.
+    int SendNotification(uint16_t code);
+
+    // Instrumentation; every accessor takes the device lock and returns a copy.
+    std::vector<SimFrameRecord> FrameLog() const;
+    void ClearFrameLog();
+    SimCounters Counters() const;
+    int ConnectionCount() const;
+    // Waits until framesReceived reaches `total`; false on time-out.
+    bool WaitForFrames(uint64_t total, int timeoutMs) const;
+
+    // Device memory.
+    std::vector<uint8_t> DeviceInfo() const;  // 34 bytes
+    std::vector<uint8_t> Parameters() const;  // kSimParameterBytes
+    std::vector<uint8_t> KeyTable() const;    // 3 x K, device position order
+    std::vector<uint8_t> LedTable() const;    // K, LED index per position (0xFF: no LED)
+    std::vector<uint8_t> LightingPage(int page) const; // 512 bytes; empty for a page it lacks
+    std::vector<uint8_t> LiveLighting() const; // last colours streamed with command 18 (512)
+    std::vector<uint8_t> MacroArea() const;   // capacity x 128
+    std::vector<uint8_t> ShootArea() const;   // kSimShootAreaBytes
+    std::vector<uint8_t> StatusBlock() const; // 6 bytes, read with command 26
+    bool IsLiveLighting() const; // set by command 28
+    bool InConfig() const;       // between commands 1 and 2
+
+    // Changes made on the keyboard itself (its own keys), outside the protocol.
+    bool SetParameters(size_t offset, const std::vector<uint8_t>& bytes); // false outside the area
+    bool SetKeyEntry(int position, uint8_t type, uint8_t b1, uint8_t b2);
+    void SetStatusBlock(const std::array<uint8_t, kSimStatusBlockBytes>& block);
+    void ResetToFactory();
+
+    // One control request in the text form of NAME.ctl (also served on the socket); see --help.
+    // The answer starts with "ok" or "error: ...".
+    std::string HandleControl(std::string_view request);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace nk7x
