@@ -1,0 +1,104 @@
+#include "devices/LightModeTables.h"
+
+#include <array>
+
+namespace nk7x {
+namespace {
+
+// Modes 0, 20 and 23 play a user light effect in the preview and are not offered in the list.
+constexpr std::array<BuiltInLightMode, 30> kKeyboardModes = {{
+    {"light_mode_user_effect", false},       // 0
+    {"light_mode_wave", true},               // 1
+    {"light_mode_sweep", true},              // 2
+    {"light_mode_snake", true},              // 3
+    {"light_mode_spectrum", true},           // 4
+    {"light_mode_breathing", true},          // 5
+    {"light_mode_static", true},             // 6
+    {"light_mode_reactive", true},           // 7
+    {"light_mode_ripple", true},             // 8
+    {"light_mode_reactive_fade", true},      // 9
+    {"light_mode_sparkle", true},            // 10
+    {"light_mode_key_cycle", true},          // 11
+    {"light_mode_row_wave", true},           // 12
+    {"light_mode_centre_ripple", true},      // 13
+    {"light_mode_burst", true},              // 14
+    {"light_mode_raindrops", true},          // 15
+    {"light_mode_corner_ripple", true},      // 16
+    {"light_mode_preset_colour", true},      // 17
+    {"light_mode_ring_wave", true},          // 18
+    {"light_mode_custom", true},             // 19
+    {"light_mode_user_effect", false},       // 20
+    {"light_mode_running_key", true},        // 21
+    {"light_mode_twinkle", true},            // 22
+    {"light_mode_user_effect", false},       // 23
+    {"light_mode_blink", true},              // 24
+    {"light_mode_path_trail", true},         // 25
+    {"light_mode_palette_breathing", true},  // 26
+    {"light_mode_palette_blink", true},      // 27
+    {"light_mode_off", true},                // 28
+    {"light_mode_reactive_ripple", true},    // 29
+}};
+
+// Modes 9 and up are the user's light effects.
+constexpr std::array<BuiltInLightMode, 9> kMouseModes = {{
+    {"light_mode_wave", true},
+    {"light_mode_spectrum", true},
+    {"light_mode_breathing", true},
+    {"light_mode_static", true},
+    {"light_mode_blink", true},
+    {"light_mode_zone_chase", true},
+    {"light_mode_palette_breathing", true},
+    {"light_mode_palette_blink", true},
+    {"light_mode_off", true},
+}};
+
+// Mouse pad and headset share their modes; mode 5 plays a user light effect.
+constexpr std::array<BuiltInLightMode, 9> kPadModes = {{
+    {"light_mode_wave", true},
+    {"light_mode_spectrum", true},
+    {"light_mode_breathing", true},
+    {"light_mode_static", true},
+    {"light_mode_blink", true},
+    {"light_mode_user_effect", false},
+    {"light_mode_ring_chase", true},
+    {"light_mode_pair_chase", true},
+    {"light_mode_off", true},
+}};
+
+constexpr std::array<const char*, 7> kKeyboardAreas = {
+    "light_area_all",         "light_area_function_keys", "light_area_number_row", "light_area_wasd",
+    "light_area_arrow_keys",  "light_area_numpad",        "light_area_macro_keys",
+};
+constexpr std::array<const char*, 5> kMouseAreas = {
+    "light_area_all", "light_area_logo", "light_area_wheel", "light_area_left_strip", "light_area_right_strip",
+};
+constexpr std::array<const char*, 4> kPadAreas = {
+    "light_area_all", "light_area_top_edge", "light_area_side_edges", "light_area_logo",
+};
+constexpr std::array<const char*, 3> kHeadsetAreas = {
+    "light_area_all", "light_area_left_cup", "light_area_right_cup",
+};
+
+} // namespace
+
+std::span<const BuiltInLightMode> BuiltInLightModes(int kindNumber) {
+    switch (kindNumber) {
+    case 0: return kKeyboardModes;
+    case 1: return kMouseModes;
+    case 2:
+    case 3: return kPadModes;
+    default: return {};
+    }
+}
+
+std::span<const char* const> LightAreaNames(int kindNumber) {
+    switch (kindNumber) {
+    case 0: return kKeyboardAreas;
+    case 1: return kMouseAreas;
+    case 2: return kPadAreas;
+    case 3: return kHeadsetAreas;
+    default: return {};
+    }
+}
+
+} // namespace nk7x
