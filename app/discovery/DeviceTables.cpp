@@ -1,0 +1,161 @@
+#include "app/discovery/DeviceTables.h"
+
+#include "link/hid/HidTransport.h"
+
+namespace nk7x {
+namespace {
+
+constexpr const char* kEntryLayout = "XML\\CustomControlXML\\DeviceOption.xml";
+constexpr const char* kOptionGroup = "tab_header_device";
+constexpr const char* kPowerTab = "device_power_switch";
+
+DeviceSlot Row(uint16_t vendor, uint16_t product, uint16_t interfaceNumber, uint16_t collection, uint16_t kind,
+               uint16_t role, uint16_t usagePage, uint16_t usage) {
+    DeviceSlot s;
+    s.vendorId = vendor;
+    s.productId = product;
+    s.interfaceNumber = interfaceNumber;
+    s.collection = collection;
+    s.kind = kind;
+    s.role = role;
+    s.usagePage = usagePage;
+    s.usage = usage;
+    return s;
+}
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = Lower(c);
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+size_t FindNoCase(std::string_view text, std::string_view marker) {
+    if (marker.empty() || marker.size() > text.size())
+        return std::string_view::npos;
+    for (size_t i = 0; i + marker.size() <= text.size(); ++i) {
+        size_t k = 0;
+        while (k < marker.size() && Lower(text[i + k]) == Lower(marker[k]))
+            ++k;
+        if (k == marker.size())
+            return i;
+    }
+    return std::string_view::npos;
+}
+
+} // namespace
+
+bool SameInterface(const DeviceSlot& a, const DeviceSlot& b) {
+    return a.vendorId == b.vendorId && a.productId == b.productId && a.interfaceNumber == b.interfaceNumber &&
+           a.collection == b.collection && a.kind == b.kind && a.role == b.role && a.usagePage == b.usagePage &&
+           a.usage == b.usage;
+}
+
+const std::array<DeviceSlot, kInterfaceRowCount>& InterfaceTable() {
+    static const std::array<DeviceSlot, kInterfaceRowCount> table = {
+        Row(0x0C45, 0x0820, 1, 4, kKindKeyboard, kRoleCommand, 0xFF1C, 0x0092),
+        Row(0x0C45, 0x0820, 1, 3, kKindKeyboard, kRoleNotification, 0x000C, 0x0001),
+    };
+    return table;
+}
+
+const std::array<DeviceOptionRow, kOptionRowCount>& OptionTable() {
+    static constexpr std::array<DeviceOptionRow, kOptionRowCount> table = {{
+        {kEntryLayout, kOptionGroup, kPowerTab, "mouse", {0, 0, 0, kKindIndexMouse, 0, 0, kKindMouse, kRoleCommand}},
+        {kEntryLayout, kOptionGroup, kPowerTab, "keyboard",
+         {0, 0, 0, kKindIndexKeyboard, 0x0C45, 0x0820, kKindKeyboard, kRoleCommand}},
+        {kEntryLayout, kOptionGroup, kPowerTab, "MousePad",
+         {0, 0, 0, kKindIndexMousePad, 0x320F, 0x1004, kKindMousePad, kRoleCommand}},
+        {kEntryLayout, kOptionGroup, kPowerTab, "HD", {0, 0, 0, kKindIndexHeadset, 0, 0, kKindHeadset, kRoleCommand}},
+    }};
+    return table;
+}
+
+const std::array<DevicePageRow, kOptionRowCount>& PageTable() {
+    static constexpr std::array<DevicePageRow, kOptionRowCount> table = {{
+        {6, 7, 0, -1, "XML\\DeviceXml\\mousedevice.xml", "tavro_light"},
+        {126, 126, 0, -1, "XML\\DeviceXml\\keyboarddevice.xml", "tavro_light"},
+        {15, 0, 0, -1, "XML\\DeviceXml\\mousepaddevice.xml", "tavro_light"},
+        {13, 0, 0, -1, "XML\\DeviceXml\\hs6533device.xml", "tavro_light"},
+    }};
+    return table;
+}
+
+uint16_t ReadPathNumber(std::string_view path, std::string_view marker) {
+    const size_t at = FindNoCase(path, marker);
+    if (at == std::string_view::npos)
+        return 0;
+    uint32_t value = 0;
+    for (size_t i = at + marker.size(); i < path.size(); ++i) {
+        const int digit = HexDigit(path[i]);
+        if (digit < 0)
+            break;
+        value = value * 16 + static_cast<uint32_t>(digit);
+        // Cutting a longer number to 16 bits could turn a foreign id into a supported one.
+        if (value > 0xFFFF)
+            return 0;
+    }
+    return static_cast<uint16_t>(value);
+}
+
+DeviceSlot CandidateFromPath(std::string_view path) {
+    DeviceSlot s;
+    s.vendorId = ReadPathNumber(path, "vid_");
+    s.productId = ReadPathNumber(path, "pid_");
+    s.interfaceNumber = ReadPathNumber(path, "&mi_");
+    s.collection = ReadPathNumber(path, "&col");
+    s.path = std::string(path);
+    return s;
+}
+
+int FindRowByPath(const DeviceSlot& candidate) {
+    const auto& table = InterfaceTable();
+    for (size_t i = 0; i < table.size(); ++i) {
+        const DeviceSlot& r = table[i];
+        if (r.vendorId == candidate.vendorId && r.productId == candidate.productId &&
+            r.collection == candidate.collection && r.interfaceNumber == candidate.interfaceNumber)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int FindInterfaceRow(const DeviceSlot& candidate) {
+    const auto& table = InterfaceTable();
+    for (size_t i = 0; i < table.size(); ++i) {
+        const DeviceSlot& r = table[i];
+        if (r.vendorId == candidate.vendorId && r.productId == candidate.productId &&
+            r.collection == candidate.collection && r.interfaceNumber == candidate.interfaceNumber &&
+            r.usagePage == candidate.usagePage && r.usage == candidate.usage)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+DeviceSlot SlotFromInterface(std::string_view path, uint16_t vendorId, uint16_t productId, uint16_t usagePage,
+                             uint16_t usage, int* row) {
+    DeviceSlot s = CandidateFromPath(path);
+    s.vendorId = vendorId;
+    s.productId = productId;
+    s.usagePage = usagePage;
+    s.usage = usage;
+    const int found = FindInterfaceRow(s);
+    if (found >= 0) {
+        s.kind = InterfaceTable()[static_cast<size_t>(found)].kind;
+        s.role = InterfaceTable()[static_cast<size_t>(found)].role;
+    }
+    if (row)
+        *row = found;
+    return s;
+}
+
+DeviceSlot SlotFromTransport(const CHidTransport& transport, int* row) {
+    return SlotFromInterface(transport.DevicePath(), transport.Attributes().vendorId,
+                             transport.Attributes().productId, transport.Caps().usagePage, transport.Caps().usage,
+                             row);
+}
+
+} // namespace nk7x

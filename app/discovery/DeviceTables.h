@@ -1,0 +1,105 @@
+// The supported-device tables (interfaces, device list options, device pages) and the matching of an
+// HID interface path against them. The only place that fixes vendor and product ids of the family.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace nk7x {
+
+class CHidTransport;
+
+// Device kinds.
+inline constexpr uint16_t kKindKeyboard = 1;
+inline constexpr uint16_t kKindMouse = 2;
+inline constexpr uint16_t kKindMousePad = 3;
+inline constexpr uint16_t kKindMouseReceiver = 6; // a mouse reached through its wireless receiver
+inline constexpr uint16_t kKindHeadset = 7;
+
+// Interface roles.
+inline constexpr uint16_t kRoleCommand = 0;         // carries the command frames
+inline constexpr uint16_t kRoleNotification = 0xFF; // carries input reports the device page decodes
+
+// Kind indices (which page family a kind belongs to).
+inline constexpr int kKindIndexKeyboard = 0;
+inline constexpr int kKindIndexMouse = 1;
+inline constexpr int kKindIndexMousePad = 2;
+inline constexpr int kKindIndexHeadset = 3;
+
+// One interface of a supported device: a row of the interface table, or a slot that may be attached.
+struct DeviceSlot {
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    uint16_t interfaceNumber = 0;
+    uint16_t collection = 0;
+    uint16_t kind = 0;
+    uint16_t role = 0;
+    uint16_t connected = 0;
+    uint16_t usagePage = 0;
+    uint16_t usage = 0;
+    uint16_t hasPartner = 0;
+    uint16_t partner = 0;
+    std::string path;
+};
+
+// The same device interface: every field equal but connected, has partner, partner and path.
+bool SameInterface(const DeviceSlot& a, const DeviceSlot& b);
+
+// A row of the option table: how a device list entry for one page kind is built.
+struct DeviceOptionRow {
+    const char* entryLayout;
+    const char* optionGroup;
+    const char* powerTab;
+    const char* kindName;
+    int32_t values[8]; // 0-2 unused, 3 kind index, 4 vendor id, 5 product id, 6 kind, 7 role
+
+    int32_t KindIndex() const { return values[3]; }
+    int32_t VendorId() const { return values[4]; }
+    int32_t ProductId() const { return values[5]; }
+    int32_t Kind() const { return values[6]; }
+    int32_t Role() const { return values[7]; }
+};
+
+// A row of the page table, in option-table order.
+struct DevicePageRow {
+    int32_t keyCount;
+    int32_t buttonCount;
+    int32_t powerMode;
+    int32_t extra;
+    const char* pageLayout;
+    const char* lightingName;
+};
+
+inline constexpr size_t kInterfaceRowCount = 2;
+inline constexpr size_t kOptionRowCount = 4;
+
+const std::array<DeviceSlot, kInterfaceRowCount>& InterfaceTable();
+const std::array<DeviceOptionRow, kOptionRowCount>& OptionTable();
+const std::array<DevicePageRow, kOptionRowCount>& PageTable();
+
+// The hexadecimal number after `marker` ("vid_", "pid_", "&mi_", "&col"), found without regard to
+// case. 0 when the marker is absent, no digit follows, or the number does not fit 16 bits.
+uint16_t ReadPathNumber(std::string_view path, std::string_view marker);
+
+// A candidate slot from a path alone: vendor, product, interface and collection from the markers.
+DeviceSlot CandidateFromPath(std::string_view path);
+
+// Index of the interface-table row with the candidate's vendor, product, interface and collection
+// (what can be told before the interface is opened), or -1.
+int FindRowByPath(const DeviceSlot& candidate);
+
+// Index of the interface-table row equal to the candidate in vendor, product, interface,
+// collection, usage page and usage, or -1.
+int FindInterfaceRow(const DeviceSlot& candidate);
+
+// The slot record of an opened interface: the path's interface and collection, the interface's own
+// vendor, product, usage page and usage, and kind and role copied from the matching row.
+// `row` receives that row's index, or -1 (kind and role then stay 0).
+DeviceSlot SlotFromInterface(std::string_view path, uint16_t vendorId, uint16_t productId, uint16_t usagePage,
+                             uint16_t usage, int* row);
+// The same, reading identity and capabilities from an open transport.
+DeviceSlot SlotFromTransport(const CHidTransport& transport, int* row);
+
+} // namespace nk7x

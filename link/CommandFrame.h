@@ -1,0 +1,104 @@
+// The 64-byte command frame of the vendor protocol: the request codec (report id, checksum, command,
+// length, offset, payload), a read-only view of a reply, the result codes and the debug hex lines.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace nk7x {
+
+inline constexpr size_t kFrameSize = 64;
+inline constexpr uint8_t kCommandReportId = 4;
+inline constexpr size_t kFrameHeaderSize = 8;
+inline constexpr size_t kFramePayloadSize = kFrameSize - kFrameHeaderSize; // 56
+inline constexpr size_t kDeviceInfoSize = 34;
+
+using FrameBytes = std::array<uint8_t, kFrameSize>;
+using DeviceInfoRecord = std::array<uint8_t, kDeviceInfoSize>;
+
+// Result codes of every link operation and command.
+inline constexpr int kResultOk = 1;
+inline constexpr int kResultFailed = 0;          // link not open, no reply (time-out, abort, error)
+inline constexpr int kResultWriteFailed = -1;    // the request could not be written
+inline constexpr int kResultDeviceFailed = -102; // reply status 0xFF
+inline constexpr int kResultDeviceRefused = -103; // reply status 0xFE
+inline constexpr int kResultBadPage = -201;      // key-table page other than 0
+
+// Reply status bytes that mean failure; every other value is success.
+inline constexpr uint8_t kStatusFailed = 0xFF;
+inline constexpr uint8_t kStatusRefused = 0xFE;
+
+// Command codes shared by every device kind.
+enum class CommandCode : uint8_t {
+    BeginConfig = 1,
+    EndConfig = 2,
+    ReadDeviceInfo = 3,
+    ReadParameters = 5,
+    WriteParameters = 6,
+    ReadKeyTable = 7,
+    WriteKeyTable = 9,
+    WriteLightingPage = 11,
+    StreamLighting = 18,
+    WriteMacroArea = 21,
+    WriteShootArea = 23,
+    ReadBlock = 26,
+    ReadKeyIndexTable = 27,
+    EnterLiveLighting = 28,
+    Probe = 0xAA,
+};
+
+// Wire layout of one frame, request and reply alike.
+#pragma pack(push, 1)
+struct CommandFrameWire {
+    uint8_t reportId;
+    uint8_t checksumLow;
+    uint8_t checksumHigh;
+    uint8_t command;
+    uint8_t length;
+    uint8_t offsetLow;
+    uint8_t offsetHigh;
+    uint8_t status;
+    uint8_t data[kFramePayloadSize];
+};
+#pragma pack(pop)
+static_assert(sizeof(CommandFrameWire) == kFrameSize, "a command frame is one 64-byte report");
+
+// One request as the program builds it. Serialise() fills report id and checksum.
+struct CommandRequest {
+    uint8_t command = 0;
+    uint8_t length = 0;   // payload bytes in this frame (0..56); also the byte count a read asks for
+    uint16_t offset = 0;  // byte offset into the device-side area
+    std::array<uint8_t, kFramePayloadSize> payload{};
+
+    // Builds a request; `data` (may be null) supplies `length` payload bytes, cut to 56.
+    static CommandRequest Make(uint8_t command, uint8_t length, uint16_t offset, const uint8_t* data);
+
+    FrameBytes Serialise() const;
+    // Reads a frame back (tests, tools). Returns false when fewer than 64 bytes are given.
+    static bool Parse(const uint8_t* bytes, size_t size, CommandRequest& out);
+};
+
+// Sum of bytes 3..63 as unsigned 8-bit values, in 16 bits.
+uint16_t FrameChecksum(const uint8_t* frame);
+
+// A reply of 64 bytes, read-only. Bytes 0-2 and 4-6 of a reply carry nothing the program uses.
+class ReplyView {
+public:
+    explicit ReplyView(const uint8_t* frame) : m_frame(frame) {}
+    uint8_t Echo() const { return m_frame[3]; }
+    uint8_t Status() const { return m_frame[7]; }
+    const uint8_t* Data() const { return m_frame + kFrameHeaderSize; }
+    // kResultOk, or the device-failure code for status 0xFF / 0xFE.
+    int StatusResult() const;
+
+private:
+    const uint8_t* m_frame;
+};
+
+// One debug line for 32 bytes: lower-case hex pairs in groups of four, three blanks after each of the
+// first three groups and two blanks between the later ones.
+std::string FormatHexLine(const uint8_t* bytes32);
+
+} // namespace nk7x

@@ -1,0 +1,146 @@
+#include "app/discovery/DeviceTables.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace nk7x;
+
+namespace {
+
+const char* kCommandPath = "hid#vid_0c45&pid_0820&mi_01&col04#/dev/hidraw3";
+const char* kNotifyPath = "sim#vid_0c45&pid_0820&mi_01&col03#/run/user/1000/nk7x-sim/kbd1-mi01.sock";
+
+} // namespace
+
+TEST(PathNumbers, MarkersAreFoundWithoutRegardToCase) {
+    const std::string upper = "HID#VID_0C45&PID_0820&MI_01&COL04#/dev/hidraw3";
+    EXPECT_EQ(ReadPathNumber(upper, "vid_"), 0x0C45);
+    EXPECT_EQ(ReadPathNumber(upper, "pid_"), 0x0820);
+    EXPECT_EQ(ReadPathNumber(upper, "&mi_"), 1);
+    EXPECT_EQ(ReadPathNumber(upper, "&col"), 4);
+    EXPECT_EQ(ReadPathNumber("x#Vid_0c45&Pid_0820", "VID_"), 0x0C45);
+    EXPECT_EQ(ReadPathNumber("x#vid_AbCd", "vid_"), 0xABCD);
+}
+
+TEST(PathNumbers, AbsentMarkersAndMissingOrOversizedNumbersReadAsZero) {
+    EXPECT_EQ(ReadPathNumber("hid#vid_0c45&pid_0820&mi_01#/dev/hidraw0", "&col"), 0);
+    EXPECT_EQ(ReadPathNumber("hid#vid_&pid_0820", "vid_"), 0);
+    EXPECT_EQ(ReadPathNumber("", "vid_"), 0);
+    EXPECT_EQ(ReadPathNumber("vid_", "vid_"), 0);
+    // Five digits do not fit: reading 0x10c45 as 0x0c45 would claim a foreign device.
+    EXPECT_EQ(ReadPathNumber("hid#vid_10c45&pid_0820", "vid_"), 0);
+    EXPECT_EQ(ReadPathNumber("hid#vid_ffff", "vid_"), 0xFFFF);
+    // The first occurrence counts, so a folder after the node cannot override the markers.
+    EXPECT_EQ(ReadPathNumber("hid#vid_0c45&col04#/tmp/&col02/x", "&col"), 4);
+}
+
+TEST(InterfaceMatching, BothKeyboardCollectionsMatchTheirRows) {
+    int row = -2;
+    DeviceSlot command = SlotFromInterface(kCommandPath, 0x0C45, 0x0820, 0xFF1C, 0x0092, &row);
+    EXPECT_EQ(row, 0);
+    EXPECT_EQ(command.kind, kKindKeyboard);
+    EXPECT_EQ(command.role, kRoleCommand);
+    EXPECT_EQ(command.path, kCommandPath);
+    EXPECT_TRUE(SameInterface(command, InterfaceTable()[0]));
+
+    DeviceSlot notify = SlotFromInterface(kNotifyPath, 0x0C45, 0x0820, 0x000C, 0x0001, &row);
+    EXPECT_EQ(row, 1);
+    EXPECT_EQ(notify.role, kRoleNotification);
+    EXPECT_EQ(notify.interfaceNumber, 1);
+    EXPECT_EQ(notify.collection, 3);
+    EXPECT_TRUE(SameInterface(notify, InterfaceTable()[1]));
+    EXPECT_FALSE(SameInterface(notify, InterfaceTable()[0]));
+
+    EXPECT_EQ(FindRowByPath(CandidateFromPath("HID#VID_0C45&PID_0820&MI_01&COL04#/dev/hidraw3")), 0);
+}
+
+TEST(InterfaceMatching, OtherCollectionsInterfacesAndUsagesMatchNothing) {
+    int row = 7;
+    // Right device, collection 2 (the keyboard collection): not one of ours, never opened.
+    EXPECT_EQ(FindRowByPath(CandidateFromPath("hid#vid_0c45&pid_0820&mi_01&col02#/dev/hidraw3")), -1);
+    SlotFromInterface("hid#vid_0c45&pid_0820&mi_01&col02#/dev/hidraw3", 0x0C45, 0x0820, 0x0001, 0x0006, &row);
+    EXPECT_EQ(row, -1);
+    // No "&col": collection 0, which no row has.
+    EXPECT_EQ(FindRowByPath(CandidateFromPath("hid#vid_0c45&pid_0820&mi_01#/dev/hidraw3")), -1);
+    EXPECT_EQ(CandidateFromPath("hid#vid_0c45&pid_0820&mi_01#/dev/hidraw3").collection, 0);
+    // Other interface number, or the right numbers with a foreign usage page.
+    EXPECT_EQ(FindRowByPath(CandidateFromPath("hid#vid_0c45&pid_0820&mi_00&col04#/dev/hidraw1")), -1);
+    DeviceSlot wrongUsage = SlotFromInterface(kCommandPath, 0x0C45, 0x0820, 0xFF00, 0x0092, &row);
+    EXPECT_EQ(row, -1);
+    EXPECT_EQ(wrongUsage.kind, 0);
+    // The interface's own identity counts, not the path's.
+    SlotFromInterface(kCommandPath, 0x0C45, 0x0821, 0xFF1C, 0x0092, &row);
+    EXPECT_EQ(row, -1);
+}
+
+TEST(DeviceTables, OnlyTheKeyboardOptionHasAnInterfaceRow) {
+    const auto& options = OptionTable();
+    const auto& pages = PageTable();
+    ASSERT_EQ(options.size(), pages.size());
+    std::vector<std::string> withPage;
+    for (const DeviceOptionRow& o : options) {
+        for (const DeviceSlot& r : InterfaceTable()) {
+            if (r.vendorId == o.VendorId() && r.productId == o.ProductId() && r.kind == o.Kind() &&
+                r.role == o.Role())
+                withPage.push_back(o.kindName);
+        }
+    }
+    EXPECT_EQ(withPage, std::vector<std::string>{"keyboard"});
+    EXPECT_EQ(options[1].KindIndex(), kKindIndexKeyboard);
+    EXPECT_EQ(pages[1].keyCount, 126);
+    EXPECT_STREQ(pages[1].pageLayout, "XML\\DeviceXml\\keyboarddevice.xml");
+    // Every kind index is used once.
+    std::set<int> indices;
+    for (const DeviceOptionRow& o : options)
+        indices.insert(o.KindIndex());
+    EXPECT_EQ(indices.size(), options.size());
+}
+
+// The udev rule must give the logged-in user every supported device, and nobody else write access.
+TEST(UdevRules, EverySupportedDeviceHasAnUaccessRuleAndNoModeIsWorldWritable) {
+    const char* env = std::getenv("NK7X_SOURCE_DIR");
+    const std::string source = env && *env ? env : NK7X_SOURCE_DIR;
+    std::ifstream in(source + "/udev/70-nk7x.rules");
+    ASSERT_TRUE(in) << "udev/70-nk7x.rules not found under " << source;
+
+    std::set<std::pair<unsigned, unsigned>> granted;
+    const std::regex vendorRe(R"(ATTRS\{idVendor\}==\"([0-9a-fA-F]{4})\")");
+    const std::regex productRe(R"(ATTRS\{idProduct\}==\"([0-9a-fA-F]{4})\")");
+    const std::regex modeRe(R"(MODE\s*:?=\s*\"([0-7]+)\")");
+    std::string line;
+    int lineNo = 0;
+    while (std::getline(in, line)) {
+        ++lineNo;
+        const size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == '#')
+            continue;
+        std::smatch m;
+        if (std::regex_search(line, m, modeRe)) {
+            const unsigned long mode = std::stoul(m[1].str(), nullptr, 8);
+            EXPECT_EQ(mode & 02, 0u) << "line " << lineNo << " gives a world-writable mode: " << line;
+        }
+        std::smatch v, p;
+        if (std::regex_search(line, v, vendorRe) && std::regex_search(line, p, productRe) &&
+            line.find("TAG+=\"uaccess\"") != std::string::npos && line.find("hidraw") != std::string::npos)
+            granted.insert({std::stoul(v[1].str(), nullptr, 16), std::stoul(p[1].str(), nullptr, 16)});
+    }
+
+    std::set<std::pair<unsigned, unsigned>> wanted;
+    for (const DeviceSlot& r : InterfaceTable())
+        if (r.vendorId != 0)
+            wanted.insert({r.vendorId, r.productId});
+    for (const DeviceOptionRow& o : OptionTable())
+        if (o.VendorId() != 0)
+            wanted.insert({static_cast<unsigned>(o.VendorId()), static_cast<unsigned>(o.ProductId())});
+    ASSERT_FALSE(wanted.empty());
+    for (const auto& [vendor, product] : wanted)
+        EXPECT_TRUE(granted.count({vendor, product}))
+            << std::hex << "no uaccess rule for " << vendor << ":" << product;
+}
