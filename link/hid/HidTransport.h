@@ -1,7 +1,8 @@
 // CHidTransport: the program's only door to a HID interface (one top-level collection). It lists the
 // paths of the present interfaces, opens one with chosen access, reads its identity and report
 // capabilities, moves whole reports with a time-out that another thread can cut short, and decodes
-// input reports into usage items. It holds no lock of its own: owners serialise transfers.
+// input reports into usage items. Owners serialise transfers; the transport only guards the handle's
+// lifetime, so that Close on another thread never pulls it from under a waiting transfer.
 #pragma once
 
 #include <atomic>
@@ -10,17 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "link/hid/HidTypes.h"
 #include "link/hid/ReportDescriptor.h"
 
 namespace nk7x {
 
 class IHidConnection; // platform: one open node (hidraw or emulator socket)
 
-enum class HidReportType { Input = 0, Output = 1, Feature = 2 };
-
-inline constexpr uint32_t kHidStatusSuccess = 0x00110000;   // HIDP_STATUS_SUCCESS
-inline constexpr uint32_t kHidStatusUsageNotFound = 0xC0110004;
-inline constexpr uint32_t kHidStatusIncompatibleReportId = 0xC011000A;
 inline constexpr uint32_t kHidInfinite = 0xFFFFFFFFu;       // wait without limit
 inline constexpr size_t kHidMaxPathChars = 260;              // including the terminator
 
@@ -44,24 +41,17 @@ struct HidCaps {
     uint16_t numberFeatureValueCaps = 0;
 };
 
-// One button set or one value that an interface reports. Button and value fields are kept apart
-// (no shared storage) so that a reader can never see one through the other.
-struct HidReportItem {
-    bool isButton = false;
-    uint16_t usagePage = 0;
-    uint32_t status = kHidStatusSuccess;
-    uint32_t reportId = 0;
-    bool isSet = false;
-    // button set
-    uint32_t usageMin = 0;
-    uint32_t usageMax = 0;
-    uint32_t usageListCapacity = 0;
-    std::vector<uint16_t> usageList; // usageListCapacity entries, the usages that are on
-    // value
-    uint16_t usage = 0;
-    uint32_t value = 0;
-    int32_t scaledValue = 0;
+// Why the last Open failed; the tools turn PermissionDenied into advice to install the udev rule.
+enum class HidOpenError {
+    None = 0,
+    PathTooLong,       // longer than kHidMaxPathChars - 1 characters
+    BadPath,           // not a path this transport lists
+    NotFound,          // no such node, or another device now answers on it
+    PermissionDenied,  // the node exists but this user may not open it
+    ProbeFailed,       // opened, but descriptor, attributes or capabilities unavailable
+    Other,             // any other refusal of the platform (see LastOpenErrno)
 };
+const char* HidOpenErrorText(HidOpenError error);
 
 class CHidTransport {
 public:
@@ -111,13 +101,21 @@ public:
     bool Overlapped() const { return m_overlapped; }
     bool Exclusive() const { return m_exclusive; }
 
+    // Why the last Open failed (None after a successful one), and the platform's errno for it.
+    HidOpenError LastOpenError() const { return m_lastOpenError; }
+    int LastOpenErrno() const { return m_lastOpenErrno; }
+
 private:
     struct ReportSet {
         std::vector<uint8_t> buffer;
         std::vector<HidReportItem> items;
     };
+    struct Session;  // what one open handle needs while a transfer runs
+    struct Gate;     // counts running transfers so Close can wait for them to leave
     void FreeCapabilities();
+    int Probe(const std::string& path);
     int Transfer(bool isRead, uint8_t* buffer, uint32_t length, uint32_t* transferred, uint32_t timeoutMs);
+    ReportSet& Set(HidReportType type);
 
     std::vector<std::string> m_paths;
     uint32_t m_cursor = 0;
@@ -125,7 +123,9 @@ private:
     bool m_write = false;
     bool m_overlapped = false;
     bool m_exclusive = false;
-    std::shared_ptr<IHidConnection> m_connection; // shared so a waiting transfer keeps it alive
+    // Shared so a waiting transfer keeps the connection alive after Close has let go of it.
+    std::shared_ptr<Session> m_session;
+    std::shared_ptr<Gate> m_gate;
     std::string m_devicePath;
     std::unique_ptr<HidCollectionInfo> m_descriptor;
     HidCaps m_caps;
@@ -133,6 +133,9 @@ private:
     ReportSet m_input, m_output, m_feature;
     std::atomic<bool> m_readPending{false};
     std::atomic<bool> m_writePending{false};
+    HidOpenError m_lastOpenError = HidOpenError::None;
+    int m_lastOpenErrno = 0;
+    std::atomic<bool> m_open{false};
 };
 
 } // namespace nk7x
