@@ -6,6 +6,7 @@
 #include <json/value.h>
 
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -56,5 +57,25 @@ Json::Value& JsonSlot(Json::Value& array, Json::ArrayIndex index);
 // The largest array index the profile code creates elements up to; a larger index read from a
 // file is refused rather than allocating a huge array.
 inline constexpr Json::ArrayIndex kJsonMaxIndex = 0xFFFF;
+
+// Runs `body` and returns its result; an exception (JsonCpp's or an allocation failure) gives
+// `fallback` instead. A last resort at the boundary of the profile code: the readers above check
+// types, so a body that uses them does not throw.
+template <class T, class Body>
+T JsonGuard(T fallback, Body&& body) {
+    try {
+        return body();
+    } catch (const std::exception&) {
+        return fallback;
+    }
+}
+
+template <class Body>
+void JsonGuardVoid(Body&& body) {
+    try {
+        body();
+    } catch (const std::exception&) {
+    }
+}
 
 } // namespace nk7x

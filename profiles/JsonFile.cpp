@@ -150,6 +150,12 @@ int WriteJson(const std::string& path, const Json::Value& value) {
     } catch (const std::exception&) {
         return 0;
     }
+    return ReplaceFileContent(path, text);
+}
+
+int ReplaceFileContent(const std::string& path, const std::string& text) {
+    if (path.empty())
+        return 0;
     const std::string target = ReplaceTarget(path);
 
     // The temporary name is unique per process and call, and O_EXCL refuses any file already there.

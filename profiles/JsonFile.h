@@ -34,6 +34,9 @@ std::string StyledJsonText(const Json::Value& value);
 // point leaves the old file as it was. Returns 1 on success, 0 on failure (nothing is left behind).
 int WriteJson(const std::string& path, const Json::Value& value);
 
+// Replaces the file at `path` with `text` in the same atomic way. 1 on success, 0 on failure.
+int ReplaceFileContent(const std::string& path, const std::string& text);
+
 // Whether WriteJson waits for the data to reach the disk before renaming (on by default).
 // Benchmarks turn it off to measure the cost; the program never does.
 void SetJsonWriteSync(bool on);
