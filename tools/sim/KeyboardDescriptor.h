@@ -3,6 +3,7 @@
 // (report 4, 63 data bytes each way, so a command frame is 64 bytes with its report id).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

@@ -3,6 +3,7 @@
 // in alternating directions. Positions from 126 on hold the extra keys of larger boards.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

@@ -102,7 +102,10 @@ public:
     // Unplugs: removes the socket, closes every connection (a waiting read fails at once), then
     // removes the other files. Nothing is left in the folder. Safe to call twice.
     void Stop();
-    bool IsPlugged() const; // false after Stop() and after an unplug fault
+    // Unplugs as Stop() does, but the control socket and the server stay, so that Start() (or the
+    // control request "plug") plugs the same device in again. An unplug fault does the same.
+    void Unplug();
+    bool IsPlugged() const; // false after Stop(), Unplug() and an unplug fault
     std::string LastError() const;
 
     const SimOptions& Options() const;

@@ -1,0 +1,745 @@
+#include "tools/sim/SimDevice.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "tools/sim/KeyboardDescriptor.h"
+#include "tools/sim/SimControl.h"
+#include "tools/sim/SimFrame.h"
+#include "tools/sim/SimMemory.h"
+
+namespace nk7x {
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kInterfaceNumber = 1;
+constexpr size_t kReceiveBytes = 4096; // a longer message is malformed anyway
+constexpr uint8_t kStaleFill = 0xEE;
+
+std::string ErrnoText() { return std::strerror(errno); }
+
+bool ValidName(const std::string& name) {
+    if (name.empty() || name.size() > 64 || name[0] == '.')
+        return false;
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+               c == '_' || c == '.';
+    });
+}
+
+bool FillAddress(const std::string& path, sockaddr_un& addr) {
+    std::memset(&addr, 0, sizeof addr);
+    addr.sun_family = AF_UNIX;
+    if (path.size() >= sizeof addr.sun_path)
+        return false;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+// True when something answers on the socket path (a device of that name is plugged in already).
+bool SocketAnswers(const std::string& path) {
+    sockaddr_un addr;
+    if (!FillAddress(path, addr))
+        return false;
+    const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool live = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    close(fd);
+    return live;
+}
+
+int MakeListener(const std::string& path, std::string& error) {
+    sockaddr_un addr;
+    if (!FillAddress(path, addr)) {
+        error = "socket path too long: " + path;
+        return -1;
+    }
+    const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        error = "cannot create socket: " + ErrnoText();
+        return -1;
+    }
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 16) != 0) {
+        error = "cannot listen on " + path + ": " + ErrnoText();
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Written under a temporary name and renamed, so a reader never sees half a file.
+bool WriteWholeFile(const std::string& path, const void* data, size_t size, std::string& error) {
+    const std::string temp = path + ".tmp";
+    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = "cannot write " + temp + ": " + ErrnoText();
+        return false;
+    }
+    const auto* p = static_cast<const uint8_t*>(data);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = write(fd, p + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = "cannot write " + temp + ": " + ErrnoText();
+            close(fd);
+            unlink(temp.c_str());
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    close(fd);
+    if (rename(temp.c_str(), path.c_str()) != 0) {
+        error = "cannot create " + path + ": " + ErrnoText();
+        unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+// An echo that cannot be mistaken for the real one, and never 0.
+uint8_t StaleEcho(uint8_t command) {
+    const uint8_t e = static_cast<uint8_t>(command ^ 0x40);
+    return e != 0 ? e : 0x80;
+}
+
+} // namespace
+
+std::vector<uint8_t> SimFrameRecord::Payload() const {
+    const size_t n = std::min<size_t>(length, kSimFramePayload);
+    return std::vector<uint8_t>(raw.begin() + 8, raw.begin() + 8 + static_cast<std::ptrdiff_t>(n));
+}
+
+struct SimDevice::Impl {
+    explicit Impl(SimOptions o) : options(std::move(o)), memory(options) {}
+
+    struct Connection {
+        int fd = -1;
+        int id = 0;
+    };
+    struct PendingReply {
+        Clock::time_point due;
+        std::array<uint8_t, kSimFrameBytes> bytes{};
+    };
+
+    SimOptions options;
+    std::string folder;
+
+    mutable std::mutex mutex;
+    mutable std::condition_variable framesChanged;
+    SimMemory memory;
+    std::vector<SimFault> faults;
+    std::deque<SimFrameRecord> log;
+    SimCounters counters;
+    uint64_t sequence = 0;
+    std::vector<Connection> connections;
+    int nextConnectionId = 1;
+    std::deque<PendingReply> pending;
+    Clock::time_point busyUntil{};
+    int listenFd = -1;
+    int controlFd = -1;
+    int wakeFd = -1;
+    bool plugged = false;
+    bool running = false;
+    bool faultsFromOptionsArmed = false;
+    std::string lastError;
+
+    // Touched by the server thread alone.
+    std::vector<int> controlConnections;
+    std::atomic<bool> stopping{false};
+    std::thread thread;
+
+    std::string FilePath(const std::string& suffix) const {
+        char mi[8];
+        std::snprintf(mi, sizeof mi, "-mi%02x", kInterfaceNumber);
+        return folder + "/" + options.name + mi + suffix;
+    }
+    std::string SocketPath() const { return FilePath(".sock"); }
+    std::string InfoPath() const { return FilePath(".info"); }
+    std::string DescriptorPath() const { return FilePath(".rdesc"); }
+    std::string ControlPath() const { return folder + "/" + options.name + ".ctl"; }
+
+    void Wake() const {
+        if (wakeFd >= 0) {
+            const uint64_t one = 1;
+            [[maybe_unused]] const ssize_t n = write(wakeFd, &one, sizeof one);
+        }
+    }
+
+    bool ValidateLocked() {
+        if (!ValidName(options.name)) {
+            lastError = "device name must be 1-64 letters, digits, '-', '_' or '.', not starting with '.'";
+            return false;
+        }
+        if (options.keyCount < 1 || options.keyCount > 255) {
+            lastError = "key count must be 1..255";
+            return false;
+        }
+        if (options.lightingPages < 0 || options.lightingPages > 128) {
+            lastError = "lighting pages must be 0..128";
+            return false;
+        }
+        return true;
+    }
+
+    // Refuses to take over the files of a device that is still plugged in; removes leftovers of one
+    // that died without unplugging.
+    bool ClaimPath(const std::string& path) {
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0)
+            return true;
+        if (S_ISSOCK(st.st_mode) && SocketAnswers(path)) {
+            lastError = "a device named " + options.name + " is already running in " + folder;
+            return false;
+        }
+        unlink(path.c_str());
+        return true;
+    }
+
+    int PlugLocked() {
+        if (plugged)
+            return 1;
+        if (!EnsureSimFolder(folder, &lastError))
+            return 0;
+        sockaddr_un probe;
+        if (!FillAddress(SocketPath(), probe) || !FillAddress(ControlPath(), probe)) {
+            lastError = "folder path too long for a socket: " + folder;
+            return 0;
+        }
+        if (!ClaimPath(SocketPath()))
+            return 0;
+        char info[256];
+        std::snprintf(info, sizeof info,
+                      "vendor=0x%04x\nproduct=0x%04x\nversion=0x%04x\ninterface=%d\nname=NK-7X Keyboard (%s)\n",
+                      options.vendorId, options.productId, options.version, kInterfaceNumber,
+                      options.name.c_str());
+        const std::vector<uint8_t>& rdesc = KeyboardInterfaceDescriptor();
+        if (!WriteWholeFile(InfoPath(), info, std::strlen(info), lastError))
+            return 0;
+        if (!WriteWholeFile(DescriptorPath(), rdesc.data(), rdesc.size(), lastError)) {
+            unlink(InfoPath().c_str());
+            return 0;
+        }
+        listenFd = MakeListener(SocketPath(), lastError);
+        if (listenFd < 0) {
+            unlink(InfoPath().c_str());
+            unlink(DescriptorPath().c_str());
+            return 0;
+        }
+        plugged = true;
+        Wake();
+        return 1;
+    }
+
+    // The socket goes first, then every connection, then the other files.
+    void UnplugLocked() {
+        if (!plugged)
+            return;
+        plugged = false;
+        unlink(SocketPath().c_str());
+        if (listenFd >= 0) {
+            close(listenFd);
+            listenFd = -1;
+        }
+        for (const Connection& c : connections) {
+            shutdown(c.fd, SHUT_RDWR);
+            close(c.fd);
+        }
+        connections.clear();
+        pending.clear();
+        busyUntil = {};
+        unlink(InfoPath().c_str());
+        unlink(DescriptorPath().c_str());
+        // Power is gone: the volatile modes end; stored memory stays.
+        memory.inConfig = false;
+        memory.liveLighting = false;
+        std::fill(memory.live.begin(), memory.live.end(), 0);
+        ++counters.unplugs;
+        framesChanged.notify_all();
+    }
+
+    void Broadcast(const uint8_t* bytes, size_t size) {
+        for (const Connection& c : connections) {
+            if (send(c.fd, bytes, size, MSG_DONTWAIT | MSG_NOSIGNAL) < 0 &&
+                (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS))
+                ++counters.droppedReports; // a reader that does not keep up loses reports, as on a node
+        }
+    }
+
+    void SendDueLocked(Clock::time_point now) {
+        while (!pending.empty() && pending.front().due <= now) {
+            Broadcast(pending.front().bytes.data(), pending.front().bytes.size());
+            ++counters.repliesSent;
+            pending.pop_front();
+        }
+    }
+
+    void RecordLocked(const SimFrameRecord& record) {
+        if (options.frameLogLimit == 0)
+            return;
+        log.push_back(record);
+        while (log.size() > options.frameLogLimit)
+            log.pop_front();
+    }
+
+    void OnMessageLocked(const Connection& from, const uint8_t* msg, size_t size) {
+        ++counters.messagesReceived;
+        SimFrameRecord rec;
+        rec.sequence = ++sequence;
+        rec.connection = from.id;
+        rec.size = size;
+        std::memcpy(rec.raw.data(), msg, std::min(size, rec.raw.size()));
+        rec.wellFormed = size == kSimFrameBytes && msg[0] == kSimReportVendor;
+        if (!rec.wellFormed) {
+            // Not a command frame (a wrong size or another report): the device ignores it.
+            ++counters.malformedMessages;
+            RecordLocked(rec);
+            framesChanged.notify_all();
+            return;
+        }
+        const SimFrameFields request = ParseSimFrame(msg);
+        rec.command = request.command;
+        rec.length = request.length;
+        rec.offset = request.offset;
+        rec.checksumValid = SimFrameChecksum(msg) == request.checksum;
+        ++counters.framesReceived;
+        ++counters.perCommand[request.command];
+        if (!rec.checksumValid)
+            ++counters.checksumErrors;
+
+        bool stale = false, noReply = false, unplug = false;
+        int delayMs = 0, forcedStatus = -1;
+        for (auto it = faults.begin(); it != faults.end();) {
+            if (!it->Matches(request.command)) {
+                ++it;
+                continue;
+            }
+            switch (it->kind) {
+            case SimFaultKind::StaleReply: stale = true; break;
+            case SimFaultKind::NoReply: noReply = true; break;
+            case SimFaultKind::SlowReply: delayMs += it->value; break;
+            case SimFaultKind::Status: forcedStatus = it->value; break;
+            case SimFaultKind::Unplug: unplug = true; break;
+            }
+            if (it->count > 0 && --it->count == 0)
+                it = faults.erase(it);
+            else
+                ++it;
+        }
+
+        if (unplug) {
+            // Gone after taking the request, before acting on it or answering.
+            RecordLocked(rec);
+            UnplugLocked();
+            return;
+        }
+
+        SimFrameFields reply;
+        reply.reportId = kSimReportVendor;
+        reply.command = request.command;
+        reply.length = request.length;
+        reply.offset = request.offset;
+        uint8_t status;
+        if (forcedStatus >= 0)
+            status = static_cast<uint8_t>(forcedStatus);
+        else if (options.verifyChecksum && !rec.checksumValid)
+            status = kSimStatusBadFrame;
+        else if (request.length > kSimFramePayload)
+            status = kSimStatusBadFrame;
+        else
+            status = memory.Execute(request.command, request.length, request.offset, request.data.data(),
+                                    reply.data.data());
+        if (status == kSimStatusRefused || status == kSimStatusBadFrame)
+            ++counters.refusedFrames;
+        else if (request.command == 18)
+            ++counters.liveFrames;
+        reply.status = status;
+        rec.status = status;
+        rec.answered = !noReply;
+        RecordLocked(rec);
+
+        const Clock::time_point now = Clock::now();
+        if (stale) {
+            SimFrameFields old;
+            old.reportId = kSimReportVendor;
+            old.command = StaleEcho(request.command);
+            old.status = kSimStatusOk;
+            old.data.fill(kStaleFill);
+            uint8_t bytes[kSimFrameBytes];
+            SerialiseSimFrame(old, bytes);
+            Broadcast(bytes, sizeof bytes);
+            ++counters.staleRepliesSent;
+        }
+        if (!noReply) {
+            PendingReply p;
+            SerialiseSimFrame(reply, p.bytes.data());
+            p.due = std::max(now, busyUntil) + std::chrono::milliseconds(delayMs);
+            if (pending.empty() && p.due <= now) {
+                Broadcast(p.bytes.data(), p.bytes.size());
+                ++counters.repliesSent;
+            } else {
+                busyUntil = p.due; // the device answers in order; later frames wait behind this one
+                pending.push_back(p);
+                Wake();
+            }
+        }
+        framesChanged.notify_all();
+    }
+
+    void CloseConnectionLocked(int fd) {
+        auto it = std::find_if(connections.begin(), connections.end(), [fd](const Connection& c) { return c.fd == fd; });
+        if (it == connections.end())
+            return;
+        close(it->fd);
+        connections.erase(it);
+    }
+
+    void ReadConnectionLocked(int fd) {
+        uint8_t buf[kReceiveBytes];
+        for (;;) {
+            auto it = std::find_if(connections.begin(), connections.end(), [fd](const Connection& c) { return c.fd == fd; });
+            if (it == connections.end())
+                return; // closed meanwhile (unplugged)
+            const Connection from = *it;
+            const ssize_t n = recv(fd, buf, sizeof buf, MSG_DONTWAIT);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                return;
+            if (n <= 0) {
+                CloseConnectionLocked(fd);
+                return;
+            }
+            OnMessageLocked(from, buf, static_cast<size_t>(n));
+        }
+    }
+
+    void AcceptLocked() {
+        for (;;) {
+            const int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd < 0)
+                return;
+            connections.push_back(Connection{fd, nextConnectionId++});
+            ++counters.connectionsAccepted;
+        }
+    }
+
+    void ServeControl(int fd, SimDevice& owner) {
+        char buf[kReceiveBytes];
+        const ssize_t n = recv(fd, buf, sizeof buf - 1, MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+            return;
+        if (n <= 0) {
+            close(fd);
+            controlConnections.erase(std::find(controlConnections.begin(), controlConnections.end(), fd));
+            return;
+        }
+        const std::string answer = owner.HandleControl(std::string_view(buf, static_cast<size_t>(n)));
+        send(fd, answer.data(), answer.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    }
+
+    void Run(SimDevice& owner) {
+        std::vector<pollfd> fds;
+        while (!stopping.load()) {
+            fds.clear();
+            int timeoutMs = -1;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                fds.push_back({wakeFd, POLLIN, 0});
+                if (listenFd >= 0)
+                    fds.push_back({listenFd, POLLIN, 0});
+                for (const Connection& c : connections)
+                    fds.push_back({c.fd, POLLIN, 0});
+                if (!pending.empty()) {
+                    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(pending.front().due - Clock::now());
+                    timeoutMs = static_cast<int>(std::max<int64_t>(0, wait.count()));
+                }
+            }
+            if (controlFd >= 0)
+                fds.push_back({controlFd, POLLIN, 0});
+            for (int fd : controlConnections)
+                fds.push_back({fd, POLLIN, 0});
+
+            if (poll(fds.data(), fds.size(), timeoutMs) < 0 && errno != EINTR)
+                break;
+            if (stopping.load())
+                break;
+
+            std::vector<int> controlReady;
+            bool acceptControl = false;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                uint64_t drained;
+                while (read(wakeFd, &drained, sizeof drained) > 0) {
+                }
+                SendDueLocked(Clock::now());
+                for (const pollfd& p : fds) {
+                    if (p.revents == 0 || p.fd == wakeFd)
+                        continue;
+                    if (p.fd == controlFd)
+                        acceptControl = true;
+                    else if (std::find(controlConnections.begin(), controlConnections.end(), p.fd) !=
+                             controlConnections.end())
+                        controlReady.push_back(p.fd);
+                    else if (p.fd == listenFd)
+                        AcceptLocked();
+                    else
+                        ReadConnectionLocked(p.fd);
+                }
+            }
+            for (int fd : controlReady)
+                ServeControl(fd, owner);
+            if (acceptControl) {
+                for (;;) {
+                    const int fd = accept4(controlFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+                    if (fd < 0)
+                        break;
+                    controlConnections.push_back(fd);
+                }
+            }
+        }
+    }
+};
+
+SimDevice::SimDevice(SimOptions options) : m_impl(std::make_unique<Impl>(std::move(options))) {
+    m_impl->folder = m_impl->options.folder.empty() ? DefaultSimFolder() : m_impl->options.folder;
+    while (m_impl->folder.size() > 1 && m_impl->folder.back() == '/')
+        m_impl->folder.pop_back();
+}
+
+SimDevice::~SimDevice() { Stop(); }
+
+int SimDevice::Start() {
+    Impl& d = *m_impl;
+    std::lock_guard<std::mutex> lock(d.mutex);
+    if (d.running)
+        return d.PlugLocked();
+    if (!d.ValidateLocked())
+        return 0;
+    if (!d.faultsFromOptionsArmed && !d.options.faults.empty()) {
+        std::string error;
+        if (!ParseSimFaults(d.options.faults, d.faults, &error)) {
+            d.lastError = "bad fault list: " + error;
+            return 0;
+        }
+    }
+    d.faultsFromOptionsArmed = true;
+    d.wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (d.wakeFd < 0) {
+        d.lastError = "cannot create event: " + ErrnoText();
+        return 0;
+    }
+    if (!d.PlugLocked() || !d.ClaimPath(d.ControlPath()) ||
+        (d.controlFd = MakeListener(d.ControlPath(), d.lastError)) < 0) {
+        d.UnplugLocked();
+        close(d.wakeFd);
+        d.wakeFd = -1;
+        return 0;
+    }
+    d.running = true;
+    d.stopping = false;
+    d.thread = std::thread([this] { m_impl->Run(*this); });
+    return 1;
+}
+
+void SimDevice::Stop() {
+    Impl& d = *m_impl;
+    {
+        std::lock_guard<std::mutex> lock(d.mutex);
+        if (!d.running)
+            return;
+        d.stopping = true;
+        d.Wake();
+    }
+    if (d.thread.joinable())
+        d.thread.join();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    d.UnplugLocked();
+    for (int fd : d.controlConnections)
+        close(fd);
+    d.controlConnections.clear();
+    unlink(d.ControlPath().c_str());
+    close(d.controlFd);
+    d.controlFd = -1;
+    close(d.wakeFd);
+    d.wakeFd = -1;
+    d.running = false;
+}
+
+void SimDevice::Unplug() {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    m_impl->UnplugLocked();
+}
+
+bool SimDevice::IsPlugged() const {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    return m_impl->plugged;
+}
+
+std::string SimDevice::LastError() const {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    return m_impl->lastError;
+}
+
+const SimOptions& SimDevice::Options() const { return m_impl->options; }
+std::string SimDevice::Folder() const { return m_impl->folder; }
+std::string SimDevice::SocketPath() const { return m_impl->SocketPath(); }
+std::string SimDevice::InfoPath() const { return m_impl->InfoPath(); }
+std::string SimDevice::DescriptorPath() const { return m_impl->DescriptorPath(); }
+std::string SimDevice::ControlPath() const { return m_impl->ControlPath(); }
+
+std::string SimDevice::CollectionPath(int collection) const {
+    char markers[64];
+    std::snprintf(markers, sizeof markers, "sim#vid_%04x&pid_%04x&mi_%02x&col%02x#", m_impl->options.vendorId,
+                  m_impl->options.productId, kInterfaceNumber, collection & 0xFF);
+    return markers + SocketPath();
+}
+
+void SimDevice::AddFault(const SimFault& fault) {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    m_impl->faults.push_back(fault);
+}
+
+int SimDevice::AddFaults(std::string_view spec, std::string* error) {
+    std::vector<SimFault> parsed;
+    if (!ParseSimFaults(spec, parsed, error))
+        return 0;
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    m_impl->faults.insert(m_impl->faults.end(), parsed.begin(), parsed.end());
+    return 1;
+}
+
+void SimDevice::ClearFaults() {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    m_impl->faults.clear();
+}
+
+std::vector<SimFault> SimDevice::Faults() const {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    return m_impl->faults;
+}
+
+int SimDevice::SendNotification(uint16_t code) {
+    Impl& d = *m_impl;
+    std::lock_guard<std::mutex> lock(d.mutex);
+    const uint8_t press[kSimConsumerReportBytes] = {kSimReportConsumer, static_cast<uint8_t>(code & 0xFF),
+                                                    static_cast<uint8_t>(code >> 8)};
+    const uint8_t release[kSimConsumerReportBytes] = {kSimReportConsumer, 0, 0};
+    int reached = 0;
+    for (const Impl::Connection& c : d.connections) {
+        if (send(c.fd, press, sizeof press, MSG_DONTWAIT | MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof press))
+            ++reached;
+        else
+            ++d.counters.droppedReports;
+        if (send(c.fd, release, sizeof release, MSG_DONTWAIT | MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof release))
+            ++d.counters.droppedReports;
+    }
+    if (reached > 0)
+        ++d.counters.notificationsSent;
+    return reached;
+}
+
+std::vector<SimFrameRecord> SimDevice::FrameLog() const {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    return std::vector<SimFrameRecord>(m_impl->log.begin(), m_impl->log.end());
+}
+
+void SimDevice::ClearFrameLog() {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    m_impl->log.clear();
+}
+
+SimCounters SimDevice::Counters() const {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    return m_impl->counters;
+}
+
+int SimDevice::ConnectionCount() const {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    return static_cast<int>(m_impl->connections.size());
+}
+
+bool SimDevice::WaitForFrames(uint64_t total, int timeoutMs) const {
+    std::unique_lock<std::mutex> lock(m_impl->mutex);
+    return m_impl->framesChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                          [&] { return m_impl->counters.framesReceived >= total; });
+}
+
+#define NK7X_SIM_COPY(member)                            \
+    std::lock_guard<std::mutex> lock(m_impl->mutex);     \
+    return m_impl->memory.member
+
+std::vector<uint8_t> SimDevice::DeviceInfo() const { NK7X_SIM_COPY(info); }
+std::vector<uint8_t> SimDevice::Parameters() const { NK7X_SIM_COPY(parameters); }
+std::vector<uint8_t> SimDevice::KeyTable() const { NK7X_SIM_COPY(keyTable); }
+std::vector<uint8_t> SimDevice::LedTable() const { NK7X_SIM_COPY(ledTable); }
+std::vector<uint8_t> SimDevice::LiveLighting() const { NK7X_SIM_COPY(live); }
+std::vector<uint8_t> SimDevice::MacroArea() const { NK7X_SIM_COPY(macros); }
+std::vector<uint8_t> SimDevice::ShootArea() const { NK7X_SIM_COPY(shoot); }
+std::vector<uint8_t> SimDevice::StatusBlock() const { NK7X_SIM_COPY(status); }
+bool SimDevice::IsLiveLighting() const { NK7X_SIM_COPY(liveLighting); }
+bool SimDevice::InConfig() const { NK7X_SIM_COPY(inConfig); }
+#undef NK7X_SIM_COPY
+
+std::vector<uint8_t> SimDevice::LightingPage(int page) const {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    const std::vector<uint8_t>& all = m_impl->memory.lighting;
+    if (page < 0 || size_t(page + 1) * kSimLightingPageBytes > all.size())
+        return {};
+    const auto begin = all.begin() + static_cast<std::ptrdiff_t>(size_t(page) * kSimLightingPageBytes);
+    return std::vector<uint8_t>(begin, begin + kSimLightingPageBytes);
+}
+
+bool SimDevice::SetParameters(size_t offset, const std::vector<uint8_t>& bytes) {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    std::vector<uint8_t>& area = m_impl->memory.parameters;
+    if (offset > area.size() || bytes.size() > area.size() - offset)
+        return false;
+    std::copy(bytes.begin(), bytes.end(), area.begin() + static_cast<std::ptrdiff_t>(offset));
+    return true;
+}
+
+bool SimDevice::SetKeyEntry(int position, uint8_t type, uint8_t b1, uint8_t b2) {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    std::vector<uint8_t>& table = m_impl->memory.keyTable;
+    if (position < 0 || size_t(position) * 3 + 3 > table.size())
+        return false;
+    table[size_t(position) * 3] = type;
+    table[size_t(position) * 3 + 1] = b1;
+    table[size_t(position) * 3 + 2] = b2;
+    return true;
+}
+
+void SimDevice::SetStatusBlock(const std::array<uint8_t, kSimStatusBlockBytes>& block) {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    m_impl->memory.status.assign(block.begin(), block.end());
+}
+
+void SimDevice::ResetToFactory() {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    m_impl->memory.ResetToFactory();
+}
+
+std::string SimDevice::HandleControl(std::string_view request) { return RunSimControl(*this, request); }
+
+} // namespace nk7x

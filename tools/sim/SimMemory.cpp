@@ -1,0 +1,134 @@
+#include "tools/sim/SimMemory.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "tools/sim/KeyboardLayout.h"
+
+namespace nk7x {
+
+namespace {
+enum Command : uint8_t {
+    kBeginConfig = 1,
+    kEndConfig = 2,
+    kReadDeviceInfo = 3,
+    kReadParameters = 5,
+    kWriteParameters = 6,
+    kReadKeyTable = 7,
+    kWriteKeyTable = 9,
+    kWriteLightingPage = 11,
+    kStreamLighting = 18,
+    kWriteMacroArea = 21,
+    kWriteShootArea = 23,
+    kReadBlock = 26,
+    kReadKeyIndexTable = 27,
+    kEnterLiveLighting = 28,
+    kProbe = 0xAA,
+};
+constexpr uint8_t kProbeAnswer = 0xFF;
+} // namespace
+
+std::vector<uint8_t> SimFactorySettingsRecord() {
+    std::vector<uint8_t> r(kSimSettingsRecordBytes, 0);
+    r[0] = 0;    // record index
+    r[1] = 1;    // lighting mode
+    r[2] = 4;    // brightness, full
+    r[3] = 2;    // speed, counted downwards (middle)
+    r[4] = 0;    // effect variant
+    r[5] = 1;    // multi-colour
+    r[6] = 0xFF; // red
+    r[7] = 0xFF; // green
+    r[8] = 0xFF; // blue
+    r[22] = 3;   // polling rate option
+    return r;
+}
+
+SimMemory::SimMemory(const SimOptions& options) : m_options(options) { ResetToFactory(); }
+
+void SimMemory::ResetToFactory() {
+    const int k = std::clamp(m_options.keyCount, 0, 255);
+    info.assign(kSimDeviceInfoBytes, 0);
+    info[kSimInfoFirmware] = kSimFirmwareVersion & 0xFF;
+    info[kSimInfoFirmware + 1] = kSimFirmwareVersion >> 8;
+    info[kSimInfoProduct] = static_cast<uint8_t>(m_options.productId & 0xFF);
+    info[kSimInfoProduct + 1] = static_cast<uint8_t>(m_options.productId >> 8);
+    info[kSimInfoKind] = 1;
+    info[kSimInfoKeyCount] = static_cast<uint8_t>(k);
+    info[kSimInfoMacroUnits] = m_options.macroCapacity;
+    info[kSimInfoRecords] = 1;
+    info[kSimInfoPages] = static_cast<uint8_t>(std::clamp(m_options.lightingPages, 0, 255));
+
+    parameters.assign(kSimParameterBytes, 0);
+    const std::vector<uint8_t> record = SimFactorySettingsRecord();
+    std::copy(record.begin(), record.end(), parameters.begin());
+
+    keyTable = SimFactoryKeyTable(k);
+    ledTable = SimFactoryLedTable(k);
+    lighting.assign(static_cast<size_t>(std::max(m_options.lightingPages, 0)) * kSimLightingPageBytes, 0);
+    live.assign(kSimLiveLightingBytes, 0);
+    macros.assign(static_cast<size_t>(m_options.macroCapacity) * kSimMacroUnit, 0);
+    shoot.assign(kSimShootAreaBytes, 0);
+    status = {100, 0, 0, 0, 0, 0}; // full battery, powered
+    liveLighting = false;
+    inConfig = false;
+}
+
+uint8_t SimMemory::ReadArea(const std::vector<uint8_t>& area, uint16_t offset, uint8_t length, uint8_t* out) {
+    if (size_t(offset) + length > area.size())
+        return kSimStatusRefused;
+    if (length != 0)
+        std::memcpy(out, area.data() + offset, length);
+    return kSimStatusOk;
+}
+
+uint8_t SimMemory::WriteArea(std::vector<uint8_t>& area, uint16_t offset, uint8_t length, const uint8_t* in) {
+    if (size_t(offset) + length > area.size())
+        return kSimStatusRefused;
+    if (length != 0)
+        std::memcpy(area.data() + offset, in, length);
+    return kSimStatusOk;
+}
+
+uint8_t SimMemory::Execute(uint8_t command, uint8_t length, uint16_t offset, const uint8_t* payload,
+                           uint8_t* replyData) {
+    switch (command) {
+    case kBeginConfig:
+        inConfig = true;
+        return kSimStatusOk;
+    case kEndConfig:
+        inConfig = false;
+        return kSimStatusOk;
+    case kReadDeviceInfo:
+        return ReadArea(info, offset, length, replyData);
+    case kReadParameters:
+        return ReadArea(parameters, offset, length, replyData);
+    case kWriteParameters:
+        return WriteArea(parameters, offset, length, payload);
+    case kReadKeyTable:
+        return ReadArea(keyTable, offset, length, replyData);
+    case kWriteKeyTable:
+        return WriteArea(keyTable, offset, length, payload);
+    case kWriteLightingPage:
+        return WriteArea(lighting, offset, length, payload);
+    case kStreamLighting:
+        return WriteArea(live, offset, length, payload);
+    case kWriteMacroArea:
+        return WriteArea(macros, offset, length, payload);
+    case kWriteShootArea:
+        return WriteArea(shoot, offset, length, payload);
+    case kReadBlock:
+        return ReadArea(status, offset, length, replyData);
+    case kReadKeyIndexTable:
+        return ReadArea(ledTable, offset, length, replyData);
+    case kEnterLiveLighting:
+        liveLighting = true;
+        return kSimStatusOk;
+    case kProbe:
+        replyData[0] = kProbeAnswer;
+        return kSimStatusOk;
+    default:
+        return kSimStatusRefused;
+    }
+}
+
+} // namespace nk7x

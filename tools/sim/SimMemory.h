@@ -1,0 +1,56 @@
+// The emulated keyboard's memory and what each command does to it. No sockets here: the server
+// hands over one well-formed request and sends back what this returns.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "tools/sim/SimDevice.h"
+
+namespace nk7x {
+
+// Device information record bytes (34 bytes; read with command 3).
+inline constexpr size_t kSimInfoFirmware = 0;     // 2 bytes, little-endian firmware version
+inline constexpr size_t kSimInfoProduct = 2;      // 2 bytes, little-endian product id
+inline constexpr size_t kSimInfoKind = 4;         // 1 = keyboard
+inline constexpr size_t kSimInfoKeyCount = 5;     // K
+inline constexpr size_t kSimInfoMacroUnits = 6;   // macro memory in units of 128 bytes
+inline constexpr size_t kSimInfoRecords = 7;      // settings records held
+inline constexpr size_t kSimInfoPages = 8;        // custom colour pages
+inline constexpr uint16_t kSimFirmwareVersion = 0x0105;
+
+class SimMemory {
+public:
+    explicit SimMemory(const SimOptions& options);
+
+    void ResetToFactory();
+
+    // Carries out one request whose frame is well formed and whose checksum was accepted. Read data
+    // goes to `replyData` (56 bytes, zeroed by the caller). Returns the reply status byte; a refused
+    // request changes nothing.
+    uint8_t Execute(uint8_t command, uint8_t length, uint16_t offset, const uint8_t* payload,
+                    uint8_t* replyData);
+
+    std::vector<uint8_t> info;
+    std::vector<uint8_t> parameters;
+    std::vector<uint8_t> keyTable;
+    std::vector<uint8_t> ledTable;
+    std::vector<uint8_t> lighting; // all pages back to back
+    std::vector<uint8_t> live;
+    std::vector<uint8_t> macros;
+    std::vector<uint8_t> shoot;
+    std::vector<uint8_t> status;
+    bool liveLighting = false;
+    bool inConfig = false;
+
+private:
+    static uint8_t ReadArea(const std::vector<uint8_t>& area, uint16_t offset, uint8_t length, uint8_t* out);
+    static uint8_t WriteArea(std::vector<uint8_t>& area, uint16_t offset, uint8_t length, const uint8_t* in);
+
+    SimOptions m_options;
+};
+
+// The settings record the keyboard holds when new (record 0 at offset 0 of the parameter area).
+std::vector<uint8_t> SimFactorySettingsRecord();
+
+} // namespace nk7x
