@@ -78,18 +78,17 @@ int CDeviceCommandLink::Exchange(const uint8_t* request, size_t requestLength, u
         LogFrame("命令", frame);
 
     const uint32_t timeout = Timeout();
+    int result;
     {
+        // The write and its reads are one unit: were the lock released in between, another thread's
+        // read could take this frame's reply, skip it as a wrong echo, and leave this thread waiting
+        // out its time-out for a reply that is gone.
         std::lock_guard<std::mutex> lock(m_exchangeLock);
         if (m_transport.WriteReport(frame.data(), kFrameSize, nullptr, timeout) != 1)
             return kResultWriteFailed;
-    }
-
-    int result;
-    {
-        std::lock_guard<std::mutex> lock(m_exchangeLock);
         result = m_transport.ReadReport(reply, static_cast<uint32_t>(replyLength), transferred, timeout);
-        // A reply to another thread's frame can arrive first; one more read skips it. A failed read
-        // leaves the buffer as it was, so it is followed by a second read as well.
+        // A late reply to an earlier frame (one that timed out) can come first; one more read skips
+        // it. A failed read leaves the buffer as it was, so it is followed by a second read as well.
         const bool echoes = replyLength > 3 && reply[3] == frame[3];
         if (!echoes)
             result = m_transport.ReadReport(reply, static_cast<uint32_t>(replyLength), transferred, timeout);
@@ -111,12 +110,9 @@ int CDeviceCommandLink::ExchangeQuiet(const uint8_t* request, size_t requestLeng
         return kResultFailed;
     replyLength = std::min(replyLength, kFrameSize);
     const FrameBytes frame = PadFrame(request, requestLength);
-    {
-        std::lock_guard<std::mutex> lock(m_exchangeLock);
-        if (m_transport.WriteReport(frame.data(), kFrameSize, nullptr, kTimeoutMs) != 1)
-            return kResultWriteFailed;
-    }
     std::lock_guard<std::mutex> lock(m_exchangeLock);
+    if (m_transport.WriteReport(frame.data(), kFrameSize, nullptr, kTimeoutMs) != 1)
+        return kResultWriteFailed;
     return m_transport.ReadReport(reply, static_cast<uint32_t>(replyLength), transferred, kTimeoutMs);
 }
 

@@ -1,0 +1,78 @@
+// nk7x-cli: talks to a supported device (or the emulator) from a terminal, for diagnosis and scripts.
+#include <cstdio>
+#include <iostream>
+
+#include "platform/DebugLog.h"
+#include "tools/cli/CliCommands.h"
+#include "tools/cli/CliSupport.h"
+
+using namespace nk7x;
+using namespace nk7x::cli;
+
+namespace {
+
+constexpr const char* kUsage = R"(usage: nk7x-cli [--log] [--json] [--path PATH] COMMAND [ARGS]
+
+commands:
+  list                      every HID interface: vendor, product, usage page, usage, path;
+                            '*' marks the interfaces of a supported device
+  info                      the device information of the first supported device
+  keytable                  its key table (3 bytes per position) and LED table
+  params OFFSET LENGTH      read LENGTH bytes of the parameter area at OFFSET
+  write-params OFFSET HEX   write bytes to the parameter area at OFFSET
+  raw CODE [HEX]            send one command frame (payload HEX) and print the reply;
+                            --length N sets the length byte, --offset N the offset
+  descriptor PATH|FILE      the top-level collections of a node's report descriptor, or of
+                            a saved raw descriptor file
+
+options:
+  --path PATH   the command interface to use (a path from `list`)
+  --log         write every frame and reply to stderr
+  --json        print the result as JSON
+  NK7X_SIM_DIR  environment: also list the emulated devices of that folder
+
+exit codes: 0 success, 1 other failure, 2 usage, 3 no device, 4 no permission (udev rule),
+            5 no answer from the device, 6 the device reported a failure
+)";
+
+Exit Run(int argc, char** argv) {
+    Options options;
+    std::string error;
+    if (!ParseArguments(argc, argv, options, error)) {
+        std::cerr << "nk7x-cli: " << error << "\n\n" << kUsage;
+        return Exit::Usage;
+    }
+    if (options.words.empty()) {
+        std::cerr << kUsage;
+        return Exit::Usage;
+    }
+    if (options.log)
+        SetDebugToStderr(true);
+    const std::string command = options.words.front();
+    const Args args(options.words.begin() + 1, options.words.end());
+    if (command == "help") {
+        std::cout << kUsage;
+        return Exit::Ok;
+    }
+    const bool noArgs = args.empty();
+    if (command == "list" && noArgs)
+        return RunList(options);
+    if (command == "info" && noArgs)
+        return RunInfo(options);
+    if (command == "keytable" && noArgs)
+        return RunKeyTable(options);
+    if (command == "params")
+        return RunParams(options, args);
+    if (command == "write-params")
+        return RunWriteParams(options, args);
+    if (command == "raw")
+        return RunRaw(options, args);
+    if (command == "descriptor")
+        return RunDescriptor(options, args);
+    std::cerr << "nk7x-cli: unknown command or extra arguments: " << command << "\n\n" << kUsage;
+    return Exit::Usage;
+}
+
+} // namespace
+
+int main(int argc, char** argv) { return static_cast<int>(Run(argc, argv)); }
