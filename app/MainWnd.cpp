@@ -1,0 +1,505 @@
+#include "app/MainWnd.h"
+
+#include "app/ScalePolicy.h"
+#include "app/ServiceAnswer.h"
+#include "platform/DebugLog.h"
+#include "platform/Folders.h"
+#include "platform/qt/DesktopBus.h"
+#include "platform/qt/SleepWatcher.h"
+#include "ui/ControlFactory.h"
+#include "ui/MenuLayout.h"
+#include "ui/Theme.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+namespace nk7x {
+namespace {
+
+constexpr int kTimerScale = 1011;
+constexpr int kTimerIdle = 1031;
+constexpr int kLightSyncSlot = 8;
+
+// Layout classes whose content is a panel layout of the skin, built with this window as creator.
+struct ContentClass {
+    const char* layoutClass;
+    const char* layout;
+};
+const ContentClass kContentClasses[] = {
+    {"DeviceProfileUI", "XML\\CustomControlXML\\DeviceProfile.xml"},
+    {"LightSetControlUI", "XML\\CustomControlXML\\LightControl.xml"},
+    {"Voice6533SetControlUI", "XML\\CustomControlXML\\Voice6533Control.xml"},
+    {"MagicSetControlUI", "XML\\CustomControlXML\\MagicControl.xml"},
+    {"KeySetControlUI", "XML\\CustomControlXML\\KeySetControl.xml"},
+    {"MacroSetControlUI", "XML\\CustomControlXML\\MacroControl.xml"},
+    {"ShootKeySetControlUI", "XML\\CustomControlXML\\ShootControl.xml"},
+    {"VirtualSetControlUI", "XML\\CustomControlXML\\VirtualSet.xml"},
+};
+
+} // namespace
+
+int InstanceMessageId() {
+    // Registered messages live in 0xC000-0xFFFF; a fixed hash of the product name keeps the number
+    // the same in every process.
+    uint32_t h = 2166136261u;
+    for (const char* p = kProductName; *p; ++p)
+        h = (h ^ static_cast<unsigned char>(*p)) * 16777619u;
+    return static_cast<int>(0xC000 + (h % 0x4000));
+}
+
+ShellOptions ShellOptions::FromEnvironment() {
+    ShellOptions o;
+    o.programFolder = QString::fromStdString(ProgramFolder());
+    o.settingsPath = QString::fromStdString(SettingsStore::DefaultPath());
+    return o;
+}
+
+MainWnd::MainWnd(const ShellOptions& options, QWidget* parent)
+    : UiWindow(parent), m_options(options), m_store(options.settingsPath.toStdString()) {
+    setObjectName(QStringLiteral("MainWnd"));
+    setWindowTitle(QString::fromUtf8(kProductName));
+    // The caption is part of the layout; no maximise box.
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint | Qt::WindowSystemMenuHint);
+    resize(kBaseWidth, kBaseHeight);
+    QString dataFolder = QDir(m_options.programFolder).filePath(QStringLiteral("DefaultData"));
+    m_languages = std::make_unique<Languages>(
+        m_store, QDir(dataFolder).filePath(QStringLiteral("Language.config")).toStdString(),
+        static_cast<LanguageTarget&>(*this));
+    BuildRoutes();
+}
+
+MainWnd::~MainWnd() {
+    if (!m_destroyed)
+        OnDestroy();
+}
+
+void MainWnd::Create() {
+    QString skin = QDir(m_options.programFolder).filePath(QStringLiteral("skin"));
+    m_resources.Load(skin);
+    LoadLayout(m_resources, QStringLiteral("XML_MAIN"));
+    SetBaseStyleSheet(LoadStyleSheet(skin, QStringLiteral("theme.qss")));
+    InitWindow();
+    CentreOnScreen();
+    RaiseNotify(this, QStringLiteral("windowinit"));
+}
+
+void MainWnd::InitWindow() {
+    DebugLog("InitWindow");
+    m_texts.LoadFile(m_resources.Resolve(QStringLiteral("lang/lan_en.json")));
+    ReloadText(m_texts);
+    QIcon icon(m_resources.Resolve(QStringLiteral("images/app_icon.svg")));
+    setWindowIcon(icon);
+    m_tray = new QSystemTrayIcon(icon, this);
+    m_tray->setToolTip(QString::fromUtf8(kProductName));
+    m_trayMenu = BuildMenu(m_resources.Resolve(QStringLiteral("menu.xml")),
+                           [this](const QString& item) { OnMenuChoice(item); });
+    if (m_trayMenu) {
+        m_trayMenu->setStyleSheet(styleSheet());
+        m_tray->setContextMenu(m_trayMenu.get());
+    }
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
+        if (why == QSystemTrayIcon::Trigger)
+            OnTrayLeftClick();
+    });
+    if (TrayAvailable())
+        m_tray->show();
+    for (const char* name : {"maxbtn", "restorebtn"}) {
+        if (QWidget* w = FindControl(QString::fromLatin1(name)))
+            w->hide();
+    }
+}
+
+bool MainWnd::TrayAvailable() const {
+    switch (m_options.tray) {
+    case ShellOptions::Tray::Absent:
+        return false;
+    case ShellOptions::Tray::Present:
+        return true;
+    case ShellOptions::Tray::Auto:
+        break;
+    }
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void MainWnd::BuildRoutes() {
+    using M = NotifyRouter::Match;
+    auto& r = m_router;
+    r.Add(QStringLiteral("windowinit"), M::NameCase, QStringLiteral("MainWnd"), [this](const UiNotify&, int) { StartRoutine(); });
+    r.Add(QStringLiteral("windowsize"), M::Name, QStringLiteral("root"), [this](const UiNotify&, int) {
+        if (!m_rootSized) {
+            m_rootSized = true;
+            ApplyScalePolicy();
+        }
+    });
+    auto click = [&r](const char* name, std::function<void()> fn) {
+        r.Add(QStringLiteral("click"), M::Name, QString::fromLatin1(name), [fn](const UiNotify&, int) { fn(); });
+    };
+    click("closebtn", [this] { HideToTray(); });
+    click("nodevice_ok_btn", [this] { HideToTray(); });
+    click("minbtn", [this] { showMinimized(); });
+    click("maxbtn", [this] { showMaximized(); });
+    click("restorebtn", [this] { showNormal(); });
+    click("skinbtn", [this] { ShowNotYet(QStringLiteral("skin_picker")); });
+    click("setbtn", [this] { ShowNotYet(QStringLiteral("settings_window")); });
+    click("control_light_status", [this] { SetLightingControl(!m_lightingControl, true); });
+}
+
+void MainWnd::Notify(const UiNotify& msg) {
+    // While the system sleeps nothing is acted on; what arrives is dropped, not queued.
+    if (!m_running)
+        return;
+    if (msg.type == QLatin1String("timer") && msg.sender == this) {
+        OnTimer(static_cast<int>(msg.wParam));
+        return;
+    }
+    m_router.Dispatch(msg);
+}
+
+QWidget* MainWnd::CreateControl(const QString& className) {
+    for (const ContentClass& c : kContentClasses) {
+        if (className.compare(QLatin1String(c.layoutClass), Qt::CaseInsensitive) != 0)
+            continue;
+        QString path = m_resources.Resolve(QString::fromLatin1(c.layout));
+        QWidget* content = path.isEmpty() ? nullptr : BuildLayout(path, nullptr);
+        if (!content) {
+            // The panel's layout is not in the skin yet: keep an empty, named place for it.
+            content = new QWidget;
+            content->setProperty("layoutClass", className);
+        }
+        return content;
+    }
+    return ControlFactory::Instance().Create(className, nullptr);
+}
+
+void MainWnd::StartRoutine() {
+    if (m_options.useBuses) {
+        m_bus = new DesktopBus(this);
+        m_bus->SetQueryHandler([this] { return ServiceAnswer(); });
+        connect(m_bus, &DesktopBus::lightingRequested, this,
+                [this](int w, int l) { OnLightingRequest(w, l); });
+        m_bus->Register();
+        m_sleep = new SleepWatcher(this);
+        connect(m_sleep, &SleepWatcher::suspending, this, &MainWnd::OnSuspend);
+        connect(m_sleep, &SleepWatcher::resumed, this, &MainWnd::OnResume);
+        m_sleep->Start();
+    }
+    // This program takes the lighting.
+    if (m_bus)
+        m_bus->Announce(1, 1);
+    m_languages->ApplyLanguage(m_languages->ReadStoredLanguage());
+    hide();
+    if (m_options.startWorkers)
+        m_workers.Start(kLightSyncSlot, [this](const StopEvent& stop) { RunLightSync(stop, *this); });
+    SetTimer(this, kTimerScale, 100);
+    m_started = true;
+    // Device discovery shows the window once its first scan is done; until it is part of the shell,
+    // that scan counts as done at once.
+    QMetaObject::invokeMethod(this, [this] { OnInstanceMessage(0, 0); }, Qt::QueuedConnection);
+}
+
+void MainWnd::OnTimer(int id) {
+    KillTimer(this, id);
+    switch (id) {
+    case kTimerScale:
+        ApplyScalePolicy();
+        update();
+        break;
+    case kTimerIdle:
+        SetTimer(this, kTimerIdle, 5000);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWnd::ApplyScalePolicy() {
+    QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    QRect area = s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
+    ApplyScaleForWorkArea(area.width(), area.height());
+}
+
+void MainWnd::ApplyScaleForWorkArea(int width, int height) {
+    bool wasVisible = isVisible();
+    if (isMinimized())
+        showNormal();
+    int scale = CheckedScale(ScaleForWorkArea(width, height));
+    SetScale(scale);
+    resize(kPolicyWidth * scale / 96, kPolicyHeight * scale / 96);
+    CentreOnScreen();
+    if (!wasVisible)
+        hide();
+}
+
+void MainWnd::CentreOnScreen() {
+    QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s)
+        return;
+    QRect area = s->availableGeometry();
+    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+}
+
+void MainWnd::OnInstanceMessage(qint64 wParam, qint64 lParam) {
+    if (!m_running || m_destroyed)
+        return;
+    DebugLogf("软件标示 %d，%xd%xd", InstanceMessageId(), static_cast<unsigned>(wParam), static_cast<unsigned>(lParam));
+    FrontAndRefresh();
+}
+
+void MainWnd::FrontAndRefresh() {
+    RefreshNoDeviceLink();
+    showNormal();
+    // Brought to the front without staying on top.
+    raise();
+    activateWindow();
+}
+
+void MainWnd::RefreshNoDeviceLink() {
+    QWidget* list = FindControl(QStringLiteral("device_select_layout"));
+    bool anyEntry = false;
+    if (list) {
+        for (QObject* o : list->children()) {
+            auto* w = qobject_cast<QWidget*>(o);
+            if (w && !w->isHidden() && !w->objectName().startsWith(QLatin1String("device_select_")))
+                anyEntry = true;
+        }
+    }
+    if (QWidget* none = FindControl(QStringLiteral("No_device_Link")))
+        none->setVisible(!anyEntry);
+    if (QWidget* pages = FindControl(QStringLiteral("device_switch")))
+        pages->setVisible(anyEntry);
+}
+
+void MainWnd::CloseSecondaryWindows() {
+    if (m_settingsWnd)
+        m_settingsWnd->close();
+    if (m_secondWnd)
+        m_secondWnd->close();
+}
+
+void MainWnd::HideToTray() {
+    CloseSecondaryWindows();
+    // Without a tray the window could not be found again once hidden: minimise instead.
+    if (TrayAvailable())
+        hide();
+    else
+        showMinimized();
+}
+
+void MainWnd::OnTrayLeftClick() {
+    if (!m_running)
+        return;
+    RefreshNoDeviceLink();
+    CloseSecondaryWindows();
+    if (isVisible() && !isMinimized()) {
+        hide();
+        return;
+    }
+    ApplyScalePolicy();
+    FrontAndRefresh();
+    update();
+}
+
+void MainWnd::OnMenuChoice(const QString& item) {
+    if (!m_running)
+        return;
+    DebugLogf("menu %s", item.toUtf8().constData());
+    if (item == QLatin1String("exit")) {
+        CloseSecondaryWindows();
+        close();
+    } else if (item == QLatin1String("about_menu")) {
+        ShowNotYet(QStringLiteral("about_window"));
+    } else if (item == QLatin1String("setwnd_menu")) {
+        ShowNotYet(QStringLiteral("settings_window"));
+    }
+}
+
+void MainWnd::ShowNotYet(const QString& what) {
+    // The secondary windows come with their own work; until then say so instead of doing nothing.
+    DebugLogf("%s not yet available", what.toUtf8().constData());
+    if (m_secondWnd)
+        m_secondWnd->close();
+    auto* box = new QMessageBox(QMessageBox::Information, QString::fromUtf8(kProductName),
+                                m_texts.Text(QStringLiteral("not_yet_text")), QMessageBox::Ok, this);
+    box->setObjectName(what);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    m_secondWnd = box;
+    box->show();
+}
+
+void MainWnd::SetLightingControl(bool on, bool announce) {
+    m_lightingControl = on;
+    if (announce && m_bus)
+        m_bus->Announce(1, on ? 1 : 0);
+    QString text = on ? QStringLiteral("控制灯光") : QStringLiteral("不控制灯光");
+    if (auto* b = qobject_cast<QAbstractButton*>(FindControl(QStringLiteral("control_light_status")))) {
+        b->setText(text);
+        b->setProperty("lightingOff", !on);
+        b->style()->unpolish(b);
+        b->style()->polish(b);
+    }
+    DebugLog(text.toStdString());
+    for (ShellPage* p : m_pages)
+        p->SetLiveLighting(m_lightingControl);
+}
+
+void MainWnd::OnLightingRequest(qint64 wParam, qint64 lParam) {
+    if (!m_running || wParam != 1 || (lParam != 0 && lParam != 1))
+        return;
+    SetLightingControl(lParam == 1, false);
+}
+
+void MainWnd::OnSuspend() {
+    m_running = false;
+    for (ShellPage* p : m_pages)
+        p->SetLiveLighting(false);
+}
+
+void MainWnd::OnResume() {
+    m_running = true;
+    for (ShellPage* p : m_pages)
+        p->SetLiveLighting(m_lightingControl);
+}
+
+void MainWnd::AddPage(ShellPage* page) {
+    if (page)
+        m_pages.push_back(page);
+}
+
+void MainWnd::UpdatePreview() {
+    for (ShellPage* p : m_pages)
+        p->SetPreview(m_hovered);
+}
+
+QList<int> MainWnd::ServiceAnswer() const {
+    std::vector<int32_t> block = BuildServiceAnswer(OptionTableDevices());
+    return QList<int>(block.begin(), block.end());
+}
+
+void MainWnd::RequestLanguage(int index) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, index] {
+            if (!m_running)
+                return;
+            m_languages->ApplyLanguage(index);
+        },
+        Qt::QueuedConnection);
+}
+
+void MainWnd::SetLanguage(const LanguageEntry& entry) {
+    m_texts.SetLanguageName(QString::fromStdString(entry.name));
+    QString file = m_resources.Resolve(QString::fromStdString(entry.file));
+    if (file.isEmpty() || !m_texts.LoadFile(file))
+        DebugLogf("language file %s unreadable, texts kept", entry.file.c_str());
+    ReloadText(m_texts);
+    if (m_trayMenu) {
+        for (QAction* a : m_trayMenu->actions()) {
+            QString key = a->property("textKey").toString();
+            if (!key.isEmpty())
+                a->setText(m_texts.Text(key));
+        }
+    }
+    // The lighting button shows its state, not a language text.
+    if (auto* b = qobject_cast<QAbstractButton*>(FindControl(QStringLiteral("control_light_status"))))
+        b->setText(m_lightingControl ? QStringLiteral("控制灯光") : QStringLiteral("不控制灯光"));
+}
+
+void MainWnd::RebuildFonts() {
+    m_fonts.Rebuild();
+    ApplyFonts(m_fonts);
+}
+
+void MainWnd::LanguageChanged() {
+    update();
+    if (m_settingsWnd)
+        QMetaObject::invokeMethod(m_settingsWnd, "RebuildTexts", Qt::QueuedConnection);
+    if (layout())
+        layout()->activate();
+}
+
+void MainWnd::closeEvent(QCloseEvent* event) {
+    OnDestroy();
+    event->accept();
+}
+
+void MainWnd::OnDestroy() {
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    if (m_tray)
+        m_tray->hide();
+    DebugLog("退出测试");
+    hide();
+    m_workers.StopAll(std::chrono::milliseconds(1000));
+    emit shutDown();
+}
+
+void MainWnd::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange) {
+        m_active = isActiveWindow();
+        m_hovered = m_active;
+        UpdatePreview();
+    }
+    UiWindow::changeEvent(event);
+}
+
+void MainWnd::enterEvent(QEnterEvent* event) {
+    if (!m_active) {
+        m_hovered = true;
+        DebugLog("鼠标移入");
+        UpdatePreview();
+    }
+    UiWindow::enterEvent(event);
+}
+
+void MainWnd::leaveEvent(QEvent* event) {
+    if (!m_active) {
+        m_hovered = false;
+        DebugLog("鼠标移出");
+        UpdatePreview();
+    }
+    UiWindow::leaveEvent(event);
+}
+
+void MainWnd::showEvent(QShowEvent* event) {
+    UiWindow::showEvent(event);
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        emit firstShown();
+    }
+}
+
+void MainWnd::mousePressEvent(QMouseEvent* event) {
+    QWidget* caption = FindControl(QStringLiteral("caption"));
+    if (event->button() == Qt::LeftButton && caption &&
+        caption->rect().contains(caption->mapFrom(this, event->position().toPoint()))) {
+        m_dragging = true;
+        m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    }
+    UiWindow::mousePressEvent(event);
+}
+
+void MainWnd::mouseMoveEvent(QMouseEvent* event) {
+    if (m_dragging && (event->buttons() & Qt::LeftButton))
+        move(event->globalPosition().toPoint() - m_dragOffset);
+    else
+        m_dragging = false;
+    UiWindow::mouseMoveEvent(event);
+}
+
+} // namespace nk7x

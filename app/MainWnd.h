@@ -1,0 +1,166 @@
+// The main window: hosts the device list and pages, owns the tray icon, the shell's workers and the
+// desktop services, decides hiding and showing, the scale and who drives the devices' lighting.
+#pragma once
+
+#include "app/Languages.h"
+#include "app/LightSyncWorker.h"
+#include "app/NotifyRouter.h"
+#include "app/ShellPage.h"
+#include "platform/SettingsStore.h"
+#include "platform/WorkerSlots.h"
+#include "ui/FontTable.h"
+#include "ui/LanguageTexts.h"
+#include "ui/ResourceList.h"
+#include "ui/UiWindow.h"
+
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QMenu;
+class QSystemTrayIcon;
+
+namespace nk7x {
+
+class DesktopBus;
+class SleepWatcher;
+
+struct ShellOptions {
+    QString programFolder;     // holds "DefaultData" and "skin"
+    QString settingsPath;      // the settings store file
+    bool useBuses = true;      // session service and sleep watch
+    bool startWorkers = true;  // the shell's worker threads
+    enum class Tray { Auto, Absent, Present } tray = Tray::Auto;
+
+    // The running program's choice: ProgramFolder(), SettingsStore::DefaultPath().
+    static ShellOptions FromEnvironment();
+};
+
+class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource {
+    Q_OBJECT
+public:
+    static constexpr int kBaseWidth = 800;
+    static constexpr int kBaseHeight = 572;
+    // The size the scale policy gives the window at scale 96.
+    static constexpr int kPolicyWidth = 1000;
+    static constexpr int kPolicyHeight = 640;
+
+    explicit MainWnd(const ShellOptions& options, QWidget* parent = nullptr);
+    ~MainWnd() override;
+
+    // Builds the content, the tray and the services, then runs the start routine.
+    void Create();
+
+    void Notify(const UiNotify& msg) override;
+    QWidget* CreateControl(const QString& className) override;
+
+    // The instance request: a second start or the end of discovery's first scan.
+    void OnInstanceMessage(qint64 wParam, qint64 lParam);
+    // Another program asks to take (lParam 1) or give up (lParam 0) the lighting; wParam must be 1.
+    void OnLightingRequest(qint64 wParam, qint64 lParam);
+    // The settings window's request to switch language; runs as a queued call on the UI thread.
+    void RequestLanguage(int index);
+    void OnSuspend();
+    void OnResume();
+    // A choice in the tray menu ("exit", "about_menu", "setwnd_menu", ...).
+    void OnMenuChoice(const QString& item);
+    void OnTrayLeftClick();
+
+    // Applies the scale policy for a work area (the screen's, or one given by a test).
+    void ApplyScalePolicy();
+    void ApplyScaleForWorkArea(int width, int height);
+
+    // Pages the window steers (borrowed).
+    void AddPage(ShellPage* page);
+
+    NotifyRouter& Router() { return m_router; }
+    Languages& LanguageSwitch() { return *m_languages; }
+    const LanguageTexts& Texts() const { return m_texts; }
+    const FontTable& Fonts() const { return m_fonts; }
+    SettingsStore& Store() { return m_store; }
+    const ResourceList& Resources() const { return m_resources; }
+    QMenu* TrayMenu() const { return m_trayMenu.get(); }
+    QSystemTrayIcon* Tray() const { return m_tray; }
+    bool TrayAvailable() const;
+    bool LightingControl() const { return m_lightingControl; }
+    bool Running() const { return m_running; }
+    bool Started() const { return m_started; }
+    bool Destroyed() const { return m_destroyed; }
+    QList<int> ServiceAnswer() const;
+    QWidget* SecondaryWindow() const { return m_secondWnd; }
+
+signals:
+    // The window was first shown (start-up measurement, screenshots).
+    void firstShown();
+    // Shut-down is complete; the application may quit.
+    void shutDown();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void InitWindow();
+    void StartRoutine();
+    void BuildRoutes();
+    void OnTimer(int id);
+    void OnDestroy();
+    void CloseSecondaryWindows();
+    void HideToTray();
+    void FrontAndRefresh();
+    void RefreshNoDeviceLink();
+    void SetLightingControl(bool on, bool announce);
+    void UpdatePreview();
+    void ShowNotYet(const QString& what);
+    void CentreOnScreen();
+
+    // LanguageTarget
+    void SetLanguage(const LanguageEntry& entry) override;
+    void RebuildFonts() override;
+    void LanguageChanged() override;
+
+    // LightSyncSource: no page flags itself for the common effect until device pages exist.
+    bool AnyFlagged() override { return false; }
+    int SpeedIndex() override { return 0; }
+    void Step() override {}
+
+    ShellOptions m_options;
+    ResourceList m_resources;
+    LanguageTexts m_texts;
+    FontTable m_fonts;
+    SettingsStore m_store;
+    std::unique_ptr<Languages> m_languages;
+    NotifyRouter m_router;
+    WorkerSlots m_workers;
+
+    QSystemTrayIcon* m_tray = nullptr;
+    std::unique_ptr<QMenu> m_trayMenu;
+    DesktopBus* m_bus = nullptr;
+    SleepWatcher* m_sleep = nullptr;
+    QPointer<QWidget> m_settingsWnd;
+    QPointer<QWidget> m_secondWnd;
+    std::vector<ShellPage*> m_pages;
+
+    bool m_lightingControl = true;
+    bool m_running = true;
+    bool m_active = false;
+    bool m_hovered = false;
+    bool m_started = false;
+    bool m_rootSized = false;
+    bool m_shownOnce = false;
+    bool m_destroyed = false;
+    QPoint m_dragOffset;
+    bool m_dragging = false;
+};
+
+// The number the instance request is known by in the debug output; the same in every process.
+int InstanceMessageId();
+
+} // namespace nk7x

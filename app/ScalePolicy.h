@@ -1,0 +1,13 @@
+// The window scale the main window picks from the work area of its screen.
+#pragma once
+
+namespace nk7x {
+
+// 144 on work areas wider than 1500 and taller than 960, else 96.
+int ScaleForWorkArea(int width, int height);
+
+// The scale when it is one the windows support (48, 72, ... 192); otherwise 96, and the debug line
+// says so.
+int CheckedScale(int scale);
+
+} // namespace nk7x

@@ -1,0 +1,30 @@
+#include "app/ServiceAnswer.h"
+
+#include <algorithm>
+
+namespace nk7x {
+
+std::vector<int32_t> BuildServiceAnswer(const std::vector<SupportedDevice>& rows) {
+    std::vector<int32_t> block(kServiceAnswerInts, 0);
+    block[0] = 2;
+    block[1] = 3;
+    block[2] = 0;
+    block[3] = 2;
+    const size_t room = (kServiceAnswerInts - 5) / 3;
+    const size_t count = std::min(rows.size(), room);
+    block[4] = static_cast<int32_t>(count);
+    for (size_t i = 0; i < count; ++i) {
+        block[5 + i * 3] = static_cast<int32_t>(rows[i].vendorId);
+        block[6 + i * 3] = static_cast<int32_t>(rows[i].productId);
+        block[7 + i * 3] = rows[i].kind;
+    }
+    return block;
+}
+
+std::vector<SupportedDevice> OptionTableDevices() {
+    // Mouse, keyboard, mouse pad, headset: vendor, product and kind as the option table lists them.
+    // Replace with the discovery tables' own rows once the shell links them.
+    return {{0, 0, 2}, {0x0C45, 0x0820, 1}, {0x320F, 0x1004, 3}, {0, 0, 7}};
+}
+
+} // namespace nk7x

@@ -1,0 +1,76 @@
+// Process entry: private fonts, one instance per user, the main window and its message loop, and
+// tear-down in reverse order.
+#include "app/MainWnd.h"
+#include "platform/DebugLog.h"
+#include "platform/Folders.h"
+#include "platform/qt/PrivateFonts.h"
+#include "platform/qt/SingleInstance.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QPixmap>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+QString ArgValue(int argc, char** argv, const char* name) {
+    const QString prefix = QString::fromLatin1(name) + QLatin1Char('=');
+    for (int i = 1; i < argc; ++i) {
+        QString a = QString::fromLocal8Bit(argv[i]);
+        if (a.startsWith(prefix))
+            return a.mid(prefix.size());
+    }
+    return {};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace nk7x;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(kProductName));
+    // Hiding the last window to the tray must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    auto fonts = std::make_unique<PrivateFonts>();
+    fonts->Load(QString::fromStdString(ProgramFolder()), PrivateFonts::ShippedFonts());
+
+    DebugLogf("软件标示：%d", InstanceMessageId());
+    auto instance = std::make_unique<SingleInstance>(QString::fromUtf8(kProductName));
+    if (instance->Acquire() == SingleInstance::Role::Second)
+        return 0;
+
+    const QString screenshot = ArgValue(argc, argv, "--screenshot");
+    const bool printShown = std::getenv("NK7X_PRINT_SHOWN") != nullptr;
+
+    auto wnd = std::make_unique<MainWnd>(ShellOptions::FromEnvironment());
+    MainWnd* w = wnd.get();
+    QObject::connect(instance.get(), &SingleInstance::raiseRequested, w,
+                     [w](qint64 wp, qint64 lp) { w->OnInstanceMessage(wp, lp); });
+    QObject::connect(w, &MainWnd::shutDown, &app, [] { QTimer::singleShot(0, qApp, &QCoreApplication::quit); });
+    QObject::connect(w, &MainWnd::firstShown, w, [w, printShown, screenshot] {
+        if (printShown) {
+            std::printf("NK7X_SHOWN %lld\n", static_cast<long long>(QDateTime::currentMSecsSinceEpoch()));
+            std::fflush(stdout);
+        }
+        if (!screenshot.isEmpty()) {
+            // After the scale policy has run (100 ms after start) and the layout has settled.
+            QTimer::singleShot(1200, w, [w, screenshot] {
+                bool ok = w->grab().save(screenshot);
+                std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "saved" : "cannot save", screenshot.toLocal8Bit().constData());
+                w->OnMenuChoice(QStringLiteral("exit"));
+            });
+        }
+    });
+    w->Create();
+    app.exec();
+
+    wnd.reset();
+    instance.reset();
+    fonts->RemoveAll();
+    return 0;
+}

@@ -1,0 +1,38 @@
+#include "ui/LanguageTexts.h"
+
+#include <QFile>
+
+#include <json/json.h>
+
+#include <memory>
+
+namespace nk7x {
+
+bool LanguageTexts::LoadFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // Language files are small; anything huge is not one.
+    if (file.size() > 8 * 1024 * 1024)
+        return false;
+    QByteArray bytes = file.readAll();
+    Json::CharReaderBuilder builder;
+    builder["collectComments"] = false;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    Json::Value root;
+    std::string errors;
+    if (!reader->parse(bytes.constData(), bytes.constData() + bytes.size(), &root, &errors) || !root.isObject())
+        return false;
+    QHash<QString, QString> texts;
+    for (auto it = root.begin(); it != root.end(); ++it) {
+        if (!it->isString())
+            continue;
+        texts.insert(QString::fromStdString(it.name()), QString::fromStdString(it->asString()));
+    }
+    m_texts = std::move(texts);
+    return true;
+}
+
+QString LanguageTexts::Text(const QString& key) const { return m_texts.value(key, key); }
+
+} // namespace nk7x

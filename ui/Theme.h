@@ -1,0 +1,16 @@
+// The skin's style sheet, with its pixel sizes scaled to the window's scale and its image paths
+// made absolute.
+#pragma once
+
+#include <QString>
+
+namespace nk7x {
+
+// Reads a style sheet from the skin folder; empty when missing. Relative url(...) paths are
+// resolved against the skin folder.
+QString LoadStyleSheet(const QString& skinFolder, const QString& file);
+
+// Multiplies every "<n>px" by scale / 96, rounding to the nearest pixel (never below 1 for n > 0).
+QString ScaleStyleSheet(const QString& qss, int scale);
+
+} // namespace nk7x

@@ -1,0 +1,308 @@
+#include "ui/UiWindow.h"
+
+#include "platform/DebugLog.h"
+#include "ui/ControlFactory.h"
+#include "ui/FontTable.h"
+#include "ui/LanguageTexts.h"
+#include "ui/ResourceList.h"
+#include "ui/Theme.h"
+#include "ui/UiLoader.h"
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFile>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace nk7x {
+namespace {
+
+const char* const kBaseMin = "_nk7xBaseMin";
+const char* const kBaseMax = "_nk7xBaseMax";
+const char* const kBaseIcon = "_nk7xBaseIcon";
+const char* const kBaseMargins = "_nk7xBaseMargins";
+const char* const kBaseSpacing = "_nk7xBaseSpacing";
+
+int ScaleValue(int v, int scale) {
+    if (v <= 0 || v >= QWIDGETSIZE_MAX)
+        return v;
+    return static_cast<int>((static_cast<qint64>(v) * scale + 48) / 96);
+}
+
+QSize ScaleSize(QSize s, int scale) { return {ScaleValue(s.width(), scale), ScaleValue(s.height(), scale)}; }
+
+void ScaleLayout(QLayout* layout, int scale) {
+    if (!layout)
+        return;
+    if (!layout->property(kBaseMargins).isValid()) {
+        QMargins m = layout->contentsMargins();
+        layout->setProperty(kBaseMargins, QRect(m.left(), m.top(), m.right(), m.bottom()));
+        layout->setProperty(kBaseSpacing, layout->spacing());
+    }
+    QRect m = layout->property(kBaseMargins).toRect();
+    layout->setContentsMargins(ScaleValue(m.x(), scale), ScaleValue(m.y(), scale), ScaleValue(m.width(), scale),
+                               ScaleValue(m.height(), scale));
+    int spacing = layout->property(kBaseSpacing).toInt();
+    if (spacing > 0)
+        layout->setSpacing(ScaleValue(spacing, scale));
+    for (int i = 0; i < layout->count(); ++i)
+        ScaleLayout(layout->itemAt(i)->layout(), scale);
+}
+
+} // namespace
+
+UiWindow::UiWindow(QWidget* parent) : QWidget(parent) {}
+
+UiWindow::~UiWindow() = default;
+
+bool UiWindow::LoadLayout(const ResourceList& resources, const QString& layoutName) {
+    QString path = resources.Resolve(layoutName);
+    if (path.isEmpty()) {
+        DebugLogf("layout %s not found", layoutName.toUtf8().constData());
+        return false;
+    }
+    QWidget* content = BuildLayout(path, this);
+    if (!content)
+        return false;
+    delete layout();
+    auto* box = new QVBoxLayout(this);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(0);
+    box->addWidget(content);
+    m_root = content;
+    return true;
+}
+
+QWidget* UiWindow::BuildLayout(const QString& path, QWidget* parent) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        DebugLogf("layout file %s missing", path.toUtf8().constData());
+        return nullptr;
+    }
+    UiLoader loader([this](const QString& cls, QWidget* p) -> QWidget* {
+        QWidget* w = CreateControl(cls);
+        if (w && p)
+            w->setParent(p);
+        return w;
+    });
+    // Images in the layout are named relative to the layout's own folder.
+    loader.setWorkingDirectory(QFileInfo(path).absoluteDir());
+    QWidget* content = loader.load(&file, parent);
+    if (!content) {
+        DebugLogf("layout file %s unreadable: %s", path.toUtf8().constData(), loader.errorString().toUtf8().constData());
+        return nullptr;
+    }
+    WireTree(content, loader.CustomControls());
+    return content;
+}
+
+QWidget* UiWindow::CreateControl(const QString& className) { return ControlFactory::Instance().Create(className, nullptr); }
+
+QWidget* UiWindow::FindControl(const QString& name) const {
+    if (name.isEmpty())
+        return nullptr;
+    return findChild<QWidget*>(name);
+}
+
+QWidget* UiWindow::FindSubControlByName(QWidget* parent, const QString& name) {
+    if (!parent || name.isEmpty())
+        return nullptr;
+    return parent->findChild<QWidget*>(name);
+}
+
+void UiWindow::Notify(const UiNotify&) {}
+
+bool UiWindow::RaiseByName(const QString& name, const QString& type, qint64 wParam, qint64 lParam) {
+    QWidget* w = FindControl(name);
+    if (!w && name == objectName())
+        w = this;
+    if (!w)
+        return false;
+    return RaiseNotify(w, type, wParam, lParam);
+}
+
+void UiWindow::WireTree(QWidget* top, const QSet<QWidget*>& custom) {
+    QList<QWidget*> all = top->findChildren<QWidget*>();
+    all.prepend(top);
+    for (QWidget* w : all) {
+        if (!custom.contains(w))
+            WireControl(w);
+    }
+}
+
+void UiWindow::WireControl(QWidget* w) {
+    if (!w || m_wired.contains(w) || w->objectName().isEmpty())
+        return;
+    m_wired.insert(w);
+    connect(w, &QObject::destroyed, this, [this, w] {
+        m_wired.remove(w);
+        KillAllTimers(w);
+    });
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+        connect(b, &QAbstractButton::clicked, this, [b] { RaiseNotify(b, QStringLiteral("click")); });
+        if (b->isCheckable() || qobject_cast<QRadioButton*>(b) || qobject_cast<QCheckBox*>(b))
+            connect(b, &QAbstractButton::toggled, this,
+                    [b](bool on) { RaiseNotify(b, QStringLiteral("selectchanged"), on ? 1 : 0); });
+    } else if (auto* c = qobject_cast<QComboBox*>(w)) {
+        // Only the user's choice: filling a list never raises a notification.
+        connect(c, &QComboBox::activated, this, [c](int index) { RaiseNotify(c, QStringLiteral("itemselect"), index); });
+    } else if (auto* s = qobject_cast<QAbstractSlider*>(w)) {
+        connect(s, &QAbstractSlider::valueChanged, this, [s](int v) {
+            RaiseNotify(s, s->isSliderDown() ? QStringLiteral("movevaluechanged") : QStringLiteral("valuechanged"), v);
+        });
+        connect(s, &QAbstractSlider::sliderReleased, this,
+                [s] { RaiseNotify(s, QStringLiteral("valuechanged"), s->value()); });
+    } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        connect(e, &QLineEdit::textEdited, this, [e] { RaiseNotify(e, QStringLiteral("textchanged")); });
+        connect(e, &QLineEdit::returnPressed, this, [e] { RaiseNotify(e, QStringLiteral("return")); });
+        e->installEventFilter(this);
+    } else if (auto* l = qobject_cast<QListWidget*>(w)) {
+        connect(l, &QListWidget::itemClicked, this,
+                [l](QListWidgetItem* item) { RaiseNotify(l, QStringLiteral("itemclick"), l->row(item)); });
+        connect(l, &QListWidget::itemActivated, this,
+                [l](QListWidgetItem* item) { RaiseNotify(l, QStringLiteral("itemactivate"), l->row(item)); });
+    }
+}
+
+bool UiWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (auto* w = qobject_cast<QWidget*>(watched)) {
+        if (event->type() == QEvent::FocusOut)
+            RaiseNotify(w, QStringLiteral("killfocus"));
+        else if (event->type() == QEvent::FocusIn)
+            RaiseNotify(w, QStringLiteral("setfocus"));
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void UiWindow::SetTimer(QWidget* control, int id, int ms) {
+    if (!control)
+        return;
+    auto key = std::make_pair(control, id);
+    QTimer*& timer = m_timers[key];
+    if (!timer) {
+        timer = new QTimer(this);
+        QPointer<QWidget> target(control);
+        connect(timer, &QTimer::timeout, this, [target, id] {
+            if (target)
+                RaiseNotify(target, QStringLiteral("timer"), id);
+        });
+        if (!m_wired.contains(control))
+            connect(control, &QObject::destroyed, this, [this, control] { KillAllTimers(control); });
+    }
+    timer->start(ms < 0 ? 0 : ms);
+}
+
+void UiWindow::KillTimer(QWidget* control, int id) {
+    auto it = m_timers.find(std::make_pair(control, id));
+    if (it == m_timers.end())
+        return;
+    it->second->stop();
+    it->second->deleteLater();
+    m_timers.erase(it);
+}
+
+void UiWindow::KillAllTimers(QWidget* control) {
+    for (auto it = m_timers.begin(); it != m_timers.end();) {
+        if (it->first.first == control) {
+            it->second->stop();
+            it->second->deleteLater();
+            it = m_timers.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+bool UiWindow::HasTimer(QWidget* control, int id) const {
+    auto it = m_timers.find(std::make_pair(control, id));
+    return it != m_timers.end() && it->second->isActive();
+}
+
+void UiWindow::ReloadText(const LanguageTexts& texts) {
+    QList<QObject*> objects;
+    for (QWidget* w : findChildren<QWidget*>())
+        objects.append(w);
+    for (QAction* a : findChildren<QAction*>())
+        objects.append(a);
+    for (QObject* o : objects) {
+        QString key = o->property("textKey").toString();
+        if (!key.isEmpty()) {
+            QString text = texts.Text(key);
+            if (auto* b = qobject_cast<QAbstractButton*>(o))
+                b->setText(text);
+            else if (auto* l = qobject_cast<QLabel*>(o))
+                l->setText(text);
+            else if (auto* g = qobject_cast<QGroupBox*>(o))
+                g->setTitle(text);
+            else if (auto* e = qobject_cast<QLineEdit*>(o))
+                e->setPlaceholderText(text);
+            else if (auto* a = qobject_cast<QAction*>(o))
+                a->setText(text);
+        }
+        QString tip = o->property("tooltipKey").toString();
+        if (!tip.isEmpty()) {
+            if (auto* w = qobject_cast<QWidget*>(o))
+                w->setToolTip(texts.Text(tip));
+            else if (auto* a = qobject_cast<QAction*>(o))
+                a->setToolTip(texts.Text(tip));
+        }
+    }
+}
+
+void UiWindow::ApplyFonts(const FontTable& fonts) {
+    m_fonts = &fonts;
+    setFont(fonts.Font(FontTable::kDefault, m_scale));
+    for (QWidget* w : findChildren<QWidget*>()) {
+        QVariant index = w->property("fontIndex");
+        if (index.isValid())
+            w->setFont(fonts.Font(index.toInt(), m_scale));
+    }
+}
+
+void UiWindow::SetBaseStyleSheet(const QString& qss) {
+    m_baseQss = qss;
+    setStyleSheet(ScaleStyleSheet(m_baseQss, m_scale));
+}
+
+void UiWindow::SetScale(int scale) {
+    if (scale <= 0)
+        return;
+    m_scale = scale;
+    ScaleTree(this);
+    if (!m_baseQss.isEmpty())
+        setStyleSheet(ScaleStyleSheet(m_baseQss, m_scale));
+    if (m_fonts)
+        ApplyFonts(*m_fonts);
+}
+
+void UiWindow::ScaleTree(QWidget* top) {
+    QList<QWidget*> all = top->findChildren<QWidget*>();
+    for (QWidget* w : all) {
+        if (!w->property(kBaseMin).isValid()) {
+            w->setProperty(kBaseMin, w->minimumSize());
+            w->setProperty(kBaseMax, w->maximumSize());
+            if (auto* b = qobject_cast<QAbstractButton*>(w))
+                w->setProperty(kBaseIcon, b->iconSize());
+        }
+        w->setMinimumSize(ScaleSize(w->property(kBaseMin).toSize(), m_scale));
+        w->setMaximumSize(ScaleSize(w->property(kBaseMax).toSize(), m_scale));
+        if (auto* b = qobject_cast<QAbstractButton*>(w))
+            b->setIconSize(ScaleSize(w->property(kBaseIcon).toSize(), m_scale));
+        ScaleLayout(w->layout(), m_scale);
+    }
+    ScaleLayout(top->layout(), m_scale);
+}
+
+} // namespace nk7x
