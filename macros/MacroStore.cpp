@@ -33,10 +33,27 @@ MacroInfo EntryInfo(const Json::Value& entry) {
     return info;
 }
 
+// The styled writer cuts member names at a NUL byte, so such a member would come back under
+// another member's name and replace it; members of that kind are dropped before a rewrite.
+void DropUnwritableMembers(Json::Value& value) {
+    if (value.isObject()) {
+        for (const std::string& name : value.getMemberNames()) {
+            if (name.find('\0') != std::string::npos)
+                value.removeMember(name.data(), name.data() + name.size(), nullptr);
+            else
+                DropUnwritableMembers(value[name]);
+        }
+    } else if (value.isArray()) {
+        for (Json::Value& element : value)
+            DropUnwritableMembers(element);
+    }
+}
+
 // The index document to change: the file's object with a "MacroInfo" array, or a fresh one when
 // the file is missing or of another shape.
 Json::Value LoadIndexDocument(const std::string& path) {
     Json::Value doc = LoadJson(path);
+    DropUnwritableMembers(doc);
     if (!doc.isObject())
         doc = Json::Value(Json::objectValue);
     if (!JsonMember(doc, kMacroInfo).isArray())

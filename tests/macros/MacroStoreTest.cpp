@@ -325,6 +325,19 @@ TEST_F(MacroStoreTest, OddEntriesKeepTheirPlaceButNameNoFile) {
     EXPECT_EQ(doc["MacroInfo"].size(), 5u);
 }
 
+TEST_F(MacroStoreTest, MemberNamesWithNulCannotReplaceTheListOnRewrite) {
+    // A name cut at its NUL on writing would come back as a second "MacroInfo" and win.
+    WriteBytes(m_store->IndexPath(), std::string(R"({"MacroInfo\u0000x": [], "MacroInfo": [)") +
+                                         R"({"MacroName": "a", "MacroName\u0000": 5, "Guid": "g1"}]})");
+    ASSERT_EQ(m_store->LoadIndex().size(), 1u);
+    MacroInfo added;
+    ASSERT_EQ(m_store->Create(added), MacroResult::Ok);
+    auto list = m_store->LoadIndex();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0], (MacroInfo{"a", "g1"}));
+    EXPECT_EQ(list[1], added);
+}
+
 TEST_F(MacroStoreTest, BrokenMacroFilesLoadWithoutEvents) {
     MacroInfo info = CreateOne();
     const std::string path = m_store->MacroPath(info.guid);
