@@ -126,6 +126,37 @@ uint8_t TypeAndDirection(const MacroEvent& event) {
     return static_cast<uint8_t>((event.type & 0x7F) | (event.down ? 0x80 : 0));
 }
 
+std::optional<MacroEvent> KeyEventFromScanCode(uint8_t scanCode, bool extended, bool down) {
+    const std::optional<std::size_t> row = FindKeyByScanCode(scanCode, extended);
+    if (!row)
+        return std::nullopt;
+    const KeyTableRow& key = KeyTable()[*row];
+    MacroEvent event;
+    event.down = down;
+    if (key.Usage() != 0) {
+        event.type = static_cast<int>(MacroEventType::KeyboardKey);
+        event.button = key.Usage();
+    } else if (key.ModifierBit() != 0) {
+        event.type = static_cast<int>(MacroEventType::ModifierKey);
+        event.button = key.ModifierBit();
+    } else {
+        return std::nullopt;
+    }
+    return event;
+}
+
+std::optional<MacroEvent> MouseEventFromMessage(uint16_t message, int extraButton) {
+    const std::optional<std::size_t> row = FindMouseRowByMessage(message, extraButton);
+    if (!row)
+        return std::nullopt;
+    const MouseEventRow& mouse = MouseEventTable()[*row];
+    MacroEvent event;
+    event.type = mouse.typeAndDirection & 0x7F;
+    event.down = (mouse.typeAndDirection & 0x80) != 0;
+    event.button = mouse.buttonBit;
+    return event;
+}
+
 std::string EventKeyName(const MacroEvent& event) {
     std::optional<std::size_t> row;
     switch (event.type) {

@@ -77,6 +77,15 @@ uint8_t ParseMoveDistance(std::string_view text);
 // the type in bits 0-6, bit 7 set for "down".
 uint8_t TypeAndDirection(const MacroEvent& event);
 
+// The event a recorded key makes: the key's row is found by scan code and extended flag; a row
+// with a usage gives a `KeyboardKey` event, a modifier row a `ModifierKey` event. Nothing when
+// no row matches. The delay is 0.
+std::optional<MacroEvent> KeyEventFromScanCode(uint8_t scanCode, bool extended, bool down);
+
+// The event a recorded mouse message makes (left, right and middle press and release, and the
+// extra buttons by their number: 2 forward, 1 back). Nothing for any other message.
+std::optional<MacroEvent> MouseEventFromMessage(uint16_t message, int extraButton = 0);
+
 // The name key an event row's key label shows (empty when no table row matches).
 std::string EventKeyName(const MacroEvent& event);
 

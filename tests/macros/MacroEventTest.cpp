@@ -132,6 +132,20 @@ TEST(MacroEventRow, KeyLabelAndActionText) {
     EXPECT_EQ(TypeAndDirection({false, 10, 0, 0}), 0x0A);
 }
 
+TEST(MacroEventRow, RecordedInputBecomesEvents) {
+    EXPECT_EQ(KeyEventFromScanCode(0x2A, false, true), (MacroEvent{true, 9, 0x02, 0}));   // left Shift
+    EXPECT_EQ(KeyEventFromScanCode(0x1E, false, false), (MacroEvent{false, 10, 0x04, 0})); // A
+    EXPECT_EQ(KeyEventFromScanCode(0x38, true, true), (MacroEvent{true, 9, 0x40, 0}));    // right Alt
+    EXPECT_EQ(KeyEventFromScanCode(0x1C, true, true), (MacroEvent{true, 10, 0x58, 0}));   // keypad Enter
+    EXPECT_FALSE(KeyEventFromScanCode(0x00, false, true));
+    EXPECT_EQ(MouseEventFromMessage(0x0204), (MacroEvent{true, 1, 0x02, 0}));
+    EXPECT_EQ(MouseEventFromMessage(0x0208), (MacroEvent{false, 1, 0x04, 0}));
+    EXPECT_EQ(MouseEventFromMessage(0x020C, 2), (MacroEvent{false, 1, 0x10, 0}));
+    EXPECT_EQ(MouseEventFromMessage(0x020B, 1), (MacroEvent{true, 1, 0x08, 0}));
+    EXPECT_FALSE(MouseEventFromMessage(0x020B, 0));
+    EXPECT_FALSE(MouseEventFromMessage(0x020A));
+}
+
 TEST(MacroNaming, NextFreeName) {
     EXPECT_EQ(NextFreeMacroName({}), "macro_1");
     EXPECT_EQ(NextFreeMacroName({"macro_1", "MACRO_3"}), "macro_2");
