@@ -82,10 +82,8 @@ int CHidTransport::EnumeratePaths() {
     for (const HidInterfaceRecord& rec : interfaces) {
         const HidParseError error =
             ParseReportDescriptor(rec.reportDescriptor.data(), rec.reportDescriptor.size(), collections);
-        if (error != HidParseError::None) {
-            DebugLogf("hid: %s skipped, report descriptor refused: %s", rec.node.c_str(), HidParseErrorText(error));
-            continue;
-        }
+        if (error != HidParseError::None)
+            continue; // an interface that cannot describe itself has no collections to offer
         for (const HidCollectionInfo& c : collections)
             m_paths.push_back(FormatHidPath(rec, c.number, collections.size()));
     }
@@ -166,9 +164,15 @@ int CHidTransport::Open(const std::string& path, bool read, bool write, bool ove
     }
     m_devicePath = path;
     if (!Probe(path)) {
-        DebugLogf("hid: open %s failed: %s", path.c_str(), HidOpenErrorText(m_lastOpenError));
+        // Discovery retries every scan; say it once per path and cause, not ten times a second.
+        std::string failure = path + '\n' + HidOpenErrorText(m_lastOpenError);
+        if (failure != m_lastFailureLogged) {
+            DebugLogf("hid: open %s failed: %s", path.c_str(), HidOpenErrorText(m_lastOpenError));
+            m_lastFailureLogged = std::move(failure);
+        }
         return 0;
     }
+    m_lastFailureLogged.clear();
     return 1;
 }
 

@@ -136,6 +136,7 @@ private:
     HidOpenError m_lastOpenError = HidOpenError::None;
     int m_lastOpenErrno = 0;
     std::atomic<bool> m_open{false};
+    std::string m_lastFailureLogged;
 };
 
 } // namespace nk7x

@@ -89,7 +89,7 @@ uint32_t HidGetUsages(const HidCollectionInfo& info, HidReportType type, uint16_
         return status;
     const uint8_t id = report[0];
     auto add = [&](uint16_t usage) {
-        if (usage == 0 || std::find(usages.begin(), usages.end(), usage) != usages.end())
+        if (usage == 0)
             return true;
         if (usages.size() >= capacity)
             return false;
@@ -121,6 +121,8 @@ uint32_t HidGetUsages(const HidCollectionInfo& info, HidReportType type, uint16_
             }
             if (!add(static_cast<uint16_t>(usage)))
                 return kHidStatusBufferTooSmall;
+            if (!cap.isArray && !cap.isRange)
+                break; // one usage over several bits: listed once
         }
     }
     return kHidStatusSuccess;

@@ -16,6 +16,16 @@ bool BuildReportItems(const HidCollectionInfo& info, HidReportType type, std::ve
         count += v.isRange ? static_cast<size_t>(v.usageMax - v.usageMin) + 1 : 1;
     items.reserve(count);
 
+    // One list length per usage page, worked out once rather than once per capability.
+    std::vector<std::pair<uint16_t, uint32_t>> lengths;
+    auto listLength = [&](uint16_t page) {
+        for (const auto& [p, n] : lengths) {
+            if (p == page)
+                return n;
+        }
+        lengths.emplace_back(page, info.MaxUsageListLength(type, page));
+        return lengths.back().second;
+    };
     for (const HidButtonCap& b : caps.buttons) {
         HidReportItem item;
         item.isButton = true;
@@ -24,7 +34,7 @@ bool BuildReportItems(const HidCollectionInfo& info, HidReportType type, std::ve
         item.reportId = b.reportId;
         item.usageMin = b.usageMin;
         item.usageMax = b.isRange ? b.usageMax : b.usageMin;
-        item.usageListCapacity = info.MaxUsageListLength(type, b.usagePage);
+        item.usageListCapacity = listLength(b.usagePage);
         if (item.usageListCapacity > usageBudget) {
             items.clear();
             return false;
@@ -55,7 +65,14 @@ int CHidTransport::DecodeReport(HidReportItem* items, uint32_t itemCount, const 
     if (items == nullptr || report == nullptr || reportLength == 0)
         return 0;
     const uint8_t id = report[0];
-    std::vector<uint16_t> on;
+    // The usages that are on, per usage page and list capacity: items of one page share one look.
+    struct PageUsages {
+        uint16_t page;
+        size_t capacity;
+        uint32_t status;
+        std::vector<uint16_t> on;
+    };
+    std::vector<PageUsages> seen;
     for (uint32_t i = 0; i < itemCount; ++i) {
         HidReportItem& item = items[i];
         if (item.reportId != id)
@@ -64,7 +81,19 @@ int CHidTransport::DecodeReport(HidReportItem* items, uint32_t itemCount, const 
             return 0;
         if (item.isButton) {
             const size_t capacity = std::min<size_t>(item.usageListCapacity, item.usageList.size());
-            item.status = HidGetUsages(*descriptor, type, item.usagePage, report, reportLength, on, capacity);
+            const PageUsages* found = nullptr;
+            for (const PageUsages& p : seen) {
+                if (p.page == item.usagePage && p.capacity == capacity)
+                    found = &p;
+            }
+            if (found == nullptr) {
+                PageUsages p{item.usagePage, capacity, 0, {}};
+                p.status = HidGetUsages(*descriptor, type, item.usagePage, report, reportLength, p.on, capacity);
+                seen.push_back(std::move(p));
+                found = &seen.back();
+            }
+            item.status = found->status;
+            const std::vector<uint16_t>& on = found->on;
             // Only the usages of this item's own range stay, at the front, in their order.
             size_t kept = 0;
             for (uint16_t usage : on) {

@@ -348,6 +348,9 @@ TEST_F(SimKeyboard, ReadsKeepOnlyTheirCollectionsReports) {
     EXPECT_EQ(command.ReadReport(buf.data(), 64, &n, 300), 0);
     EXPECT_GE(MsSince(start), 290);
     EXPECT_EQ(n, 0u);
+    // The failed read left the buffer as it was: the dropped report never reached it.
+    EXPECT_EQ(buf[0], 4);
+    EXPECT_EQ(buf[1], 0xAB);
     // A buffer shorter than the longest input report is refused, as on every HID stack.
     EXPECT_EQ(command.ReadReport(buf.data(), 63, &n, 0), 0);
 }
