@@ -54,9 +54,10 @@ Json::Value& JsonSlot(Json::Value& object, std::string_view key);
 // Callers bound `index` (see kJsonMaxIndex) before growing an array from a number read in a file.
 Json::Value& JsonSlot(Json::Value& array, Json::ArrayIndex index);
 
-// The largest array index the profile code creates elements up to; a larger index read from a
-// file is refused rather than allocating a huge array.
-inline constexpr Json::ArrayIndex kJsonMaxIndex = 0xFFFF;
+// The largest array index the profile code creates elements up to (no profile section holds more
+// than a few hundred: 126 keys, 20 custom curves); a larger index read from a file is refused
+// rather than growing a huge array.
+inline constexpr Json::ArrayIndex kJsonMaxIndex = 1023;
 
 // Runs `body` and returns its result; an exception (JsonCpp's or an allocation failure) gives
 // `fallback` instead. A last resort at the boundary of the profile code: the readers above check
