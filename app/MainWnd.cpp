@@ -85,6 +85,10 @@ MainWnd::MainWnd(const ShellOptions& options, QWidget* parent)
 MainWnd::~MainWnd() {
     if (!m_destroyed)
         OnDestroy();
+    // The tray icon refers to the menu; it goes first.
+    delete m_tray;
+    m_tray = nullptr;
+    m_trayMenu.reset();
 }
 
 void MainWnd::Create() {
@@ -281,6 +285,10 @@ void MainWnd::RefreshNoDeviceLink() {
         none->setVisible(!anyEntry);
     if (QWidget* pages = FindControl(QStringLiteral("device_switch")))
         pages->setVisible(anyEntry);
+    for (const char* name : {"device_select_prev", "device_select_next"}) {
+        if (QWidget* b = FindControl(QString::fromLatin1(name)))
+            b->setEnabled(anyEntry);
+    }
 }
 
 void MainWnd::CloseSecondaryWindows() {

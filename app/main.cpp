@@ -5,6 +5,9 @@
 #include "platform/Folders.h"
 #include "platform/qt/PrivateFonts.h"
 #include "platform/qt/SingleInstance.h"
+#include "ui/ResourceList.h"
+#include "ui/controls/CustomControls.h"
+#include "ui/controls/LayoutBuilderHook.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -46,17 +49,28 @@ int main(int argc, char** argv) {
 
     const QString screenshot = ArgValue(argc, argv, "--screenshot");
     const bool printShown = std::getenv("NK7X_PRINT_SHOWN") != nullptr;
+    // Measurement: the window goes to the tray as soon as it has been shown once.
+    bool hideAfterShown = false;
+    for (int i = 1; i < argc; ++i)
+        hideAfterShown = hideAfterShown || QString::fromLocal8Bit(argv[i]) == QLatin1String("--hidden");
 
+    RegisterCustomControls();
     auto wnd = std::make_unique<MainWnd>(ShellOptions::FromEnvironment());
     MainWnd* w = wnd.get();
+    SetControlLayoutBuilder([w](const QString& layoutName, QWidget* parent) -> QWidget* {
+        QString path = w->Resources().Resolve(layoutName);
+        return path.isEmpty() ? nullptr : w->BuildLayout(path, parent);
+    });
     QObject::connect(instance.get(), &SingleInstance::raiseRequested, w,
                      [w](qint64 wp, qint64 lp) { w->OnInstanceMessage(wp, lp); });
     QObject::connect(w, &MainWnd::shutDown, &app, [] { QTimer::singleShot(0, qApp, &QCoreApplication::quit); });
-    QObject::connect(w, &MainWnd::firstShown, w, [w, printShown, screenshot] {
+    QObject::connect(w, &MainWnd::firstShown, w, [w, printShown, screenshot, hideAfterShown] {
         if (printShown) {
             std::printf("NK7X_SHOWN %lld\n", static_cast<long long>(QDateTime::currentMSecsSinceEpoch()));
             std::fflush(stdout);
         }
+        if (hideAfterShown)
+            QTimer::singleShot(300, w, [w] { w->hide(); });
         if (!screenshot.isEmpty()) {
             // After the scale policy has run (100 ms after start) and the layout has settled.
             QTimer::singleShot(1200, w, [w, screenshot] {
@@ -69,6 +83,7 @@ int main(int argc, char** argv) {
     w->Create();
     app.exec();
 
+    SetControlLayoutBuilder(nullptr);
     wnd.reset();
     instance.reset();
     fonts->RemoveAll();

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -34,6 +35,7 @@ const char* const kBaseMax = "_nk7xBaseMax";
 const char* const kBaseIcon = "_nk7xBaseIcon";
 const char* const kBaseMargins = "_nk7xBaseMargins";
 const char* const kBaseSpacing = "_nk7xBaseSpacing";
+const char* const kImageFile = "_nk7xImageFile";
 
 int ScaleValue(int v, int scale) {
     if (v <= 0 || v >= QWIDGETSIZE_MAX)
@@ -61,11 +63,33 @@ void ScaleLayout(QLayout* layout, int scale) {
         ScaleLayout(layout->itemAt(i)->layout(), scale);
 }
 
+// The label's image at its layout size (or the image's own size) times the scale.
+void RenderImage(QLabel* label, int scale) {
+    QString file = label->property(kImageFile).toString();
+    if (file.isEmpty())
+        return;
+    QIcon icon(file);
+    QSize size = label->property(kBaseMin).isValid() ? label->property(kBaseMin).toSize() : label->minimumSize();
+    if (size.isEmpty())
+        size = icon.actualSize(QSize(4096, 4096));
+    size = ScaleSize(size, scale);
+    label->setPixmap(icon.pixmap(size));
+    label->setMinimumSize(size);
+}
+
 } // namespace
 
 UiWindow::UiWindow(QWidget* parent) : QWidget(parent) {}
 
-UiWindow::~UiWindow() = default;
+UiWindow::~UiWindow() {
+    // The children outlive this part of the window (QWidget deletes them later); their destroyed
+    // signals must no longer reach the timer and wiring tables, which go away with this part.
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, &QObject::destroyed, this, nullptr);
+    for (auto& entry : m_timers)
+        entry.second->stop();
+    m_timers.clear();
+}
 
 bool UiWindow::LoadLayout(const ResourceList& resources, const QString& layoutName) {
     QString path = resources.Resolve(layoutName);
@@ -105,6 +129,18 @@ QWidget* UiWindow::BuildLayout(const QString& path, QWidget* parent) {
         return nullptr;
     }
     WireTree(content, loader.CustomControls());
+    // Images named by an "image" property are drawn at the size the scale gives the label.
+    QDir base = QFileInfo(path).absoluteDir();
+    QList<QLabel*> labels = content->findChildren<QLabel*>();
+    if (auto* self = qobject_cast<QLabel*>(content))
+        labels.append(self);
+    for (QLabel* l : labels) {
+        QString image = l->property("image").toString();
+        if (image.isEmpty())
+            continue;
+        l->setProperty(kImageFile, base.absoluteFilePath(image));
+        RenderImage(l, m_scale);
+    }
     return content;
 }
 
@@ -300,6 +336,8 @@ void UiWindow::ScaleTree(QWidget* top) {
         w->setMaximumSize(ScaleSize(w->property(kBaseMax).toSize(), m_scale));
         if (auto* b = qobject_cast<QAbstractButton*>(w))
             b->setIconSize(ScaleSize(w->property(kBaseIcon).toSize(), m_scale));
+        if (auto* l = qobject_cast<QLabel*>(w))
+            RenderImage(l, m_scale);
         ScaleLayout(w->layout(), m_scale);
     }
     ScaleLayout(top->layout(), m_scale);
