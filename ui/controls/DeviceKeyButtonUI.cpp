@@ -114,8 +114,8 @@ void CDeviceKeyButtonUI::paintEvent(QPaintEvent*)
     if (m_dragSelected) {
         p.save();
         p.setRenderHint(QPainter::Antialiasing);
-        QColor mark = palette().color(QPalette::Highlight);
-        p.setPen(QPen(mark, 2.0));
+        // Light on any live colour: a marked key must stand out whatever it shows.
+        p.setPen(QPen(QColor(255, 255, 255, 235), 2.0));
         p.setBrush(Qt::NoBrush);
         const double radius = std::min(r.width(), r.height()) * 0.12;
         p.drawRoundedRect(QRectF(r).adjusted(1, 1, -1, -1), radius, radius);
