@@ -15,14 +15,14 @@ protected:
         SimFixture::SetUp();
         ASSERT_TRUE(m_client.Connect(m_device->SocketPath()));
     }
-    void Arm(const char* spec) {
+    void Arm(const char* faultList) {
         std::string error;
-        ASSERT_EQ(m_device->AddFaults(spec, &error), 1) << error;
+        ASSERT_EQ(m_device->AddFaults(faultList, &error), 1) << error;
     }
     RawClient m_client;
 };
 
-TEST(SimFaultSpec, ParsesEveryKindWithCommandAndRepeat) {
+TEST(SimFaultList, ParsesEveryKindWithCommandAndRepeat) {
     std::vector<SimFault> f;
     std::string error;
     ASSERT_TRUE(ParseSimFaults("stale, noreply@7, slow=250@0x05:always, status=0xFE@6:3, unplug@21", f, &error))
@@ -58,7 +58,7 @@ TEST(SimFaultSpec, ParsesEveryKindWithCommandAndRepeat) {
     }
 }
 
-TEST(SimFaultSpec, RefusesMalformedItemsAndKeepsTheListUntouched) {
+TEST(SimFaultList, RefusesMalformedItemsAndKeepsTheListUntouched) {
     for (const char* bad : {"", "late", "slow", "slow=x", "slow=70000", "status", "status=0x100", "stale=3",
                             "noreply@", "noreply@256", "stale:0", "stale:sometimes", "stale,,noreply", "unplug@-1"}) {
         std::vector<SimFault> f{SimFault{}};

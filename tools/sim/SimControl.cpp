@@ -178,7 +178,7 @@ std::string SetRequest(SimDevice& device, const std::vector<std::string_view>& w
 const char* SimControlHelp() {
     return "status                   counters, connections, armed faults\n"
            "notify CODE              consumer-control report CODE, then its release\n"
-           "fault SPEC               arm faults (see the fault forms)\n"
+           "fault LIST               arm faults (see the fault forms)\n"
            "fault clear              disarm every fault\n"
            "fault                    list the armed faults\n"
            "dump params OFFSET LEN   bytes of the parameter area\n"
@@ -236,11 +236,11 @@ std::string RunSimControl(SimDevice& device, std::string_view request) {
             device.ClearFaults();
             return Ok();
         }
-        std::string spec;
+        std::string faultList;
         for (size_t i = 1; i < w.size(); ++i)
-            spec += std::string(w[i]);
+            faultList += std::string(w[i]);
         std::string error;
-        if (!device.AddFaults(spec, &error))
+        if (!device.AddFaults(faultList, &error))
             return Error(error);
         return Ok();
     }

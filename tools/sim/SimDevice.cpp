@@ -620,9 +620,9 @@ void SimDevice::AddFault(const SimFault& fault) {
     m_impl->faults.push_back(fault);
 }
 
-int SimDevice::AddFaults(std::string_view spec, std::string* error) {
+int SimDevice::AddFaults(std::string_view faultList, std::string* error) {
     std::vector<SimFault> parsed;
-    if (!ParseSimFaults(spec, parsed, error))
+    if (!ParseSimFaults(faultList, parsed, error))
         return 0;
     std::lock_guard<std::mutex> lock(m_impl->mutex);
     m_impl->faults.insert(m_impl->faults.end(), parsed.begin(), parsed.end());

@@ -122,7 +122,7 @@ public:
 
     // Faults act on the frames that arrive after they are added, in the order they were added.
     void AddFault(const SimFault& fault);
-    int AddFaults(std::string_view spec, std::string* error = nullptr); // 1, or 0 when malformed
+    int AddFaults(std::string_view faultList, std::string* error = nullptr); // 1, or 0 when malformed
     void ClearFaults();
     std::vector<SimFault> Faults() const; // those still armed
 

@@ -102,19 +102,19 @@ bool ParseOne(std::string_view item, SimFault& f, std::string& error) {
 
 } // namespace
 
-bool ParseSimFaults(std::string_view spec, std::vector<SimFault>& out, std::string* error) {
+bool ParseSimFaults(std::string_view faultList, std::vector<SimFault>& out, std::string* error) {
     std::vector<SimFault> parsed;
     std::string message;
-    spec = Trim(spec);
-    if (spec.empty()) {
+    faultList = Trim(faultList);
+    if (faultList.empty()) {
         if (error)
             *error = "empty fault list";
         return false;
     }
-    while (!spec.empty()) {
-        const size_t comma = spec.find(',');
-        const std::string_view item = Trim(spec.substr(0, comma));
-        spec = comma == std::string_view::npos ? std::string_view() : spec.substr(comma + 1);
+    while (!faultList.empty()) {
+        const size_t comma = faultList.find(',');
+        const std::string_view item = Trim(faultList.substr(0, comma));
+        faultList = comma == std::string_view::npos ? std::string_view() : faultList.substr(comma + 1);
         SimFault f;
         if (item.empty() || !ParseOne(item, f, message)) {
             if (error)

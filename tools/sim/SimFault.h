@@ -29,7 +29,7 @@ struct SimFault {
 // Parses a fault list. Items: "stale", "noreply", "slow=MS", "status=0xFF|0xFE|N", "unplug", each
 // optionally followed by "@CMD" (decimal or 0x hex) and by ":once" (default), ":always" or ":N".
 // Returns false with a message in `error` (when given) on any malformed item; `out` is then untouched.
-bool ParseSimFaults(std::string_view spec, std::vector<SimFault>& out, std::string* error = nullptr);
+bool ParseSimFaults(std::string_view faultList, std::vector<SimFault>& out, std::string* error = nullptr);
 
 // The text form of one fault, as ParseSimFaults reads it back.
 std::string FormatSimFault(const SimFault& fault);

@@ -20,7 +20,7 @@ constexpr int kExitUsage = 2;
 constexpr int kExitNotRunning = 3;
 
 const char* kUsage =
-    "usage: nk7x-sim [--kind keyboard] [--keys K] [--macro-capacity N] [--name NAME] [--fault SPEC]\n"
+    "usage: nk7x-sim [--kind keyboard] [--keys K] [--macro-capacity N] [--name NAME] [--fault LIST]\n"
     "       nk7x-sim ctl [--name NAME] REQUEST...\n"
     "\n"
     "Runs one emulated NK-7X keyboard in $NK7X_SIM_DIR (default $XDG_RUNTIME_DIR/nk7x-sim, or\n"
@@ -31,7 +31,7 @@ const char* kUsage =
     "  --keys K              key table positions, 1..255 (default 126)\n"
     "  --macro-capacity N    macro memory in units of 128 bytes, 0..255 (default 32)\n"
     "  --name NAME           device name, names its files (default kbd1)\n"
-    "  --fault SPEC          faults armed from the start (see below)\n"
+    "  --fault LIST          faults armed from the start (see below)\n"
     "  -h, --help            this text\n"
     "\n"
     "Faults: KIND[=VALUE][@CMD][:once|:always|:N], several separated by commas.\n"
@@ -41,7 +41,10 @@ const char* kUsage =
     "  status=0xFF  the frame is refused with that status (also 0xFE)\n"
     "  unplug       the device disappears after taking the frame\n"
     "  @CMD limits a fault to one command code; faults act once unless :always or :N.\n"
-    "  Example: --fault stale@7,slow=300@5:always\n";
+    "  Example: --fault stale@7,slow=300@5:always\n"
+    "\n"
+    "An unplug fault or `nk7x-sim ctl unplug` pulls the device out; the program keeps running and\n"
+    "`nk7x-sim ctl plug` puts it back in.\n";
 
 const char* kCtlUsage =
     "usage: nk7x-sim ctl [--name NAME] REQUEST...\n"
