@@ -126,7 +126,7 @@ TEST_F(JsonFileTest, FailedWriteLeavesTheOldFileIntact) {
     Json::Value big(Json::objectValue);
     big["blob"] = std::string(64 * 1024, 'x');
 
-    // A file-size limit makes the write fail part-way, as a full disk would.
+    // A file-size limit makes the write fail midway, as a full disk would.
     struct sigaction ignore {}, previous {};
     ignore.sa_handler = SIG_IGN;
     ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &previous), 0);
@@ -163,17 +163,6 @@ TEST_F(JsonFileTest, ReadOnlyFolderKeepsTheOldFile) {
     ASSERT_EQ(::chmod(folder.c_str(), 0500), 0);
     EXPECT_EQ(WriteJson(folder + "/x.Json", v), 0);
     EXPECT_EQ(ReadText(folder + "/x.Json"), "{}");
-}
-
-TEST_F(JsonFileTest, WritesWithAndWithoutSyncGiveTheSameFile) {
-    Json::Value v;
-    v["a"] = 1;
-    ASSERT_TRUE(JsonWriteSync());
-    SetJsonWriteSync(false);
-    EXPECT_EQ(WriteJson(Temp("nosync.Json"), v), 1);
-    SetJsonWriteSync(true);
-    EXPECT_EQ(WriteJson(Temp("sync.Json"), v), 1);
-    EXPECT_EQ(ReadText(Temp("nosync.Json")), ReadText(Temp("sync.Json")));
 }
 
 TEST(TimeStampName, FormatsTheLocalTimeWithMilliseconds) {
