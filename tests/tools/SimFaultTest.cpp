@@ -25,7 +25,7 @@ protected:
 TEST(SimFaultList, ParsesEveryKindWithCommandAndRepeat) {
     std::vector<SimFault> f;
     std::string error;
-    ASSERT_TRUE(ParseSimFaults("stale, noreply@7, slow=250@0x05:always, status=0xFE@6:3, unplug@21", f, &error))
+    ASSERT_TRUE(ParseSimFaults("stale, noreply@7, slow=250@0x05:always, status=0xFE@6:3, unplug@21+2", f, &error))
         << error;
     ASSERT_EQ(f.size(), 5u);
     EXPECT_EQ(f[0].kind, SimFaultKind::StaleReply);
@@ -42,6 +42,8 @@ TEST(SimFaultList, ParsesEveryKindWithCommandAndRepeat) {
     EXPECT_EQ(f[3].count, 3);
     EXPECT_EQ(f[4].kind, SimFaultKind::Unplug);
     EXPECT_EQ(f[4].command, 21);
+    EXPECT_EQ(f[4].skip, 2);
+    EXPECT_EQ(f[0].skip, 0);
 
     // The text form reads back to the same faults.
     std::string text;
@@ -55,12 +57,13 @@ TEST(SimFaultList, ParsesEveryKindWithCommandAndRepeat) {
         EXPECT_EQ(again[i].command, f[i].command);
         EXPECT_EQ(again[i].value, f[i].value);
         EXPECT_EQ(again[i].count, f[i].count);
+        EXPECT_EQ(again[i].skip, f[i].skip);
     }
 }
 
 TEST(SimFaultList, RefusesMalformedItemsAndKeepsTheListUntouched) {
     for (const char* bad : {"", "late", "slow", "slow=x", "slow=70000", "status", "status=0x100", "stale=3",
-                            "noreply@", "noreply@256", "stale:0", "stale:sometimes", "stale,,noreply", "unplug@-1"}) {
+                            "noreply@", "noreply@256", "unplug@21+", "unplug+x", "stale:0", "stale:sometimes", "stale,,noreply", "unplug@-1"}) {
         std::vector<SimFault> f{SimFault{}};
         std::string error;
         EXPECT_FALSE(ParseSimFaults(bad, f, &error)) << bad;
@@ -185,6 +188,23 @@ TEST_F(SimFaults, UnplugInTheMiddleOfATransfer) {
     ASSERT_TRUE(r);
     EXPECT_EQ((*r)[7], kSimStatusOk);
     EXPECT_EQ(m_device->MacroArea()[0], 0xAA);
+}
+
+TEST_F(SimFaults, UnplugPartWayThroughAChunkedWriteKeepsTheFramesBefore) {
+    Arm("unplug@6+1");
+    ASSERT_TRUE(m_client.Exchange(Request(1))); // other commands do not count
+    auto first = m_client.Exchange(Request(6, Bytes(56, 0x11), 0));
+    ASSERT_TRUE(first);
+    EXPECT_EQ((*first)[7], kSimStatusOk);
+    ASSERT_TRUE(m_client.Send(Request(6, Bytes(56, 0x22), 56)));
+    bool eof = false;
+    while (!eof && m_client.Receive(1000, &eof)) {
+    }
+    EXPECT_TRUE(eof);
+    EXPECT_FALSE(m_device->IsPlugged());
+    const Bytes area = m_device->Parameters();
+    EXPECT_EQ(Bytes(area.begin(), area.begin() + 56), Bytes(56, 0x11));
+    EXPECT_EQ(Bytes(area.begin() + 56, area.begin() + 112), Bytes(56, 0));
 }
 
 TEST_F(SimFaults, FaultsFromTheOptionsAreArmedAtStart) {

@@ -334,6 +334,11 @@ struct SimDevice::Impl {
                 ++it;
                 continue;
             }
+            if (it->skip > 0) {
+                --it->skip;
+                ++it;
+                continue;
+            }
             switch (it->kind) {
             case SimFaultKind::StaleReply: stale = true; break;
             case SimFaultKind::NoReply: noReply = true; break;

@@ -34,11 +34,15 @@ bool ParseNumber(std::string_view s, long max, int& out) {
 
 bool ParseOne(std::string_view item, SimFault& f, std::string& error) {
     std::string_view kind = item;
-    std::string_view value, command, count;
-    // Split off ":count", then "@command", then "=value"; each part may appear once, in this order.
+    std::string_view value, command, skip, count;
+    // Split off ":count", "+skip", "@command", then "=value"; each part may appear once, in this order.
     if (const size_t c = kind.find(':'); c != std::string_view::npos) {
         count = kind.substr(c + 1);
         kind = kind.substr(0, c);
+    }
+    if (const size_t s = kind.find('+'); s != std::string_view::npos) {
+        skip = kind.substr(s + 1);
+        kind = kind.substr(0, s);
     }
     if (const size_t a = kind.find('@'); a != std::string_view::npos) {
         command = kind.substr(a + 1);
@@ -85,6 +89,10 @@ bool ParseOne(std::string_view item, SimFault& f, std::string& error) {
     }
     if (item.find('@') != std::string_view::npos && !ParseNumber(command, 0xFF, f.command)) {
         error = "command code must be a byte, not '" + std::string(command) + "'";
+        return false;
+    }
+    if (item.find('+') != std::string_view::npos && !ParseNumber(skip, 1000000, f.skip)) {
+        error = "frames to let pass must be a count, not '" + std::string(skip) + "'";
         return false;
     }
     if (item.find(':') != std::string_view::npos) {
@@ -144,6 +152,8 @@ std::string FormatSimFault(const SimFault& f) {
         std::snprintf(buf, sizeof buf, "@0x%02X", f.command & 0xFF);
         s += buf;
     }
+    if (f.skip > 0)
+        s += "+" + std::to_string(f.skip);
     if (f.count == 0)
         s += ":always";
     else if (f.count == 1)

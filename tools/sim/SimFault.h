@@ -1,5 +1,6 @@
 // Faults the emulated device can inject into its answers, and their text form (used by
-// `nk7x-sim --fault` and the control socket): KIND[=VALUE][@CMD][:once|:always|:N], comma-separated.
+// `nk7x-sim --fault` and the control socket): KIND[=VALUE][@CMD][+SKIP][:once|:always|:N],
+// comma-separated.
 #pragma once
 
 #include <cstdint>
@@ -22,12 +23,14 @@ struct SimFault {
     int command = -1; // command code (byte 3) the fault waits for; -1 = any command
     int value = 0;    // SlowReply: delay in ms; Status: the status byte
     int count = 1;    // how many matching frames it still acts on; 0 = persistent
+    int skip = 0;     // matching frames it lets pass before it acts (a fault in the middle of a transfer)
 
     bool Matches(uint8_t code) const { return command < 0 || command == code; }
 };
 
 // Parses a fault list. Items: "stale", "noreply", "slow=MS", "status=0xFF|0xFE|N", "unplug", each
-// optionally followed by "@CMD" (decimal or 0x hex) and by ":once" (default), ":always" or ":N".
+// optionally followed by "@CMD" (decimal or 0x hex), by "+SKIP" (let SKIP matching frames pass
+// first) and by ":once" (default), ":always" or ":N".
 // Returns false with a message in `error` (when given) on any malformed item; `out` is then untouched.
 bool ParseSimFaults(std::string_view faultList, std::vector<SimFault>& out, std::string* error = nullptr);
 
