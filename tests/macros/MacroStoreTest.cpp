@@ -366,6 +366,22 @@ TEST_F(MacroStoreTest, BrokenMacroFilesLoadWithoutEvents) {
     EXPECT_EQ(events[1], (MacroEvent{false, 10, 4, 0}));
 }
 
+TEST_F(MacroStoreTest, WriteFailuresAreReportedAndChangeNothing) {
+    // A folder that cannot exist: its path is taken by a plain file.
+    const fs::path blocked = m_root / "blocked";
+    WriteBytes(blocked, "x");
+    MacroStore store(blocked.string());
+    MacroInfo info;
+    EXPECT_EQ(store.Create(info), MacroResult::Failed);
+    EXPECT_TRUE(info.name.empty());
+    EXPECT_EQ(store.Save(MacroInfo{"m", "2020_01_01_00_00_00_000"}, kShiftA), MacroResult::Failed);
+    const fs::path source = m_root / "in.mac";
+    WriteBytes(source, "{}");
+    EXPECT_EQ(store.Import(source.string(), info), MacroResult::Failed);
+    EXPECT_TRUE(store.LoadIndex().empty());
+    EXPECT_EQ(ReadBytes(blocked), "x");
+}
+
 TEST_F(MacroStoreTest, LoadAllFollowsIndexOrder) {
     MacroInfo a = CreateOne(), b = CreateOne();
     ASSERT_EQ(m_store->Save(b, kShiftA), MacroResult::Ok);
