@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <string>
 #include <utility>
@@ -16,6 +15,16 @@ namespace {
 
 const char* kCommandPath = "hid#vid_0c45&pid_0820&mi_01&col04#/dev/hidraw3";
 const char* kNotifyPath = "sim#vid_0c45&pid_0820&mi_01&col03#/run/user/1000/nk7x-sim/kbd1-mi01.sock";
+
+// The text between `key` (which ends with the opening quote) and the closing quote; empty if absent.
+std::string Quoted(const std::string& line, const std::string& key) {
+    const size_t at = line.find(key);
+    if (at == std::string::npos)
+        return {};
+    const size_t begin = at + key.size();
+    const size_t end = line.find('"', begin);
+    return end == std::string::npos ? std::string() : line.substr(begin, end - begin);
+}
 
 } // namespace
 
@@ -111,9 +120,6 @@ TEST(UdevRules, EverySupportedDeviceHasAnUaccessRuleAndNoModeIsWorldWritable) {
     ASSERT_TRUE(in) << "udev/70-nk7x.rules not found under " << source;
 
     std::set<std::pair<unsigned, unsigned>> granted;
-    const std::regex vendorRe(R"(ATTRS\{idVendor\}==\"([0-9a-fA-F]{4})\")");
-    const std::regex productRe(R"(ATTRS\{idProduct\}==\"([0-9a-fA-F]{4})\")");
-    const std::regex modeRe(R"(MODE\s*:?=\s*\"([0-7]+)\")");
     std::string line;
     int lineNo = 0;
     while (std::getline(in, line)) {
@@ -121,15 +127,19 @@ TEST(UdevRules, EverySupportedDeviceHasAnUaccessRuleAndNoModeIsWorldWritable) {
         const size_t first = line.find_first_not_of(" \t");
         if (first == std::string::npos || line[first] == '#')
             continue;
-        std::smatch m;
-        if (std::regex_search(line, m, modeRe)) {
-            const unsigned long mode = std::stoul(m[1].str(), nullptr, 8);
-            EXPECT_EQ(mode & 02, 0u) << "line " << lineNo << " gives a world-writable mode: " << line;
+        for (const char* key : {"MODE=\"", "MODE:=\""}) {
+            const std::string mode = Quoted(line, key);
+            if (!mode.empty()) {
+                ASSERT_EQ(mode.find_first_not_of("01234567"), std::string::npos) << line;
+                EXPECT_EQ(std::stoul(mode, nullptr, 8) & 02, 0u)
+                    << "line " << lineNo << " gives a world-writable mode: " << line;
+            }
         }
-        std::smatch v, p;
-        if (std::regex_search(line, v, vendorRe) && std::regex_search(line, p, productRe) &&
-            line.find("TAG+=\"uaccess\"") != std::string::npos && line.find("hidraw") != std::string::npos)
-            granted.insert({std::stoul(v[1].str(), nullptr, 16), std::stoul(p[1].str(), nullptr, 16)});
+        const std::string vendor = Quoted(line, "ATTRS{idVendor}==\"");
+        const std::string product = Quoted(line, "ATTRS{idProduct}==\"");
+        if (vendor.size() == 4 && product.size() == 4 && line.find("TAG+=\"uaccess\"") != std::string::npos &&
+            line.find("hidraw") != std::string::npos)
+            granted.insert({std::stoul(vendor, nullptr, 16), std::stoul(product, nullptr, 16)});
     }
 
     std::set<std::pair<unsigned, unsigned>> wanted;
