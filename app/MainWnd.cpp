@@ -26,6 +26,7 @@
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWindow>
 
 namespace nk7x {
 namespace {
@@ -209,6 +210,21 @@ void MainWnd::StartRoutine() {
     if (m_options.startWorkers)
         m_workers.Start(kLightSyncSlot, [this](const StopEvent& stop) { RunLightSync(stop, *this); });
     SetTimer(this, kTimerScale, 100);
+    // A display change re-runs the scale policy; moving to another screen also says so.
+    winId();
+    if (QWindow* handle = windowHandle()) {
+        auto follow = [this](QScreen* s) {
+            disconnect(m_screenArea);
+            if (s)
+                m_screenArea = connect(s, &QScreen::availableGeometryChanged, this, [this] { ApplyScalePolicy(); });
+        };
+        connect(handle, &QWindow::screenChanged, this, [this, follow](QScreen* s) {
+            DebugLog("界面 DPI 发生变化");
+            follow(s);
+            ApplyScalePolicy();
+        });
+        follow(handle->screen());
+    }
     m_started = true;
     // Device discovery shows the window once its first scan is done; until it is part of the shell,
     // that scan counts as done at once.

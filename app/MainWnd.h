@@ -156,6 +156,7 @@ private:
     bool m_rootSized = false;
     bool m_shownOnce = false;
     bool m_destroyed = false;
+    QMetaObject::Connection m_screenArea;
     QPoint m_dragOffset;
     bool m_dragging = false;
 };

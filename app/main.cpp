@@ -4,6 +4,7 @@
 #include "platform/DebugLog.h"
 #include "platform/Folders.h"
 #include "platform/qt/PrivateFonts.h"
+#include "platform/qt/QuitSignals.h"
 #include "platform/qt/SingleInstance.h"
 #include "ui/ResourceList.h"
 #include "ui/controls/CustomControls.h"
@@ -80,6 +81,7 @@ int main(int argc, char** argv) {
             });
         }
     });
+    InstallQuitSignals(w, [w] { w->close(); });
     w->Create();
     app.exec();
 

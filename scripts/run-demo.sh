@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Demonstration without hardware: plugs in an emulated keyboard in a private folder, shows what the
-# command-line tool sees of it (interfaces, device information, key table), then unplugs it.
+# command-line tool sees of it (interfaces, device information, key table), then runs the
+# application against it (when it was built) and unplugs the keyboard once the application ends.
 # Usage: scripts/run-demo.sh BIN   (BIN: the folder holding nk7x-sim and nk7x-cli, e.g. build/bin)
 set -euo pipefail
 
@@ -55,3 +56,9 @@ echo "== nk7x-cli info"
 echo
 echo "== nk7x-cli keytable"
 "$bin/nk7x-cli" keytable
+
+if [ -x "$bin/nk7x" ]; then
+  echo
+  echo "== nk7x (the window hides to the tray on close; end it with the tray menu's Exit or Ctrl+C)"
+  "$bin/nk7x" || true
+fi

@@ -18,8 +18,10 @@ QWidget* UiLoader::createWidget(const QString& className, QWidget* parent, const
             return w;
         }
     }
-    if (QWidget* w = QUiLoader::createWidget(className, parent, name))
-        return w;
+    if (availableWidgets().contains(className)) {
+        if (QWidget* w = QUiLoader::createWidget(className, parent, name))
+            return w;
+    }
     // An unknown class keeps its place (and name) in the layout as an empty container.
     DebugLogf("layout class %s unknown, empty container used for %s", className.toUtf8().constData(),
               name.toUtf8().constData());

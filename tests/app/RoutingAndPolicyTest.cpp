@@ -115,43 +115,43 @@ TEST(ServiceAnswer, BlockCarriesVersionAndTheOptionRows) {
 }
 
 TEST(WorkerSlots, StopWakesEveryWorkerAndJoinsThem) {
-    WorkerSlots slots;
+    WorkerSlots workers;
     std::atomic<int> ended{0};
     for (int i = 0; i < WorkerSlots::kSlotCount; ++i) {
-        ASSERT_TRUE(slots.Start(i, [&](const StopEvent& stop) {
+        ASSERT_TRUE(workers.Start(i, [&](const StopEvent& stop) {
             while (!stop.WaitFor(std::chrono::seconds(30))) {
             }
             ++ended;
         }));
     }
-    EXPECT_FALSE(slots.Start(3, [](const StopEvent&) {})) << "a busy slot";
-    EXPECT_FALSE(slots.Start(20, [](const StopEvent&) {}));
-    EXPECT_FALSE(slots.Start(-1, [](const StopEvent&) {}));
+    EXPECT_FALSE(workers.Start(3, [](const StopEvent&) {})) << "a busy slot";
+    EXPECT_FALSE(workers.Start(20, [](const StopEvent&) {}));
+    EXPECT_FALSE(workers.Start(-1, [](const StopEvent&) {}));
     auto t0 = Clock::now();
-    auto result = slots.StopAll(std::chrono::milliseconds(1000));
+    auto result = workers.StopAll(std::chrono::milliseconds(1000));
     EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(500));
     EXPECT_EQ(result.joined, 20);
     EXPECT_EQ(result.late, 0);
     EXPECT_EQ(ended.load(), 20);
-    EXPECT_FALSE(slots.IsRunning(0));
+    EXPECT_FALSE(workers.IsRunning(0));
 }
 
 TEST(WorkerSlots, ASlowWorkerIsReportedLateButJoinedNotKilled) {
-    WorkerSlots slots;
+    WorkerSlots workers;
     std::atomic<bool> finished{false};
-    ASSERT_TRUE(slots.Start(5, [&](const StopEvent&) {
+    ASSERT_TRUE(workers.Start(5, [&](const StopEvent&) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         finished = true;
     }));
     std::vector<std::string> lines;
     SetDebugSink([&](const std::string& l) { lines.push_back(l); });
-    auto result = slots.StopAll(std::chrono::milliseconds(20));
+    auto result = workers.StopAll(std::chrono::milliseconds(20));
     SetDebugSink(nullptr);
     EXPECT_EQ(result.late, 1);
     EXPECT_TRUE(finished.load()) << "the worker ran to its end";
     EXPECT_EQ(lines, std::vector<std::string>{"所有对象处于非激发状态，超时"});
     // The slot can be used again.
-    EXPECT_TRUE(slots.Start(5, [](const StopEvent&) {}));
+    EXPECT_TRUE(workers.Start(5, [](const StopEvent&) {}));
 }
 
 namespace {
@@ -166,18 +166,18 @@ struct CountingSource : LightSyncSource {
 
 TEST(LightSyncWorker, IdleWorkerStopsAtOnceAndFlaggedDevicesAreStepped) {
     CountingSource source;
-    WorkerSlots slots;
-    ASSERT_TRUE(slots.Start(8, [&](const StopEvent& stop) { RunLightSync(stop, source); }));
+    WorkerSlots workers;
+    ASSERT_TRUE(workers.Start(8, [&](const StopEvent& stop) { RunLightSync(stop, source); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     auto t0 = Clock::now();
-    slots.StopAll(std::chrono::milliseconds(1000));
+    workers.StopAll(std::chrono::milliseconds(1000));
     EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(100)) << "the idle second is a wait on the stop event";
     EXPECT_EQ(source.steps.load(), 0);
 
     source.flagged = true;
-    ASSERT_TRUE(slots.Start(8, [&](const StopEvent& stop) { RunLightSync(stop, source); }));
+    ASSERT_TRUE(workers.Start(8, [&](const StopEvent& stop) { RunLightSync(stop, source); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    slots.StopAll(std::chrono::milliseconds(1000));
+    workers.StopAll(std::chrono::milliseconds(1000));
     // Speed 4: one step per 7 ticks of 16 ms, about 5 in 600 ms.
     EXPECT_GE(source.steps.load(), 3);
     EXPECT_LE(source.steps.load(), 7);

@@ -1,5 +1,6 @@
 #include "app/Languages.h"
 #include "platform/DebugLog.h"
+#include "platform/Folders.h"
 #include "platform/SettingsStore.h"
 
 #include <gtest/gtest.h>

@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace nk7x;
 
 namespace {
@@ -161,8 +163,11 @@ TEST_F(AdapterTest, SignalsBecomeNotificationsWithTheControlName) {
     auto* check = qobject_cast<QCheckBox*>(m_wnd.FindControl("opt_check"));
     check->click();
     ASSERT_EQ(m_wnd.Count("selectchanged", "opt_check"), 1);
-    EXPECT_EQ(m_wnd.seen.back().wParam, 1);
-    EXPECT_EQ(m_wnd.seen.back().sender, check);
+    EXPECT_EQ(m_wnd.Count("click", "opt_check"), 1);
+    const UiNotify& selected = *std::find_if(m_wnd.seen.begin(), m_wnd.seen.end(),
+                                             [](const UiNotify& m) { return m.type == "selectchanged"; });
+    EXPECT_EQ(selected.wParam, 1);
+    EXPECT_EQ(selected.sender, check);
 
     auto* combo = qobject_cast<QComboBox*>(m_wnd.FindControl("mode_combo"));
     combo->addItems({"a", "b", "c"});
@@ -292,4 +297,30 @@ TEST(MenuLayout, ItemsAreNamedAndReportTheirChoice) {
     EXPECT_EQ(chosen, QStringList{"exit"});
     EXPECT_EQ(menu->actions().size(), 3) << "two items and a separator; the nameless item is dropped";
     EXPECT_EQ(BuildMenu(dir.filePath("absent.xml"), nullptr), nullptr);
+}
+
+TEST(UiWindowImages, ImagesAreDrawnAtTheScaledSize) {
+    QTemporaryDir dir;
+    WriteFile(dir.filePath("img/dot.svg"),
+              R"(<svg xmlns="http://www.w3.org/2000/svg" width="8" height="4"><rect width="8" height="4" fill="#f00"/></svg>)");
+    WriteFile(dir.filePath("pic.ui"), R"(<?xml version="1.0" encoding="UTF-8"?>
+<ui version="4.0"><class>root</class><widget class="QWidget" name="root"><layout class="QVBoxLayout" name="l">
+ <item><widget class="QLabel" name="pic">
+   <property name="image" stdset="0"><string>img/dot.svg</string></property>
+   <property name="minimumSize"><size><width>20</width><height>10</height></size></property>
+ </widget></item>
+ <item><widget class="QLabel" name="natural"><property name="image" stdset="0"><string>img/dot.svg</string></property></widget></item>
+</layout></widget></ui>)");
+    UiWindow wnd;
+    ResourceList res;
+    res.Load(dir.path());
+    ASSERT_TRUE(wnd.LoadLayout(res, "pic.ui"));
+    auto* pic = qobject_cast<QLabel*>(wnd.FindControl("pic"));
+    ASSERT_NE(pic, nullptr);
+    ASSERT_FALSE(pic->pixmap().isNull());
+    EXPECT_EQ(pic->pixmap().size(), QSize(20, 10));
+    EXPECT_EQ(qobject_cast<QLabel*>(wnd.FindControl("natural"))->pixmap().size(), QSize(8, 4));
+    wnd.SetScale(144);
+    EXPECT_EQ(pic->pixmap().size(), QSize(30, 15));
+    EXPECT_EQ(qobject_cast<QLabel*>(wnd.FindControl("natural"))->pixmap().size(), QSize(12, 6));
 }
