@@ -20,10 +20,15 @@ namespace {
 class ScratchFolder {
 public:
     ScratchFolder() {
-        char pattern[] = "/tmp/nk7x-fuzz-json-XXXXXX";
-        if (!::mkdtemp(pattern))
+        // Memory-backed when available: the target writes several files per input.
+        char shm[] = "/dev/shm/nk7x-fuzz-json-XXXXXX";
+        char tmp[] = "/tmp/nk7x-fuzz-json-XXXXXX";
+        const char* made = ::mkdtemp(shm);
+        if (!made)
+            made = ::mkdtemp(tmp);
+        if (!made)
             std::abort();
-        m_path = pattern;
+        m_path = made;
         ::setenv("NK7X_PROGRAM_DIR", m_path.c_str(), 1);
         ::setenv("XDG_DATA_HOME", m_path.c_str(), 1);
         nk7x::SetJsonWriteSync(false); // the fuzzer's files need no durability
