@@ -15,11 +15,11 @@ enum class HidNodeKind { Hidraw = 0, Emulated = 1 };
 // One USB interface node. Its top-level collections all share the node.
 struct HidInterfaceRecord {
     HidNodeKind kind = HidNodeKind::Hidraw;
-    std::string node;  // /dev/hidrawN, or the emulator's NAME-miNN.sock
+    std::string node; // /dev/hidrawN, or the emulator's NAME-miNN.sock
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     uint16_t version = 0;
-    int interfaceNumber = -1;  // -1 when the node is not a USB interface
+    int interfaceNumber = -1; // -1 when the node is not a USB interface
     std::vector<uint8_t> reportDescriptor;
 };
 
@@ -34,9 +34,9 @@ struct HidNodeIdentity {
 enum class HidIoResult {
     Ok = 0,
     Timeout,
-    Aborted,  // Abort() was called, before or during the transfer
-    Refused,  // not opened for that direction, or bad arguments
-    Error,    // the node failed or went away (unplug, peer closed)
+    Aborted, // Abort() was called, before or during the transfer
+    Refused, // not opened for that direction, or bad arguments
+    Error,   // the node failed or went away (unplug, peer closed)
 };
 
 // One open node. Read and Write may run on two threads at once (one each); Abort may come from any

@@ -85,10 +85,11 @@ bool ParseHidPath(const std::string& path, HidPathParts& out) {
         } else if (StartsWithNoCase(token, "pid_") && !havePid && ParseHex(token.substr(4), 0xFFFF, v)) {
             out.productId = static_cast<uint16_t>(v);
             havePid = true;
-        } else if (StartsWithNoCase(token, "mi_") && out.interfaceNumber < 0 && ParseHex(token.substr(3), 0xFF, v)) {
+        } else if (StartsWithNoCase(token, "mi_") && out.interfaceNumber < 0 &&
+                   ParseHex(token.substr(3), 0xFF, v)) {
             out.interfaceNumber = static_cast<int>(v);
-        } else if (StartsWithNoCase(token, "col") && out.collection == 0 && ParseHex(token.substr(3), 0xFFFF, v) &&
-                   v != 0) {
+        } else if (StartsWithNoCase(token, "col") && out.collection == 0 &&
+                   ParseHex(token.substr(3), 0xFFFF, v) && v != 0) {
             out.collection = v;
         } else {
             return false;

@@ -14,8 +14,8 @@ struct HidPathParts {
     HidNodeKind kind = HidNodeKind::Hidraw;
     uint16_t vendorId = 0;
     uint16_t productId = 0;
-    int interfaceNumber = -1;  // -1: no "&mi_" marker
-    uint32_t collection = 0;   // 0: no "&col" marker (the interface has one collection)
+    int interfaceNumber = -1; // -1: no "&mi_" marker
+    uint32_t collection = 0;  // 0: no "&col" marker (the interface has one collection)
     std::string node;
 };
 

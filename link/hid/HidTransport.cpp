@@ -22,7 +22,7 @@ struct CHidTransport::Session {
     bool usesReportIds = false;
     uint16_t inputLength = 0;
     std::array<bool, 256> inputIds{};
-    std::array<uint16_t, 256> outputLengths{};  // per report id; 0 = no such output report
+    std::array<uint16_t, 256> outputLengths{}; // per report id; 0 = no such output report
 };
 
 // Running transfers, counted under a mutex that also guards the session pointer. Close and
@@ -38,29 +38,41 @@ namespace {
 HidOpenError ErrorFromErrno(int e) {
     switch (e) {
     case EACCES:
-    case EPERM: return HidOpenError::PermissionDenied;
+    case EPERM:
+        return HidOpenError::PermissionDenied;
     case ENOENT:
     case ENODEV:
     case ENXIO:
     case ENOTDIR:
-    case ECONNREFUSED: return HidOpenError::NotFound;
-    default: return HidOpenError::Other;
+    case ECONNREFUSED:
+        return HidOpenError::NotFound;
+    default:
+        return HidOpenError::Other;
     }
 }
 
-int64_t TimeoutToMs(uint32_t timeoutMs) { return timeoutMs == kHidInfinite ? -1 : static_cast<int64_t>(timeoutMs); }
+int64_t TimeoutToMs(uint32_t timeoutMs) {
+    return timeoutMs == kHidInfinite ? -1 : static_cast<int64_t>(timeoutMs);
+}
 
 } // namespace
 
 const char* HidOpenErrorText(HidOpenError error) {
     switch (error) {
-    case HidOpenError::None: return "ok";
-    case HidOpenError::PathTooLong: return "path too long";
-    case HidOpenError::BadPath: return "not a HID interface path";
-    case HidOpenError::NotFound: return "device not present";
-    case HidOpenError::PermissionDenied: return "permission denied (is the udev rule installed?)";
-    case HidOpenError::ProbeFailed: return "device did not describe itself";
-    case HidOpenError::Other: return "open refused";
+    case HidOpenError::None:
+        return "ok";
+    case HidOpenError::PathTooLong:
+        return "path too long";
+    case HidOpenError::BadPath:
+        return "not a HID interface path";
+    case HidOpenError::NotFound:
+        return "device not present";
+    case HidOpenError::PermissionDenied:
+        return "permission denied (is the udev rule installed?)";
+    case HidOpenError::ProbeFailed:
+        return "device did not describe itself";
+    case HidOpenError::Other:
+        return "open refused";
     }
     return "unknown";
 }
@@ -104,9 +116,12 @@ void CHidTransport::ReleasePaths() {
 
 CHidTransport::ReportSet& CHidTransport::Set(HidReportType type) {
     switch (type) {
-    case HidReportType::Output: return m_output;
-    case HidReportType::Feature: return m_feature;
-    case HidReportType::Input: break;
+    case HidReportType::Output:
+        return m_output;
+    case HidReportType::Feature:
+        return m_feature;
+    case HidReportType::Input:
+        break;
     }
     return m_input;
 }
@@ -115,9 +130,13 @@ const std::vector<HidReportItem>& CHidTransport::Items(HidReportType type) const
     return const_cast<CHidTransport*>(this)->Set(type).items;
 }
 
-const HidCollectionInfo* CHidTransport::ParsedDescriptor() const { return m_descriptor.get(); }
+const HidCollectionInfo* CHidTransport::ParsedDescriptor() const {
+    return m_descriptor.get();
+}
 
-bool CHidTransport::IsHandleOpen() const { return m_open.load(); }
+bool CHidTransport::IsHandleOpen() const {
+    return m_open.load();
+}
 
 void CHidTransport::FreeCapabilities() {
     for (ReportSet* s : {&m_input, &m_output, &m_feature}) {
@@ -267,7 +286,8 @@ int CHidTransport::ReadReport(uint8_t* buffer, uint32_t length, uint32_t* transf
     return Transfer(true, buffer, length, transferred, timeoutMs);
 }
 
-int CHidTransport::WriteReport(const uint8_t* buffer, uint32_t length, uint32_t* transferred, uint32_t timeoutMs) {
+int CHidTransport::WriteReport(const uint8_t* buffer, uint32_t length, uint32_t* transferred,
+                               uint32_t timeoutMs) {
     return Transfer(false, const_cast<uint8_t*>(buffer), length, transferred, timeoutMs);
 }
 
@@ -296,12 +316,11 @@ int CHidTransport::Transfer(bool isRead, uint8_t* buffer, uint32_t length, uint3
     } else if (isRead) {
         // A read needs room for the longest input report, as on every HID stack.
         if (session->canRead && session->inputLength != 0 && length >= session->inputLength) {
-            const int64_t deadline =
-                timeout < 0 ? -1
-                            : std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  std::chrono::steady_clock::now().time_since_epoch())
-                                      .count() +
-                                  timeout;
+            const int64_t deadline = timeout < 0 ? -1
+                                                 : std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                       std::chrono::steady_clock::now().time_since_epoch())
+                                                           .count() +
+                                                       timeout;
             std::vector<uint8_t> scratch(length);
             for (;;) {
                 int64_t left = -1;
@@ -332,7 +351,8 @@ int CHidTransport::Transfer(bool isRead, uint8_t* buffer, uint32_t length, uint3
         // Only an output report of this collection, whole, may leave through its handle.
         const uint8_t id = buffer[0];
         const bool idOk = session->usesReportIds || id == 0;
-        if (session->canWrite && idOk && session->outputLengths[id] != 0 && length >= session->outputLengths[id]) {
+        if (session->canWrite && idOk && session->outputLengths[id] != 0 &&
+            length >= session->outputLengths[id]) {
             size_t sent = 0;
             ok = link.Write(buffer, length, &sent, timeout) == HidIoResult::Ok;
             done = ok ? static_cast<uint32_t>(sent) : 0;

@@ -18,8 +18,8 @@ namespace nk7x {
 
 class IHidConnection; // platform: one open node (hidraw or emulator socket)
 
-inline constexpr uint32_t kHidInfinite = 0xFFFFFFFFu;       // wait without limit
-inline constexpr size_t kHidMaxPathChars = 260;              // including the terminator
+inline constexpr uint32_t kHidInfinite = 0xFFFFFFFFu; // wait without limit
+inline constexpr size_t kHidMaxPathChars = 260;       // including the terminator
 
 struct HidAttributes {
     uint16_t vendorId = 0;
@@ -30,7 +30,7 @@ struct HidAttributes {
 struct HidCaps {
     uint16_t usage = 0;
     uint16_t usagePage = 0;
-    uint16_t inputReportByteLength = 0;   // including the report id byte
+    uint16_t inputReportByteLength = 0; // including the report id byte
     uint16_t outputReportByteLength = 0;
     uint16_t featureReportByteLength = 0;
     uint16_t numberInputButtonCaps = 0;
@@ -44,12 +44,12 @@ struct HidCaps {
 // Why the last Open failed; the tools turn PermissionDenied into advice to install the udev rule.
 enum class HidOpenError {
     None = 0,
-    PathTooLong,       // longer than kHidMaxPathChars - 1 characters
-    BadPath,           // not a path this transport lists
-    NotFound,          // no such node, or another device now answers on it
-    PermissionDenied,  // the node exists but this user may not open it
-    ProbeFailed,       // opened, but descriptor, attributes or capabilities unavailable
-    Other,             // any other refusal of the platform (see LastOpenErrno)
+    PathTooLong,      // longer than kHidMaxPathChars - 1 characters
+    BadPath,          // not a path this transport lists
+    NotFound,         // no such node, or another device now answers on it
+    PermissionDenied, // the node exists but this user may not open it
+    ProbeFailed,      // opened, but descriptor, attributes or capabilities unavailable
+    Other,            // any other refusal of the platform (see LastOpenErrno)
 };
 const char* HidOpenErrorText(HidOpenError error);
 
@@ -110,8 +110,8 @@ private:
         std::vector<uint8_t> buffer;
         std::vector<HidReportItem> items;
     };
-    struct Session;  // what one open handle needs while a transfer runs
-    struct Gate;     // counts running transfers so Close can wait for them to leave
+    struct Session; // what one open handle needs while a transfer runs
+    struct Gate;    // counts running transfers so Close can wait for them to leave
     void FreeCapabilities();
     int Probe(const std::string& path);
     int Transfer(bool isRead, uint8_t* buffer, uint32_t length, uint32_t* transferred, uint32_t timeoutMs);

@@ -11,8 +11,8 @@ enum class HidReportType { Input = 0, Output = 1, Feature = 2 };
 inline constexpr int kHidReportTypeCount = 3;
 
 // Status codes of a decode, with the values HID class software has always used for them.
-inline constexpr uint32_t kHidStatusSuccess = 0x00110000;            // HIDP_STATUS_SUCCESS
-inline constexpr uint32_t kHidStatusNull = 0x80110001;               // value outside its range, null state
+inline constexpr uint32_t kHidStatusSuccess = 0x00110000; // HIDP_STATUS_SUCCESS
+inline constexpr uint32_t kHidStatusNull = 0x80110001;    // value outside its range, null state
 inline constexpr uint32_t kHidStatusInvalidReportLength = 0xC0110003;
 inline constexpr uint32_t kHidStatusUsageNotFound = 0xC0110004;
 inline constexpr uint32_t kHidStatusValueOutOfRange = 0xC0110005;

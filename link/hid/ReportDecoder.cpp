@@ -67,7 +67,8 @@ bool HidReadBits(const uint8_t* report, size_t length, uint32_t bitPosition, uin
     return true;
 }
 
-uint32_t HidCheckReport(const HidCollectionInfo& info, HidReportType type, const uint8_t* report, size_t length) {
+uint32_t HidCheckReport(const HidCollectionInfo& info, HidReportType type, const uint8_t* report,
+                        size_t length) {
     if (report == nullptr || length == 0)
         return kHidStatusInvalidReportLength;
     const uint8_t id = report[0];
@@ -148,12 +149,15 @@ uint32_t HidGetScaledUsageValue(const HidCollectionInfo& info, HidReportType typ
     const int64_t v = FieldNumber(raw, cap->reportSize, cap->logicalMin);
     if (v < cap->logicalMin || v > cap->logicalMax)
         return cap->hasNull ? kHidStatusNull : kHidStatusValueOutOfRange;
-    const uint64_t logicalSpan = static_cast<uint64_t>(static_cast<int64_t>(cap->logicalMax) - cap->logicalMin);
-    const uint64_t physicalSpan = static_cast<uint64_t>(static_cast<int64_t>(cap->physicalMax) - cap->physicalMin);
+    const uint64_t logicalSpan =
+        static_cast<uint64_t>(static_cast<int64_t>(cap->logicalMax) - cap->logicalMin);
+    const uint64_t physicalSpan =
+        static_cast<uint64_t>(static_cast<int64_t>(cap->physicalMax) - cap->physicalMin);
     const uint64_t offset = static_cast<uint64_t>(v - cap->logicalMin);
     // Every factor is below 2^32, so the unsigned product cannot wrap; the quotient is at most
     // the physical span, so the sum stays inside the physical range.
-    scaled = static_cast<int32_t>(static_cast<int64_t>(offset * physicalSpan / logicalSpan) + cap->physicalMin);
+    scaled =
+        static_cast<int32_t>(static_cast<int64_t>(offset * physicalSpan / logicalSpan) + cap->physicalMin);
     return kHidStatusSuccess;
 }
 

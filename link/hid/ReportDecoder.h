@@ -16,7 +16,8 @@ namespace nk7x {
 bool HidReadBits(const uint8_t* report, size_t length, uint32_t bitPosition, uint32_t size, uint32_t& out);
 
 // The status a report of this type and id may be decoded with: success, or why not (unknown id, too short).
-uint32_t HidCheckReport(const HidCollectionInfo& info, HidReportType type, const uint8_t* report, size_t length);
+uint32_t HidCheckReport(const HidCollectionInfo& info, HidReportType type, const uint8_t* report,
+                        size_t length);
 
 // Every usage of `usagePage` that is on in the report, in capability order, at most `capacity`
 // (kHidStatusBufferTooSmall when more were on). Usage 0 is "no usage" and never listed.

@@ -9,7 +9,13 @@ namespace {
 
 enum ItemType : uint8_t { kMain = 0, kGlobal = 1, kLocal = 2 };
 
-enum MainTag : uint8_t { kInput = 0x8, kOutput = 0x9, kCollection = 0xA, kFeature = 0xB, kEndCollection = 0xC };
+enum MainTag : uint8_t {
+    kInput = 0x8,
+    kOutput = 0x9,
+    kCollection = 0xA,
+    kFeature = 0xB,
+    kEndCollection = 0xC
+};
 
 enum GlobalTag : uint8_t {
     kUsagePage = 0x0,
@@ -38,10 +44,14 @@ struct RawNumber {
 
     int64_t Signed() const {
         switch (size) {
-        case 1: return static_cast<int8_t>(raw);
-        case 2: return static_cast<int16_t>(raw);
-        case 4: return static_cast<int32_t>(raw);
-        default: return 0;
+        case 1:
+            return static_cast<int8_t>(raw);
+        case 2:
+            return static_cast<int16_t>(raw);
+        case 4:
+            return static_cast<int32_t>(raw);
+        default:
+            return 0;
         }
     }
     int64_t Unsigned() const { return raw; }
@@ -86,8 +96,8 @@ struct LocalState {
 };
 
 int32_t ClampToInt32(int64_t v) {
-    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 // A range's maximum is read unsigned when read signed it would fall below the minimum: descriptors
@@ -133,10 +143,17 @@ public:
 
             HidParseError error = HidParseError::None;
             switch (type) {
-            case kMain: error = Main(tag, value); break;
-            case kGlobal: error = Global(tag, value); break;
-            case kLocal: error = Local(tag, value); break;
-            default: break; // reserved item type: nothing to learn from it
+            case kMain:
+                error = Main(tag, value);
+                break;
+            case kGlobal:
+                error = Global(tag, value);
+                break;
+            case kLocal:
+                error = Local(tag, value);
+                break;
+            default:
+                break; // reserved item type: nothing to learn from it
             }
             if (error != HidParseError::None)
                 return error;
@@ -161,15 +178,33 @@ public:
 private:
     HidParseError Global(uint8_t tag, const RawNumber& v) {
         switch (tag) {
-        case kUsagePage: m_global.usagePage = static_cast<uint16_t>(v.raw); break;
-        case kLogicalMin: m_global.logicalMin = v; break;
-        case kLogicalMax: m_global.logicalMax = v; break;
-        case kPhysicalMin: m_global.physicalMin = v; break;
-        case kPhysicalMax: m_global.physicalMax = v; break;
-        case kUnitExponent: m_global.unitExponent = ClampToInt32(v.Signed()); break;
-        case kUnit: m_global.unit = v.raw; break;
-        case kReportSize: m_global.reportSize = v.raw; break;
-        case kReportCount: m_global.reportCount = v.raw; break;
+        case kUsagePage:
+            m_global.usagePage = static_cast<uint16_t>(v.raw);
+            break;
+        case kLogicalMin:
+            m_global.logicalMin = v;
+            break;
+        case kLogicalMax:
+            m_global.logicalMax = v;
+            break;
+        case kPhysicalMin:
+            m_global.physicalMin = v;
+            break;
+        case kPhysicalMax:
+            m_global.physicalMax = v;
+            break;
+        case kUnitExponent:
+            m_global.unitExponent = ClampToInt32(v.Signed());
+            break;
+        case kUnit:
+            m_global.unit = v.raw;
+            break;
+        case kReportSize:
+            m_global.reportSize = v.raw;
+            break;
+        case kReportCount:
+            m_global.reportCount = v.raw;
+            break;
         case kReportId:
             if (v.raw == 0 || v.raw > 255)
                 return HidParseError::BadReportId;
@@ -189,7 +224,8 @@ private:
             m_global = m_stack.back();
             m_stack.pop_back();
             break;
-        default: break;
+        default:
+            break;
         }
         return HidParseError::None;
     }
@@ -252,7 +288,8 @@ private:
                 m_local.delimiterDepth = 0;
             }
             return HidParseError::None;
-        default: return HidParseError::None;
+        default:
+            return HidParseError::None;
         }
     }
 
@@ -292,10 +329,17 @@ private:
                 return HidParseError::UnbalancedCollection;
             --m_depth;
             break;
-        case kInput: error = Field(HidReportType::Input, v.raw); break;
-        case kOutput: error = Field(HidReportType::Output, v.raw); break;
-        case kFeature: error = Field(HidReportType::Feature, v.raw); break;
-        default: break; // reserved main tag
+        case kInput:
+            error = Field(HidReportType::Input, v.raw);
+            break;
+        case kOutput:
+            error = Field(HidReportType::Output, v.raw);
+            break;
+        case kFeature:
+            error = Field(HidReportType::Feature, v.raw);
+            break;
+        default:
+            break; // reserved main tag
         }
         m_local.Reset();
         return error;
@@ -351,7 +395,7 @@ private:
         std::vector<UsageEntry> usages = m_local.usages;
         if (usages.empty())
             usages.push_back(UsageEntry{m_global.usagePage, 0, 0, false});
-        const uint32_t firstBit = static_cast<uint32_t>(start) + 8;  // after the id byte
+        const uint32_t firstBit = static_cast<uint32_t>(start) + 8; // after the id byte
         int32_t logicalMin = 0, logicalMax = 0, physicalMin = 0, physicalMax = 0;
         LogicalRange(m_global.logicalMin, m_global.logicalMax, logicalMin, logicalMax);
         LogicalRange(m_global.physicalMin, m_global.physicalMax, physicalMin, physicalMax);
@@ -467,25 +511,44 @@ private:
 
 const char* HidParseErrorText(HidParseError error) {
     switch (error) {
-    case HidParseError::None: return "ok";
-    case HidParseError::Empty: return "no top-level collection";
-    case HidParseError::TooLong: return "descriptor too long";
-    case HidParseError::Truncated: return "item runs past the end";
-    case HidParseError::GlobalStackOverflow: return "push nested too deep";
-    case HidParseError::GlobalStackUnderflow: return "pop without push";
-    case HidParseError::UnbalancedPush: return "push without pop";
-    case HidParseError::NestingTooDeep: return "collections nested too deep";
-    case HidParseError::UnbalancedCollection: return "unbalanced collection";
-    case HidParseError::UnbalancedDelimiter: return "unbalanced delimiter";
-    case HidParseError::MainItemOutsideCollection: return "report field outside any collection";
-    case HidParseError::BadReportId: return "bad report id";
-    case HidParseError::MissingReportId: return "report without id among reports with ids";
-    case HidParseError::ReportIdInTwoCollections: return "report id used by two collections";
-    case HidParseError::BadReportSize: return "field too wide";
-    case HidParseError::ReportTooLong: return "report too long";
-    case HidParseError::TooManyFields: return "too many fields";
-    case HidParseError::TooManyUsages: return "too many usages";
-    case HidParseError::TooManyCaps: return "too many capabilities";
+    case HidParseError::None:
+        return "ok";
+    case HidParseError::Empty:
+        return "no top-level collection";
+    case HidParseError::TooLong:
+        return "descriptor too long";
+    case HidParseError::Truncated:
+        return "item runs past the end";
+    case HidParseError::GlobalStackOverflow:
+        return "push nested too deep";
+    case HidParseError::GlobalStackUnderflow:
+        return "pop without push";
+    case HidParseError::UnbalancedPush:
+        return "push without pop";
+    case HidParseError::NestingTooDeep:
+        return "collections nested too deep";
+    case HidParseError::UnbalancedCollection:
+        return "unbalanced collection";
+    case HidParseError::UnbalancedDelimiter:
+        return "unbalanced delimiter";
+    case HidParseError::MainItemOutsideCollection:
+        return "report field outside any collection";
+    case HidParseError::BadReportId:
+        return "bad report id";
+    case HidParseError::MissingReportId:
+        return "report without id among reports with ids";
+    case HidParseError::ReportIdInTwoCollections:
+        return "report id used by two collections";
+    case HidParseError::BadReportSize:
+        return "field too wide";
+    case HidParseError::ReportTooLong:
+        return "report too long";
+    case HidParseError::TooManyFields:
+        return "too many fields";
+    case HidParseError::TooManyUsages:
+        return "too many usages";
+    case HidParseError::TooManyCaps:
+        return "too many capabilities";
     }
     return "unknown";
 }

@@ -12,36 +12,36 @@
 namespace nk7x {
 
 // Limits a descriptor must keep; beyond them it is refused rather than trusted.
-inline constexpr size_t kHidMaxDescriptorBytes = 4096;  // what the kernel hands out at most
-inline constexpr int kHidMaxGlobalStackDepth = 8;        // Push without Pop
+inline constexpr size_t kHidMaxDescriptorBytes = 4096; // what the kernel hands out at most
+inline constexpr int kHidMaxGlobalStackDepth = 8;      // Push without Pop
 inline constexpr int kHidMaxCollectionDepth = 32;
-inline constexpr size_t kHidMaxUsagesPerItem = 1024;      // usage entries before one main item
-inline constexpr uint32_t kHidMaxReportSizeBits = 32;    // one data field
-inline constexpr uint32_t kHidMaxPaddingSizeBits = 256;  // one constant field
-inline constexpr uint32_t kHidMaxReportBytes = 8192;     // one report, with its id byte
-inline constexpr uint32_t kHidMaxTotalFields = 65536;    // data fields of the whole descriptor
+inline constexpr size_t kHidMaxUsagesPerItem = 1024;    // usage entries before one main item
+inline constexpr uint32_t kHidMaxReportSizeBits = 32;   // one data field
+inline constexpr uint32_t kHidMaxPaddingSizeBits = 256; // one constant field
+inline constexpr uint32_t kHidMaxReportBytes = 8192;    // one report, with its id byte
+inline constexpr uint32_t kHidMaxTotalFields = 65536;   // data fields of the whole descriptor
 inline constexpr size_t kHidMaxCapsPerCollection = 4096;
 
 enum class HidParseError {
     None = 0,
-    Empty,                 // no bytes, or no top-level collection
-    TooLong,               // more than kHidMaxDescriptorBytes
-    Truncated,             // an item runs past the end
-    GlobalStackOverflow,   // Push deeper than kHidMaxGlobalStackDepth
-    GlobalStackUnderflow,  // Pop without Push
-    UnbalancedPush,        // Push left open at the end
-    NestingTooDeep,        // collections deeper than kHidMaxCollectionDepth
-    UnbalancedCollection,  // End Collection without Collection, or a collection left open
+    Empty,                // no bytes, or no top-level collection
+    TooLong,              // more than kHidMaxDescriptorBytes
+    Truncated,            // an item runs past the end
+    GlobalStackOverflow,  // Push deeper than kHidMaxGlobalStackDepth
+    GlobalStackUnderflow, // Pop without Push
+    UnbalancedPush,       // Push left open at the end
+    NestingTooDeep,       // collections deeper than kHidMaxCollectionDepth
+    UnbalancedCollection, // End Collection without Collection, or a collection left open
     UnbalancedDelimiter,
     MainItemOutsideCollection,
-    BadReportId,           // Report ID 0 or above 255
-    MissingReportId,       // some reports carry an id and others do not, or several collections share report 0
+    BadReportId,     // Report ID 0 or above 255
+    MissingReportId, // some reports carry an id and others do not, or several collections share report 0
     ReportIdInTwoCollections,
-    BadReportSize,         // a field wider than allowed
-    ReportTooLong,         // one report beyond kHidMaxReportBytes
-    TooManyFields,         // beyond kHidMaxTotalFields
-    TooManyUsages,         // beyond kHidMaxUsagesPerItem before one main item
-    TooManyCaps,           // beyond kHidMaxCapsPerCollection in one collection
+    BadReportSize, // a field wider than allowed
+    ReportTooLong, // one report beyond kHidMaxReportBytes
+    TooManyFields, // beyond kHidMaxTotalFields
+    TooManyUsages, // beyond kHidMaxUsagesPerItem before one main item
+    TooManyCaps,   // beyond kHidMaxCapsPerCollection in one collection
 };
 
 const char* HidParseErrorText(HidParseError error);
@@ -53,15 +53,16 @@ struct HidButtonCap {
     uint8_t reportId = 0;
     bool isRange = false;
     bool isArray = false;
-    uint16_t usageMin = 0;  // the single usage when not a range
+    uint16_t usageMin = 0; // the single usage when not a range
     uint16_t usageMax = 0;
-    uint32_t arrayIndexBase = 0;  // array only: index of usageMin among the item's usages
+    uint32_t arrayIndexBase = 0; // array only: index of usageMin among the item's usages
     int32_t logicalMin = 0;
     int32_t logicalMax = 0;
-    uint32_t bitPosition = 0;  // first bit of the first field, counted from the start of the report (id byte = bits 0-7)
-    uint16_t reportSize = 0;   // bits per field
-    uint16_t reportCount = 0;  // fields of this cap
-    uint16_t bitField = 0;     // the main item's data flags
+    uint32_t bitPosition =
+        0; // first bit of the first field, counted from the start of the report (id byte = bits 0-7)
+    uint16_t reportSize = 0;  // bits per field
+    uint16_t reportCount = 0; // fields of this cap
+    uint16_t bitField = 0;    // the main item's data flags
 };
 
 // A value: one usage (possibly repeated over several fields, a value array) or a range of usages,
@@ -87,17 +88,17 @@ struct HidValueCap {
 };
 
 struct HidReportCaps {
-    uint16_t byteLength = 0;  // longest report of this type + 1 for the id byte; 0 when there is none
+    uint16_t byteLength = 0; // longest report of this type + 1 for the id byte; 0 when there is none
     std::vector<HidButtonCap> buttons;
     std::vector<HidValueCap> values;
 };
 
 struct HidCollectionInfo {
-    uint32_t number = 0;  // 1-based, in descriptor order
+    uint32_t number = 0; // 1-based, in descriptor order
     uint16_t usagePage = 0;
     uint16_t usage = 0;
     bool usesReportIds = false;
-    std::vector<uint8_t> reportIds;  // in order of first appearance; {0} when the interface uses none
+    std::vector<uint8_t> reportIds; // in order of first appearance; {0} when the interface uses none
     std::array<HidReportCaps, kHidReportTypeCount> reports;
     // Bytes of one report (data bits rounded up + the id byte) per report type and id; 0 when absent.
     std::array<std::array<uint16_t, 256>, kHidReportTypeCount> reportLengths{};

@@ -59,7 +59,8 @@ bool BuildReportItems(const HidCollectionInfo& info, HidReportType type, std::ve
 }
 
 int CHidTransport::DecodeReport(HidReportItem* items, uint32_t itemCount, const uint8_t* report,
-                                uint32_t reportLength, HidReportType type, const HidCollectionInfo* descriptor) {
+                                uint32_t reportLength, HidReportType type,
+                                const HidCollectionInfo* descriptor) {
     if (itemCount == 0)
         return 1;
     if (items == nullptr || report == nullptr || reportLength == 0)
@@ -88,7 +89,8 @@ int CHidTransport::DecodeReport(HidReportItem* items, uint32_t itemCount, const 
             }
             if (found == nullptr) {
                 PageUsages p{item.usagePage, capacity, 0, {}};
-                p.status = HidGetUsages(*descriptor, type, item.usagePage, report, reportLength, p.on, capacity);
+                p.status =
+                    HidGetUsages(*descriptor, type, item.usagePage, report, reportLength, p.on, capacity);
                 seen.push_back(std::move(p));
                 found = &seen.back();
             }
@@ -105,11 +107,12 @@ int CHidTransport::DecodeReport(HidReportItem* items, uint32_t itemCount, const 
             item.isSet = true;
             continue;
         }
-        item.status = HidGetUsageValue(*descriptor, type, item.usagePage, item.usage, report, reportLength, item.value);
+        item.status =
+            HidGetUsageValue(*descriptor, type, item.usagePage, item.usage, report, reportLength, item.value);
         if (item.status != kHidStatusSuccess)
             return 0;
-        item.status =
-            HidGetScaledUsageValue(*descriptor, type, item.usagePage, item.usage, report, reportLength, item.scaledValue);
+        item.status = HidGetScaledUsageValue(*descriptor, type, item.usagePage, item.usage, report,
+                                             reportLength, item.scaledValue);
         item.isSet = true;
     }
     return 1;

@@ -23,8 +23,10 @@ std::shared_ptr<IHidConnection> OpenHidNode(HidNodeKind kind, const std::string&
     if (error)
         *error = 0;
     switch (kind) {
-    case HidNodeKind::Hidraw: return OpenHidrawNode(node, read, write, error);
-    case HidNodeKind::Emulated: return OpenEmulatedNode(node, read, write, error);
+    case HidNodeKind::Hidraw:
+        return OpenHidrawNode(node, read, write, error);
+    case HidNodeKind::Emulated:
+        return OpenEmulatedNode(node, read, write, error);
     }
     if (error)
         *error = EINVAL;

@@ -123,7 +123,7 @@ public:
             return false;
         out.vendorId = static_cast<uint16_t>(info.vendor);
         out.productId = static_cast<uint16_t>(info.product);
-        struct stat st{};
+        struct stat st {};
         if (::fstat(Fd(), &st) == 0 && S_ISCHR(st.st_mode)) {
             UdevPtr u(udev_new());
             if (u) {
@@ -163,8 +163,8 @@ bool EnumerateHidrawInterfaces(std::vector<HidInterfaceRecord>& out) {
             continue;
         ReadUsbDetails(dev.get(), rec.interfaceNumber, rec.version);
         const char* syspath = udev_device_get_syspath(hid);
-        if (syspath == nullptr ||
-            !ReadFileBytes(std::string(syspath) + "/report_descriptor", rec.reportDescriptor, kMaxDescriptorBytes))
+        if (syspath == nullptr || !ReadFileBytes(std::string(syspath) + "/report_descriptor",
+                                                 rec.reportDescriptor, kMaxDescriptorBytes))
             continue;
         out.push_back(std::move(rec));
     }

@@ -101,7 +101,8 @@ bool ReadDescriptor(const std::string& path, std::vector<uint8_t>& out) {
 // "/dir/NAME-mi01.sock" -> "/dir/NAME-mi01"; empty when the name is not of that form.
 std::string BaseOf(const std::string& socketPath, int* interfaceFromName = nullptr) {
     const size_t suffix = std::strlen(kSocketSuffix);
-    if (socketPath.size() <= suffix || socketPath.compare(socketPath.size() - suffix, suffix, kSocketSuffix) != 0)
+    if (socketPath.size() <= suffix ||
+        socketPath.compare(socketPath.size() - suffix, suffix, kSocketSuffix) != 0)
         return {};
     std::string base = socketPath.substr(0, socketPath.size() - suffix);
     // NAME-miNN: at least one character of NAME, then "-mi" and two hex digits.
@@ -124,7 +125,9 @@ public:
     EmulatedConnection(int fd, bool read, bool write, std::string base)
         : HidFdConnection(fd, true, read, write), m_base(std::move(base)) {}
 
-    bool ReportDescriptor(std::vector<uint8_t>& out) override { return ReadDescriptor(m_base + ".rdesc", out); }
+    bool ReportDescriptor(std::vector<uint8_t>& out) override {
+        return ReadDescriptor(m_base + ".rdesc", out);
+    }
 
     bool Identity(HidNodeIdentity& out) override {
         out = HidNodeIdentity{};
@@ -151,7 +154,7 @@ bool EnumerateEmulatedInterfaces(const std::string& folder, std::vector<HidInter
         const std::string base = BaseOf(path, &fromName);
         if (base.empty())
             continue;
-        struct stat st{};
+        struct stat st {};
         if (::stat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode))
             continue;
         HidNodeIdentity id;
@@ -175,7 +178,8 @@ bool EnumerateEmulatedInterfaces(const std::string& folder, std::vector<HidInter
     return true;
 }
 
-std::shared_ptr<IHidConnection> OpenEmulatedNode(const std::string& socketPath, bool read, bool write, int* error) {
+std::shared_ptr<IHidConnection> OpenEmulatedNode(const std::string& socketPath, bool read, bool write,
+                                                 int* error) {
     auto fail = [&](int e) {
         if (error)
             *error = e;

@@ -21,7 +21,9 @@ HidFdConnection::HidFdConnection(int fd, bool isSocket, bool canRead, bool canWr
     m_abortFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
 
-HidFdConnection::~HidFdConnection() { Close(); }
+HidFdConnection::~HidFdConnection() {
+    Close();
+}
 
 void HidFdConnection::Abort() {
     m_aborted.store(true);
@@ -82,7 +84,8 @@ HidIoResult HidFdConnection::Read(uint8_t* buffer, size_t length, size_t* receiv
         HidIoResult w = Wait(POLLIN, deadline);
         if (w != HidIoResult::Ok)
             return w;
-        const ssize_t n = m_isSocket ? ::recv(m_fd, buffer, length, MSG_DONTWAIT) : ::read(m_fd, buffer, length);
+        const ssize_t n =
+            m_isSocket ? ::recv(m_fd, buffer, length, MSG_DONTWAIT) : ::read(m_fd, buffer, length);
         if (n > 0) {
             if (received)
                 *received = static_cast<size_t>(n);

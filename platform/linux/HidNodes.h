@@ -9,6 +9,7 @@
 namespace nk7x {
 
 std::shared_ptr<IHidConnection> OpenHidrawNode(const std::string& node, bool read, bool write, int* error);
-std::shared_ptr<IHidConnection> OpenEmulatedNode(const std::string& socketPath, bool read, bool write, int* error);
+std::shared_ptr<IHidConnection> OpenEmulatedNode(const std::string& socketPath, bool read, bool write,
+                                                 int* error);
 
 } // namespace nk7x

@@ -37,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 for (size_t len : {report.size(), static_cast<size_t>(c.ReportLength(type, id)), size_t{1}}) {
                     if (len > report.size())
                         report.resize(len, 0xA5);
-                    CHidTransport::DecodeReport(items.data(), static_cast<uint32_t>(items.size()), report.data(),
-                                                static_cast<uint32_t>(len), type, &c);
+                    CHidTransport::DecodeReport(items.data(), static_cast<uint32_t>(items.size()),
+                                                report.data(), static_cast<uint32_t>(len), type, &c);
                 }
             }
         }

@@ -48,7 +48,8 @@ TEST(DecodeReport, ConsumerControlCodes) {
     EXPECT_EQ(item.usageList[0], 0x0401);
     for (uint16_t p : {0, 1, 2, 7}) {
         const uint16_t code = static_cast<uint16_t>(0x500 + p);
-        EXPECT_EQ(Decode(d, 2, {0x03, static_cast<uint8_t>(code & 0xFF), static_cast<uint8_t>(code >> 8)}), 1);
+        EXPECT_EQ(Decode(d, 2, {0x03, static_cast<uint8_t>(code & 0xFF), static_cast<uint8_t>(code >> 8)}),
+                  1);
         EXPECT_EQ(item.usageList[0], code);
     }
     // Nothing pressed: the list holds no usage.
@@ -100,7 +101,7 @@ TEST(DecodeReport, BootKeyboardWithoutReportIds) {
 
 TEST(DecodeReport, MouseValuesAndMissingPhysicalRange) {
     Decoded d(test::LoadFixture("FFFF_0001_0001_0002.rdesc"), 0);
-    ASSERT_EQ(d.items.size(), 5u);  // buttons, X, Y, wheel, pan
+    ASSERT_EQ(d.items.size(), 5u); // buttons, X, Y, wheel, pan
     // Buttons 1 and 3, X = -5, Y = 300, wheel = -1, pan = 2.
     const Bytes report = {0x01, 0x05, 0xFB, 0xFF, 0x2C, 0x01, 0xFF, 0x02};
     ASSERT_EQ(Decode(d, 0, report), 1);
@@ -108,7 +109,7 @@ TEST(DecodeReport, MouseValuesAndMissingPhysicalRange) {
     EXPECT_EQ(d.items[0].usageList[1], 3);
     EXPECT_EQ(d.items[0].usageList[2], 0);
     EXPECT_EQ(d.items[1].usage, 0x30);
-    EXPECT_EQ(d.items[1].value, 0xFFFBu);  // raw bits
+    EXPECT_EQ(d.items[1].value, 0xFFFBu); // raw bits
     EXPECT_EQ(d.items[2].value, 300u);
     EXPECT_EQ(d.items[3].value, 0xFFu);
     EXPECT_EQ(d.items[4].usagePage, 0x0C);
@@ -141,7 +142,7 @@ TEST(DecodeReport, ScaledFeatureValues) {
     EXPECT_EQ(d.items[0].value, 128u);
     EXPECT_EQ(d.items[0].status, kHidStatusSuccess);
     EXPECT_EQ(d.items[0].scaledValue, 128 * 1000 / 255);
-    EXPECT_EQ(d.items[1].value, 255u);  // first field of the value array
+    EXPECT_EQ(d.items[1].value, 255u); // first field of the value array
     EXPECT_EQ(d.items[1].scaledValue, 1000);
 }
 
@@ -164,14 +165,17 @@ TEST(DecodeReport, ValueOutsideItsLogicalRange) {
 TEST(DecodeReport, UnknownUsageStopsAndBadArgumentsFail) {
     Decoded d(test::LoadFixture("0C45_0820_0001_0080.rdesc"), 3);
     ASSERT_EQ(d.items.size(), 1u);
-    d.items[0].usage = 0x55;  // no such value in report 4
+    d.items[0].usage = 0x55; // no such value in report 4
     Bytes report(64, 0);
     report[0] = 4;
     EXPECT_EQ(Decode(d, 3, report), 0);
     EXPECT_EQ(d.items[0].status, kHidStatusUsageNotFound);
-    EXPECT_EQ(CHidTransport::DecodeReport(d.items.data(), 1, report.data(), 64, HidReportType::Input, nullptr), 0);
-    EXPECT_EQ(CHidTransport::DecodeReport(d.items.data(), 1, nullptr, 64, HidReportType::Input, &d.cols[3]), 0);
-    EXPECT_EQ(CHidTransport::DecodeReport(nullptr, 0, report.data(), 64, HidReportType::Input, &d.cols[3]), 1);
+    EXPECT_EQ(
+        CHidTransport::DecodeReport(d.items.data(), 1, report.data(), 64, HidReportType::Input, nullptr), 0);
+    EXPECT_EQ(CHidTransport::DecodeReport(d.items.data(), 1, nullptr, 64, HidReportType::Input, &d.cols[3]),
+              0);
+    EXPECT_EQ(CHidTransport::DecodeReport(nullptr, 0, report.data(), 64, HidReportType::Input, &d.cols[3]),
+              1);
     // An item whose list is shorter than its stated capacity is written only as far as it goes.
     Decoded c(test::LoadFixture("0C45_0820_0001_0080.rdesc"), 2);
     c.items[0].usageListCapacity = 50;
@@ -200,7 +204,7 @@ TEST(ReportItems, UsageListsHaveABudget) {
     ASSERT_EQ(ParseReportDescriptor(desc.data(), desc.size(), cols), HidParseError::None);
     std::vector<HidReportItem> items;
     size_t budget = 20;
-    EXPECT_FALSE(BuildReportItems(cols[1], HidReportType::Input, items, budget));  // needs 2 x 14
+    EXPECT_FALSE(BuildReportItems(cols[1], HidReportType::Input, items, budget)); // needs 2 x 14
     EXPECT_TRUE(items.empty());
     budget = 28;
     EXPECT_TRUE(BuildReportItems(cols[1], HidReportType::Input, items, budget));

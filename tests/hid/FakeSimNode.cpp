@@ -27,19 +27,22 @@ FakeSimFolder::~FakeSimFolder() {
     ::unsetenv("NK7X_SIM_DIR");
 }
 
-int FakeSimFolder::AddInterface(const std::string& name, int interfaceNumber, const std::vector<uint8_t>& descriptor,
-                                uint16_t vendor, uint16_t product, uint16_t version) {
+int FakeSimFolder::AddInterface(const std::string& name, int interfaceNumber,
+                                const std::vector<uint8_t>& descriptor, uint16_t vendor, uint16_t product,
+                                uint16_t version) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "-mi%02x", interfaceNumber);
     Interface itf;
     itf.base = m_folder + "/" + name + suffix;
     {
         std::ofstream rdesc(itf.base + ".rdesc", std::ios::binary);
-        rdesc.write(reinterpret_cast<const char*>(descriptor.data()), static_cast<std::streamsize>(descriptor.size()));
+        rdesc.write(reinterpret_cast<const char*>(descriptor.data()),
+                    static_cast<std::streamsize>(descriptor.size()));
         std::ofstream info(itf.base + ".info");
         char text[160];
-        std::snprintf(text, sizeof text, "vendor=0x%04x\nproduct=0x%04x\nversion=0x%04x\ninterface=%d\nname=%s\n",
-                      vendor, product, version, interfaceNumber, name.c_str());
+        std::snprintf(text, sizeof text,
+                      "vendor=0x%04x\nproduct=0x%04x\nversion=0x%04x\ninterface=%d\nname=%s\n", vendor,
+                      product, version, interfaceNumber, name.c_str());
         info << text;
     }
     itf.listenFd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -47,13 +50,16 @@ int FakeSimFolder::AddInterface(const std::string& name, int interfaceNumber, co
     addr.sun_family = AF_UNIX;
     const std::string sock = itf.base + ".sock";
     std::strncpy(addr.sun_path, sock.c_str(), sizeof addr.sun_path - 1);
-    if (::bind(itf.listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(itf.listenFd, 16) != 0)
+    if (::bind(itf.listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(itf.listenFd, 16) != 0)
         std::perror("fake sim socket");
     m_interfaces.push_back(itf);
     return static_cast<int>(m_interfaces.size()) - 1;
 }
 
-std::string FakeSimFolder::SocketPath(int index) const { return m_interfaces[static_cast<size_t>(index)].base + ".sock"; }
+std::string FakeSimFolder::SocketPath(int index) const {
+    return m_interfaces[static_cast<size_t>(index)].base + ".sock";
+}
 
 size_t FakeSimFolder::Accept(int index) {
     Interface& itf = m_interfaces[static_cast<size_t>(index)];
@@ -72,7 +78,8 @@ bool FakeSimFolder::Send(int index, const std::vector<uint8_t>& report) {
     Accept(index);
     bool all = true;
     for (int fd : m_interfaces[static_cast<size_t>(index)].connections) {
-        if (fd >= 0 && ::send(fd, report.data(), report.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(report.size()))
+        if (fd >= 0 &&
+            ::send(fd, report.data(), report.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(report.size()))
             all = false;
     }
     return all;

@@ -11,8 +11,8 @@ namespace nk7x::test {
 
 class FakeSimFolder {
 public:
-    FakeSimFolder();   // creates the folder and points NK7X_SIM_DIR at it
-    ~FakeSimFolder();  // unplugs everything, removes the folder, clears NK7X_SIM_DIR
+    FakeSimFolder();  // creates the folder and points NK7X_SIM_DIR at it
+    ~FakeSimFolder(); // unplugs everything, removes the folder, clears NK7X_SIM_DIR
     FakeSimFolder(const FakeSimFolder&) = delete;
     FakeSimFolder& operator=(const FakeSimFolder&) = delete;
 
@@ -38,7 +38,7 @@ public:
 
 private:
     struct Interface {
-        std::string base;  // folder/NAME-miNN
+        std::string base; // folder/NAME-miNN
         int listenFd = -1;
         std::vector<int> connections;
     };

@@ -7,7 +7,9 @@
 
 namespace nk7x::test {
 
-std::string FixturePath(const std::string& name) { return std::string(NK7X_SOURCE_DIR) + "/tests/hid/fixtures/" + name; }
+std::string FixturePath(const std::string& name) {
+    return std::string(NK7X_SOURCE_DIR) + "/tests/hid/fixtures/" + name;
+}
 
 std::vector<uint8_t> LoadFixture(const std::string& name) {
     std::ifstream in(FixturePath(name), std::ios::binary);
@@ -29,24 +31,28 @@ std::string DumpCollections(const std::vector<HidCollectionInfo>& collections) {
         std::string ids;
         for (uint8_t id : c.reportIds)
             ids += (ids.empty() ? "" : ",") + std::to_string(id);
-        std::snprintf(line, sizeof line, "col=%u page=%04x usage=%04x ids=%s in=%u out=%u feature=%u\n", c.number,
-                      c.usagePage, c.usage, ids.c_str(), c.Report(HidReportType::Input).byteLength,
-                      c.Report(HidReportType::Output).byteLength, c.Report(HidReportType::Feature).byteLength);
+        std::snprintf(line, sizeof line, "col=%u page=%04x usage=%04x ids=%s in=%u out=%u feature=%u\n",
+                      c.number, c.usagePage, c.usage, ids.c_str(), c.Report(HidReportType::Input).byteLength,
+                      c.Report(HidReportType::Output).byteLength,
+                      c.Report(HidReportType::Feature).byteLength);
         out += line;
         for (int t = 0; t < kHidReportTypeCount; ++t) {
             for (const HidButtonCap& b : c.reports[t].buttons) {
                 std::snprintf(line, sizeof line,
-                              "  %s button page=%04x id=%u usages=%04x-%04x %s bit=%u size=%u count=%u logical=%d..%d\n",
-                              kTypes[t], b.usagePage, b.reportId, b.usageMin, b.usageMax, b.isArray ? "array" : "var",
-                              b.bitPosition, b.reportSize, b.reportCount, b.logicalMin, b.logicalMax);
+                              "  %s button page=%04x id=%u usages=%04x-%04x %s bit=%u size=%u count=%u "
+                              "logical=%d..%d\n",
+                              kTypes[t], b.usagePage, b.reportId, b.usageMin, b.usageMax,
+                              b.isArray ? "array" : "var", b.bitPosition, b.reportSize, b.reportCount,
+                              b.logicalMin, b.logicalMax);
                 out += line;
             }
             for (const HidValueCap& v : c.reports[t].values) {
-                std::snprintf(line, sizeof line,
-                              "  %s value page=%04x id=%u usages=%04x-%04x bit=%u size=%u count=%u logical=%d..%d "
-                              "physical=%d..%d\n",
-                              kTypes[t], v.usagePage, v.reportId, v.usageMin, v.usageMax, v.bitPosition, v.reportSize,
-                              v.reportCount, v.logicalMin, v.logicalMax, v.physicalMin, v.physicalMax);
+                std::snprintf(
+                    line, sizeof line,
+                    "  %s value page=%04x id=%u usages=%04x-%04x bit=%u size=%u count=%u logical=%d..%d "
+                    "physical=%d..%d\n",
+                    kTypes[t], v.usagePage, v.reportId, v.usageMin, v.usageMax, v.bitPosition, v.reportSize,
+                    v.reportCount, v.logicalMin, v.logicalMax, v.physicalMin, v.physicalMax);
                 out += line;
             }
         }

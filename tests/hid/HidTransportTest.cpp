@@ -81,7 +81,8 @@ TEST_F(SimKeyboard, ListsOnePathPerCollection) {
 TEST(SimFolder, NineInterfacesInOrderAndCursorRules) {
     test::FakeSimFolder sim;
     for (int i = 1; i <= 9; ++i)
-        sim.AddInterface("dev" + std::to_string(i), 0, test::LoadFixture("FFFF_0002_0001_0006.rdesc"), 0xffff, 2);
+        sim.AddInterface("dev" + std::to_string(i), 0, test::LoadFixture("FFFF_0002_0001_0006.rdesc"), 0xffff,
+                         2);
     CHidTransport t;
     ASSERT_EQ(t.EnumeratePaths(), 1);
     std::vector<std::string> first = SimPaths(t);
@@ -102,7 +103,7 @@ TEST(SimFolder, NineInterfacesInOrderAndCursorRules) {
 TEST(SimFolder, IncompleteOrBrokenInterfacesAreLeftOut) {
     test::FakeSimFolder sim;
     sim.AddInterface("good", 1, test::LoadFixture("0C45_0820_0001_0080.rdesc"));
-    sim.AddInterface("bad", 1, Bytes{0xA1, 0x01});  // unbalanced collection
+    sim.AddInterface("bad", 1, Bytes{0xA1, 0x01}); // unbalanced collection
     const int gone = sim.AddInterface("gone", 1, test::LoadFixture("0C45_0820_0001_0080.rdesc"));
     ::unlink((sim.Folder() + "/gone-mi01.info").c_str());
     (void)gone;
@@ -160,7 +161,7 @@ TEST_F(SimKeyboard, OpenProbesIdentityCapsAndItems) {
     EXPECT_FALSE(t.IsHandleOpen());
     EXPECT_EQ(t.ParsedDescriptor(), nullptr);
     EXPECT_EQ(t.InputItemCount(), 0u);
-    t.Close();  // closing a closed transport does nothing
+    t.Close(); // closing a closed transport does nothing
     EXPECT_FALSE(t.IsHandleOpen());
 }
 
@@ -174,8 +175,8 @@ TEST_F(SimKeyboard, OpenFailuresSayWhy) {
 
     EXPECT_EQ(t.Open("not a path", true, true, true, false), 0);
     EXPECT_EQ(t.LastOpenError(), HidOpenError::BadPath);
-    EXPECT_EQ(t.Open("sim#vid_0c45&pid_0820&mi_01&col04#" + m_sim.Folder() + "/none-mi01.sock", true, true, true,
-                     false),
+    EXPECT_EQ(t.Open("sim#vid_0c45&pid_0820&mi_01&col04#" + m_sim.Folder() + "/none-mi01.sock", true, true,
+                     true, false),
               0);
     EXPECT_EQ(t.LastOpenError(), HidOpenError::NotFound);
     // A collection the interface does not have.
@@ -445,14 +446,14 @@ TEST_F(SimKeyboard, BootKeyboardReportsGainTheirZeroId) {
     CHidTransport t;
     ASSERT_EQ(t.Open("sim#vid_ffff&pid_0002&mi_00#" + m_sim.SocketPath(boot), true, true, true, false), 1);
     EXPECT_EQ(t.Caps().inputReportByteLength, 9);
-    ASSERT_TRUE(m_sim.Send(boot, Bytes{0x00, 0x00, 0x04, 0, 0, 0, 0, 0}));  // data only, as hidraw gives it
+    ASSERT_TRUE(m_sim.Send(boot, Bytes{0x00, 0x00, 0x04, 0, 0, 0, 0, 0})); // data only, as hidraw gives it
     Bytes buf(9, 0xEE);
     uint32_t n = 0;
     ASSERT_EQ(t.ReadReport(buf.data(), 9, &n, 1000), 1);
     EXPECT_EQ(n, 9u);
     EXPECT_EQ(buf, (Bytes{0x00, 0x00, 0x00, 0x04, 0, 0, 0, 0, 0}));
-    ASSERT_EQ(CHidTransport::DecodeReport(t.InputItems(), t.InputItemCount(), buf.data(), n, HidReportType::Input,
-                                          t.ParsedDescriptor()),
+    ASSERT_EQ(CHidTransport::DecodeReport(t.InputItems(), t.InputItemCount(), buf.data(), n,
+                                          HidReportType::Input, t.ParsedDescriptor()),
               1);
     EXPECT_EQ(t.InputItems()[1].usageList[0], 0x04);
 }
@@ -473,8 +474,8 @@ TEST(HidPath, ParsesWhatItFormats) {
     EXPECT_EQ(p.collection, 0u);
     EXPECT_EQ(p.node, "/run/a#vid_1&col09/x-mi01.sock");
     for (const char* bad : {"", "hid#", "hid##/dev/x", "usb#vid_1&pid_2#/dev/x", "hid#vid_1#/dev/x",
-                            "hid#vid_1&pid_2&col00#/dev/x", "hid#vid_10000&pid_2#/dev/x", "hid#vid_1&pid_2&xx#/d",
-                            "hid#vid_1&pid_2#"})
+                            "hid#vid_1&pid_2&col00#/dev/x", "hid#vid_10000&pid_2#/dev/x",
+                            "hid#vid_1&pid_2&xx#/d", "hid#vid_1&pid_2#"})
         EXPECT_FALSE(ParseHidPath(bad, p)) << bad;
 }
 

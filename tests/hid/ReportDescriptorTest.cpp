@@ -31,7 +31,9 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
 }
 
 // A one-collection vendor descriptor around the given field items.
-Bytes Vendor(const Bytes& body) { return Cat({{0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01}, body, {0xC0}}); }
+Bytes Vendor(const Bytes& body) {
+    return Cat({{0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01}, body, {0xC0}});
+}
 
 class FixtureParse : public ::testing::TestWithParam<const char*> {};
 
@@ -45,7 +47,8 @@ TEST_P(FixtureParse, MatchesExpectedParse) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Descriptors, FixtureParse,
-                         ::testing::Values("0C45_0820_0001_0080", "FFFF_0001_0001_0002", "FFFF_0002_0001_0006"));
+                         ::testing::Values("0C45_0820_0001_0080", "FFFF_0001_0001_0002",
+                                           "FFFF_0002_0001_0006"));
 
 TEST(ReportDescriptor, KeyboardInterfaceCollectionsAndPaths) {
     std::vector<HidCollectionInfo> cols;
@@ -54,7 +57,7 @@ TEST(ReportDescriptor, KeyboardInterfaceCollectionsAndPaths) {
     EXPECT_TRUE(cols[3].usesReportIds);
     EXPECT_TRUE(cols[3].HasReportId(4));
     EXPECT_FALSE(cols[3].HasReportId(3));
-    EXPECT_EQ(cols[1].MaxUsageListLength(HidReportType::Input, 0x07), 14u);  // 8 modifiers + 6 keys
+    EXPECT_EQ(cols[1].MaxUsageListLength(HidReportType::Input, 0x07), 14u); // 8 modifiers + 6 keys
     EXPECT_EQ(cols[1].MaxUsageListLength(HidReportType::Output, 0x08), 5u);
     EXPECT_EQ(cols[2].MaxUsageListLength(HidReportType::Input, 0x0C), 1u);
     EXPECT_EQ(cols[2].MaxUsageListLength(HidReportType::Input, 0x07), 0u);
@@ -67,8 +70,10 @@ TEST(ReportDescriptor, KeyboardInterfaceCollectionsAndPaths) {
     rec.vendorId = 0x0C45;
     rec.productId = 0x0820;
     rec.interfaceNumber = 1;
-    EXPECT_EQ(FormatHidPath(rec, cols[3].number, cols.size()), "hid#vid_0c45&pid_0820&mi_01&col04#/dev/hidraw3");
-    EXPECT_EQ(FormatHidPath(rec, cols[2].number, cols.size()), "hid#vid_0c45&pid_0820&mi_01&col03#/dev/hidraw3");
+    EXPECT_EQ(FormatHidPath(rec, cols[3].number, cols.size()),
+              "hid#vid_0c45&pid_0820&mi_01&col04#/dev/hidraw3");
+    EXPECT_EQ(FormatHidPath(rec, cols[2].number, cols.size()),
+              "hid#vid_0c45&pid_0820&mi_01&col03#/dev/hidraw3");
 }
 
 TEST(ReportDescriptor, BootKeyboardUsesNoReportIds) {
@@ -106,7 +111,8 @@ TEST(ReportDescriptor, LongItemsAreSkippedButMustFit) {
     const Bytes field = {0x75, 0x08, 0x95, 0x01, 0x81, 0x02};
     std::vector<HidCollectionInfo> plain, withLong;
     ASSERT_EQ(Parse(Vendor(field), &plain), HidParseError::None);
-    ASSERT_EQ(Parse(Vendor(Cat({{0xFE, 0x03, 0x10, 0xAA, 0xBB, 0xCC}, field})), &withLong), HidParseError::None);
+    ASSERT_EQ(Parse(Vendor(Cat({{0xFE, 0x03, 0x10, 0xAA, 0xBB, 0xCC}, field})), &withLong),
+              HidParseError::None);
     EXPECT_EQ(DumpCollections(plain), DumpCollections(withLong));
     EXPECT_EQ(Parse(Cat({{0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01}, {0xFE, 0x05, 0x10, 0x01, 0x02}})),
               HidParseError::Truncated);
@@ -117,10 +123,12 @@ TEST(ReportDescriptor, FieldSizeAndCountLimits) {
     EXPECT_EQ(Parse(Vendor({0x75, 0x21, 0x95, 0x01, 0x81, 0x02})), HidParseError::BadReportSize);
     EXPECT_EQ(Parse(Vendor({0x76, 0xFF, 0xFF, 0x95, 0x01, 0x81, 0x02})), HidParseError::BadReportSize);
     // Wide constant padding is legal, up to its own limit.
-    EXPECT_EQ(Parse(Vendor({0x75, 0x40, 0x95, 0x01, 0x81, 0x01, 0x75, 0x08, 0x81, 0x02})), HidParseError::None);
+    EXPECT_EQ(Parse(Vendor({0x75, 0x40, 0x95, 0x01, 0x81, 0x01, 0x75, 0x08, 0x81, 0x02})),
+              HidParseError::None);
     EXPECT_EQ(Parse(Vendor({0x76, 0x01, 0x01, 0x95, 0x01, 0x81, 0x01})), HidParseError::BadReportSize);
     EXPECT_EQ(Parse(Vendor({0x75, 0x08, 0x96, 0xFF, 0xFF, 0x81, 0x02})), HidParseError::ReportTooLong);
-    EXPECT_EQ(Parse(Vendor({0x75, 0x20, 0x97, 0xFF, 0xFF, 0xFF, 0xFF, 0x81, 0x02})), HidParseError::ReportTooLong);
+    EXPECT_EQ(Parse(Vendor({0x75, 0x20, 0x97, 0xFF, 0xFF, 0xFF, 0xFF, 0x81, 0x02})),
+              HidParseError::ReportTooLong);
     // Many moderate reports still add up to too many fields.
     Bytes body;
     for (uint8_t id = 1; id <= 20; ++id)
@@ -157,8 +165,8 @@ TEST(ReportDescriptor, GlobalStackMustBalance) {
     EXPECT_EQ(Parse(Vendor(pushes)), HidParseError::GlobalStackOverflow);
     // Pop restores the report size and id that were pushed.
     std::vector<HidCollectionInfo> cols;
-    ASSERT_EQ(Parse(Vendor({0x85, 0x01, 0x75, 0x08, 0x95, 0x01, 0xA4, 0x85, 0x02, 0x75, 0x10, 0x81, 0x02, 0xB4,
-                            0x81, 0x02}),
+    ASSERT_EQ(Parse(Vendor({0x85, 0x01, 0x75, 0x08, 0x95, 0x01, 0xA4, 0x85, 0x02, 0x75, 0x10, 0x81, 0x02,
+                            0xB4, 0x81, 0x02}),
                     &cols),
               HidParseError::None);
     EXPECT_EQ(cols[0].ReportLength(HidReportType::Input, 2), 3u);
@@ -172,7 +180,8 @@ TEST(ReportDescriptor, ReportIdRules) {
     // Data first without an id, then an id: the first report would be unreadable.
     EXPECT_EQ(Parse(Vendor({0x75, 0x08, 0x95, 0x01, 0x81, 0x02, 0x85, 0x01, 0x81, 0x02})),
               HidParseError::MissingReportId);
-    const Bytes a = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x01, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02, 0xC0};
+    const Bytes a = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85,
+                     0x01, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02, 0xC0};
     const Bytes b = {0x06, 0x00, 0xFF, 0x09, 0x02, 0xA1, 0x01, 0x81, 0x02, 0xC0};
     EXPECT_EQ(Parse(Cat({a, b})), HidParseError::ReportIdInTwoCollections);
     const Bytes noIds = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02, 0xC0};
@@ -189,9 +198,10 @@ TEST(ReportDescriptor, UsageAndDelimiterLimits) {
     EXPECT_EQ(Parse(Vendor({0xA9, 0x00})), HidParseError::UnbalancedDelimiter);
     // Of a delimited set only the first usage names the field.
     std::vector<HidCollectionInfo> cols;
-    ASSERT_EQ(Parse(Vendor({0xA9, 0x01, 0x09, 0x05, 0x09, 0x06, 0xA9, 0x00, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02}),
-                    &cols),
-              HidParseError::None);
+    ASSERT_EQ(
+        Parse(Vendor({0xA9, 0x01, 0x09, 0x05, 0x09, 0x06, 0xA9, 0x00, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02}),
+              &cols),
+        HidParseError::None);
     ASSERT_EQ(cols[0].Report(HidReportType::Input).values.size(), 1u);
     EXPECT_EQ(cols[0].Report(HidReportType::Input).values[0].usageMin, 5u);
 }
@@ -207,8 +217,8 @@ TEST(ReportDescriptor, EmptyAndOversized) {
 TEST(ReportDescriptor, NumbersAndUsages) {
     std::vector<HidCollectionInfo> cols;
     // Logical 0..255 written as one byte 0xFF; -1..1 signed; extended usage with its own page.
-    ASSERT_EQ(Parse(Vendor({0x15, 0x00, 0x25, 0xFF, 0x75, 0x08, 0x95, 0x01, 0x09, 0x10, 0x81, 0x02, 0x15, 0xFF,
-                            0x25, 0x01, 0x0B, 0x30, 0x00, 0x01, 0x00, 0x81, 0x02}),
+    ASSERT_EQ(Parse(Vendor({0x15, 0x00, 0x25, 0xFF, 0x75, 0x08, 0x95, 0x01, 0x09, 0x10, 0x81, 0x02,
+                            0x15, 0xFF, 0x25, 0x01, 0x0B, 0x30, 0x00, 0x01, 0x00, 0x81, 0x02}),
                     &cols),
               HidParseError::None);
     const auto& values = cols[0].Report(HidReportType::Input).values;
@@ -221,7 +231,8 @@ TEST(ReportDescriptor, NumbersAndUsages) {
     EXPECT_EQ(values[1].usageMin, 0x0030);
     EXPECT_EQ(values[1].bitPosition, 16u);
     // A usage range on values is cut to the fields there are.
-    ASSERT_EQ(Parse(Vendor({0x19, 0x01, 0x29, 0x40, 0x75, 0x08, 0x95, 0x03, 0x81, 0x02}), &cols), HidParseError::None);
+    ASSERT_EQ(Parse(Vendor({0x19, 0x01, 0x29, 0x40, 0x75, 0x08, 0x95, 0x03, 0x81, 0x02}), &cols),
+              HidParseError::None);
     ASSERT_EQ(cols[0].Report(HidReportType::Input).values.size(), 1u);
     EXPECT_EQ(cols[0].Report(HidReportType::Input).values[0].usageMax, 3u);
 }
