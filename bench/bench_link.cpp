@@ -60,7 +60,8 @@ void BM_Exchange(benchmark::State& state) {
     const FrameBytes request = CommandRequest::Make(26, 6, 0, nullptr).Serialise();
     FrameBytes reply{};
     for (auto _ : state) {
-        if (bench.link.Exchange(request.data(), request.size(), reply.data(), reply.size(), nullptr) != kResultOk) {
+        if (bench.link.Exchange(request.data(), request.size(), reply.data(), reply.size(), nullptr) !=
+            kResultOk) {
             state.SkipWithError("exchange failed");
             break;
         }
@@ -116,7 +117,8 @@ void BM_RawSeqpacketEcho(benchmark::State& state) {
     FrameBytes reply{};
     for (auto _ : state) {
         if (!Wait(pair[0], POLLOUT, abortFd) ||
-            ::send(pair[0], request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size()) ||
+            ::send(pair[0], request.data(), request.size(), MSG_NOSIGNAL) !=
+                static_cast<ssize_t>(request.size()) ||
             !Wait(pair[0], POLLIN, abortFd) || ::recv(pair[0], reply.data(), reply.size(), 0) != 64) {
             state.SkipWithError("echo failed");
             break;
@@ -135,7 +137,7 @@ BENCHMARK(BM_RawSeqpacketEcho)->UseRealTime();
 
 // The console report, plus the time of each benchmark kept for the comparison at the end.
 class Reporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
             if (run.run_type == Run::RT_Iteration && run.iterations > 0)
@@ -147,7 +149,7 @@ public:
         return it == m_ns.end() ? 0.0 : it->second;
     }
 
-private:
+  private:
     std::map<std::string, double> m_ns;
 };
 

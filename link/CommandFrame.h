@@ -20,11 +20,11 @@ using DeviceInfoRecord = std::array<uint8_t, kDeviceInfoSize>;
 
 // Result codes of every link operation and command.
 inline constexpr int kResultOk = 1;
-inline constexpr int kResultFailed = 0;          // link not open, no reply (time-out, abort, error)
-inline constexpr int kResultWriteFailed = -1;    // the request could not be written
-inline constexpr int kResultDeviceFailed = -102; // reply status 0xFF
+inline constexpr int kResultFailed = 0;           // link not open, no reply (time-out, abort, error)
+inline constexpr int kResultWriteFailed = -1;     // the request could not be written
+inline constexpr int kResultDeviceFailed = -102;  // reply status 0xFF
 inline constexpr int kResultDeviceRefused = -103; // reply status 0xFE
-inline constexpr int kResultBadPage = -201;      // key-table page other than 0
+inline constexpr int kResultBadPage = -201;       // key-table page other than 0
 
 // Reply status bytes that mean failure; every other value is success.
 inline constexpr uint8_t kStatusFailed = 0xFF;
@@ -68,8 +68,8 @@ static_assert(sizeof(CommandFrameWire) == kFrameSize, "a command frame is one 64
 // One request as the program builds it. Serialise() fills report id and checksum.
 struct CommandRequest {
     uint8_t command = 0;
-    uint8_t length = 0;   // payload bytes in this frame (0..56); also the byte count a read asks for
-    uint16_t offset = 0;  // byte offset into the device-side area
+    uint8_t length = 0;  // payload bytes in this frame (0..56); also the byte count a read asks for
+    uint16_t offset = 0; // byte offset into the device-side area
     std::array<uint8_t, kFramePayloadSize> payload{};
 
     // Builds a request; `data` (may be null) supplies `length` payload bytes, cut to 56.
@@ -85,7 +85,7 @@ uint16_t FrameChecksum(const uint8_t* frame);
 
 // A reply of 64 bytes, read-only. Bytes 0-2 and 4-6 of a reply carry nothing the program uses.
 class ReplyView {
-public:
+  public:
     explicit ReplyView(const uint8_t* frame) : m_frame(frame) {}
     uint8_t Echo() const { return m_frame[3]; }
     uint8_t Status() const { return m_frame[7]; }
@@ -93,7 +93,7 @@ public:
     // kResultOk, or the device-failure code for status 0xFF / 0xFE.
     int StatusResult() const;
 
-private:
+  private:
     const uint8_t* m_frame;
 };
 

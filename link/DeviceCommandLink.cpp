@@ -24,13 +24,15 @@ void LogFrame(const char* title, const FrameBytes& frame) {
 
 // Keeps the busy count raised for the length of one logged exchange.
 class BusyScope {
-public:
-    explicit BusyScope(std::atomic<uint32_t>& busy) : m_busy(busy) { m_busy.fetch_add(1, std::memory_order_acq_rel); }
+  public:
+    explicit BusyScope(std::atomic<uint32_t>& busy) : m_busy(busy) {
+        m_busy.fetch_add(1, std::memory_order_acq_rel);
+    }
     ~BusyScope() { m_busy.fetch_sub(1, std::memory_order_acq_rel); }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 
-private:
+  private:
     std::atomic<uint32_t>& m_busy;
 };
 

@@ -15,7 +15,7 @@
 namespace nk7x {
 
 class CDeviceCommandLink {
-public:
+  public:
     static constexpr uint16_t kMaxDataSize = 512;
     static constexpr uint8_t kDefaultChunkSize = 56;
     static constexpr uint32_t kTimeoutMs = 1000;
@@ -90,7 +90,7 @@ public:
     // True when the device behind the link answers with success and data byte 0 = 0xFF.
     bool Probe();
 
-private:
+  private:
     enum class FrameLock { Command, Lighting, ExchangeOnly };
 
     // Builds one frame, sends it under `lock` and judges the status. On success a read copies

@@ -13,7 +13,9 @@ namespace {
 constexpr uint32_t kAreaLimit = 0x10000; // offsets are 16 bits on the wire
 constexpr uint8_t kProbeAnswer = 0xFF;
 
-uint8_t Code(CommandCode code) { return static_cast<uint8_t>(code); }
+uint8_t Code(CommandCode code) {
+    return static_cast<uint8_t>(code);
+}
 
 } // namespace
 
@@ -109,7 +111,8 @@ int CDeviceCommandLink::ReadParameters(uint8_t* buffer, size_t length, uint16_t 
 }
 
 int CDeviceCommandLink::WriteParameters(const uint8_t* buffer, size_t length, uint16_t offset) {
-    return WriteChunked(CommandCode::WriteParameters, buffer, length, offset, FrameLock::Command, m_chunkSize);
+    return WriteChunked(CommandCode::WriteParameters, buffer, length, offset, FrameLock::Command,
+                        m_chunkSize);
 }
 
 int CDeviceCommandLink::ReadKeyTable(uint8_t* buffer) {
@@ -128,8 +131,8 @@ int CDeviceCommandLink::ReadKeyIndexTable(uint8_t* buffer) {
 
 int CDeviceCommandLink::WriteLightingPage(const uint8_t* buffer, size_t length, int page, int pageSize) {
     const auto base = static_cast<uint32_t>(static_cast<int64_t>(page) * pageSize) & 0xFFFF;
-    return WriteChunked(CommandCode::WriteLightingPage, buffer, length, base, FrameLock::Lighting, m_chunkSize,
-                        true);
+    return WriteChunked(CommandCode::WriteLightingPage, buffer, length, base, FrameLock::Lighting,
+                        m_chunkSize, true);
 }
 
 int CDeviceCommandLink::StreamLighting(const uint8_t* buffer, size_t length) {
@@ -177,8 +180,8 @@ int CDeviceCommandLink::WriteShootArea(const uint8_t* buffer, size_t length) {
 int CDeviceCommandLink::ReadBlock(uint8_t* buffer, size_t length, uint16_t offset) {
     if (length > kFramePayloadSize || (length > 0 && !buffer))
         return kResultFailed;
-    return SendFrame(CommandCode::ReadBlock, static_cast<uint8_t>(length), offset, nullptr, FrameLock::Command,
-                     buffer, length);
+    return SendFrame(CommandCode::ReadBlock, static_cast<uint8_t>(length), offset, nullptr,
+                     FrameLock::Command, buffer, length);
 }
 
 bool CDeviceCommandLink::Probe() {

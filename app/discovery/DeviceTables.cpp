@@ -9,8 +9,8 @@ constexpr const char* kEntryLayout = "XML\\CustomControlXML\\DeviceOption.xml";
 constexpr const char* kOptionGroup = "tab_header_device";
 constexpr const char* kPowerTab = "device_power_switch";
 
-DeviceSlot Row(uint16_t vendor, uint16_t product, uint16_t interfaceNumber, uint16_t collection, uint16_t kind,
-               uint16_t role, uint16_t usagePage, uint16_t usage) {
+DeviceSlot Row(uint16_t vendor, uint16_t product, uint16_t interfaceNumber, uint16_t collection,
+               uint16_t kind, uint16_t role, uint16_t usagePage, uint16_t usage) {
     DeviceSlot s;
     s.vendorId = vendor;
     s.productId = product;
@@ -23,7 +23,9 @@ DeviceSlot Row(uint16_t vendor, uint16_t product, uint16_t interfaceNumber, uint
     return s;
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
@@ -51,8 +53,8 @@ size_t FindNoCase(std::string_view text, std::string_view marker) {
 
 bool SameInterface(const DeviceSlot& a, const DeviceSlot& b) {
     return a.vendorId == b.vendorId && a.productId == b.productId && a.interfaceNumber == b.interfaceNumber &&
-           a.collection == b.collection && a.kind == b.kind && a.role == b.role && a.usagePage == b.usagePage &&
-           a.usage == b.usage;
+           a.collection == b.collection && a.kind == b.kind && a.role == b.role &&
+           a.usagePage == b.usagePage && a.usage == b.usage;
 }
 
 const std::array<DeviceSlot, kInterfaceRowCount>& InterfaceTable() {
@@ -63,17 +65,21 @@ const std::array<DeviceSlot, kInterfaceRowCount>& InterfaceTable() {
     return table;
 }
 
+// clang-format off
 const std::array<DeviceOptionRow, kOptionRowCount>& OptionTable() {
     static constexpr std::array<DeviceOptionRow, kOptionRowCount> table = {{
-        {kEntryLayout, kOptionGroup, kPowerTab, "mouse", {0, 0, 0, kKindIndexMouse, 0, 0, kKindMouse, kRoleCommand}},
+        {kEntryLayout, kOptionGroup, kPowerTab, "mouse",
+         {0, 0, 0, kKindIndexMouse, 0, 0, kKindMouse, kRoleCommand}},
         {kEntryLayout, kOptionGroup, kPowerTab, "keyboard",
          {0, 0, 0, kKindIndexKeyboard, 0x0C45, 0x0820, kKindKeyboard, kRoleCommand}},
         {kEntryLayout, kOptionGroup, kPowerTab, "MousePad",
          {0, 0, 0, kKindIndexMousePad, 0x320F, 0x1004, kKindMousePad, kRoleCommand}},
-        {kEntryLayout, kOptionGroup, kPowerTab, "HD", {0, 0, 0, kKindIndexHeadset, 0, 0, kKindHeadset, kRoleCommand}},
+        {kEntryLayout, kOptionGroup, kPowerTab, "HD",
+         {0, 0, 0, kKindIndexHeadset, 0, 0, kKindHeadset, kRoleCommand}},
     }};
     return table;
 }
+// clang-format on
 
 const std::array<DevicePageRow, kOptionRowCount>& PageTable() {
     static constexpr std::array<DevicePageRow, kOptionRowCount> table = {{
@@ -154,8 +160,8 @@ DeviceSlot SlotFromInterface(std::string_view path, uint16_t vendorId, uint16_t 
 
 DeviceSlot SlotFromTransport(const CHidTransport& transport, int* row) {
     return SlotFromInterface(transport.DevicePath(), transport.Attributes().vendorId,
-                             transport.Attributes().productId, transport.Caps().usagePage, transport.Caps().usage,
-                             row);
+                             transport.Attributes().productId, transport.Caps().usagePage,
+                             transport.Caps().usage, row);
 }
 
 } // namespace nk7x

@@ -40,7 +40,7 @@ std::string Hex(const std::vector<uint8_t>& bytes) {
 }
 
 class CliTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (::access(CliBinary().c_str(), X_OK) != 0)
             GTEST_SKIP() << "nk7x-cli is not built: " << CliBinary();
@@ -65,10 +65,18 @@ TEST(CliUsage, BadCommandLinesExitWithTwo) {
     if (::access(CliBinary().c_str(), X_OK) != 0)
         GTEST_SKIP() << "nk7x-cli is not built";
     TempSimFolder folder;
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {}, {"frobnicate"}, {"params", "1"}, {"params", "0x10", "zz"}, {"--bogus", "list"},
-             {"list", "extra"}, {"raw"}, {"raw", "0"}, {"write-params", "0", "abc"}, {"--path"},
-             {"params", "0xFFFF", "2"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"frobnicate"},
+                                               {"params", "1"},
+                                               {"params", "0x10", "zz"},
+                                               {"--bogus", "list"},
+                                               {"list", "extra"},
+                                               {"raw"},
+                                               {"raw", "0"},
+                                               {"write-params", "0", "abc"},
+                                               {"--path"},
+                                               {"params", "0xFFFF", "2"}}) {
         const CliResult r = RunCli(args, folder.Path());
         EXPECT_EQ(r.exitCode, 2) << "args: " << (args.empty() ? "(none)" : args[0]) << " " << r.err;
         EXPECT_NE(r.err.find("usage"), std::string::npos) << r.err;
@@ -152,7 +160,8 @@ TEST_F(CliTest, InfoAndKeyTableShowWhatTheDeviceHolds) {
     const std::vector<uint8_t> leds = m_sim->LedTable();
     for (Json::ArrayIndex p = 0; p < table["keys"].size(); ++p) {
         const Json::Value& k = table["keys"][p];
-        ASSERT_EQ(k["entry"].asString(), Hex({keyTable[p * 3], keyTable[p * 3 + 1], keyTable[p * 3 + 2]})) << p;
+        ASSERT_EQ(k["entry"].asString(), Hex({keyTable[p * 3], keyTable[p * 3 + 1], keyTable[p * 3 + 2]}))
+            << p;
         ASSERT_EQ(k["led"].asUInt(), leds[p]) << p;
     }
 }

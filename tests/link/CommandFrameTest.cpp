@@ -79,7 +79,6 @@ TEST(CommandFrame, ReplyStatusDecidesTheResult) {
 TEST(CommandFrame, HexLineGroupsOfFourWithThreeThenTwoBlanks) {
     std::array<uint8_t, 32> bytes;
     std::iota(bytes.begin(), bytes.end(), uint8_t{0xE0});
-    EXPECT_EQ(FormatHexLine(bytes.data()),
-              "e0 e1 e2 e3   e4 e5 e6 e7   e8 e9 ea eb   ec ed ee ef  "
-              "f0 f1 f2 f3  f4 f5 f6 f7  f8 f9 fa fb  fc fd fe ff");
+    EXPECT_EQ(FormatHexLine(bytes.data()), "e0 e1 e2 e3   e4 e5 e6 e7   e8 e9 ea eb   ec ed ee ef  "
+                                           "f0 f1 f2 f3  f4 f5 f6 f7  f8 f9 fa fb  fc fd fe ff");
 }

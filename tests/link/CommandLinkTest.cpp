@@ -44,7 +44,7 @@ bool IsHexLine(const std::string& line) {
 }
 
 class CommandLinkTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SimOptions options;
         options.folder = m_folder.Path();
@@ -183,7 +183,8 @@ TEST_F(CommandLinkTest, KeyTablesFollowTheDataSize) {
     std::vector<uint8_t> leds(126, 0);
     m_sim->ClearFrameLog();
     ASSERT_EQ(m_link.ReadKeyIndexTable(leds.data()), kResultOk);
-    EXPECT_EQ(LengthsAndOffsets(Received(27)), (std::vector<std::pair<int, int>>{{56, 0}, {56, 56}, {14, 112}}));
+    EXPECT_EQ(LengthsAndOffsets(Received(27)),
+              (std::vector<std::pair<int, int>>{{56, 0}, {56, 56}, {14, 112}}));
     EXPECT_EQ(leds, m_sim->LedTable());
 
     // Writing the table back: page 0 only; any other page is refused before a frame is sent.
@@ -234,7 +235,8 @@ TEST_F(CommandLinkTest, LightingPagesBlocksAndAreasLandWhereAsked) {
     m_sim->ClearFrameLog();
     ASSERT_EQ(m_link.WriteMacroArea(macros.data(), macros.size()), kResultOk);
     ASSERT_EQ(m_link.WriteShootArea(shoot.data(), shoot.size()), kResultOk);
-    EXPECT_EQ(LengthsAndOffsets(Received(21)), (std::vector<std::pair<int, int>>{{56, 0}, {56, 56}, {18, 112}}));
+    EXPECT_EQ(LengthsAndOffsets(Received(21)),
+              (std::vector<std::pair<int, int>>{{56, 0}, {56, 56}, {18, 112}}));
     EXPECT_EQ(LengthsAndOffsets(Received(23)), (std::vector<std::pair<int, int>>{{56, 0}, {4, 56}}));
     const std::vector<uint8_t> macroArea = m_sim->MacroArea();
     const std::vector<uint8_t> shootArea = m_sim->ShootArea();
@@ -391,8 +393,8 @@ TEST_F(CommandLinkTest, EndConfigWaitsTenMillisecondsFirst) {
         for (int i = 0; i < 5; ++i) {
             const auto start = Clock::now();
             EXPECT_EQ(op(), kResultOk);
-            best = std::min<long long>(best, std::chrono::duration_cast<std::chrono::microseconds>(
-                                                 Clock::now() - start).count());
+            best = std::min<long long>(
+                best, std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count());
         }
         return best;
     };
@@ -427,7 +429,9 @@ TEST_F(CommandLinkTest, ConcurrentCommandAndLightingFramesStayWhole) {
     EXPECT_TRUE(std::equal(colours.begin(), colours.end(), page.begin()));
 }
 
-TEST_F(CommandLinkTest, ProbeAnswersForTheEmulatedKeyboard) { EXPECT_TRUE(m_link.Probe()); }
+TEST_F(CommandLinkTest, ProbeAnswersForTheEmulatedKeyboard) {
+    EXPECT_TRUE(m_link.Probe());
+}
 
 // Replies the emulator never gives, from a device whose answers the test writes.
 TEST(CommandLinkScripted, ProbeNeedsSuccessAndDataByteFF) {
@@ -435,10 +439,14 @@ TEST(CommandLinkScripted, ProbeNeedsSuccessAndDataByteFF) {
     std::atomic<int> mode{0};
     ScriptedDevice device(folder.Path(), "probe", [&](const Frame64& req) -> std::vector<Frame64> {
         switch (mode.load()) {
-        case 0: return {MakeReply(req, 0x00, {0xFF})};
-        case 1: return {MakeReply(req, 0x00, {0x00})};
-        case 2: return {MakeReply(req, 0x01, {0xFE})};
-        default: return {MakeReply(req, 0xFE, {0xFF})};
+        case 0:
+            return {MakeReply(req, 0x00, {0xFF})};
+        case 1:
+            return {MakeReply(req, 0x00, {0x00})};
+        case 2:
+            return {MakeReply(req, 0x01, {0xFE})};
+        default:
+            return {MakeReply(req, 0xFE, {0xFF})};
         }
     });
     ASSERT_TRUE(device.Started());

@@ -43,7 +43,9 @@ DebugCapture::DebugCapture() {
     });
 }
 
-DebugCapture::~DebugCapture() { SetDebugSink({}); }
+DebugCapture::~DebugCapture() {
+    SetDebugSink({});
+}
 
 std::vector<std::string> DebugCapture::Lines() const {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -153,7 +155,9 @@ void ScriptedDevice::Serve() {
         ::close(c);
 }
 
-std::string CliBinary() { return std::string(NK7X_BINARY_DIR) + "/bin/nk7x-cli"; }
+std::string CliBinary() {
+    return std::string(NK7X_BINARY_DIR) + "/bin/nk7x-cli";
+}
 
 CliResult RunCli(const std::vector<std::string>& args, const std::string& simFolder, int asUser) {
     CliResult result;
@@ -187,7 +191,8 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& simFol
     if (pid == 0) {
         ::dup2(outFd, 1);
         ::dup2(errFd, 2);
-        if (asUser >= 0 && (::setgid(static_cast<gid_t>(asUser)) != 0 || ::setuid(static_cast<uid_t>(asUser)) != 0))
+        if (asUser >= 0 &&
+            (::setgid(static_cast<gid_t>(asUser)) != 0 || ::setuid(static_cast<uid_t>(asUser)) != 0))
             ::_exit(126);
         ::execve(binary.c_str(), argv.data(), envp.data());
         ::_exit(127);

@@ -15,20 +15,20 @@ namespace nk7x::test {
 
 // A fresh folder named by NK7X_SIM_DIR for the life of the object; removed afterwards.
 class TempSimFolder {
-public:
+  public:
     TempSimFolder();
     ~TempSimFolder();
     TempSimFolder(const TempSimFolder&) = delete;
     TempSimFolder& operator=(const TempSimFolder&) = delete;
     const std::string& Path() const { return m_path; }
 
-private:
+  private:
     std::string m_path;
 };
 
 // Collects every debug line while alive.
 class DebugCapture {
-public:
+  public:
     DebugCapture();
     ~DebugCapture();
     DebugCapture(const DebugCapture&) = delete;
@@ -36,7 +36,7 @@ public:
     std::vector<std::string> Lines() const;
     void Clear();
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::vector<std::string> m_lines;
 };
@@ -46,7 +46,7 @@ using Frame64 = std::array<uint8_t, 64>;
 // One emulated interface whose answers the test writes: for each request the responder returns the
 // replies to send (none, one, or several). Serves the keyboard's descriptor so the transport opens it.
 class ScriptedDevice {
-public:
+  public:
     using Responder = std::function<std::vector<Frame64>(const Frame64& request)>;
     ScriptedDevice(const std::string& folder, const std::string& name, Responder responder);
     ~ScriptedDevice();
@@ -56,7 +56,7 @@ public:
     std::string CommandPath() const;
     int RequestCount() const { return m_requests.load(); }
 
-private:
+  private:
     void Serve();
 
     std::string m_folder;

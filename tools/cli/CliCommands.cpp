@@ -13,21 +13,28 @@ namespace {
 
 const char* KindName(uint16_t kind) {
     switch (kind) {
-    case kKindKeyboard: return "keyboard";
-    case kKindMouse: return "mouse";
-    case kKindMousePad: return "mouse pad";
-    case kKindMouseReceiver: return "mouse receiver";
-    case kKindHeadset: return "headset";
-    default: return "unknown";
+    case kKindKeyboard:
+        return "keyboard";
+    case kKindMouse:
+        return "mouse";
+    case kKindMousePad:
+        return "mouse pad";
+    case kKindMouseReceiver:
+        return "mouse receiver";
+    case kKindHeadset:
+        return "headset";
+    default:
+        return "unknown";
     }
 }
 
-const char* RoleName(uint16_t role) { return role == kRoleCommand ? "command" : "notification"; }
+const char* RoleName(uint16_t role) {
+    return role == kRoleCommand ? "command" : "notification";
+}
 
 // Runs `body` between BeginConfig and EndConfig; the first failure decides the result. When the device
 // stopped answering, EndConfig is not tried (it would only wait for the same time-out again).
-template <typename Body>
-int InConfig(CDeviceCommandLink& link, Body body) {
+template <typename Body> int InConfig(CDeviceCommandLink& link, Body body) {
     const int begin = link.BeginConfig();
     if (begin != kResultOk)
         return begin;
@@ -114,7 +121,8 @@ Exit RunList(const Options& options) {
         std::printf("(no HID interface present)\n");
     }
     if (permissionDenied)
-        std::cerr << "nk7x-cli: some interfaces of a supported device cannot be opened.\n" << kUdevHint << '\n';
+        std::cerr << "nk7x-cli: some interfaces of a supported device cannot be opened.\n"
+                  << kUdevHint << '\n';
     return Exit::Ok;
 }
 
@@ -211,15 +219,15 @@ Exit RunParams(const Options& options, const Args& args) {
     const auto offset = ParseNumber(args[0], 0xFFFF);
     const auto length = ParseNumber(args[1], 0x10000);
     if (!offset || !length || *length == 0 || *offset + *length > 0x10000)
-        return Fail(Exit::Usage, "OFFSET and LENGTH must lie inside the 64 KiB parameter area, LENGTH above 0\n"
-                                  "usage: nk7x-cli params OFFSET LENGTH");
+        return Fail(Exit::Usage,
+                    "OFFSET and LENGTH must lie inside the 64 KiB parameter area, LENGTH above 0\n"
+                    "usage: nk7x-cli params OFFSET LENGTH");
     CDeviceCommandLink link;
     if (const Exit e = OpenCommandLink(options, link); e != Exit::Ok)
         return e;
     std::vector<uint8_t> data(*length, 0);
-    const int result = InConfig(link, [&] {
-        return link.ReadParameters(data.data(), data.size(), static_cast<uint16_t>(*offset));
-    });
+    const int result = InConfig(
+        link, [&] { return link.ReadParameters(data.data(), data.size(), static_cast<uint16_t>(*offset)); });
     if (result != kResultOk)
         return Report(result, "reading the parameters");
     if (options.json) {
@@ -240,8 +248,9 @@ Exit RunWriteParams(const Options& options, const Args& args) {
     const auto offset = ParseNumber(args[0], 0xFFFF);
     const auto bytes = ParseHex(args[1]);
     if (!offset || !bytes || bytes->empty() || *offset + bytes->size() > 0x10000)
-        return Fail(Exit::Usage, "OFFSET must be a number and HEX pairs of hex digits inside the parameter area\n"
-                                  "usage: nk7x-cli write-params OFFSET HEX");
+        return Fail(Exit::Usage,
+                    "OFFSET must be a number and HEX pairs of hex digits inside the parameter area\n"
+                    "usage: nk7x-cli write-params OFFSET HEX");
     CDeviceCommandLink link;
     if (const Exit e = OpenCommandLink(options, link); e != Exit::Ok)
         return e;
@@ -265,18 +274,20 @@ Exit RunRaw(const Options& options, const Args& args) {
     if (args.empty() || args.size() > 2)
         return Fail(Exit::Usage, "usage: nk7x-cli raw CODE [HEX] [--length N] [--offset N]");
     const auto code = ParseNumber(args[0], 0xFF);
-    const auto payload = args.size() == 2 ? ParseHex(args[1]) : std::optional<std::vector<uint8_t>>(std::vector<uint8_t>{});
+    const auto payload =
+        args.size() == 2 ? ParseHex(args[1]) : std::optional<std::vector<uint8_t>>(std::vector<uint8_t>{});
     if (!code || *code == 0)
         return Fail(Exit::Usage, "CODE must be a command code 1..255\nusage: nk7x-cli raw CODE [HEX]");
     if (!payload || payload->size() > kFramePayloadSize)
-        return Fail(Exit::Usage, "HEX must be at most 56 bytes as pairs of hex digits\nusage: nk7x-cli raw CODE [HEX]");
+        return Fail(Exit::Usage,
+                    "HEX must be at most 56 bytes as pairs of hex digits\nusage: nk7x-cli raw CODE [HEX]");
     CDeviceCommandLink link;
     if (const Exit e = OpenCommandLink(options, link); e != Exit::Ok)
         return e;
     const auto length = static_cast<uint8_t>(options.length.value_or(static_cast<uint32_t>(payload->size())));
     const FrameBytes request =
-        CommandRequest::Make(static_cast<uint8_t>(*code), length, static_cast<uint16_t>(options.offset.value_or(0)),
-                             payload->data())
+        CommandRequest::Make(static_cast<uint8_t>(*code), length,
+                             static_cast<uint16_t>(options.offset.value_or(0)), payload->data())
             .Serialise();
     FrameBytes reply{};
     int result;
@@ -301,8 +312,9 @@ Exit RunRaw(const Options& options, const Args& args) {
                     FormatHexLine(request.data() + 32).c_str());
         std::printf("reply:   %s\n         %s\n", FormatHexLine(reply.data()).c_str(),
                     FormatHexLine(reply.data() + 32).c_str());
-        std::printf("echo 0x%02x%s, status 0x%02x (%s)\n", view.Echo(), view.Echo() == *code ? "" : " (mismatch)",
-                    view.Status(), status == kResultOk ? "success" : ResultText(status).c_str());
+        std::printf("echo 0x%02x%s, status 0x%02x (%s)\n", view.Echo(),
+                    view.Echo() == *code ? "" : " (mismatch)", view.Status(),
+                    status == kResultOk ? "success" : ResultText(status).c_str());
     }
     return status == kResultOk ? Exit::Ok : Exit::DeviceStatus;
 }

@@ -16,12 +16,12 @@ namespace nk7x::cli {
 namespace {
 
 bool IsSocket(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
 }
 
 bool IsCharDevice(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
 }
 
@@ -33,7 +33,8 @@ Exit LoadDescriptor(const std::string& argument, std::vector<uint8_t>& out) {
     const bool emulated = IsSocket(node);
     if (emulated || IsCharDevice(node)) {
         int error = 0;
-        auto connection = OpenHidNode(emulated ? HidNodeKind::Emulated : HidNodeKind::Hidraw, node, true, false, &error);
+        auto connection =
+            OpenHidNode(emulated ? HidNodeKind::Emulated : HidNodeKind::Hidraw, node, true, false, &error);
         if (!connection) {
             if (error == EACCES || error == EPERM)
                 return Fail(Exit::Permission, "no permission to open " + node + "\n" + kUdevHint);
@@ -48,8 +49,8 @@ Exit LoadDescriptor(const std::string& argument, std::vector<uint8_t>& out) {
         return Fail(Exit::Absent, "no such node or file: " + node);
     out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     if (out.size() > kHidMaxDescriptorBytes)
-        return Fail(Exit::Failure, node + " is larger than any report descriptor (" + std::to_string(out.size()) +
-                                       " bytes)");
+        return Fail(Exit::Failure, node + " is larger than any report descriptor (" +
+                                       std::to_string(out.size()) + " bytes)");
     return Exit::Ok;
 }
 

@@ -35,10 +35,12 @@ Exit OpenCommandLink(const Options& options, CDeviceCommandLink& link) {
         path = FindCommandInterface(permissionDenied);
         if (path.empty()) {
             if (permissionDenied)
-                return Fail(Exit::Permission, std::string("a supported device is present, but this user may not open it.\n") +
-                                                  kUdevHint);
-            return Fail(Exit::Absent, "no supported device found (is it plugged in? `nk7x-cli list` shows every "
-                                      "HID interface)");
+                return Fail(Exit::Permission,
+                            std::string("a supported device is present, but this user may not open it.\n") +
+                                kUdevHint);
+            return Fail(Exit::Absent,
+                        "no supported device found (is it plugged in? `nk7x-cli list` shows every "
+                        "HID interface)");
         }
     }
     if (link.OpenPath(path) == 1)
@@ -50,9 +52,11 @@ Exit OpenCommandLink(const Options& options, CDeviceCommandLink& link) {
     case HidOpenError::NotFound:
     case HidOpenError::BadPath:
     case HidOpenError::PathTooLong:
-        return Fail(Exit::Absent, "no device at " + path + " (" + HidOpenErrorText(transport.LastOpenError()) + ")");
+        return Fail(Exit::Absent,
+                    "no device at " + path + " (" + HidOpenErrorText(transport.LastOpenError()) + ")");
     default:
-        return Fail(Exit::Failure, "cannot open " + path + " (" + HidOpenErrorText(transport.LastOpenError()) + ")");
+        return Fail(Exit::Failure,
+                    "cannot open " + path + " (" + HidOpenErrorText(transport.LastOpenError()) + ")");
     }
 }
 

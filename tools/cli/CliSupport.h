@@ -15,7 +15,7 @@ namespace nk7x::cli {
 // Distinct exit codes, so scripts can tell the failures apart.
 enum class Exit : int {
     Ok = 0,
-    Failure = 1,      // anything not listed below
+    Failure = 1, // anything not listed below
     Usage = 2,
     Absent = 3,       // no supported device, or the path is gone
     Permission = 4,   // the node exists but this user may not open it
@@ -32,10 +32,10 @@ inline constexpr const char* kUdevHint =
 struct Options {
     bool log = false;
     bool json = false;
-    std::string path;                  // --path: the command interface to use
-    std::optional<uint32_t> length;    // --length (raw)
-    std::optional<uint32_t> offset;    // --offset (raw)
-    std::vector<std::string> words;    // command and its arguments
+    std::string path;               // --path: the command interface to use
+    std::optional<uint32_t> length; // --length (raw)
+    std::optional<uint32_t> offset; // --offset (raw)
+    std::vector<std::string> words; // command and its arguments
 };
 
 // Parses argv; false with a message on an unknown option or a missing option value.

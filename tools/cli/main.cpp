@@ -75,4 +75,6 @@ Exit Run(int argc, char** argv) {
 
 } // namespace
 
-int main(int argc, char** argv) { return static_cast<int>(Run(argc, argv)); }
+int main(int argc, char** argv) {
+    return static_cast<int>(Run(argc, argv));
+}
