@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QIcon>
+#include <QImageReader>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -71,7 +72,9 @@ void RenderImage(QLabel* label, int scale) {
     QIcon icon(file);
     QSize size = label->property(kBaseMin).isValid() ? label->property(kBaseMin).toSize() : label->minimumSize();
     if (size.isEmpty())
-        size = icon.actualSize(QSize(4096, 4096));
+        size = QImageReader(file).size();  // the image's own size
+    if (size.isEmpty())
+        return;
     size = ScaleSize(size, scale);
     label->setPixmap(icon.pixmap(size));
     label->setMinimumSize(size);
