@@ -87,13 +87,13 @@ std::array<uint8_t, KeyAssignment::kSize> KeyAssignment::Serialise() const {
     std::array<uint8_t, kSize> out{};
     PutU16(out.data(), keyIndex);
     out[2] = assignment.type;
-    out[3] = assignment.high;
-    out[4] = assignment.low;
+    out[3] = assignment.b1;
+    out[4] = assignment.b2;
     out[5] = unused5;
     PutU16(out.data() + 6, keyIndexAgain);
     out[8] = defaultAssignment.type;
-    out[9] = defaultAssignment.high;
-    out[10] = defaultAssignment.low;
+    out[9] = defaultAssignment.b1;
+    out[10] = defaultAssignment.b2;
     out[11] = unused11;
     return out;
 }

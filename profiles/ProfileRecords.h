@@ -59,19 +59,19 @@ struct EffectFrame {
 };
 static_assert(sizeof(EffectFrame) == EffectFrame::kSize && std::is_standard_layout_v<EffectFrame>);
 
-// A three-byte key code: type, code high, code low. In JSON one integer
-// type * 65536 + high * 256 + low.
+// A three-byte key code: type, byte 1, byte 2. In JSON one integer
+// type * 65536 + b1 * 256 + b2.
 struct KeyCode {
     uint8_t type = 0;
-    uint8_t high = 0;
-    uint8_t low = 0;
+    uint8_t b1 = 0;
+    uint8_t b2 = 0;
 
-    uint32_t Packed() const { return uint32_t{type} << 16 | uint32_t{high} << 8 | low; }
-    static KeyCode FromPacked(int64_t value) {
+    constexpr uint32_t Packed() const { return uint32_t{type} << 16 | uint32_t{b1} << 8 | b2; }
+    static constexpr KeyCode FromPacked(int64_t value) {
         auto v = static_cast<uint64_t>(value);
         return {static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
     }
-    bool operator==(const KeyCode&) const = default;
+    constexpr bool operator==(const KeyCode&) const = default;
 };
 static_assert(sizeof(KeyCode) == 3);
 

@@ -5,18 +5,11 @@
 #include <array>
 #include <cstdint>
 
+#include "profiles/ProfileRecords.h" // KeyCode: the 3-byte key code shared with the profile
+
 namespace nk7x {
 
 inline constexpr int kKeyboardKeyCount = 126;
-
-// A 3-byte key code: type, byte 1, byte 2 (profile form: type << 16 | b1 << 8 | b2).
-struct KeyCode {
-    uint8_t type;
-    uint8_t b1;
-    uint8_t b2;
-    constexpr uint32_t Packed() const { return uint32_t(type) << 16 | uint32_t(b1) << 8 | b2; }
-    constexpr bool operator==(const KeyCode&) const = default;
-};
 
 struct DefaultKeyEntry {
     KeyCode code;

@@ -76,8 +76,8 @@ TEST_F(DefaultProfiles, KeyboardKeysColoursAndStages) {
         EXPECT_EQ(keys[i].keyIndex, i);
         const auto& a = keys[i].assignment;
         const auto& d = keys[i].defaultAssignment;
-        EXPECT_EQ(Pack(a.type, a.high, a.low), factory[i]) << "key " << i;
-        EXPECT_EQ(Pack(d.type, d.high, d.low), factory[i]) << "key " << i;
+        EXPECT_EQ(Pack(a.type, a.b1, a.b2), factory[i]) << "key " << i;
+        EXPECT_EQ(Pack(d.type, d.b1, d.b2), factory[i]) << "key " << i;
     }
     const KeyboardSystemStages stages = data.GetSystemStages();
     const Json::Value& s = m_loaded["SystemStages"];
@@ -109,7 +109,7 @@ TEST_F(DefaultProfiles, MouseButtonsStagesAndCorrections) {
     ASSERT_EQ(keys.size(), factory.size());
     for (std::size_t b = 0; b < keys.size(); ++b) {
         const auto& a = keys[b].assignment;
-        EXPECT_EQ(Pack(a.type, a.high, a.low), factory[b]) << "button " << b;
+        EXPECT_EQ(Pack(a.type, a.b1, a.b2), factory[b]) << "button " << b;
     }
     const auto stages = data.GetDpiStages();
     ASSERT_EQ(stages.size(), 5u);
