@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <regex>
 #include <set>
 #include <utility>
 
@@ -96,41 +95,79 @@ bool ContainsCjk(std::string_view utf8) {
     return false;
 }
 
+namespace {
+
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsWordChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || IsAsciiDigit(c) || c == '_';
+}
+
+// Length of the printf conversion starting with the '%' at i, 0 when there is none.
+std::size_t PrintfLength(std::string_view t, std::size_t i) {
+    std::size_t j = i + 1;
+    while (j < t.size() && std::string_view("-+ #0").find(t[j]) != std::string_view::npos)
+        ++j;
+    if (j < t.size() && t[j] == '*')
+        ++j;
+    else
+        while (j < t.size() && IsAsciiDigit(t[j]))
+            ++j;
+    if (j < t.size() && t[j] == '.') {
+        ++j;
+        if (j < t.size() && t[j] == '*')
+            ++j;
+        else
+            while (j < t.size() && IsAsciiDigit(t[j]))
+                ++j;
+    }
+    for (std::string_view length : {"hh", "ll", "I64", "h", "l", "L", "z", "j", "t"}) {
+        if (t.substr(j, length.size()) == length) {
+            j += length.size();
+            break;
+        }
+    }
+    if (j < t.size() && std::string_view("diouxXeEfFgGaAcspnSC").find(t[j]) != std::string_view::npos)
+        return j + 1 - i;
+    return 0;
+}
+
+// Length of a "%1".."%99" placeholder at i, 0 when there is none.
+std::size_t PositionalLength(std::string_view t, std::size_t i) {
+    if (i + 1 >= t.size() || t[i + 1] < '1' || t[i + 1] > '9')
+        return 0;
+    return (i + 2 < t.size() && IsAsciiDigit(t[i + 2])) ? 3 : 2;
+}
+
+// Length of a "{0}" or "{name}" placeholder at i, 0 when there is none.
+std::size_t BraceLength(std::string_view t, std::size_t i) {
+    std::size_t j = i + 1;
+    while (j < t.size() && IsWordChar(t[j]))
+        ++j;
+    return (j < t.size() && t[j] == '}') ? j + 1 - i : 0;
+}
+
+} // namespace
+
 Placeholders FindPlaceholders(std::string_view text) {
-    static const std::regex kPrintf(R"(^%[-+ #0]*(\d+|\*)?(\.(\d+|\*))?(hh|h|ll|l|L|z|j|t|I64)?[diouxXeEfFgGaAcspnSC])");
-    static const std::regex kPositional(R"(^%[1-9][0-9]?)");
-    static const std::regex kBrace(R"(^\{[0-9A-Za-z_]*\})");
     Placeholders p;
     std::size_t i = 0;
     while (i < text.size()) {
-        const char c = text[i];
-        if (c == '%') {
+        std::size_t len = 0;
+        if (text[i] == '%') {
             if (i + 1 < text.size() && text[i + 1] == '%') {
                 i += 2;
                 continue;
             }
-            const std::string rest(text.substr(i));
-            std::smatch m;
-            if (std::regex_search(rest, m, kPrintf)) {
-                p.printf.push_back(m.str());
-                i += static_cast<std::size_t>(m.length());
-                continue;
-            }
-            if (std::regex_search(rest, m, kPositional)) {
-                p.positional.push_back(m.str());
-                i += static_cast<std::size_t>(m.length());
-                continue;
-            }
-        } else if (c == '{') {
-            const std::string rest(text.substr(i));
-            std::smatch m;
-            if (std::regex_search(rest, m, kBrace)) {
-                p.positional.push_back(m.str());
-                i += static_cast<std::size_t>(m.length());
-                continue;
-            }
+            if ((len = PrintfLength(text, i)) != 0)
+                p.printf.emplace_back(text.substr(i, len));
+            else if ((len = PositionalLength(text, i)) != 0)
+                p.positional.emplace_back(text.substr(i, len));
+        } else if (text[i] == '{') {
+            if ((len = BraceLength(text, i)) != 0)
+                p.positional.emplace_back(text.substr(i, len));
         }
-        ++i;
+        i += len ? len : 1;
     }
     std::sort(p.positional.begin(), p.positional.end());
     return p;
@@ -150,20 +187,14 @@ void PrintTo(const Placeholders& p, std::ostream* os) { *os << Describe(p); }
 
 namespace {
 
-bool IsIdentChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool IsHexDigit(char c) { return IsAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 // True when the quote at i follows a raw-string prefix (R, u8R, uR, UR, LR) that starts a token.
 bool IsRawStringQuote(std::string_view s, std::size_t i) {
     if (i == 0 || s[i - 1] != 'R')
         return false;
     std::size_t start = i - 1;
-    while (start > 0 && IsIdentChar(s[start - 1]))
+    while (start > 0 && IsWordChar(s[start - 1]))
         --start;
     const std::string_view prefix = s.substr(start, i - start);
     return prefix == "R" || prefix == "u8R" || prefix == "uR" || prefix == "UR" || prefix == "LR";
@@ -216,9 +247,9 @@ std::vector<std::string> StringLiterals(std::string_view s) {
             // A digit separator (1'000, 0xFF'FF) is no character literal.
             if (i > 0 && IsHexDigit(s[i - 1]) && i + 1 < n && IsHexDigit(s[i + 1])) {
                 std::size_t start = i;
-                while (start > 0 && IsIdentChar(s[start - 1]))
+                while (start > 0 && IsWordChar(s[start - 1]))
                     --start;
-                if (IsDigit(s[start])) {
+                if (IsAsciiDigit(s[start])) {
                     ++i;
                     continue;
                 }
@@ -235,12 +266,25 @@ std::vector<std::string> StringLiterals(std::string_view s) {
 }
 
 bool IsCheckedKeyLiteral(std::string_view literal) {
-    static const std::regex kKey(
-        R"(^(message_text_[0-9]+|keyboard_key_.+|mouse_key_.+|mouse_move_\w+|light_mode_\w+|light_area_\w+)$)");
     // "%" or "{" make it a format that builds keys, not a key.
-    if (literal.find('%') != std::string_view::npos || literal.find('{') != std::string_view::npos)
+    if (literal.find_first_of("%{") != std::string_view::npos)
         return false;
-    return std::regex_match(std::string(literal), kKey);
+    auto rest = [&](std::string_view prefix, std::string_view& tail) {
+        if (literal.size() <= prefix.size() || literal.substr(0, prefix.size()) != prefix)
+            return false;
+        tail = literal.substr(prefix.size());
+        return true;
+    };
+    auto all = [](std::string_view t, bool (*pred)(char)) { return std::all_of(t.begin(), t.end(), pred); };
+    std::string_view tail;
+    if (rest("message_text_", tail))
+        return all(tail, IsAsciiDigit);
+    if (rest("keyboard_key_", tail) || rest("mouse_key_", tail))
+        return true; // labels such as "Num +" or "`"
+    for (std::string_view prefix : {"mouse_move_", "light_mode_", "light_area_"})
+        if (rest(prefix, tail))
+            return all(tail, IsWordChar);
+    return false;
 }
 
 namespace {
@@ -261,19 +305,82 @@ std::string DecodeXmlText(std::string s) {
 
 } // namespace
 
-std::vector<std::string> LayoutKeys(std::string_view xml) {
-    static const std::regex kProperty(
-        R"re(<property\s+name="([a-z][A-Za-z]*Key)"[^>]*>\s*<string[^>]*>([^<]*)</string>)re");
-    static const std::regex kAttribute(R"re(\s([a-z][A-Za-z]*Key)\s*=\s*"([^"]*)")re");
-    std::vector<std::string> keys;
-    const std::string text(xml);
-    for (const auto* re : {&kProperty, &kAttribute}) {
-        for (auto it = std::sregex_iterator(text.begin(), text.end(), *re); it != std::sregex_iterator(); ++it) {
-            std::string key = DecodeXmlText((*it)[2].str());
-            if (!key.empty())
-                keys.push_back(std::move(key));
-        }
+namespace {
+
+// True for an attribute or property name such as "textKey" or "tooltipKey".
+bool IsKeyName(std::string_view name) {
+    return name.size() > 3 && name[0] >= 'a' && name[0] <= 'z' && name.substr(name.size() - 3) == "Key" &&
+           std::all_of(name.begin(), name.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
+}
+
+std::size_t SkipSpace(std::string_view s, std::size_t i) {
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n'))
+        ++i;
+    return i;
+}
+
+// Designer form: <property name="textKey" ...><string ...>KEY</string>.
+void PropertyKeys(std::string_view xml, std::vector<std::string>& keys) {
+    static constexpr std::string_view kOpen = "<property";
+    static constexpr std::string_view kName = "name=\"";
+    for (std::size_t at = xml.find(kOpen); at != std::string_view::npos; at = xml.find(kOpen, at + 1)) {
+        const std::size_t tagEnd = xml.find('>', at);
+        if (tagEnd == std::string_view::npos)
+            return;
+        const std::string_view tag = xml.substr(at, tagEnd - at);
+        const std::size_t n = tag.find(kName);
+        if (n == std::string_view::npos)
+            continue;
+        const std::size_t nameEnd = tag.find('"', n + kName.size());
+        if (nameEnd == std::string_view::npos || !IsKeyName(tag.substr(n + kName.size(), nameEnd - n - kName.size())))
+            continue;
+        std::size_t i = SkipSpace(xml, tagEnd + 1);
+        if (xml.substr(i, 7) != "<string")
+            continue;
+        const std::size_t stringEnd = xml.find('>', i);
+        if (stringEnd == std::string_view::npos || xml[stringEnd - 1] == '/')
+            continue; // <string/>: no key
+        const std::size_t close = xml.find("</string>", stringEnd);
+        if (close == std::string_view::npos)
+            return;
+        std::string key = DecodeXmlText(std::string(xml.substr(stringEnd + 1, close - stringEnd - 1)));
+        if (!key.empty())
+            keys.push_back(std::move(key));
     }
+}
+
+// Attribute form: <Item textKey="KEY"/>.
+void AttributeKeys(std::string_view xml, std::vector<std::string>& keys) {
+    for (std::size_t i = 0; i < xml.size(); ++i) {
+        if (!(xml[i] == ' ' || xml[i] == '\t' || xml[i] == '\n' || xml[i] == '\r'))
+            continue;
+        std::size_t j = i + 1;
+        while (j < xml.size() && IsWordChar(xml[j]))
+            ++j;
+        if (!IsKeyName(xml.substr(i + 1, j - i - 1)))
+            continue;
+        j = SkipSpace(xml, j);
+        if (j >= xml.size() || xml[j] != '=')
+            continue;
+        j = SkipSpace(xml, j + 1);
+        if (j >= xml.size() || xml[j] != '"')
+            continue;
+        const std::size_t end = xml.find('"', j + 1);
+        if (end == std::string_view::npos)
+            return;
+        std::string key = DecodeXmlText(std::string(xml.substr(j + 1, end - j - 1)));
+        if (!key.empty())
+            keys.push_back(std::move(key));
+        i = end;
+    }
+}
+
+} // namespace
+
+std::vector<std::string> LayoutKeys(std::string_view xml) {
+    std::vector<std::string> keys;
+    PropertyKeys(xml, keys);
+    AttributeKeys(xml, keys);
     return keys;
 }
 
