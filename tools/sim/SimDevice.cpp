@@ -419,6 +419,8 @@ struct SimDevice::Impl {
         connections.erase(it);
     }
 
+    // One message per wake-up: poll reports the connection again while more are queued, and not
+    // draining saves the recv that would only answer EAGAIN.
     void ReadConnectionLocked(int fd) {
         uint8_t buf[kReceiveBytes];
         for (;;) {
@@ -436,6 +438,7 @@ struct SimDevice::Impl {
                 return;
             }
             OnMessageLocked(from, buf, static_cast<size_t>(n));
+            return;
         }
     }
 
@@ -494,8 +497,11 @@ struct SimDevice::Impl {
             bool acceptControl = false;
             {
                 std::lock_guard<std::mutex> lock(mutex);
-                uint64_t drained;
-                while (read(wakeFd, &drained, sizeof drained) > 0) {
+                // Only touch the wake counter when poll flagged it: one system call less per frame.
+                if (fds[0].revents & POLLIN) {
+                    uint64_t drained;
+                    while (read(wakeFd, &drained, sizeof drained) > 0) {
+                    }
                 }
                 SendDueLocked(Clock::now());
                 for (const pollfd& p : fds) {
