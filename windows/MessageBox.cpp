@@ -25,22 +25,19 @@
 namespace nk7x {
 namespace {
 
-MsgWndSetup& Setup()
-{
+MsgWndSetup& Setup() {
     static MsgWndSetup setup;
     return setup;
 }
 
-QString SkinFolder()
-{
+QString SkinFolder() {
     const QString& folder = Setup().skinFolder;
     if (!folder.isEmpty())
         return folder;
     return QString::fromStdString(JoinPath(ProgramFolder(), "skin"));
 }
 
-void SetWidgetText(QWidget* w, const QString& text)
-{
+void SetWidgetText(QWidget* w, const QString& text) {
     if (auto* label = qobject_cast<QLabel*>(w))
         label->setText(text);
     else if (auto* button = qobject_cast<QAbstractButton*>(w))
@@ -48,8 +45,7 @@ void SetWidgetText(QWidget* w, const QString& text)
 }
 
 // Image paths in the layout's style are relative to the skin folder.
-QString ResolveStyleUrls(QString qss, const QString& skin)
-{
+QString ResolveStyleUrls(QString qss, const QString& skin) {
     static const QRegularExpression url(QStringLiteral("url\\(\\s*['\"]?([^'\"\\)]+)['\"]?\\s*\\)"));
     QString out;
     qsizetype last = 0;
@@ -69,13 +65,11 @@ QString ResolveStyleUrls(QString qss, const QString& skin)
 
 } // namespace
 
-void SetMsgWndSetup(MsgWndSetup setup)
-{
+void SetMsgWndSetup(MsgWndSetup setup) {
     Setup() = std::move(setup);
 }
 
-void SetMsgWndLanguage(const LanguageTexts* texts, const FontTable* fonts, const QString& skinFolder)
-{
+void SetMsgWndLanguage(const LanguageTexts* texts, const FontTable* fonts, const QString& skinFolder) {
     MsgWndSetup setup;
     setup.skinFolder = skinFolder;
     setup.fonts = fonts;
@@ -86,13 +80,11 @@ void SetMsgWndLanguage(const LanguageTexts* texts, const FontTable* fonts, const
     SetMsgWndSetup(std::move(setup));
 }
 
-const MsgWndSetup& GetMsgWndSetup()
-{
+const MsgWndSetup& GetMsgWndSetup() {
     return Setup();
 }
 
-CMsgWnd::CMsgWnd(QWidget* owner) : UiWindow(nullptr), m_owner(owner)
-{
+CMsgWnd::CMsgWnd(QWidget* owner) : UiWindow(nullptr), m_owner(owner) {
     // Not a child of the owner: the box must outlive nothing but its own call.
     setObjectName(QStringLiteral("msgwnd"));
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
@@ -102,13 +94,13 @@ CMsgWnd::CMsgWnd(QWidget* owner) : UiWindow(nullptr), m_owner(owner)
 
 CMsgWnd::~CMsgWnd() = default;
 
-bool CMsgWnd::Build()
-{
+bool CMsgWnd::Build() {
     const QString skin = SkinFolder();
     ResourceList resources;
     resources.Load(skin);
-    const QString layout = resources.Contains(QStringLiteral("XML_MSG")) ? QStringLiteral("XML_MSG")
-                                                                           : QStringLiteral("xml/MessageBox.ui");
+    const QString layout = resources.Contains(QStringLiteral("XML_MSG"))
+                               ? QStringLiteral("XML_MSG")
+                               : QStringLiteral("xml/MessageBox.ui");
     if (!LoadLayout(resources, layout))
         return false;
 
@@ -135,8 +127,7 @@ bool CMsgWnd::Build()
     return true;
 }
 
-void CMsgWnd::ApplyLayoutTexts()
-{
+void CMsgWnd::ApplyLayoutTexts() {
     const MsgWndSetup& setup = Setup();
     if (!setup.lookup)
         return;
@@ -149,8 +140,7 @@ void CMsgWnd::ApplyLayoutTexts()
     }
 }
 
-void CMsgWnd::SetTitle(const QString& title)
-{
+void CMsgWnd::SetTitle(const QString& title) {
     if (title.isEmpty() || !m_title)
         return;
     m_title->setProperty("textKey", QVariant());
@@ -158,8 +148,7 @@ void CMsgWnd::SetTitle(const QString& title)
     setWindowTitle(title);
 }
 
-void CMsgWnd::SetText(const QString& text, bool isLanguageKey)
-{
+void CMsgWnd::SetText(const QString& text, bool isLanguageKey) {
     if (text.isEmpty() || !m_text)
         return;
     m_text->setProperty("textKey", isLanguageKey ? QVariant(text) : QVariant());
@@ -169,8 +158,7 @@ void CMsgWnd::SetText(const QString& text, bool isLanguageKey)
     SetWidgetText(m_text, shown);
 }
 
-void CMsgWnd::SetButtons(int buttons)
-{
+void CMsgWnd::SetButtons(int buttons) {
     if (!m_confirm || !m_cancel)
         return;
     if (buttons == 0) {
@@ -182,8 +170,7 @@ void CMsgWnd::SetButtons(int buttons)
     }
 }
 
-bool CMsgWnd::IsAllowedDpi(int dpi)
-{
+bool CMsgWnd::IsAllowedDpi(int dpi) {
     switch (dpi) {
     case 48:
     case 72:
@@ -198,8 +185,7 @@ bool CMsgWnd::IsAllowedDpi(int dpi)
     }
 }
 
-int CMsgWnd::SetDpi(int dpi)
-{
+int CMsgWnd::SetDpi(int dpi) {
     if (!IsAllowedDpi(dpi)) {
         DebugLog("MSG_WND DPI SET ERROR");
         dpi = kDefaultDpi;
@@ -210,8 +196,7 @@ int CMsgWnd::SetDpi(int dpi)
     return dpi;
 }
 
-void CMsgWnd::CentreOnOwner()
-{
+void CMsgWnd::CentreOnOwner() {
     adjustSize();
     QRect area;
     QWidget* ownerWindow = m_owner ? m_owner->window() : nullptr;
@@ -223,8 +208,7 @@ void CMsgWnd::CentreOnOwner()
         move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
-int CMsgWnd::ShowModal()
-{
+int CMsgWnd::ShowModal() {
     m_answered = false;
     m_answer = kCancel;
     CentreOnOwner();
@@ -240,8 +224,7 @@ int CMsgWnd::ShowModal()
     return m_answer;
 }
 
-void CMsgWnd::Close(int answer)
-{
+void CMsgWnd::Close(int answer) {
     if (m_answered)
         return;
     m_answer = answer;
@@ -250,8 +233,7 @@ void CMsgWnd::Close(int answer)
         m_loop->quit();
 }
 
-void CMsgWnd::Notify(const UiNotify& msg)
-{
+void CMsgWnd::Notify(const UiNotify& msg) {
     if (msg.type != QLatin1String("click"))
         return;
     if (msg.name == QLatin1String("confirm_btn"))
@@ -260,15 +242,13 @@ void CMsgWnd::Notify(const UiNotify& msg)
         Close(kCancel);
 }
 
-void CMsgWnd::closeEvent(QCloseEvent* event)
-{
+void CMsgWnd::closeEvent(QCloseEvent* event) {
     // Closed by the desktop: nothing was confirmed.
     Close(kCancel);
     event->accept();
 }
 
-void CMsgWnd::keyPressEvent(QKeyEvent* event)
-{
+void CMsgWnd::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         Close(kCancel);
         return;
@@ -276,8 +256,7 @@ void CMsgWnd::keyPressEvent(QKeyEvent* event)
     UiWindow::keyPressEvent(event);
 }
 
-void CMsgWnd::mousePressEvent(QMouseEvent* event)
-{
+void CMsgWnd::mousePressEvent(QMouseEvent* event) {
     // The box has no frame: it is moved by dragging anywhere outside its buttons.
     if (event->button() == Qt::LeftButton) {
         m_dragging = true;
@@ -288,8 +267,7 @@ void CMsgWnd::mousePressEvent(QMouseEvent* event)
     UiWindow::mousePressEvent(event);
 }
 
-void CMsgWnd::mouseMoveEvent(QMouseEvent* event)
-{
+void CMsgWnd::mouseMoveEvent(QMouseEvent* event) {
     if (m_dragging && (event->buttons() & Qt::LeftButton)) {
         move(event->globalPosition().toPoint() - m_dragOffset);
         event->accept();
@@ -298,14 +276,13 @@ void CMsgWnd::mouseMoveEvent(QMouseEvent* event)
     UiWindow::mouseMoveEvent(event);
 }
 
-void CMsgWnd::mouseReleaseEvent(QMouseEvent* event)
-{
+void CMsgWnd::mouseReleaseEvent(QMouseEvent* event) {
     m_dragging = false;
     UiWindow::mouseReleaseEvent(event);
 }
 
-int ShowMessage(QWidget* owner, const QString& title, const QString& text, int dpi, bool textIsKey, int buttons)
-{
+int ShowMessage(QWidget* owner, const QString& title, const QString& text, int dpi, bool textIsKey,
+                int buttons) {
     auto box = std::make_unique<CMsgWnd>(owner);
     if (!box->Build())
         return CMsgWnd::kCancel;

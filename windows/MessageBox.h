@@ -19,10 +19,10 @@ class LanguageTexts;
 
 // What every message box takes from the running program; the main window sets it at start-up.
 struct MsgWndSetup {
-    QString skinFolder;                                   // empty: the program folder's "skin"
-    std::function<QString(const QString& key)> lookup;    // language text of a key
-    std::function<bool(const QString& key)> hasText;      // whether the language has that key
-    const FontTable* fonts = nullptr;                     // window fonts; null: application font
+    QString skinFolder;                                // empty: the program folder's "skin"
+    std::function<QString(const QString& key)> lookup; // language text of a key
+    std::function<bool(const QString& key)> hasText;   // whether the language has that key
+    const FontTable* fonts = nullptr;                  // window fonts; null: application font
 };
 
 void SetMsgWndSetup(MsgWndSetup setup);
@@ -32,7 +32,7 @@ const MsgWndSetup& GetMsgWndSetup();
 
 class CMsgWnd : public UiWindow {
     Q_OBJECT
-public:
+  public:
     static QString ClassName() { return QStringLiteral("MsgWnd"); }
     static constexpr int kDefaultDpi = 96;
     // Answers.
@@ -66,14 +66,14 @@ public:
 
     void Notify(const UiNotify& msg) override;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     void ApplyLayoutTexts();
     void CentreOnOwner();
 
@@ -94,6 +94,7 @@ private:
 // Builds, shows and ends one message box. `owner` may be null; `title` and `text` may be empty;
 // with `textIsKey` the text is a language key. Returns 1 for "confirm_btn", 0 for "cancel_btn",
 // "closebtn" or when no box could be built (nothing is confirmed then).
-int ShowMessage(QWidget* owner, const QString& title, const QString& text, int dpi, bool textIsKey, int buttons);
+int ShowMessage(QWidget* owner, const QString& title, const QString& text, int dpi, bool textIsKey,
+                int buttons);
 
 } // namespace nk7x

@@ -14,13 +14,12 @@ namespace nk7x {
 namespace {
 
 class CountingKey : public CDeviceKeyButtonUI {
-public:
+  public:
     using CDeviceKeyButtonUI::CDeviceKeyButtonUI;
     int paints = 0;
 
-protected:
-    void paintEvent(QPaintEvent* e) override
-    {
+  protected:
+    void paintEvent(QPaintEvent* e) override {
         ++paints;
         CDeviceKeyButtonUI::paintEvent(e);
     }
@@ -28,9 +27,8 @@ protected:
 
 // Shows a key in a window and lets pending paints run, then zeroes its counter.
 class KeyRepaint : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         window = std::make_unique<QWidget>();
         window->resize(120, 120);
         key = new CountingKey(window.get());
@@ -40,8 +38,7 @@ protected:
         Settle();
         key->paints = 0;
     }
-    static void Settle()
-    {
+    static void Settle() {
         for (int i = 0; i < 3; ++i) {
             QApplication::processEvents();
             QTest::qWait(5);
@@ -51,8 +48,7 @@ protected:
     CountingKey* key = nullptr;
 };
 
-TEST_F(KeyRepaint, LiveColourRepaintsOnlyWhenItChanged)
-{
+TEST_F(KeyRepaint, LiveColourRepaintsOnlyWhenItChanged) {
     EXPECT_TRUE(key->SetLiveColor(PackLiveColor(10, 20, 30), 128, true));
     Settle();
     EXPECT_GE(key->paints, 1);
@@ -71,8 +67,7 @@ TEST_F(KeyRepaint, LiveColourRepaintsOnlyWhenItChanged)
     EXPECT_GE(key->paints, 1);
 }
 
-TEST_F(KeyRepaint, KeySetImageHiddenWithTheCurrentValueDoesNotRepaint)
-{
+TEST_F(KeyRepaint, KeySetImageHiddenWithTheCurrentValueDoesNotRepaint) {
     ASSERT_TRUE(key->IsKeySetImageHidden());
     key->SetKeySetImageHidden(true);
     key->SetDragSelected(false);
@@ -83,8 +78,7 @@ TEST_F(KeyRepaint, KeySetImageHiddenWithTheCurrentValueDoesNotRepaint)
     EXPECT_GE(key->paints, 1);
 }
 
-TEST(KeyButton, StartsAsTheDeviceTableSays)
-{
+TEST(KeyButton, StartsAsTheDeviceTableSays) {
     CDeviceKeyButtonUI key;
     EXPECT_EQ(key.LiveColor(), 255u);
     EXPECT_EQ(key.Brightness(), 200);
@@ -103,24 +97,21 @@ TEST(KeyButton, StartsAsTheDeviceTableSays)
     EXPECT_FALSE(key.SetAttribute(QStringLiteral("nosuch"), QString()));
 }
 
-TEST(KeyButton, LiveColourPackingHasBlueInTheMiddleByte)
-{
+TEST(KeyButton, LiveColourPackingHasBlueInTheMiddleByte) {
     EXPECT_EQ(PackLiveColor(0x11, 0x22, 0x33), 0x223311u);
     EXPECT_EQ(LiveColorToQColor(0x223311u), QColor(0x11, 0x22, 0x33));
 }
 
 class KeyPainting : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         light = test::WriteSolidSvg(dir, QStringLiteral("light.svg"), Qt::white);
         keyset = test::WriteSolidSvg(dir, QStringLiteral("keyset.svg"), QColor(255, 0, 255));
         key.resize(60, 60);
         key.setStyleSheet(QStringLiteral("QPushButton { background: #000000; border: none; }"));
     }
-    QColor Centre()
-    {
+    QColor Centre() {
         const QImage img = key.grab().toImage();
         return img.pixelColor(img.width() / 2, img.height() / 2);
     }
@@ -130,8 +121,7 @@ protected:
     CDeviceKeyButtonUI key;
 };
 
-TEST_F(KeyPainting, LightImageIsTintedInTheLiveColourAtItsBrightness)
-{
+TEST_F(KeyPainting, LightImageIsTintedInTheLiveColourAtItsBrightness) {
     key.SetLightImage(light);
     key.SetLiveColor(PackLiveColor(0, 0, 255), 255, true);
     EXPECT_TRUE(test::Near(Centre(), QColor(0, 0, 255))) << Centre().name().toStdString();
@@ -144,14 +134,12 @@ TEST_F(KeyPainting, LightImageIsTintedInTheLiveColourAtItsBrightness)
     EXPECT_TRUE(test::Near(Centre(), QColor(0, 0, 0))) << Centre().name().toStdString();
 }
 
-TEST_F(KeyPainting, WithoutLightImageTheCapGlowsInTheColour)
-{
+TEST_F(KeyPainting, WithoutLightImageTheCapGlowsInTheColour) {
     key.SetLiveColor(PackLiveColor(255, 0, 0), 255, true);
     EXPECT_TRUE(test::Near(Centre(), QColor(255, 0, 0))) << Centre().name().toStdString();
 }
 
-TEST_F(KeyPainting, KeySetImageIsDrawnOverTheLightUnlessHidden)
-{
+TEST_F(KeyPainting, KeySetImageIsDrawnOverTheLightUnlessHidden) {
     key.SetLightImage(light);
     key.SetKeySetImage(keyset);
     key.SetLiveColor(PackLiveColor(0, 0, 255), 255, true);
@@ -161,8 +149,7 @@ TEST_F(KeyPainting, KeySetImageIsDrawnOverTheLightUnlessHidden)
     EXPECT_TRUE(test::Near(Centre(), QColor(255, 0, 255))) << Centre().name().toStdString();
 }
 
-TEST_F(KeyPainting, MissingImagesFallBackWithoutFailing)
-{
+TEST_F(KeyPainting, MissingImagesFallBackWithoutFailing) {
     key.SetLightImage(QStringLiteral("file='no/such/light.svg'"));
     key.SetKeySetImage(QStringLiteral("no_such.png"));
     key.SetKeySetImageHidden(false);
@@ -170,8 +157,7 @@ TEST_F(KeyPainting, MissingImagesFallBackWithoutFailing)
     EXPECT_TRUE(test::Near(Centre(), QColor(255, 0, 0))) << Centre().name().toStdString();
 }
 
-TEST(KeyButtonEvents, ClickAndDoubleClickReachTheWindow)
-{
+TEST(KeyButtonEvents, ClickAndDoubleClickReachTheWindow) {
     test::Recorder window;
     auto* key = new CDeviceKeyButtonUI(&window);
     key->setObjectName(QStringLiteral("key_12"));
@@ -181,7 +167,8 @@ TEST(KeyButtonEvents, ClickAndDoubleClickReachTheWindow)
     test::SendMouse(key, QEvent::MouseButtonDblClick, QPoint(20, 20), Qt::LeftButton, Qt::LeftButton);
     EXPECT_TRUE(key->isDown());
     test::Release(key, QPoint(20, 20));
-    EXPECT_EQ(window.Types(), (QStringList{QStringLiteral("click"), QStringLiteral("dbclick"), QStringLiteral("click")}));
+    EXPECT_EQ(window.Types(),
+              (QStringList{QStringLiteral("click"), QStringLiteral("dbclick"), QStringLiteral("click")}));
     EXPECT_EQ(window.got[1].name, QStringLiteral("key_12"));
 
     key->setEnabled(false);

@@ -18,9 +18,8 @@ using test::Release;
 
 // A 400 x 300 key panel with keys placed around the rectangle (40, 80)-(100, 120).
 class KeyPanel : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         window = std::make_unique<Recorder>();
         window->resize(400, 300);
         panel = new CSelectPanelUI(window.get());
@@ -41,8 +40,7 @@ protected:
         window->show();
     }
 
-    CDeviceKeyButtonUI* Add(const char* name, QRect r)
-    {
+    CDeviceKeyButtonUI* Add(const char* name, QRect r) {
         auto* key = new CDeviceKeyButtonUI(panel);
         key->setObjectName(QString::fromLatin1(name));
         key->setGeometry(r);
@@ -50,16 +48,14 @@ protected:
         return key;
     }
 
-    std::map<std::string, bool> Selected() const
-    {
+    std::map<std::string, bool> Selected() const {
         std::map<std::string, bool> s;
         for (const auto& [name, key] : keys)
             s[name] = key->IsDragSelected();
         return s;
     }
 
-    void Drag(QPoint from, QPoint to)
-    {
+    void Drag(QPoint from, QPoint to) {
         Press(panel, from);
         Move(panel, (from + to) / 2);
         Move(panel, to);
@@ -72,17 +68,16 @@ protected:
     std::map<std::string, CDeviceKeyButtonUI*> keys;
 };
 
-TEST_F(KeyPanel, DragUpRightToLeftSelectsKeysMeetingTheRectangleAndClearsTheRest)
-{
+TEST_F(KeyPanel, DragUpRightToLeftSelectsKeysMeetingTheRectangleAndClearsTheRest) {
     keys["far"]->SetDragSelected(true);
     keys["hidden"]->SetDragSelected(true);
     Drag(QPoint(100, 80), QPoint(40, 120));
 
     const EdgeRect r = panel->SelectionRect();
     EXPECT_EQ(r, (EdgeRect{40, 80, 100, 120}));
-    const std::map<std::string, bool> expected = {{"touch_left", false}, {"overlap", true},   {"touch_right", false},
-                                                  {"one_row", true},     {"far", false},      {"corner", false},
-                                                  {"hidden", false}};
+    const std::map<std::string, bool> expected = {
+        {"touch_left", false}, {"overlap", true}, {"touch_right", false}, {"one_row", true},
+        {"far", false},        {"corner", false}, {"hidden", false}};
     EXPECT_EQ(Selected(), expected);
     EXPECT_FALSE(nested->IsDragSelected());
     EXPECT_EQ(window->Count(QStringLiteral("click_select_end")), 1);
@@ -92,12 +87,9 @@ TEST_F(KeyPanel, DragUpRightToLeftSelectsKeysMeetingTheRectangleAndClearsTheRest
     EXPECT_FALSE(panel->IsDragging());
 }
 
-TEST_F(KeyPanel, EveryDragDirectionGivesTheSameRectangleAndSelection)
-{
-    const QPoint corners[4][2] = {{{40, 80}, {100, 120}},
-                                  {{100, 120}, {40, 80}},
-                                  {{40, 120}, {100, 80}},
-                                  {{100, 80}, {40, 120}}};
+TEST_F(KeyPanel, EveryDragDirectionGivesTheSameRectangleAndSelection) {
+    const QPoint corners[4][2] = {
+        {{40, 80}, {100, 120}}, {{100, 120}, {40, 80}}, {{40, 120}, {100, 80}}, {{100, 80}, {40, 120}}};
     std::map<std::string, bool> first;
     for (int i = 0; i < 4; ++i) {
         for (auto& [name, key] : keys)
@@ -113,8 +105,7 @@ TEST_F(KeyPanel, EveryDragDirectionGivesTheSameRectangleAndSelection)
     EXPECT_EQ(window->Count(QStringLiteral("click_select_end")), 4);
 }
 
-TEST_F(KeyPanel, DragEndingOutsideThePanelStillSelectsWhatItCovers)
-{
+TEST_F(KeyPanel, DragEndingOutsideThePanelStillSelectsWhatItCovers) {
     Drag(QPoint(190, 190), QPoint(520, -40));
     EXPECT_EQ(panel->SelectionRect(), (EdgeRect{190, -40, 520, 190}));
     EXPECT_FALSE(keys["far"]->IsDragSelected()); // starts at y 200, below the rectangle
@@ -125,8 +116,7 @@ TEST_F(KeyPanel, DragEndingOutsideThePanelStillSelectsWhatItCovers)
     EXPECT_EQ(window->Count(QStringLiteral("click_select_end")), 2);
 }
 
-TEST_F(KeyPanel, ClickWithoutMovementSelectsNothingAndSaysNothing)
-{
+TEST_F(KeyPanel, ClickWithoutMovementSelectsNothingAndSaysNothing) {
     keys["far"]->SetDragSelected(true);
     Press(panel, QPoint(60, 100));
     EXPECT_TRUE(panel->IsPressed());
@@ -137,8 +127,7 @@ TEST_F(KeyPanel, ClickWithoutMovementSelectsNothingAndSaysNothing)
     EXPECT_TRUE(window->got.empty());
 }
 
-TEST_F(KeyPanel, DisabledPanelAndOtherButtonsDoNotDrag)
-{
+TEST_F(KeyPanel, DisabledPanelAndOtherButtonsDoNotDrag) {
     panel->setEnabled(false);
     Drag(QPoint(40, 80), QPoint(100, 120));
     EXPECT_FALSE(keys["overlap"]->IsDragSelected());
@@ -151,8 +140,7 @@ TEST_F(KeyPanel, DisabledPanelAndOtherButtonsDoNotDrag)
     EXPECT_TRUE(window->got.empty());
 }
 
-TEST_F(KeyPanel, LostReleaseEndsTheDragWithoutApplyingIt)
-{
+TEST_F(KeyPanel, LostReleaseEndsTheDragWithoutApplyingIt) {
     // With pointer tracking on, a move with the button up shows that the release went elsewhere.
     panel->setMouseTracking(true);
     Press(panel, QPoint(40, 80));
@@ -166,8 +154,7 @@ TEST_F(KeyPanel, LostReleaseEndsTheDragWithoutApplyingIt)
     EXPECT_TRUE(window->got.empty());
 }
 
-TEST_F(KeyPanel, NewPressAfterALostReleaseStartsAfresh)
-{
+TEST_F(KeyPanel, NewPressAfterALostReleaseStartsAfresh) {
     Press(panel, QPoint(40, 80));
     Move(panel, QPoint(70, 100));
     Press(panel, QPoint(300, 20));
@@ -176,8 +163,7 @@ TEST_F(KeyPanel, NewPressAfterALostReleaseStartsAfresh)
     EXPECT_TRUE(window->got.empty());
 }
 
-TEST(SelectRect, IntersectionNeedsSharedArea)
-{
+TEST(SelectRect, IntersectionNeedsSharedArea) {
     const EdgeRect a{0, 0, 10, 10};
     EXPECT_TRUE(CSelectPanelUI::Intersects(a, EdgeRect{9, 9, 20, 20}));
     EXPECT_FALSE(CSelectPanelUI::Intersects(a, EdgeRect{10, 0, 20, 10}));

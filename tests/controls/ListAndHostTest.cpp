@@ -21,8 +21,7 @@
 namespace nk7x {
 namespace {
 
-TEST(ListElement, ClickSelectsOneRowAndRaisesItemClick)
-{
+TEST(ListElement, ClickSelectsOneRowAndRaisesItemClick) {
     test::Recorder list;
     auto* a = new CComboEditContainerElementUI(&list);
     auto* b = new CComboEditContainerElementUI(&list);
@@ -37,8 +36,7 @@ TEST(ListElement, ClickSelectsOneRowAndRaisesItemClick)
     EXPECT_EQ(list.got[1].name, QStringLiteral("row_b"));
 }
 
-TEST(ListElement, ActivationReturnMenuAndTimer)
-{
+TEST(ListElement, ActivationReturnMenuAndTimer) {
     test::Recorder list;
     auto* row = new CComboEditContainerElementUI(&list);
     test::SendMouse(row, QEvent::MouseButtonDblClick, QPoint(1, 1), Qt::LeftButton, Qt::LeftButton);
@@ -62,8 +60,7 @@ TEST(ListElement, ActivationReturnMenuAndTimer)
     EXPECT_EQ(list.got[0].wParam, id);
 }
 
-TEST(ListElement, MouseDisabledLetsThePointerThroughToTheOwner)
-{
+TEST(ListElement, MouseDisabledLetsThePointerThroughToTheOwner) {
     QWidget owner;
     owner.resize(100, 100);
     auto* row = new CComboEditContainerElementUI(&owner);
@@ -74,8 +71,7 @@ TEST(ListElement, MouseDisabledLetsThePointerThroughToTheOwner)
     EXPECT_EQ(owner.childAt(QPoint(5, 5)), nullptr);
 }
 
-TEST(CloudShareItem, ActivatesWithoutItemClickAndFramesWhileHot)
-{
+TEST(CloudShareItem, ActivatesWithoutItemClickAndFramesWhileHot) {
     test::Recorder list;
     list.setProperty("itemhotbordercolor", QColor(255, 0, 0));
     list.resize(100, 100);
@@ -103,8 +99,7 @@ TEST(CloudShareItem, ActivatesWithoutItemClickAndFramesWhileHot)
     EXPECT_FALSE(item->IsHot());
 }
 
-TEST(ComboEditElement, BuildsItsContentThroughTheLayoutBuilder)
-{
+TEST(ComboEditElement, BuildsItsContentThroughTheLayoutBuilder) {
     CComboEditContainerElementUI row;
     auto* old = new QLabel(QStringLiteral("placeholder"), &row);
     SetControlLayoutBuilder({});
@@ -134,8 +129,7 @@ TEST(ComboEditElement, BuildsItsContentThroughTheLayoutBuilder)
     SetControlLayoutBuilder({});
 }
 
-TEST(WndHost, AttachedWindowFollowsTheControl)
-{
+TEST(WndHost, AttachedWindowFollowsTheControl) {
     QWidget window;
     window.resize(300, 200);
     auto* holder = new QWidget(&window);
@@ -166,8 +160,7 @@ TEST(WndHost, AttachedWindowFollowsTheControl)
     EXPECT_FALSE(guest->isVisible()) << "a detached window is no longer steered";
 }
 
-TEST(WndHost, TopLevelWindowGoesToTheControlsScreenPosition)
-{
+TEST(WndHost, TopLevelWindowGoesToTheControlsScreenPosition) {
     QWidget window;
     window.setGeometry(100, 100, 300, 200);
     auto* host = new CWndUI(&window);
@@ -183,8 +176,7 @@ TEST(WndHost, TopLevelWindowGoesToTheControlsScreenPosition)
     EXPECT_FALSE(popup.isVisible());
 }
 
-TEST(ChartView, ValuesAndAttributes)
-{
+TEST(ChartView, ValuesAndAttributes) {
     CChartViewUI chart;
     EXPECT_TRUE(chart.Items().isEmpty());
     EXPECT_TRUE(chart.SetAttribute(QStringLiteral("view"), QStringLiteral("histpgram")));
@@ -206,8 +198,7 @@ TEST(ChartView, ValuesAndAttributes)
     EXPECT_TRUE(chart.Items().isEmpty());
 }
 
-TEST(ControlRegistry, EveryLayoutClassCreatesItsControl)
-{
+TEST(ControlRegistry, EveryLayoutClassCreatesItsControl) {
     ControlFactory factory;
     RegisterCustomControls(factory);
     const QStringList names = CustomControlClassNames();
@@ -220,7 +211,8 @@ TEST(ControlRegistry, EveryLayoutClassCreatesItsControl)
     }
     QWidget parent;
     EXPECT_TRUE(qobject_cast<CWndUI*>(factory.Create(QStringLiteral("Wnd"), &parent)));
-    EXPECT_TRUE(qobject_cast<CCloudShareListItemUI*>(factory.Create(QStringLiteral("CloudShareListItemUI"), &parent)));
+    EXPECT_TRUE(qobject_cast<CCloudShareListItemUI*>(
+        factory.Create(QStringLiteral("CloudShareListItemUI"), &parent)));
     EXPECT_EQ(factory.Create(QStringLiteral("BrindovaKeyboardDevice"), &parent), nullptr);
 }
 

@@ -13,14 +13,13 @@
 
 #include <algorithm>
 #include <functional>
-#include <memory>
 #include <map>
+#include <memory>
 
 namespace nk7x {
 namespace {
 
-CMsgWnd* OpenBox()
-{
+CMsgWnd* OpenBox() {
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (auto* box = qobject_cast<CMsgWnd*>(w); box && box->isVisible() && box->IsRunning())
             return box;
@@ -29,8 +28,7 @@ CMsgWnd* OpenBox()
 }
 
 // Runs `act` on the box once it is up; gives up (closing any box) after two seconds.
-void WhenShown(std::function<void(CMsgWnd*)> act)
-{
+void WhenShown(std::function<void(CMsgWnd*)> act) {
     auto* poll = new QTimer();
     auto started = std::make_shared<QElapsedTimer>();
     started->start();
@@ -47,29 +45,27 @@ void WhenShown(std::function<void(CMsgWnd*)> act)
     poll->start(5);
 }
 
-void Click(CMsgWnd* box, const char* name)
-{
+void Click(CMsgWnd* box, const char* name) {
     auto* b = qobject_cast<QAbstractButton*>(box->FindControl(QString::fromLatin1(name)));
     ASSERT_NE(b, nullptr) << name;
     ASSERT_TRUE(b->isVisible()) << name;
     QTest::mouseClick(b, Qt::LeftButton);
 }
 
-QString LabelText(CMsgWnd* box, const char* name)
-{
+QString LabelText(CMsgWnd* box, const char* name) {
     auto* l = qobject_cast<QLabel*>(box->FindControl(QString::fromLatin1(name)));
     return l ? l->text() : QStringLiteral("<none>");
 }
 
 class MessageBox : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         MsgWndSetup setup;
         setup.skinFolder = QStringLiteral(NK7X_SOURCE_DIR "/skin");
         setup.lookup = [](const QString& key) {
-            static const std::map<QString, QString> texts = {{QStringLiteral("message_text_4"), QStringLiteral("Delete the macro?")},
-                                                             {QStringLiteral("message_confirm_text"), QStringLiteral("Yes")}};
+            static const std::map<QString, QString> texts = {
+                {QStringLiteral("message_text_4"), QStringLiteral("Delete the macro?")},
+                {QStringLiteral("message_confirm_text"), QStringLiteral("Yes")}};
             const auto it = texts.find(key);
             return it == texts.end() ? key : it->second;
         };
@@ -78,15 +74,13 @@ protected:
         };
         SetMsgWndSetup(setup);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         SetMsgWndSetup({});
         SetDebugSink({});
     }
 };
 
-TEST_F(MessageBox, OkOnlyConfirmsWithConfirmAndDeclinesWithClose)
-{
+TEST_F(MessageBox, OkOnlyConfirmsWithConfirmAndDeclinesWithClose) {
     bool cancelShown = true;
     WhenShown([&](CMsgWnd* box) {
         cancelShown = box->FindControl(QStringLiteral("cancel_btn"))->isVisible();
@@ -99,8 +93,7 @@ TEST_F(MessageBox, OkOnlyConfirmsWithConfirmAndDeclinesWithClose)
     EXPECT_EQ(ShowMessage(nullptr, QString(), QStringLiteral("message_text_4"), 96, true, 0), 0);
 }
 
-TEST_F(MessageBox, OkCancelAnswersPerButton)
-{
+TEST_F(MessageBox, OkCancelAnswersPerButton) {
     WhenShown([](CMsgWnd* box) { Click(box, "cancel_btn"); });
     EXPECT_EQ(ShowMessage(nullptr, QStringLiteral("Macro"), QStringLiteral("Sure?"), 96, false, 1), 0);
     WhenShown([](CMsgWnd* box) { Click(box, "confirm_btn"); });
@@ -112,8 +105,7 @@ TEST_F(MessageBox, OkCancelAnswersPerButton)
     EXPECT_EQ(ShowMessage(nullptr, QString(), QStringLiteral("Sure?"), 96, false, 1), 0);
 }
 
-TEST_F(MessageBox, OtherButtonValuesKeepTheLayoutsButtons)
-{
+TEST_F(MessageBox, OtherButtonValuesKeepTheLayoutsButtons) {
     bool confirm = false, cancel = false;
     WhenShown([&](CMsgWnd* box) {
         confirm = box->FindControl(QStringLiteral("confirm_btn"))->isVisible();
@@ -125,8 +117,7 @@ TEST_F(MessageBox, OtherButtonValuesKeepTheLayoutsButtons)
     EXPECT_TRUE(cancel);
 }
 
-TEST_F(MessageBox, TextIsTranslatedOnlyWhenFlaggedAsKey)
-{
+TEST_F(MessageBox, TextIsTranslatedOnlyWhenFlaggedAsKey) {
     QString keyed, plain, title, confirmText;
     WhenShown([&](CMsgWnd* box) {
         keyed = LabelText(box, "MessageText");
@@ -147,8 +138,7 @@ TEST_F(MessageBox, TextIsTranslatedOnlyWhenFlaggedAsKey)
     EXPECT_EQ(confirmText, QStringLiteral("Yes"));
 }
 
-TEST_F(MessageBox, TitleAndTextReplaceTheLayoutsWhenGiven)
-{
+TEST_F(MessageBox, TitleAndTextReplaceTheLayoutsWhenGiven) {
     QString title, text;
     WhenShown([&](CMsgWnd* box) {
         title = LabelText(box, "MessageTitle");
@@ -160,8 +150,7 @@ TEST_F(MessageBox, TitleAndTextReplaceTheLayoutsWhenGiven)
     EXPECT_EQ(text, QStringLiteral("Saved."));
 }
 
-TEST_F(MessageBox, UnknownDpiFallsBackTo96AndSaysSo)
-{
+TEST_F(MessageBox, UnknownDpiFallsBackTo96AndSaysSo) {
     std::vector<std::string> lines;
     SetDebugSink([&](const std::string& l) { lines.push_back(l); });
     int dpi = 0;
@@ -191,8 +180,7 @@ TEST_F(MessageBox, UnknownDpiFallsBackTo96AndSaysSo)
     EXPECT_FALSE(CMsgWnd::IsAllowedDpi(216));
 }
 
-TEST_F(MessageBox, CentredOnItsOwner)
-{
+TEST_F(MessageBox, CentredOnItsOwner) {
     QWidget owner;
     owner.setGeometry(200, 150, 800, 572);
     owner.show();
@@ -206,8 +194,7 @@ TEST_F(MessageBox, CentredOnItsOwner)
     EXPECT_LE(std::abs(centre.y() - owner.frameGeometry().center().y()), 2);
 }
 
-TEST_F(MessageBox, MissingLayoutAnswersNoWithoutShowing)
-{
+TEST_F(MessageBox, MissingLayoutAnswersNoWithoutShowing) {
     QTemporaryDir empty;
     MsgWndSetup setup;
     setup.skinFolder = empty.path();

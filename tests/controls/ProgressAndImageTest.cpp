@@ -16,8 +16,7 @@
 namespace nk7x {
 namespace {
 
-TEST(CircleProgress, SweepFollowsTheShareOfTheRange)
-{
+TEST(CircleProgress, SweepFollowsTheShareOfTheRange) {
     EXPECT_EQ(CCircleProgressUI::SweepDegrees(25, 0, 100), 90);
     EXPECT_EQ(CCircleProgressUI::SweepDegrees(0, 0, 100), 0);
     EXPECT_EQ(CCircleProgressUI::SweepDegrees(50, 0, 100), 180);
@@ -35,8 +34,7 @@ TEST(CircleProgress, SweepFollowsTheShareOfTheRange)
     EXPECT_EQ(CCircleProgressUI::SweepDegrees(INT_MAX, INT_MIN, INT_MAX), 360);
 }
 
-TEST(CircleProgress, PieStartsAtTheBottomAndRunsClockwise)
-{
+TEST(CircleProgress, PieStartsAtTheBottomAndRunsClockwise) {
     CCircleProgressUI ring;
     ring.resize(100, 100);
     ring.SetBkColor(QColor(0, 0, 255));
@@ -62,12 +60,11 @@ TEST(CircleProgress, PieStartsAtTheBottomAndRunsClockwise)
     EXPECT_TRUE(test::Near(full.pixelColor(50, 5), QColor(255, 0, 0)));
 }
 
-TEST(ImageStringParse, ReadsTheKeysLayoutsUse)
-{
+TEST(ImageStringParse, ReadsTheKeysLayoutsUse) {
     ImageString s;
     ASSERT_TRUE(ParseImageString(QStringLiteral("file='keys/a b.svg' dest='1,2,30,40' source='0,0,10,12' "
-                                                 "corner='2,3,4,5' fade='128' xtiled='true' hole='true' "
-                                                 "mask='0xffff00ff' restype='PNG' hsl='true' unknown='x'"),
+                                                "corner='2,3,4,5' fade='128' xtiled='true' hole='true' "
+                                                "mask='0xffff00ff' restype='PNG' hsl='true' unknown='x'"),
                                  &s));
     EXPECT_EQ(s.file, QStringLiteral("keys/a b.svg"));
     EXPECT_TRUE(s.hasDest);
@@ -88,12 +85,12 @@ TEST(ImageStringParse, ReadsTheKeysLayoutsUse)
     EXPECT_FALSE(s.hasDest);
 }
 
-TEST(ImageStringParse, BadTextNeverLeavesHalfValues)
-{
+TEST(ImageStringParse, BadTextNeverLeavesHalfValues) {
     ImageString s;
     EXPECT_FALSE(ParseImageString(QString(), &s));
     EXPECT_FALSE(ParseImageString(QStringLiteral("dest='1,2,3,4'"), &s));
-    ASSERT_TRUE(ParseImageString(QStringLiteral("file='a.png' dest='1,2,3' source='a,b,c,d' fade='900' corner='-1,0,0,0'"), &s));
+    ASSERT_TRUE(ParseImageString(
+        QStringLiteral("file='a.png' dest='1,2,3' source='a,b,c,d' fade='900' corner='-1,0,0,0'"), &s));
     EXPECT_FALSE(s.hasDest);
     EXPECT_FALSE(s.hasSource);
     EXPECT_EQ(s.fade, 255);
@@ -105,8 +102,7 @@ TEST(ImageStringParse, BadTextNeverLeavesHalfValues)
               QStringLiteral("file='h.png' source='1,2,3,4'"));
 }
 
-TEST(ImageStringDraw, DestPlacesTheImageInsideTheControl)
-{
+TEST(ImageStringDraw, DestPlacesTheImageInsideTheControl) {
     QTemporaryDir dir;
     const QString red = test::WriteSolidSvg(dir, QStringLiteral("red.svg"), QColor(255, 0, 0));
     ImageString s;
@@ -130,9 +126,8 @@ TEST(ImageStringDraw, DestPlacesTheImageInsideTheControl)
 }
 
 class HandPan : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         image = test::WriteSolidPng(dir, QStringLiteral("hand.png"), QColor(20, 200, 90), 300, 200);
         button.resize(100, 60);
@@ -144,16 +139,14 @@ protected:
     CHandImgSelectButtonUI button;
 };
 
-TEST_F(HandPan, ImageLargerThanTheControlShowsAPartAtTheOrigin)
-{
+TEST_F(HandPan, ImageLargerThanTheControlShowsAPartAtTheOrigin) {
     EXPECT_EQ(button.ImageSize(), QSize(300, 200));
     EXPECT_TRUE(button.IsCropped());
     EXPECT_EQ(button.SourceRect(), (EdgeRect{0, 0, 100, 60}));
     EXPECT_EQ(button.DrawnImageString(), QStringLiteral("file='%1' source='0,0,100,60'").arg(image));
 }
 
-TEST_F(HandPan, PanningFollowsThePointerUpToTheImageEdges)
-{
+TEST_F(HandPan, PanningFollowsThePointerUpToTheImageEdges) {
     // Already at the left and top edges: moving right and down changes nothing.
     button.PanBy(15, 10);
     EXPECT_EQ(button.SourceRect(), (EdgeRect{0, 0, 100, 60}));
@@ -166,8 +159,7 @@ TEST_F(HandPan, PanningFollowsThePointerUpToTheImageEdges)
     EXPECT_EQ(button.SourceRect(), (EdgeRect{180, 140, 280, 200}));
 }
 
-TEST_F(HandPan, DraggingPansAndReleaseStops)
-{
+TEST_F(HandPan, DraggingPansAndReleaseStops) {
     test::Press(&button, QPoint(50, 30));
     EXPECT_TRUE(button.IsPanning());
     test::Move(&button, QPoint(40, 25));
@@ -183,8 +175,7 @@ TEST_F(HandPan, DraggingPansAndReleaseStops)
     EXPECT_FALSE(button.IsPanning());
 }
 
-TEST_F(HandPan, ResizingKeepsThePartInsideTheImage)
-{
+TEST_F(HandPan, ResizingKeepsThePartInsideTheImage) {
     button.PanBy(-1000, -1000);
     button.resize(150, 100);
     EXPECT_EQ(button.SourceRect(), (EdgeRect{150, 100, 300, 200}));
@@ -196,8 +187,7 @@ TEST_F(HandPan, ResizingKeepsThePartInsideTheImage)
     EXPECT_EQ(button.SourceRect(), (EdgeRect{0, 0, 300, 200}));
 }
 
-TEST_F(HandPan, DrawsThePartShown)
-{
+TEST_F(HandPan, DrawsThePartShown) {
     const QString split = dir.filePath(QStringLiteral("split.png"));
     QImage img(200, 60, QImage::Format_ARGB32);
     img.fill(QColor(255, 0, 0));
@@ -212,8 +202,7 @@ TEST_F(HandPan, DrawsThePartShown)
     EXPECT_EQ(button.grab().toImage().pixelColor(50, 30), QColor(0, 0, 255));
 }
 
-TEST(HandCursor, NamesMapToSystemCursors)
-{
+TEST(HandCursor, NamesMapToSystemCursors) {
     EXPECT_EQ(CHandImgSelectButtonUI::CursorShapeForName(QStringLiteral("hand")), Qt::PointingHandCursor);
     EXPECT_EQ(CHandImgSelectButtonUI::CursorShapeForName(QStringLiteral("SIZEWE")), Qt::SizeHorCursor);
     EXPECT_EQ(CHandImgSelectButtonUI::CursorShapeForName(QStringLiteral("sizenwse")), Qt::SizeFDiagCursor);
@@ -230,8 +219,7 @@ TEST(HandCursor, NamesMapToSystemCursors)
     EXPECT_FALSE(b.SetAttribute(QStringLiteral("text"), QStringLiteral("x")));
 }
 
-TEST(HandButton, HoverNotificationsOnlyWhileEnabled)
-{
+TEST(HandButton, HoverNotificationsOnlyWhileEnabled) {
     test::Recorder window;
     auto* b = new CHandImgButtonUI(&window);
     b->setObjectName(QStringLiteral("hand_btn"));

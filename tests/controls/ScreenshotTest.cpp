@@ -38,29 +38,25 @@ const char* const kHand =
     "<path d='M12 3v10M8 6v8M16 6v8M5 10v5a7 7 0 0 0 14 0v-5' fill='none' stroke='#8fc4ff' "
     "stroke-width='2' stroke-linecap='round'/></svg>";
 
-QString Write(const QTemporaryDir& dir, const char* name, const char* text)
-{
+QString Write(const QTemporaryDir& dir, const char* name, const char* text) {
     QFile f(dir.filePath(QString::fromLatin1(name)));
     f.open(QIODevice::WriteOnly);
     f.write(text);
     return f.fileName();
 }
 
-QLabel* Caption(const QString& text, QWidget* parent)
-{
+QLabel* Caption(const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     l->setStyleSheet(QStringLiteral("color:#6f7682; font-size:11px; letter-spacing:1px;"));
     return l;
 }
 
-QString OutDir()
-{
+QString OutDir() {
     const char* out = std::getenv("NK7X_SCREENSHOT_DIR");
     return out ? QString::fromLocal8Bit(out) : QString();
 }
 
-TEST(Screenshots, Controls)
-{
+TEST(Screenshots, Controls) {
     if (OutDir().isEmpty())
         GTEST_SKIP() << "NK7X_SCREENSHOT_DIR not set";
     QTemporaryDir dir;
@@ -85,7 +81,10 @@ TEST(Screenshots, Controls)
     // Key panel: a row of keys in their live colours, two marked by a drag, one with a changed key.
     auto* panel = new CSelectPanelUI(&page);
     panel->setGeometry(20, 36, 720, 120);
-    Caption(QStringLiteral("KEY PANEL  (W, E drag-selected; a new drag in progress; 3 has a changed assignment)"), &page)->setGeometry(20, 12, 700, 20);
+    Caption(
+        QStringLiteral("KEY PANEL  (W, E drag-selected; a new drag in progress; 3 has a changed assignment)"),
+        &page)
+        ->setGeometry(20, 12, 700, 20);
     const char* names[] = {"Esc", "1", "2", "3", "4", "5", "6", "Q", "W", "E", "R", "T", "Y"};
     for (int i = 0; i < 13; ++i) {
         auto* key = new CDeviceKeyButtonUI(panel);
@@ -97,7 +96,8 @@ TEST(Screenshots, Controls)
         if (i < 7)
             key->SetLightImage(glow); // the second row shows the glow drawn without a light image
         QColor c = QColor::fromHsv((i * 27) % 360, 230, 255);
-        key->SetLiveColor(PackLiveColor(quint8(c.red()), quint8(c.green()), quint8(c.blue())), i == 0 ? 90 : 230, true);
+        key->SetLiveColor(PackLiveColor(quint8(c.red()), quint8(c.green()), quint8(c.blue())),
+                          i == 0 ? 90 : 230, true);
         if (i == 3) {
             key->SetKeySetImage(badge);
             key->SetKeySetImageHidden(false);
@@ -191,8 +191,7 @@ TEST(Screenshots, Controls)
     test::Release(panel, QPoint(300, 40));
 }
 
-TEST(Screenshots, MessageBox)
-{
+TEST(Screenshots, MessageBox) {
     if (OutDir().isEmpty())
         GTEST_SKIP() << "NK7X_SCREENSHOT_DIR not set";
     MsgWndSetup setup;

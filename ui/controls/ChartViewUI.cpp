@@ -9,49 +9,44 @@
 namespace nk7x {
 namespace {
 
-QColor SliceColour(int i)
-{
-    static const QColor kColours[] = {QColor(0x2E, 0x9B, 0xFF), QColor(0xFF, 0x8A, 0x3D), QColor(0x4C, 0xD9, 0x64),
-                                      QColor(0xE0, 0x4F, 0x8F), QColor(0xB3, 0x8C, 0xFF), QColor(0xF5, 0xD0, 0x4C)};
+QColor SliceColour(int i) {
+    static const QColor kColours[] = {QColor(0x2E, 0x9B, 0xFF), QColor(0xFF, 0x8A, 0x3D),
+                                      QColor(0x4C, 0xD9, 0x64), QColor(0xE0, 0x4F, 0x8F),
+                                      QColor(0xB3, 0x8C, 0xFF), QColor(0xF5, 0xD0, 0x4C)};
     return kColours[i % int(std::size(kColours))];
 }
 
-bool AttrBool(const QString& v)
-{
-    return v.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || v.trimmed() == QLatin1String("1");
+bool AttrBool(const QString& v) {
+    return v.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+           v.trimmed() == QLatin1String("1");
 }
 
 } // namespace
 
-CChartViewUI::CChartViewUI(QWidget* parent) : QWidget(parent)
-{
+CChartViewUI::CChartViewUI(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_StyledBackground);
 }
 
-void CChartViewUI::AddValue(const QString& label, double value)
-{
+void CChartViewUI::AddValue(const QString& label, double value) {
     if (!std::isfinite(value) || value < 0)
         value = 0;
     m_items.append(Item{label, value});
     update();
 }
 
-void CChartViewUI::RemoveAll()
-{
+void CChartViewUI::RemoveAll() {
     m_items.clear();
     update();
 }
 
-void CChartViewUI::SetView(const QString& view)
-{
+void CChartViewUI::SetView(const QString& view) {
     // "histpgram" is how layouts spell the bar chart.
     m_kind = view.trimmed().compare(QLatin1String("histpgram"), Qt::CaseInsensitive) == 0 ? ViewKind::Bars
                                                                                           : ViewKind::Pie;
     update();
 }
 
-bool CChartViewUI::SetAttribute(const QString& name, const QString& value)
-{
+bool CChartViewUI::SetAttribute(const QString& name, const QString& value) {
     const QString n = name.trimmed().toLower();
     bool ok = false;
     if (n == QLatin1String("view"))
@@ -75,8 +70,7 @@ bool CChartViewUI::SetAttribute(const QString& name, const QString& value)
     return true;
 }
 
-void CChartViewUI::paintEvent(QPaintEvent*)
-{
+void CChartViewUI::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     double total = 0;
@@ -94,8 +88,7 @@ void CChartViewUI::paintEvent(QPaintEvent*)
         PaintBars(p, area, maximum);
 }
 
-void CChartViewUI::PaintPie(QPainter& p, const QRectF& area, double total)
-{
+void CChartViewUI::PaintPie(QPainter& p, const QRectF& area, double total) {
     const double side = std::min(area.width(), area.height());
     const QRectF disc(area.center().x() - side / 2, area.center().y() - side / 2, side, side);
     int start = 90 * 16;
@@ -119,15 +112,15 @@ void CChartViewUI::PaintPie(QPainter& p, const QRectF& area, double total)
     }
 }
 
-void CChartViewUI::PaintBars(QPainter& p, const QRectF& area, double maximum)
-{
+void CChartViewUI::PaintBars(QPainter& p, const QRectF& area, double maximum) {
     const int n = int(m_items.size());
     const double textHeight = m_showText ? p.fontMetrics().height() + 2 : 0;
     const double baseY = area.bottom() - textHeight - m_shadowHeight;
     const double slot = area.width() / n;
     const double barWidth = m_pillarWidth > 0 ? std::min<double>(m_pillarWidth, slot) : slot * 0.6;
     if (!m_shadowImage.isEmpty() && m_shadowHeight > 0)
-        DrawImageString(p, QRect(int(area.left()), int(baseY), int(area.width()), m_shadowHeight), m_shadowImage);
+        DrawImageString(p, QRect(int(area.left()), int(baseY), int(area.width()), m_shadowHeight),
+                        m_shadowImage);
     for (int i = 0; i < n; ++i) {
         const Item& it = m_items[i];
         const double h = maximum > 0 ? (baseY - area.top()) * it.value / maximum : 0;

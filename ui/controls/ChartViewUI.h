@@ -20,7 +20,7 @@ class CChartViewUI : public QWidget {
     Q_PROPERTY(bool showtext READ ShowText WRITE SetShowText)
     Q_PROPERTY(int fontindex READ FontIndex WRITE SetFontIndex)
 
-public:
+  public:
     enum class ViewKind { Pie, Bars };
     struct Item {
         QString label;
@@ -37,30 +37,50 @@ public:
     const QVector<Item>& Items() const { return m_items; }
 
     ViewKind Kind() const { return m_kind; }
-    QString View() const { return m_kind == ViewKind::Pie ? QStringLiteral("pie") : QStringLiteral("histpgram"); }
+    QString View() const {
+        return m_kind == ViewKind::Pie ? QStringLiteral("pie") : QStringLiteral("histpgram");
+    }
     void SetView(const QString& view);
     QString ShadowImage() const { return m_shadowImage; }
-    void SetShadowImage(const QString& s) { m_shadowImage = s; update(); }
+    void SetShadowImage(const QString& s) {
+        m_shadowImage = s;
+        update();
+    }
     int ShadowImageHeight() const { return m_shadowHeight; }
-    void SetShadowImageHeight(int h) { m_shadowHeight = std::max(0, h); update(); }
+    void SetShadowImageHeight(int h) {
+        m_shadowHeight = std::max(0, h);
+        update();
+    }
     QString PillarImage() const { return m_pillarImage; }
-    void SetPillarImage(const QString& s) { m_pillarImage = s; update(); }
+    void SetPillarImage(const QString& s) {
+        m_pillarImage = s;
+        update();
+    }
     int PillarImageWidth() const { return m_pillarWidth; }
-    void SetPillarImageWidth(int w) { m_pillarWidth = std::max(0, w); update(); }
+    void SetPillarImageWidth(int w) {
+        m_pillarWidth = std::max(0, w);
+        update();
+    }
     bool ShowHtml() const { return m_showHtml; }
-    void SetShowHtml(bool on) { m_showHtml = on; update(); }
+    void SetShowHtml(bool on) {
+        m_showHtml = on;
+        update();
+    }
     bool ShowText() const { return m_showText; }
-    void SetShowText(bool on) { m_showText = on; update(); }
+    void SetShowText(bool on) {
+        m_showText = on;
+        update();
+    }
     int FontIndex() const { return m_fontIndex; }
     void SetFontIndex(int index) { m_fontIndex = index; }
 
     // Layout attributes by name ("font" is the index of a registered font).
     bool SetAttribute(const QString& name, const QString& value);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     void PaintPie(QPainter& p, const QRectF& area, double total);
     void PaintBars(QPainter& p, const QRectF& area, double maximum);
 

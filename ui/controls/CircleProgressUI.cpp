@@ -6,15 +6,13 @@
 
 namespace nk7x {
 
-CCircleProgressUI::CCircleProgressUI(QWidget* parent) : QProgressBar(parent)
-{
+CCircleProgressUI::CCircleProgressUI(QWidget* parent) : QProgressBar(parent) {
     // The caption is whatever the layout sets as format; none by default.
     setFormat(QString());
     setTextVisible(true);
 }
 
-int CCircleProgressUI::SweepDegrees(int value, int minimum, int maximum)
-{
+int CCircleProgressUI::SweepDegrees(int value, int minimum, int maximum) {
     if (maximum <= minimum)
         return 0;
     const long long range = static_cast<long long>(maximum) - minimum;
@@ -22,26 +20,22 @@ int CCircleProgressUI::SweepDegrees(int value, int minimum, int maximum)
     return static_cast<int>(reached * 360 / range);
 }
 
-void CCircleProgressUI::SetBkColor(const QColor& c)
-{
+void CCircleProgressUI::SetBkColor(const QColor& c) {
     m_bk = c;
     update();
 }
 
-void CCircleProgressUI::SetForeColor(const QColor& c)
-{
+void CCircleProgressUI::SetForeColor(const QColor& c) {
     m_fore = c;
     update();
 }
 
-void CCircleProgressUI::SetInnerColor(const QColor& c)
-{
+void CCircleProgressUI::SetInnerColor(const QColor& c) {
     m_inner = c;
     update();
 }
 
-void CCircleProgressUI::paintEvent(QPaintEvent*)
-{
+void CCircleProgressUI::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);

@@ -13,7 +13,7 @@ class CCircleProgressUI : public QProgressBar {
     Q_PROPERTY(QColor forecolor READ ForeColor WRITE SetForeColor)
     Q_PROPERTY(QColor innercolor READ InnerColor WRITE SetInnerColor)
 
-public:
+  public:
     explicit CCircleProgressUI(QWidget* parent = nullptr);
 
     static QString ClassName() { return QStringLiteral("CircleProgress"); }
@@ -33,10 +33,10 @@ public:
     // The ring's width: the inner disc is inset by this much on each side.
     static constexpr int kRingWidth = 10;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QColor m_bk{0x3A, 0x3F, 0x4B};
     QColor m_fore{0x2E, 0x9B, 0xFF};
     QColor m_inner{Qt::white};

@@ -4,8 +4,7 @@
 
 namespace nk7x {
 
-QColor CCloudShareListItemUI::HotBorderColor() const
-{
+QColor CCloudShareListItemUI::HotBorderColor() const {
     for (const QWidget* owner = parentWidget(); owner; owner = owner->parentWidget()) {
         const QVariant v = owner->property("itemhotbordercolor");
         if (v.isValid()) {
@@ -20,8 +19,7 @@ QColor CCloudShareListItemUI::HotBorderColor() const
     return m_hotBorder.isValid() ? m_hotBorder : palette().color(QPalette::Highlight);
 }
 
-void CCloudShareListItemUI::paintEvent(QPaintEvent* event)
-{
+void CCloudShareListItemUI::paintEvent(QPaintEvent* event) {
     CListElementUI::paintEvent(event);
     if (!IsHot() || IsSelected())
         return;

@@ -12,7 +12,7 @@ class CCloudShareListItemUI : public CListElementUI {
     Q_OBJECT
     Q_PROPERTY(QColor hotbordercolor READ HotBorderColor WRITE SetHotBorderColor)
 
-public:
+  public:
     explicit CCloudShareListItemUI(QWidget* parent = nullptr) : CListElementUI(parent) {}
 
     static QString ClassName() { return QStringLiteral("CloudShareListItemUI"); }
@@ -20,17 +20,16 @@ public:
     // The frame colour: the owning list's "itemhotbordercolor" property when it has one, else the
     // row's own colour, else the theme's highlight.
     QColor HotBorderColor() const;
-    void SetHotBorderColor(const QColor& c)
-    {
+    void SetHotBorderColor(const QColor& c) {
         m_hotBorder = c;
         update();
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     bool RaisesItemClick() const override { return false; }
 
-private:
+  private:
     QColor m_hotBorder;
 };
 

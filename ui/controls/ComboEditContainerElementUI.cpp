@@ -9,8 +9,7 @@ namespace nk7x {
 
 CComboEditContainerElementUI::CComboEditContainerElementUI(QWidget* parent) : CListElementUI(parent) {}
 
-bool CComboEditContainerElementUI::Init()
-{
+bool CComboEditContainerElementUI::Init() {
     if (m_initialised)
         return true;
     m_tried = true;
@@ -41,15 +40,13 @@ bool CComboEditContainerElementUI::Init()
     return true;
 }
 
-bool CComboEditContainerElementUI::SetAttribute(const QString& name, const QString&)
-{
+bool CComboEditContainerElementUI::SetAttribute(const QString& name, const QString&) {
     return name.compare(QLatin1String("normalimage"), Qt::CaseInsensitive) == 0 ||
            name.compare(QLatin1String("hotimage"), Qt::CaseInsensitive) == 0 ||
            name.compare(QLatin1String("selectedimage"), Qt::CaseInsensitive) == 0;
 }
 
-void CComboEditContainerElementUI::showEvent(QShowEvent* event)
-{
+void CComboEditContainerElementUI::showEvent(QShowEvent* event) {
     CListElementUI::showEvent(event);
     if (!m_tried)
         Init();

@@ -14,11 +14,13 @@ class CComboEditContainerElementUI : public CListElementUI {
     Q_PROPERTY(QString hotimage READ Ignored WRITE SetIgnored)
     Q_PROPERTY(QString selectedimage READ Ignored WRITE SetIgnored)
 
-public:
+  public:
     explicit CComboEditContainerElementUI(QWidget* parent = nullptr);
 
     static QString ClassName() { return QStringLiteral("ComboEditContainerElement"); }
-    static QString ContentLayout() { return QStringLiteral("XML\\CustomControlXML\\ComboEditElementItem.xml"); }
+    static QString ContentLayout() {
+        return QStringLiteral("XML\\CustomControlXML\\ComboEditElementItem.xml");
+    }
 
     // Builds the row's content through the installed layout builder, replacing the current
     // children, and finds "text1", "text2" and "delay_edit". Runs once; the first show calls it.
@@ -32,10 +34,10 @@ public:
 
     bool SetAttribute(const QString& name, const QString& value);
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     QString Ignored() const { return QString(); }
     void SetIgnored(const QString&) {}
 

@@ -20,14 +20,11 @@ namespace {
 
 using Factory = QWidget* (*)(QWidget*);
 
-template <class T>
-QWidget* Make(QWidget* parent)
-{
+template <class T> QWidget* Make(QWidget* parent) {
     return new T(parent);
 }
 
-const std::pair<QString, Factory>* Table(size_t* count)
-{
+const std::pair<QString, Factory>* Table(size_t* count) {
     static const std::pair<QString, Factory> kTable[] = {
         {CDeviceKeyButtonUI::ClassName(), &Make<CDeviceKeyButtonUI>},
         {CSelectPanelUI::ClassName(), &Make<CSelectPanelUI>},
@@ -46,21 +43,18 @@ const std::pair<QString, Factory>* Table(size_t* count)
 
 } // namespace
 
-void RegisterCustomControls(ControlFactory& factory)
-{
+void RegisterCustomControls(ControlFactory& factory) {
     size_t count = 0;
     const auto* table = Table(&count);
     for (size_t i = 0; i < count; ++i)
         factory.Register(table[i].first, table[i].second);
 }
 
-void RegisterCustomControls()
-{
+void RegisterCustomControls() {
     RegisterCustomControls(ControlFactory::Instance());
 }
 
-QStringList CustomControlClassNames()
-{
+QStringList CustomControlClassNames() {
     size_t count = 0;
     const auto* table = Table(&count);
     QStringList names;

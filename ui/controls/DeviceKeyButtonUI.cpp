@@ -14,27 +14,23 @@
 
 namespace nk7x {
 
-CDeviceKeyButtonUI::CDeviceKeyButtonUI(QWidget* parent) : QPushButton(parent)
-{
+CDeviceKeyButtonUI::CDeviceKeyButtonUI(QWidget* parent) : QPushButton(parent) {
     setFocusPolicy(Qt::NoFocus);
     // The window's wiring leaves custom controls alone: they raise their own notifications.
     connect(this, &QAbstractButton::clicked, this, [this] { RaiseNotify(this, QStringLiteral("click")); });
 }
 
-void CDeviceKeyButtonUI::SetLightImage(const QString& image)
-{
+void CDeviceKeyButtonUI::SetLightImage(const QString& image) {
     m_lightImage = image;
     update();
 }
 
-void CDeviceKeyButtonUI::SetKeySetImage(const QString& image)
-{
+void CDeviceKeyButtonUI::SetKeySetImage(const QString& image) {
     m_keySetImage = image;
     update();
 }
 
-bool CDeviceKeyButtonUI::SetLiveColor(quint32 colour, int brightness, bool shown)
-{
+bool CDeviceKeyButtonUI::SetLiveColor(quint32 colour, int brightness, bool shown) {
     brightness = std::clamp(brightness, 0, 255);
     if (colour == m_colour && brightness == m_brightness && shown == m_lightShown)
         return false;
@@ -45,24 +41,21 @@ bool CDeviceKeyButtonUI::SetLiveColor(quint32 colour, int brightness, bool shown
     return true;
 }
 
-void CDeviceKeyButtonUI::SetKeySetImageHidden(bool hidden)
-{
+void CDeviceKeyButtonUI::SetKeySetImageHidden(bool hidden) {
     if (hidden == m_keySetHidden)
         return;
     m_keySetHidden = hidden;
     update();
 }
 
-void CDeviceKeyButtonUI::SetDragSelected(bool selected)
-{
+void CDeviceKeyButtonUI::SetDragSelected(bool selected) {
     if (selected == m_dragSelected)
         return;
     m_dragSelected = selected;
     update();
 }
 
-bool CDeviceKeyButtonUI::SetAttribute(const QString& name, const QString& value)
-{
+bool CDeviceKeyButtonUI::SetAttribute(const QString& name, const QString& value) {
     if (name.compare(QLatin1String("lightimage"), Qt::CaseInsensitive) == 0) {
         SetLightImage(value);
         return true;
@@ -75,8 +68,7 @@ bool CDeviceKeyButtonUI::SetAttribute(const QString& name, const QString& value)
     return name.compare(QLatin1String("gmnametextcolor"), Qt::CaseInsensitive) == 0;
 }
 
-void CDeviceKeyButtonUI::PaintLight(QPainter& p, const QRect& r)
-{
+void CDeviceKeyButtonUI::PaintLight(QPainter& p, const QRect& r) {
     const ImageTint tint{LiveColorToQColor(m_colour), m_brightness};
     if (!m_lightImage.isEmpty() && DrawImageString(p, r, m_lightImage, &tint))
         return;
@@ -99,8 +91,7 @@ void CDeviceKeyButtonUI::PaintLight(QPainter& p, const QRect& r)
     p.restore();
 }
 
-void CDeviceKeyButtonUI::paintEvent(QPaintEvent*)
-{
+void CDeviceKeyButtonUI::paintEvent(QPaintEvent*) {
     QStylePainter p(this);
     QStyleOptionButton opt;
     initStyleOption(&opt);
@@ -124,8 +115,7 @@ void CDeviceKeyButtonUI::paintEvent(QPaintEvent*)
     p.drawControl(QStyle::CE_PushButtonLabel, opt);
 }
 
-void CDeviceKeyButtonUI::mouseDoubleClickEvent(QMouseEvent* event)
-{
+void CDeviceKeyButtonUI::mouseDoubleClickEvent(QMouseEvent* event) {
     if (!isEnabled() || !rect().contains(event->position().toPoint())) {
         QPushButton::mouseDoubleClickEvent(event);
         return;

@@ -14,7 +14,7 @@ class CDeviceKeyButtonUI : public QPushButton {
     Q_PROPERTY(QString keysetimage READ KeySetImage WRITE SetKeySetImage)
     Q_PROPERTY(QString gmnametextcolor READ IgnoredAttribute WRITE SetIgnoredAttribute)
 
-public:
+  public:
     explicit CDeviceKeyButtonUI(QWidget* parent = nullptr);
 
     static QString ClassName() { return QStringLiteral("DeviceKeyButton"); }
@@ -41,11 +41,11 @@ public:
     // Layout attributes by name; false for names the key button does not know.
     bool SetAttribute(const QString& name, const QString& value);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
-private:
+  private:
     QString IgnoredAttribute() const { return QString(); }
     void SetIgnoredAttribute(const QString&) {}
     void PaintLight(QPainter& p, const QRect& r);

@@ -7,20 +7,17 @@
 
 namespace nk7x {
 
-CHandImgButtonUI::CHandImgButtonUI(QWidget* parent) : QPushButton(parent)
-{
+CHandImgButtonUI::CHandImgButtonUI(QWidget* parent) : QPushButton(parent) {
     // The window's wiring leaves custom controls alone: they raise their own notifications.
     connect(this, &QAbstractButton::clicked, this, [this] { RaiseNotify(this, QStringLiteral("click")); });
 }
 
-void CHandImgButtonUI::SetHandImage(const QString& image)
-{
+void CHandImgButtonUI::SetHandImage(const QString& image) {
     m_handImage = image;
     update();
 }
 
-bool CHandImgButtonUI::SetAttribute(const QString& name, const QString& value)
-{
+bool CHandImgButtonUI::SetAttribute(const QString& name, const QString& value) {
     if (name.compare(QLatin1String("handimage"), Qt::CaseInsensitive) == 0)
         SetHandImage(value);
     else if (name.compare(QLatin1String("deletenormalimage"), Qt::CaseInsensitive) == 0)
@@ -32,8 +29,7 @@ bool CHandImgButtonUI::SetAttribute(const QString& name, const QString& value)
     return true;
 }
 
-void CHandImgButtonUI::paintEvent(QPaintEvent* event)
-{
+void CHandImgButtonUI::paintEvent(QPaintEvent* event) {
     QPushButton::paintEvent(event);
     if (m_handImage.isEmpty())
         return;
@@ -41,8 +37,7 @@ void CHandImgButtonUI::paintEvent(QPaintEvent* event)
     DrawImageString(p, rect(), m_handImage);
 }
 
-void CHandImgButtonUI::enterEvent(QEnterEvent* event)
-{
+void CHandImgButtonUI::enterEvent(QEnterEvent* event) {
     QPushButton::enterEvent(event);
     if (isEnabled() && !m_entered) {
         m_entered = true;
@@ -50,8 +45,7 @@ void CHandImgButtonUI::enterEvent(QEnterEvent* event)
     }
 }
 
-void CHandImgButtonUI::leaveEvent(QEvent* event)
-{
+void CHandImgButtonUI::leaveEvent(QEvent* event) {
     QPushButton::leaveEvent(event);
     if (m_entered) {
         m_entered = false;

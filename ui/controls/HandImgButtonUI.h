@@ -13,7 +13,7 @@ class CHandImgButtonUI : public QPushButton {
     Q_PROPERTY(QString deletenormalimage READ DeleteNormalImage WRITE SetDeleteNormalImage)
     Q_PROPERTY(QString deletehotimage READ DeleteHotImage WRITE SetDeleteHotImage)
 
-public:
+  public:
     explicit CHandImgButtonUI(QWidget* parent = nullptr);
 
     static QString ClassName() { return QStringLiteral("HandImgButton"); }
@@ -27,12 +27,12 @@ public:
 
     bool SetAttribute(const QString& name, const QString& value);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
-private:
+  private:
     QString m_handImage;
     QString m_deleteNormalImage;
     QString m_deleteHotImage;

@@ -11,20 +11,18 @@
 
 namespace nk7x {
 
-CHandImgSelectButtonUI::CHandImgSelectButtonUI(QWidget* parent) : QPushButton(parent)
-{
+CHandImgSelectButtonUI::CHandImgSelectButtonUI(QWidget* parent) : QPushButton(parent) {
     // The window's wiring leaves custom controls alone: they raise their own notifications.
     connect(this, &QAbstractButton::clicked, this, [this] { RaiseNotify(this, QStringLiteral("click")); });
 }
 
-std::optional<Qt::CursorShape> CHandImgSelectButtonUI::CursorShapeForName(const QString& name)
-{
+std::optional<Qt::CursorShape> CHandImgSelectButtonUI::CursorShapeForName(const QString& name) {
     static const std::pair<const char*, Qt::CursorShape> kCursors[] = {
-        {"arrow", Qt::ArrowCursor},       {"ibeam", Qt::IBeamCursor},      {"wait", Qt::WaitCursor},
-        {"cross", Qt::CrossCursor},       {"uparrow", Qt::UpArrowCursor},  {"size", Qt::SizeAllCursor},
-        {"icon", Qt::ArrowCursor},        {"sizenwse", Qt::SizeFDiagCursor}, {"sizenesw", Qt::SizeBDiagCursor},
-        {"sizewe", Qt::SizeHorCursor},    {"sizens", Qt::SizeVerCursor},   {"sizeall", Qt::SizeAllCursor},
-        {"no", Qt::ForbiddenCursor},      {"hand", Qt::PointingHandCursor},
+        {"arrow", Qt::ArrowCursor},    {"ibeam", Qt::IBeamCursor},        {"wait", Qt::WaitCursor},
+        {"cross", Qt::CrossCursor},    {"uparrow", Qt::UpArrowCursor},    {"size", Qt::SizeAllCursor},
+        {"icon", Qt::ArrowCursor},     {"sizenwse", Qt::SizeFDiagCursor}, {"sizenesw", Qt::SizeBDiagCursor},
+        {"sizewe", Qt::SizeHorCursor}, {"sizens", Qt::SizeVerCursor},     {"sizeall", Qt::SizeAllCursor},
+        {"no", Qt::ForbiddenCursor},   {"hand", Qt::PointingHandCursor},
     };
     const QString n = name.trimmed();
     for (const auto& [cursorName, shape] : kCursors) {
@@ -34,8 +32,7 @@ std::optional<Qt::CursorShape> CHandImgSelectButtonUI::CursorShapeForName(const 
     return std::nullopt;
 }
 
-void CHandImgSelectButtonUI::SetCursorName(const QString& name)
-{
+void CHandImgSelectButtonUI::SetCursorName(const QString& name) {
     const auto shape = CursorShapeForName(name);
     if (!shape)
         return; // an unknown name keeps the cursor as it is
@@ -43,8 +40,7 @@ void CHandImgSelectButtonUI::SetCursorName(const QString& name)
     setCursor(*shape);
 }
 
-bool CHandImgSelectButtonUI::SetAttribute(const QString& name, const QString& value)
-{
+bool CHandImgSelectButtonUI::SetAttribute(const QString& name, const QString& value) {
     if (name.compare(QLatin1String("handimage"), Qt::CaseInsensitive) == 0) {
         SetHandImage(value);
         return true;
@@ -56,8 +52,7 @@ bool CHandImgSelectButtonUI::SetAttribute(const QString& name, const QString& va
     return false;
 }
 
-void CHandImgSelectButtonUI::SetHandImage(const QString& image)
-{
+void CHandImgSelectButtonUI::SetHandImage(const QString& image) {
     m_handImage = image;
     ImageString spec;
     m_file.clear();
@@ -71,8 +66,7 @@ void CHandImgSelectButtonUI::SetHandImage(const QString& image)
     RebuildSource();
 }
 
-void CHandImgSelectButtonUI::RebuildSource()
-{
+void CHandImgSelectButtonUI::RebuildSource() {
     const int iw = m_imageSize.width();
     const int ih = m_imageSize.height();
     m_cropped = iw > 0 && ih > 0 && (width() < iw || height() < ih);
@@ -89,14 +83,12 @@ void CHandImgSelectButtonUI::RebuildSource()
     RebuildString();
 }
 
-void CHandImgSelectButtonUI::RebuildString()
-{
+void CHandImgSelectButtonUI::RebuildString() {
     m_drawn = m_cropped ? FormatSourceImageString(m_file, m_source) : m_handImage;
     update();
 }
 
-void CHandImgSelectButtonUI::PanBy(int dx, int dy)
-{
+void CHandImgSelectButtonUI::PanBy(int dx, int dy) {
     if (!m_cropped)
         return;
     const int w = m_source.Width();
@@ -110,8 +102,7 @@ void CHandImgSelectButtonUI::PanBy(int dx, int dy)
     RebuildString();
 }
 
-void CHandImgSelectButtonUI::paintEvent(QPaintEvent* event)
-{
+void CHandImgSelectButtonUI::paintEvent(QPaintEvent* event) {
     QPushButton::paintEvent(event);
     if (m_drawn.isEmpty())
         return;
@@ -119,15 +110,13 @@ void CHandImgSelectButtonUI::paintEvent(QPaintEvent* event)
     DrawImageString(p, rect(), m_drawn);
 }
 
-void CHandImgSelectButtonUI::resizeEvent(QResizeEvent* event)
-{
+void CHandImgSelectButtonUI::resizeEvent(QResizeEvent* event) {
     QPushButton::resizeEvent(event);
     if (!m_handImage.isEmpty())
         RebuildSource();
 }
 
-void CHandImgSelectButtonUI::mousePressEvent(QMouseEvent* event)
-{
+void CHandImgSelectButtonUI::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && isEnabled() && rect().contains(event->position().toPoint())) {
         m_panning = true;
         m_ref = event->position().toPoint();
@@ -135,8 +124,7 @@ void CHandImgSelectButtonUI::mousePressEvent(QMouseEvent* event)
     QPushButton::mousePressEvent(event);
 }
 
-void CHandImgSelectButtonUI::mouseMoveEvent(QMouseEvent* event)
-{
+void CHandImgSelectButtonUI::mouseMoveEvent(QMouseEvent* event) {
     if (m_panning) {
         const QPoint pt = event->position().toPoint();
         PanBy(pt.x() - m_ref.x(), pt.y() - m_ref.y());
@@ -145,15 +133,13 @@ void CHandImgSelectButtonUI::mouseMoveEvent(QMouseEvent* event)
     QPushButton::mouseMoveEvent(event);
 }
 
-void CHandImgSelectButtonUI::mouseReleaseEvent(QMouseEvent* event)
-{
+void CHandImgSelectButtonUI::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
         m_panning = false;
     QPushButton::mouseReleaseEvent(event);
 }
 
-void CHandImgSelectButtonUI::enterEvent(QEnterEvent* event)
-{
+void CHandImgSelectButtonUI::enterEvent(QEnterEvent* event) {
     QPushButton::enterEvent(event);
     if (isEnabled() && !m_entered) {
         m_entered = true;
@@ -161,8 +147,7 @@ void CHandImgSelectButtonUI::enterEvent(QEnterEvent* event)
     }
 }
 
-void CHandImgSelectButtonUI::leaveEvent(QEvent* event)
-{
+void CHandImgSelectButtonUI::leaveEvent(QEvent* event) {
     QPushButton::leaveEvent(event);
     if (m_entered) {
         m_entered = false;

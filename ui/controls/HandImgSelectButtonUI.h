@@ -19,7 +19,7 @@ class CHandImgSelectButtonUI : public QPushButton {
     // Shadows QWidget's cursor so layouts can name one of the system cursors.
     Q_PROPERTY(QString cursor READ CursorName WRITE SetCursorName)
 
-public:
+  public:
     explicit CHandImgSelectButtonUI(QWidget* parent = nullptr);
 
     static QString ClassName() { return QStringLiteral("HandImgSelectButton"); }
@@ -48,7 +48,7 @@ public:
     // never past the image's edges.
     void PanBy(int dx, int dy);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -57,7 +57,7 @@ protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
-private:
+  private:
     void RebuildSource();
     void RebuildString();
 

@@ -10,8 +10,7 @@ namespace {
 // Keeps layout numbers in a range where sums of rectangles cannot overflow.
 constexpr int kMaxCoordinate = 1 << 20;
 
-bool ParseInt(const QString& text, int* out)
-{
+bool ParseInt(const QString& text, int* out) {
     bool ok = false;
     const long long v = text.trimmed().toLongLong(&ok, 10);
     if (!ok || v < -kMaxCoordinate || v > kMaxCoordinate)
@@ -20,14 +19,12 @@ bool ParseInt(const QString& text, int* out)
     return true;
 }
 
-bool ParseBool(const QString& text)
-{
+bool ParseBool(const QString& text) {
     const QString t = text.trimmed();
     return t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || t == QLatin1String("1");
 }
 
-bool ParseColour(const QString& text, QColor* out)
-{
+bool ParseColour(const QString& text, QColor* out) {
     QString t = text.trimmed();
     if (t.startsWith(QLatin1Char('#')))
         t.remove(0, 1);
@@ -45,8 +42,7 @@ bool ParseColour(const QString& text, QColor* out)
     return true;
 }
 
-void Apply(ImageString* img, const QString& key, const QString& value)
-{
+void Apply(ImageString* img, const QString& key, const QString& value) {
     const QString k = key.trimmed().toLower();
     if (k == QLatin1String("file") || k == QLatin1String("res")) {
         img->file = value;
@@ -79,8 +75,7 @@ void Apply(ImageString* img, const QString& key, const QString& value)
 
 } // namespace
 
-bool ParseEdgeRect(const QString& text, EdgeRect* out)
-{
+bool ParseEdgeRect(const QString& text, EdgeRect* out) {
     const QStringList parts = text.split(QLatin1Char(','));
     if (parts.size() != 4)
         return false;
@@ -93,8 +88,7 @@ bool ParseEdgeRect(const QString& text, EdgeRect* out)
     return true;
 }
 
-bool ParseImageString(const QString& text, ImageString* out)
-{
+bool ParseImageString(const QString& text, ImageString* out) {
     *out = ImageString();
     const QString t = text.trimmed();
     if (t.isEmpty())
@@ -140,8 +134,7 @@ bool ParseImageString(const QString& text, ImageString* out)
     return !out->file.isEmpty();
 }
 
-QString FormatSourceImageString(const QString& file, const EdgeRect& source)
-{
+QString FormatSourceImageString(const QString& file, const EdgeRect& source) {
     return QStringLiteral("file='%1' source='%2,%3,%4,%5'")
         .arg(file)
         .arg(source.left)

@@ -24,20 +24,20 @@ struct EdgeRect {
 };
 
 struct ImageString {
-    QString file;          // "file" or "res" (a bare string is the file)
-    QString resType;       // "restype": kept, resources are files here
+    QString file;    // "file" or "res" (a bare string is the file)
+    QString resType; // "restype": kept, resources are files here
     bool hasDest = false;
-    EdgeRect dest;         // relative to the control's top-left corner
+    EdgeRect dest; // relative to the control's top-left corner
     bool hasSource = false;
-    EdgeRect source;       // in image pixels
-    QMargins corner;       // nine-slice insets, in image pixels
+    EdgeRect source; // in image pixels
+    QMargins corner; // nine-slice insets, in image pixels
     bool hasMask = false;
-    QColor mask;           // colour key made transparent (raster images)
-    int fade = 255;        // 0..255 opacity
-    bool hole = false;     // nine-slice without its centre
+    QColor mask;       // colour key made transparent (raster images)
+    int fade = 255;    // 0..255 opacity
+    bool hole = false; // nine-slice without its centre
     bool xTiled = false;
     bool yTiled = false;
-    bool hsl = false;      // accepted; no global hue adjustment exists here
+    bool hsl = false; // accepted; no global hue adjustment exists here
 
     bool IsEmpty() const { return file.isEmpty(); }
 };

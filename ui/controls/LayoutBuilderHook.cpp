@@ -5,21 +5,18 @@
 namespace nk7x {
 namespace {
 
-ControlLayoutBuilder& Builder()
-{
+ControlLayoutBuilder& Builder() {
     static ControlLayoutBuilder builder;
     return builder;
 }
 
 } // namespace
 
-void SetControlLayoutBuilder(ControlLayoutBuilder builder)
-{
+void SetControlLayoutBuilder(ControlLayoutBuilder builder) {
     Builder() = std::move(builder);
 }
 
-const ControlLayoutBuilder& GetControlLayoutBuilder()
-{
+const ControlLayoutBuilder& GetControlLayoutBuilder() {
     return Builder();
 }
 

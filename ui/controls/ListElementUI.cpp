@@ -11,15 +11,13 @@
 
 namespace nk7x {
 
-CListElementUI::CListElementUI(QWidget* parent) : QWidget(parent)
-{
+CListElementUI::CListElementUI(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_StyledBackground);
     setAttribute(Qt::WA_Hover);
     setFocusPolicy(Qt::ClickFocus);
 }
 
-void CListElementUI::Select(bool selected)
-{
+void CListElementUI::Select(bool selected) {
     if (selected && parentWidget()) {
         for (QObject* sibling : parentWidget()->children()) {
             auto* row = qobject_cast<CListElementUI*>(sibling);
@@ -37,19 +35,16 @@ void CListElementUI::Select(bool selected)
     update();
 }
 
-void CListElementUI::SetMouseEnabled(bool enabled)
-{
+void CListElementUI::SetMouseEnabled(bool enabled) {
     setAttribute(Qt::WA_TransparentForMouseEvents, !enabled);
 }
 
-void CListElementUI::Activate()
-{
+void CListElementUI::Activate() {
     if (isEnabled())
         RaiseNotify(this, QStringLiteral("itemactivate"));
 }
 
-void CListElementUI::mousePressEvent(QMouseEvent* event)
-{
+void CListElementUI::mousePressEvent(QMouseEvent* event) {
     if (!isEnabled() || (event->button() != Qt::LeftButton && event->button() != Qt::RightButton)) {
         QWidget::mousePressEvent(event);
         return;
@@ -60,8 +55,7 @@ void CListElementUI::mousePressEvent(QMouseEvent* event)
     event->accept();
 }
 
-void CListElementUI::mouseDoubleClickEvent(QMouseEvent* event)
-{
+void CListElementUI::mouseDoubleClickEvent(QMouseEvent* event) {
     if (!isEnabled() || event->button() != Qt::LeftButton) {
         QWidget::mouseDoubleClickEvent(event);
         return;
@@ -70,8 +64,7 @@ void CListElementUI::mouseDoubleClickEvent(QMouseEvent* event)
     event->accept();
 }
 
-void CListElementUI::keyPressEvent(QKeyEvent* event)
-{
+void CListElementUI::keyPressEvent(QKeyEvent* event) {
     if (isEnabled() && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         Activate();
         RaiseNotify(this, QStringLiteral("return"));
@@ -81,8 +74,7 @@ void CListElementUI::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
-void CListElementUI::contextMenuEvent(QContextMenuEvent* event)
-{
+void CListElementUI::contextMenuEvent(QContextMenuEvent* event) {
     if (m_contextMenuUsed && isEnabled()) {
         const QPoint g = event->globalPos();
         RaiseNotify(this, QStringLiteral("menu"), g.x(), g.y());
@@ -92,13 +84,11 @@ void CListElementUI::contextMenuEvent(QContextMenuEvent* event)
     QWidget::contextMenuEvent(event);
 }
 
-void CListElementUI::timerEvent(QTimerEvent* event)
-{
+void CListElementUI::timerEvent(QTimerEvent* event) {
     RaiseNotify(this, QStringLiteral("timer"), event->timerId());
 }
 
-void CListElementUI::enterEvent(QEnterEvent* event)
-{
+void CListElementUI::enterEvent(QEnterEvent* event) {
     QWidget::enterEvent(event);
     if (isEnabled() && !m_hot) {
         m_hot = true;
@@ -106,8 +96,7 @@ void CListElementUI::enterEvent(QEnterEvent* event)
     }
 }
 
-void CListElementUI::leaveEvent(QEvent* event)
-{
+void CListElementUI::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
     if (m_hot) {
         m_hot = false;
@@ -115,8 +104,7 @@ void CListElementUI::leaveEvent(QEvent* event)
     }
 }
 
-void CListElementUI::paintEvent(QPaintEvent*)
-{
+void CListElementUI::paintEvent(QPaintEvent*) {
     QStyleOption opt;
     opt.initFrom(this);
     QPainter p(this);

@@ -9,7 +9,7 @@ namespace nk7x {
 class CListElementUI : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit CListElementUI(QWidget* parent = nullptr);
 
     bool IsSelected() const { return m_selected; }
@@ -28,7 +28,7 @@ public:
     // Activation as a double click or the Return key gives it: raises "itemactivate".
     virtual void Activate();
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -41,7 +41,7 @@ protected:
     // Whether a click raises "itemclick" (the cloud-share rows only activate).
     virtual bool RaisesItemClick() const { return true; }
 
-private:
+  private:
     bool m_selected = false;
     bool m_hot = false;
     bool m_contextMenuUsed = false;

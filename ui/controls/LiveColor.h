@@ -7,13 +7,11 @@
 
 namespace nk7x {
 
-constexpr quint32 PackLiveColor(quint8 red, quint8 green, quint8 blue)
-{
+constexpr quint32 PackLiveColor(quint8 red, quint8 green, quint8 blue) {
     return quint32(red) | (quint32(blue) << 8) | (quint32(green) << 16);
 }
 
-inline QColor LiveColorToQColor(quint32 value)
-{
+inline QColor LiveColorToQColor(quint32 value) {
     return QColor(int(value & 0xFF), int((value >> 16) & 0xFF), int((value >> 8) & 0xFF));
 }
 

@@ -13,11 +13,11 @@ class CRedioMacroButtonUI : public QPushButton {
     Q_OBJECT
     Q_PROPERTY(QString redioimage READ RedioImage WRITE SetRedioImage)
 
-public:
-    explicit CRedioMacroButtonUI(QWidget* parent = nullptr) : QPushButton(parent)
-    {
+  public:
+    explicit CRedioMacroButtonUI(QWidget* parent = nullptr) : QPushButton(parent) {
         // The window's wiring leaves custom controls alone: they raise their own notifications.
-        connect(this, &QAbstractButton::clicked, this, [this] { RaiseNotify(this, QStringLiteral("click")); });
+        connect(this, &QAbstractButton::clicked, this,
+                [this] { RaiseNotify(this, QStringLiteral("click")); });
     }
 
     static QString ClassName() { return QStringLiteral("RedioMacroButton"); }
@@ -25,15 +25,14 @@ public:
     void SetRedioImage(const QString& image) { m_redioImage = image; }
     QString RedioImage() const { return m_redioImage; }
 
-    bool SetAttribute(const QString& name, const QString& value)
-    {
+    bool SetAttribute(const QString& name, const QString& value) {
         if (name.compare(QLatin1String("redioimage"), Qt::CaseInsensitive) != 0)
             return false;
         SetRedioImage(value);
         return true;
     }
 
-private:
+  private:
     QString m_redioImage;
 };
 

@@ -13,18 +13,16 @@ namespace nk7x {
 
 // Draws the drag rectangle above the key buttons; it never takes the pointer.
 class CSelectPanelUI::Overlay : public QWidget {
-public:
-    explicit Overlay(CSelectPanelUI* panel) : QWidget(panel), m_panel(panel)
-    {
+  public:
+    explicit Overlay(CSelectPanelUI* panel) : QWidget(panel), m_panel(panel) {
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_NoSystemBackground);
         setObjectName(QStringLiteral("select_panel_overlay"));
         hide();
     }
 
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
+  protected:
+    void paintEvent(QPaintEvent*) override {
         const EdgeRect s = m_panel->SelectionRect();
         if (s.IsEmpty())
             return;
@@ -37,31 +35,27 @@ protected:
         p.drawRect(QRectF(s.left + 0.5, s.top + 0.5, s.Width() - 1.0, s.Height() - 1.0));
     }
 
-private:
+  private:
     CSelectPanelUI* m_panel;
 };
 
-CSelectPanelUI::CSelectPanelUI(QWidget* parent) : QWidget(parent), m_overlay(new Overlay(this))
-{
+CSelectPanelUI::CSelectPanelUI(QWidget* parent) : QWidget(parent), m_overlay(new Overlay(this)) {
     setAttribute(Qt::WA_StyledBackground);
 }
 
 CSelectPanelUI::~CSelectPanelUI() = default;
 
-EdgeRect CSelectPanelUI::SpanRect(const QPoint& a, const QPoint& b)
-{
+EdgeRect CSelectPanelUI::SpanRect(const QPoint& a, const QPoint& b) {
     return EdgeRect{std::min(a.x(), b.x()), std::min(a.y(), b.y()), std::max(a.x(), b.x()),
                     std::max(a.y(), b.y())};
 }
 
-bool CSelectPanelUI::Intersects(const EdgeRect& a, const EdgeRect& b)
-{
+bool CSelectPanelUI::Intersects(const EdgeRect& a, const EdgeRect& b) {
     return std::max(a.left, b.left) < std::min(a.right, b.right) &&
            std::max(a.top, b.top) < std::min(a.bottom, b.bottom);
 }
 
-void CSelectPanelUI::mousePressEvent(QMouseEvent* event)
-{
+void CSelectPanelUI::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !isEnabled()) {
         QWidget::mousePressEvent(event);
         return;
@@ -73,8 +67,7 @@ void CSelectPanelUI::mousePressEvent(QMouseEvent* event)
     event->accept();
 }
 
-void CSelectPanelUI::mouseMoveEvent(QMouseEvent* event)
-{
+void CSelectPanelUI::mouseMoveEvent(QMouseEvent* event) {
     if (!m_pressed) {
         QWidget::mouseMoveEvent(event);
         return;
@@ -97,8 +90,7 @@ void CSelectPanelUI::mouseMoveEvent(QMouseEvent* event)
     event->accept();
 }
 
-void CSelectPanelUI::mouseReleaseEvent(QMouseEvent* event)
-{
+void CSelectPanelUI::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !m_pressed) {
         QWidget::mouseReleaseEvent(event);
         return;
@@ -116,8 +108,7 @@ void CSelectPanelUI::mouseReleaseEvent(QMouseEvent* event)
     RaiseNotify(this, QStringLiteral("click_select_end"));
 }
 
-void CSelectPanelUI::ApplySelection()
-{
+void CSelectPanelUI::ApplySelection() {
     for (QObject* child : children()) {
         auto* key = qobject_cast<CDeviceKeyButtonUI*>(child);
         if (!key)
@@ -133,16 +124,14 @@ void CSelectPanelUI::ApplySelection()
     }
 }
 
-void CSelectPanelUI::paintEvent(QPaintEvent*)
-{
+void CSelectPanelUI::paintEvent(QPaintEvent*) {
     QStyleOption opt;
     opt.initFrom(this);
     QPainter p(this);
     style()->drawPrimitive(QStyle::PE_Widget, &opt, &p, this);
 }
 
-void CSelectPanelUI::resizeEvent(QResizeEvent* event)
-{
+void CSelectPanelUI::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (m_overlay->isVisible())
         m_overlay->setGeometry(rect());

@@ -12,7 +12,7 @@ namespace nk7x {
 class CSelectPanelUI : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit CSelectPanelUI(QWidget* parent = nullptr);
     ~CSelectPanelUI() override;
 
@@ -28,14 +28,14 @@ public:
     // True when the two rectangles share some area (touching edges do not count).
     static bool Intersects(const EdgeRect& a, const EdgeRect& b);
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void ApplySelection();
 
     class Overlay;

@@ -17,14 +17,12 @@ struct Cache {
     QHash<QString, std::shared_ptr<const SkinImage>> images;
 };
 
-Cache& TheCache()
-{
+Cache& TheCache() {
     static Cache cache;
     return cache;
 }
 
-QString ResolvePath(const QString& file)
-{
+QString ResolvePath(const QString& file) {
     QString name = file.trimmed();
     name.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (name.isEmpty())
@@ -34,8 +32,7 @@ QString ResolvePath(const QString& file)
     return QDir::cleanPath(SkinImage::ImageFolder() + QLatin1Char('/') + name);
 }
 
-QImage KeyOut(QImage image, const QColor& mask)
-{
+QImage KeyOut(QImage image, const QColor& mask) {
     image = image.convertToFormat(QImage::Format_ARGB32);
     const QRgb key = mask.rgb() & 0x00FFFFFFu;
     for (int y = 0; y < image.height(); ++y) {
@@ -49,8 +46,8 @@ QImage KeyOut(QImage image, const QColor& mask)
 }
 
 // One nine-slice, tiled or stretched drawing of `src` into `target`.
-void DrawBody(QPainter& p, const QRect& target, const SkinImage& img, const QRect& src, const ImageString& spec)
-{
+void DrawBody(QPainter& p, const QRect& target, const SkinImage& img, const QRect& src,
+              const ImageString& spec) {
     const QMargins& c = spec.corner;
     if (!c.isNull()) {
         // Corners never take more than the image part or the target has.
@@ -58,7 +55,8 @@ void DrawBody(QPainter& p, const QRect& target, const SkinImage& img, const QRec
         const int r = std::min(c.right(), std::min(src.width(), target.width()) - l);
         const int t = std::min(c.top(), std::min(src.height(), target.height()) / 2);
         const int b = std::min(c.bottom(), std::min(src.height(), target.height()) - t);
-        const int sx[4] = {src.left(), src.left() + l, src.left() + src.width() - r, src.left() + src.width()};
+        const int sx[4] = {src.left(), src.left() + l, src.left() + src.width() - r,
+                           src.left() + src.width()};
         const int sy[4] = {src.top(), src.top() + t, src.top() + src.height() - b, src.top() + src.height()};
         const int tx[4] = {target.left(), target.left() + l, target.left() + target.width() - r,
                            target.left() + target.width()};
@@ -95,8 +93,7 @@ void DrawBody(QPainter& p, const QRect& target, const SkinImage& img, const QRec
 
 SkinImage::~SkinImage() = default;
 
-void SkinImage::DrawPart(QPainter& p, const QRectF& target, const QRectF& source) const
-{
+void SkinImage::DrawPart(QPainter& p, const QRectF& target, const QRectF& source) const {
     if (m_svg) {
         const QRectF whole(QPointF(0, 0), QSizeF(m_size));
         if (source == whole || m_size.isEmpty()) {
@@ -117,13 +114,11 @@ void SkinImage::DrawPart(QPainter& p, const QRectF& target, const QRectF& source
     p.drawImage(target, m_raster, source);
 }
 
-std::shared_ptr<const SkinImage> SkinImage::Load(const QString& file)
-{
+std::shared_ptr<const SkinImage> SkinImage::Load(const QString& file) {
     return Load(file, QColor());
 }
 
-std::shared_ptr<const SkinImage> SkinImage::Load(const QString& file, const QColor& mask)
-{
+std::shared_ptr<const SkinImage> SkinImage::Load(const QString& file, const QColor& mask) {
     const QString path = ResolvePath(file);
     if (path.isEmpty())
         return nullptr;
@@ -150,13 +145,13 @@ std::shared_ptr<const SkinImage> SkinImage::Load(const QString& file, const QCol
         }
     }
     // A missing image is remembered too, so painting does not hit the disk on every frame.
-    std::shared_ptr<const SkinImage> result = (img->m_svg || !img->m_raster.isNull()) ? std::move(img) : nullptr;
+    std::shared_ptr<const SkinImage> result =
+        (img->m_svg || !img->m_raster.isNull()) ? std::move(img) : nullptr;
     cache.images.insert(key, result);
     return result;
 }
 
-void SkinImage::SetImageFolder(const QString& folder)
-{
+void SkinImage::SetImageFolder(const QString& folder) {
     Cache& cache = TheCache();
     if (cache.folder != folder) {
         cache.folder = folder;
@@ -164,21 +159,18 @@ void SkinImage::SetImageFolder(const QString& folder)
     }
 }
 
-QString SkinImage::ImageFolder()
-{
+QString SkinImage::ImageFolder() {
     Cache& cache = TheCache();
     if (cache.folder.isEmpty())
         cache.folder = QString::fromStdString(JoinPath(ProgramFolder(), "skin"));
     return cache.folder;
 }
 
-void SkinImage::ClearCache()
-{
+void SkinImage::ClearCache() {
     TheCache().images.clear();
 }
 
-QRect ImageDestRect(const QRect& control, const ImageString& image)
-{
+QRect ImageDestRect(const QRect& control, const ImageString& image) {
     if (!image.hasDest)
         return control;
     const QRect d(control.left() + image.dest.left, control.top() + image.dest.top, image.dest.Width(),
@@ -186,16 +178,14 @@ QRect ImageDestRect(const QRect& control, const ImageString& image)
     return d.intersected(control);
 }
 
-bool DrawImageString(QPainter& p, const QRect& control, const QString& image, const ImageTint* tint)
-{
+bool DrawImageString(QPainter& p, const QRect& control, const QString& image, const ImageTint* tint) {
     ImageString spec;
     if (!ParseImageString(image, &spec))
         return false;
     return DrawImageString(p, control, spec, tint);
 }
 
-bool DrawImageString(QPainter& p, const QRect& control, const ImageString& spec, const ImageTint* tint)
-{
+bool DrawImageString(QPainter& p, const QRect& control, const ImageString& spec, const ImageTint* tint) {
     const auto img = SkinImage::Load(spec.file, spec.hasMask ? spec.mask : QColor());
     if (!img)
         return false;

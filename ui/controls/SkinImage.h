@@ -17,7 +17,7 @@ class QSvgRenderer;
 namespace nk7x {
 
 class SkinImage {
-public:
+  public:
     ~SkinImage();
     SkinImage(const SkinImage&) = delete;
     SkinImage& operator=(const SkinImage&) = delete;
@@ -39,7 +39,7 @@ public:
     static QString ImageFolder();
     static void ClearCache();
 
-private:
+  private:
     SkinImage() = default;
 
     QSize m_size;
@@ -58,8 +58,10 @@ struct ImageTint {
 // skips the centre, "xtiled"/"ytiled" repeat, "fade" sets opacity, "mask" keys out a colour.
 // With a tint the image is coloured (its shading kept) and drawn at the tint's brightness.
 // Returns false when the image cannot be loaded.
-bool DrawImageString(QPainter& p, const QRect& control, const ImageString& image, const ImageTint* tint = nullptr);
-bool DrawImageString(QPainter& p, const QRect& control, const QString& image, const ImageTint* tint = nullptr);
+bool DrawImageString(QPainter& p, const QRect& control, const ImageString& image,
+                     const ImageTint* tint = nullptr);
+bool DrawImageString(QPainter& p, const QRect& control, const QString& image,
+                     const ImageTint* tint = nullptr);
 
 // Where an image string lands inside a control (its "dest" applied and clipped to the control).
 QRect ImageDestRect(const QRect& control, const ImageString& image);

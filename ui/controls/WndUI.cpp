@@ -6,13 +6,11 @@ namespace nk7x {
 
 CWndUI::CWndUI(QWidget* parent) : QWidget(parent) {}
 
-CWndUI::~CWndUI()
-{
+CWndUI::~CWndUI() {
     UnwatchAncestors();
 }
 
-void CWndUI::Attach(QWidget* window)
-{
+void CWndUI::Attach(QWidget* window) {
     if (window == this)
         return;
     UnwatchAncestors();
@@ -25,16 +23,14 @@ void CWndUI::Attach(QWidget* window)
     Place();
 }
 
-QRect CWndUI::TargetGeometry() const
-{
+QRect CWndUI::TargetGeometry() const {
     const QPoint global = mapToGlobal(QPoint(0, 0));
     if (!m_window || m_window->isWindow() || !m_window->parentWidget())
         return QRect(global, size());
     return QRect(m_window->parentWidget()->mapFromGlobal(global), size());
 }
 
-void CWndUI::Place()
-{
+void CWndUI::Place() {
     if (!m_window)
         return;
     m_window->setGeometry(TargetGeometry());
@@ -43,8 +39,7 @@ void CWndUI::Place()
         m_window->setVisible(shown);
 }
 
-void CWndUI::WatchAncestors()
-{
+void CWndUI::WatchAncestors() {
     // Moving any ancestor (the main window on the screen included) moves the control.
     for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
         w->installEventFilter(this);
@@ -52,8 +47,7 @@ void CWndUI::WatchAncestors()
     }
 }
 
-void CWndUI::UnwatchAncestors()
-{
+void CWndUI::UnwatchAncestors() {
     for (const QPointer<QWidget>& w : m_watched) {
         if (w)
             w->removeEventFilter(this);
@@ -61,8 +55,7 @@ void CWndUI::UnwatchAncestors()
     m_watched.clear();
 }
 
-bool CWndUI::eventFilter(QObject* watched, QEvent* event)
-{
+bool CWndUI::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::Move:
     case QEvent::Resize:
@@ -76,8 +69,7 @@ bool CWndUI::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-bool CWndUI::event(QEvent* event)
-{
+bool CWndUI::event(QEvent* event) {
     if (event->type() == QEvent::ParentChange && m_window) {
         UnwatchAncestors();
         WatchAncestors();
@@ -86,26 +78,22 @@ bool CWndUI::event(QEvent* event)
     return QWidget::event(event);
 }
 
-void CWndUI::moveEvent(QMoveEvent* event)
-{
+void CWndUI::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     Place();
 }
 
-void CWndUI::resizeEvent(QResizeEvent* event)
-{
+void CWndUI::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     Place();
 }
 
-void CWndUI::showEvent(QShowEvent* event)
-{
+void CWndUI::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     Place();
 }
 
-void CWndUI::hideEvent(QHideEvent* event)
-{
+void CWndUI::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     Place();
 }

@@ -10,7 +10,7 @@ namespace nk7x {
 class CWndUI : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit CWndUI(QWidget* parent = nullptr);
     ~CWndUI() override;
 
@@ -25,7 +25,7 @@ public:
     // coordinates, or on the screen when the attached window is a top-level one.
     QRect TargetGeometry() const;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -33,7 +33,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
     bool event(QEvent* event) override;
 
-private:
+  private:
     void Place();
     void WatchAncestors();
     void UnwatchAncestors();
