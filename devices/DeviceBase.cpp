@@ -1,0 +1,148 @@
+#include "devices/DeviceBase.h"
+
+#include <array>
+#include <chrono>
+#include <thread>
+
+#include "app/discovery/DeviceTables.h"
+
+namespace nk7x {
+
+FunctionTabs FunctionTabsFor(int mode, int kind) {
+    switch (mode) {
+    case 2:
+    case 6:
+        return {0, 1};
+    case 3:
+    case 8:
+        return {1, -1};
+    case 4:
+        if (kind == kKindKeyboard || kind == kKindMouse)
+            return {3, -1};
+        return {0, 2};
+    case 7:
+        return {0, 2};
+    case 5:
+        return {2, -1};
+    default:
+        return {0, 0};
+    }
+}
+
+CDeviceBase::CDeviceBase() : m_identity(std::make_unique<DeviceSlot>()) {}
+
+CDeviceBase::~CDeviceBase() {
+    StopKeyEventThread();
+    m_link.ClosePath();
+}
+
+void CDeviceBase::SetIdentity(const DeviceSlot& slot) {
+    *m_identity = slot;
+    m_kind = slot.kind;
+    m_role = slot.role;
+}
+
+void CDeviceBase::SetKeyCount(int n) {
+    if (n < 0)
+        n = 0;
+    if (n != m_keyCount) {
+        m_keyCount = n;
+        m_keyColours.resize(static_cast<size_t>(n));
+        m_lightListTable.resize(static_cast<size_t>(n));
+    }
+    for (KeyColour& c : m_keyColours)
+        c = {};
+    std::lock_guard<std::mutex> lock(m_lightListLock);
+    for (LightState& s : m_lightListTable)
+        s = {};
+}
+
+void CDeviceBase::SetButtonCount(int n) {
+    if (n >= 0)
+        m_buttonCount = n;
+}
+
+void CDeviceBase::SetKeyColour(int index, KeyColour value) {
+    if (index >= 0 && index < m_keyCount && static_cast<size_t>(index) < m_keyColours.size())
+        m_keyColours[static_cast<size_t>(index)] = value;
+}
+
+KeyColour CDeviceBase::GetKeyColour(int index) const {
+    if (index >= 0 && index < m_keyCount && static_cast<size_t>(index) < m_keyColours.size())
+        return m_keyColours[static_cast<size_t>(index)];
+    return {};
+}
+
+void CDeviceBase::SetFunctionMode(int mode) {
+    m_functionMode = mode;
+    if (m_deviceView)
+        m_deviceView->SelectFunctionTabs(FunctionTabsFor(mode, m_kind));
+}
+
+void CDeviceBase::SetLiveLighting(bool on) {
+    m_liveLighting.store(on, std::memory_order_relaxed);
+    if (on && m_kind == kKindKeyboard)
+        m_link.EnterLiveLighting();
+}
+
+int CDeviceBase::RefreshLighting() {
+    if (!IsLiveLighting())
+        return 1;
+    std::array<uint8_t, kLiveLightingBytes> buffer{};
+    const size_t count = m_keyColours.size();
+    for (size_t i = 0; i < count; ++i) {
+        const KeyColour c = m_keyColours[i];
+        if (m_deviceView)
+            m_deviceView->ShowKeyColour(static_cast<int>(i), PackKeyButtonColour(c), c.alpha);
+        if (i == static_cast<size_t>(kLiveLightingSkippedKey) || 3 * i + 2 >= buffer.size())
+            continue;
+        buffer[3 * i] = static_cast<uint8_t>((c.red * c.alpha) >> 8);
+        buffer[3 * i + 1] = static_cast<uint8_t>((c.green * c.alpha) >> 8);
+        buffer[3 * i + 2] = static_cast<uint8_t>((c.blue * c.alpha) >> 8);
+    }
+    if (m_link.LongTimeouts())
+        return 1;
+    size_t length = static_cast<size_t>(m_keyCount) * 3;
+    if (length > buffer.size())
+        length = buffer.size();
+    const int result = m_link.StreamLighting(buffer.data(), length);
+    if (result != kResultOk)
+        std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
+    return result;
+}
+
+int CDeviceBase::StartKeyEventThread(const std::string& path) {
+    if (!m_notifyLink.IsOpen()) {
+        std::lock_guard<std::mutex> lock(m_notifyLink.ExchangeLock());
+        if (m_notifyLink.Transport().Open(path, true, true, true, false) != 1)
+            return 0;
+        m_notifyLink.SetOpen(true);
+    }
+    if (!m_keyEvents) {
+        KeyEventHandlers handlers;
+        handlers.onSync = [this] { OnNotification(kNotifySync); };
+        handlers.onSyncRed = [this] { OnNotification(kNotifySyncRed); };
+        handlers.onStatus = [this] { OnNotification(kNotifyStatus); };
+        handlers.onKey = [this](int position, int kind) {
+            OnNotification(static_cast<uint16_t>((kind == 1 ? kNotifyKeyDown : kNotifyKeyUp) + position));
+        };
+        m_keyEvents = std::make_unique<CKeyEventThread>(m_notifyLink, std::move(handlers));
+    }
+    m_keyEvents->Start();
+    return 1;
+}
+
+void CDeviceBase::StopKeyEventThread() {
+    if (m_keyEvents)
+        m_keyEvents->Stop();
+    std::lock_guard<std::mutex> lock(m_notifyLink.ExchangeLock());
+    m_notifyLink.Transport().Close();
+    m_notifyLink.SetOpen(false);
+}
+
+void CDeviceBase::OnNotification(uint16_t code) {
+    if (code == kNotifySync && m_deviceView)
+        m_deviceView->ArmTimer(kSyncTimerId, 500);
+}
+
+} // namespace nk7x

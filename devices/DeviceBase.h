@@ -1,0 +1,199 @@
+// CDeviceBase: what every device page holds and does without a toolkit: its two links, the device
+// information, the per-key tables, the light settings and locks, its identity and the shared
+// operations. The toolkit page derives from it (or from a kind built on it) and adds the controls.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "devices/KeyEventThread.h"
+#include "link/DeviceCommandLink.h"
+#include "profiles/ProfileRecords.h"
+
+namespace nk7x {
+
+struct DeviceSlot; // app/discovery/DeviceTables.h
+
+// One entry of the per-key colour table: red, green, blue and brightness (0-255).
+struct KeyColour {
+    uint8_t red = 0;
+    uint8_t green = 0;
+    uint8_t blue = 0;
+    uint8_t alpha = 0;
+    bool operator==(const KeyColour&) const = default;
+};
+static_assert(sizeof(KeyColour) == 4);
+
+// The colour value a key button shows for an entry: red in bits 0-7, blue in bits 8-15, green in
+// bits 16-23. Every page fills its key buttons with this packing.
+constexpr uint32_t PackKeyButtonColour(const KeyColour& c) {
+    return uint32_t{c.red} | uint32_t{c.blue} << 8 | uint32_t{c.green} << 16;
+}
+
+// The tabs that a function mode selects; -1 leaves a switch as it is.
+struct FunctionTabs {
+    int functionTab = 0;    // "device_function_switch"
+    int keyFunctionTab = 0; // "device_key_function_switch"
+    bool operator==(const FunctionTabs&) const = default;
+};
+FunctionTabs FunctionTabsFor(int mode, int kind);
+
+// What must reach the toolkit side of any page.
+class IDeviceView {
+public:
+    virtual ~IDeviceView() = default;
+    // Arm timer `timerId` of the page's list entry (1002: sync request) to fire once after `ms`.
+    virtual void ArmTimer(int timerId, int ms) = 0;
+    // Show the tabs of a function mode.
+    virtual void SelectFunctionTabs(const FunctionTabs& tabs) = 0;
+    // Repaint key button `keyIndex` with a packed colour and brightness (live lighting).
+    virtual void ShowKeyColour(int keyIndex, uint32_t packedColour, uint8_t brightness) = 0;
+};
+
+inline constexpr int kSyncTimerId = 1002;
+inline constexpr int kLiveLightingBytes = 512;
+inline constexpr int kLiveLightingSkippedKey = 126; // this index is never streamed
+inline constexpr uint32_t kFailedFramePauseMs = 200;
+
+class CDeviceBase {
+public:
+    CDeviceBase();
+    virtual ~CDeviceBase();
+    CDeviceBase(const CDeviceBase&) = delete;
+    CDeviceBase& operator=(const CDeviceBase&) = delete;
+
+    // The toolkit side; borrowed, may be null (tests, a page without controls yet).
+    void SetDeviceView(IDeviceView* view) { m_deviceView = view; }
+
+    CDeviceCommandLink& Link() { return m_link; }
+    CDeviceCommandLink& NotificationLink() { return m_notifyLink; }
+    const DeviceInfoRecord& DeviceInfo() const { return m_deviceInfo; }
+
+    // Identity and naming.
+    // Copies the slot record; kind and role follow it.
+    void SetIdentity(const DeviceSlot& slot);
+    // The slot the page was created or last connected with (an empty slot before).
+    const DeviceSlot& GetIdentity() const { return *m_identity; }
+    int Kind() const { return m_kind; }
+    int Role() const { return m_role; }
+    void SetLayoutName(const std::string& name) { m_layoutName = name; }
+    const std::string& LayoutName() const { return m_layoutName; }
+    void SetLightingName(const std::string& name) { m_lightingName = name; }
+    const std::string& LightingName() const { return m_lightingName; }
+    void SetKindName(const std::string& name) { m_kindName = name; }
+    const std::string& KindName() const { return m_kindName; }
+    void SetProfileName(const std::string& name) { m_profileName = name; }
+    const std::string& ProfileName() const { return m_profileName; }
+    void SetPowerMode(int mode) { m_powerMode = mode; }
+    int PowerMode() const { return m_powerMode; }
+
+    // Tables. SetKeyCount always zeroes every colour and light-list entry.
+    void SetKeyCount(int n);
+    int KeyCount() const { return m_keyCount; }
+    void SetButtonCount(int n);
+    int ButtonCount() const { return m_buttonCount; }
+    virtual void SetKeyColour(int index, KeyColour value);
+    virtual KeyColour GetKeyColour(int index) const;
+    // The per-key colour table itself, shared with the light thread.
+    std::vector<KeyColour>& KeyColours() { return m_keyColours; }
+    std::vector<LightState>& LightListTable() { return m_lightListTable; }
+    std::mutex& LightListLock() { return m_lightListLock; }
+    std::mutex& EffectFrameLock() { return m_effectFrameLock; }
+
+    // Light settings, selection, modes.
+    virtual void SetLightSettings(LightState state) { m_lightSettings = state; }
+    LightState GetLightSettings() const { return m_lightSettings; }
+    virtual void SelectKey(int index) { m_selectedKey = index; }
+    int SelectedKey() const { return m_selectedKey; }
+    virtual void SetFunctionMode(int mode);
+    int GetFunctionMode() const { return m_functionMode; }
+    virtual void SetProfileIndex(int index) { m_kindIndex = index; }
+    int GetProfileIndex() const { return m_kindIndex; }
+    virtual void SetKeyMap(const std::map<int, int>& map) { m_keyMap3 = map; }
+    const std::map<int, int>& KeyMap() const { return m_keyMap3; }
+
+    // Live lighting: on a keyboard, switching it on sends the enter-live-lighting command.
+    void SetLiveLighting(bool on);
+    bool IsLiveLighting() const { return m_liveLighting.load(std::memory_order_relaxed); }
+    void SetPreview(bool on) { m_preview.store(on, std::memory_order_relaxed); }
+    bool IsPreview() const { return m_preview.load(std::memory_order_relaxed); }
+
+    // Folders: the kind's user data folder (created when missing) with a trailing '/', and the
+    // default profile beside the executable.
+    std::string DataFolder() const;
+    std::string DefaultProfilePath() const;
+
+    // Virtual operations a kind fills in; the base does nothing or answers 0.
+    virtual int ApplyProfile() { return 0; }
+    // One live-lighting run: repaints the key buttons and streams the colours. Returns the stream's
+    // result (1 also when nothing needed sending).
+    virtual int RefreshLighting();
+    virtual void OnConnect() {}
+    virtual void OnSyncRequest() {}
+    virtual void StatusPoll() {}
+    virtual int LoadProfile() { return 0; }
+    virtual void RefreshPage() {}
+    virtual void PurgeMacroKeys() {}
+    virtual void RestoreDefaults() {}
+    virtual int WriteKeyAssignments(int /*index*/, const std::vector<KeyAssignment>& /*list*/) { return 0; }
+    virtual int WriteProfileKeyAssignments(int /*index*/) { return 0; }
+    virtual int DownloadMacros() { return 0; }
+    virtual int WriteSettings(int /*n*/, uint8_t /*byte0*/) { return 0; }
+    virtual void RefreshNameLists() {}
+    virtual void SetProfilePaths() {}
+    virtual std::string GetProfileName() const { return {}; }
+    virtual void SaveProfile() {}
+
+    // The notification interface: opens it (when not open yet) and starts the reader. 1 on
+    // success, 0 when the interface cannot be opened (see NotificationLink().Transport()).
+    int StartKeyEventThread(const std::string& path);
+    // Stops the reader and closes the interface; returns when the thread has ended.
+    void StopKeyEventThread();
+    bool KeyEventThreadRunning() const { return m_keyEvents && m_keyEvents->Running(); }
+
+protected:
+    // A code of the notification interface, on the reader thread. The base arms the sync timer
+    // with 500 ms on 0x401.
+    virtual void OnNotification(uint16_t code);
+    IDeviceView* DeviceView() const { return m_deviceView; }
+    void SetDeviceInfo(const DeviceInfoRecord& info) { m_deviceInfo = info; }
+    DeviceInfoRecord& MutableDeviceInfo() { return m_deviceInfo; }
+
+    LightState m_lightSettings;
+    std::vector<LightState> m_lightList;       // the profile's light areas (light-list lock)
+    std::vector<EffectFrame> m_effectFrames;   // the custom effect's frames (effect-frame lock)
+
+private:
+    CDeviceCommandLink m_link;
+    CDeviceCommandLink m_notifyLink;
+    std::unique_ptr<CKeyEventThread> m_keyEvents;
+    DeviceInfoRecord m_deviceInfo{};
+    IDeviceView* m_deviceView = nullptr;
+    std::string m_layoutName;
+    std::string m_lightingName;
+    std::string m_kindName;
+    std::string m_profileName;
+    int m_kind = 0;
+    int m_role = 0;
+    int m_buttonCount = 0;
+    int m_keyCount = 0;
+    int m_selectedKey = -1;
+    int m_functionMode = 1;
+    int m_powerMode = 0;
+    int m_kindIndex = 0;
+    std::unique_ptr<DeviceSlot> m_identity;
+    std::map<int, int> m_keyMap3;
+    std::vector<KeyColour> m_keyColours;
+    std::vector<LightState> m_lightListTable;
+    std::mutex m_lightListLock;
+    std::mutex m_effectFrameLock;
+    std::atomic<bool> m_liveLighting{true};
+    std::atomic<bool> m_preview{true};
+};
+
+} // namespace nk7x

@@ -1,0 +1,564 @@
+#include "devices/keyboard/KeyboardDevice.h"
+
+#include <algorithm>
+#include <chrono>
+#include <new>
+#include <thread>
+
+#include "macros/MacroStore.h"
+#include "profiles/JsonFile.h"
+#include "profiles/ProfileFolders.h"
+
+namespace nk7x {
+
+namespace {
+constexpr int kKeyCount = kKeyboardKeyCount;
+constexpr int kLightKindKeyboard = 0; // the keyboard's element in the light name files
+constexpr uint16_t kMaxRecordIndex = (0xFFFF - KeyboardSettingsRecord::kSize) / kSettingsRecordStride;
+
+// Remembers the first failure of a command sequence; later commands still run.
+struct FirstFailure {
+    int result = kResultOk;
+    void Take(int r) {
+        if (result == kResultOk && r != kResultOk)
+            result = r;
+    }
+};
+} // namespace
+
+std::string FactoryKeyName(const KeyCode& code) {
+    for (const DefaultKeyEntry& e : DefaultKeyCodeTable)
+        if (e.code == code && e.label)
+            return std::string("keyboard_key_") + e.label;
+    return {};
+}
+
+CKeyboardDevice::CKeyboardDevice() : m_nameLookup(FactoryKeyName) {
+    for (auto& p : m_keyPositionMap)
+        p.store(kKeyNotFound, std::memory_order_relaxed);
+    for (auto& l : m_keyLedMap)
+        l.store(kKeyNotFound, std::memory_order_relaxed);
+    SetKindName(kKindKeyboard);
+    SetKeyCount(kKeyCount);
+    m_profile.SetDefaultPath(nk7x::DefaultProfilePath(kKindKeyboard));
+}
+
+CKeyboardDevice::~CKeyboardDevice() {
+    StopKeyEventThread();
+}
+
+void CKeyboardDevice::SetView(IKeyboardView* view) {
+    m_view = view;
+    SetDeviceView(view);
+}
+
+void CKeyboardDevice::ReportFailure(KeyboardWrite what, int result) {
+    if (result != kResultOk && m_view)
+        m_view->WriteFailed(what, result);
+}
+
+int CKeyboardDevice::ReadKeyLayout() {
+    CDeviceCommandLink& link = Link();
+    if (!link.IsOpen())
+        return kResultFailed;
+    FirstFailure f;
+    f.Take(link.BeginConfig());
+    DeviceInfoRecord info = DeviceInfo();
+    const int infoResult = link.ReadDeviceInfo(info);
+    f.Take(infoResult);
+    if (infoResult != kResultOk) {
+        link.EndConfig();
+        return f.result;
+    }
+    SetDeviceInfo(info);
+    const int k = info[5];
+    if (link.SetDataSize(static_cast<uint32_t>(3 * k)) != 1) {
+        // More keys than a key table can hold: the maps keep what they had. The configuration
+        // session is still closed so the keyboard does not stay in it.
+        link.EndConfig();
+        return kResultFailed;
+    }
+    std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> keys{};
+    std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> leds{};
+    const int keysResult = link.ReadKeyTable(keys.data());
+    f.Take(keysResult);
+    const int ledsResult = keysResult == kResultOk ? link.ReadKeyIndexTable(leds.data()) : keysResult;
+    f.Take(ledsResult);
+    f.Take(link.EndConfig());
+    if (keysResult == kResultOk && ledsResult == kResultOk) {
+        m_keyTable = keys;
+        m_ledTable = leds;
+        m_tableKeys = k;
+        BuildKeyMaps();
+    }
+    return f.result;
+}
+
+void CKeyboardDevice::BuildKeyMaps() {
+    std::array<uint8_t, kKeyCount> positions;
+    std::array<uint8_t, kKeyCount> leds;
+    positions.fill(kKeyNotFound);
+    leds.fill(kKeyNotFound);
+    for (int k = 0; k < kKeyCount; ++k) {
+        const KeyCode& code = DefaultKeyCodeTable[static_cast<size_t>(k)].code;
+        for (int p = 0; p < m_tableKeys && p < kMaxDeviceKeys; ++p) {
+            const size_t at = 3 * static_cast<size_t>(p);
+            if (m_keyTable[at] == code.type && m_keyTable[at + 1] == code.b1 && m_keyTable[at + 2] == code.b2) {
+                positions[static_cast<size_t>(k)] = static_cast<uint8_t>(p);
+                leds[static_cast<size_t>(k)] = m_ledTable[static_cast<size_t>(p)];
+                break;
+            }
+        }
+    }
+    for (int k = 0; k < kKeyCount; ++k) {
+        m_keyPositionMap[static_cast<size_t>(k)].store(positions[static_cast<size_t>(k)], std::memory_order_relaxed);
+        m_keyLedMap[static_cast<size_t>(k)].store(leds[static_cast<size_t>(k)], std::memory_order_relaxed);
+    }
+}
+
+uint8_t CKeyboardDevice::KeyPosition(int keyIndex) const {
+    if (keyIndex < 0 || keyIndex >= kKeyCount)
+        return kKeyNotFound;
+    return m_keyPositionMap[static_cast<size_t>(keyIndex)].load(std::memory_order_relaxed);
+}
+
+uint8_t CKeyboardDevice::KeyLed(int keyIndex) const {
+    if (keyIndex < 0 || keyIndex >= kKeyCount)
+        return kKeyNotFound;
+    return m_keyLedMap[static_cast<size_t>(keyIndex)].load(std::memory_order_relaxed);
+}
+
+int CKeyboardDevice::ReadSettings() {
+    CDeviceCommandLink& link = Link();
+    link.SetBackgroundPause(false);
+    if (!link.IsOpen())
+        return kResultFailed;
+    uint8_t index = 0;
+    int result = link.ReadParameters(&index, 1, 0);
+    if (result != kResultOk)
+        return result;
+    std::array<uint8_t, KeyboardSettingsRecord::kSize> bytes{};
+    result = link.ReadParameters(bytes.data(), bytes.size(), static_cast<uint16_t>(index * kSettingsRecordStride));
+    if (result != kResultOk)
+        return result;
+    KeyboardSettingsRecord record;
+    KeyboardSettingsRecord::Parse(bytes, record);
+    m_settingsIndex = index;
+    m_settingsMirror = record;
+    if (m_forcedRed.exchange(false, std::memory_order_acq_rel)) {
+        record.light.red = 0xFF;
+        record.light.green = 0;
+        record.light.blue = 0;
+    }
+    LightState light = m_lightSettings;
+    const uint8_t previousMode = light.mode;
+    light.mode = record.light.mode;
+    light.brightness = record.light.brightness;
+    light.speed = record.light.speed;
+    light.direction = record.light.direction;
+    light.multiColor = record.light.multiColor;
+    light.red = record.light.red;
+    light.green = record.light.green;
+    light.blue = record.light.blue;
+    light.secondaryMode = record.light.secondaryMode;
+    m_lightSettings = light;
+    if (light.mode != previousMode)
+        PrepareMode(light.mode);
+
+    m_stages.wKeyFlag = record.stages.wKeyFlag;
+    m_stages.key6Flag = record.stages.key6Flag;
+    m_stages.winKeyFlag = record.stages.winKeyFlag;
+    m_profile.SetSystemStages(m_stages);
+    m_profile.SetLightInfo(m_lightSettings);
+    m_profile.Save();
+    return kResultOk;
+}
+
+int CKeyboardDevice::WriteSettings(int n, uint8_t byte0) {
+    CDeviceCommandLink& link = Link();
+    if (n < 0 || n > kMaxRecordIndex)
+        return kResultFailed;
+    const KeyboardSettingsRecord record =
+        KeyboardSettingsRecord::From(byte0, m_profile.GetLightInfo(), m_profile.GetSystemStages());
+    if (!link.IsOpen()) {
+        ReportFailure(KeyboardWrite::Settings, kResultFailed);
+        return kResultFailed;
+    }
+    const auto bytes = record.Serialise();
+    FirstFailure f;
+    f.Take(link.BeginConfig());
+    f.Take(link.WriteParameters(bytes.data(), bytes.size(), static_cast<uint16_t>(n * kSettingsRecordStride)));
+    f.Take(link.EndConfig());
+    ReportFailure(KeyboardWrite::Settings, f.result);
+    return f.result;
+}
+
+int CKeyboardDevice::WriteKeyAssignments(int index, const std::vector<KeyAssignment>& list) {
+    CDeviceCommandLink& link = Link();
+    if (!link.IsOpen())
+        return kResultFailed;
+    FirstFailure f;
+    DeviceInfoRecord info = DeviceInfo();
+    if (link.ReadDeviceInfo(info) == kResultOk)
+        SetDeviceInfo(info);
+    std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> table = m_keyTable;
+    const size_t count = std::min(list.size(), static_cast<size_t>(kKeyCount));
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t p = KeyPosition(static_cast<int>(i));
+        if (p == kKeyNotFound || p >= m_tableKeys)
+            continue;
+        const KeyCode& code = list[i].assignment;
+        table[3 * size_t{p}] = code.type;
+        table[3 * size_t{p} + 1] = code.b1;
+        table[3 * size_t{p} + 2] = code.b2;
+    }
+    f.Take(link.BeginConfig());
+    f.Take(link.WriteKeyTable(table.data(), index));
+    f.Take(link.EndConfig());
+    ReportFailure(KeyboardWrite::KeyAssignments, f.result);
+    return f.result;
+}
+
+int CKeyboardDevice::WriteProfileKeyAssignments(int index) {
+    return WriteKeyAssignments(index, m_keyList);
+}
+
+void CKeyboardDevice::PurgeMacroKeys() {
+    RefreshNameLists();
+    const size_t macros = m_macroNames.size();
+    bool changed = false;
+    for (KeyAssignment& entry : m_keyList) {
+        const uint8_t type = entry.assignment.type;
+        if ((type == kMacroKeyType || type == kMacroKeyTypeAlt) && entry.assignment.b1 >= macros) {
+            entry.assignment = entry.defaultAssignment;
+            changed = true;
+        }
+    }
+    if (!changed)
+        return;
+    m_profile.SetKeyList(m_keyList);
+    m_profile.Save();
+    RefreshNameLists();
+    if (m_view)
+        m_view->KeyCaptionsChanged(KeyCaptions());
+}
+
+std::vector<KeyCaption> CKeyboardDevice::KeyCaptions() const {
+    std::vector<KeyCaption> captions;
+    captions.reserve(m_keyList.size());
+    for (size_t i = 0; i < m_keyList.size(); ++i) {
+        KeyCaption c;
+        c.keyIndex = static_cast<int>(i);
+        c.assignment = m_keyList[i].assignment;
+        c.nameKey = m_nameLookup ? m_nameLookup(c.assignment) : std::string();
+        if (i < DefaultKeyCodeTable.size()) {
+            const std::string own = m_nameLookup ? m_nameLookup(DefaultKeyCodeTable[i].code) : std::string();
+            c.factoryName = c.nameKey == own;
+        }
+        captions.push_back(std::move(c));
+    }
+    return captions;
+}
+
+int CKeyboardDevice::DownloadMacros() {
+    CDeviceCommandLink& link = Link();
+    if (link.IsOpen()) {
+        DeviceInfoRecord info = DeviceInfo();
+        if (link.ReadDeviceInfo(info) == kResultOk)
+            SetDeviceInfo(info);
+    }
+    const std::string folder = DataFolder();
+    if (folder.empty())
+        return 0;
+    const std::vector<Macro> macros = MacroStore(folder).LoadAll();
+    if (macros.empty())
+        return 0; // the keyboard keeps the macros it has
+    std::vector<size_t> counts;
+    for (const Macro& m : macros)
+        counts.push_back(m.events.size());
+    const size_t total = MacroImage::SizeFor(counts);
+    const size_t capacity = size_t{DeviceInfo()[6]} * kMacroUnitBytes;
+    if (total > capacity)
+        return static_cast<int>((total - capacity) / 4 + 1);
+    std::vector<uint8_t> bytes;
+    try {
+        MacroImage image;
+        image.macros.reserve(macros.size());
+        for (const Macro& m : macros)
+            image.macros.push_back(m.events);
+        bytes = image.Serialise();
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+    if (bytes.size() != total)
+        return -1;
+    if (link.IsOpen()) {
+        FirstFailure f;
+        f.Take(link.BeginConfig());
+        f.Take(link.WriteMacroArea(bytes.data(), bytes.size()));
+        f.Take(link.EndConfig());
+        ReportFailure(KeyboardWrite::Macros, f.result);
+    }
+    return 0;
+}
+
+std::vector<uint8_t> CKeyboardDevice::CustomColourPage(bool scaled, size_t& length) const {
+    std::vector<uint8_t> page(kLightingPageBytes, 0);
+    size_t highest = 0;
+    const auto& colours = const_cast<CKeyboardDevice*>(this)->KeyColours();
+    for (int k = 0; k < kKeyCount && static_cast<size_t>(k) < colours.size(); ++k) {
+        const uint8_t led = KeyLed(k);
+        if (led == kKeyNotFound || led >= kMaxDeviceKeys)
+            continue;
+        const KeyColour c = colours[static_cast<size_t>(k)];
+        const size_t at = 3 * size_t{led};
+        page[at] = scaled ? static_cast<uint8_t>((c.red * c.alpha) >> 8) : c.red;
+        page[at + 1] = scaled ? static_cast<uint8_t>((c.green * c.alpha) >> 8) : c.green;
+        page[at + 2] = scaled ? static_cast<uint8_t>((c.blue * c.alpha) >> 8) : c.blue;
+        highest = std::max(highest, at + 3);
+    }
+    // One triple per key; LED indices past the keys extend the write so their colours are not lost.
+    length = std::max(highest, static_cast<size_t>(3 * kKeyCount));
+    return page;
+}
+
+int CKeyboardDevice::SendCustomColors() {
+    if (m_lightSettings.mode != kCustomLightMode)
+        return kResultFailed;
+    size_t length = 0;
+    const std::vector<uint8_t> page = CustomColourPage(true, length);
+    const int result = Link().WriteLightingPage(page.data(), length, m_lightSettings.customGroup, kLightingPageBytes);
+    if (result != kResultOk) {
+        ReportFailure(KeyboardWrite::CustomColours, result);
+        std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
+    }
+    return result;
+}
+
+void CKeyboardDevice::EnterCustomMode() {
+    const int group = m_profile.GetCustomGroup();
+    const std::vector<CustomColor> colours = m_profile.GetCustomColors(group, kKeyCount);
+    auto& table = KeyColours();
+    for (size_t k = 0; k < table.size() && k < colours.size(); ++k)
+        table[k] = {colours[k].red, colours[k].green, colours[k].blue, colours[k].alpha};
+    m_panelGroup = group;
+    if (m_view)
+        m_view->CustomGroupSelected(group);
+    SendCustomColors();
+}
+
+void CKeyboardDevice::SelectCustomGroup(int group) {
+    m_panelGroup = group;
+    if (m_view)
+        m_view->CustomGroupSelected(group);
+    m_profile.SetCustomGroup(group);
+    m_profile.Save();
+}
+
+void CKeyboardDevice::StoreCustomColours(int group) {
+    const auto& table = KeyColours();
+    std::vector<CustomColor> colours;
+    colours.reserve(kKeyCount);
+    for (size_t k = 0; k < table.size() && k < static_cast<size_t>(kKeyCount); ++k)
+        colours.push_back({table[k].red, table[k].green, table[k].blue, table[k].alpha});
+    m_profile.SetCustomColors(colours, group);
+    m_profile.Save();
+}
+
+void CKeyboardDevice::FillCustomColors(bool on) {
+    auto& table = KeyColours();
+    for (size_t k = 0; k < table.size() && k < static_cast<size_t>(kKeyCount); ++k) {
+        table[k].red = on ? m_lightSettings.red : 0;
+        table[k].green = on ? m_lightSettings.green : 0;
+        table[k].blue = on ? m_lightSettings.blue : 0;
+    }
+    SendCustomColors();
+    if (m_panelGroup >= 0)
+        StoreCustomColours(m_panelGroup);
+}
+
+void CKeyboardDevice::SetCustomKeyColor(int keyIndex) {
+    if (m_lightSettings.mode != kCustomLightMode || keyIndex < 0 || keyIndex >= kKeyCount)
+        return;
+    auto& table = KeyColours();
+    if (static_cast<size_t>(keyIndex) >= table.size())
+        return;
+    KeyColour& c = table[static_cast<size_t>(keyIndex)];
+    c.red = m_lightSettings.red;
+    c.green = m_lightSettings.green;
+    c.blue = m_lightSettings.blue;
+    if (m_panelGroup < 0)
+        return;
+    StoreCustomColours(m_panelGroup);
+    if (Link().LongTimeouts())
+        return;
+    size_t length = 0;
+    const std::vector<uint8_t> page = CustomColourPage(false, length);
+    const int result = Link().WriteLightingPage(page.data(), length, m_lightSettings.customGroup, kLightingPageBytes);
+    ReportFailure(KeyboardWrite::CustomColours, result);
+}
+
+int CKeyboardDevice::OnKeyEvent(int position, int kind) {
+    if (kind != 1 && kind != 2)
+        return -1;
+    for (int k = 0; k < kKeyCount; ++k) {
+        if (KeyPosition(k) == position) {
+            OnReactiveKey(k, kind);
+            return k;
+        }
+    }
+    return -1;
+}
+
+void CKeyboardDevice::OnNotification(uint16_t code) {
+    if (code == kNotifySync) {
+        if (m_view)
+            m_view->ArmTimer(kSyncTimerId, kSyncDelayMs);
+    } else if (code == kNotifySyncRed) {
+        SetForcedRed();
+        if (m_view)
+            m_view->ArmTimer(kSyncTimerId, kSyncDelayMs);
+    } else if (code >= kNotifyKeyDown && code <= kNotifyKeyDown + 0xFF) {
+        OnKeyEvent(code - kNotifyKeyDown, 1);
+    } else if (code >= kNotifyKeyUp && code <= kNotifyKeyUp + 0xFF) {
+        OnKeyEvent(code - kNotifyKeyUp, 2);
+    }
+}
+
+void CKeyboardDevice::PrepareMode(int mode) {
+    if (mode == kCustomLightMode)
+        EnterCustomMode();
+}
+
+void CKeyboardDevice::ReloadLightLists() {
+    {
+        std::lock_guard<std::mutex> lock(LightListLock());
+        m_lightList = m_profile.GetLightList();
+    }
+    std::lock_guard<std::mutex> lock(EffectFrameLock());
+    m_effectFrames = m_profile.GetEffectFrames();
+}
+
+int CKeyboardDevice::ApplyProfile() {
+    const uint8_t previousMode = m_lightSettings.mode;
+    m_lightSettings = m_profile.GetLightInfo();
+    if (m_lightSettings.mode != previousMode)
+        PrepareMode(m_lightSettings.mode);
+    ReloadLightLists();
+    return 1;
+}
+
+void CKeyboardDevice::SetProfilePaths() {
+    const std::string folder = DataFolder();
+    if (folder.empty())
+        return;
+    if (IsPlainFileName(ProfileName()))
+        m_profile.SetProfilePath(folder + ProfileName() + ".Json");
+    if (IsPlainFileName(LightingName()))
+        m_profile.SetConfigPath(folder + LightingName() + ".config");
+}
+
+int CKeyboardDevice::LoadProfile() {
+    SetProfilePaths();
+    m_profile.LoadFromFile(m_profile.GetProfilePath());
+    m_keyList = m_profile.GetKeyList();
+    ApplyProfile();
+    TakeSystemStages();
+    return 1;
+}
+
+void CKeyboardDevice::RestoreDefaults() {
+    SetProfilePaths();
+    const Json::Value document = LoadJson(m_profile.GetDefaultPath());
+    Json::Value value;
+    const Json::ArrayIndex index = static_cast<Json::ArrayIndex>(m_profile.GetIndex());
+    if (document.isObject() && document["Device"].isArray() && index < document["Device"].size())
+        value = document["Device"][index];
+    m_profile.SetProfileValue(value);
+    m_keyList = m_profile.GetKeyList();
+    ApplyProfile();
+    TakeSystemStages();
+    SaveProfile();
+    RefreshPage();
+}
+
+void CKeyboardDevice::SaveProfile() {
+    m_profile.Save();
+}
+
+void CKeyboardDevice::SetProfileIndex(int index) {
+    CDeviceBase::SetProfileIndex(index);
+    m_profile.SetIndex(0);
+}
+
+void CKeyboardDevice::SetLightSettings(LightState state) {
+    CDeviceBase::SetLightSettings(state);
+    m_profile.SetLightInfo(state);
+}
+
+void CKeyboardDevice::SelectKey(int index) {
+    CDeviceBase::SelectKey(index);
+    if (m_view && index >= 0 && static_cast<size_t>(index) < m_keyList.size())
+        m_view->KeyAssignmentSelected(index, m_keyList[static_cast<size_t>(index)]);
+}
+
+void CKeyboardDevice::SetFunctionMode(int mode) {
+    CDeviceBase::SetFunctionMode(mode);
+    if (m_view && (mode == 1 || mode == 2))
+        m_view->FnKeyEnabled(mode == 1);
+}
+
+KeyboardSettingsControls CKeyboardDevice::SettingsControls() const {
+    KeyboardSettingsControls c;
+    c.pollingOption = m_stages.pollingRate <= 3 ? m_stages.pollingRate : 0;
+    c.winLock = m_stages.winKeyFlag != 0;
+    c.wFlag = m_stages.wKeyFlag != 0;
+    c.key6Flag = m_stages.key6Flag != 0;
+    c.repeatRate = m_stages.repeatRate;
+    c.repeatDelayOption = m_stages.repeatDelay <= 3 ? m_stages.repeatDelay : 0;
+    c.repeatDelayMs = c.repeatDelayOption * 250 + 250;
+    return c;
+}
+
+void CKeyboardDevice::OnConnect() {
+    ReadKeyLayout();
+    LoadProfile();
+    RefreshPage();
+}
+
+void CKeyboardDevice::OnSyncRequest() {
+    ReadSettings();
+    RefreshPage();
+}
+
+void CKeyboardDevice::RefreshPage() {
+    RefreshNameLists();
+    if (!m_view)
+        return;
+    m_view->KeyCaptionsChanged(KeyCaptions());
+    m_view->SettingsChanged(SettingsControls(), m_lightSettings);
+}
+
+void CKeyboardDevice::RefreshNameLists() {
+    const std::string folder = DataFolder();
+    m_macroNames.clear();
+    m_lightNames = {};
+    if (!folder.empty()) {
+        for (const MacroInfo& info : ReadMacroIndex(folder + std::string(kMacroIndexFileName)))
+            m_macroNames.push_back(info.name);
+        m_lightNames = ReadLightNameLists(kLightKindKeyboard, DefaultLightNamesPath(), LightConfigPath(KindName()));
+    }
+    if (m_view)
+        m_view->NameListsChanged(m_macroNames, m_lightNames);
+}
+
+int CKeyboardDevice::RefreshLighting() {
+    if (!IsLiveLighting() || !m_view)
+        return 1;
+    const auto& table = KeyColours();
+    for (size_t i = 0; i < table.size(); ++i)
+        m_view->ShowKeyColour(static_cast<int>(i), PackKeyButtonColour(table[i]), table[i].alpha);
+    return 1;
+}
+
+} // namespace nk7x

@@ -1,0 +1,149 @@
+// CKeyboardDevice: every operation of the keyboard page on its device and its profile, without a
+// toolkit: the located keys, the key table, the settings record, the macro image, the custom per-key
+// colours, the forced-red flag and the key events. The toolkit page derives from it and implements
+// IKeyboardView.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "devices/DeviceBase.h"
+#include "devices/keyboard/KeyboardRecords.h"
+#include "devices/keyboard/KeyboardTables.h"
+#include "devices/keyboard/KeyboardView.h"
+#include "profiles/KeyboardProfileData.h"
+#include "profiles/LightNames.h"
+
+namespace nk7x {
+
+inline constexpr uint8_t kKeyNotFound = 0xFF;
+inline constexpr int kMaxDeviceKeys = CDeviceCommandLink::kMaxDataSize / 3; // 170
+inline constexpr int kLightingPageBytes = 512;
+inline constexpr int kSyncDelayMs = 100;
+inline constexpr uint8_t kMacroKeyType = 0x70;
+inline constexpr uint8_t kMacroKeyTypeAlt = 0x71;
+inline constexpr size_t kMacroUnitBytes = 128;
+
+// The language key of a key code's name; empty when it has none. The default names the factory
+// codes ("keyboard_key_" + label); the page gives the key function tables of its panel.
+using KeyNameLookup = std::function<std::string(const KeyCode&)>;
+std::string FactoryKeyName(const KeyCode& code);
+
+class CKeyboardDevice : public CDeviceBase {
+public:
+    CKeyboardDevice();
+    ~CKeyboardDevice() override;
+
+    void SetView(IKeyboardView* view);
+    void SetKeyNameLookup(KeyNameLookup lookup) { m_nameLookup = std::move(lookup); }
+
+    // Device layout.
+    // BeginConfig, device information, key table, LED table, EndConfig, BuildKeyMaps. Returns 1,
+    // 0 when the link is not open or the key count does not fit, or the first failed command's code.
+    int ReadKeyLayout();
+    void BuildKeyMaps();
+    uint8_t KeyPosition(int keyIndex) const;
+    uint8_t KeyLed(int keyIndex) const;
+    int DeviceKeyCount() const { return m_tableKeys; }
+    const std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& DeviceKeyTable() const { return m_keyTable; }
+    const std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& LedTable() const { return m_ledTable; }
+
+    // Settings.
+    // Reads the keyboard's settings record into the light settings and the profile (saved).
+    // Returns 1, 0 when the link is not open, or the failed read's code (nothing changes).
+    int ReadSettings();
+    // Sends the profile's settings as record n with byte 0 = byte0. Returns 1 only when every
+    // command succeeded; else the first failure's code (0 when the link is not open).
+    int WriteSettings(int n, uint8_t byte0) override;
+    const KeyboardSettingsRecord& SettingsMirror() const { return m_settingsMirror; }
+    uint8_t SettingsIndex() const { return m_settingsIndex; }
+    void SetForcedRed() { m_forcedRed.store(true, std::memory_order_release); }
+    bool ForcedRed() const { return m_forcedRed.load(std::memory_order_acquire); }
+    KeyboardSettingsControls SettingsControls() const;
+    const KeyboardSystemStages& SystemStages() const { return m_stages; }
+
+    // Key assignments: the last read device key table with the located keys set from `list`.
+    // Returns 1 only when every command succeeded; else the first failure's code.
+    int WriteKeyAssignments(int index, const std::vector<KeyAssignment>& list) override;
+    int WriteProfileKeyAssignments(int index) override;
+    void PurgeMacroKeys() override;
+    const std::vector<KeyAssignment>& KeyList() const { return m_keyList; }
+    std::vector<KeyCaption> KeyCaptions() const;
+
+    // Macros: 0 when sent (or nothing to send), -1 when the image cannot be built, else the number
+    // of events to remove before the macros fit.
+    int DownloadMacros() override;
+    const std::vector<std::string>& MacroNames() const { return m_macroNames; }
+    const LightNameLists& LightNames() const { return m_lightNames; }
+
+    // Custom per-key colours (mode 19).
+    int SendCustomColors();
+    void EnterCustomMode();
+    void SelectCustomGroup(int group);
+    void FillCustomColors(bool on);
+    void SetCustomKeyColor(int keyIndex);
+    int PanelCustomGroup() const { return m_panelGroup; }
+
+    // A key event of the device: the key index at that position, or -1 when the event is ignored.
+    int OnKeyEvent(int position, int kind);
+
+    // Profile.
+    CKeyboardProfiledata& Profile() { return m_profile; }
+    int ApplyProfile() override;
+    int LoadProfile() override;
+    void RestoreDefaults() override;
+    void SaveProfile() override;
+    void SetProfilePaths() override;
+    std::string GetProfileName() const override { return m_profile.GetProfilePath(); }
+    void SetProfileIndex(int index) override;
+    void SetLightSettings(LightState state) override;
+    void SelectKey(int index) override;
+    void SetFunctionMode(int mode) override;
+
+    // Page flow.
+    void OnConnect() override;
+    void OnSyncRequest() override;
+    void RefreshPage() override;
+    void RefreshNameLists() override;
+    // The keyboard animates its own lighting; the page only repaints the key buttons.
+    int RefreshLighting() override;
+
+protected:
+    void OnNotification(uint16_t code) override;
+    // Preview hooks filled by the preview engine: the preparation of a newly selected mode (the
+    // custom mode loads and sends its colours) and a key press or release.
+    virtual void PrepareMode(int mode);
+    virtual void OnReactiveKey(int /*keyIndex*/, int /*kind*/) {}
+
+private:
+    void TakeSystemStages() { m_stages = m_profile.GetSystemStages(); }
+    void ReloadLightLists();
+    void StoreCustomColours(int group);
+    // The lighting page of the custom colours (3 bytes per located LED), scaled by alpha or not.
+    std::vector<uint8_t> CustomColourPage(bool scaled, size_t& length) const;
+    void ReportFailure(KeyboardWrite what, int result);
+
+    IKeyboardView* m_view = nullptr;
+    KeyNameLookup m_nameLookup;
+    CKeyboardProfiledata m_profile;
+    std::vector<KeyAssignment> m_keyList;
+    KeyboardSystemStages m_stages;
+    std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> m_keyTable{};
+    std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> m_ledTable{};
+    int m_tableKeys = 0;
+    // Read by the key-event thread, written by the layout read.
+    std::array<std::atomic<uint8_t>, kKeyboardKeyCount> m_keyPositionMap;
+    std::array<std::atomic<uint8_t>, kKeyboardKeyCount> m_keyLedMap;
+    KeyboardSettingsRecord m_settingsMirror;
+    uint8_t m_settingsIndex = 0;
+    std::atomic<bool> m_forcedRed{false};
+    int m_panelGroup = -1;
+    std::vector<std::string> m_macroNames;
+    LightNameLists m_lightNames;
+};
+
+} // namespace nk7x
