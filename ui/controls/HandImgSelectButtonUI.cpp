@@ -54,12 +54,12 @@ bool CHandImgSelectButtonUI::SetAttribute(const QString& name, const QString& va
 
 void CHandImgSelectButtonUI::SetHandImage(const QString& image) {
     m_handImage = image;
-    ImageString spec;
+    ImageString look;
     m_file.clear();
     m_imageSize = QSize();
-    if (ParseImageString(image, &spec)) {
-        m_file = spec.file;
-        if (const auto img = SkinImage::Load(spec.file))
+    if (ParseImageString(image, &look)) {
+        m_file = look.file;
+        if (const auto img = SkinImage::Load(look.file))
             m_imageSize = img->Size();
     }
     m_source = EdgeRect{};

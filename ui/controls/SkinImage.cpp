@@ -47,8 +47,8 @@ QImage KeyOut(QImage image, const QColor& mask) {
 
 // One nine-slice, tiled or stretched drawing of `src` into `target`.
 void DrawBody(QPainter& p, const QRect& target, const SkinImage& img, const QRect& src,
-              const ImageString& spec) {
-    const QMargins& c = spec.corner;
+              const ImageString& look) {
+    const QMargins& c = look.corner;
     if (!c.isNull()) {
         // Corners never take more than the image part or the target has.
         const int l = std::min(c.left(), std::min(src.width(), target.width()) / 2);
@@ -64,7 +64,7 @@ void DrawBody(QPainter& p, const QRect& target, const SkinImage& img, const QRec
                            target.top() + target.height()};
         for (int row = 0; row < 3; ++row) {
             for (int col = 0; col < 3; ++col) {
-                if (spec.hole && row == 1 && col == 1)
+                if (look.hole && row == 1 && col == 1)
                     continue;
                 const QRectF s(sx[col], sy[row], sx[col + 1] - sx[col], sy[row + 1] - sy[row]);
                 const QRectF d(tx[col], ty[row], tx[col + 1] - tx[col], ty[row + 1] - ty[row]);
@@ -74,11 +74,11 @@ void DrawBody(QPainter& p, const QRect& target, const SkinImage& img, const QRec
         }
         return;
     }
-    if ((spec.xTiled || spec.yTiled) && src.width() > 0 && src.height() > 0) {
+    if ((look.xTiled || look.yTiled) && src.width() > 0 && src.height() > 0) {
         p.save();
         p.setClipRect(target, Qt::IntersectClip);
-        const int stepX = spec.xTiled ? src.width() : target.width();
-        const int stepY = spec.yTiled ? src.height() : target.height();
+        const int stepX = look.xTiled ? src.width() : target.width();
+        const int stepY = look.yTiled ? src.height() : target.height();
         for (int y = target.top(); y < target.top() + target.height(); y += stepY) {
             for (int x = target.left(); x < target.left() + target.width(); x += stepX)
                 img.DrawPart(p, QRectF(x, y, stepX, stepY), QRectF(src));
@@ -179,30 +179,30 @@ QRect ImageDestRect(const QRect& control, const ImageString& image) {
 }
 
 bool DrawImageString(QPainter& p, const QRect& control, const QString& image, const ImageTint* tint) {
-    ImageString spec;
-    if (!ParseImageString(image, &spec))
+    ImageString look;
+    if (!ParseImageString(image, &look))
         return false;
-    return DrawImageString(p, control, spec, tint);
+    return DrawImageString(p, control, look, tint);
 }
 
-bool DrawImageString(QPainter& p, const QRect& control, const ImageString& spec, const ImageTint* tint) {
-    const auto img = SkinImage::Load(spec.file, spec.hasMask ? spec.mask : QColor());
+bool DrawImageString(QPainter& p, const QRect& control, const ImageString& look, const ImageTint* tint) {
+    const auto img = SkinImage::Load(look.file, look.hasMask ? look.mask : QColor());
     if (!img)
         return false;
-    const QRect dest = ImageDestRect(control, spec);
+    const QRect dest = ImageDestRect(control, look);
     if (dest.isEmpty())
         return true;
     const QRect whole(QPoint(0, 0), img->Size());
-    const QRect src = spec.hasSource ? spec.source.ToQRect().intersected(whole) : whole;
+    const QRect src = look.hasSource ? look.source.ToQRect().intersected(whole) : whole;
     if (src.isEmpty())
         return true;
 
-    const double fade = spec.fade / 255.0;
+    const double fade = look.fade / 255.0;
     if (!tint) {
         p.save();
         p.setOpacity(p.opacity() * fade);
         p.setRenderHint(QPainter::SmoothPixmapTransform);
-        DrawBody(p, dest, *img, src, spec);
+        DrawBody(p, dest, *img, src, look);
         p.restore();
         return true;
     }
@@ -217,7 +217,7 @@ bool DrawImageString(QPainter& p, const QRect& control, const ImageString& spec,
         sp.setRenderHint(QPainter::SmoothPixmapTransform);
         sp.setRenderHint(QPainter::Antialiasing);
         sp.scale(dpr, dpr);
-        DrawBody(sp, QRect(QPoint(0, 0), dest.size()), *img, src, spec);
+        DrawBody(sp, QRect(QPoint(0, 0), dest.size()), *img, src, look);
     }
     QImage tinted = shape;
     {
