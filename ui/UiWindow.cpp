@@ -89,6 +89,8 @@ UiWindow::~UiWindow() {
     // signals must no longer reach the timer and wiring tables, which go away with this part.
     for (QObject* child : findChildren<QObject*>())
         disconnect(child, &QObject::destroyed, this, nullptr);
+    // The window's own timers (SetTimer on the window itself) are watched the same way.
+    disconnect(this, &QObject::destroyed, this, nullptr);
     for (auto& entry : m_timers)
         entry.second->stop();
     m_timers.clear();
