@@ -1,0 +1,50 @@
+// The light thread of a device page: runs the page engine's passes, one per 15.625 ms tick, while
+// the link is open and the background pause is clear. Start and Stop come from the owning page.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+#include "devices/light/LightEngine.h"
+
+namespace nk7x::light {
+
+class LightThread {
+public:
+    // `linkOpen` and `backgroundPause` are the page link's flags (null: open, never paused); both
+    // must outlive the thread, as must the engine.
+    LightThread(LightEngine& engine, const std::atomic<uint32_t>* linkOpen,
+                const std::atomic<uint32_t>* backgroundPause);
+    ~LightThread();
+    LightThread(const LightThread&) = delete;
+    LightThread& operator=(const LightThread&) = delete;
+
+    // Starts the thread; false when it is already running.
+    bool Start();
+    // Asks the thread to end and joins it; returns 1 when it ended within 1000 ms, 0 when it was
+    // late (it is joined all the same), -1 when it was not running.
+    int Stop();
+    bool Running() const { return m_thread.joinable(); }
+    // Passes run since the start (for the idle and tick checks).
+    uint64_t Passes() const { return m_passes.load(); }
+
+private:
+    void Run();
+    // Waits until `deadline` or a stop request; true on a stop request.
+    bool WaitUntil(std::chrono::steady_clock::time_point deadline);
+
+    LightEngine& m_engine;
+    const std::atomic<uint32_t>* m_linkOpen;
+    const std::atomic<uint32_t>* m_pause;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_cond;
+    bool m_stop = false;
+    bool m_ended = false;
+    std::atomic<uint64_t> m_passes{0};
+};
+
+} // namespace nk7x::light
