@@ -6,7 +6,7 @@ PKGS=(
   build-essential cmake pkg-config ninja-build
   libjsoncpp-dev libudev-dev libevdev-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-tools-dev libqt6svg6-dev qt6-base-dev-tools libqt6opengl6-dev
+  qt6-base-dev qt6-tools-dev qt6-svg-dev qt6-base-dev-tools libqt6opengl6-dev
   clang libclang-rt-14-dev
   xvfb xauth dbus imagemagick fonts-wqy-microhei fonts-dejavu-core
 )
