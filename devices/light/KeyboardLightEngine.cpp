@@ -54,6 +54,17 @@ bool FindKey(uint8_t key, int& column, int& row) {
     return false;
 }
 
+// Which key indices the serpentine order holds, built once.
+const std::array<bool, 256>& InOrder() {
+    static const std::array<bool, 256> table = [] {
+        std::array<bool, 256> t{};
+        for (uint8_t k : kKeyOrder)
+            t[k] = true;
+        return t;
+    }();
+    return table;
+}
+
 uint8_t AddClamped(uint8_t value, unsigned gain) { return static_cast<uint8_t>(std::min(255u, value + gain)); }
 
 } // namespace
@@ -133,7 +144,7 @@ uint8_t KeyboardLightEngine::WaveBits(std::size_t array, std::size_t column) con
 }
 
 uint8_t KeyboardLightEngine::OrderedKey(uint8_t key) {
-    return std::find(kKeyOrder.begin(), kKeyOrder.end(), key) != kKeyOrder.end() ? key : kNoKey;
+    return InOrder()[key] ? key : kNoKey;
 }
 
 // --- preparations ---
@@ -217,23 +228,28 @@ void KeyboardLightEngine::ShiftWave() {
 
 // --- drawing helpers ---
 
-void KeyboardLightEngine::DrawByIntensity(uint8_t key) {
-    if (key >= kKeyboardKeys)
-        return;
-    Put(key, Multi() ? kWheel[m_hue[key]] : StateColour(), Scale(Bright(), m_intensity[key]));
-}
-
-void KeyboardLightEngine::FadeAndDrawAll(uint8_t mode) {
-    for (uint8_t k = 0; k < kKeyboardKeys; ++k) {
-        FadePreviewKey(k, mode);
-        DrawByIntensity(k);
+// The fading steps run these over every key on each pass, so they keep the loop tight.
+void KeyboardLightEngine::FadeAndDrawAll(uint8_t /*mode*/) {
+    const uint8_t bright = Bright();
+    const bool multi = Multi();
+    const Rgb colour = StateColour();
+    for (std::size_t k = 0; k < kKeyboardKeys; ++k) {
+        const uint8_t v = FadeIntensity(m_intensity[k]);
+        m_intensity[k] = v;
+        const Rgb c = multi ? kWheel[m_hue[k]] : colour;
+        m_colours[k] = {c.r, c.g, c.b, Scale(bright, v)};
     }
 }
 
-void KeyboardLightEngine::FadeAndDrawOrdered(uint8_t mode) {
+void KeyboardLightEngine::FadeAndDrawOrdered(uint8_t /*mode*/) {
+    const uint8_t bright = Bright();
+    const bool multi = Multi();
+    const Rgb colour = StateColour();
     for (uint8_t k : kKeyOrder) {
-        FadePreviewKey(k, mode);
-        DrawByIntensity(k);
+        const uint8_t v = FadeIntensity(m_intensity[k]);
+        m_intensity[k] = v;
+        const Rgb c = multi ? kWheel[m_hue[k]] : colour;
+        m_colours[k] = {c.r, c.g, c.b, Scale(bright, v)};
     }
 }
 
@@ -410,12 +426,13 @@ void KeyboardLightEngine::KbPresetColour() {
 void KeyboardLightEngine::KbRingWave() {
     m_c = Advance(Forwards(), 192, m_c, 1);
     const uint8_t bright = Bright();
-    for (std::size_t r = 0; r < kRings; ++r)
-        for (uint8_t slot : kRingMatrix[r]) {
-            const uint8_t k = OrderedKey(slot);
-            if (k < kKeyboardKeys)
-                Put(k, kWheel[(m_c + 10 * (r + 1)) % 192], bright);
-        }
+    const auto& inOrder = InOrder();
+    for (std::size_t r = 0; r < kRings; ++r) {
+        const Rgb colour = kWheel[(m_c + 10 * (r + 1)) % 192];
+        for (uint8_t slot : kRingMatrix[r])
+            if (inOrder[slot]) // slot < 126 for every key of the order
+                m_colours[slot] = {colour.r, colour.g, colour.b, bright};
+    }
 }
 
 void KeyboardLightEngine::KbCustomAlpha() {

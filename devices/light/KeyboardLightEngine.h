@@ -34,7 +34,6 @@ private:
     void MarkWaveKeys();
     void ShiftWave();
     void SetWaveBits(std::size_t column, uint8_t bits);
-    void DrawByIntensity(uint8_t key);
     void FadeAndDrawAll(uint8_t mode);
     void FadeAndDrawOrdered(uint8_t mode);
     void LightKey(uint8_t key);

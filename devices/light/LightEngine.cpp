@@ -188,11 +188,6 @@ void LightEngine::StepPaletteBlink() {
 
 void LightEngine::StepOff() { FillAll({}, 0); }
 
-void LightEngine::FadePreviewKey(std::size_t i, uint8_t /*mode*/) {
-    if (i < m_intensity.size())
-        m_intensity[i] = FadeIntensity(m_intensity[i]);
-}
-
 void LightEngine::LightMarkedKeys() {
     for (std::size_t i = 0; i < 9; ++i)
         if (m_marks[i])

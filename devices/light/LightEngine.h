@@ -87,7 +87,11 @@ protected:
     void StepBlink();
     void StepPaletteBlink();
     void StepOff();
-    void FadePreviewKey(std::size_t i, uint8_t mode);
+    // The mode argument is the caller's lighting mode or step number; the decay is the same for all.
+    void FadePreviewKey(std::size_t i, uint8_t /*mode*/) {
+        if (i < m_intensity.size())
+            m_intensity[i] = FadeIntensity(m_intensity[i]);
+    }
     virtual void LightMarkedKeys();
     void ShiftPreviewWave(bool forward);
     void ShiftMarks(std::size_t ringSize, bool forward);

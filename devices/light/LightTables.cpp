@@ -278,16 +278,4 @@ uint8_t Advance(bool forwards, uint8_t limit, uint8_t c, uint8_t step) {
     return next < limit ? next : static_cast<uint8_t>(limit - step);
 }
 
-uint8_t FadeIntensity(uint8_t i) {
-    if (i >= 128)
-        return static_cast<uint8_t>(i - 40);
-    if (i & 0x40)
-        return static_cast<uint8_t>(i - 30);
-    if (i & 0x20)
-        return static_cast<uint8_t>(i - 10);
-    if (i >= 17)
-        return static_cast<uint8_t>(i - 8);
-    return i > 0 ? static_cast<uint8_t>(i - 1) : 0;
-}
-
 } // namespace nk7x::light

@@ -55,7 +55,24 @@ inline uint8_t ThresholdFor(const std::array<uint8_t, 5>& row, uint8_t speed) { 
 uint8_t Advance(bool forwards, uint8_t limit, uint8_t c, uint8_t step);
 
 // One decay step of a key intensity: fast while bright, slow near the end.
-uint8_t FadeIntensity(uint8_t intensity);
+constexpr uint8_t FadeIntensityOnce(uint8_t i) {
+    if (i >= 128)
+        return static_cast<uint8_t>(i - 40);
+    if (i & 0x40)
+        return static_cast<uint8_t>(i - 30);
+    if (i & 0x20)
+        return static_cast<uint8_t>(i - 10);
+    if (i >= 17)
+        return static_cast<uint8_t>(i - 8);
+    return i > 0 ? static_cast<uint8_t>(i - 1) : 0;
+}
+inline constexpr std::array<uint8_t, 256> kFadeTable = [] {
+    std::array<uint8_t, 256> t{};
+    for (std::size_t i = 0; i < t.size(); ++i)
+        t[i] = FadeIntensityOnce(static_cast<uint8_t>(i));
+    return t;
+}();
+inline uint8_t FadeIntensity(uint8_t intensity) { return kFadeTable[intensity]; }
 
 // component × alpha / 256, rounded down.
 inline uint8_t Scale(uint8_t value, uint8_t alpha) { return static_cast<uint8_t>((value * alpha) >> 8); }
