@@ -5,6 +5,7 @@
 #include "platform/DebugLog.h"
 #include "tools/cli/CliCommands.h"
 #include "tools/cli/CliSupport.h"
+#include "tools/cli/PreviewCommand.h"
 
 using namespace nk7x;
 using namespace nk7x::cli;
@@ -36,10 +37,12 @@ exit codes: 0 success, 1 other failure, 2 usage, 3 no device, 4 no permission (u
 )";
 
 Exit Run(int argc, char** argv) {
+    if (IsPreviewCommand(argc, argv))
+        return RunPreview(argc, argv);
     Options options;
     std::string error;
     if (!ParseArguments(argc, argv, options, error)) {
-        std::cerr << "nk7x-cli: " << error << "\n\n" << kUsage;
+        std::cerr << "nk7x-cli: " << error << "\n\n" << kUsage << "\nwithout a device:\n" << kPreviewUsage;
         return Exit::Usage;
     }
     if (options.words.empty()) {
@@ -51,7 +54,7 @@ Exit Run(int argc, char** argv) {
     const std::string command = options.words.front();
     const Args args(options.words.begin() + 1, options.words.end());
     if (command == "help") {
-        std::cout << kUsage;
+        std::cout << kUsage << "\nwithout a device:\n" << kPreviewUsage;
         return Exit::Ok;
     }
     const bool noArgs = args.empty();
