@@ -48,6 +48,7 @@ class IDeviceView {
 public:
     virtual ~IDeviceView() = default;
     // Arm timer `timerId` of the page's list entry (1002: sync request) to fire once after `ms`.
+    // Called on the key-event thread: the page queues it to its own thread.
     virtual void ArmTimer(int timerId, int ms) = 0;
     // Show the tabs of a function mode.
     virtual void SelectFunctionTabs(const FunctionTabs& tabs) = 0;

@@ -197,6 +197,10 @@ int CKeyboardDevice::WriteKeyAssignments(int index, const std::vector<KeyAssignm
     CDeviceCommandLink& link = Link();
     if (!link.IsOpen())
         return kResultFailed;
+    // The table written is the keyboard's own with the located keys changed; without a layout
+    // read there is nothing to start from, and writing would wipe the keyboard's keys.
+    if (m_tableKeys == 0 || link.DataSize() != 3 * m_tableKeys)
+        return kResultFailed;
     FirstFailure f;
     DeviceInfoRecord info = DeviceInfo();
     if (link.ReadDeviceInfo(info) == kResultOk)

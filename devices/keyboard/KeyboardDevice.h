@@ -1,7 +1,8 @@
 // CKeyboardDevice: every operation of the keyboard page on its device and its profile, without a
 // toolkit: the located keys, the key table, the settings record, the macro image, the custom per-key
 // colours, the forced-red flag and the key events. The toolkit page derives from it and implements
-// IKeyboardView.
+// IKeyboardView. The key-event reader calls the notification hooks on its own thread, so a class
+// that overrides them stops the reader (StopKeyEventThread) in its own destructor.
 #pragma once
 
 #include <array>
@@ -67,7 +68,8 @@ public:
     const KeyboardSystemStages& SystemStages() const { return m_stages; }
 
     // Key assignments: the last read device key table with the located keys set from `list`.
-    // Returns 1 only when every command succeeded; else the first failure's code.
+    // Returns 1 only when every command succeeded; else the first failure's code. 0 and nothing
+    // sent while no key layout has been read.
     int WriteKeyAssignments(int index, const std::vector<KeyAssignment>& list) override;
     int WriteProfileKeyAssignments(int index) override;
     void PurgeMacroKeys() override;
@@ -115,7 +117,7 @@ public:
 protected:
     void OnNotification(uint16_t code) override;
     // Preview hooks filled by the preview engine: the preparation of a newly selected mode (the
-    // custom mode loads and sends its colours) and a key press or release.
+    // custom mode loads and sends its colours) and a key press or release (on the reader thread).
     virtual void PrepareMode(int mode);
     virtual void OnReactiveKey(int /*keyIndex*/, int /*kind*/) {}
 

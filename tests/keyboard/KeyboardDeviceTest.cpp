@@ -48,6 +48,14 @@ TEST_F(KeyboardLayoutTest, ClosedLinkSendsNothing) {
     EXPECT_EQ(m_sim->Counters().framesReceived, 0u);
 }
 
+TEST_F(KeyboardLayoutTest, NoKeyTableIsWrittenBeforeTheLayoutIsKnown) {
+    m_sim->ClearFrameLog();
+    const std::vector<uint8_t> before = m_sim->KeyTable();
+    EXPECT_EQ(m_kbd->WriteKeyAssignments(0, std::vector<KeyAssignment>(126)), kResultFailed);
+    EXPECT_EQ(m_sim->Counters().perCommand[9], 0u);
+    EXPECT_EQ(m_sim->KeyTable(), before);
+}
+
 class LargeKeyboardTest : public KeyboardTest {
     SimOptions Options() override {
         SimOptions o;

@@ -78,6 +78,7 @@ public:
     std::vector<std::pair<int, int>> reactiveKeys; // written on the key-event thread
     std::mutex reactiveMutex;
     using CKeyboardDevice::OnNotification;
+    ~TestKeyboard() override { StopKeyEventThread(); }
 
 protected:
     void OnReactiveKey(int keyIndex, int kind) override {
