@@ -53,12 +53,15 @@ public:
     // Sets the stop event; the thread ends within about 1 ms once no sink call is running.
     void RequestStop();
     // Sets the stop event and joins. From a sink call on the discovery thread it only requests.
+    // Joining waits for a sink call in progress, so the thread a blocked sink call waits for must
+    // not join: it requests, lets the pending call finish, then joins.
     void Stop();
     // True while the loop runs (on its own thread or in Run).
     bool IsRunning() const { return m_looping.load(); }
 
     // The loop itself, for an owner that runs it on a thread of its own (a worker slot of the main
-    // window): returns soon after `stop` is set. Returns at once when the loop already runs.
+    // window): returns soon after `stop` is set. Returns at once when the loop already runs. Only
+    // the owner's event ends it (not RequestStop), and the owner joins before destroying this.
     void Run(const StopEvent& stop);
 
     bool FirstScanFinished() const;
