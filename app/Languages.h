@@ -11,10 +11,10 @@
 namespace nk7x {
 
 struct LanguageEntry {
-    std::string name;   // "Language_name": handed to the toolkit as the current language
-    std::string file;   // "Language_file": the text file, relative to the skin folder
-    int64_t id = -1;    // "Language_ID": the stored value; -1 when the entry has none
-    std::string text;   // "Language_text": key under which the language is listed
+    std::string name; // "Language_name": handed to the toolkit as the current language
+    std::string file; // "Language_file": the text file, relative to the skin folder
+    int64_t id = -1;  // "Language_ID": the stored value; -1 when the entry has none
+    std::string text; // "Language_text": key under which the language is listed
 };
 
 // Reads "Language.config". Elements keep their array index; an element of the wrong shape stays in
@@ -26,7 +26,7 @@ bool NeedsFontRebuild(int current, int next);
 
 // What a language switch acts on: the toolkit's texts and fonts and the windows showing them.
 class LanguageTarget {
-public:
+  public:
     virtual ~LanguageTarget() = default;
     // Hands the name to the toolkit, loads the entry's text file and reloads all control texts.
     virtual void SetLanguage(const LanguageEntry& entry) = 0;
@@ -36,7 +36,7 @@ public:
 };
 
 class Languages {
-public:
+  public:
     static constexpr const char* kValueName = "LANGUAGE";
 
     Languages(SettingsStore& store, std::string listPath, LanguageTarget& target);
@@ -54,7 +54,7 @@ public:
     int Current() const { return m_current; }
     const std::vector<LanguageEntry>& List() const { return m_list; }
 
-private:
+  private:
     SettingsStore& m_store;
     std::string m_listPath;
     LanguageTarget& m_target;

@@ -9,7 +9,7 @@
 namespace nk7x {
 
 class LightSyncSource {
-public:
+  public:
     virtual ~LightSyncSource() = default;
     // True when some device has an open command link and its background-pause flag set.
     virtual bool AnyFlagged() = 0;

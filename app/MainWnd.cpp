@@ -74,7 +74,8 @@ MainWnd::MainWnd(const ShellOptions& options, QWidget* parent)
     setObjectName(QStringLiteral("MainWnd"));
     setWindowTitle(QString::fromUtf8(kProductName));
     // The caption is part of the layout; no maximise box.
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint | Qt::WindowSystemMenuHint);
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowSystemMenuHint);
     resize(kBaseWidth, kBaseHeight);
     QString dataFolder = QDir(m_options.programFolder).filePath(QStringLiteral("DefaultData"));
     m_languages = std::make_unique<Languages>(
@@ -143,7 +144,8 @@ bool MainWnd::TrayAvailable() const {
 void MainWnd::BuildRoutes() {
     using M = NotifyRouter::Match;
     auto& r = m_router;
-    r.Add(QStringLiteral("windowinit"), M::NameCase, QStringLiteral("MainWnd"), [this](const UiNotify&, int) { StartRoutine(); });
+    r.Add(QStringLiteral("windowinit"), M::NameCase, QStringLiteral("MainWnd"),
+          [this](const UiNotify&, int) { StartRoutine(); });
     r.Add(QStringLiteral("windowsize"), M::Name, QStringLiteral("root"), [this](const UiNotify&, int) {
         if (!m_rootSized) {
             m_rootSized = true;
@@ -151,7 +153,8 @@ void MainWnd::BuildRoutes() {
         }
     });
     auto click = [&r](const char* name, std::function<void()> fn) {
-        r.Add(QStringLiteral("click"), M::Name, QString::fromLatin1(name), [fn](const UiNotify&, int) { fn(); });
+        r.Add(QStringLiteral("click"), M::Name, QString::fromLatin1(name),
+              [fn](const UiNotify&, int) { fn(); });
     };
     click("closebtn", [this] { HideToTray(); });
     click("nodevice_ok_btn", [this] { HideToTray(); });
@@ -216,7 +219,8 @@ void MainWnd::StartRoutine() {
         auto follow = [this](QScreen* s) {
             disconnect(m_screenArea);
             if (s)
-                m_screenArea = connect(s, &QScreen::availableGeometryChanged, this, [this] { ApplyScalePolicy(); });
+                m_screenArea =
+                    connect(s, &QScreen::availableGeometryChanged, this, [this] { ApplyScalePolicy(); });
         };
         connect(handle, &QWindow::screenChanged, this, [this, follow](QScreen* s) {
             DebugLog("界面 DPI 发生变化");
@@ -228,7 +232,8 @@ void MainWnd::StartRoutine() {
     m_started = true;
     // Device discovery shows the window once its first scan is done; until it is part of the shell,
     // that scan counts as done at once.
-    QMetaObject::invokeMethod(this, [this] { OnInstanceMessage(0, 0); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { OnInstanceMessage(0, 0); }, Qt::QueuedConnection);
 }
 
 void MainWnd::OnTimer(int id) {
@@ -275,7 +280,8 @@ void MainWnd::CentreOnScreen() {
 void MainWnd::OnInstanceMessage(qint64 wParam, qint64 lParam) {
     if (!m_running || m_destroyed)
         return;
-    DebugLogf("软件标示 %d，%xd%xd", InstanceMessageId(), static_cast<unsigned>(wParam), static_cast<unsigned>(lParam));
+    DebugLogf("软件标示 %d，%xd%xd", InstanceMessageId(), static_cast<unsigned>(wParam),
+              static_cast<unsigned>(lParam));
     FrontAndRefresh();
 }
 

@@ -28,10 +28,10 @@ class DesktopBus;
 class SleepWatcher;
 
 struct ShellOptions {
-    QString programFolder;     // holds "DefaultData" and "skin"
-    QString settingsPath;      // the settings store file
-    bool useBuses = true;      // session service and sleep watch
-    bool startWorkers = true;  // the shell's worker threads
+    QString programFolder;    // holds "DefaultData" and "skin"
+    QString settingsPath;     // the settings store file
+    bool useBuses = true;     // session service and sleep watch
+    bool startWorkers = true; // the shell's worker threads
     enum class Tray { Auto, Absent, Present } tray = Tray::Auto;
 
     // The running program's choice: ProgramFolder(), SettingsStore::DefaultPath().
@@ -40,7 +40,7 @@ struct ShellOptions {
 
 class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource {
     Q_OBJECT
-public:
+  public:
     static constexpr int kBaseWidth = 800;
     static constexpr int kBaseHeight = 572;
     // The size the scale policy gives the window at scale 96.
@@ -91,13 +91,13 @@ public:
     QList<int> ServiceAnswer() const;
     QWidget* SecondaryWindow() const { return m_secondWnd; }
 
-signals:
+  signals:
     // The window was first shown (start-up measurement, screenshots).
     void firstShown();
     // Shut-down is complete; the application may quit.
     void shutDown();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
@@ -106,7 +106,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
-private:
+  private:
     void InitWindow();
     void StartRoutine();
     void BuildRoutes();

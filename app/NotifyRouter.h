@@ -12,21 +12,21 @@
 namespace nk7x {
 
 struct NumberedName {
-    QString prefix;   // up to and including the last underscore; empty when there is none
-    int number = 0;   // the leading decimal digits after it, 0 when none (saturates at INT_MAX)
+    QString prefix; // up to and including the last underscore; empty when there is none
+    int number = 0; // the leading decimal digits after it, 0 when none (saturates at INT_MAX)
     bool hasPrefix() const { return !prefix.isEmpty(); }
 };
 
 NumberedName SplitNumberedName(const QString& name);
 
 class NotifyRouter {
-public:
+  public:
     using Handler = std::function<void(const UiNotify& msg, int number)>;
 
     enum class Match {
-        Name,      // exact name, compared without case
-        NameCase,  // exact name, case as written
-        Prefix,    // numbered names with this prefix, compared without case
+        Name,     // exact name, compared without case
+        NameCase, // exact name, case as written
+        Prefix,   // numbered names with this prefix, compared without case
     };
 
     // Adds (or replaces) the row for type + name.
@@ -38,12 +38,12 @@ public:
 
     bool Has(const QString& type, const QString& name) const;
 
-private:
+  private:
     static QString Key(const QString& type, const QString& name) { return type + QLatin1Char('\x1f') + name; }
 
-    QHash<QString, Handler> m_names;      // lower-case names
-    QHash<QString, Handler> m_caseNames;  // names as written
-    QHash<QString, Handler> m_prefixes;   // lower-case prefixes
+    QHash<QString, Handler> m_names;     // lower-case names
+    QHash<QString, Handler> m_caseNames; // names as written
+    QHash<QString, Handler> m_prefixes;  // lower-case prefixes
 };
 
 } // namespace nk7x

@@ -4,7 +4,7 @@
 namespace nk7x {
 
 class ShellPage {
-public:
+  public:
     virtual ~ShellPage() = default;
     virtual void SetPreview(bool on) = 0;
     virtual void SetLiveLighting(bool on) = 0;

@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
     });
     QObject::connect(instance.get(), &SingleInstance::raiseRequested, w,
                      [w](qint64 wp, qint64 lp) { w->OnInstanceMessage(wp, lp); });
-    QObject::connect(w, &MainWnd::shutDown, &app, [] { QTimer::singleShot(0, qApp, &QCoreApplication::quit); });
+    QObject::connect(w, &MainWnd::shutDown, &app,
+                     [] { QTimer::singleShot(0, qApp, &QCoreApplication::quit); });
     QObject::connect(w, &MainWnd::firstShown, w, [w, printShown, screenshot, hideAfterShown] {
         if (printShown) {
             std::printf("NK7X_SHOWN %lld\n", static_cast<long long>(QDateTime::currentMSecsSinceEpoch()));
@@ -76,7 +77,8 @@ int main(int argc, char** argv) {
             // After the scale policy has run (100 ms after start) and the layout has settled.
             QTimer::singleShot(1200, w, [w, screenshot] {
                 bool ok = w->grab().save(screenshot);
-                std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "saved" : "cannot save", screenshot.toLocal8Bit().constData());
+                std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "saved" : "cannot save",
+                             screenshot.toLocal8Bit().constData());
                 w->OnMenuChoice(QStringLiteral("exit"));
             });
         }

@@ -10,7 +10,7 @@
 namespace nk7x {
 
 class SettingsStore {
-public:
+  public:
     // The store of this user: $XDG_CONFIG_HOME (default ~/.config) + "/" + product name + "/settings.ini".
     static std::string DefaultPath();
 
@@ -36,7 +36,7 @@ public:
     // How many times this object replaced the file; lets callers prove that nothing was written.
     int WriteCount() const { return m_writes; }
 
-private:
+  private:
     using Section = std::map<std::string, std::string>;
     using Sections = std::map<std::string, Section>;
 

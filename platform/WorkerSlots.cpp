@@ -27,7 +27,9 @@ bool StopEvent::WaitFor(std::chrono::milliseconds timeout) const {
     return m_cond.wait_for(lock, timeout, [this] { return m_set; });
 }
 
-WorkerSlots::~WorkerSlots() { StopAll(std::chrono::milliseconds(1000)); }
+WorkerSlots::~WorkerSlots() {
+    StopAll(std::chrono::milliseconds(1000));
+}
 
 bool WorkerSlots::Start(int slot, std::function<void(const StopEvent& stop)> body) {
     if (slot < 0 || slot >= kSlotCount || !body)

@@ -13,27 +13,27 @@ namespace nk7x {
 
 // A manual-reset event: once set it stays set, and every waiter wakes at once.
 class StopEvent {
-public:
+  public:
     void Set();
     void Reset();
     bool IsSet() const;
     // Waits up to the time given; true when the event is set.
     bool WaitFor(std::chrono::milliseconds timeout) const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_cond;
     bool m_set = false;
 };
 
 class WorkerSlots {
-public:
+  public:
     static constexpr int kSlotCount = 20;
 
     // Outcome of StopAll: which slots had to be waited for past the patience given.
     struct StopResult {
-        int joined = 0;    // threads that were running and have been joined
-        int late = 0;      // of these, how many outlived the patience
+        int joined = 0; // threads that were running and have been joined
+        int late = 0;   // of these, how many outlived the patience
     };
 
     WorkerSlots() = default;
@@ -52,7 +52,7 @@ public:
     // goes to the debug output.
     StopResult StopAll(std::chrono::milliseconds patience);
 
-private:
+  private:
     struct Slot {
         StopEvent stop;
         std::thread thread;

@@ -17,7 +17,9 @@ bool ControlFactory::Register(const QString& layoutClass, Creator create) {
     return true;
 }
 
-bool ControlFactory::Knows(const QString& layoutClass) const { return m_creators.contains(layoutClass.toLower()); }
+bool ControlFactory::Knows(const QString& layoutClass) const {
+    return m_creators.contains(layoutClass.toLower());
+}
 
 QWidget* ControlFactory::Create(const QString& layoutClass, QWidget* parent) const {
     auto it = m_creators.constFind(layoutClass.toLower());

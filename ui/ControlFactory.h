@@ -11,7 +11,7 @@
 namespace nk7x {
 
 class ControlFactory {
-public:
+  public:
     using Creator = std::function<QWidget*(QWidget* parent)>;
 
     // The process-wide factory the windows' control creation consults.
@@ -27,8 +27,8 @@ public:
     QStringList Classes() const { return m_order; }
     void Clear();
 
-private:
-    QHash<QString, Creator> m_creators;  // key: lower-case class name
+  private:
+    QHash<QString, Creator> m_creators; // key: lower-case class name
     QStringList m_order;
 };
 

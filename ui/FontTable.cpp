@@ -6,9 +6,10 @@ const QMap<int, FontTable::Entry>& FontTable::Entries() {
     static const QMap<int, Entry> table = [] {
         QMap<int, Entry> t;
         const Entry rows[] = {
-            {kDefault, 13, false, false}, {0, 15, false, false}, {1, 14, false, true},  {2, 18, false, false},
-            {3, 30, false, false},        {4, 16, false, false}, {5, 20, false, false}, {6, 22, false, false},
-            {7, 14, false, false},        {8, 12, false, false}, {9, 11, false, false}, {10, 10, false, false},
+            {kDefault, 13, false, false}, {0, 15, false, false}, {1, 14, false, true},
+            {2, 18, false, false},        {3, 30, false, false}, {4, 16, false, false},
+            {5, 20, false, false},        {6, 22, false, false}, {7, 14, false, false},
+            {8, 12, false, false},        {9, 11, false, false}, {10, 10, false, false},
             {11, 28, false, false},       {50, 18, true, false},
         };
         for (const Entry& e : rows)
@@ -18,7 +19,9 @@ const QMap<int, FontTable::Entry>& FontTable::Entries() {
     return table;
 }
 
-QString FontTable::Face() { return QStringLiteral("Verdana Unicode MS"); }
+QString FontTable::Face() {
+    return QStringLiteral("Verdana Unicode MS");
+}
 
 QStringList FontTable::FallbackFamilies() {
     // The shipped fonts first, then what a Linux desktop commonly has for Latin and CJK text.

@@ -9,12 +9,12 @@
 namespace nk7x {
 
 class FontTable {
-public:
+  public:
     static constexpr int kDefault = -1;
 
     struct Entry {
         int index;
-        int size;  // pixels at scale 96
+        int size; // pixels at scale 96
         bool bold;
         bool underline;
     };
@@ -34,7 +34,7 @@ public:
     QFont Font(int index, int scale = 96) const;
     bool Has(int index) const { return m_fonts.contains(index); }
 
-private:
+  private:
     QMap<int, QFont> m_fonts;
     int m_rebuilds = 0;
 };

@@ -21,7 +21,8 @@ bool LanguageTexts::LoadFile(const QString& path) {
     std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
     std::string errors;
-    if (!reader->parse(bytes.constData(), bytes.constData() + bytes.size(), &root, &errors) || !root.isObject())
+    if (!reader->parse(bytes.constData(), bytes.constData() + bytes.size(), &root, &errors) ||
+        !root.isObject())
         return false;
     QHash<QString, QString> texts;
     for (auto it = root.begin(); it != root.end(); ++it) {
@@ -33,6 +34,8 @@ bool LanguageTexts::LoadFile(const QString& path) {
     return true;
 }
 
-QString LanguageTexts::Text(const QString& key) const { return m_texts.value(key, key); }
+QString LanguageTexts::Text(const QString& key) const {
+    return m_texts.value(key, key);
+}
 
 } // namespace nk7x

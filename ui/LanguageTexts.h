@@ -7,7 +7,7 @@
 namespace nk7x {
 
 class LanguageTexts {
-public:
+  public:
     // Replaces the texts with the file's. A missing or malformed file keeps the texts as they were
     // and returns false. Values that are not strings are skipped.
     bool LoadFile(const QString& path);
@@ -20,7 +20,7 @@ public:
     bool Has(const QString& key) const { return m_texts.contains(key); }
     int Count() const { return static_cast<int>(m_texts.size()); }
 
-private:
+  private:
     QString m_name;
     QHash<QString, QString> m_texts;
 };

@@ -7,7 +7,7 @@
 namespace nk7x {
 
 class ResourceList {
-public:
+  public:
     // Reads <skin>/res.xml. A missing or malformed file leaves the list empty (false).
     bool Load(const QString& skinFolder);
 
@@ -20,7 +20,7 @@ public:
     bool Contains(const QString& name) const { return m_files.contains(name); }
     int Count() const { return static_cast<int>(m_files.size()); }
 
-private:
+  private:
     QString m_folder;
     QHash<QString, QString> m_files;
 };

@@ -10,17 +10,18 @@
 namespace nk7x {
 
 class UiLoader : public QUiLoader {
-public:
+  public:
     using Hook = std::function<QWidget*(const QString& className, QWidget* parent)>;
 
     explicit UiLoader(Hook hook, QObject* parent = nullptr);
 
-    QWidget* createWidget(const QString& className, QWidget* parent = nullptr, const QString& name = QString()) override;
+    QWidget* createWidget(const QString& className, QWidget* parent = nullptr,
+                          const QString& name = QString()) override;
 
     // Controls that came from the hook: they raise their own notifications.
     const QSet<QWidget*>& CustomControls() const { return m_custom; }
 
-private:
+  private:
     Hook m_hook;
     QSet<QWidget*> m_custom;
 };

@@ -2,8 +2,7 @@
 
 namespace nk7x {
 
-bool RaiseNotify(QWidget* sender, const QString& type, qint64 wParam, qint64 lParam)
-{
+bool RaiseNotify(QWidget* sender, const QString& type, qint64 wParam, qint64 lParam) {
     if (!sender)
         return false;
     UiNotify msg;

@@ -10,16 +10,16 @@
 namespace nk7x {
 
 struct UiNotify {
-    QString type;               // "click", "selectchanged", "itemselect", "timer", ...
-    QPointer<QWidget> sender;   // the control; may be null once it is gone
-    QString name;               // sender's objectName at the time it was raised
+    QString type;             // "click", "selectchanged", "itemselect", "timer", ...
+    QPointer<QWidget> sender; // the control; may be null once it is gone
+    QString name;             // sender's objectName at the time it was raised
     qint64 wParam = 0;
     qint64 lParam = 0;
 };
 
 // What a window implements to receive its controls' notifications.
 class UiNotifyReceiver {
-public:
+  public:
     virtual ~UiNotifyReceiver() = default;
     virtual void Notify(const UiNotify& msg) = 0;
 };

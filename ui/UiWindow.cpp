@@ -13,9 +13,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
-#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QIcon>
@@ -44,7 +44,9 @@ int ScaleValue(int v, int scale) {
     return static_cast<int>((static_cast<qint64>(v) * scale + 48) / 96);
 }
 
-QSize ScaleSize(QSize s, int scale) { return {ScaleValue(s.width(), scale), ScaleValue(s.height(), scale)}; }
+QSize ScaleSize(QSize s, int scale) {
+    return {ScaleValue(s.width(), scale), ScaleValue(s.height(), scale)};
+}
 
 void ScaleLayout(QLayout* layout, int scale) {
     if (!layout)
@@ -55,8 +57,8 @@ void ScaleLayout(QLayout* layout, int scale) {
         layout->setProperty(kBaseSpacing, layout->spacing());
     }
     QRect m = layout->property(kBaseMargins).toRect();
-    layout->setContentsMargins(ScaleValue(m.x(), scale), ScaleValue(m.y(), scale), ScaleValue(m.width(), scale),
-                               ScaleValue(m.height(), scale));
+    layout->setContentsMargins(ScaleValue(m.x(), scale), ScaleValue(m.y(), scale),
+                               ScaleValue(m.width(), scale), ScaleValue(m.height(), scale));
     int spacing = layout->property(kBaseSpacing).toInt();
     if (spacing > 0)
         layout->setSpacing(ScaleValue(spacing, scale));
@@ -70,9 +72,10 @@ void RenderImage(QLabel* label, int scale) {
     if (file.isEmpty())
         return;
     QIcon icon(file);
-    QSize size = label->property(kBaseMin).isValid() ? label->property(kBaseMin).toSize() : label->minimumSize();
+    QSize size =
+        label->property(kBaseMin).isValid() ? label->property(kBaseMin).toSize() : label->minimumSize();
     if (size.isEmpty())
-        size = QImageReader(file).size();  // the image's own size
+        size = QImageReader(file).size(); // the image's own size
     if (size.isEmpty())
         return;
     size = ScaleSize(size, scale);
@@ -130,7 +133,8 @@ QWidget* UiWindow::BuildLayout(const QString& path, QWidget* parent) {
     loader.setWorkingDirectory(QFileInfo(path).absoluteDir());
     QWidget* content = loader.load(&file, parent);
     if (!content) {
-        DebugLogf("layout file %s unreadable: %s", path.toUtf8().constData(), loader.errorString().toUtf8().constData());
+        DebugLogf("layout file %s unreadable: %s", path.toUtf8().constData(),
+                  loader.errorString().toUtf8().constData());
         return nullptr;
     }
     WireTree(content, loader.CustomControls());
@@ -149,7 +153,9 @@ QWidget* UiWindow::BuildLayout(const QString& path, QWidget* parent) {
     return content;
 }
 
-QWidget* UiWindow::CreateControl(const QString& className) { return ControlFactory::Instance().Create(className, nullptr); }
+QWidget* UiWindow::CreateControl(const QString& className) {
+    return ControlFactory::Instance().Create(className, nullptr);
+}
 
 QWidget* UiWindow::FindControl(const QString& name) const {
     if (name.isEmpty())
@@ -198,10 +204,13 @@ void UiWindow::WireControl(QWidget* w) {
                     [b](bool on) { RaiseNotify(b, QStringLiteral("selectchanged"), on ? 1 : 0); });
     } else if (auto* c = qobject_cast<QComboBox*>(w)) {
         // Only the user's choice: filling a list never raises a notification.
-        connect(c, &QComboBox::activated, this, [c](int index) { RaiseNotify(c, QStringLiteral("itemselect"), index); });
+        connect(c, &QComboBox::activated, this,
+                [c](int index) { RaiseNotify(c, QStringLiteral("itemselect"), index); });
     } else if (auto* s = qobject_cast<QAbstractSlider*>(w)) {
         connect(s, &QAbstractSlider::valueChanged, this, [s](int v) {
-            RaiseNotify(s, s->isSliderDown() ? QStringLiteral("movevaluechanged") : QStringLiteral("valuechanged"), v);
+            RaiseNotify(
+                s, s->isSliderDown() ? QStringLiteral("movevaluechanged") : QStringLiteral("valuechanged"),
+                v);
         });
         connect(s, &QAbstractSlider::sliderReleased, this,
                 [s] { RaiseNotify(s, QStringLiteral("valuechanged"), s->value()); });

@@ -24,7 +24,7 @@ class ResourceList;
 
 class UiWindow : public QWidget, public UiNotifyReceiver {
     Q_OBJECT
-public:
+  public:
     explicit UiWindow(QWidget* parent = nullptr);
     ~UiWindow() override;
 
@@ -71,10 +71,10 @@ public:
     // Connects one control's signals to notifications (controls added after loading).
     void WireControl(QWidget* control);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void WireTree(QWidget* top, const QSet<QWidget*>& custom);
     void ScaleTree(QWidget* top);
 

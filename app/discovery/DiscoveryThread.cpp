@@ -121,7 +121,7 @@ void CDiscoveryThread::Enumerate(const StopEvent& stop, std::vector<DeviceSlot>&
         candidate.usagePage = identity.usagePage;
         candidate.usage = identity.usage;
         const int index = m_slots.ClaimSlot(candidate);
-        if (index != kNoSlot) {
+        if (index != kNoDeviceSlot) {
             if (const std::optional<DeviceSlot> slot = m_slots.Get(index))
                 m_sink.OnConnect(index, *slot);
         }

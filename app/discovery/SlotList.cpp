@@ -111,12 +111,12 @@ int CSlotList::ClaimSlot(DeviceSlot& candidate) {
         }
     }
     if (row == nullptr)
-        return kNoSlot;
+        return kNoDeviceSlot;
     candidate.kind = row->kind;
     candidate.role = row->role;
     // A slot without a path could never be checked for presence, nor freed again.
     if (candidate.path.empty())
-        return kNoSlot;
+        return kNoDeviceSlot;
     for (size_t i = 0; i < m_slots.size(); ++i) {
         DeviceSlot& s = m_slots[i];
         if (Free(s) && SameInterface(s, candidate)) {
@@ -125,7 +125,7 @@ int CSlotList::ClaimSlot(DeviceSlot& candidate) {
             return static_cast<int>(i);
         }
     }
-    return kNoSlot;
+    return kNoDeviceSlot;
 }
 
 bool CSlotList::Detach(int index, const std::string& path, DeviceSlot* was) {
@@ -144,14 +144,14 @@ bool CSlotList::Detach(int index, const std::string& path, DeviceSlot* was) {
 
 int CSlotList::PartnerOf(int index) const {
     if (!ValidIndex(index))
-        return kNoSlot;
+        return kNoDeviceSlot;
     const DeviceSlot& s = m_slots[static_cast<size_t>(index)];
-    return s.hasPartner ? static_cast<int>(s.partner) : kNoSlot;
+    return s.hasPartner ? static_cast<int>(s.partner) : kNoDeviceSlot;
 }
 
 bool CSlotList::HasPartner(int index) const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return PartnerOf(index) != kNoSlot;
+    return PartnerOf(index) != kNoDeviceSlot;
 }
 
 int CSlotList::PartnerIndex(int index) const {
@@ -162,7 +162,7 @@ int CSlotList::PartnerIndex(int index) const {
 bool CSlotList::PartnerConnected(int index) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     const int partner = PartnerOf(index);
-    return partner != kNoSlot && m_slots[static_cast<size_t>(partner)].connected != 0;
+    return partner != kNoDeviceSlot && m_slots[static_cast<size_t>(partner)].connected != 0;
 }
 
 bool CSlotList::LinkPartners(int a, int b) {
@@ -186,7 +186,7 @@ int CSlotList::FindSame(const DeviceSlot& slot) const {
         if (SameInterface(m_slots[i], slot))
             return static_cast<int>(i);
     }
-    return kNoSlot;
+    return kNoDeviceSlot;
 }
 
 } // namespace nk7x

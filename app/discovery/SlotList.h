@@ -13,7 +13,7 @@
 
 namespace nk7x {
 
-inline constexpr int kNoSlot = -1;
+inline constexpr int kNoDeviceSlot = -1;
 
 class CSlotList {
 public:
@@ -43,7 +43,7 @@ public:
     bool DescribeByPath(DeviceSlot& candidate) const;
     // For an opened interface: finds the row equal in vendor, product, collection, interface, usage
     // page and usage, copies its kind and role into `candidate`, and attaches the candidate's path
-    // to the first free slot of that interface. The slot index, or kNoSlot.
+    // to the first free slot of that interface. The slot index, or kNoDeviceSlot.
     int ClaimSlot(DeviceSlot& candidate);
     // Frees slot `index` if it is still attached to `path` (so a stale presence check cannot free a
     // slot that was attached again meanwhile). `was` receives the record as it was while attached.
@@ -51,12 +51,12 @@ public:
 
     // The other connection of the same mouse (its receiver, or the reverse).
     bool HasPartner(int index) const;
-    int PartnerIndex(int index) const; // kNoSlot without a partner
+    int PartnerIndex(int index) const; // kNoDeviceSlot without a partner
     bool PartnerConnected(int index) const;
     // Makes slots a and b each other's partner; false for an index outside the list or a == b.
     bool LinkPartners(int a, int b);
 
-    // The first slot that is the same device interface as `slot`, or kNoSlot.
+    // The first slot that is the same device interface as `slot`, or kNoDeviceSlot.
     int FindSame(const DeviceSlot& slot) const;
 
 private:

@@ -50,7 +50,9 @@ std::string SettingsStore::DefaultPath() {
     return JoinPath(JoinPath(base, kProductName), "settings.ini");
 }
 
-std::string SettingsStore::ProductKey() { return std::string("SOFTWARE\\") + kProductName; }
+std::string SettingsStore::ProductKey() {
+    return std::string("SOFTWARE\\") + kProductName;
+}
 
 SettingsStore::SettingsStore(std::string filePath) : m_path(std::move(filePath)) {}
 
@@ -103,7 +105,9 @@ bool SettingsStore::Save(const Sections& sections) {
     return true;
 }
 
-bool SettingsStore::KeyExists(const std::string& key) const { return Load().count(key) != 0; }
+bool SettingsStore::KeyExists(const std::string& key) const {
+    return Load().count(key) != 0;
+}
 
 bool SettingsStore::CreateKey(const std::string& key) {
     if (key.empty() || key.find_first_of("[]\n\r") != std::string::npos)

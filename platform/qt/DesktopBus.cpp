@@ -9,7 +9,9 @@
 
 namespace nk7x {
 
-DesktopBus::DesktopBus(QObject* parent) : QObject(parent) { qDBusRegisterMetaType<QList<int>>(); }
+DesktopBus::DesktopBus(QObject* parent) : QObject(parent) {
+    qDBusRegisterMetaType<QList<int>>();
+}
 
 DesktopBus::~DesktopBus() {
     if (!m_registered)
@@ -26,7 +28,8 @@ bool DesktopBus::Register() {
         return false;
     }
     if (!bus.registerObject(QString::fromLatin1(kPath), this,
-                            QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableSignals)) {
+                            QDBusConnection::ExportScriptableSlots |
+                                QDBusConnection::ExportScriptableSignals)) {
         DebugLog("session bus: cannot export the desktop service object");
         return false;
     }
@@ -44,7 +47,9 @@ void DesktopBus::Announce(int wParam, int lParam) {
         emit LightingAnnouncement(wParam, lParam);
 }
 
-void DesktopBus::LightingRequest(int wParam, int lParam) { emit lightingRequested(wParam, lParam); }
+void DesktopBus::LightingRequest(int wParam, int lParam) {
+    emit lightingRequested(wParam, lParam);
+}
 
 QList<int> DesktopBus::ServiceQuery() {
     QList<int> block = m_query ? m_query() : QList<int>();

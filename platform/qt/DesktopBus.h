@@ -13,7 +13,7 @@ namespace nk7x {
 class DesktopBus : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.NorlaKeys.NK7X.Desktop")
-public:
+  public:
     static constexpr const char* kService = "com.NorlaKeys.NK7X";
     static constexpr const char* kPath = "/com/NorlaKeys/NK7X";
     static constexpr const char* kInterface = "com.NorlaKeys.NK7X.Desktop";
@@ -34,16 +34,16 @@ public:
     // Supplies the block answered to ServiceQuery.
     void SetQueryHandler(std::function<QList<int>()> handler) { m_query = std::move(handler); }
 
-public slots:
+  public slots:
     Q_SCRIPTABLE void LightingRequest(int wParam, int lParam);
     Q_SCRIPTABLE QList<int> ServiceQuery();
 
-signals:
+  signals:
     Q_SCRIPTABLE void LightingAnnouncement(int wParam, int lParam);
     // A lighting request arrived (on the UI thread).
     void lightingRequested(int wParam, int lParam);
 
-private:
+  private:
     bool m_registered = false;
     std::function<QList<int>()> m_query;
 };

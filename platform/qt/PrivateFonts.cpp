@@ -8,10 +8,13 @@ namespace nk7x {
 
 QStringList PrivateFonts::ShippedFonts() {
     return {QStringLiteral("Font/Simplified_Chinese.ttf"), QStringLiteral("Font/Orbane-Regular.otf"),
-            QStringLiteral("Font/NotoSansThai-Regular.ttf"), QStringLiteral("Font/NotoSansCJKtc-Regular.otf")};
+            QStringLiteral("Font/NotoSansThai-Regular.ttf"),
+            QStringLiteral("Font/NotoSansCJKtc-Regular.otf")};
 }
 
-PrivateFonts::~PrivateFonts() { RemoveAll(); }
+PrivateFonts::~PrivateFonts() {
+    RemoveAll();
+}
 
 int PrivateFonts::Load(const QString& folder, const QStringList& relativeNames) {
     int loaded = 0;

@@ -9,7 +9,7 @@
 namespace nk7x {
 
 class PrivateFonts {
-public:
+  public:
     // The font files the program looks for in its "Font" folder, in loading order.
     static QStringList ShippedFonts();
 
@@ -28,7 +28,7 @@ public:
     QStringList Families() const;
     int Count() const { return static_cast<int>(m_ids.size()); }
 
-private:
+  private:
     std::vector<int> m_ids;
 };
 

@@ -13,7 +13,7 @@ namespace nk7x {
 
 class SingleInstance : public QObject {
     Q_OBJECT
-public:
+  public:
     enum class Role { First, Second };
 
     // key: the product name. Lock and socket live in the user's runtime folder, so the instance
@@ -28,11 +28,11 @@ public:
     QString LockPath() const { return m_lockPath; }
     QString ServerPath() const { return m_serverPath; }
 
-signals:
+  signals:
     // A later start asked this instance to show itself (wParam, lParam as the request carried).
     void raiseRequested(qint64 wParam, qint64 lParam);
 
-private:
+  private:
     void OnConnection();
     bool AskRunningInstance();
 

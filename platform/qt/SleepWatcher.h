@@ -7,17 +7,17 @@ namespace nk7x {
 
 class SleepWatcher : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit SleepWatcher(QObject* parent = nullptr);
 
     // Subscribes; without a system bus the program runs on, which is said once in the debug output.
     bool Start();
 
-signals:
+  signals:
     void suspending();
     void resumed();
 
-private slots:
+  private slots:
     void OnPrepareForSleep(bool start);
 };
 

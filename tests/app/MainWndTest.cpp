@@ -4,10 +4,10 @@
 #include "platform/SettingsStore.h"
 
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,7 +28,7 @@ struct FakePage : ShellPage {
 };
 
 class MainWndTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(m_cfg.isValid());
         m_options.programFolder = QStringLiteral(NK7X_SOURCE_DIR);
@@ -65,8 +65,8 @@ TEST_F(MainWndTest, StartsShownTitledAndInTheStoredLanguage) {
     EXPECT_NE(title->text(), "main_title") << "the Chinese text file has the key";
     ASSERT_NE(w->FindControl("No_device_Link"), nullptr);
     EXPECT_TRUE(w->FindControl("No_device_Link")->isVisible()) << "no device entry is shown";
-    for (const char* name : {"device_select_layout", "device_switch", "device_power_switch", "closebtn", "minbtn",
-                             "skinbtn", "setbtn", "control_light_status", "nodevice_ok_btn"})
+    for (const char* name : {"device_select_layout", "device_switch", "device_power_switch", "closebtn",
+                             "minbtn", "skinbtn", "setbtn", "control_light_status", "nodevice_ok_btn"})
         EXPECT_NE(w->FindControl(name), nullptr) << name;
 }
 

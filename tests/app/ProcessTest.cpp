@@ -21,11 +21,13 @@ using namespace nk7x;
 
 namespace {
 
-QString Program() { return QStringLiteral(NK7X_BINARY_DIR "/bin/nk7x"); }
+QString Program() {
+    return QStringLiteral(NK7X_BINARY_DIR "/bin/nk7x");
+}
 
 // A user of its own: runtime, config and data folders in a temporary directory.
 class ProgramRun {
-public:
+  public:
     explicit ProgramRun(const QString& bus = QStringLiteral("unix:path=/nonexistent/bus")) {
         QFile::setPermissions(m_home.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         m_env = QProcessEnvironment::systemEnvironment();
@@ -74,7 +76,7 @@ public:
         return m_err[p];
     }
 
-private:
+  private:
     QTemporaryDir m_home;
     QProcessEnvironment m_env;
     QList<QProcess*> m_procs;
@@ -130,7 +132,8 @@ TEST(Program, ServiceOnTheSessionBus) {
         t.start();
         while (!conn.interface()->isServiceRegistered(DesktopBus::kService) && t.elapsed() < 10000)
             QTest::qWait(50);
-        ASSERT_TRUE(conn.interface()->isServiceRegistered(DesktopBus::kService)) << run.Output(app).toStdString();
+        ASSERT_TRUE(conn.interface()->isServiceRegistered(DesktopBus::kService))
+            << run.Output(app).toStdString();
 
         qDBusRegisterMetaType<QList<int>>();
         QDBusInterface iface(DesktopBus::kService, DesktopBus::kPath, DesktopBus::kInterface, conn);
@@ -145,9 +148,11 @@ TEST(Program, ServiceOnTheSessionBus) {
         QDBusMessage r0 = iface.call("LightingRequest", 0, 0);
         EXPECT_NE(r0.type(), QDBusMessage::ErrorMessage);
         QTest::qWait(100);
-        EXPECT_FALSE(run.Output(app).contains("\xe4\xb8\x8d\xe6\x8e\xa7\xe5\x88\xb6\xe7\x81\xaf\xe5\x85\x89"));
+        EXPECT_FALSE(
+            run.Output(app).contains("\xe4\xb8\x8d\xe6\x8e\xa7\xe5\x88\xb6\xe7\x81\xaf\xe5\x85\x89"));
         iface.call("LightingRequest", 1, 0);
-        EXPECT_TRUE(run.WaitForLine(app, "\xe4\xb8\x8d\xe6\x8e\xa7\xe5\x88\xb6\xe7\x81\xaf\xe5\x85\x89", 3000))
+        EXPECT_TRUE(
+            run.WaitForLine(app, "\xe4\xb8\x8d\xe6\x8e\xa7\xe5\x88\xb6\xe7\x81\xaf\xe5\x85\x89", 3000))
             << run.Output(app).toStdString();
         QDBusConnection::disconnectFromBus("nk7x-test-bus");
     }

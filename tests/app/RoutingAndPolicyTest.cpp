@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <climits>
 #include <chrono>
+#include <climits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -61,9 +61,12 @@ TEST(NotifyRouter, NumberedNamesReachTheirPrefixWithTheNumber) {
 TEST(NotifyRouter, ExactNamesWinAndCaseRulesHold) {
     NotifyRouter r;
     std::vector<std::string> ran;
-    r.Add("click", NotifyRouter::Match::Prefix, "key_butt_", [&](const UiNotify&, int) { ran.push_back("prefix"); });
-    r.Add("click", NotifyRouter::Match::Name, "key_butt_keysave", [&](const UiNotify&, int) { ran.push_back("save"); });
-    r.Add("click", NotifyRouter::Match::NameCase, "profile_fun_spread_btn", [&](const UiNotify&, int) { ran.push_back("spread"); });
+    r.Add("click", NotifyRouter::Match::Prefix, "key_butt_",
+          [&](const UiNotify&, int) { ran.push_back("prefix"); });
+    r.Add("click", NotifyRouter::Match::Name, "key_butt_keysave",
+          [&](const UiNotify&, int) { ran.push_back("save"); });
+    r.Add("click", NotifyRouter::Match::NameCase, "profile_fun_spread_btn",
+          [&](const UiNotify&, int) { ran.push_back("spread"); });
     EXPECT_TRUE(r.Dispatch(Msg("click", "KEY_BUTT_KEYSAVE")));
     EXPECT_TRUE(r.Dispatch(Msg("click", "profile_fun_spread_btn")));
     EXPECT_FALSE(r.Dispatch(Msg("click", "Profile_Fun_Spread_Btn"))) << "this name keeps its case";
@@ -171,7 +174,8 @@ TEST(LightSyncWorker, IdleWorkerStopsAtOnceAndFlaggedDevicesAreStepped) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     auto t0 = Clock::now();
     workers.StopAll(std::chrono::milliseconds(1000));
-    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(100)) << "the idle second is a wait on the stop event";
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(100))
+        << "the idle second is a wait on the stop event";
     EXPECT_EQ(source.steps.load(), 0);
 
     source.flagged = true;

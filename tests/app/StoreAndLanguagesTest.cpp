@@ -48,7 +48,7 @@ const char* const kFiveLanguages = R"({ "Language": [
   {"Language_name":"es","Language_file":"lang/lan_es.json","Language_ID":3082,"Language_text":"t4"} ] })";
 
 class LanguagesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_dir = FreshDir("lang");
         Write(m_dir / "Language.config", kFiveLanguages);
@@ -91,7 +91,8 @@ TEST(SettingsStore, KeysValuesAndAtomicReplacement) {
 TEST(SettingsStore, DamagedFilesReadAsMissingValues) {
     fs::path dir = FreshDir("damaged");
     const std::string key = SettingsStore::ProductKey();
-    Write(dir / "settings.ini", "garbage line\n[" + key + "]\nLANGUAGE=12ab\nBig=99999999999\nNeg=-5\nEmpty=\n=3\nOk = 7 \n");
+    Write(dir / "settings.ini",
+          "garbage line\n[" + key + "]\nLANGUAGE=12ab\nBig=99999999999\nNeg=-5\nEmpty=\n=3\nOk = 7 \n");
     SettingsStore store((dir / "settings.ini").string());
     EXPECT_TRUE(store.KeyExists(key));
     EXPECT_FALSE(store.ReadDword(key, "LANGUAGE").has_value());

@@ -34,7 +34,7 @@ void WriteFile(const QString& path, const QByteArray& text) {
 
 // A window that records what its controls raise.
 class RecordingWindow : public UiWindow {
-public:
+  public:
     QList<UiNotify> seen;
     QStringList createdClasses;
     void Notify(const UiNotify& msg) override { seen.append(msg); }
@@ -74,7 +74,7 @@ const char* const kLayout = R"(<?xml version="1.0" encoding="UTF-8"?>
 )";
 
 class AdapterTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         WriteFile(m_dir.filePath("res.xml"),
@@ -92,13 +92,15 @@ protected:
 
 TEST(ResourceList, ResolvesNamesAndRefusesPathsOutsideTheSkin) {
     QTemporaryDir dir;
-    WriteFile(dir.filePath("res.xml"),
-              R"(<Resources><Resource name="XML_MAIN" file="main.ui"/><Resource name="EVIL" file="../../etc/passwd"/></Resources>)");
+    WriteFile(
+        dir.filePath("res.xml"),
+        R"(<Resources><Resource name="XML_MAIN" file="main.ui"/><Resource name="EVIL" file="../../etc/passwd"/></Resources>)");
     ResourceList res;
     ASSERT_TRUE(res.Load(dir.path()));
     EXPECT_EQ(res.Resolve("XML_MAIN"), QDir(dir.path()).absoluteFilePath("main.ui"));
     // Unlisted names are skin-relative paths, backslashes allowed.
-    EXPECT_EQ(res.Resolve("XML\\CustomControlXML\\x.xml"), QDir(dir.path()).absoluteFilePath("XML/CustomControlXML/x.xml"));
+    EXPECT_EQ(res.Resolve("XML\\CustomControlXML\\x.xml"),
+              QDir(dir.path()).absoluteFilePath("XML/CustomControlXML/x.xml"));
     EXPECT_TRUE(res.Resolve("EVIL").isEmpty());
     EXPECT_TRUE(res.Resolve("../outside.ui").isEmpty());
     EXPECT_TRUE(res.Resolve("/etc/passwd").isEmpty());
@@ -171,7 +173,7 @@ TEST_F(AdapterTest, SignalsBecomeNotificationsWithTheControlName) {
 
     auto* combo = qobject_cast<QComboBox*>(m_wnd.FindControl("mode_combo"));
     combo->addItems({"a", "b", "c"});
-    combo->setCurrentIndex(2);  // filling a list raises nothing
+    combo->setCurrentIndex(2); // filling a list raises nothing
     EXPECT_EQ(m_wnd.Count("itemselect", "mode_combo"), 0);
     emit combo->activated(1);
     ASSERT_EQ(m_wnd.Count("itemselect", "mode_combo"), 1);
@@ -188,7 +190,7 @@ TEST_F(AdapterTest, SignalsBecomeNotificationsWithTheControlName) {
     auto* edit = qobject_cast<QLineEdit*>(m_wnd.FindControl("deng_edit_R"));
     emit edit->returnPressed();
     EXPECT_EQ(m_wnd.Count("return", "deng_edit_R"), 1);
-    edit->setText("programmatic");  // only the user's edits count
+    edit->setText("programmatic"); // only the user's edits count
     EXPECT_EQ(m_wnd.Count("textchanged", "deng_edit_R"), 0);
 }
 
@@ -285,8 +287,9 @@ TEST(ControlFactory, ClassNamesAreComparedWithoutCase) {
 
 TEST(MenuLayout, ItemsAreNamedAndReportTheirChoice) {
     QTemporaryDir dir;
-    WriteFile(dir.filePath("menu.xml"),
-              R"(<Menu><Item name="setwnd_menu" textKey="s"/><Separator/><Item name="exit" textKey="e"/><Item textKey="nameless"/></Menu>)");
+    WriteFile(
+        dir.filePath("menu.xml"),
+        R"(<Menu><Item name="setwnd_menu" textKey="s"/><Separator/><Item name="exit" textKey="e"/><Item textKey="nameless"/></Menu>)");
     QStringList chosen;
     auto menu = BuildMenu(dir.filePath("menu.xml"), [&](const QString& item) { chosen << item; });
     ASSERT_NE(menu, nullptr);
@@ -301,8 +304,9 @@ TEST(MenuLayout, ItemsAreNamedAndReportTheirChoice) {
 
 TEST(UiWindowImages, ImagesAreDrawnAtTheScaledSize) {
     QTemporaryDir dir;
-    WriteFile(dir.filePath("img/dot.svg"),
-              R"(<svg xmlns="http://www.w3.org/2000/svg" width="8" height="4"><rect width="8" height="4" fill="#f00"/></svg>)");
+    WriteFile(
+        dir.filePath("img/dot.svg"),
+        R"(<svg xmlns="http://www.w3.org/2000/svg" width="8" height="4"><rect width="8" height="4" fill="#f00"/></svg>)");
     WriteFile(dir.filePath("pic.ui"), R"(<?xml version="1.0" encoding="UTF-8"?>
 <ui version="4.0"><class>root</class><widget class="QWidget" name="root"><layout class="QVBoxLayout" name="l">
  <item><widget class="QLabel" name="pic">
