@@ -56,7 +56,7 @@ TEST(SlotList, BuiltFromTheInterfaceTableInOrderAndFree) {
     EXPECT_FALSE(slots.Get(2).has_value());
     EXPECT_FALSE(slots.IsFree(2));
     EXPECT_FALSE(slots.Detach(5, kCommandPath));
-    EXPECT_EQ(slots.PartnerIndex(9), kNoSlot);
+    EXPECT_EQ(slots.PartnerIndex(9), kNoDeviceSlot);
 }
 
 TEST(SlotList, ClaimAttachesTheMatchingRowsSlotAndCopiesKindAndRole) {
@@ -90,7 +90,7 @@ TEST(SlotList, ASecondInterfaceOfTheSameKindFindsNoFreeSlot) {
     ASSERT_EQ(slots.ClaimSlot(first), 0);
     DeviceSlot second = Opened(kSecondCommandPath, 0xFF1C, 0x0092);
     EXPECT_FALSE(slots.MatchesInterfaceRow(second));
-    EXPECT_EQ(slots.ClaimSlot(second), kNoSlot);
+    EXPECT_EQ(slots.ClaimSlot(second), kNoDeviceSlot);
     EXPECT_EQ(slots.Get(0)->path, kCommandPath);
     // Its notification collection still has a free slot, as discovery sees it.
     EXPECT_TRUE(slots.MatchesInterfaceRow(CandidateFromPath(kNotifyPath)));
@@ -105,7 +105,7 @@ TEST(SlotList, ForeignCollectionsUsagesAndPathsClaimNothing) {
     EXPECT_FALSE(slots.MatchesInterfaceRow(CandidateFromPath("hid#vid_0c45&pid_0820&mi_00&col04#/n")));
     // The right path, but the opened interface is not what the row says: no slot, kind stays 0.
     DeviceSlot wrongUsage = Opened(kCommandPath, 0x0001, 0x0006);
-    EXPECT_EQ(slots.ClaimSlot(wrongUsage), kNoSlot);
+    EXPECT_EQ(slots.ClaimSlot(wrongUsage), kNoDeviceSlot);
     EXPECT_EQ(wrongUsage.kind, 0);
     // A record without a path could never be checked for presence again.
     DeviceSlot noPath = Opened("", 0xFF1C, 0x0092);
@@ -113,7 +113,7 @@ TEST(SlotList, ForeignCollectionsUsagesAndPathsClaimNothing) {
     noPath.productId = 0x0820;
     noPath.interfaceNumber = 1;
     noPath.collection = 4;
-    EXPECT_EQ(slots.ClaimSlot(noPath), kNoSlot);
+    EXPECT_EQ(slots.ClaimSlot(noPath), kNoDeviceSlot);
     EXPECT_TRUE(slots.IsFree(0));
     EXPECT_TRUE(slots.IsFree(1));
 
@@ -172,7 +172,7 @@ TEST(SlotList, PartnersLinkBothWaysAndBadPartnerIndicesAreDropped) {
     CSlotList slots({wired, receiver, broken, self});
 
     EXPECT_FALSE(slots.HasPartner(2));
-    EXPECT_EQ(slots.PartnerIndex(2), kNoSlot);
+    EXPECT_EQ(slots.PartnerIndex(2), kNoDeviceSlot);
     EXPECT_FALSE(slots.PartnerConnected(2));
     EXPECT_FALSE(slots.HasPartner(3));
 
