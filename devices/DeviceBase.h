@@ -45,7 +45,7 @@ FunctionTabs FunctionTabsFor(int mode, int kind);
 
 // What must reach the toolkit side of any page.
 class IDeviceView {
-public:
+  public:
     virtual ~IDeviceView() = default;
     // Arm timer `timerId` of the page's list entry (1002: sync request) to fire once after `ms`.
     // Called on the key-event thread: the page queues it to its own thread.
@@ -62,7 +62,7 @@ inline constexpr int kLiveLightingSkippedKey = 126; // this index is never strea
 inline constexpr uint32_t kFailedFramePauseMs = 200;
 
 class CDeviceBase {
-public:
+  public:
     CDeviceBase();
     virtual ~CDeviceBase();
     CDeviceBase(const CDeviceBase&) = delete;
@@ -157,7 +157,7 @@ public:
     void StopKeyEventThread();
     bool KeyEventThreadRunning() const { return m_keyEvents && m_keyEvents->Running(); }
 
-protected:
+  protected:
     // A code of the notification interface, on the reader thread. The base arms the sync timer
     // with 500 ms on 0x401.
     virtual void OnNotification(uint16_t code);
@@ -166,10 +166,10 @@ protected:
     DeviceInfoRecord& MutableDeviceInfo() { return m_deviceInfo; }
 
     LightState m_lightSettings;
-    std::vector<LightState> m_lightList;       // the profile's light areas (light-list lock)
-    std::vector<EffectFrame> m_effectFrames;   // the custom effect's frames (effect-frame lock)
+    std::vector<LightState> m_lightList;     // the profile's light areas (light-list lock)
+    std::vector<EffectFrame> m_effectFrames; // the custom effect's frames (effect-frame lock)
 
-private:
+  private:
     CDeviceCommandLink m_link;
     CDeviceCommandLink m_notifyLink;
     std::unique_ptr<CKeyEventThread> m_keyEvents;

@@ -16,17 +16,17 @@ class CDeviceCommandLink;
 class CHidTransport;
 
 // Notification codes.
-inline constexpr uint16_t kNotifySync = 0x401;      // settings changed on the device
-inline constexpr uint16_t kNotifySyncRed = 0x402;   // the same, colour reset to red on the device
-inline constexpr uint16_t kNotifyStatus = 0x404;    // nothing visible
-inline constexpr uint16_t kNotifyKeyDown = 0x500;   // + device position
-inline constexpr uint16_t kNotifyKeyUp = 0x600;     // + device position
+inline constexpr uint16_t kNotifySync = 0x401;    // settings changed on the device
+inline constexpr uint16_t kNotifySyncRed = 0x402; // the same, colour reset to red on the device
+inline constexpr uint16_t kNotifyStatus = 0x404;  // nothing visible
+inline constexpr uint16_t kNotifyKeyDown = 0x500; // + device position
+inline constexpr uint16_t kNotifyKeyUp = 0x600;   // + device position
 
 struct KeyEventHandlers {
-    std::function<void()> onSync;                        // 0x401
-    std::function<void()> onSyncRed;                     // 0x402
-    std::function<void()> onStatus;                      // 0x404
-    std::function<void(int position, int kind)> onKey;   // 0x500+p (kind 1), 0x600+p (kind 2)
+    std::function<void()> onSync;                      // 0x401
+    std::function<void()> onSyncRed;                   // 0x402
+    std::function<void()> onStatus;                    // 0x404
+    std::function<void(int position, int kind)> onKey; // 0x500+p (kind 1), 0x600+p (kind 2)
 };
 
 // The code an input report carries: the first usage of the first item the report fills; 0 when
@@ -37,7 +37,7 @@ uint16_t DecodeNotificationCode(CHidTransport& transport, const uint8_t* report,
 bool DispatchNotification(uint16_t code, const KeyEventHandlers& handlers);
 
 class CKeyEventThread {
-public:
+  public:
     // `link` is the page's notification link; only its transport and open flag are used.
     CKeyEventThread(CDeviceCommandLink& link, KeyEventHandlers handlers);
     ~CKeyEventThread(); // stops
@@ -52,7 +52,7 @@ public:
     bool Running() const { return m_running.load(std::memory_order_acquire); }
     uint64_t ReportsRead() const { return m_reports.load(std::memory_order_relaxed); }
 
-private:
+  private:
     void Run();
     // Waits up to `ms` for the stop signal; true when it came.
     bool WaitForStop(int ms);

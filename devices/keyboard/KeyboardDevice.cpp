@@ -103,7 +103,8 @@ void CKeyboardDevice::BuildKeyMaps() {
         const KeyCode& code = DefaultKeyCodeTable[static_cast<size_t>(k)].code;
         for (int p = 0; p < m_tableKeys && p < kMaxDeviceKeys; ++p) {
             const size_t at = 3 * static_cast<size_t>(p);
-            if (m_keyTable[at] == code.type && m_keyTable[at + 1] == code.b1 && m_keyTable[at + 2] == code.b2) {
+            if (m_keyTable[at] == code.type && m_keyTable[at + 1] == code.b1 &&
+                m_keyTable[at + 2] == code.b2) {
                 positions[static_cast<size_t>(k)] = static_cast<uint8_t>(p);
                 leds[static_cast<size_t>(k)] = m_ledTable[static_cast<size_t>(p)];
                 break;
@@ -111,7 +112,8 @@ void CKeyboardDevice::BuildKeyMaps() {
         }
     }
     for (int k = 0; k < kKeyCount; ++k) {
-        m_keyPositionMap[static_cast<size_t>(k)].store(positions[static_cast<size_t>(k)], std::memory_order_relaxed);
+        m_keyPositionMap[static_cast<size_t>(k)].store(positions[static_cast<size_t>(k)],
+                                                       std::memory_order_relaxed);
         m_keyLedMap[static_cast<size_t>(k)].store(leds[static_cast<size_t>(k)], std::memory_order_relaxed);
     }
 }
@@ -138,7 +140,8 @@ int CKeyboardDevice::ReadSettings() {
     if (result != kResultOk)
         return result;
     std::array<uint8_t, KeyboardSettingsRecord::kSize> bytes{};
-    result = link.ReadParameters(bytes.data(), bytes.size(), static_cast<uint16_t>(index * kSettingsRecordStride));
+    result =
+        link.ReadParameters(bytes.data(), bytes.size(), static_cast<uint16_t>(index * kSettingsRecordStride));
     if (result != kResultOk)
         return result;
     KeyboardSettingsRecord record;
@@ -187,7 +190,8 @@ int CKeyboardDevice::WriteSettings(int n, uint8_t byte0) {
     const auto bytes = record.Serialise();
     FirstFailure f;
     f.Take(link.BeginConfig());
-    f.Take(link.WriteParameters(bytes.data(), bytes.size(), static_cast<uint16_t>(n * kSettingsRecordStride)));
+    f.Take(
+        link.WriteParameters(bytes.data(), bytes.size(), static_cast<uint16_t>(n * kSettingsRecordStride)));
     f.Take(link.EndConfig());
     ReportFailure(KeyboardWrite::Settings, f.result);
     return f.result;
@@ -331,7 +335,8 @@ int CKeyboardDevice::SendCustomColors() {
         return kResultFailed;
     size_t length = 0;
     const std::vector<uint8_t> page = CustomColourPage(true, length);
-    const int result = Link().WriteLightingPage(page.data(), length, m_lightSettings.customGroup, kLightingPageBytes);
+    const int result =
+        Link().WriteLightingPage(page.data(), length, m_lightSettings.customGroup, kLightingPageBytes);
     if (result != kResultOk) {
         ReportFailure(KeyboardWrite::CustomColours, result);
         std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
@@ -398,7 +403,8 @@ void CKeyboardDevice::SetCustomKeyColor(int keyIndex) {
         return;
     size_t length = 0;
     const std::vector<uint8_t> page = CustomColourPage(false, length);
-    const int result = Link().WriteLightingPage(page.data(), length, m_lightSettings.customGroup, kLightingPageBytes);
+    const int result =
+        Link().WriteLightingPage(page.data(), length, m_lightSettings.customGroup, kLightingPageBytes);
     ReportFailure(KeyboardWrite::CustomColours, result);
 }
 
@@ -550,7 +556,8 @@ void CKeyboardDevice::RefreshNameLists() {
     if (!folder.empty()) {
         for (const MacroInfo& info : ReadMacroIndex(folder + std::string(kMacroIndexFileName)))
             m_macroNames.push_back(info.name);
-        m_lightNames = ReadLightNameLists(kLightKindKeyboard, DefaultLightNamesPath(), LightConfigPath(KindName()));
+        m_lightNames =
+            ReadLightNameLists(kLightKindKeyboard, DefaultLightNamesPath(), LightConfigPath(KindName()));
     }
     if (m_view)
         m_view->NameListsChanged(m_macroNames, m_lightNames);

@@ -35,7 +35,7 @@ using KeyNameLookup = std::function<std::string(const KeyCode&)>;
 std::string FactoryKeyName(const KeyCode& code);
 
 class CKeyboardDevice : public CDeviceBase {
-public:
+  public:
     CKeyboardDevice();
     ~CKeyboardDevice() override;
 
@@ -114,14 +114,14 @@ public:
     // The keyboard animates its own lighting; the page only repaints the key buttons.
     int RefreshLighting() override;
 
-protected:
+  protected:
     void OnNotification(uint16_t code) override;
     // Preview hooks filled by the preview engine: the preparation of a newly selected mode (the
     // custom mode loads and sends its colours) and a key press or release (on the reader thread).
     virtual void PrepareMode(int mode);
     virtual void OnReactiveKey(int /*keyIndex*/, int /*kind*/) {}
 
-private:
+  private:
     void TakeSystemStages() { m_stages = m_profile.GetSystemStages(); }
     void ReloadLightLists();
     void StoreCustomColours(int group);

@@ -50,7 +50,8 @@ struct KeyboardSettingsRecord {
     KeyboardSystemStages stages; // repeat rate and delay do not travel
 
     // From the profile's lighting and system settings.
-    static KeyboardSettingsRecord From(uint8_t index, const LightState& light, const KeyboardSystemStages& stages);
+    static KeyboardSettingsRecord From(uint8_t index, const LightState& light,
+                                       const KeyboardSystemStages& stages);
     std::array<uint8_t, kSize> Serialise() const;
     // False (out untouched) when fewer than kSize bytes are given.
     static bool Parse(std::span<const uint8_t> bytes, KeyboardSettingsRecord& out);

@@ -37,13 +37,14 @@ struct KeyboardSettingsControls {
 enum class KeyboardWrite { Settings, KeyAssignments, Macros, CustomColours };
 
 class IKeyboardView : public IDeviceView {
-public:
+  public:
     // Every key button's caption, after a page refresh or after macro keys were reset.
     virtual void KeyCaptionsChanged(const std::vector<KeyCaption>& captions) = 0;
     // Fill the settings controls and the lighting panel without raising notifications.
     virtual void SettingsChanged(const KeyboardSettingsControls& controls, const LightState& light) = 0;
     // The key assignment panel's macro names and the lighting panel's light names.
-    virtual void NameListsChanged(const std::vector<std::string>& macroNames, const LightNameLists& lightNames) = 0;
+    virtual void NameListsChanged(const std::vector<std::string>& macroNames,
+                                  const LightNameLists& lightNames) = 0;
     // Select a custom colour group in the lighting panel.
     virtual void CustomGroupSelected(int group) = 0;
     // Enable the key assignment panel for a key and show its entry.

@@ -12,7 +12,7 @@ namespace nk7x::test {
 namespace {
 
 class CustomColourTest : public KeyboardTest {
-protected:
+  protected:
     void SetUp() override {
         KeyboardTest::SetUp();
         ASSERT_EQ(m_kbd->ReadKeyLayout(), kResultOk);
@@ -107,13 +107,14 @@ TEST_F(CustomColourTest, AFailedPageIsReported) {
     ASSERT_EQ(m_sim->AddFaults("status=0xFF@11"), 1);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(m_kbd->SendCustomColors(), kResultDeviceFailed);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(190)); // pause before a retry
+    EXPECT_GE(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(190)); // pause before a retry
     ASSERT_FALSE(m_view.failures.empty());
     EXPECT_EQ(m_view.failures.back().first, KeyboardWrite::CustomColours);
 }
 
 class KeyEventTest : public KeyboardTest {
-protected:
+  protected:
     void SetUp() override {
         KeyboardTest::SetUp();
         ASSERT_EQ(m_kbd->ReadKeyLayout(), kResultOk);
@@ -174,9 +175,13 @@ TEST_F(KeyEventTest, StopEndsAWaitingReadPromptly) {
     EXPECT_FALSE(m_kbd->NotificationLink().IsOpen());
     EXPECT_TRUE(m_debug.Has("MS设备同步线程设定退出"));
     // It can be started again on the same interface.
+    const uint64_t accepted = m_sim->Counters().connectionsAccepted;
     ASSERT_EQ(m_kbd->StartKeyEventThread(m_sim->NotificationPath()), 1);
-    for (int i = 0; i < 200 && m_sim->ConnectionCount() < 2; ++i)
+    // The old connection must be gone and the new one taken before the device sends.
+    for (int i = 0;
+         i < 400 && (m_sim->Counters().connectionsAccepted <= accepted || m_sim->ConnectionCount() != 2); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(m_sim->ConnectionCount(), 2);
     ASSERT_EQ(m_sim->SendNotification(kNotifySync), 2);
     EXPECT_TRUE(m_view.WaitForTimers(1, 2000));
 }

@@ -139,7 +139,7 @@ TEST_F(OversizedKeyboardTest, TooManyKeysStopAfterTheDeviceInformation) {
 }
 
 class SettingsTest : public KeyboardTest {
-protected:
+  protected:
     void SetUp() override {
         KeyboardTest::SetUp();
         ASSERT_EQ(m_kbd->LoadProfile(), 1);
@@ -171,10 +171,32 @@ TEST_F(SettingsTest, WriteSendsTheProfilesSettings) {
     ASSERT_EQ(m_kbd->WriteSettings(0, 0), kResultOk);
     EXPECT_EQ(Commands(), (std::vector<uint8_t>{1, 6, 2}));
     const std::vector<uint8_t> p = m_sim->Parameters();
-    const std::vector<uint8_t> expected = {0, 0, 2, 3, light.direction, light.multiColor, 0xFF, 0x00, 0x80,
-                                           0, 0, 0, 0, 0, 0, 0, 0, 0, light.secondaryMode,
+    const std::vector<uint8_t> expected = {0,
+                                           0,
+                                           2,
+                                           3,
+                                           light.direction,
+                                           light.multiColor,
+                                           0xFF,
+                                           0x00,
+                                           0x80,
+                                           0,
+                                           0,
+                                           0,
+                                           0,
+                                           0,
+                                           0,
+                                           0,
+                                           0,
+                                           0,
+                                           light.secondaryMode,
                                            static_cast<uint8_t>(stages.wKeyFlag),
-                                           static_cast<uint8_t>(stages.key6Flag), 1, 3, 0, 0, 3};
+                                           static_cast<uint8_t>(stages.key6Flag),
+                                           1,
+                                           3,
+                                           0,
+                                           0,
+                                           3};
     EXPECT_EQ(std::vector<uint8_t>(p.begin(), p.begin() + 26), expected);
     EXPECT_TRUE(m_view.failures.empty());
 }
@@ -275,7 +297,7 @@ TEST_F(SettingsTest, ControlsShowTheSystemSettings) {
 }
 
 class MacroDownloadTest : public KeyboardTest {
-protected:
+  protected:
     SimOptions Options() override {
         SimOptions o;
         o.macroCapacity = m_capacity;
@@ -288,7 +310,8 @@ protected:
             ASSERT_EQ(store.Create(info), MacroResult::Ok);
             std::vector<MacroEvent> events;
             for (size_t i = 0; i < n; ++i)
-                events.push_back({i % 2 == 0, 10, static_cast<uint8_t>(4 + i % 20), static_cast<uint16_t>(i * 7)});
+                events.push_back(
+                    {i % 2 == 0, 10, static_cast<uint8_t>(4 + i % 20), static_cast<uint16_t>(i * 7)});
             ASSERT_EQ(store.Save(info, events), MacroResult::Ok);
         }
     }
@@ -305,7 +328,8 @@ TEST_F(MacroDownloadTest, TheImageReachesTheMacroArea) {
     EXPECT_EQ(area[1], 0x55);
     EXPECT_EQ(area[2] | area[3] << 8, 94);
     EXPECT_EQ(area[4], 3);
-    EXPECT_EQ(std::vector<uint8_t>(area.begin() + 16, area.begin() + 22), (std::vector<uint8_t>{22, 0, 66, 0, 70, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(area.begin() + 16, area.begin() + 22),
+              (std::vector<uint8_t>{22, 0, 66, 0, 70, 0}));
     MacroImage image;
     ASSERT_TRUE(MacroImage::Parse(std::span<const uint8_t>(area.data(), 94), image));
     ASSERT_EQ(image.macros.size(), 3u);
@@ -342,7 +366,7 @@ TEST_F(MacroDownloadTest, AFailedMacroWriteIsReported) {
 }
 
 class SmallMacroAreaTest : public MacroDownloadTest {
-protected:
+  protected:
     void SetUp() override {
         m_capacity = 2;
         MacroDownloadTest::SetUp();

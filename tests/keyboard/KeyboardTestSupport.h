@@ -23,7 +23,7 @@
 namespace nk7x::test {
 
 class RecordingView : public IKeyboardView {
-public:
+  public:
     void ArmTimer(int timerId, int ms) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         timers.emplace_back(timerId, ms);
@@ -31,13 +31,18 @@ public:
     }
     void SelectFunctionTabs(const FunctionTabs& t) override { tabs.push_back(t); }
     void ShowKeyColour(int, uint32_t, uint8_t) override { ++shownColours; }
-    void KeyCaptionsChanged(const std::vector<KeyCaption>& c) override { captions = c; ++captionUpdates; }
+    void KeyCaptionsChanged(const std::vector<KeyCaption>& c) override {
+        captions = c;
+        ++captionUpdates;
+    }
     void SettingsChanged(const KeyboardSettingsControls& c, const LightState& l) override {
         controls = c;
         light = l;
         ++settingsUpdates;
     }
-    void NameListsChanged(const std::vector<std::string>& m, const LightNameLists&) override { macroNames = m; }
+    void NameListsChanged(const std::vector<std::string>& m, const LightNameLists&) override {
+        macroNames = m;
+    }
     void CustomGroupSelected(int g) override { groups.push_back(g); }
     void KeyAssignmentSelected(int k, const KeyAssignment&) override { selectedKeys.push_back(k); }
     void FnKeyEnabled(bool on) override { fnEnabled.push_back(on); }
@@ -46,7 +51,8 @@ public:
     // Waits until `count` timers were armed; false on time-out.
     bool WaitForTimers(size_t count, int timeoutMs) {
         std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return timers.size() >= count; });
+        return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                  [&] { return timers.size() >= count; });
     }
     std::vector<std::pair<int, int>> Timers() {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -66,7 +72,7 @@ public:
     std::vector<bool> fnEnabled;
     std::vector<std::pair<KeyboardWrite, int>> failures;
 
-private:
+  private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<std::pair<int, int>> timers;
@@ -74,13 +80,13 @@ private:
 
 // The keyboard with its key events visible.
 class TestKeyboard : public CKeyboardDevice {
-public:
+  public:
     std::vector<std::pair<int, int>> reactiveKeys; // written on the key-event thread
     std::mutex reactiveMutex;
     using CKeyboardDevice::OnNotification;
     ~TestKeyboard() override { StopKeyEventThread(); }
 
-protected:
+  protected:
     void OnReactiveKey(int keyIndex, int kind) override {
         std::lock_guard<std::mutex> lock(reactiveMutex);
         reactiveKeys.emplace_back(keyIndex, kind);
@@ -89,7 +95,7 @@ protected:
 
 // Collects the debug lines while alive.
 class DebugCaptureLines {
-public:
+  public:
     DebugCaptureLines() {
         SetDebugSink([this](const std::string& line) {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -107,13 +113,13 @@ public:
         return false;
     }
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::vector<std::string> m_lines;
 };
 
 class KeyboardTest : public ::testing::Test {
-protected:
+  protected:
     // Emulator options of the test; the folder is filled in.
     virtual SimOptions Options() { return {}; }
 

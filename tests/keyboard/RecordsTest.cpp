@@ -35,14 +35,15 @@ TEST(KeyboardSettingsRecord, LayoutOfEveryByte) {
     stages.winKeyFlag = 1;
     stages.pollingRate = 2;
     const auto bytes = KeyboardSettingsRecord::From(0, Light(5, 1, 0xFF, 0x00, 0x80), stages).Serialise();
-    const std::array<uint8_t, 26> expected = {0, 5, 3, 3, 1, 1, 0xFF, 0x00, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                              7, 1, 1, 1, 2, 0, 0, 2};
+    const std::array<uint8_t, 26> expected = {0, 5, 3, 3, 1, 1, 0xFF, 0x00, 0x80, 0, 0, 0, 0,
+                                              0, 0, 0, 0, 0, 7, 1,    1,    1,    2, 0, 0, 2};
     EXPECT_EQ(bytes, expected);
 }
 
 TEST(KeyboardSettingsRecord, ModesFromTwentyTravelAsZeroAndSpeedIsInverted) {
     for (uint8_t mode : {uint8_t(20), uint8_t(21), uint8_t(200)})
-        EXPECT_EQ(KeyboardSettingsRecord::From(0, Light(mode, 0, 0, 0, 0), {}).Serialise()[1], 0) << int(mode);
+        EXPECT_EQ(KeyboardSettingsRecord::From(0, Light(mode, 0, 0, 0, 0), {}).Serialise()[1], 0)
+            << int(mode);
     EXPECT_EQ(KeyboardSettingsRecord::From(0, Light(19, 0, 0, 0, 0), {}).Serialise()[1], 19);
     for (uint8_t speed = 0; speed <= 4; ++speed)
         EXPECT_EQ(KeyboardSettingsRecord::From(0, Light(1, speed, 0, 0, 0), {}).Serialise()[3], 4 - speed);
@@ -97,13 +98,15 @@ TEST(MacroImage, HeaderOffsetsAndEventsOfThreeMacros) {
     EXPECT_EQ(bytes[3], 0);
     EXPECT_EQ(bytes[4], 3);
     EXPECT_EQ(bytes[5], 0);
-    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 16, bytes.begin() + 22), (std::vector<uint8_t>{22, 0, 66, 0, 70, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 16, bytes.begin() + 22),
+              (std::vector<uint8_t>{22, 0, 66, 0, 70, 0}));
     // Block counts.
     EXPECT_EQ(bytes[22], 10);
     EXPECT_EQ(bytes[66], 0);
     EXPECT_EQ(bytes[70], 5);
     // First event of the first block: delay 300 little-endian, type 10 with the press bit, usage 4.
-    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 26, bytes.begin() + 30), (std::vector<uint8_t>{0x2C, 0x01, 0x8A, 0x04}));
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 26, bytes.begin() + 30),
+              (std::vector<uint8_t>{0x2C, 0x01, 0x8A, 0x04}));
     // Second event is a release: no press bit.
     EXPECT_EQ(bytes[32], 0x0A);
     // Last event of the last block ends the image.
