@@ -45,7 +45,9 @@ void KeyboardStep(benchmark::State& state) {
     state.SetLabel(multi ? "multi-colour" : "single colour");
 }
 
-BENCHMARK(KeyboardStep)->ArgsProduct({benchmark::CreateDenseRange(0, 29, 1), {0, 1}})->ArgNames({"mode", "multi"});
+BENCHMARK(KeyboardStep)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, 29, 1), {0, 1}})
+    ->ArgNames({"mode", "multi"});
 
 } // namespace
 

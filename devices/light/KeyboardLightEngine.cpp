@@ -16,8 +16,8 @@ constexpr Row kSl = {28, 23, 18, 13, 7};
 
 // Threshold row of modes 0..29; null: the user light effect player runs the mode.
 constexpr std::array<const Row*, 30> kModeRows = {
-    nullptr, &kF5, &kF5, &kF5, &kF5, &kF5, &kF7, &kSl, &kF7, &kF7, // 0-9
-    &kF7,    &kF7, &kF5, &kF7, &kF5, &kF6, &kR4, &kF7, &kR3, &kF5, // 10-19
+    nullptr, &kF5, &kF5, &kF5,    &kF5, &kF5, &kF7, &kSl, &kF7, &kF7, // 0-9
+    &kF7,    &kF7, &kF5, &kF7,    &kF5, &kF6, &kR4, &kF7, &kR3, &kF5, // 10-19
     nullptr, &kF7, &kF7, nullptr, &kF7, &kSl, &kF5, &kF7, &kSl, &kSl, // 20-29
 };
 
@@ -26,13 +26,22 @@ constexpr uint8_t kWaveRowMask = 0x3F; // rows 0..5 of the layout
 struct Neighbour {
     int dc;
     int dr;
-    uint8_t gain;   // added on a press
-    bool nearCell;  // near cells dim gently on a release
+    uint8_t gain;  // added on a press
+    bool nearCell; // near cells dim gently on a release
 };
 constexpr std::array<Neighbour, 12> kNeighbourhood = {{
-    {0, -1, 150, true}, {0, 1, 150, true}, {-1, 0, 150, true}, {1, 0, 150, true},
-    {0, -2, 90, false}, {0, 2, 90, false}, {-1, -1, 90, false}, {1, -1, 90, false},
-    {-1, 1, 90, false}, {1, 1, 90, false}, {-2, 0, 60, false}, {2, 0, 60, false},
+    {0, -1, 150, true},
+    {0, 1, 150, true},
+    {-1, 0, 150, true},
+    {1, 0, 150, true},
+    {0, -2, 90, false},
+    {0, 2, 90, false},
+    {-1, -1, 90, false},
+    {1, -1, 90, false},
+    {-1, 1, 90, false},
+    {1, 1, 90, false},
+    {-2, 0, 60, false},
+    {2, 0, 60, false},
 }};
 
 uint8_t CellKey(int column, int row) {
@@ -65,7 +74,9 @@ const std::array<bool, 256>& InOrder() {
     return table;
 }
 
-uint8_t AddClamped(uint8_t value, unsigned gain) { return static_cast<uint8_t>(std::min(255u, value + gain)); }
+uint8_t AddClamped(uint8_t value, unsigned gain) {
+    return static_cast<uint8_t>(std::min(255u, value + gain));
+}
 
 } // namespace
 
@@ -80,41 +91,102 @@ int KeyboardLightEngine::Threshold(uint8_t mode) const {
 
 void KeyboardLightEngine::RunStep(uint8_t mode) {
     switch (mode) {
-    case 1: KbColumnWave(); break;
-    case 2: KbColumnSweep(); break;
-    case 3: KbOrderWave(); break;
-    case 4: StepColourCycle(); break;
-    case 5: StepBreathing(); break;
-    case 6: StepStatic(); break;
-    case 7: case 8: case 9: case 29: KbReactive(); break;
-    case 10: KbRandomSparkle(); break;
-    case 11: KbKeyCycle(); break;
-    case 12: KbRowWave(); break;
-    case 13: KbCentreRipple(); break;
-    case 14: KbScriptedBurst(); break;
-    case 15: KbPhasedTwinkle(); break;
-    case 16: KbCornerRipple(); break;
-    case 17: KbPresetColour(); break;
-    case 18: KbRingWave(); break;
-    case 19: KbCustomAlpha(); break;
-    case 21: KbRunningKey(); break;
-    case 22: KbTwinkle(); break;
-    case 24: StepBlink(); break;
-    case 25: KbPathTrail(); break;
-    case 26: StepPaletteBreathing(); break;
-    case 27: StepPaletteBlink(); break;
-    default: StepOff(); break;
+    case 1:
+        KbColumnWave();
+        break;
+    case 2:
+        KbColumnSweep();
+        break;
+    case 3:
+        KbOrderWave();
+        break;
+    case 4:
+        StepColourCycle();
+        break;
+    case 5:
+        StepBreathing();
+        break;
+    case 6:
+        StepStatic();
+        break;
+    case 7:
+    case 8:
+    case 9:
+    case 29:
+        KbReactive();
+        break;
+    case 10:
+        KbRandomSparkle();
+        break;
+    case 11:
+        KbKeyCycle();
+        break;
+    case 12:
+        KbRowWave();
+        break;
+    case 13:
+        KbCentreRipple();
+        break;
+    case 14:
+        KbScriptedBurst();
+        break;
+    case 15:
+        KbPhasedTwinkle();
+        break;
+    case 16:
+        KbCornerRipple();
+        break;
+    case 17:
+        KbPresetColour();
+        break;
+    case 18:
+        KbRingWave();
+        break;
+    case 19:
+        KbCustomAlpha();
+        break;
+    case 21:
+        KbRunningKey();
+        break;
+    case 22:
+        KbTwinkle();
+        break;
+    case 24:
+        StepBlink();
+        break;
+    case 25:
+        KbPathTrail();
+        break;
+    case 26:
+        StepPaletteBreathing();
+        break;
+    case 27:
+        StepPaletteBlink();
+        break;
+    default:
+        StepOff();
+        break;
     }
 }
 
 void KeyboardLightEngine::OnModeChange() {
     ResetPreview();
     switch (m_state.mode) {
-    case 13: PrepareCentreRipple(); break;
-    case 15: PreparePhasedTwinkle(); break;
-    case 16: PrepareCornerRipple(); break;
-    case 22: PrepareTwinkle(); break;
-    default: PrepareHues(); break; // mode 19 too: its key colours come from the custom-mode operations
+    case 13:
+        PrepareCentreRipple();
+        break;
+    case 15:
+        PreparePhasedTwinkle();
+        break;
+    case 16:
+        PrepareCornerRipple();
+        break;
+    case 22:
+        PrepareTwinkle();
+        break;
+    default:
+        PrepareHues();
+        break; // mode 19 too: its key colours come from the custom-mode operations
     }
 }
 
@@ -162,8 +234,12 @@ void KeyboardLightEngine::SetWaveBits(std::size_t column, uint8_t bits) {
         w[column] |= bits;
 }
 
-void KeyboardLightEngine::PrepareCentreRipple() { SetWaveBits(9, 0x40); }
-void KeyboardLightEngine::PrepareCornerRipple() { SetWaveBits(1, 0x01); }
+void KeyboardLightEngine::PrepareCentreRipple() {
+    SetWaveBits(9, 0x40);
+}
+void KeyboardLightEngine::PrepareCornerRipple() {
+    SetWaveBits(1, 0x01);
+}
 
 void KeyboardLightEngine::PreparePhasedTwinkle() {
     for (std::size_t i = 0; i < kColumns; ++i)
@@ -414,10 +490,17 @@ void KeyboardLightEngine::KbCornerRipple() {
 void KeyboardLightEngine::KbPresetColour() {
     uint8_t p = 174;
     switch (m_state.secondaryMode) {
-    case 1: p = 25; break;
-    case 2: p = 70; break;
-    case 3: p = 95; break;
-    default: break;
+    case 1:
+        p = 25;
+        break;
+    case 2:
+        p = 70;
+        break;
+    case 3:
+        p = 95;
+        break;
+    default:
+        break;
     }
     m_c = p;
     FillAll(kWheel[p], Bright());
@@ -504,10 +587,17 @@ void KeyboardLightEngine::KbReactive() {
 void KeyboardLightEngine::OnReactiveKey(uint8_t key, uint8_t kind) {
     std::lock_guard lock(m_stateMutex);
     switch (m_state.mode) {
-    case 29: RippleKey(key, kind); break;
-    case 8: SeedRipple(key, kind); break;
-    case 7: FlashKey(key, kind); break;
-    default: break;
+    case 29:
+        RippleKey(key, kind);
+        break;
+    case 8:
+        SeedRipple(key, kind);
+        break;
+    case 7:
+        FlashKey(key, kind);
+        break;
+    default:
+        break;
     }
 }
 

@@ -7,7 +7,7 @@
 namespace nk7x::light {
 
 class KeyboardLightEngine final : public LightEngine {
-public:
+  public:
     explicit KeyboardLightEngine(const LightClock& clock, uint32_t seed = 1);
 
     // A key press (kind 1) or release (kind 2) reported by the keyboard, as a key index 0..125.
@@ -24,12 +24,12 @@ public:
     // The key itself when it is in the serpentine order, else kNoKey.
     static uint8_t OrderedKey(uint8_t key);
 
-protected:
+  protected:
     int Threshold(uint8_t mode) const override;
     void RunStep(uint8_t mode) override;
     void OnModeChange() override;
 
-private:
+  private:
     void ResetPreview();
     void MarkWaveKeys();
     void ShiftWave();

@@ -13,13 +13,13 @@ namespace nk7x::light {
 inline constexpr std::chrono::microseconds kLightTick{15625};
 
 class LightClock {
-public:
+  public:
     virtual ~LightClock() = default;
     virtual uint64_t NowMs() const = 0;
 };
 
 class SteadyLightClock final : public LightClock {
-public:
+  public:
     uint64_t NowMs() const override {
         return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                          std::chrono::steady_clock::now().time_since_epoch())
@@ -29,13 +29,13 @@ public:
 
 // A clock that moves only when told; safe to advance from one thread while another reads it.
 class ManualLightClock final : public LightClock {
-public:
+  public:
     explicit ManualLightClock(uint64_t startMs = 0) : m_ms(startMs) {}
     uint64_t NowMs() const override { return m_ms.load(); }
     void Advance(uint64_t ms) { m_ms += ms; }
     void Set(uint64_t ms) { m_ms = ms; }
 
-private:
+  private:
     std::atomic<uint64_t> m_ms;
 };
 

@@ -7,8 +7,12 @@ namespace nk7x::light {
 LightEngine::LightEngine(LightPage page, std::size_t ledCount, const LightClock& clock, uint32_t seed)
     : m_page(page), m_clock(clock), m_colours(ledCount), m_rng(seed == 0 ? 1 : seed) {}
 
-void LightEngine::Step() { Pass(false); }
-void LightEngine::StepNow() { Pass(true); }
+void LightEngine::Step() {
+    Pass(false);
+}
+void LightEngine::StepNow() {
+    Pass(true);
+}
 
 void LightEngine::Pass(bool due) {
     std::lock_guard lock(m_stateMutex);
@@ -186,7 +190,9 @@ void LightEngine::StepPaletteBlink() {
         FillAll({}, 0);
 }
 
-void LightEngine::StepOff() { FillAll({}, 0); }
+void LightEngine::StepOff() {
+    FillAll({}, 0);
+}
 
 void LightEngine::LightMarkedKeys() {
     for (std::size_t i = 0; i < 9; ++i)
@@ -194,7 +200,9 @@ void LightEngine::LightMarkedKeys() {
             m_intensity[i] = 255;
 }
 
-void LightEngine::ShiftPreviewWave(bool forward) { ShiftMarks(kMarks, forward); }
+void LightEngine::ShiftPreviewWave(bool forward) {
+    ShiftMarks(kMarks, forward);
+}
 
 void LightEngine::ShiftMarks(std::size_t ringSize, bool forward) {
     const auto first = m_marks.begin();

@@ -28,7 +28,7 @@ static_assert(sizeof(Rgba) == 4);
 enum class LightPage { Keyboard, Mouse, MousePad, Headset };
 
 class LightEngine {
-public:
+  public:
     LightEngine(LightPage page, std::size_t ledCount, const LightClock& clock, uint32_t seed);
     virtual ~LightEngine() = default;
     LightEngine(const LightEngine&) = delete;
@@ -71,7 +71,7 @@ public:
     // Sets one trigger mark (the mouse sets the first one after a mode change).
     void SetMark(std::size_t i, bool on);
 
-protected:
+  protected:
     // Ticks per step of a mode at the current speed, or -1 for a mode the user effect player runs.
     virtual int Threshold(uint8_t mode) const = 0;
     virtual void RunStep(uint8_t mode) = 0;
@@ -127,7 +127,7 @@ protected:
     uint32_t m_ticks = 0;
     std::minstd_rand m_rng;
 
-private:
+  private:
     void Pass(bool due);
 
     // User light effect player.

@@ -15,8 +15,8 @@ struct Rgb {
     bool operator==(const Rgb&) const = default;
 };
 
-inline constexpr uint8_t kNoKey = 126;   // empty cell of the keyboard layouts
-inline constexpr uint8_t kNoSlot = 255;  // empty slot of the ring, zone and key-group tables
+inline constexpr uint8_t kNoKey = 126;  // empty cell of the keyboard layouts
+inline constexpr uint8_t kNoSlot = 255; // empty slot of the ring, zone and key-group tables
 inline constexpr std::size_t kKeyboardKeys = 126;
 inline constexpr std::size_t kColumns = 23;
 inline constexpr std::size_t kRows = 6;
@@ -25,7 +25,7 @@ inline constexpr std::size_t kRings = 12;
 inline constexpr std::size_t kMarks = 23;
 
 extern const std::array<uint8_t, 5> kBrightnessAlpha;
-extern const std::array<Rgb, 256> kWheel;          // 192 colours, 192..255 repeat 0..63
+extern const std::array<Rgb, 256> kWheel; // 192 colours, 192..255 repeat 0..63
 extern const std::array<uint8_t, 128> kBreathing;
 extern const std::array<uint8_t, 96> kWave;
 extern const std::array<uint8_t, 192> kTwinkle;
@@ -40,16 +40,20 @@ extern const std::array<std::array<uint8_t, kRows7>, kColumns> kKeyMatrix7;
 extern const std::array<std::array<uint8_t, 12>, kRings> kRingMatrix;
 extern const std::array<std::array<uint8_t, 3>, 9> kMouseZones;
 extern const std::array<uint8_t, 105> kKeyOrder;
-extern const std::array<uint8_t, 126> kRunOrder;   // kNoSlot: a position that lights nothing
+extern const std::array<uint8_t, 126> kRunOrder; // kNoSlot: a position that lights nothing
 extern const std::array<uint8_t, 139> kPhaseStart;
 extern const std::array<std::array<uint8_t, 11>, 52> kPathTable;
 extern const std::array<std::array<uint8_t, 6>, 20> kIntroTable;
 extern const std::array<std::array<uint8_t, 2>, 16> kOrbitTable;
 
 // Brightness alpha of a level; levels above 4 read as 4 (profiles are untrusted).
-inline uint8_t BrightnessAlpha(uint8_t level) { return kBrightnessAlpha[level < 5 ? level : 4]; }
+inline uint8_t BrightnessAlpha(uint8_t level) {
+    return kBrightnessAlpha[level < 5 ? level : 4];
+}
 // The threshold row entry of a speed; speeds above 4 read as 4.
-inline uint8_t ThresholdFor(const std::array<uint8_t, 5>& row, uint8_t speed) { return row[speed < 5 ? speed : 4]; }
+inline uint8_t ThresholdFor(const std::array<uint8_t, 5>& row, uint8_t speed) {
+    return row[speed < 5 ? speed : 4];
+}
 
 // Direction counter on 8-bit values: forwards wraps to 0 at `limit`, backwards wraps to limit - step.
 uint8_t Advance(bool forwards, uint8_t limit, uint8_t c, uint8_t step);
@@ -72,9 +76,13 @@ inline constexpr std::array<uint8_t, 256> kFadeTable = [] {
         t[i] = FadeIntensityOnce(static_cast<uint8_t>(i));
     return t;
 }();
-inline uint8_t FadeIntensity(uint8_t intensity) { return kFadeTable[intensity]; }
+inline uint8_t FadeIntensity(uint8_t intensity) {
+    return kFadeTable[intensity];
+}
 
 // component × alpha / 256, rounded down.
-inline uint8_t Scale(uint8_t value, uint8_t alpha) { return static_cast<uint8_t>((value * alpha) >> 8); }
+inline uint8_t Scale(uint8_t value, uint8_t alpha) {
+    return static_cast<uint8_t>((value * alpha) >> 8);
+}
 
 } // namespace nk7x::light

@@ -13,7 +13,9 @@ LightThread::LightThread(LightEngine& engine, const std::atomic<uint32_t>* linkO
                          const std::atomic<uint32_t>* backgroundPause)
     : m_engine(engine), m_linkOpen(linkOpen), m_pause(backgroundPause) {}
 
-LightThread::~LightThread() { Stop(); }
+LightThread::~LightThread() {
+    Stop();
+}
 
 bool LightThread::Start() {
     if (m_thread.joinable())

@@ -13,7 +13,7 @@
 namespace nk7x::light {
 
 class LightThread {
-public:
+  public:
     // `linkOpen` and `backgroundPause` are the page link's flags (null: open, never paused); both
     // must outlive the thread, as must the engine.
     LightThread(LightEngine& engine, const std::atomic<uint32_t>* linkOpen,
@@ -31,7 +31,7 @@ public:
     // Passes run since the start (for the idle and tick checks).
     uint64_t Passes() const { return m_passes.load(); }
 
-private:
+  private:
     void Run();
     // Waits until `deadline` or a stop request; true on a stop request.
     bool WaitUntil(std::chrono::steady_clock::time_point deadline);

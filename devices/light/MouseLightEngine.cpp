@@ -11,15 +11,33 @@ int MouseLightEngine::Threshold(uint8_t mode) const {
 
 void MouseLightEngine::RunStep(uint8_t mode) {
     switch (mode) {
-    case 0: MouseWave(); break;
-    case 1: StepColourCycle(); break;
-    case 2: StepBreathing(); break;
-    case 3: StepStatic(); break;
-    case 4: StepBlink(); break;
-    case 5: MouseZoneChase(); break;
-    case 6: StepPaletteBreathing(); break;
-    case 7: StepPaletteBlink(); break;
-    default: StepOff(); break;
+    case 0:
+        MouseWave();
+        break;
+    case 1:
+        StepColourCycle();
+        break;
+    case 2:
+        StepBreathing();
+        break;
+    case 3:
+        StepStatic();
+        break;
+    case 4:
+        StepBlink();
+        break;
+    case 5:
+        MouseZoneChase();
+        break;
+    case 6:
+        StepPaletteBreathing();
+        break;
+    case 7:
+        StepPaletteBlink();
+        break;
+    default:
+        StepOff();
+        break;
     }
 }
 

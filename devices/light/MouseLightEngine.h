@@ -7,16 +7,16 @@
 namespace nk7x::light {
 
 class MouseLightEngine final : public LightEngine {
-public:
+  public:
     explicit MouseLightEngine(std::size_t ledCount, const LightClock& clock, uint32_t seed = 1);
 
-protected:
+  protected:
     int Threshold(uint8_t mode) const override;
     void RunStep(uint8_t mode) override;
     void OnModeChange() override;
     bool RunsOverlays() const override { return false; }
 
-private:
+  private:
     void MouseWave();
     void MouseZoneChase();
 };

@@ -5,7 +5,8 @@
 namespace nk7x::light {
 
 namespace {
-constexpr std::array<std::array<uint8_t, 2>, 7> kPairs = {{{1, 14}, {2, 13}, {3, 12}, {4, 11}, {5, 10}, {6, 9}, {7, 8}}};
+constexpr std::array<std::array<uint8_t, 2>, 7> kPairs = {
+    {{1, 14}, {2, 13}, {3, 12}, {4, 11}, {5, 10}, {6, 9}, {7, 8}}};
 constexpr std::size_t kPairMarks = 8;
 } // namespace
 
@@ -18,14 +19,30 @@ int RingLightEngine::Threshold(uint8_t mode) const {
 
 void RingLightEngine::RunStep(uint8_t mode) {
     switch (mode) {
-    case 0: RingWave(); break;
-    case 1: StepColourCycle(); break;
-    case 2: StepBreathing(); break;
-    case 3: StepStatic(); break;
-    case 4: StepBlink(); break;
-    case 6: RingChase(); break;
-    case 7: PairChase(); break;
-    default: StepOff(); break;
+    case 0:
+        RingWave();
+        break;
+    case 1:
+        StepColourCycle();
+        break;
+    case 2:
+        StepBreathing();
+        break;
+    case 3:
+        StepStatic();
+        break;
+    case 4:
+        StepBlink();
+        break;
+    case 6:
+        RingChase();
+        break;
+    case 7:
+        PairChase();
+        break;
+    default:
+        StepOff();
+        break;
     }
 }
 
@@ -69,7 +86,8 @@ void RingLightEngine::RingChase() {
         if (Multi()) {
             m_c = static_cast<uint8_t>(m_c + 12);
             const Rgba& now = m_colours[i];
-            colour = m_intensity[leading] == 0 ? kWheel[m_c >= 192 ? m_c - 192 : m_c] : Rgb{now.r, now.g, now.b};
+            colour =
+                m_intensity[leading] == 0 ? kWheel[m_c >= 192 ? m_c - 192 : m_c] : Rgb{now.r, now.g, now.b};
         }
         Put(i, colour, Scale(bright, m_intensity[i]));
     }
@@ -94,7 +112,8 @@ void RingLightEngine::PairChase() {
             m_c = static_cast<uint8_t>(m_c + 12);
             const uint8_t first = kPairs[z][0];
             const Rgba now = first < m_colours.size() ? m_colours[first] : Rgba{};
-            colour = m_intensity[leading] == 0 ? kWheel[m_c >= 192 ? m_c - 192 : m_c] : Rgb{now.r, now.g, now.b};
+            colour =
+                m_intensity[leading] == 0 ? kWheel[m_c >= 192 ? m_c - 192 : m_c] : Rgb{now.r, now.g, now.b};
         }
         for (uint8_t led : kPairs[z])
             Put(led, colour, Scale(bright, m_intensity[z]));

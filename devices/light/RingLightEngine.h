@@ -7,16 +7,16 @@
 namespace nk7x::light {
 
 class RingLightEngine final : public LightEngine {
-public:
+  public:
     // `page` is LightPage::MousePad or LightPage::Headset.
     RingLightEngine(LightPage page, std::size_t ledCount, const LightClock& clock, uint32_t seed = 1);
 
-protected:
+  protected:
     int Threshold(uint8_t mode) const override;
     void RunStep(uint8_t mode) override;
     void LightMarkedKeys() override;
 
-private:
+  private:
     void RingWave();
     void RingChase();
     void PairChase();

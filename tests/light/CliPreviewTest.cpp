@@ -47,7 +47,7 @@ Json::Value Parse(const std::string& text) {
 }
 
 class CliPreview : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (access((std::string(NK7X_BINARY_DIR) + "/bin/nk7x-cli").c_str(), X_OK) != 0)
             GTEST_SKIP() << "nk7x-cli is not built";
@@ -71,7 +71,8 @@ TEST_F(CliPreview, PresetColourAsJson) {
 
 TEST_F(CliPreview, KeyEventsLightTheFlashedKeyAsText) {
     // Flash on key 5 after one step; two more steps fade it twice.
-    const CliRun run = RunCli("preview --kind keyboard --mode 7 --rgb 10,20,30 --steps 3 --keys press:5@1,release:9@3");
+    const CliRun run =
+        RunCli("preview --kind keyboard --mode 7 --rgb 10,20,30 --steps 3 --keys press:5@1,release:9@3");
     ASSERT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out.rfind("key red green blue alpha\n", 0), 0u);
     EXPECT_NE(run.out.find("\n5 10 20 30 174\n"), std::string::npos) << run.out.substr(0, 300);

@@ -41,7 +41,7 @@ TEST(KeyboardPreview, ResetPreviewClearsIntensitiesButKeepsHues) {
     EXPECT_EQ(e.Intensity(30), 0);
     EXPECT_EQ(e.Counter(), 0);
     // Twinkle preparation: column 1 starts at 184; rows 0..6 step down by 35 (wrapping by +158).
-    EXPECT_EQ(e.TwinklePhase(21), 79);  // (1, 2): 184 → 149 → 114 → 79
+    EXPECT_EQ(e.TwinklePhase(21), 79);   // (1, 2): 184 → 149 → 114 → 79
     EXPECT_EQ(e.TwinklePhase(84), 167);  // (1, 5): 79 → 44 → 9 → 167
     EXPECT_EQ(e.TwinklePhase(106), 132); // (1, 6)
     EXPECT_EQ(e.Hue(106), 7);
@@ -51,8 +51,8 @@ TEST(KeyboardPreview, PhasedTwinklePreparationReadsStartValuesByColumnAndRow) {
     ManualLightClock clock;
     KeyboardLightEngine e(clock);
     e.SetLightSettings(Settings(15));
-    EXPECT_EQ(e.Intensity(105), kPhaseStart[6]);      // (0, 6)
-    EXPECT_EQ(e.Intensity(0), kPhaseStart[13]);       // (2, 1)
+    EXPECT_EQ(e.Intensity(105), kPhaseStart[6]); // (0, 6)
+    EXPECT_EQ(e.Intensity(0), kPhaseStart[13]);  // (2, 1)
     EXPECT_EQ(e.Hue(0), 14);
     // Column 20 row 0 (key 125) is overwritten by no later cell: S[120].
     EXPECT_EQ(e.Intensity(125), kPhaseStart[120]);

@@ -68,9 +68,9 @@ TEST(LightTables, AdvanceWrapsAtBothEnds) {
     EXPECT_EQ(Advance(false, 128, 0, 1), 127);
     EXPECT_EQ(Advance(true, 128, 5, 1), 6);
     EXPECT_EQ(Advance(false, 128, 5, 1), 4);
-    EXPECT_EQ(Advance(false, 96, 1, 3), 93);   // 1 - 3 wraps past zero
+    EXPECT_EQ(Advance(false, 96, 1, 3), 93); // 1 - 3 wraps past zero
     EXPECT_EQ(Advance(true, 96, 94, 3), 0);
-    EXPECT_EQ(Advance(true, 192, 250, 1), 0);  // a counter beyond the limit restarts
+    EXPECT_EQ(Advance(true, 192, 250, 1), 0); // a counter beyond the limit restarts
 }
 
 TEST(LightTables, FadeSequenceFromFullReachesZeroAfterEighteenSteps) {

@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 using test::Settings;
 
 class LightThreadTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetDebugSink([this](const std::string& line) {
             std::lock_guard lock(m_mutex);

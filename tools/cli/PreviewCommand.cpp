@@ -36,7 +36,8 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t at = text.find(separator, start);
-        parts.push_back(text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
+        parts.push_back(
+            text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
         if (at == std::string_view::npos)
             return parts;
         start = at + 1;
