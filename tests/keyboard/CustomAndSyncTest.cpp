@@ -285,3 +285,29 @@ TEST_F(DeviceBaseTest, DataFolderIsCreated) {
 
 } // namespace
 } // namespace nk7x::test
+
+namespace nk7x::test {
+namespace {
+
+class LiveLightingTest : public KeyboardTest {};
+
+TEST_F(LiveLightingTest, TheBasePageStreamsScaledColoursButNeverKey126) {
+    CDeviceBase page;
+    ASSERT_EQ(page.Link().OpenPath(m_sim->CommandPath()), 1);
+    page.SetKeyCount(127);
+    page.SetKeyColour(0, {200, 100, 50, 128});
+    page.SetKeyColour(126, {255, 255, 255, 255});
+    ASSERT_EQ(page.RefreshLighting(), kResultOk);
+    const std::vector<uint8_t> live = m_sim->LiveLighting();
+    EXPECT_EQ(std::vector<uint8_t>(live.begin(), live.begin() + 3), (std::vector<uint8_t>{100, 50, 25}));
+    EXPECT_EQ(std::vector<uint8_t>(live.begin() + 378, live.begin() + 381), (std::vector<uint8_t>{0, 0, 0}));
+    // 127 keys x 3 bytes in 56-byte pieces.
+    EXPECT_EQ(Frames(18).size(), 7u);
+    m_sim->ClearFrameLog();
+    page.SetLiveLighting(false);
+    EXPECT_EQ(page.RefreshLighting(), kResultOk);
+    EXPECT_TRUE(Frames(18).empty());
+}
+
+} // namespace
+} // namespace nk7x::test
