@@ -53,7 +53,7 @@ measure() {
   # Under xvfb-run the program is a child of the wrapper.
   local target=$pid
   if [ ${#runner[@]} -gt 0 ]; then
-    target=$(pgrep -n -f "^$app" || echo "$pid")
+    target=$(pgrep -x -P "$pid" nk7x || echo "$pid")
   fi
   sleep 1
   local c0 c1
@@ -69,6 +69,9 @@ measure() {
     printf '   start-up to shown %d ms' $((shown - t0))
   fi
   printf '\n'
+  # The program itself first: under xvfb-run it would otherwise outlive the wrapper and keep the
+  # single-instance lock from the next run.
+  kill -TERM "$target" 2>/dev/null || true
   kill -TERM "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   pid=
