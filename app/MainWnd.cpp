@@ -9,6 +9,7 @@
 #include "ui/ControlFactory.h"
 #include "ui/MenuLayout.h"
 #include "ui/Theme.h"
+#include "windows/MessageBox.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -99,6 +100,8 @@ void MainWnd::Create() {
     LoadLayout(m_resources, QStringLiteral("XML_MAIN"));
     SetBaseStyleSheet(LoadStyleSheet(skin, QStringLiteral("theme.qss")));
     InitWindow();
+    // Every message box speaks the window's language and uses its fonts.
+    SetMsgWndLanguage(&m_texts, &m_fonts, skin);
     CentreOnScreen();
     RaiseNotify(this, QStringLiteral("windowinit"));
 }
