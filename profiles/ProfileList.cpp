@@ -1,0 +1,336 @@
+#include "profiles/ProfileList.h"
+
+#include "profiles/JsonAccess.h"
+#include "profiles/JsonFile.h"
+#include "profiles/ProfileFolders.h"
+
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+namespace nk7x {
+namespace {
+
+constexpr const char* kListFile = "ProfileList.ini";
+
+bool IsBlank(const std::string& s) {
+    for (unsigned char c : s)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\v' && c != '\f') return false;
+    return true;
+}
+
+// A UUID read from a file becomes part of a path: it must be a plain name without control
+// characters and of a sane length.
+bool IsSafeUuid(const std::string& uuid) {
+    if (uuid.size() > 128 || !IsPlainFileName(uuid)) return false;
+    for (unsigned char c : uuid)
+        if (c < 0x20 || c == 0x7F || c == '\\') return false;
+    return true;
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
+}
+
+} // namespace
+
+void ProfileList::SetDeviceType(int type) {
+    m_type = type;
+    ApplyTabVisibility();
+}
+
+void ProfileList::SetFolders(const std::string& kindFolder, const std::string& defaultProfilePath) {
+    m_kindFolder = kindFolder;
+    while (m_kindFolder.size() > 1 && m_kindFolder.back() == '/') m_kindFolder.pop_back();
+    m_defaultPath = defaultProfilePath;
+}
+
+bool ProfileList::SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+bool ProfileList::NameTaken(const std::string& name, int except) const {
+    for (int i = 0; i < Count(); ++i)
+        if (i != except && SameName(m_names[static_cast<std::size_t>(i)], name)) return true;
+    return false;
+}
+
+std::string ProfileList::UuidAt(int index) const {
+    if (index < 0 || index >= Count()) return {};
+    return JsonString(JsonElement(JsonArray(m_list, "profilelist"), static_cast<Json::ArrayIndex>(index)),
+                      "profileUUID");
+}
+
+std::string ProfileList::ProfilePathAt(int index) const {
+    const std::string uuid = UuidAt(index);
+    if (uuid.empty() || !IsSafeUuid(uuid) || m_kindFolder.empty()) return {};
+    return m_kindFolder + "/" + uuid + ".Json";
+}
+
+// Time-stamp UUIDs have millisecond resolution; two profiles made within one millisecond wait
+// for the next one rather than share a file.
+std::string ProfileList::NewUuid() const {
+    for (int attempt = 0; attempt < 2000; ++attempt) {
+        std::string uuid = MakeTimeStampName();
+        bool used = FileExists(m_kindFolder + "/" + uuid + ".Json");
+        for (int i = 0; !used && i < Count(); ++i) used = UuidAt(i) == uuid;
+        if (!used) return uuid;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return {};
+}
+
+Json::Value ProfileList::DefaultProfile() const {
+    Json::Value doc = LoadJson(m_defaultPath);
+    if (!doc.isObject()) doc = Json::Value(Json::objectValue);
+    return doc;
+}
+
+Json::Value ProfileList::MakeEntry(const std::string& name, const std::string& uuid) {
+    Json::Value e(Json::objectValue);
+    e["profilename"] = name;
+    e["profileUUID"] = uuid;
+    e["profileislink"] = 0;
+    e["profilelinkmame"] = "";
+    return e;
+}
+
+int ProfileList::WriteList() {
+    if (m_kindFolder.empty()) return 0;
+    return WriteJson(m_kindFolder + "/" + kListFile, m_list);
+}
+
+int ProfileList::WriteProfileFile(const std::string& uuid, Json::Value doc, const std::string& name) {
+    if (!IsSafeUuid(uuid) || m_kindFolder.empty()) return 0;
+    if (!doc.isObject()) doc = Json::Value(Json::objectValue);
+    doc["profilename"] = name;
+    doc["profileUUID"] = uuid;
+    return WriteJson(m_kindFolder + "/" + uuid + ".Json", doc);
+}
+
+// The new profile goes to the end of the list, in memory and in the file.
+int ProfileList::AppendEntry(const std::string& name, const std::string& uuid, bool selectInFile) {
+    Json::Value& list = JsonMakeArray(JsonSlot(m_list, "profilelist"));
+    list.append(MakeEntry(name, uuid));
+    m_names.push_back(name);
+    if (selectInFile) m_list["profileselect"] = Count() - 1;
+    return WriteList();
+}
+
+int ProfileList::LoadList() {
+    return JsonGuard(0, [&] {
+        if (m_kindFolder.empty()) return 0;
+        Json::Value doc = LoadJson(m_kindFolder + "/" + kListFile);
+        if (!doc.isObject()) doc = Json::Value(Json::objectValue);
+        m_list = Json::Value(Json::objectValue);
+        m_list["profilelist"] = Json::Value(Json::arrayValue);
+        m_names.clear();
+        m_selected = -1;
+        m_selectedUuid.clear();
+
+        // Keep the well-formed entries; an entry with an unusable UUID gets a fresh one.
+        bool changed = false;
+        for (const Json::Value& e : JsonArray(doc, "profilelist")) {
+            if (!e.isObject() || !JsonMember(e, "profilename").isString()) {
+                changed = true;
+                continue;
+            }
+            Json::Value entry = e;
+            std::string uuid = JsonString(e, "profileUUID");
+            if (!IsSafeUuid(uuid)) {
+                uuid = NewUuid();
+                entry["profileUUID"] = uuid;
+                changed = true;
+            }
+            if (!entry.isMember("profileislink")) entry["profileislink"] = 0;
+            if (!entry.isMember("profilelinkmame")) entry["profilelinkmame"] = "";
+            m_list["profilelist"].append(entry);
+            m_names.push_back(JsonString(entry, "profilename"));
+        }
+
+        if (m_names.empty()) {
+            m_list["profilelist"] = Json::Value(Json::arrayValue);
+            const std::string uuid = NewUuid();
+            m_list["profilelist"].append(MakeEntry("profile1", uuid));
+            m_names.push_back("profile1");
+            m_list["profileselect"] = 0;
+            if (!WriteList()) return 0;
+            WriteProfileFile(uuid, DefaultProfile(), "profile1");
+        } else {
+            int sel = JsonInt(doc, "profileselect", 0);
+            if (sel < 0 || sel >= Count()) {
+                sel = 0;
+                changed = true;
+            }
+            m_list["profileselect"] = sel;
+            if (changed) WriteList();
+        }
+
+        // A listed profile whose file is gone starts again from the default under its own name.
+        for (int i = 0; i < Count(); ++i) {
+            const std::string path = ProfilePathAt(i);
+            if (!path.empty() && !LoadJson(path).isObject())
+                WriteProfileFile(UuidAt(i), DefaultProfile(), m_names[static_cast<std::size_t>(i)]);
+        }
+
+        SelectProfile(JsonInt(m_list, "profileselect", 0));
+        ApplyTabVisibility();
+        return 1;
+    });
+}
+
+int ProfileList::SelectProfile(int index) {
+    if (index < 0 || index >= Count()) return 0;
+    m_selected = index;
+    m_selectedUuid = UuidAt(index);
+    m_list["profileselect"] = index;
+    WriteList();
+    return 1;
+}
+
+int ProfileList::AddProfile() {
+    return JsonGuard(0, [&] {
+        if (Count() >= kMaxAddedProfiles || m_kindFolder.empty()) return 0;
+        std::string name;
+        for (int n = 1;; ++n) {
+            name = "profile" + std::to_string(n);
+            if (!NameTaken(name)) break;
+        }
+        const std::string uuid = NewUuid();
+        if (uuid.empty()) return 0;
+        if (!WriteProfileFile(uuid, DefaultProfile(), name)) return 0;
+        return AppendEntry(name, uuid, true);
+    });
+}
+
+int ProfileList::CopyProfile() {
+    return JsonGuard(0, [&] {
+        if (m_selected < 0 || m_selected >= Count()) return 0;
+        std::string name = m_names[static_cast<std::size_t>(m_selected)] + " copy";
+        while (NameTaken(name)) name += " copy";
+        Json::Value source = LoadJson(ProfilePathAt(m_selected));
+        if (!source.isObject()) source = DefaultProfile();
+        const std::string uuid = NewUuid();
+        if (uuid.empty()) return 0;
+        if (!WriteProfileFile(uuid, source, name)) return 0;
+        return AppendEntry(name, uuid, false);
+    });
+}
+
+int ProfileList::DeleteProfile() {
+    return JsonGuard(0, [&] {
+        if (m_selected < 0 || m_selected >= Count() || Count() <= 1) return 0;
+        const int s = m_selected;
+        const int next = s == 0 ? 0 : s - 1;
+        const std::string path = ProfilePathAt(s);
+        Json::Value removed;
+        m_list["profilelist"].removeIndex(static_cast<Json::ArrayIndex>(s), &removed);
+        m_names.erase(m_names.begin() + s);
+        if (!path.empty()) {
+            std::error_code ec;
+            std::filesystem::remove(path, ec);
+        }
+        m_list["profileselect"] = next;
+        WriteList();
+        // The list box selects the neighbour, which becomes the current profile.
+        SelectProfile(next);
+        return 1;
+    });
+}
+
+int ProfileList::RenameProfile(const std::string& name) {
+    return JsonGuard(0, [&] {
+        if (m_selected < 0 || m_selected >= Count()) return 0;
+        if (IsBlank(name)) return 2;
+        if (NameTaken(name, m_selected)) return 0;
+        m_names[static_cast<std::size_t>(m_selected)] = name;
+        m_list["profilelist"][static_cast<Json::ArrayIndex>(m_selected)]["profilename"] = name;
+        WriteList();
+        const std::string path = ProfilePathAt(m_selected);
+        Json::Value doc = LoadJson(path);
+        if (!doc.isObject()) doc = DefaultProfile();
+        WriteProfileFile(m_selectedUuid, doc, name);
+        return 1;
+    });
+}
+
+int ProfileList::ImportProfile(const std::string& path) {
+    return JsonGuard(0, [&] {
+        if (m_kindFolder.empty()) return 0;
+        Json::Value doc = LoadJson(path);
+        if (!doc.isObject() || JsonMember(doc, "profilename").isNull() ||
+            JsonMember(doc, "profileUUID").isNull())
+            return 0;
+        std::string name = JsonValueString(doc["profilename"]);
+        if (name.empty() && !doc["profilename"].isString()) return 0;
+        for (int k = 1; NameTaken(name); ++k) name += "(" + std::to_string(k) + ")";
+        const std::string uuid = NewUuid();
+        if (uuid.empty()) return 0;
+        if (!WriteProfileFile(uuid, doc, name)) return 0;
+        return AppendEntry(name, uuid, false);
+    });
+}
+
+int ProfileList::ExportProfile(const std::string& path) {
+    return JsonGuard(0, [&] {
+        if (path.empty() || m_selected < 0) return 0;
+        Json::Value doc = LoadJson(SelectedProfilePath());
+        if (!doc.isObject()) return 0;
+        return WriteJson(path, doc);
+    });
+}
+
+int ProfileList::ResetProfile() {
+    return JsonGuard(0, [&] {
+        if (m_selected < 0 || m_selected >= Count()) return 0;
+        Json::Value doc = DefaultProfile();
+        if (m_type == 7) {
+            const Json::Value old = LoadJson(SelectedProfilePath());
+            const Json::Value& oldDev = JsonElement(JsonArray(old, "Device"), 0);
+            if (oldDev.isObject() && JsonArray(doc, "Device").size() > 0 && doc["Device"][0].isObject()) {
+                for (const char* key : {"CustomEQNameInfo", "CustomEQHzValueInfo"})
+                    if (oldDev.isMember(key)) doc["Device"][0][key] = oldDev[key];
+            }
+        }
+        return WriteProfileFile(m_selectedUuid, doc, m_names[static_cast<std::size_t>(m_selected)]);
+    });
+}
+
+std::string ProfileList::RenameMessageKey(int result) {
+    if (result == 0) return kMsgRenameRefused;
+    if (result == 2) return kMsgRenameBlank;
+    return {};
+}
+
+void ProfileList::SelectTab(int n) { m_tab = (n >= 1 && n <= 8) ? n : 0; }
+
+bool ProfileList::TabVisible(int n) const {
+    return n >= 1 && n <= 8 && m_tabVisible[static_cast<std::size_t>(n - 1)];
+}
+
+// The layout shows the five common tabs and hides the headset's three; each kind adjusts that.
+void ProfileList::ApplyTabVisibility() {
+    m_tabVisible = {true, true, true, true, true, false, false, false};
+    switch (m_type) {
+    case 1: m_tabVisible[4] = false; break;
+    case 3:
+        m_tabVisible[1] = m_tabVisible[2] = m_tabVisible[3] = m_tabVisible[4] = false;
+        break;
+    case 7:
+        m_tabVisible[1] = m_tabVisible[2] = m_tabVisible[3] = m_tabVisible[4] = false;
+        m_tabVisible[5] = m_tabVisible[6] = m_tabVisible[7] = true;
+        break;
+    default: break;
+    }
+}
+
+} // namespace nk7x

@@ -1,0 +1,112 @@
+// The profile list of one device kind without any UI: "ProfileList.ini", the profile files it names,
+// the current selection, the naming rules of add, copy, rename and import, and the page's tab options.
+#pragma once
+
+#include <json/value.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace nk7x {
+
+// Language keys of the messages the profile operations lead to; the caller shows them.
+inline constexpr const char* kMsgRenameRefused = "message_text_5";  // duplicate name
+inline constexpr const char* kMsgRenameBlank = "message_text_25";   // empty or white space
+inline constexpr const char* kMsgResetConfirm = "message_text_22";  // OK / Cancel before reset
+inline constexpr const char* kMsgMacroDownloadFailed = "message_text_7";
+inline constexpr const char* kMsgMacroCount = "message_text_16";    // format with the count
+
+// Filter of the import and export dialogs.
+inline constexpr const char* kProfileFileFilterName = "Profile Files(*.json)";
+inline constexpr const char* kProfileFileFilterPattern = "*.json;";
+
+inline constexpr int kMaxAddedProfiles = 50;
+
+// The tab options of a page, numbered 1-8.
+inline constexpr std::array<const char*, 8> kProfileTabNames = {
+    "deng_Op_tab", "key_Op_tab", "macro_Op_tab", "system_Op_tab",
+    "cursor_Op_tab", "6533_voice_Op_tab", "magic_Op_tab", "Virtual7.1_Op_tab"};
+
+class ProfileList {
+public:
+    ProfileList() = default;
+
+    // Device type: keyboard 1, mouse 2, mouse pad 3, headset 7.
+    void SetDeviceType(int type);
+    int DeviceType() const { return m_type; }
+    void SetFolders(const std::string& kindFolder, const std::string& defaultProfilePath);
+
+    // Reads the list; a missing, broken or empty list is rebuilt with the single profile "profile1",
+    // an entry whose profile file is missing gets a fresh one from the default, a selection out of
+    // range becomes 0. Selects the listed profile. 1 on success, 0 when no folder is set or the list
+    // could not be written.
+    int LoadList();
+
+    // The names in display order (the combo items).
+    const std::vector<std::string>& Names() const { return m_names; }
+    int Count() const { return static_cast<int>(m_names.size()); }
+    std::string UuidAt(int index) const;
+    std::string ProfilePathAt(int index) const; // kind folder + UUID + ".Json"; empty when out of range
+
+    int GetSelectedIndex() const { return m_selected; }
+    std::string GetSelectedUUID() const { return m_selectedUuid; }
+    std::string SelectedProfilePath() const { return ProfilePathAt(m_selected); }
+
+    // Makes `index` the current profile and persists it as "profileselect". 1, or 0 when out of range.
+    int SelectProfile(int index);
+
+    // 1 when a profile was added (at the end, named "profileN"; the list file names it as
+    // selected while the current profile stays), 0 at 50 profiles or on a write failure.
+    int AddProfile();
+    // Copies the current profile as "<name> copy" (" copy" repeated until unique). 1 or 0.
+    int CopyProfile();
+    // Removes the current profile and its file; the one before it (or the new first) becomes
+    // current. 0 without a selection or when only one profile is left.
+    int DeleteProfile();
+    // 1 renamed, 2 blank name, 0 when another profile has the name (ignoring case) or no selection.
+    int RenameProfile(const std::string& name);
+    // Adds a copy of the profile file at `path` under a fresh UUID, its name made unique with
+    // "(k)" suffixes. 0 when the file is not a profile (no "profilename" or "profileUUID").
+    int ImportProfile(const std::string& path);
+    // Writes the current profile's file to `path`. 1 or 0.
+    int ExportProfile(const std::string& path);
+    // Replaces the current profile's file with the default, keeping its name and UUID (and, for
+    // a headset, its custom EQ names and values). 1 or 0.
+    int ResetProfile();
+
+    // The language key to show for a rename result; empty for success.
+    static std::string RenameMessageKey(int result);
+
+    // Tab options: SelectTab(n) selects option n (1-8) and clears the others; any other n clears all.
+    void SelectTab(int n);
+    int SelectedTab() const { return m_tab; }
+    bool TabVisible(int n) const;
+
+    const Json::Value& ListDocument() const { return m_list; }
+
+    // True when `a` and `b` are equal ignoring ASCII letter case.
+    static bool SameName(const std::string& a, const std::string& b);
+
+private:
+    bool NameTaken(const std::string& name, int except = -1) const;
+    std::string NewUuid() const;
+    Json::Value DefaultProfile() const;
+    int WriteList();
+    int WriteProfileFile(const std::string& uuid, Json::Value doc, const std::string& name);
+    int AppendEntry(const std::string& name, const std::string& uuid, bool selectInFile);
+    static Json::Value MakeEntry(const std::string& name, const std::string& uuid);
+    void ApplyTabVisibility();
+
+    int m_type = 1;
+    std::string m_kindFolder;
+    std::string m_defaultPath;
+    Json::Value m_list;
+    std::vector<std::string> m_names;
+    int m_selected = -1;
+    std::string m_selectedUuid;
+    int m_tab = 0;
+    std::array<bool, 8> m_tabVisible{true, true, true, true, true, false, false, false};
+};
+
+} // namespace nk7x

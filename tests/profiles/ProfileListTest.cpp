@@ -1,0 +1,296 @@
+#include "ProfileTestEnv.h"
+
+#include "profiles/JsonAccess.h"
+#include "profiles/JsonFile.h"
+#include "profiles/ProfileFolders.h"
+#include "profiles/ProfileList.h"
+
+#include <filesystem>
+
+namespace nk7x::test {
+namespace {
+
+class ProfileListTest : public ProfileTestEnv {
+protected:
+    void SetUp() override {
+        ProfileTestEnv::SetUp();
+        SetJsonWriteSync(false);
+        WriteText(DefaultData("keyboard.Json"),
+                  R"({"Device":[{"LightMode":3,"CustomEQNameInfo":["def"]}],"Extra":7})");
+        m_folder = KindFolder(kKindKeyboard);
+        ASSERT_FALSE(m_folder.empty());
+        m_list.SetDeviceType(1);
+        m_list.SetFolders(m_folder, DefaultProfilePath(kKindKeyboard));
+    }
+    void TearDown() override {
+        SetJsonWriteSync(true);
+        ProfileTestEnv::TearDown();
+    }
+
+    std::string ListPath() const { return m_folder + "/ProfileList.ini"; }
+    Json::Value ListFile() const { return LoadJson(ListPath()); }
+
+    // Writes a list naming `names` in order, each with its own profile file.
+    void Seed(const std::vector<std::string>& names, int select = 0) {
+        Json::Value doc(Json::objectValue);
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            Json::Value e(Json::objectValue);
+            e["profilename"] = names[i];
+            e["profileUUID"] = "2020_01_01_00_00_00_00" + std::to_string(i);
+            e["profileislink"] = 0;
+            e["profilelinkmame"] = "";
+            doc["profilelist"].append(e);
+            Json::Value p = LoadJson(DefaultData("keyboard.Json"));
+            p["profilename"] = names[i];
+            p["profileUUID"] = e["profileUUID"];
+            ASSERT_EQ(WriteJson(m_folder + "/" + e["profileUUID"].asString() + ".Json", p), 1);
+        }
+        doc["profileselect"] = select;
+        ASSERT_EQ(WriteJson(ListPath(), doc), 1);
+        ASSERT_EQ(m_list.LoadList(), 1);
+    }
+
+    std::string m_folder;
+    ProfileList m_list;
+};
+
+bool LooksLikeUuid(const std::string& s) {
+    if (s.size() != 23) return false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const bool sep = i == 4 || i == 7 || i == 10 || i == 13 || i == 16 || i == 19;
+        if (sep ? s[i] != '_' : (s[i] < '0' || s[i] > '9')) return false;
+    }
+    return true;
+}
+
+TEST_F(ProfileListTest, MissingOrBrokenListIsRebuiltWithProfile1) {
+    for (const char* content : {"", "{ not json", R"({"profilelist":[]})", R"([1,2])",
+                                R"({"profilelist":[5,"x",{"profileUUID":"a"}]})"}) {
+        SCOPED_TRACE(content);
+        std::filesystem::remove_all(m_folder);
+        std::filesystem::create_directories(m_folder);
+        if (*content) WriteText(ListPath(), content);
+        ASSERT_EQ(m_list.LoadList(), 1);
+        ASSERT_EQ(m_list.Names(), std::vector<std::string>{"profile1"});
+        EXPECT_EQ(m_list.GetSelectedIndex(), 0);
+        const std::string uuid = m_list.GetSelectedUUID();
+        EXPECT_TRUE(LooksLikeUuid(uuid)) << uuid;
+        const Json::Value list = ListFile();
+        EXPECT_EQ(JsonInt(list, "profileselect", -1), 0);
+        const Json::Value& e = list["profilelist"][0];
+        EXPECT_EQ(JsonString(e, "profilename"), "profile1");
+        EXPECT_EQ(JsonString(e, "profileUUID"), uuid);
+        EXPECT_EQ(JsonInt(e, "profileislink", -1), 0);
+        EXPECT_TRUE(e["profilelinkmame"].isString());
+        const Json::Value prof = LoadJson(m_folder + "/" + uuid + ".Json");
+        EXPECT_EQ(JsonString(prof, "profilename"), "profile1");
+        EXPECT_EQ(JsonString(prof, "profileUUID"), uuid);
+        EXPECT_EQ(JsonInt(prof, "Extra"), 7);
+        EXPECT_EQ(prof["Device"][0]["LightMode"].asInt(), 3);
+    }
+}
+
+TEST_F(ProfileListTest, LoadRepairsMissingFilesHostileUuidsAndSelection) {
+    Json::Value doc(Json::objectValue);
+    for (const char* uuid : {"2020_01_01_00_00_00_001", "../../escape", "a/b", "x\x01y"}) {
+        Json::Value e(Json::objectValue);
+        e["profilename"] = std::string("n") + std::to_string(doc["profilelist"].size());
+        e["profileUUID"] = uuid;
+        doc["profilelist"].append(e);
+    }
+    doc["profileselect"] = 99;
+    ASSERT_EQ(WriteJson(ListPath(), doc), 1);
+    ASSERT_EQ(m_list.LoadList(), 1);
+    ASSERT_EQ(m_list.Count(), 4);
+    EXPECT_EQ(m_list.GetSelectedIndex(), 0);
+    for (int i = 0; i < 4; ++i) {
+        const std::string uuid = m_list.UuidAt(i);
+        EXPECT_TRUE(IsPlainFileName(uuid)) << uuid;
+        const Json::Value prof = LoadJson(m_list.ProfilePathAt(i));
+        EXPECT_EQ(JsonString(prof, "profilename"), m_list.Names()[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(JsonString(prof, "profileUUID"), uuid);
+    }
+    // Nothing was written outside the kind folder.
+    EXPECT_FALSE(std::filesystem::exists(m_data / "escape.Json"));
+    EXPECT_FALSE(std::filesystem::exists(m_data / "Norla Keys NK-7X" / "escape.Json"));
+    EXPECT_EQ(JsonInt(ListFile(), "profileselect", -1), 0);
+}
+
+TEST_F(ProfileListTest, AddNamesFirstFreeProfileNumberIgnoringCase) {
+    Seed({"profile1", "Profile3"});
+    ASSERT_EQ(m_list.AddProfile(), 1);
+    ASSERT_EQ(m_list.AddProfile(), 1);
+    EXPECT_EQ(m_list.Names(), (std::vector<std::string>{"profile1", "Profile3", "profile2", "profile4"}));
+    // The file names the newest as selected; the current profile stays.
+    EXPECT_EQ(m_list.GetSelectedIndex(), 0);
+    EXPECT_EQ(JsonInt(ListFile(), "profileselect", -1), 3);
+    EXPECT_NE(m_list.UuidAt(2), m_list.UuidAt(3));
+    const Json::Value prof = LoadJson(m_list.ProfilePathAt(3));
+    EXPECT_EQ(JsonString(prof, "profilename"), "profile4");
+    EXPECT_EQ(JsonString(prof, "profileUUID"), m_list.UuidAt(3));
+    // The next start shows the added profile.
+    ProfileList again;
+    again.SetFolders(m_folder, DefaultProfilePath(kKindKeyboard));
+    ASSERT_EQ(again.LoadList(), 1);
+    EXPECT_EQ(again.GetSelectedIndex(), 3);
+}
+
+TEST_F(ProfileListTest, AddStopsAtFiftyProfiles) {
+    Seed({"a"});
+    while (m_list.Count() < kMaxAddedProfiles) ASSERT_EQ(m_list.AddProfile(), 1);
+    EXPECT_EQ(m_list.AddProfile(), 0);
+    EXPECT_EQ(m_list.Count(), kMaxAddedProfiles);
+    EXPECT_EQ(ListFile()["profilelist"].size(), static_cast<Json::ArrayIndex>(kMaxAddedProfiles));
+    EXPECT_EQ(Entries(m_folder).size(), static_cast<std::size_t>(kMaxAddedProfiles + 1));
+}
+
+TEST_F(ProfileListTest, CopyAppendsCopyUntilUnique) {
+    Seed({"A", "A copy"});
+    Json::Value p = LoadJson(m_list.ProfilePathAt(0));
+    p["Device"][0]["LightMode"] = 9;
+    ASSERT_EQ(WriteJson(m_list.ProfilePathAt(0), p), 1);
+    ASSERT_EQ(m_list.CopyProfile(), 1);
+    EXPECT_EQ(m_list.Names().back(), "A copy copy");
+    EXPECT_EQ(JsonInt(ListFile(), "profileselect", -1), 0);
+    const Json::Value copy = LoadJson(m_list.ProfilePathAt(2));
+    EXPECT_EQ(copy["Device"][0]["LightMode"].asInt(), 9);
+    EXPECT_EQ(JsonString(copy, "profilename"), "A copy copy");
+    EXPECT_EQ(JsonString(copy, "profileUUID"), m_list.UuidAt(2));
+}
+
+TEST_F(ProfileListTest, DeleteFirstOfThreeAndRefuseLast) {
+    Seed({"one", "two", "three"});
+    const std::string gone = m_list.ProfilePathAt(0);
+    const std::string second = m_list.UuidAt(1);
+    ASSERT_EQ(m_list.DeleteProfile(), 1);
+    EXPECT_FALSE(std::filesystem::exists(gone));
+    EXPECT_EQ(m_list.Names(), (std::vector<std::string>{"two", "three"}));
+    EXPECT_EQ(m_list.GetSelectedIndex(), 0);
+    EXPECT_EQ(m_list.GetSelectedUUID(), second);
+    EXPECT_EQ(JsonInt(ListFile(), "profileselect", -1), 0);
+    EXPECT_EQ(ListFile()["profilelist"].size(), 2u);
+
+    // Deleting a later one selects the one before it.
+    ASSERT_EQ(m_list.SelectProfile(1), 1);
+    ASSERT_EQ(m_list.DeleteProfile(), 1);
+    EXPECT_EQ(m_list.Names(), std::vector<std::string>{"two"});
+    EXPECT_EQ(m_list.GetSelectedUUID(), second);
+
+    // The only profile stays, file and all.
+    EXPECT_EQ(m_list.DeleteProfile(), 0);
+    EXPECT_EQ(m_list.Count(), 1);
+    EXPECT_TRUE(std::filesystem::exists(m_list.ProfilePathAt(0)));
+    EXPECT_EQ(Entries(m_folder).size(), 2u);
+}
+
+TEST_F(ProfileListTest, RenameRefusesBlanksAndDuplicates) {
+    Seed({"Alpha", "Beta"});
+    EXPECT_EQ(m_list.RenameProfile(""), 2);
+    EXPECT_EQ(m_list.RenameProfile("  "), 2);
+    EXPECT_EQ(ProfileList::RenameMessageKey(2), "message_text_25");
+    EXPECT_EQ(m_list.RenameProfile("beta"), 0);
+    EXPECT_EQ(ProfileList::RenameMessageKey(0), "message_text_5");
+    EXPECT_EQ(m_list.Names()[0], "Alpha");
+    // Its own name in other letter case is fine.
+    ASSERT_EQ(m_list.RenameProfile("ALPHA"), 1);
+    EXPECT_EQ(m_list.Names()[0], "ALPHA");
+    EXPECT_EQ(JsonString(ListFile()["profilelist"][0], "profilename"), "ALPHA");
+    EXPECT_EQ(JsonString(LoadJson(m_list.ProfilePathAt(0)), "profilename"), "ALPHA");
+    // A hostile name is only data: no file appears for it.
+    ASSERT_EQ(m_list.RenameProfile("../../x/" + std::string(5000, 'z')), 1);
+    EXPECT_EQ(Entries(m_folder).size(), 3u);
+}
+
+TEST_F(ProfileListTest, ImportAddsSuffixesAndNeverOverwrites) {
+    Seed({"A", "A(1)"});
+    const std::string src = Temp("in.json");
+    WriteText(src, R"({"Device":[{"LightMode":5}],"profilename":"A","profileUUID":"2020_01_01_00_00_00_000"})");
+    const std::string before = ReadText(m_list.ProfilePathAt(0));
+    ASSERT_EQ(m_list.ImportProfile(src), 1);
+    EXPECT_EQ(m_list.Names().back(), "A(1)(2)");
+    EXPECT_NE(m_list.UuidAt(2), "2020_01_01_00_00_00_000");
+    EXPECT_EQ(ReadText(m_list.ProfilePathAt(0)), before);
+    const Json::Value imported = LoadJson(m_list.ProfilePathAt(2));
+    EXPECT_EQ(imported["Device"][0]["LightMode"].asInt(), 5);
+    EXPECT_EQ(JsonString(imported, "profileUUID"), m_list.UuidAt(2));
+    EXPECT_EQ(JsonString(LoadJson(src), "profilename"), "A");  // the chosen file is untouched
+
+    for (const char* bad : {R"({"profileUUID":"u"})", R"({"profilename":"B"})",
+                            R"({"profilename":null,"profileUUID":"u"})", "[1]", "garbage"}) {
+        SCOPED_TRACE(bad);
+        WriteText(src, bad);
+        EXPECT_EQ(m_list.ImportProfile(src), 0);
+    }
+    EXPECT_EQ(m_list.ImportProfile(Temp("missing.json")), 0);
+    EXPECT_EQ(m_list.Count(), 3);
+    EXPECT_EQ(ListFile()["profilelist"].size(), 3u);
+}
+
+TEST_F(ProfileListTest, ExportImportRoundTrip) {
+    Seed({"Mine"});
+    Json::Value p = LoadJson(m_list.ProfilePathAt(0));
+    p["Device"][0]["LightMode"] = 11;
+    ASSERT_EQ(WriteJson(m_list.ProfilePathAt(0), p), 1);
+    const std::string out = Temp("out.json");
+    ASSERT_EQ(m_list.ExportProfile(out), 1);
+    EXPECT_EQ(LoadJson(out), p);
+    EXPECT_EQ(m_list.ExportProfile(""), 0);
+    EXPECT_EQ(m_list.ExportProfile(Temp("no/such/folder/x.json")), 0);
+    ASSERT_EQ(m_list.ImportProfile(out), 1);
+    EXPECT_EQ(m_list.Names().back(), "Mine(1)");
+    Json::Value back = LoadJson(m_list.ProfilePathAt(1));
+    EXPECT_EQ(back["Device"], p["Device"]);
+    EXPECT_EQ(JsonInt(back, "Extra"), 7);
+}
+
+TEST_F(ProfileListTest, ResetKeepsIdentityAndHeadsetEq) {
+    WriteText(DefaultData("HD.Json"), R"({"Device":[{"Vol":1,"CustomEQNameInfo":["d"]}]})");
+    ProfileList hd;
+    const std::string folder = KindFolder(kKindHeadset);
+    hd.SetDeviceType(7);
+    hd.SetFolders(folder, DefaultProfilePath(kKindHeadset));
+    ASSERT_EQ(hd.LoadList(), 1);
+    ASSERT_EQ(hd.RenameProfile("Studio"), 1);
+    Json::Value p = LoadJson(hd.SelectedProfilePath());
+    p["Device"][0]["Vol"] = 50;
+    p["Device"][0]["CustomEQNameInfo"] = "mine";
+    p["Device"][0]["CustomEQHzValueInfo"][0] = 3;
+    ASSERT_EQ(WriteJson(hd.SelectedProfilePath(), p), 1);
+    ASSERT_EQ(hd.ResetProfile(), 1);
+    const Json::Value r = LoadJson(hd.SelectedProfilePath());
+    EXPECT_EQ(r["Device"][0]["Vol"].asInt(), 1);
+    EXPECT_EQ(r["Device"][0]["CustomEQNameInfo"].asString(), "mine");
+    EXPECT_EQ(r["Device"][0]["CustomEQHzValueInfo"][0].asInt(), 3);
+    EXPECT_EQ(JsonString(r, "profilename"), "Studio");
+    EXPECT_EQ(JsonString(r, "profileUUID"), hd.GetSelectedUUID());
+
+    // Other kinds take the default whole.
+    Seed({"K"});
+    p = LoadJson(m_list.SelectedProfilePath());
+    p["Device"][0]["CustomEQNameInfo"] = "kept?";
+    ASSERT_EQ(WriteJson(m_list.SelectedProfilePath(), p), 1);
+    ASSERT_EQ(m_list.ResetProfile(), 1);
+    EXPECT_EQ(LoadJson(m_list.SelectedProfilePath())["Device"][0]["CustomEQNameInfo"][0].asString(), "def");
+}
+
+TEST_F(ProfileListTest, TabsByDeviceType) {
+    m_list.SelectTab(2);
+    EXPECT_EQ(m_list.SelectedTab(), 2);
+    m_list.SelectTab(9);
+    EXPECT_EQ(m_list.SelectedTab(), 0);
+    m_list.SetDeviceType(1);
+    EXPECT_FALSE(m_list.TabVisible(5));
+    EXPECT_TRUE(m_list.TabVisible(2));
+    m_list.SetDeviceType(3);
+    for (int n : {2, 3, 4, 5}) EXPECT_FALSE(m_list.TabVisible(n)) << n;
+    EXPECT_TRUE(m_list.TabVisible(1));
+    m_list.SetDeviceType(7);
+    for (int n : {6, 7, 8}) EXPECT_TRUE(m_list.TabVisible(n)) << n;
+    EXPECT_FALSE(m_list.TabVisible(2));
+    m_list.SetDeviceType(2);
+    EXPECT_TRUE(m_list.TabVisible(5));
+    EXPECT_FALSE(m_list.TabVisible(6));
+}
+
+} // namespace
+} // namespace nk7x::test
