@@ -1,4 +1,5 @@
 // One QApplication for the whole test program, on the offscreen platform unless told otherwise.
+// Shared by the Qt test programs that have no QApplication of their own.
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@ class QtEnvironment : public ::testing::Environment {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
-        static char name[] = "test_app";
+        static char name[] = "nk7x-test";
         static char* argv[] = {name, nullptr};
         m_app = std::make_unique<QApplication>(argc, argv);
         QApplication::setQuitOnLastWindowClosed(false);
