@@ -57,3 +57,12 @@ function(nk7x_executable name)
   target_compile_options(${name} PRIVATE ${NK7X_WARNINGS})
   target_link_libraries(${name} PRIVATE ${A_DEPS})
 endfunction()
+
+# nk7x_qt_library(NAME DIRS dir... DEPS target...): nk7x_library with moc for the Qt classes.
+function(nk7x_qt_library name)
+  nk7x_library(${name} ${ARGN})
+  get_target_property(kind ${name} TYPE)
+  if(kind STREQUAL "STATIC_LIBRARY")
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  endif()
+endfunction()
