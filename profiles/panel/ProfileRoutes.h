@@ -1,0 +1,66 @@
+// The main window's handling of the profile panel: its buttons, the delayed profile switch after a
+// combo selection (timer 1055), rename, import, export, reset and the tab options.
+#pragma once
+
+#include "app/NotifyRouter.h"
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace nk7x {
+
+class CDeviceBase;
+class CDeviceProfileUI;
+class UiWindow;
+
+inline constexpr int kProfileSwitchTimerId = 1055;
+inline constexpr int kProfileSwitchDelayMs = 400;
+
+struct ProfileRoutesContext {
+    std::function<CDeviceBase*()> currentDevice;             // device of the page shown; null when none
+    std::function<CDeviceProfileUI*()> currentProfilePanel;  // its profile panel; null when none
+    UiWindow* window = nullptr;                              // owner of timer 1055 and parent of the boxes
+    std::function<void()> hideKeyEditor;                     // may be empty
+
+    // File choice for import (save = false) and export (save = true); returns the path, empty when
+    // the user cancelled. Empty: the desktop's file dialog.
+    std::function<QString(QWidget* parent, bool save, const QString& filter)> chooseFile;
+    // Message box with a language key; buttons 0 = OK, 1 = OK / Cancel; returns 1 for OK.
+    // Empty: the program's message box.
+    std::function<int(QWidget* parent, const QString& key, int buttons)> showMessage;
+    // Language text of a key (for "message_text_16" used as a format). Empty: the key itself.
+    std::function<QString(const QString& key)> text;
+};
+
+class ProfileRoutes {
+  public:
+    explicit ProfileRoutes(ProfileRoutesContext context);
+
+    void Install(NotifyRouter& router);
+    // Timer 1055: switches the device to the panel's selected profile. True when `id` is 1055.
+    bool OnTimer(int id);
+
+    // The handlers, also reachable without a router.
+    void OnComboSelect();
+    void OnRename();
+    void OnImport();
+    void OnExport();
+    void OnReset();
+    void OnTab(int n, bool selected);
+
+  private:
+    CDeviceBase* Device() const;
+    CDeviceProfileUI* Panel() const;
+    QString ChooseFile(bool save) const;
+    int Show(const QString& key, int buttons) const;
+    QString Text(const QString& key) const;
+    // DownloadMacros and its message.
+    void DownloadMacros(CDeviceBase& device) const;
+
+    ProfileRoutesContext m_ctx;
+};
+
+} // namespace nk7x
