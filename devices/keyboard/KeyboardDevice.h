@@ -66,6 +66,12 @@ class CKeyboardDevice : public CDeviceBase {
     bool ForcedRed() const { return m_forcedRed.load(std::memory_order_acquire); }
     KeyboardSettingsControls SettingsControls() const;
     const KeyboardSystemStages& SystemStages() const { return m_stages; }
+    // New system settings for the device and its profile alike (not saved, nothing sent), so that a
+    // later settings read keeps the values the keyboard does not report.
+    void SetSystemStages(const KeyboardSystemStages& stages) {
+        m_stages = stages;
+        m_profile.SetSystemStages(stages);
+    }
 
     // Key assignments: the last read device key table with the located keys set from `list`.
     // Returns 1 only when every command succeeded; else the first failure's code. 0 and nothing
