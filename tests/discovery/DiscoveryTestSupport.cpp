@@ -67,39 +67,6 @@ bool RecordingSink::WaitFor(SinkEvent::Type type, size_t count, std::chrono::mil
     });
 }
 
-TempSimFolder::TempSimFolder() {
-    char tmpl[] = "/tmp/nk7x-disc-XXXXXX";
-    if (char* dir = ::mkdtemp(tmpl))
-        m_path = dir;
-    ::setenv("NK7X_SIM_DIR", m_path.c_str(), 1);
-}
-
-TempSimFolder::~TempSimFolder() {
-    ::unsetenv("NK7X_SIM_DIR");
-    std::error_code ec;
-    if (!m_path.empty())
-        std::filesystem::remove_all(m_path, ec);
-}
-
-DebugCapture::DebugCapture() {
-    SetDebugSink([this](const std::string& line) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_lines.push_back(line);
-    });
-}
-
-DebugCapture::~DebugCapture() {
-    SetDebugSink({});
-}
-
-int DebugCapture::Count(const std::string& line) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    int n = 0;
-    for (const std::string& l : m_lines)
-        n += l == line;
-    return n;
-}
-
 bool WaitForPass(const CDiscoveryThread& thread, uint64_t pass, std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (thread.PassCount() < pass) {

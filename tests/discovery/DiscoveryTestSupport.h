@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/discovery/DiscoveryThread.h"
+#include "support/TestSupport.h"
 
 namespace nk7x::test {
 
@@ -45,33 +46,6 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_cond;
     std::vector<SinkEvent> m_events;
-};
-
-// A fresh folder named by NK7X_SIM_DIR for one test; removed with what is left in it.
-class TempSimFolder {
-public:
-    TempSimFolder();
-    ~TempSimFolder();
-    TempSimFolder(const TempSimFolder&) = delete;
-    TempSimFolder& operator=(const TempSimFolder&) = delete;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
-// Collects the debug lines written while it lives.
-class DebugCapture {
-public:
-    DebugCapture();
-    ~DebugCapture();
-    DebugCapture(const DebugCapture&) = delete;
-    DebugCapture& operator=(const DebugCapture&) = delete;
-    int Count(const std::string& line) const;
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_lines;
 };
 
 // Waits until the thread has begun pass number `pass` (1-based); false on time-out.

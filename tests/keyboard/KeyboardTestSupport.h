@@ -3,6 +3,8 @@
 // that records what reaches the page.
 #pragma once
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -93,30 +95,7 @@ class TestKeyboard : public CKeyboardDevice {
     }
 };
 
-// Collects the debug lines while alive.
-class DebugCaptureLines {
-  public:
-    DebugCaptureLines() {
-        SetDebugSink([this](const std::string& line) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_lines.push_back(line);
-        });
-    }
-    ~DebugCaptureLines() { SetDebugSink({}); }
-    DebugCaptureLines(const DebugCaptureLines&) = delete;
-    DebugCaptureLines& operator=(const DebugCaptureLines&) = delete;
-    bool Has(const std::string& line) const {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        for (const std::string& l : m_lines)
-            if (l == line)
-                return true;
-        return false;
-    }
-
-  private:
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_lines;
-};
+using DebugCaptureLines = DebugCapture;
 
 class KeyboardTest : public ::testing::Test {
   protected:

@@ -22,41 +22,6 @@ namespace fs = std::filesystem;
 
 namespace nk7x::test {
 
-TempSimFolder::TempSimFolder() {
-    std::string tmpl = (fs::temp_directory_path() / "nk7x-link-XXXXXX").string();
-    if (::mkdtemp(tmpl.data()))
-        m_path = tmpl;
-    ::setenv("NK7X_SIM_DIR", m_path.c_str(), 1);
-}
-
-TempSimFolder::~TempSimFolder() {
-    ::unsetenv("NK7X_SIM_DIR");
-    std::error_code ec;
-    if (!m_path.empty())
-        fs::remove_all(m_path, ec);
-}
-
-DebugCapture::DebugCapture() {
-    SetDebugSink([this](const std::string& line) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_lines.push_back(line);
-    });
-}
-
-DebugCapture::~DebugCapture() {
-    SetDebugSink({});
-}
-
-std::vector<std::string> DebugCapture::Lines() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_lines;
-}
-
-void DebugCapture::Clear() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_lines.clear();
-}
-
 Frame64 MakeReply(const Frame64& request, uint8_t status, const std::vector<uint8_t>& data) {
     Frame64 reply{};
     reply[0] = 4;

@@ -11,35 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include "support/TestSupport.h"
+
 namespace nk7x::test {
-
-// A fresh folder named by NK7X_SIM_DIR for the life of the object; removed afterwards.
-class TempSimFolder {
-  public:
-    TempSimFolder();
-    ~TempSimFolder();
-    TempSimFolder(const TempSimFolder&) = delete;
-    TempSimFolder& operator=(const TempSimFolder&) = delete;
-    const std::string& Path() const { return m_path; }
-
-  private:
-    std::string m_path;
-};
-
-// Collects every debug line while alive.
-class DebugCapture {
-  public:
-    DebugCapture();
-    ~DebugCapture();
-    DebugCapture(const DebugCapture&) = delete;
-    DebugCapture& operator=(const DebugCapture&) = delete;
-    std::vector<std::string> Lines() const;
-    void Clear();
-
-  private:
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_lines;
-};
 
 using Frame64 = std::array<uint8_t, 64>;
 

@@ -7,6 +7,8 @@
 #include <regex>
 
 #include <sys/resource.h>
+#include "support/TestSupport.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,14 +16,6 @@ namespace nk7x::test {
 namespace {
 
 class JsonFileTest : public ProfileTestEnv {};
-
-struct DebugCapture {
-    DebugCapture() {
-        SetDebugSink([this](const std::string& line) { lines.push_back(line); });
-    }
-    ~DebugCapture() { SetDebugSink({}); }
-    std::vector<std::string> lines;
-};
 
 TEST_F(JsonFileTest, ReadsWholeRegularFilesOnly) {
     const std::string path = Temp("a.json");
@@ -41,14 +35,16 @@ TEST_F(JsonFileTest, WritesTheReadLineOnEveryCall) {
     WriteText(path, "{}");
     ReadJsonText(path);
     ReadJsonText(Temp("missing.json"));
-    ASSERT_EQ(capture.lines.size(), 2u);
-    EXPECT_EQ(capture.lines[0], "readjsonFile 错误吗：：0");
-    EXPECT_EQ(capture.lines[1], "readjsonFile 错误吗：：" + std::to_string(ENOENT));
+    auto lines = capture.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "readjsonFile 错误吗：：0");
+    EXPECT_EQ(lines[1], "readjsonFile 错误吗：：" + std::to_string(ENOENT));
 
-    capture.lines.clear();
+    capture.Clear();
     EXPECT_TRUE(LoadJson(Temp("missing.json")).isNull());
-    ASSERT_EQ(capture.lines.size(), 2u);
-    EXPECT_EQ(capture.lines[1], Temp("missing.json")); // an empty read names the file
+    lines = capture.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], Temp("missing.json")); // an empty read names the file
 }
 
 TEST_F(JsonFileTest, ParsesWithCommentsAndGivesNullForAnythingElse) {
