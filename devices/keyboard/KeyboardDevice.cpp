@@ -33,7 +33,12 @@ std::string FactoryKeyName(const KeyCode& code) {
     return {};
 }
 
-CKeyboardDevice::CKeyboardDevice() : m_nameLookup(FactoryKeyName) {
+CKeyboardDevice::CKeyboardDevice()
+    : m_nameLookup(FactoryKeyName),
+      m_lightEngine(std::make_unique<light::KeyboardLightEngine>(
+          m_lightClock, static_cast<uint32_t>(m_lightClock.NowMs()))),
+      m_lightThread(std::make_unique<light::LightThread>(
+          *m_lightEngine, [this] { return Link().IsOpen(); }, [this] { return Link().BackgroundPause(); })) {
     for (auto& p : m_keyPositionMap)
         p.store(kKeyNotFound, std::memory_order_relaxed);
     for (auto& l : m_keyLedMap)
@@ -44,7 +49,9 @@ CKeyboardDevice::CKeyboardDevice() : m_nameLookup(FactoryKeyName) {
 }
 
 CKeyboardDevice::~CKeyboardDevice() {
+    // The reader feeds the preview's key hooks, so it ends first; then the thread that steps it.
     StopKeyEventThread();
+    StopLightThread();
 }
 
 void CKeyboardDevice::SetView(IKeyboardView* view) {
@@ -154,7 +161,6 @@ int CKeyboardDevice::ReadSettings() {
         record.light.blue = 0;
     }
     LightState light = m_lightSettings;
-    const uint8_t previousMode = light.mode;
     light.mode = record.light.mode;
     light.brightness = record.light.brightness;
     light.speed = record.light.speed;
@@ -165,8 +171,7 @@ int CKeyboardDevice::ReadSettings() {
     light.blue = record.light.blue;
     light.secondaryMode = record.light.secondaryMode;
     m_lightSettings = light;
-    if (light.mode != previousMode)
-        PrepareMode(light.mode);
+    TakeLightSettings();
 
     m_stages.wKeyFlag = record.stages.wKeyFlag;
     m_stages.key6Flag = record.stages.key6Flag;
@@ -313,6 +318,7 @@ int CKeyboardDevice::DownloadMacros() {
 std::vector<uint8_t> CKeyboardDevice::CustomColourPage(bool scaled, size_t& length) const {
     std::vector<uint8_t> page(kLightingPageBytes, 0);
     size_t highest = 0;
+    std::lock_guard<std::mutex> lock(m_keyColourMutex);
     const auto& colours = const_cast<CKeyboardDevice*>(this)->KeyColours();
     for (int k = 0; k < kKeyCount && static_cast<size_t>(k) < colours.size(); ++k) {
         const uint8_t led = KeyLed(k);
@@ -347,9 +353,13 @@ int CKeyboardDevice::SendCustomColors() {
 void CKeyboardDevice::EnterCustomMode() {
     const int group = m_profile.GetCustomGroup();
     const std::vector<CustomColor> colours = m_profile.GetCustomColors(group, kKeyCount);
-    auto& table = KeyColours();
-    for (size_t k = 0; k < table.size() && k < colours.size(); ++k)
-        table[k] = {colours[k].red, colours[k].green, colours[k].blue, colours[k].alpha};
+    {
+        std::lock_guard<std::mutex> lock(m_keyColourMutex);
+        auto& table = KeyColours();
+        for (size_t k = 0; k < table.size() && k < colours.size(); ++k)
+            table[k] = {colours[k].red, colours[k].green, colours[k].blue, colours[k].alpha};
+    }
+    MirrorCustomColours(true);
     m_panelGroup = group;
     if (m_view)
         m_view->CustomGroupSelected(group);
@@ -365,22 +375,29 @@ void CKeyboardDevice::SelectCustomGroup(int group) {
 }
 
 void CKeyboardDevice::StoreCustomColours(int group) {
-    const auto& table = KeyColours();
     std::vector<CustomColor> colours;
     colours.reserve(kKeyCount);
-    for (size_t k = 0; k < table.size() && k < static_cast<size_t>(kKeyCount); ++k)
-        colours.push_back({table[k].red, table[k].green, table[k].blue, table[k].alpha});
+    {
+        std::lock_guard<std::mutex> lock(m_keyColourMutex);
+        const auto& table = KeyColours();
+        for (size_t k = 0; k < table.size() && k < static_cast<size_t>(kKeyCount); ++k)
+            colours.push_back({table[k].red, table[k].green, table[k].blue, table[k].alpha});
+    }
     m_profile.SetCustomColors(colours, group);
     m_profile.Save();
 }
 
 void CKeyboardDevice::FillCustomColors(bool on) {
-    auto& table = KeyColours();
-    for (size_t k = 0; k < table.size() && k < static_cast<size_t>(kKeyCount); ++k) {
-        table[k].red = on ? m_lightSettings.red : 0;
-        table[k].green = on ? m_lightSettings.green : 0;
-        table[k].blue = on ? m_lightSettings.blue : 0;
+    {
+        std::lock_guard<std::mutex> lock(m_keyColourMutex);
+        auto& table = KeyColours();
+        for (size_t k = 0; k < table.size() && k < static_cast<size_t>(kKeyCount); ++k) {
+            table[k].red = on ? m_lightSettings.red : 0;
+            table[k].green = on ? m_lightSettings.green : 0;
+            table[k].blue = on ? m_lightSettings.blue : 0;
+        }
     }
+    MirrorCustomColours(false);
     SendCustomColors();
     if (m_panelGroup >= 0)
         StoreCustomColours(m_panelGroup);
@@ -389,13 +406,17 @@ void CKeyboardDevice::FillCustomColors(bool on) {
 void CKeyboardDevice::SetCustomKeyColor(int keyIndex) {
     if (m_lightSettings.mode != kCustomLightMode || keyIndex < 0 || keyIndex >= kKeyCount)
         return;
-    auto& table = KeyColours();
-    if (static_cast<size_t>(keyIndex) >= table.size())
-        return;
-    KeyColour& c = table[static_cast<size_t>(keyIndex)];
-    c.red = m_lightSettings.red;
-    c.green = m_lightSettings.green;
-    c.blue = m_lightSettings.blue;
+    {
+        std::lock_guard<std::mutex> lock(m_keyColourMutex);
+        auto& table = KeyColours();
+        if (static_cast<size_t>(keyIndex) >= table.size())
+            return;
+        KeyColour& c = table[static_cast<size_t>(keyIndex)];
+        c.red = m_lightSettings.red;
+        c.green = m_lightSettings.green;
+        c.blue = m_lightSettings.blue;
+    }
+    MirrorCustomColours(false);
     if (m_panelGroup < 0)
         return;
     StoreCustomColours(m_panelGroup);
@@ -440,20 +461,61 @@ void CKeyboardDevice::PrepareMode(int mode) {
         EnterCustomMode();
 }
 
+void CKeyboardDevice::OnReactiveKey(int keyIndex, int kind) {
+    if (keyIndex < 0 || keyIndex >= kKeyCount || (kind != 1 && kind != 2))
+        return;
+    m_lightEngine->OnReactiveKey(static_cast<uint8_t>(keyIndex), static_cast<uint8_t>(kind));
+}
+
+void CKeyboardDevice::TakeLightSettings() {
+    const bool modeChanged = m_lightEngine->LightSettings().mode != m_lightSettings.mode;
+    m_lightEngine->SetLightSettings(m_lightSettings);
+    if (modeChanged)
+        PrepareMode(m_lightSettings.mode);
+}
+
+void CKeyboardDevice::MirrorCustomColours(bool withAlpha) {
+    std::lock_guard<std::mutex> lock(m_keyColourMutex);
+    const auto& table = KeyColours();
+    for (size_t k = 0; k < table.size() && k < m_lightEngine->LedCount(); ++k) {
+        const KeyColour& c = table[k];
+        const uint8_t alpha = withAlpha ? c.alpha : m_lightEngine->Colour(k).a;
+        m_lightEngine->SetColour(k, {c.red, c.green, c.blue, alpha});
+    }
+}
+
+void CKeyboardDevice::SetKeyColour(int index, KeyColour value) {
+    std::lock_guard<std::mutex> lock(m_keyColourMutex);
+    CDeviceBase::SetKeyColour(index, value);
+}
+
+KeyColour CKeyboardDevice::GetKeyColour(int index) const {
+    std::lock_guard<std::mutex> lock(m_keyColourMutex);
+    return CDeviceBase::GetKeyColour(index);
+}
+
+bool CKeyboardDevice::StartLightThread() {
+    return m_lightThread->Start();
+}
+
+void CKeyboardDevice::StopLightThread() {
+    m_lightThread->Stop();
+}
+
 void CKeyboardDevice::ReloadLightLists() {
     {
         std::lock_guard<std::mutex> lock(LightListLock());
         m_lightList = m_profile.GetLightList();
+        m_lightEngine->SetLightList(m_lightList);
     }
     std::lock_guard<std::mutex> lock(EffectFrameLock());
     m_effectFrames = m_profile.GetEffectFrames();
+    m_lightEngine->SetEffectFrames(m_effectFrames);
 }
 
 int CKeyboardDevice::ApplyProfile() {
-    const uint8_t previousMode = m_lightSettings.mode;
     m_lightSettings = m_profile.GetLightInfo();
-    if (m_lightSettings.mode != previousMode)
-        PrepareMode(m_lightSettings.mode);
+    TakeLightSettings();
     ReloadLightLists();
     return 1;
 }
@@ -504,6 +566,7 @@ void CKeyboardDevice::SetProfileIndex(int index) {
 void CKeyboardDevice::SetLightSettings(LightState state) {
     CDeviceBase::SetLightSettings(state);
     m_profile.SetLightInfo(state);
+    TakeLightSettings();
 }
 
 void CKeyboardDevice::SelectKey(int index) {
@@ -534,6 +597,7 @@ void CKeyboardDevice::OnConnect() {
     ReadKeyLayout();
     LoadProfile();
     RefreshPage();
+    StartLightThread(); // a reconnection finds it still running
 }
 
 void CKeyboardDevice::OnSyncRequest() {
@@ -566,9 +630,19 @@ void CKeyboardDevice::RefreshNameLists() {
 int CKeyboardDevice::RefreshLighting() {
     if (!IsLiveLighting() || !m_view)
         return 1;
-    const auto& table = KeyColours();
-    for (size_t i = 0; i < table.size(); ++i)
-        m_view->ShowKeyColour(static_cast<int>(i), PackKeyButtonColour(table[i]), table[i].alpha);
+    std::vector<KeyColour> shown;
+    if (Link().BackgroundPause()) {
+        // The preview is idle; the synchronisation worker paints the per-key table instead.
+        std::lock_guard<std::mutex> lock(m_keyColourMutex);
+        shown = KeyColours();
+    } else {
+        const std::vector<light::Rgba> colours = m_lightEngine->Colours();
+        shown.reserve(colours.size());
+        for (const light::Rgba& c : colours)
+            shown.push_back({c.r, c.g, c.b, c.a});
+    }
+    for (size_t i = 0; i < shown.size(); ++i)
+        m_view->ShowKeyColour(static_cast<int>(i), PackKeyButtonColour(shown[i]), shown[i].alpha);
     return 1;
 }
 

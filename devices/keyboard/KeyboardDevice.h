@@ -1,14 +1,17 @@
 // CKeyboardDevice: every operation of the keyboard page on its device and its profile, without a
 // toolkit: the located keys, the key table, the settings record, the macro image, the custom per-key
-// colours, the forced-red flag and the key events. The toolkit page derives from it and implements
-// IKeyboardView. The key-event reader calls the notification hooks on its own thread, so a class
-// that overrides them stops the reader (StopKeyEventThread) in its own destructor.
+// colours, the forced-red flag, the key events and the on-screen light preview with its thread. The
+// toolkit page derives from it and implements IKeyboardView. The key-event reader calls the
+// notification hooks on its own thread, so a class that overrides them stops the reader
+// (StopKeyEventThread) in its own destructor.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,8 @@
 #include "devices/keyboard/KeyboardRecords.h"
 #include "devices/keyboard/KeyboardTables.h"
 #include "devices/keyboard/KeyboardView.h"
+#include "devices/light/KeyboardLightEngine.h"
+#include "devices/light/LightThread.h"
 #include "profiles/KeyboardProfileData.h"
 #include "profiles/LightNames.h"
 
@@ -99,6 +104,19 @@ class CKeyboardDevice : public CDeviceBase {
     // A key event of the device: the key index at that position, or -1 when the event is ignored.
     int OnKeyEvent(int position, int kind);
 
+    // Light preview: the engine animates the keyboard's mode on the key buttons; its thread runs from
+    // OnConnect until StopLightThread (device removal) or destruction, idle while the link is closed
+    // or its background-pause flag is set.
+    bool StartLightThread();
+    void StopLightThread();
+    bool LightThreadRunning() const { return m_lightThread->Running(); }
+    uint64_t LightPasses() const { return m_lightThread->Passes(); }
+    const light::KeyboardLightEngine& LightPreview() const { return *m_lightEngine; }
+
+    // The per-key table entries, guarded against the synchronisation worker that paints them.
+    void SetKeyColour(int index, KeyColour value) override;
+    KeyColour GetKeyColour(int index) const override;
+
     // Profile.
     CKeyboardProfiledata& Profile() { return m_profile; }
     int ApplyProfile() override;
@@ -117,19 +135,26 @@ class CKeyboardDevice : public CDeviceBase {
     void OnSyncRequest() override;
     void RefreshPage() override;
     void RefreshNameLists() override;
-    // The keyboard animates its own lighting; the page only repaints the key buttons.
+    // The keyboard animates its own lighting; the page only repaints the key buttons: from the preview,
+    // or from the per-key table while the synchronisation worker paints it (background pause).
     int RefreshLighting() override;
 
   protected:
     void OnNotification(uint16_t code) override;
-    // Preview hooks filled by the preview engine: the preparation of a newly selected mode (the
-    // custom mode loads and sends its colours) and a key press or release (on the reader thread).
+    // Preview hooks: the device's part of the preparation of a newly selected mode (the custom mode
+    // loads and sends its colours; the engine prepares its own state) and a key press or release
+    // (on the reader thread), which the engine turns into the mode's key hook.
     virtual void PrepareMode(int mode);
-    virtual void OnReactiveKey(int /*keyIndex*/, int /*kind*/) {}
+    virtual void OnReactiveKey(int keyIndex, int kind);
 
   private:
     void TakeSystemStages() { m_stages = m_profile.GetSystemStages(); }
     void ReloadLightLists();
+    // Hands the light settings to the preview; a mode the preview does not show yet is prepared.
+    void TakeLightSettings();
+    // The custom colours of the per-key table into the preview (red, green, blue; alpha too when
+    // `withAlpha`); the preview's custom step sets the alpha from the brightness.
+    void MirrorCustomColours(bool withAlpha);
     void StoreCustomColours(int group);
     // The lighting page of the custom colours (3 bytes per located LED), scaled by alpha or not.
     std::vector<uint8_t> CustomColourPage(bool scaled, size_t& length) const;
@@ -152,6 +177,12 @@ class CKeyboardDevice : public CDeviceBase {
     int m_panelGroup = -1;
     std::vector<std::string> m_macroNames;
     LightNameLists m_lightNames;
+
+    // Guards the per-key table's entries between the UI thread and the synchronisation worker.
+    mutable std::mutex m_keyColourMutex;
+    light::SteadyLightClock m_lightClock;
+    std::unique_ptr<light::KeyboardLightEngine> m_lightEngine;
+    std::unique_ptr<light::LightThread> m_lightThread; // declared after the engine it drives
 };
 
 } // namespace nk7x

@@ -11,7 +11,16 @@ constexpr auto kStopPatience = std::chrono::milliseconds(1000);
 
 LightThread::LightThread(LightEngine& engine, const std::atomic<uint32_t>* linkOpen,
                          const std::atomic<uint32_t>* backgroundPause)
-    : m_engine(engine), m_linkOpen(linkOpen), m_pause(backgroundPause) {}
+    : m_engine(engine) {
+    if (linkOpen)
+        m_linkOpen = [linkOpen] { return linkOpen->load() != 0; };
+    if (backgroundPause)
+        m_pause = [backgroundPause] { return backgroundPause->load() != 0; };
+}
+
+LightThread::LightThread(LightEngine& engine, std::function<bool()> linkOpen,
+                         std::function<bool()> backgroundPause)
+    : m_engine(engine), m_linkOpen(std::move(linkOpen)), m_pause(std::move(backgroundPause)) {}
 
 LightThread::~LightThread() {
     Stop();
@@ -56,13 +65,13 @@ void LightThread::Run() {
     using clock = std::chrono::steady_clock;
     auto next = clock::now();
     for (;;) {
-        if (m_linkOpen && m_linkOpen->load() == 0) {
+        if (m_linkOpen && !m_linkOpen()) {
             if (WaitUntil(clock::now() + kClosedPoll))
                 break;
             next = clock::now();
             continue;
         }
-        if (!(m_pause && m_pause->load() != 0)) {
+        if (!(m_pause && m_pause())) {
             m_engine.Step();
             ++m_passes;
         }

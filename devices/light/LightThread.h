@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -18,6 +19,9 @@ class LightThread {
     // must outlive the thread, as must the engine.
     LightThread(LightEngine& engine, const std::atomic<uint32_t>* linkOpen,
                 const std::atomic<uint32_t>* backgroundPause);
+    // The same over the page link's own accessors (an empty function: open, never paused); both are
+    // called on the light thread once per pass and must be safe there.
+    LightThread(LightEngine& engine, std::function<bool()> linkOpen, std::function<bool()> backgroundPause);
     ~LightThread();
     LightThread(const LightThread&) = delete;
     LightThread& operator=(const LightThread&) = delete;
@@ -37,8 +41,8 @@ class LightThread {
     bool WaitUntil(std::chrono::steady_clock::time_point deadline);
 
     LightEngine& m_engine;
-    const std::atomic<uint32_t>* m_linkOpen;
-    const std::atomic<uint32_t>* m_pause;
+    std::function<bool()> m_linkOpen;
+    std::function<bool()> m_pause;
     std::thread m_thread;
     std::mutex m_mutex;
     std::condition_variable m_cond;
