@@ -19,6 +19,10 @@ class UiWindow;
 inline constexpr int kProfileSwitchTimerId = 1055;
 inline constexpr int kProfileSwitchDelayMs = 400;
 
+// A language text used as a format with one count: its first "%d" becomes n ("%%" stays a single
+// percent sign); any other directive is left as written, so a translation cannot misuse the count.
+QString FormatMessageCount(const QString& format, int n);
+
 struct ProfileRoutesContext {
     std::function<CDeviceBase*()> currentDevice;             // device of the page shown; null when none
     std::function<CDeviceProfileUI*()> currentProfilePanel;  // its profile panel; null when none
@@ -28,10 +32,11 @@ struct ProfileRoutesContext {
     // File choice for import (save = false) and export (save = true); returns the path, empty when
     // the user cancelled. Empty: the desktop's file dialog.
     std::function<QString(QWidget* parent, bool save, const QString& filter)> chooseFile;
-    // Message box with a language key; buttons 0 = OK, 1 = OK / Cancel; returns 1 for OK.
-    // Empty: the program's message box.
-    std::function<int(QWidget* parent, const QString& key, int buttons)> showMessage;
-    // Language text of a key (for "message_text_16" used as a format). Empty: the key itself.
+    // Message box with a text or a language key; buttons 0 = OK, 1 = OK / Cancel; returns 1 for
+    // OK. Empty: the program's message box.
+    std::function<int(QWidget* parent, const QString& text, bool textIsKey, int buttons)> showMessage;
+    // Language text of a key (a message used as a format). Empty: the message boxes' language,
+    // else the key itself.
     std::function<QString(const QString& key)> text;
 };
 
@@ -55,10 +60,11 @@ class ProfileRoutes {
     CDeviceBase* Device() const;
     CDeviceProfileUI* Panel() const;
     QString ChooseFile(bool save) const;
-    int Show(const QString& key, int buttons) const;
+    int Show(const QString& text, bool textIsKey, int buttons) const;
     QString Text(const QString& key) const;
     // DownloadMacros and its message.
     void DownloadMacros(CDeviceBase& device) const;
+    void OnTimerSwitch();
 
     ProfileRoutesContext m_ctx;
 };

@@ -1,0 +1,212 @@
+#include "profiles/panel/DeviceProfileUI.h"
+
+#include "ui/UiNotify.h"
+#include "ui/UiWindow.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QSize>
+
+namespace nk7x {
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+} // namespace
+
+CDeviceProfileUI::CDeviceProfileUI(QWidget* parent) : QWidget(parent) {}
+
+CDeviceProfileUI::~CDeviceProfileUI() = default;
+
+// The content is built after the panel exists, so controls are looked up on first use and kept.
+QComboBox* CDeviceProfileUI::Combo() {
+    if (!m_combo)
+        m_combo = qobject_cast<QComboBox*>(UiWindow::FindSubControlByName(this, QStringLiteral("device_profile_combo")));
+    return m_combo;
+}
+
+QLineEdit* CDeviceProfileUI::NameEdit() {
+    if (!m_nameEdit)
+        m_nameEdit =
+            qobject_cast<QLineEdit*>(UiWindow::FindSubControlByName(this, QStringLiteral("device_profile_name_edit")));
+    return m_nameEdit;
+}
+
+QWidget* CDeviceProfileUI::Menu() {
+    if (!m_menu)
+        m_menu = UiWindow::FindSubControlByName(this, QStringLiteral("profile_menu_layout"));
+    return m_menu;
+}
+
+QWidget* CDeviceProfileUI::Tab(int n) {
+    if (n < 1 || n > 8)
+        return nullptr;
+    QPointer<QWidget>& tab = m_tabs[static_cast<std::size_t>(n - 1)];
+    if (!tab)
+        tab = UiWindow::FindSubControlByName(this, QString::fromLatin1(kProfileTabNames[static_cast<std::size_t>(n - 1)]));
+    return tab;
+}
+
+void CDeviceProfileUI::SetDeviceType(int type) { m_list.SetDeviceType(type); }
+
+void CDeviceProfileUI::SetFolders(const std::string& kindFolder, const std::string& defaultProfilePath) {
+    m_list.SetFolders(kindFolder, defaultProfilePath);
+}
+
+void CDeviceProfileUI::AppendItem(const std::string& name) {
+    QComboBox* combo = Combo();
+    if (!combo)
+        return;
+    const QString text = Q(name);
+    QSignalBlocker block(combo);
+    combo->addItem(text, text);
+    combo->setItemData(combo->count() - 1, QSize(0, kItemHeight), Qt::SizeHintRole);
+}
+
+void CDeviceProfileUI::RebuildItems() {
+    QComboBox* combo = Combo();
+    if (!combo)
+        return;
+    {
+        QSignalBlocker block(combo);
+        combo->clear();
+    }
+    for (const std::string& name : m_list.Names())
+        AppendItem(name);
+}
+
+void CDeviceProfileUI::LoadList() {
+    m_list.LoadList();
+    RebuildItems();
+    SelectProfile(m_list.GetSelectedIndex(), false);
+    ApplyTabVisibility();
+}
+
+int CDeviceProfileUI::GetSelectedIndex() const {
+    const QComboBox* combo = Combo();
+    return combo ? combo->currentIndex() : -1;
+}
+
+void CDeviceProfileUI::SelectProfile(int index, bool notify) {
+    if (index < 0 || index >= m_list.Count())
+        return;
+    if (QComboBox* combo = Combo(); combo && index < combo->count()) {
+        {
+            QSignalBlocker block(combo);
+            combo->setCurrentIndex(index);
+        }
+        SetNameText(combo->itemText(index));
+    }
+    m_list.SelectProfile(index);
+    if (notify && Combo())
+        RaiseNotify(Combo(), QStringLiteral("itemselect"), index);
+}
+
+QString CDeviceProfileUI::GetNameText() const {
+    const QLineEdit* edit = const_cast<CDeviceProfileUI*>(this)->NameEdit();
+    return edit ? edit->text() : QString();
+}
+
+void CDeviceProfileUI::SetNameText(const QString& text) {
+    if (QLineEdit* edit = NameEdit()) {
+        QSignalBlocker block(edit);
+        edit->setText(text);
+    }
+}
+
+void CDeviceProfileUI::ShowMenu(bool show) {
+    if (QWidget* menu = Menu())
+        menu->setVisible(show);
+}
+
+bool CDeviceProfileUI::IsMenuShown() const {
+    const QWidget* menu = const_cast<CDeviceProfileUI*>(this)->Menu();
+    return menu && !menu->isHidden();
+}
+
+void CDeviceProfileUI::SelectTab(int n) {
+    m_list.SelectTab(n);
+    for (int i = 1; i <= 8; ++i) {
+        auto* button = qobject_cast<QAbstractButton*>(Tab(i));
+        if (!button)
+            continue;
+        // An exclusive option refuses to be cleared; the group is released for the change.
+        QSignalBlocker block(button);
+        const bool exclusive = button->autoExclusive();
+        button->setAutoExclusive(false);
+        button->setChecked(i == m_list.SelectedTab());
+        button->setAutoExclusive(exclusive);
+    }
+}
+
+void CDeviceProfileUI::ApplyTabVisibility() {
+    for (int i = 1; i <= 8; ++i)
+        if (QWidget* tab = Tab(i))
+            tab->setVisible(m_list.TabVisible(i));
+}
+
+int CDeviceProfileUI::AddProfile() {
+    if (!Combo() || Combo()->count() >= kMaxAddedProfiles)
+        return 0;
+    const int result = m_list.AddProfile();
+    if (result == 1)
+        AppendItem(m_list.Names().back());
+    return result;
+}
+
+int CDeviceProfileUI::CopyProfile() {
+    if (!Combo())
+        return 0;
+    const int result = m_list.CopyProfile();
+    if (result == 1)
+        AppendItem(m_list.Names().back());
+    return result;
+}
+
+int CDeviceProfileUI::DeleteProfile() {
+    QComboBox* combo = Combo();
+    if (!combo)
+        return 0;
+    const int removed = m_list.GetSelectedIndex();
+    const int result = m_list.DeleteProfile();
+    if (result != 1)
+        return result;
+    {
+        QSignalBlocker block(combo);
+        combo->removeItem(removed);
+    }
+    // The page follows the profile the list now names as current.
+    SelectProfile(m_list.GetSelectedIndex(), true);
+    return result;
+}
+
+int CDeviceProfileUI::RenameProfile(const QString& name) {
+    QComboBox* combo = Combo();
+    if (!combo)
+        return 0;
+    const int index = m_list.GetSelectedIndex();
+    const int result = m_list.RenameProfile(name.toStdString());
+    if (result == 1 && index >= 0 && index < combo->count()) {
+        combo->setItemText(index, name);
+        combo->setItemData(index, name);
+        SetNameText(name);
+    }
+    return result;
+}
+
+int CDeviceProfileUI::ImportProfile(const QString& path) {
+    if (!Combo())
+        return 0;
+    const int result = m_list.ImportProfile(path.toStdString());
+    if (result == 1)
+        AppendItem(m_list.Names().back());
+    return result;
+}
+
+int CDeviceProfileUI::ExportProfile(const QString& path) { return m_list.ExportProfile(path.toStdString()); }
+
+int CDeviceProfileUI::ResetProfile() { return m_list.ResetProfile(); }
+
+} // namespace nk7x

@@ -1,0 +1,218 @@
+#include "profiles/panel/ProfileRoutes.h"
+
+#include "devices/DeviceBase.h"
+#include "profiles/ProfileList.h"
+#include "profiles/panel/DeviceProfileUI.h"
+#include "ui/UiWindow.h"
+#include "windows/MessageBox.h"
+
+#include <QFileDialog>
+
+#include <utility>
+
+namespace nk7x {
+namespace {
+
+constexpr int kButtonsOk = 0;
+constexpr int kButtonsOkCancel = 1;
+
+// Kinds whose page has a key assignment editor and macros.
+bool HasKeysAndMacros(int type) { return type == 1 || type == 2; }
+
+} // namespace
+
+QString FormatMessageCount(const QString& format, int n) {
+    QString out;
+    out.reserve(format.size() + 8);
+    bool used = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        if (c == QLatin1Char('%') && i + 1 < format.size()) {
+            const QChar next = format.at(i + 1);
+            if (next == QLatin1Char('%')) {
+                out += QLatin1Char('%');
+                ++i;
+                continue;
+            }
+            if (next == QLatin1Char('d') && !used) {
+                out += QString::number(n);
+                used = true;
+                ++i;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+ProfileRoutes::ProfileRoutes(ProfileRoutesContext context) : m_ctx(std::move(context)) {}
+
+CDeviceBase* ProfileRoutes::Device() const { return m_ctx.currentDevice ? m_ctx.currentDevice() : nullptr; }
+
+CDeviceProfileUI* ProfileRoutes::Panel() const {
+    return m_ctx.currentProfilePanel ? m_ctx.currentProfilePanel() : nullptr;
+}
+
+QString ProfileRoutes::ChooseFile(bool save) const {
+    const QString filter = QString::fromLatin1(kProfileFileFilterName);
+    if (m_ctx.chooseFile)
+        return m_ctx.chooseFile(m_ctx.window, save, filter);
+    return save ? QFileDialog::getSaveFileName(m_ctx.window, QString(), QString(), filter)
+                : QFileDialog::getOpenFileName(m_ctx.window, QString(), QString(), filter);
+}
+
+int ProfileRoutes::Show(const QString& text, bool textIsKey, int buttons) const {
+    if (m_ctx.showMessage)
+        return m_ctx.showMessage(m_ctx.window, text, textIsKey, buttons);
+    return ShowMessage(m_ctx.window, QString(), text, m_ctx.window ? m_ctx.window->Scale() : CMsgWnd::kDefaultDpi,
+                       textIsKey, buttons);
+}
+
+QString ProfileRoutes::Text(const QString& key) const {
+    if (m_ctx.text)
+        return m_ctx.text(key);
+    if (const MsgWndSetup& setup = GetMsgWndSetup(); setup.lookup)
+        return setup.lookup(key);
+    return key;
+}
+
+void ProfileRoutes::Install(NotifyRouter& router) {
+    const QString click = QStringLiteral("click");
+    auto panelCall = [this](int (CDeviceProfileUI::*op)()) {
+        return [this, op](const UiNotify&, int) {
+            if (CDeviceProfileUI* panel = Panel())
+                (panel->*op)();
+        };
+    };
+    router.Add(click, NotifyRouter::Match::Name, QStringLiteral("device_add_btn"), panelCall(&CDeviceProfileUI::AddProfile));
+    router.Add(click, NotifyRouter::Match::Name, QStringLiteral("device_copy_btn"),
+               panelCall(&CDeviceProfileUI::CopyProfile));
+    router.Add(click, NotifyRouter::Match::Name, QStringLiteral("device_sub_btn"),
+               panelCall(&CDeviceProfileUI::DeleteProfile));
+    router.Add(click, NotifyRouter::Match::Name, QStringLiteral("device_profile_edit_save_btn"),
+               [this](const UiNotify&, int) { OnRename(); });
+    router.Add(click, NotifyRouter::Match::Name, QStringLiteral("device_import_btn"),
+               [this](const UiNotify&, int) { OnImport(); });
+    router.Add(click, NotifyRouter::Match::Name, QStringLiteral("device_export_btn"),
+               [this](const UiNotify&, int) { OnExport(); });
+    router.Add(click, NotifyRouter::Match::Name, QStringLiteral("device_reset_btn"),
+               [this](const UiNotify&, int) { OnReset(); });
+    router.Add(click, NotifyRouter::Match::Name, QStringLiteral("profile_fun_spread_btn"), [this](const UiNotify&, int) {
+        if (CDeviceProfileUI* panel = Panel())
+            panel->ShowMenu(!panel->IsMenuShown());
+    });
+    router.Add(QStringLiteral("itemselect"), NotifyRouter::Match::Name, QStringLiteral("device_profile_combo"),
+               [this](const UiNotify&, int) { OnComboSelect(); });
+    for (int n = 1; n <= static_cast<int>(kProfileTabNames.size()); ++n) {
+        router.Add(QStringLiteral("selectchanged"), NotifyRouter::Match::NameCase,
+                   QString::fromLatin1(kProfileTabNames[static_cast<std::size_t>(n - 1)]),
+                   [this, n](const UiNotify& msg, int) { OnTab(n, msg.wParam != 0); });
+    }
+}
+
+// Quick steps through the list switch only to the profile the user stops at.
+void ProfileRoutes::OnComboSelect() {
+    if (m_ctx.window)
+        m_ctx.window->SetTimer(m_ctx.window, kProfileSwitchTimerId, kProfileSwitchDelayMs);
+}
+
+bool ProfileRoutes::OnTimer(int id) {
+    if (id != kProfileSwitchTimerId)
+        return false;
+    if (m_ctx.window)
+        m_ctx.window->KillTimer(m_ctx.window, kProfileSwitchTimerId);
+    OnTimerSwitch();
+    return true;
+}
+
+void ProfileRoutes::OnTimerSwitch() {
+    CDeviceProfileUI* panel = Panel();
+    if (!panel)
+        return;
+    panel->SelectProfile(panel->GetSelectedIndex(), false);
+    CDeviceBase* device = Device();
+    if (!device)
+        return;
+    device->SetProfileName(panel->GetSelectedUUID());
+    device->LoadProfile();
+    device->PurgeMacroKeys();
+    device->RefreshPage();
+    device->WriteSettings(0, 0);
+    DownloadMacros(*device);
+    device->WriteProfileKeyAssignments(0);
+}
+
+void ProfileRoutes::DownloadMacros(CDeviceBase& device) const {
+    const int result = device.DownloadMacros();
+    if (result == -1)
+        Show(QString::fromLatin1(kMsgMacroDownloadFailed), true, kButtonsOk);
+    else if (result > 0)
+        Show(FormatMessageCount(Text(QString::fromLatin1(kMsgMacroCount)), result), false, kButtonsOk);
+}
+
+void ProfileRoutes::OnRename() {
+    CDeviceProfileUI* panel = Panel();
+    if (!panel)
+        return;
+    const QString name = panel->GetNameText();
+    if (name.isEmpty())
+        return;
+    const int result = panel->RenameProfile(name);
+    const std::string key = ProfileList::RenameMessageKey(result);
+    if (!key.empty())
+        Show(QString::fromStdString(key), true, kButtonsOk);
+}
+
+void ProfileRoutes::OnImport() {
+    CDeviceProfileUI* panel = Panel();
+    if (!panel || panel->GetSelectedIndex() < 0)
+        return;
+    const QString path = ChooseFile(false);
+    if (!path.isEmpty())
+        panel->ImportProfile(path); // a file that is not a profile is refused without a word
+}
+
+void ProfileRoutes::OnExport() {
+    CDeviceProfileUI* panel = Panel();
+    if (!panel || panel->GetSelectedIndex() < 0)
+        return;
+    const QString path = ChooseFile(true);
+    if (!path.isEmpty())
+        panel->ExportProfile(path);
+}
+
+void ProfileRoutes::OnReset() {
+    CDeviceProfileUI* panel = Panel();
+    if (!panel || panel->GetSelectedIndex() < 0)
+        return;
+    if (Show(QString::fromLatin1(kMsgResetConfirm), true, kButtonsOkCancel) != 1)
+        return;
+    // The page is reloaded only from a profile file that was actually rewritten.
+    if (panel->ResetProfile() != 1)
+        return;
+    CDeviceBase* device = Device();
+    if (!device)
+        return;
+    device->LoadProfile();
+    device->RefreshPage();
+    device->WriteSettings(0, 0);
+    if (HasKeysAndMacros(panel->DeviceType())) {
+        if (m_ctx.hideKeyEditor)
+            m_ctx.hideKeyEditor();
+        DownloadMacros(*device);
+        device->WriteProfileKeyAssignments(0);
+    }
+}
+
+void ProfileRoutes::OnTab(int n, bool selected) {
+    // Leaving an option raises its own change; only the option chosen acts.
+    if (!selected)
+        return;
+    if (CDeviceBase* device = Device())
+        device->SetFunctionMode(n);
+    if (CDeviceProfileUI* panel = Panel())
+        panel->SelectTab(n);
+}
+
+} // namespace nk7x
