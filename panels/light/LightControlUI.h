@@ -120,7 +120,6 @@ class CLightControlUI : public QWidget {
     QAbstractButton* m_sameMode = nullptr;
     // Enabling groups, in the order of LightGroup.
     std::vector<QWidget*> m_groups;
-    std::vector<bool> m_groupLooked;
 };
 
 } // namespace nk7x

@@ -7,6 +7,9 @@
 #include "devices/light/CommonEffect.h"
 #include "profiles/ProfileRecords.h"
 
+#include <QString>
+
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -37,29 +40,40 @@ class LightRoutes {
 
     void Install(NotifyRouter& router);
 
-    // The handlers, also reachable without a router.
-    void OnModeSelect();
-    void OnBrightness();
-    void OnSpeed();
-    void OnMultiColor();
+    // The handlers, also reachable without a router; values as the notifications carry them.
+    void OnModeSelect(int mode);
+    void OnBrightness(int value);
+    void OnSpeed(int value);
+    void OnMultiColor(bool on);
     void OnDirection(bool left);
-    void OnPaletteColor(uint32_t colour);
-    // "R", "G" or "B" edit box left: 0, 1, 2.
+    void OnPaletteColor(uint32_t argb);
+    // An edit box was left: 0 red, 1 green, 2 blue.
     void OnEditLeft(int component);
     void OnPreset(int n);
-    void OnSecondaryMode();
-    void OnCustomGroup();
+    void OnSecondaryMode(int index);
+    void OnCustomGroup(int index);
     void OnFillCustom(bool on);
     void OnSameMode();
+
+    // The number an edit box's text stands for (0-255) and whether the box must show it instead.
+    static int EditValue(const QString& text, bool& rewrite);
 
   private:
     CDeviceBase* Device() const;
     CLightControlUI* Panel() const;
+    // A notification of a panel other than the one shown (a page filling its own) edits nothing.
+    bool FromShownPanel(const UiNotify& msg) const;
     // Leaves a running synchronisation (when asked), edits the light settings and writes them.
-    void Apply(bool leaveSync, const std::function<void(LightState&)>& change);
+    // Null when there is no device.
+    CDeviceBase* Apply(bool leaveSync, const std::function<void(LightState&)>& change);
     static void Store(CDeviceBase& device, const LightState& state);
+    // The panel shows a colour picked elsewhere: edit boxes, check and palette.
+    void ShowColour(CLightControlUI* panel, const LightState& state, bool edits);
 
     LightRoutesContext m_ctx;
+    // Set while the routes themselves update panels: the check they clear raises a notification
+    // that must not come back as a second edit.
+    bool m_updating = false;
 };
 
 } // namespace nk7x
