@@ -11,6 +11,8 @@ class QWidget;
 
 namespace nk7x {
 
+class LanguageTexts;
+
 inline constexpr int kKeyboardLayoutKeys = 126;
 
 // One key on the board: its row (0 function row, 1..5 main rows, 6 the extra row of the regional
@@ -45,8 +47,10 @@ QRectF KeyRectIn(int keyIndex, const QSizeF& area);
 // Fills the key panel: for every key index n a key button "key_<n>" with the key's caption and an
 // LED button "light_<n>" (user data "light_<n>") behind it that shows the key's live colour, both
 // CDeviceKeyButtonUI and direct children of the container, and the board's body drawn behind them.
-// They follow the container's size from then on. A container already filled is left as it is.
+// They follow the container's size from then on. The captions are the translations of
+// "keyboard_key_" + the key's name (property "textKey", so a language change reaches them), taken
+// from `texts` when given. A container already filled is left as it is.
 // Returns how many buttons were made (252 for an empty container, 0 for a filled one or null).
-int PopulateKeyboardKeys(QWidget* container);
+int PopulateKeyboardKeys(QWidget* container, const LanguageTexts* texts = nullptr);
 
 } // namespace nk7x
