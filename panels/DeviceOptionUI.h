@@ -3,6 +3,8 @@
 // device's periodic work on the UI thread (connection, live lighting, status polling).
 #pragma once
 
+#include <QAbstractButton>
+#include <QLabel>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -10,13 +12,12 @@
 #include <functional>
 #include <map>
 
-class QAbstractButton;
-class QLabel;
 class QTimer;
 
 namespace nk7x {
 
 class CDeviceBase;
+class LanguageTexts;
 
 // Images and tooltip key of a device kind's icon (empty base: the kind keeps what it had).
 struct DeviceIconSet {
@@ -44,6 +45,13 @@ class CDeviceOptionUI : public QWidget {
     ~CDeviceOptionUI() override;
 
     static QString ClassName() { return QStringLiteral("DeviceOption"); }
+
+    // Texts for the tooltip (borrowed, may be null: the tooltip then waits for the window's
+    // next language reload, which reads the "tooltipKey" property).
+    void SetLanguageTexts(const LanguageTexts* texts) { m_texts = texts; }
+
+    // The toolkit's activate operation: a "selectchanged" from the entry itself.
+    bool Activate();
 
     // Kind icon: images and tooltip of "device_select" from the kind table.
     void SetKind(int kind, int role);
@@ -103,22 +111,25 @@ class CDeviceOptionUI : public QWidget {
     void StopTimer(int id);
     bool TimerArmed(int id) const;
 
-    // The page's own timers 1003 and 1004; empty does nothing.
-    std::function<void()> timerHookA;
-    std::function<void()> timerHookB;
+    // What the page runs on its own timers 1003 and 1004 (other ids are ignored); empty does nothing.
+    void SetTimerHook(int id, std::function<void()> hook);
 
     // Runs the handler of a timer as if it had fired (the timer's own expiry calls this).
     void OnTimer(int id);
 
   private:
-    QAbstractButton* SelectButton();
-    QAbstractButton* SynchroButton();
-    QLabel* NameLabel();
+    // Child controls, found on first use; null when the layout lacks them.
+    QAbstractButton* SelectButton() const;
+    QAbstractButton* SynchroButton() const;
+    QLabel* NameLabel() const;
     void ApplyImages();
     bool LinkOpen() const;
+    void DetachPage();
 
     CDeviceBase* m_device = nullptr;
     QPointer<QWidget> m_page;
+    QMetaObject::Connection m_pageGone;
+    const LanguageTexts* m_texts = nullptr;
     QPointer<QWidget> m_preview;
     int m_kind = 0;
     int m_role = 0;
@@ -131,10 +142,12 @@ class CDeviceOptionUI : public QWidget {
     QString m_powerLayoutName;
     int m_powerIndex = -1;
     bool m_visible = true;
-    QPointer<QAbstractButton> m_select;
-    QPointer<QAbstractButton> m_synchro;
-    QPointer<QLabel> m_name;
+    mutable QPointer<QAbstractButton> m_select;
+    mutable QPointer<QAbstractButton> m_synchro;
+    mutable QPointer<QLabel> m_name;
     std::map<int, QTimer*> m_timers;
+    std::function<void()> m_hookA;
+    std::function<void()> m_hookB;
 };
 
 } // namespace nk7x

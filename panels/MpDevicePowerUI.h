@@ -14,6 +14,8 @@ class QProgressBar;
 
 namespace nk7x {
 
+class LanguageTexts;
+
 class CMpDevicePowerUI : public QWidget {
     Q_OBJECT
   public:
@@ -22,6 +24,13 @@ class CMpDevicePowerUI : public QWidget {
     explicit CMpDevicePowerUI(QWidget* parent = nullptr);
 
     static QString ClassName() { return QStringLiteral("MpDevicePower"); }
+
+    // Texts for the phone tooltip (borrowed, may be null: the key itself is shown until the
+    // window's next language reload).
+    void SetLanguageTexts(const LanguageTexts* texts) { m_texts = texts; }
+
+    // The toolkit's activate operation: a "selectchanged" from the indicator itself.
+    bool Activate();
 
     void SetKindRole(int kind, int role);
     int GetKind() const { return m_kind; }
@@ -41,6 +50,7 @@ class CMpDevicePowerUI : public QWidget {
     QWidget* Find(const char* name);
     void SetBackgroundImage(QWidget* control, const QString& imageString);
 
+    const LanguageTexts* m_texts = nullptr;
     int m_kind = 0;
     int m_role = 0;
 };
