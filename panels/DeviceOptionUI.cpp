@@ -8,6 +8,7 @@
 
 #include <QButtonGroup>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QHash>
 #include <QIcon>
 #include <QStyle>
@@ -33,8 +34,16 @@ QButtonGroup* OptionGroup(const QString& name) {
     return group;
 }
 
-QString SkinPath(const QString& relative) {
-    return SkinImage::ImageFolder() + QLatin1Char('/') + relative;
+// The file an icon is drawn from: the vector twin of a named image when the skin has one, so the
+// icon stays sharp at every scale; else the named image itself.
+QString IconFile(const QString& relative) {
+    const QString file = SkinImage::ImageFolder() + QLatin1Char('/') + relative;
+    if (file.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
+        const QString vector = file.left(file.size() - 4) + QStringLiteral(".svg");
+        if (QFileInfo::exists(vector))
+            return vector;
+    }
+    return file;
 }
 
 } // namespace
@@ -153,8 +162,8 @@ void CDeviceOptionUI::ApplyImages() {
     b->setProperty("selectedimage", m_shownSelected);
     b->setProperty("disabledimage", m_shownNormal);
     QIcon icon;
-    const QString normal = SkinPath(m_shownNormal);
-    const QString selected = SkinPath(m_shownSelected);
+    const QString normal = IconFile(m_shownNormal);
+    const QString selected = IconFile(m_shownSelected);
     icon.addFile(normal, QSize(), QIcon::Normal, QIcon::Off);
     icon.addFile(selected, QSize(), QIcon::Normal, QIcon::On);
     icon.addFile(normal, QSize(), QIcon::Disabled, QIcon::Off);
