@@ -1,6 +1,14 @@
 #include "app/MainWnd.h"
 
 #include "app/ScalePolicy.h"
+#include "devices/pages/BrindovaKeyboardDevice.h"
+#include "devices/pages/keyboard/KeyboardRoutes.h"
+#include "panels/DeviceOptionUI.h"
+#include "panels/MpDevicePowerUI.h"
+#include "panels/light/LightControlUI.h"
+#include "panels/light/LightRoutes.h"
+#include "profiles/panel/DeviceProfileUI.h"
+#include "profiles/panel/ProfileRoutes.h"
 #include "app/ServiceAnswer.h"
 #include "platform/DebugLog.h"
 #include "platform/Folders.h"
@@ -8,6 +16,7 @@
 #include "platform/qt/SleepWatcher.h"
 #include "ui/ControlFactory.h"
 #include "ui/MenuLayout.h"
+#include "ui/PanelContent.h"
 #include "ui/Theme.h"
 #include "windows/MessageBox.h"
 
@@ -34,6 +43,7 @@ namespace {
 
 constexpr int kTimerScale = 1011;
 constexpr int kTimerIdle = 1031;
+constexpr int kDiscoverySlot = 0;
 constexpr int kLightSyncSlot = 8;
 
 // Layout classes whose content is a panel layout of the skin, built with this window as creator.
@@ -42,8 +52,6 @@ struct ContentClass {
     const char* layout;
 };
 const ContentClass kContentClasses[] = {
-    {"DeviceProfileUI", "XML\\CustomControlXML\\DeviceProfile.xml"},
-    {"LightSetControlUI", "XML\\CustomControlXML\\LightControl.xml"},
     {"Voice6533SetControlUI", "XML\\CustomControlXML\\Voice6533Control.xml"},
     {"MagicSetControlUI", "XML\\CustomControlXML\\MagicControl.xml"},
     {"KeySetControlUI", "XML\\CustomControlXML\\KeySetControl.xml"},
@@ -82,6 +90,14 @@ MainWnd::MainWnd(const ShellOptions& options, QWidget* parent)
     m_languages = std::make_unique<Languages>(
         m_store, QDir(dataFolder).filePath(QStringLiteral("Language.config")).toStdString(),
         static_cast<LanguageTarget&>(*this));
+    DeviceHostContext devices;
+    devices.window = this;
+    devices.resources = &m_resources;
+    devices.texts = &m_texts;
+    devices.closeSecondaryWindows = [this] { CloseSecondaryWindows(); };
+    devices.frontAndRefresh = [this] { FrontAndRefresh(); };
+    devices.firstScanFinished = [this] { OnInstanceMessage(0, 0); };
+    m_host = std::make_unique<DeviceHost>(std::move(devices));
     BuildRoutes();
 }
 
@@ -167,11 +183,53 @@ void MainWnd::BuildRoutes() {
     click("skinbtn", [this] { ShowNotYet(QStringLiteral("skin_picker")); });
     click("setbtn", [this] { ShowNotYet(QStringLiteral("settings_window")); });
     click("control_light_status", [this] { SetLightingControl(!m_lightingControl, true); });
+    click("device_select_prev", [this] { m_host->SelectPrev(); });
+    click("device_select_next", [this] { m_host->SelectNext(); });
+    r.Add(QStringLiteral("selectchanged"), M::Name, QStringLiteral("device_select"),
+          [this](const UiNotify& msg, int) { m_host->OnEntrySelectChanged(msg.sender, msg.wParam != 0); });
+
+    auto currentPage = [this] { return m_host->CurrentPage(); };
+    ProfileRoutesContext profile;
+    profile.currentDevice = [this] { return m_host->CurrentDevice(); };
+    profile.currentProfilePanel = [currentPage]() -> CDeviceProfileUI* {
+        CBrindovaUSBDevice* page = currentPage();
+        return page ? page->ProfilePanel() : nullptr;
+    };
+    profile.window = this;
+    m_profileRoutes = std::make_unique<ProfileRoutes>(std::move(profile));
+    m_profileRoutes->Install(r);
+
+    LightRoutesContext light;
+    light.currentDevice = [this] { return m_host->CurrentDevice(); };
+    light.currentLightPanel = [currentPage]() -> CLightControlUI* {
+        CBrindovaUSBDevice* page = currentPage();
+        return page ? page->LightPanel() : nullptr;
+    };
+    light.window = this;
+    light.allDevices = [this] {
+        std::vector<LightTarget> targets;
+        for (CBrindovaUSBDevice* page : m_host->PagesInPanelOrder())
+            targets.push_back({&page->Device(), page->LightPanel()});
+        return targets;
+    };
+    light.storeCommonEffect = [this](const light::CommonEffectSettings& effect) { m_syncHub.Store(effect); };
+    m_lightRoutes = std::make_unique<LightRoutes>(std::move(light));
+    m_lightRoutes->Install(r);
+
+    KeyboardRoutesContext keyboard;
+    keyboard.currentKeyboard = [currentPage]() -> CKeyboardDevice* {
+        auto* page = qobject_cast<CBrindovaKeyboardDevice*>(currentPage());
+        return page ? &page->Keyboard() : nullptr;
+    };
+    keyboard.window = this;
+    m_keyboardRoutes = std::make_unique<KeyboardRoutes>(std::move(keyboard));
+    m_keyboardRoutes->Install(r);
 }
 
 void MainWnd::Notify(const UiNotify& msg) {
-    // While the system sleeps nothing is acted on; what arrives is dropped, not queued.
-    if (!m_running)
+    // While the system sleeps nothing is acted on; what arrives is dropped, not queued. Nothing
+    // is acted on either once the window has been destroyed.
+    if (!m_running || m_destroyed)
         return;
     if (msg.type == QLatin1String("timer") && msg.sender == this) {
         OnTimer(static_cast<int>(msg.wParam));
@@ -180,7 +238,56 @@ void MainWnd::Notify(const UiNotify& msg) {
     m_router.Dispatch(msg);
 }
 
+QWidget* MainWnd::BuildPanelControl(const QString& className, const char* layout) {
+    auto is = [&className](const QString& name) { return className.compare(name, Qt::CaseInsensitive) == 0; };
+    QWidget* panel = nullptr;
+    if (is(CDeviceProfileUI::ClassName()))
+        panel = new CDeviceProfileUI;
+    else if (is(QString::fromLatin1(kLightControlClass)))
+        panel = new CLightControlUI;
+    else if (is(CDeviceOptionUI::ClassName()))
+        panel = new CDeviceOptionUI;
+    else if (is(CMpDevicePowerUI::ClassName()))
+        panel = new CMpDevicePowerUI;
+    if (!panel)
+        return nullptr;
+    // A layout whose root names the panel's own class gets a bare panel there, not a second copy
+    // of the layout inside it.
+    const QString key = className.toLower();
+    if (m_filling.count(key))
+        return panel;
+    m_filling.insert(key);
+    const bool filled = FillPanel(*this, panel, m_resources.Resolve(QString::fromLatin1(layout)));
+    m_filling.erase(key);
+    if (!filled)
+        panel->setProperty("layoutClass", className);
+    return panel;
+}
+
 QWidget* MainWnd::CreateControl(const QString& className) {
+    struct PanelClass {
+        const char* layoutClass;
+        const char* layout;
+    };
+    static const PanelClass kPanels[] = {
+        {"DeviceProfileUI", "XML\\CustomControlXML\\DeviceProfile.xml"},
+        {kLightControlClass, kLightControlLayout},
+        {"DeviceOption", "XML\\CustomControlXML\\DeviceOption.xml"},
+        {"MpDevicePower", "XML\\CustomControlXML\\MpDevicePower.xml"},
+    };
+    for (const PanelClass& p : kPanels) {
+        if (className.compare(QLatin1String(p.layoutClass), Qt::CaseInsensitive) == 0)
+            return BuildPanelControl(className, p.layout);
+    }
+    // Panels without content of their own.
+    if (className.compare(QLatin1String("DeviceProfile"), Qt::CaseInsensitive) == 0)
+        return new CDeviceProfileUI;
+    if (className.compare(QLatin1String("LightControl"), Qt::CaseInsensitive) == 0)
+        return new CLightControlUI;
+    if (className.compare(CBrindovaKeyboardDevice::ClassName(), Qt::CaseInsensitive) == 0)
+        return new CBrindovaKeyboardDevice;
+    if (className.compare(CBrindovaUSBDevice::ClassName(), Qt::CaseInsensitive) == 0)
+        return new CBrindovaUSBDevice;
     for (const ContentClass& c : kContentClasses) {
         if (className.compare(QLatin1String(c.layoutClass), Qt::CaseInsensitive) != 0)
             continue;
@@ -211,8 +318,15 @@ void MainWnd::StartRoutine() {
     // This program takes the lighting.
     if (m_bus)
         m_bus->Announce(1, 1);
+    m_host->CreatePages();
+    for (int i = 0; i < m_host->PageCount(); ++i)
+        connect(m_host->Page(i), &CBrindovaUSBDevice::connectDone, this, &MainWnd::devicePageReady);
+    m_syncHub.SetDevices(m_host->DevicesInSyncOrder());
     m_languages->ApplyLanguage(m_languages->ReadStoredLanguage());
     hide();
+    const bool discovery = m_options.startWorkers && m_options.discovery;
+    if (discovery)
+        m_host->StartDiscovery(m_workers, kDiscoverySlot);
     if (m_options.startWorkers)
         m_workers.Start(kLightSyncSlot, [this](const StopEvent& stop) { RunLightSync(stop, *this); });
     SetTimer(this, kTimerScale, 100);
@@ -233,14 +347,16 @@ void MainWnd::StartRoutine() {
         follow(handle->screen());
     }
     m_started = true;
-    // Device discovery shows the window once its first scan is done; until it is part of the shell,
-    // that scan counts as done at once.
-    QMetaObject::invokeMethod(
-        this, [this] { OnInstanceMessage(0, 0); }, Qt::QueuedConnection);
+    // Discovery shows the window once its first scan is done; without it nothing is waited for.
+    if (!discovery)
+        QMetaObject::invokeMethod(
+            this, [this] { OnInstanceMessage(0, 0); }, Qt::QueuedConnection);
 }
 
 void MainWnd::OnTimer(int id) {
     KillTimer(this, id);
+    if (m_profileRoutes && m_profileRoutes->OnTimer(id))
+        return;
     switch (id) {
     case kTimerScale:
         ApplyScalePolicy();
@@ -297,23 +413,7 @@ void MainWnd::FrontAndRefresh() {
 }
 
 void MainWnd::RefreshNoDeviceLink() {
-    QWidget* list = FindControl(QStringLiteral("device_select_layout"));
-    bool anyEntry = false;
-    if (list) {
-        for (QObject* o : list->children()) {
-            auto* w = qobject_cast<QWidget*>(o);
-            if (w && !w->isHidden() && !w->objectName().startsWith(QLatin1String("device_select_")))
-                anyEntry = true;
-        }
-    }
-    if (QWidget* none = FindControl(QStringLiteral("No_device_Link")))
-        none->setVisible(!anyEntry);
-    if (QWidget* pages = FindControl(QStringLiteral("device_switch")))
-        pages->setVisible(anyEntry);
-    for (const char* name : {"device_select_prev", "device_select_next"}) {
-        if (QWidget* b = FindControl(QString::fromLatin1(name)))
-            b->setEnabled(anyEntry);
-    }
+    m_host->UpdateDeviceList();
 }
 
 void MainWnd::CloseSecondaryWindows() {
@@ -388,6 +488,12 @@ void MainWnd::SetLightingControl(bool on, bool announce) {
     DebugLog(text.toStdString());
     for (ShellPage* p : m_pages)
         p->SetLiveLighting(m_lightingControl);
+    ForEachDevice([this](CDeviceBase& d) { d.SetLiveLighting(m_lightingControl); });
+}
+
+void MainWnd::ForEachDevice(const std::function<void(CDeviceBase&)>& fn) {
+    for (CBrindovaUSBDevice* page : m_host->PagesInPanelOrder())
+        fn(page->Device());
 }
 
 void MainWnd::OnLightingRequest(qint64 wParam, qint64 lParam) {
@@ -400,12 +506,14 @@ void MainWnd::OnSuspend() {
     m_running = false;
     for (ShellPage* p : m_pages)
         p->SetLiveLighting(false);
+    ForEachDevice([](CDeviceBase& d) { d.SetLiveLighting(false); });
 }
 
 void MainWnd::OnResume() {
     m_running = true;
     for (ShellPage* p : m_pages)
         p->SetLiveLighting(m_lightingControl);
+    ForEachDevice([this](CDeviceBase& d) { d.SetLiveLighting(m_lightingControl); });
 }
 
 void MainWnd::AddPage(ShellPage* page) {
@@ -416,6 +524,7 @@ void MainWnd::AddPage(ShellPage* page) {
 void MainWnd::UpdatePreview() {
     for (ShellPage* p : m_pages)
         p->SetPreview(m_hovered);
+    ForEachDevice([this](CDeviceBase& d) { d.SetPreview(m_hovered); });
 }
 
 QList<int> MainWnd::ServiceAnswer() const {
@@ -459,6 +568,11 @@ void MainWnd::RebuildFonts() {
 
 void MainWnd::LanguageChanged() {
     update();
+    // Mode names and other keys the lighting panels translate themselves.
+    for (CBrindovaUSBDevice* page : m_host->PagesInPanelOrder()) {
+        if (CLightControlUI* light = page->LightPanel())
+            light->SetLanguageTexts(&m_texts);
+    }
     if (m_settingsWnd)
         QMetaObject::invokeMethod(m_settingsWnd, "RebuildTexts", Qt::QueuedConnection);
     if (layout())
@@ -478,7 +592,10 @@ void MainWnd::OnDestroy() {
         m_tray->hide();
     DebugLog("退出测试");
     hide();
+    // Discovery may be waiting for this thread; it must stop waiting before it is joined.
+    m_host->BeginShutdown();
     m_workers.StopAll(std::chrono::milliseconds(1000));
+    m_host->StopPages();
     emit shutDown();
 }
 

@@ -2,10 +2,12 @@
 // desktop services, decides hiding and showing, the scale and who drives the devices' lighting.
 #pragma once
 
+#include "app/DeviceHost.h"
 #include "app/Languages.h"
 #include "app/LightSyncWorker.h"
 #include "app/NotifyRouter.h"
 #include "app/ShellPage.h"
+#include "devices/light/LightSyncHub.h"
 #include "platform/SettingsStore.h"
 #include "platform/WorkerSlots.h"
 #include "ui/FontTable.h"
@@ -17,6 +19,7 @@
 #include <QString>
 
 #include <memory>
+#include <set>
 #include <vector>
 
 class QMenu;
@@ -25,6 +28,9 @@ class QSystemTrayIcon;
 namespace nk7x {
 
 class DesktopBus;
+class KeyboardRoutes;
+class LightRoutes;
+class ProfileRoutes;
 class SleepWatcher;
 
 struct ShellOptions {
@@ -32,6 +38,7 @@ struct ShellOptions {
     QString settingsPath;     // the settings store file
     bool useBuses = true;     // session service and sleep watch
     bool startWorkers = true; // the shell's worker threads
+    bool discovery = true;    // device discovery (with startWorkers); off: no device is looked for
     enum class Tray { Auto, Absent, Present } tray = Tray::Auto;
 
     // The running program's choice: ProgramFolder(), SettingsStore::DefaultPath().
@@ -75,6 +82,9 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     // Pages the window steers (borrowed).
     void AddPage(ShellPage* page);
 
+    // The device pages, their list entries and discovery.
+    DeviceHost& Devices() { return *m_host; }
+
     NotifyRouter& Router() { return m_router; }
     Languages& LanguageSwitch() { return *m_languages; }
     const LanguageTexts& Texts() const { return m_texts; }
@@ -94,6 +104,8 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
   signals:
     // The window was first shown (start-up measurement, screenshots).
     void firstShown();
+    // A device page has been filled after its device connected (measurement, screenshots).
+    void devicePageReady();
     // Shut-down is complete; the application may quit.
     void shutDown();
 
@@ -126,10 +138,12 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     void RebuildFonts() override;
     void LanguageChanged() override;
 
-    // LightSyncSource: no page flags itself for the common effect until device pages exist.
-    bool AnyFlagged() override { return false; }
-    int SpeedIndex() override { return 0; }
-    void Step() override {}
+    // LightSyncSource: the common effect copied to every device, painted on those flagged for it.
+    bool AnyFlagged() override { return m_syncHub.AnyFlagged(); }
+    int SpeedIndex() override { return m_syncHub.SpeedIndex(); }
+    void Step() override { m_syncHub.Step(); }
+    QWidget* BuildPanelControl(const QString& className, const char* layout);
+    void ForEachDevice(const std::function<void(CDeviceBase&)>& fn);
 
     ShellOptions m_options;
     ResourceList m_resources;
@@ -147,6 +161,12 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     QPointer<QWidget> m_settingsWnd;
     QPointer<QWidget> m_secondWnd;
     std::vector<ShellPage*> m_pages;
+    light::LightSyncHub m_syncHub;
+    std::unique_ptr<DeviceHost> m_host;
+    std::unique_ptr<ProfileRoutes> m_profileRoutes;
+    std::unique_ptr<LightRoutes> m_lightRoutes;
+    std::unique_ptr<KeyboardRoutes> m_keyboardRoutes;
+    std::set<QString> m_filling; // panel classes whose layout is being built
 
     bool m_lightingControl = true;
     bool m_running = true;

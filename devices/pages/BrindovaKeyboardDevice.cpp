@@ -1,0 +1,163 @@
+#include "devices/pages/BrindovaKeyboardDevice.h"
+
+#include "devices/pages/keyboard/KeyboardKeyLayout.h"
+#include "devices/pages/keyboard/KeyboardSettingsView.h"
+#include "panels/light/LightControlUI.h"
+#include "platform/DebugLog.h"
+#include "profiles/panel/DeviceProfileUI.h"
+#include "ui/ControlFactory.h"
+#include "ui/LanguageTexts.h"
+#include "ui/UiWindow.h"
+#include "ui/controls/DeviceKeyButtonUI.h"
+
+namespace nk7x {
+namespace {
+
+constexpr int kFnKey = 110;
+constexpr int kDeviceTypeKeyboard = 1;
+constexpr int kLightLevels = 4; // brightness and speed indices 0..4
+constexpr int kFirstTab = 1;
+
+} // namespace
+
+// The keyboard object of the page: the page learns when a connection's work is done.
+class CBrindovaKeyboardDevice::PageKeyboard final : public CKeyboardDevice {
+  public:
+    explicit PageKeyboard(CBrindovaKeyboardDevice& page) : m_page(page) {}
+    ~PageKeyboard() override { StopKeyEventThread(); }
+
+    void OnConnect() override {
+        const auto start = std::chrono::steady_clock::now();
+        CKeyboardDevice::OnConnect();
+        m_page.OnConnectDone(std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start));
+    }
+
+  private:
+    CBrindovaKeyboardDevice& m_page;
+};
+
+CBrindovaKeyboardDevice::CBrindovaKeyboardDevice(QWidget* parent)
+    : CBrindovaUSBDevice(std::make_unique<PageKeyboard>(*this), parent) {
+    setObjectName(ClassName());
+    m_keyboard = static_cast<CKeyboardDevice*>(&Device());
+    m_keyboard->SetView(this);
+}
+
+CBrindovaKeyboardDevice::~CBrindovaKeyboardDevice() {
+    StopDevice();
+    m_keyboard->SetView(nullptr);
+}
+
+void CBrindovaKeyboardDevice::Shutdown() {
+    CBrindovaUSBDevice::Shutdown();
+}
+
+QString CBrindovaKeyboardDevice::Text(const QString& key) const {
+    return Texts() ? Texts()->Text(key) : key;
+}
+
+void CBrindovaKeyboardDevice::LoadContent() {
+    BuildPage();
+}
+
+void CBrindovaKeyboardDevice::BuildPage() {
+    ResetTables();
+    QWidget* container = UiWindow::FindSubControlByName(this, QStringLiteral("keyboard_device_key_light"));
+    m_keyPanel = container;
+    if (container) {
+        PopulateKeyboardKeys(container);
+        for (QObject* child : container->children()) {
+            auto* button = qobject_cast<CDeviceKeyButtonUI*>(child);
+            if (!button)
+                continue;
+            const PageNumberedName name = SplitPageName(button->objectName());
+            if (name.prefix.compare(QLatin1String("key_"), Qt::CaseInsensitive) == 0)
+                SetButton(name.number, button);
+            const PageNumberedName user = SplitPageName(button->property("userdata").toString());
+            if (user.prefix.compare(QLatin1String("light_"), Qt::CaseInsensitive) == 0)
+                SetKeyButton(user.number, button);
+        }
+    }
+
+    m_profilePanel = qobject_cast<CDeviceProfileUI*>(
+        UiWindow::FindSubControlByName(this, QStringLiteral("DeviceProfileItem")));
+    if (m_profilePanel) {
+        m_profilePanel->SetDeviceType(kDeviceTypeKeyboard);
+        m_profilePanel->SetFolders(m_keyboard->DataFolder(), m_keyboard->DefaultProfilePath());
+        m_profilePanel->LoadList();
+        m_profilePanel->SelectTab(kFirstTab);
+        m_keyboard->SetProfileName(m_profilePanel->GetSelectedUUID());
+    }
+
+    m_lightPanel = qobject_cast<CLightControlUI*>(
+        UiWindow::FindSubControlByName(this, QStringLiteral("LightControlItem")));
+    if (m_lightPanel) {
+        m_lightPanel->SetLayoutStyle(kDeviceTypeKeyboard);
+        m_lightPanel->SetLanguageTexts(Texts());
+    }
+    // Fills the lighting panel's mode list (NameListsChanged) before the keyboard is first seen.
+    m_keyboard->RefreshNameLists();
+}
+
+void CBrindovaKeyboardDevice::KeyCaptionsChanged(const std::vector<KeyCaption>& captions) {
+    const QString keySet = Text(QStringLiteral("Key_Set"));
+    for (const KeyCaption& c : captions) {
+        CDeviceKeyButtonUI* button = Button(c.keyIndex);
+        if (!button)
+            continue;
+        if (c.nameKey.empty()) {
+            button->setToolTip(QString());
+        } else {
+            const QString name = Text(QString::fromStdString(c.nameKey));
+            button->setToolTip(name + QLatin1Char('\n') + keySet + name);
+        }
+        button->SetKeySetImageHidden(c.factoryName);
+    }
+}
+
+void CBrindovaKeyboardDevice::SettingsChanged(const KeyboardSettingsControls& controls, const LightState& light) {
+    ShowKeyboardSettings(this, controls, Texts());
+    if (m_lightPanel)
+        m_lightPanel->ShowLightSettings(light);
+}
+
+void CBrindovaKeyboardDevice::NameListsChanged(const std::vector<std::string>& macroNames,
+                                               const LightNameLists& lightNames) {
+    m_macroNames = macroNames;
+    if (m_lightPanel)
+        m_lightPanel->FillModes(lightNames.modes, kLightLevels, kLightLevels);
+}
+
+void CBrindovaKeyboardDevice::CustomGroupSelected(int group) {
+    if (m_lightPanel)
+        m_lightPanel->SelectCustomGroupItem(group);
+}
+
+void CBrindovaKeyboardDevice::KeyAssignmentSelected(int keyIndex, const KeyAssignment&) {
+    // The key assignment panel is not part of this page yet; the selection is kept by the device.
+    DebugLogf("key %d selected", keyIndex);
+}
+
+void CBrindovaKeyboardDevice::FnKeyEnabled(bool enabled) {
+    if (CDeviceKeyButtonUI* fn = Button(kFnKey))
+        fn->setEnabled(enabled);
+}
+
+void CBrindovaKeyboardDevice::WriteFailed(KeyboardWrite what, int result) {
+    ShowWriteFailedNotice(this, what, result, Texts());
+}
+
+void CBrindovaKeyboardDevice::OnConnectDone(std::chrono::milliseconds took) {
+    ++m_connectsDone;
+    DebugLogf("keyboard page filled in %lld ms", static_cast<long long>(took.count()));
+    emit connectDone();
+}
+
+void RegisterDevicePages(ControlFactory& factory) {
+    factory.Register(CBrindovaUSBDevice::ClassName(), [](QWidget* parent) { return new CBrindovaUSBDevice(parent); });
+    factory.Register(CBrindovaKeyboardDevice::ClassName(),
+                     [](QWidget* parent) { return new CBrindovaKeyboardDevice(parent); });
+}
+
+} // namespace nk7x

@@ -1,0 +1,65 @@
+// CBrindovaKeyboardDevice: the keyboard's device page. It owns the keyboard device object, builds
+// the key picture and configures the profile and lighting panels of its layout, and shows what the
+// keyboard reports (key captions, settings, name lists, failed writes).
+#pragma once
+
+#include "devices/keyboard/KeyboardDevice.h"
+#include "devices/pages/BrindovaUSBDevice.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace nk7x {
+
+class CBrindovaKeyboardDevice : public CBrindovaUSBDevice, public IKeyboardView {
+    Q_OBJECT
+  public:
+    explicit CBrindovaKeyboardDevice(QWidget* parent = nullptr);
+    ~CBrindovaKeyboardDevice() override;
+
+    static QString ClassName() { return QStringLiteral("BrindovaKeyboardDevice"); }
+
+    CKeyboardDevice& Keyboard() { return *m_keyboard; }
+
+    // Builds the page: the key picture in "keyboard_device_key_light", its button tables and the
+    // panels of the layout.
+    void LoadContent() override;
+    void BuildPage();
+    void Shutdown() override;
+
+    // Macro names for the key assignment panel, as last reported.
+    const std::vector<std::string>& MacroNames() const { return m_macroNames; }
+    // Connections whose page has been filled since the page was made.
+    int ConnectsDone() const { return m_connectsDone; }
+
+    // IDeviceView
+    void ArmTimer(int timerId, int ms) override { CBrindovaUSBDevice::ArmTimer(timerId, ms); }
+    void SelectFunctionTabs(const FunctionTabs& tabs) override { CBrindovaUSBDevice::SelectFunctionTabs(tabs); }
+    void ShowKeyColour(int keyIndex, uint32_t packedColour, uint8_t brightness) override {
+        CBrindovaUSBDevice::ShowKeyColour(keyIndex, packedColour, brightness);
+    }
+    // IKeyboardView
+    void KeyCaptionsChanged(const std::vector<KeyCaption>& captions) override;
+    void SettingsChanged(const KeyboardSettingsControls& controls, const LightState& light) override;
+    void NameListsChanged(const std::vector<std::string>& macroNames, const LightNameLists& lightNames) override;
+    void CustomGroupSelected(int group) override;
+    void KeyAssignmentSelected(int keyIndex, const KeyAssignment& entry) override;
+    void FnKeyEnabled(bool enabled) override;
+    void WriteFailed(KeyboardWrite what, int result) override;
+
+  private:
+    class PageKeyboard;
+    void OnConnectDone(std::chrono::milliseconds took);
+    QString Text(const QString& key) const;
+
+    CKeyboardDevice* m_keyboard = nullptr; // owned by the base as its device
+    std::vector<std::string> m_macroNames;
+    int m_connectsDone = 0;
+};
+
+// Makes the page classes known to the control factory under their layout class names.
+class ControlFactory;
+void RegisterDevicePages(ControlFactory& factory);
+
+} // namespace nk7x

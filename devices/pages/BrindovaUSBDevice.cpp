@@ -1,0 +1,221 @@
+#include "devices/pages/BrindovaUSBDevice.h"
+
+#include "panels/DeviceOptionUI.h"
+#include "panels/MpDevicePowerUI.h"
+#include "panels/light/LightControlUI.h"
+#include "profiles/panel/DeviceProfileUI.h"
+#include "ui/UiWindow.h"
+#include "ui/controls/DeviceKeyButtonUI.h"
+#include "ui/controls/SelectPanelUI.h"
+
+#include <QStackedWidget>
+#include <QTabWidget>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace nk7x {
+namespace {
+
+constexpr quint32 kWhite = 0xFFFFFF;
+constexpr int kFullBrightness = 255;
+
+void ShowTab(QWidget* tabs, int index) {
+    if (!tabs || index < 0)
+        return;
+    if (auto* stack = qobject_cast<QStackedWidget*>(tabs)) {
+        if (index < stack->count())
+            stack->setCurrentIndex(index);
+    } else if (auto* tab = qobject_cast<QTabWidget*>(tabs)) {
+        if (index < tab->count())
+            tab->setCurrentIndex(index);
+    }
+}
+
+} // namespace
+
+PageNumberedName SplitPageName(const QString& text) {
+    PageNumberedName out;
+    const qsizetype at = text.lastIndexOf(QLatin1Char('_'));
+    if (at < 0)
+        return out;
+    out.prefix = text.left(at + 1);
+    qint64 value = 0;
+    for (qsizetype i = at + 1; i < text.size() && text[i].isDigit(); ++i) {
+        value = value * 10 + text[i].digitValue();
+        if (value > INT32_MAX) {
+            value = INT32_MAX;
+            break;
+        }
+    }
+    out.number = static_cast<int>(value);
+    return out;
+}
+
+// The view of a page whose kind brings none of its own.
+class CBrindovaUSBDevice::BaseView final : public IDeviceView {
+  public:
+    explicit BaseView(CBrindovaUSBDevice& page) : m_page(page) {}
+    void ArmTimer(int timerId, int ms) override { m_page.ArmTimer(timerId, ms); }
+    void SelectFunctionTabs(const FunctionTabs& tabs) override { m_page.SelectFunctionTabs(tabs); }
+    void ShowKeyColour(int keyIndex, uint32_t packed, uint8_t brightness) override {
+        m_page.ShowKeyColour(keyIndex, packed, brightness);
+    }
+
+  private:
+    CBrindovaUSBDevice& m_page;
+};
+
+CBrindovaUSBDevice::CBrindovaUSBDevice(QWidget* parent)
+    : CBrindovaUSBDevice(std::make_unique<CDeviceBase>(), parent) {
+    m_baseView = std::make_unique<BaseView>(*this);
+    m_device->SetDeviceView(m_baseView.get());
+}
+
+CBrindovaUSBDevice::CBrindovaUSBDevice(std::unique_ptr<CDeviceBase> device, QWidget* parent)
+    : QWidget(parent), m_device(std::move(device)) {
+    setObjectName(ClassName());
+}
+
+CBrindovaUSBDevice::~CBrindovaUSBDevice() {
+    StopDevice();
+}
+
+void CBrindovaUSBDevice::Shutdown() {
+    m_device->StopKeyEventThread();
+    m_device->Link().ClosePath();
+}
+
+void CBrindovaUSBDevice::StopDevice() {
+    Shutdown();
+    m_device->SetDeviceView(nullptr);
+}
+
+CLightControlUI* CBrindovaUSBDevice::LightPanel() const {
+    return m_lightPanel;
+}
+
+CDeviceProfileUI* CBrindovaUSBDevice::ProfilePanel() const {
+    return m_profilePanel;
+}
+
+CDeviceOptionUI* CBrindovaUSBDevice::ListEntry() const {
+    return m_entry;
+}
+
+CMpDevicePowerUI* CBrindovaUSBDevice::PowerIndicator() const {
+    return m_power;
+}
+
+void CBrindovaUSBDevice::SetListEntry(CDeviceOptionUI* entry) {
+    m_entry = entry;
+}
+
+void CBrindovaUSBDevice::SetPowerIndicator(CMpDevicePowerUI* indicator) {
+    m_power = indicator;
+    if (m_power)
+        m_power->ShowPowerLayout(m_device->PowerMode() != 0);
+}
+
+void CBrindovaUSBDevice::SetPowerMode(int mode) {
+    m_device->SetPowerMode(mode);
+    if (m_power)
+        m_power->ShowPowerLayout(mode != 0);
+}
+
+void CBrindovaUSBDevice::ResetTables() {
+    m_buttons.assign(static_cast<size_t>(std::max(0, m_device->ButtonCount())), nullptr);
+    m_keyButtons.assign(static_cast<size_t>(std::max(0, m_device->KeyCount())), nullptr);
+}
+
+void CBrindovaUSBDevice::SetButton(int n, CDeviceKeyButtonUI* button) {
+    if (n >= 0 && static_cast<size_t>(n) < m_buttons.size())
+        m_buttons[static_cast<size_t>(n)] = button;
+}
+
+void CBrindovaUSBDevice::SetKeyButton(int n, CDeviceKeyButtonUI* button) {
+    if (n >= 0 && static_cast<size_t>(n) < m_keyButtons.size())
+        m_keyButtons[static_cast<size_t>(n)] = button;
+}
+
+CDeviceKeyButtonUI* CBrindovaUSBDevice::Button(int n) const {
+    if (n < 0 || static_cast<size_t>(n) >= m_buttons.size())
+        return nullptr;
+    return m_buttons[static_cast<size_t>(n)];
+}
+
+CDeviceKeyButtonUI* CBrindovaUSBDevice::KeyButton(int n) const {
+    if (n < 0 || static_cast<size_t>(n) >= m_keyButtons.size())
+        return nullptr;
+    return m_keyButtons[static_cast<size_t>(n)];
+}
+
+void CBrindovaUSBDevice::LoadContent() {
+    if (m_device->LayoutName().empty()) {
+        m_device->SetButtonCount(0);
+        m_device->SetKeyCount(0);
+        m_buttons.clear();
+        m_keyButtons.clear();
+        return;
+    }
+    ResetTables();
+    m_keyPanel = nullptr;
+    for (QObject* child : children()) {
+        if (auto* panel = qobject_cast<CSelectPanelUI*>(child)) {
+            m_keyPanel = panel;
+            break;
+        }
+    }
+    if (!m_keyPanel)
+        return;
+    for (QObject* child : m_keyPanel->children()) {
+        auto* button = qobject_cast<CDeviceKeyButtonUI*>(child);
+        if (!button)
+            continue;
+        const PageNumberedName name = SplitPageName(button->objectName());
+        if (name.prefix.compare(QLatin1String("key_"), Qt::CaseInsensitive) == 0 &&
+            name.number < m_device->ButtonCount())
+            SetButton(name.number, button);
+        const PageNumberedName user = SplitPageName(button->property("userdata").toString());
+        if (user.prefix.compare(QLatin1String("light_"), Qt::CaseInsensitive) == 0 &&
+            user.number < m_device->KeyCount()) {
+            SetKeyButton(user.number, button);
+            button->SetLiveColor(kWhite, kFullBrightness, true);
+        }
+    }
+}
+
+void CBrindovaUSBDevice::ArmTimer(int timerId, int ms) {
+    // The key-event thread asks; the entry's timers live on the UI thread. A page that is gone by
+    // then drops the call with itself.
+    QMetaObject::invokeMethod(
+        this,
+        [this, timerId, ms] {
+            if (m_entry)
+                m_entry->ArmTimer(timerId, ms);
+        },
+        Qt::QueuedConnection);
+}
+
+QWidget* CBrindovaUSBDevice::FindSwitch(QPointer<QWidget>& cache, const char* name) {
+    if (!cache)
+        cache = UiWindow::FindSubControlByName(this, QString::fromLatin1(name));
+    return cache;
+}
+
+void CBrindovaUSBDevice::SelectFunctionTabs(const FunctionTabs& tabs) {
+    QWidget* function = FindSwitch(m_functionSwitch, "device_function_switch");
+    QWidget* keyFunction = FindSwitch(m_keyFunctionSwitch, "device_key_function_switch");
+    if (!function || !keyFunction)
+        return;
+    ShowTab(function, tabs.functionTab);
+    ShowTab(keyFunction, tabs.keyFunctionTab);
+}
+
+void CBrindovaUSBDevice::ShowKeyColour(int keyIndex, uint32_t packedColour, uint8_t brightness) {
+    CDeviceKeyButtonUI* button = KeyButton(keyIndex);
+    if (button && button->isVisible())
+        button->SetLiveColor(packedColour, brightness, true);
+}
+
+} // namespace nk7x
