@@ -62,6 +62,9 @@ inline int KindIndexOf(int style) { return style == 1 ? 0 : style == 2 ? 1 : sty
 struct PanelHost {
     explicit PanelHost(int style) {
         auto* box = new QVBoxLayout(&host);
+        box->setContentsMargins(0, 0, 0, 0);
+        host.setObjectName(QStringLiteral("host"));
+        host.setStyleSheet(QStringLiteral("QWidget#host { background-color: #14161b; }"));
         panel = new CLightControlUI(&host);
         box->addWidget(panel);
         loaded = FillPanel(host, panel, LightLayoutPath());

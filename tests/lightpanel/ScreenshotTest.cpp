@@ -23,6 +23,7 @@ QString OutDir() {
 
 QImage Render(int mode, const LanguageTexts& texts, bool sameMode) {
     PanelHost p(1);
+    p.host.ReloadText(texts);
     p.panel->SetLanguageTexts(&texts);
     LightState s;
     s.mode = static_cast<uint8_t>(mode);
