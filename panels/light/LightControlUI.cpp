@@ -276,7 +276,12 @@ void CLightControlUI::SetColorButton(uint32_t colour) {
     if (!b)
         return;
     b->setProperty("bkcolor", HexColour(colour));
-    b->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; }").arg(HexColour(colour)));
+    // Switched off, the colour sinks into the panel so that it does not look like a choice.
+    const QColor c = QColor::fromRgb(colour & 0xFFFFFFu);
+    const QColor dim = QColor::fromRgb((c.red() * 3 + 0x18 * 7) / 10, (c.green() * 3 + 0x1b * 7) / 10,
+                                       (c.blue() * 3 + 0x21 * 7) / 10);
+    b->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; } QPushButton:disabled { background-color: %2; }")
+                         .arg(HexColour(colour), dim.name()));
 }
 
 bool CLightControlUI::IsMultiColor() {

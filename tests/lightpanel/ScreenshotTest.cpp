@@ -49,6 +49,8 @@ TEST(LightPanelScreenshots, StaticWaveAndCustom) {
     const QImage shots[] = {Render(6, en, true), Render(1, en, false), Render(19, en, false)};
     const char* names[] = {"lightpanel-static.png", "lightpanel-wave.png", "lightpanel-custom.png"};
     QDir().mkpath(OutDir());
+    // A mode without a colour of its own: the colour groups are switched off.
+    EXPECT_TRUE(Render(4, en, true).save(QDir(OutDir()).filePath(QStringLiteral("lightpanel-spectrum.png"))));
     for (int i = 0; i < 3; ++i) {
         ASSERT_FALSE(shots[i].isNull());
         EXPECT_TRUE(shots[i].save(QDir(OutDir()).filePath(QString::fromLatin1(names[i]))));
