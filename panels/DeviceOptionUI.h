@@ -91,7 +91,8 @@ class CDeviceOptionUI : public QWidget {
     void SetPreviewControl(QWidget* control);
     QWidget* GetPreviewControl() const { return m_preview; }
 
-    // Selects or clears "device_select"; a change raises "selectchanged" from it.
+    // Selects or clears "device_select"; a change raises "selectchanged" from it (wParam 1 when
+    // selected, 0 when cleared). Selecting clears the group's other option, which raises its own 0.
     void SelectEntry(bool on);
     bool IsEntrySelected() const;
 

@@ -172,6 +172,13 @@ TEST_F(DeviceEntry, SelectionIsExclusiveInItsGroupAndNotifies) {
     EXPECT_TRUE(a->IsEntrySelected());
     EXPECT_FALSE(b->IsEntrySelected());
 
+    // The whole tile is the option: a click on the name selects too.
+    auto* bName = UiWindow::FindSubControlByName(b, QStringLiteral("device_select_name"));
+    ASSERT_NE(bName, nullptr);
+    QTest::mouseClick(bName, Qt::LeftButton);
+    EXPECT_TRUE(b->IsEntrySelected());
+    QTest::mouseClick(Button(a, "device_select"), Qt::LeftButton);
+
     m_host.got.clear();
     a->SelectEntry(false);
     EXPECT_FALSE(a->IsEntrySelected());
