@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Demonstration without hardware: plugs in an emulated keyboard in a private folder, shows what the
 # command-line tool sees of it (interfaces, device information, key table), then runs the
-# application against it (when it was built) and unplugs the keyboard once the application ends.
+# application against it (when it was built), which shows the keyboard's page, and unplugs the
+# keyboard once the application ends.
 # Usage: scripts/run-demo.sh BIN   (BIN: the folder holding nk7x-sim and nk7x-cli, e.g. build/bin)
 set -euo pipefail
 
@@ -60,5 +61,9 @@ echo "== nk7x-cli keytable"
 if [ -x "$bin/nk7x" ]; then
   echo
   echo "== nk7x (the window hides to the tray on close; end it with the tray menu's Exit or Ctrl+C)"
+  echo "The keyboard page opens as soon as the keyboard is found. From another shell, pull the"
+  echo "emulated keyboard out and put it back to watch the page go and return:"
+  echo "  NK7X_SIM_DIR=$NK7X_SIM_DIR $bin/nk7x-sim ctl --name demo unplug"
+  echo "  NK7X_SIM_DIR=$NK7X_SIM_DIR $bin/nk7x-sim ctl --name demo plug"
   "$bin/nk7x" || true
 fi
