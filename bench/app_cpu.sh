@@ -1,23 +1,49 @@
 #!/usr/bin/env bash
 # Measures the application: start-up time to the window first shown, CPU use over a period with the
-# window shown and with it hidden (percent of one core, from /proc/PID/stat), and resident memory.
-# Usage: bench/app_cpu.sh [BIN] [SECONDS]   (BIN: folder holding nk7x, default build/bin; 30 s)
+# window shown and with it hidden (percent of one core, from /proc/PID/stat), and resident memory,
+# each without a device and with the emulated keyboard connected; then the time from plugging the
+# emulated keyboard in (starting nk7x-sim) to its page filled ("NK7X_PAGE_READY").
+# Usage: bench/app_cpu.sh [BIN] [SECONDS]   (BIN: folder holding nk7x and nk7x-sim, default build/bin; 30 s)
 # NK7X_BENCH_DISPLAY=xvfb runs under Xvfb instead of the offscreen platform.
 set -euo pipefail
 
 bin=${1:-build/bin}
 secs=${2:-30}
 app="$bin/nk7x"
+sim="$bin/nk7x-sim"
 [ -x "$app" ] || { echo "app_cpu: $app is missing; build first" >&2; exit 1; }
+[ -x "$sim" ] || { echo "app_cpu: $sim is missing; build first" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/nk7x-bench-XXXXXX")
 chmod 700 "$work"
+export NK7X_SIM_DIR="$work/sim"
+mkdir -m 700 "$NK7X_SIM_DIR"
 pid=
+sim_pid=
+stop_sim() {
+  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
+    kill -TERM "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+  fi
+  sim_pid=
+}
+start_sim() {
+  "$sim" --name bench >"$work/sim.log" 2>&1 &
+  sim_pid=$!
+  for _ in $(seq 1 200); do
+    [ -S "$NK7X_SIM_DIR/bench-mi01.sock" ] && return 0
+    sleep 0.01
+  done
+  echo "app_cpu: the emulator did not plug in" >&2
+  cat "$work/sim.log" >&2
+  exit 1
+}
 cleanup() {
   if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
     kill -TERM "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   fi
+  stop_sim
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -27,11 +53,12 @@ cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"; }
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
 now_ms() { date +%s%3N; }
 
-# One run of the program; $1 is "shown" or "hidden".
-measure() {
-  local mode=$1 extra=()
+# Starts the program and waits for its window to be shown; sets pid, target and shown.
+# $1 is "shown" or "hidden", $2 names the run's output files.
+launch() {
+  local mode=$1 tag=$2 extra=()
   [ "$mode" = hidden ] && extra=(--hidden)
-  local out="$work/$mode.out"
+  out="$work/$tag.out"
   : >"$out"
   local runner=()
   if [ "${NK7X_BENCH_DISPLAY:-offscreen}" = xvfb ] && command -v xvfb-run >/dev/null; then
@@ -41,19 +68,51 @@ measure() {
   t0=$(now_ms)
   env QT_QPA_PLATFORM="$([ ${#runner[@]} -gt 0 ] && echo xcb || echo offscreen)" \
       XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
-      NK7X_PRINT_SHOWN=1 "${runner[@]}" "$app" "${extra[@]}" >"$out" 2>"$work/$mode.err" &
+      NK7X_PRINT_SHOWN=1 "${runner[@]}" "$app" "${extra[@]}" >"$out" 2>"$work/$tag.err" &
   pid=$!
-  local shown=
+  shown=
   for _ in $(seq 1 200); do
     shown=$(awk '/^NK7X_SHOWN / { print $2; exit }' "$out")
     [ -n "$shown" ] && break
     sleep 0.05
   done
-  [ -n "$shown" ] || { echo "app_cpu: the window was not shown within 10 s" >&2; cat "$work/$mode.err" >&2; exit 1; }
+  [ -n "$shown" ] || { echo "app_cpu: the window was not shown within 10 s" >&2; cat "$work/$tag.err" >&2; exit 1; }
   # Under xvfb-run the program is a child of the wrapper.
-  local target=$pid
+  target=$pid
   if [ ${#runner[@]} -gt 0 ]; then
     target=$(pgrep -x -P "$pid" nk7x || echo "$pid")
+  fi
+  launched=$t0
+}
+
+finish() {
+  # The program itself first: under xvfb-run it would otherwise outlive the wrapper and keep the
+  # single-instance lock from the next run.
+  kill -TERM "$target" 2>/dev/null || true
+  kill -TERM "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  pid=
+}
+
+# Waits for the page-ready line; prints its time stamp or nothing after 10 s.
+page_ready() {
+  local ready=
+  for _ in $(seq 1 1000); do
+    ready=$(awk '/^NK7X_PAGE_READY / { print $2; exit }' "$out")
+    [ -n "$ready" ] && break
+    sleep 0.01
+  done
+  echo "$ready"
+}
+
+# One CPU run; $1 is "shown" or "hidden", $2 "none" or "keyboard" (the emulator runs already).
+measure() {
+  local mode=$1 device=$2
+  launch "$mode" "$mode-$device"
+  if [ "$device" = keyboard ] && [ -z "$(page_ready)" ]; then
+    echo "app_cpu: the keyboard page was not filled within 10 s" >&2
+    cat "$work/$mode-$device.err" >&2
+    exit 1
   fi
   sleep 1
   local c0 c1
@@ -64,19 +123,35 @@ measure() {
   rss=$(rss_kb "$target")
   local cpu
   cpu=$(awk -v d=$((c1 - c0)) -v t="$tck" -v s="$secs" 'BEGIN { printf "%.2f", d / t / s * 100 }')
-  printf '%-7s cpu %6s %% of one core over %s s   rss %6.1f MB' "$mode" "$cpu" "$secs" "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')"
+  printf '%-7s %-9s cpu %6s %% of one core over %s s   rss %6.1f MB' "$mode" "$device" "$cpu" "$secs" \
+    "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')"
   if [ "$mode" = shown ]; then
-    printf '   start-up to shown %d ms' $((shown - t0))
+    printf '   start-up to shown %d ms' $((shown - launched))
   fi
   printf '\n'
-  # The program itself first: under xvfb-run it would otherwise outlive the wrapper and keep the
-  # single-instance lock from the next run.
-  kill -TERM "$target" 2>/dev/null || true
-  kill -TERM "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  pid=
+  finish
 }
 
-echo "targets: hidden <= 0.5 %, shown <= 1 %, start-up <= 500 ms, rss <= 80 MB"
-measure shown
-measure hidden
+# The keyboard plugged in while the window is up: emulator start to the keyboard page filled.
+plug_in() {
+  launch shown plug
+  sleep 1
+  local t0 ready
+  t0=$(now_ms)
+  start_sim
+  ready=$(page_ready)
+  [ -n "$ready" ] || { echo "app_cpu: the keyboard page was not filled within 10 s" >&2; cat "$work/plug.err" >&2; exit 1; }
+  printf 'plug-in to keyboard page filled %d ms\n' $((ready - t0))
+  finish
+  stop_sim
+}
+
+echo "targets: no device: hidden <= 0.5 %, shown <= 1 %, start-up <= 500 ms, rss <= 80 MB"
+echo "         keyboard: hidden <= 0.5 %, shown <= 3 %, plug-in to page filled <= 800 ms"
+measure shown none
+measure hidden none
+start_sim
+measure shown keyboard
+measure hidden keyboard
+stop_sim
+plug_in
