@@ -307,6 +307,7 @@ void DeviceHost::RemoveCommand(const DeviceSlot& slot) {
         return;
     Hosted& h = m_hosted[static_cast<size_t>(i)];
     h.page->Device().Link().ClosePath();
+    h.page->OnDeviceRemoved();
     if (!h.entry)
         return;
     if (h.entry->IsShown() && h.entry->IsEntrySelected()) {

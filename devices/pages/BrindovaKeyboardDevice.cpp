@@ -50,7 +50,12 @@ CBrindovaKeyboardDevice::~CBrindovaKeyboardDevice() {
 }
 
 void CBrindovaKeyboardDevice::Shutdown() {
+    m_keyboard->StopLightThread();
     CBrindovaUSBDevice::Shutdown();
+}
+
+void CBrindovaKeyboardDevice::OnDeviceRemoved() {
+    m_keyboard->StopLightThread();
 }
 
 QString CBrindovaKeyboardDevice::Text(const QString& key) const {
@@ -66,7 +71,7 @@ void CBrindovaKeyboardDevice::BuildPage() {
     QWidget* container = UiWindow::FindSubControlByName(this, QStringLiteral("keyboard_device_key_light"));
     m_keyPanel = container;
     if (container) {
-        PopulateKeyboardKeys(container);
+        PopulateKeyboardKeys(container, Texts());
         for (QObject* child : container->children()) {
             auto* button = qobject_cast<CDeviceKeyButtonUI*>(child);
             if (!button)

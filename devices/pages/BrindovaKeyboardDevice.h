@@ -27,6 +27,8 @@ class CBrindovaKeyboardDevice : public CBrindovaUSBDevice, public IKeyboardView 
     void LoadContent() override;
     void BuildPage();
     void Shutdown() override;
+    // The light preview thread ends with the connection; the next OnConnect starts it again.
+    void OnDeviceRemoved() override;
 
     // Macro names for the key assignment panel, as last reported.
     const std::vector<std::string>& MacroNames() const { return m_macroNames; }

@@ -66,6 +66,9 @@ class CBrindovaUSBDevice : public QWidget {
 
     // Shutting down: the device's worker threads end and its links close; the page stays usable.
     virtual void Shutdown();
+    // The device's command interface has gone (its link is closed already): workers that only
+    // serve a connected device end. The base has none.
+    virtual void OnDeviceRemoved() {}
 
     // The button table ("key_" n) and the live-colour table ("light_" n); null outside.
     CDeviceKeyButtonUI* Button(int n) const;

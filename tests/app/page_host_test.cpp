@@ -158,6 +158,7 @@ TEST_F(PageHostTest, UnplugHidesThePageQuicklyAndReplugReopensTheSamePage) {
     EXPECT_FALSE(page->Device().Link().IsOpen());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !page->Device().NotificationLink().IsOpen(); }, 1000));
     EXPECT_FALSE(page->Device().KeyEventThreadRunning());
+    EXPECT_FALSE(page->Keyboard().LightThreadRunning()) << "the preview ends with the connection";
     EXPECT_EQ(w->Devices().CurrentPage(), nullptr);
     EXPECT_FALSE(page->Device().Link().BackgroundPause()) << "alone, no device mirrors another";
 
@@ -167,6 +168,7 @@ TEST_F(PageHostTest, UnplugHidesThePageQuicklyAndReplugReopensTheSamePage) {
     EXPECT_EQ(KeyboardPage(*w), page);
     EXPECT_TRUE(entry->IsShown());
     EXPECT_TRUE(page->Device().Link().IsOpen());
+    EXPECT_TRUE(page->Keyboard().LightThreadRunning());
     EXPECT_FALSE(Placeholder(*w)->isVisible());
     EXPECT_EQ(w->Devices().CurrentPage(), page);
 }
@@ -275,4 +277,5 @@ TEST_F(PageHostTest, ClosingWithAKeyboardConnectedIsPrompt) {
     EXPECT_TRUE(log.Has("所有对象处于激发状态\n") || log.Has("所有对象处于激发状态"));
     EXPECT_FALSE(KeyboardPage(*w)->Device().Link().IsOpen());
     EXPECT_FALSE(KeyboardPage(*w)->Device().KeyEventThreadRunning());
+    EXPECT_FALSE(KeyboardPage(*w)->Keyboard().LightThreadRunning());
 }
