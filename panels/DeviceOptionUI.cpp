@@ -91,8 +91,8 @@ bool CDeviceOptionUI::Activate() {
 
 QAbstractButton* CDeviceOptionUI::SelectButton() const {
     if (!m_select) {
-        m_select = qobject_cast<QAbstractButton*>(
-            UiWindow::FindSubControlByName(const_cast<CDeviceOptionUI*>(this), QStringLiteral("device_select")));
+        m_select = qobject_cast<QAbstractButton*>(UiWindow::FindSubControlByName(
+            const_cast<CDeviceOptionUI*>(this), QStringLiteral("device_select")));
         if (m_select && !m_select->property(kPreparedProperty).toBool()) {
             m_select->setProperty(kPreparedProperty, true);
             m_select->setCheckable(true);
@@ -121,8 +121,8 @@ QAbstractButton* CDeviceOptionUI::SynchroButton() const {
 
 QLabel* CDeviceOptionUI::NameLabel() const {
     if (!m_name) {
-        m_name = qobject_cast<QLabel*>(UiWindow::FindSubControlByName(
-            const_cast<CDeviceOptionUI*>(this), QStringLiteral("device_select_name")));
+        m_name = qobject_cast<QLabel*>(UiWindow::FindSubControlByName(const_cast<CDeviceOptionUI*>(this),
+                                                                      QStringLiteral("device_select_name")));
         // The name may sit on the option button: clicks on it belong to the button.
         if (m_name)
             m_name->setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -73,7 +73,7 @@ class CDeviceOptionUI : public QWidget {
     // The page the option button shows: tab layout name and index (properties "bindTabLayout" /
     // "bindTabIndex" of "device_select").
     void BindPage(const QString& tabLayoutName, int index);
-    int GetBoundPageIndex() const;     // -1 without "device_select"
+    int GetBoundPageIndex() const; // -1 without "device_select"
     QString GetBoundLayoutName() const;
 
     // Where the device's power indicator sits. A null name or a negative index keeps the old value.

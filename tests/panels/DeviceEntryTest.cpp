@@ -56,7 +56,8 @@ TEST_F(DeviceEntry, ConfiguredAsDiscoveryCreatesIt) {
     EXPECT_FALSE(select->icon().isNull());
     EXPECT_FALSE(e->IsShown());
     EXPECT_TRUE(e->isHidden());
-    auto* name = qobject_cast<QLabel*>(UiWindow::FindSubControlByName(e, QStringLiteral("device_select_name")));
+    auto* name =
+        qobject_cast<QLabel*>(UiWindow::FindSubControlByName(e, QStringLiteral("device_select_name")));
     ASSERT_NE(name, nullptr);
     EXPECT_EQ(name->text(), QStringLiteral("keyboard"));
     e->SetVisible(true);
@@ -101,7 +102,8 @@ TEST_F(DeviceEntry, KindTableAndTheUnchangedMousePadRole) {
     kb->SetKind(1, 0);
     kb->SetKind(3, 2);
     EXPECT_EQ(kb->NormalImage(), Icon("kb_device", "normal"));
-    EXPECT_EQ(Button(kb, "device_select")->property("tooltipKey").toString(), QStringLiteral("kb_device_name_text"));
+    EXPECT_EQ(Button(kb, "device_select")->property("tooltipKey").toString(),
+              QStringLiteral("kb_device_name_text"));
 }
 
 TEST_F(DeviceEntry, PowerBindingKeepsWhatNullAndNegativeDoNotReplace) {
@@ -205,7 +207,8 @@ TEST_F(DeviceEntry, SynchroSwitchesTheImagePair) {
     EXPECT_TRUE(e->IsSynchro());
     EXPECT_EQ(e->ShownNormalImage(), Icon("ms_device", "synchro_normal"));
     EXPECT_EQ(e->ShownSelectedImage(), Icon("ms_device", "synchro_selected"));
-    EXPECT_EQ(Button(e, "device_select")->property("selectedimage").toString(), Icon("ms_device", "synchro_selected"));
+    EXPECT_EQ(Button(e, "device_select")->property("selectedimage").toString(),
+              Icon("ms_device", "synchro_selected"));
     // Hiding the option keeps the synchro pair while it stays selected.
     e->ShowSynchroOption(false);
     EXPECT_EQ(e->ShownNormalImage(), Icon("ms_device", "synchro_normal"));

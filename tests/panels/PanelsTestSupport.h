@@ -39,7 +39,8 @@ class HostWindow : public UiWindow {
     }
     CMpDevicePowerUI* AddIndicator(int kind, int role = 0) {
         auto* power = new CMpDevicePowerUI(this);
-        if (!FillPanel(*this, power, SkinFolder() + QStringLiteral("/XML/CustomControlXML/MpDevicePower.xml")))
+        if (!FillPanel(*this, power,
+                       SkinFolder() + QStringLiteral("/XML/CustomControlXML/MpDevicePower.xml")))
             return nullptr;
         power->SetKindRole(kind, role);
         layout()->addWidget(power);

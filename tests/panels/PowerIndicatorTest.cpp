@@ -24,10 +24,11 @@ struct Parts {
 
 Parts PartsOf(CMpDevicePowerUI* p) {
     Parts parts;
-    parts.value = qobject_cast<QLabel*>(UiWindow::FindSubControlByName(p, QStringLiteral("device_power_value")));
+    parts.value =
+        qobject_cast<QLabel*>(UiWindow::FindSubControlByName(p, QStringLiteral("device_power_value")));
     parts.wireless = UiWindow::FindSubControlByName(p, QStringLiteral("device_wuxian_logo"));
-    parts.progress =
-        qobject_cast<QProgressBar*>(UiWindow::FindSubControlByName(p, QStringLiteral("device_Power_progress")));
+    parts.progress = qobject_cast<QProgressBar*>(
+        UiWindow::FindSubControlByName(p, QStringLiteral("device_Power_progress")));
     parts.status = UiWindow::FindSubControlByName(p, QStringLiteral("device_power_status"));
     parts.phone = UiWindow::FindSubControlByName(p, QStringLiteral("device_phone_type"));
     return parts;
@@ -108,13 +109,14 @@ TEST_F(PowerIndicator, PhoneTypeOnAMousePadOnly) {
     const struct {
         uint8_t phone;
         const char* key;
-    } rows[] = {{1, "Phone_type_iphone"}, {2, "Phone_type_samsung"}, {3, "Phone_type_other"},
+    } rows[] = {{1, "Phone_type_iphone"},    {2, "Phone_type_samsung"},   {3, "Phone_type_other"},
                 {4, "Phone_type_no_device"}, {0, "Phone_type_no_device"}, {255, "Phone_type_no_device"}};
     for (const auto& row : rows) {
         Show(pad, {50, 0, 0, 0, 0, row.phone});
         const QString key = QLatin1String(row.key);
         EXPECT_EQ(parts.phone->property("tooltipKey").toString(), key) << int(row.phone);
-        EXPECT_EQ(CMpDevicePowerUI::BackgroundImage(parts.phone), QStringLiteral("file='power/%1.png'").arg(key));
+        EXPECT_EQ(CMpDevicePowerUI::BackgroundImage(parts.phone),
+                  QStringLiteral("file='power/%1.png'").arg(key));
         EXPECT_FALSE(parts.phone->isHidden());
     }
     Show(pad, {50, 0, 0, 0, 0, 2});

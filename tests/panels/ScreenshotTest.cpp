@@ -43,10 +43,8 @@ TEST(Screenshots, EntriesAndIndicators) {
         int kind, role;
         const char* name;
     } kinds[] = {{1, 0, "Keyboard"}, {2, 0, "Mouse"}, {3, 1, "Mouse pad"}, {7, 0, "Headset"}};
-    const std::array<std::array<uint8_t, 6>, 4> states{{{57, 2, 0, 0, 0, 0},
-                                                        {80, 1, 0, 0, 0, 0},
-                                                        {35, 1, 0, 1, 0, 0},
-                                                        {12, 0, 0, 1, 0, 1}}};
+    const std::array<std::array<uint8_t, 6>, 4> states{
+        {{57, 2, 0, 0, 0, 0}, {80, 1, 0, 0, 0, 0}, {35, 1, 0, 1, 0, 0}, {12, 0, 0, 1, 0, 1}}};
     for (int column = 0; column < 2; ++column) {
         auto* panel = new QWidget(row);
         panel->setObjectName(QStringLiteral("device_list_panel"));
@@ -57,7 +55,8 @@ TEST(Screenshots, EntriesAndIndicators) {
         rowBox->addWidget(panel);
         for (int i = 0; i < 4; ++i) {
             auto* e = new CDeviceOptionUI(panel);
-            ASSERT_TRUE(FillPanel(host, e, SkinFolder() + QStringLiteral("/XML/CustomControlXML/DeviceOption.xml")));
+            ASSERT_TRUE(
+                FillPanel(host, e, SkinFolder() + QStringLiteral("/XML/CustomControlXML/DeviceOption.xml")));
             box->addWidget(e);
             e->ShowSynchroOption(false);
             e->SetGroup(QStringLiteral("shot_%1").arg(column));
@@ -70,7 +69,8 @@ TEST(Screenshots, EntriesAndIndicators) {
         }
         for (int i = 0; i < 4; ++i) {
             auto* p = new CMpDevicePowerUI(panel);
-            ASSERT_TRUE(FillPanel(host, p, SkinFolder() + QStringLiteral("/XML/CustomControlXML/MpDevicePower.xml")));
+            ASSERT_TRUE(
+                FillPanel(host, p, SkinFolder() + QStringLiteral("/XML/CustomControlXML/MpDevicePower.xml")));
             p->SetKindRole(column == 0 ? 2 : 3, 0);
             box->addWidget(p);
             p->ShowStatus(states[static_cast<size_t>(i)].data(), 6);
