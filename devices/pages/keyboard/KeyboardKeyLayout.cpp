@@ -108,6 +108,9 @@ constexpr double kRowTops[] = {0.0, 1.25, 2.25, 3.25, 4.25, 5.25, 6.5};
 // How much of a unit the caps leave free around them, so neighbours do not touch.
 constexpr double kCapGap = 0.06;
 
+// Captions never get smaller than this, in pixels.
+constexpr double kSmallestCaptionPx = 6.0;
+
 // The board's body: drawn behind the keys, following the keys' area.
 const QString kBodyImage = QStringLiteral("images/keyboard/keyboard_body.svg");
 
@@ -178,49 +181,69 @@ class KeyPlacer : public QObject {
         p.drawRoundedRect(body, margin, margin);
     }
 
-    // The caption keeps to its cap: a font that fits the width, and two lines for a long name.
+    // The caption keeps to its cap: a font that fits the width, two lines for a long name, and
+    // at the smallest font the name cut short.
     void FitCaption(CDeviceKeyButtonUI* b) {
         const QString shown = b->text();
         const QSize size = b->size();
         if (shown == b->property("fittedText").toString() && size == b->property("fittedSize").toSize())
             return;
-        QString text = shown;
-        text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        const double width = std::max(1.0, size.width() * 0.86);
-        const double height = std::max(1.0, double(size.height()));
-        const double largest = std::clamp(m_unit * 0.26, 6.0, 18.0);
+        QString text = b->property("fullText").toString();
+        if (shown != b->property("fittedText").toString() || text.isEmpty()) {
+            // A caption from elsewhere (a language change): remember it whole.
+            text = shown;
+            text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+            b->setProperty("fullText", text);
+        }
+        const double width = std::max(1.0, size.width() * 0.88);
+        const double height = std::max(1.0, size.height() * 0.92);
+        const double largest = std::clamp(m_unit * 0.3, kSmallestCaptionPx, 18.0);
         QFont font = b->font();
-        auto fits = [&](const QString& t, double px) {
+        auto widest = [&](const QStringList& lines, double px) {
             font.setPixelSize(std::max(1, int(px)));
             const QFontMetricsF fm(font);
-            const QStringList lines = t.split(QLatin1Char('\n'));
             double w = 0;
             for (const QString& line : lines)
                 w = std::max(w, fm.horizontalAdvance(line));
-            return w <= width && fm.height() * lines.size() <= height * 0.9;
+            return w;
         };
+        auto fits = [&](const QStringList& lines, double px) {
+            const double w = widest(lines, px);
+            return w <= width && QFontMetricsF(font).height() * lines.size() <= height;
+        };
+        QStringList one{text};
+        QStringList two = one;
+        const int space = text.indexOf(QLatin1Char(' '), text.size() / 2 - 1);
+        const int split = space >= 0 ? space : text.lastIndexOf(QLatin1Char(' '));
+        if (split > 0)
+            two = QStringList{text.left(split), text.mid(split + 1)};
         double px = largest;
-        QString best = text;
-        while (px > 6.0 && !fits(text, px)) {
-            // A name of several words may take two lines before its font gets any smaller.
-            const int space = text.indexOf(QLatin1Char(' '), text.size() / 2 - 1);
-            const int split = space >= 0 ? space : text.lastIndexOf(QLatin1Char(' '));
-            if (split > 0) {
-                QString two = text;
-                two[split] = QLatin1Char('\n');
-                if (fits(two, px)) {
-                    best = two;
-                    break;
-                }
+        QStringList best;
+        for (; px >= kSmallestCaptionPx; px -= 0.5) {
+            if (fits(one, px)) {
+                best = one;
+                break;
             }
-            px -= 0.5;
-            best = text;
+            // A name of several words may take two lines before its font gets any smaller.
+            if (two.size() == 2 && fits(two, px)) {
+                best = two;
+                break;
+            }
+        }
+        if (best.isEmpty()) {
+            px = kSmallestCaptionPx;
+            best = two.size() == 2 && widest(two, px) < widest(one, px) ? two : one;
+            font.setPixelSize(int(px));
+            const QFontMetricsF fm(font);
+            for (QString& line : best)
+                line = fm.elidedText(line, Qt::ElideRight, width);
         }
         font.setPixelSize(std::max(1, int(px)));
-        b->setProperty("fittedText", best);
+        const QString fitted = best.join(QLatin1Char('\n'));
+        b->setProperty("fittedText", fitted);
         b->setProperty("fittedSize", size);
-        if (best != shown)
-            b->setText(best);
+        if (fitted != shown)
+            b->setText(fitted);
         if (b->font() != font)
             b->setFont(font);
     }
