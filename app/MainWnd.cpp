@@ -568,10 +568,12 @@ void MainWnd::RebuildFonts() {
 
 void MainWnd::LanguageChanged() {
     update();
-    // Mode names and other keys the lighting panels translate themselves.
+    // Mode names the lighting panels translate themselves; key captions and the settings texts
+    // are translated when a page is refreshed (which sends nothing to the device).
     for (CBrindovaUSBDevice* page : m_host->PagesInPanelOrder()) {
         if (CLightControlUI* light = page->LightPanel())
             light->SetLanguageTexts(&m_texts);
+        page->Device().RefreshPage();
     }
     if (m_settingsWnd)
         QMetaObject::invokeMethod(m_settingsWnd, "RebuildTexts", Qt::QueuedConnection);

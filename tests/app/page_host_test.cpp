@@ -136,6 +136,13 @@ TEST_F(PageHostTest, ConnectShowsTheEntryAndFillsThePage) {
     // The lighting panel shows the page's light settings; one device alone cannot share its effect.
     EXPECT_EQ(page->LightPanel()->GetMode(), page->Device().GetLightSettings().mode);
     EXPECT_FALSE(page->LightPanel()->SameModeAvailable());
+
+    // Another language reaches the captions at once.
+    const QString english = w->Texts().Text("Key_Set");
+    w->LanguageSwitch().ApplyLanguage(1);
+    const QString chinese = w->Texts().Text("Key_Set");
+    ASSERT_NE(chinese, english);
+    EXPECT_TRUE(page->Button(0)->toolTip().contains(chinese)) << page->Button(0)->toolTip().toStdString();
 }
 
 TEST_F(PageHostTest, UnplugHidesThePageQuicklyAndReplugReopensTheSamePage) {
