@@ -9,6 +9,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 
 namespace nk7x::test {
@@ -252,6 +254,20 @@ TEST(LightControlPanel, ThePaletteSpeaksOnlyForTheUser) {
     EXPECT_EQ(mid >> 24, 0xFFu);
     EXPECT_LT(std::min({(mid >> 16) & 0xFF, (mid >> 8) & 0xFF, mid & 0xFF}), 8u);
     EXPECT_EQ(p.host.Count(QStringLiteral("colorchanged"), QStringLiteral("deng_Color_Pallet")), 3);
+}
+
+TEST(LightControlPanel, LittleRoomScrollsInsteadOfSqueezing) {
+    PanelHost p(1);
+    p.panel->SelectMode(1);
+    p.host.resize(900, 220); // a page that gives the panel a strip below the picture
+    p.host.show();
+    QApplication::processEvents();
+    EXPECT_GE(p.Find<QComboBox>("light_combo_modeSelect")->height(), 30);
+    EXPECT_GE(p.Find<CColorPaletteUI>("deng_Color_Pallet")->height(), 100);
+    auto* scroll = p.Find<QScrollArea>("light_scroll");
+    ASSERT_TRUE(scroll);
+    EXPECT_TRUE(scroll->verticalScrollBar()->isVisible());
+    EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
 }
 
 TEST(LightControlPanel, SwatchesStandForTheirBackground) {
