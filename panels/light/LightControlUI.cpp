@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
+#include <QBoxLayout>
 #include <QColor>
 #include <QComboBox>
 #include <QLineEdit>
@@ -309,6 +310,27 @@ void CLightControlUI::SetDirection(bool on) {
 void CLightControlUI::SetSameModeAvailable(bool available) {
     m_sameModeAvailable = available;
     Relayout(GetMode());
+}
+
+void CLightControlUI::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    ArrangeColumns();
+}
+
+void CLightControlUI::ArrangeColumns() {
+    QWidget* columns = UiWindow::FindSubControlByName(this, QStringLiteral("light_columns"));
+    auto* box = columns ? qobject_cast<QBoxLayout*>(columns->layout()) : nullptr;
+    if (!box)
+        return;
+    const bool wide = width() >= kSideBySideWidth;
+    const QBoxLayout::Direction direction = wide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
+    if (box->direction() == direction)
+        return;
+    box->setDirection(direction);
+    box->setSpacing(wide ? 28 : 10);
+    // Side by side, each column keeps to the top instead of stretching to the other's height.
+    for (int i = 0; i < box->count(); ++i)
+        box->setAlignment(box->itemAt(i)->widget(), wide ? Qt::AlignTop : Qt::Alignment());
 }
 
 void CLightControlUI::SetCaptions(const char* leftKey, const char* rightKey) {

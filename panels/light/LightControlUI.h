@@ -87,7 +87,14 @@ class CLightControlUI : public QWidget {
     // Applies the enabling table of the layout style for the mode.
     void Relayout(int mode);
 
+    // From this width on the colour controls stand beside the mode controls, not below them.
+    static constexpr int kSideBySideWidth = 560;
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
+    void ArrangeColumns();
     QWidget* Control(QWidget*& cache, const char* name);
     QComboBox* ModeCombo();
     QAbstractSlider* Slider(QAbstractSlider*& cache, const char* name);

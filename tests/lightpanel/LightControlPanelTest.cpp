@@ -270,6 +270,23 @@ TEST(LightControlPanel, LittleRoomScrollsInsteadOfSqueezing) {
     EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
 }
 
+TEST(LightControlPanel, WideRoomPutsTheColoursBesideTheModes) {
+    PanelHost p(1);
+    p.panel->SelectMode(1);
+    QWidget* left = p.Group("light_column_left");
+    QWidget* right = p.Group("light_column_right");
+    ASSERT_TRUE(left && right);
+    p.host.resize(900, 600);
+    p.host.show();
+    QApplication::processEvents();
+    EXPECT_GT(right->x(), left->x() + left->width() - 1);
+    EXPECT_EQ(right->y(), left->y());
+    p.host.resize(300, 600);
+    QApplication::processEvents();
+    EXPECT_EQ(right->x(), left->x());
+    EXPECT_GE(right->y(), left->y() + left->height());
+}
+
 TEST(LightControlPanel, SwatchesStandForTheirBackground) {
     PanelHost p(1);
     EXPECT_EQ(p.panel->GetPresetColor(0), 0xFFFF0000u);

@@ -21,7 +21,7 @@ QString OutDir() {
     return out ? QString::fromLocal8Bit(out) : QString();
 }
 
-QImage Render(int mode, const LanguageTexts& texts, bool sameMode) {
+QImage Render(int mode, const LanguageTexts& texts, bool sameMode, QSize size = {300, 600}) {
     PanelHost p(1);
     p.host.ReloadText(texts);
     p.panel->SetLanguageTexts(&texts);
@@ -35,7 +35,7 @@ QImage Render(int mode, const LanguageTexts& texts, bool sameMode) {
     s.blue = 0xFF;
     p.panel->ShowLightSettings(s);
     p.panel->SetSameModeAvailable(sameMode);
-    p.host.resize(300, 600);
+    p.host.resize(size);
     p.host.show();
     QTest::qWait(20);
     return p.host.grab().toImage();
@@ -49,6 +49,8 @@ TEST(LightPanelScreenshots, StaticWaveAndCustom) {
     const QImage shots[] = {Render(6, en, true), Render(1, en, false), Render(19, en, false)};
     const char* names[] = {"lightpanel-static.png", "lightpanel-wave.png", "lightpanel-custom.png"};
     QDir().mkpath(OutDir());
+    // A page that gives the panel a wide strip.
+    EXPECT_TRUE(Render(1, en, true, {880, 330}).save(QDir(OutDir()).filePath(QStringLiteral("lightpanel-wide.png"))));
     // A mode without a colour of its own: the colour groups are switched off.
     EXPECT_TRUE(Render(4, en, true).save(QDir(OutDir()).filePath(QStringLiteral("lightpanel-spectrum.png"))));
     for (int i = 0; i < 3; ++i) {
