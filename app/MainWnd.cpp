@@ -326,7 +326,7 @@ void MainWnd::StartRoutine() {
     hide();
     const bool discovery = m_options.startWorkers && m_options.discovery;
     if (discovery)
-        m_host->StartDiscovery(m_workers, kDiscoverySlot);
+        m_host->StartDiscovery(m_workers, kDiscoverySlot, m_options.makeProbe ? m_options.makeProbe() : nullptr);
     if (m_options.startWorkers)
         m_workers.Start(kLightSyncSlot, [this](const StopEvent& stop) { RunLightSync(stop, *this); });
     SetTimer(this, kTimerScale, 100);

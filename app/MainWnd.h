@@ -18,6 +18,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <vector>
@@ -39,6 +40,8 @@ struct ShellOptions {
     bool useBuses = true;     // session service and sleep watch
     bool startWorkers = true; // the shell's worker threads
     bool discovery = true;    // device discovery (with startWorkers); off: no device is looked for
+    // What discovery lists and opens the interfaces with; empty: the HID layer.
+    std::function<std::unique_ptr<IInterfaceProbe>()> makeProbe;
     enum class Tray { Auto, Absent, Present } tray = Tray::Auto;
 
     // The running program's choice: ProgramFolder(), SettingsStore::DefaultPath().

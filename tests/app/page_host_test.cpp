@@ -286,3 +286,23 @@ TEST_F(PageHostTest, ClosingWithAKeyboardConnectedIsPrompt) {
     EXPECT_FALSE(KeyboardPage(*w)->Device().KeyEventThreadRunning());
     EXPECT_FALSE(KeyboardPage(*w)->Keyboard().LightThreadRunning());
 }
+
+TEST_F(PageHostTest, AScanThatCannotListStillShowsTheWindow) {
+    // The window waits for discovery's first pass; a pass whose listing fails counts, so the window
+    // is shown, with the placeholder, instead of staying away.
+    struct Refusing : IInterfaceProbe {
+        int EnumeratePaths(std::vector<std::string>&) override { return 0; }
+        HidOpenError OpenProbe(const std::string&, ProbedInterface&) override { return HidOpenError::NotFound; }
+        void CloseProbe() override {}
+        bool IsPresent(const std::string&) override { return false; }
+    };
+    m_options.makeProbe = [] { return std::make_unique<Refusing>(); };
+    auto w = std::make_unique<MainWnd>(m_options);
+    QElapsedTimer t;
+    t.start();
+    w->Create();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->isVisible(); }, 3000));
+    EXPECT_LT(t.elapsed(), 2000);
+    EXPECT_TRUE(Placeholder(*w)->isVisible());
+    EXPECT_FALSE(KeyboardPage(*w)->ListEntry()->IsShown());
+}
