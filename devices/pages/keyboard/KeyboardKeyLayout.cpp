@@ -215,8 +215,13 @@ class KeyPlacer : public QObject {
         QStringList two = one;
         const int space = text.indexOf(QLatin1Char(' '), text.size() / 2 - 1);
         const int split = space >= 0 ? space : text.lastIndexOf(QLatin1Char(' '));
-        if (split > 0)
+        if (split > 0) {
             two = QStringList{text.left(split), text.mid(split + 1)};
+        } else if (text.size() >= 3 && std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x2E80; })) {
+            // Words of ideographs have no spaces; any place between two of them may break.
+            const int half = int((text.size() + 1) / 2);
+            two = QStringList{text.left(half), text.mid(half)};
+        }
         double px = largest;
         QStringList best;
         for (; px >= kSmallestCaptionPx; px -= 0.5) {
