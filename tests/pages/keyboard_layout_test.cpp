@@ -159,6 +159,32 @@ TEST(KeyboardKeyPanel, CaptionsAreTheTranslatedKeyNames) {
     EXPECT_EQ(bare.findChild<CDeviceKeyButtonUI*>(QStringLiteral("key_35"))->text(), QStringLiteral("Insert"));
 }
 
+TEST(KeyboardKeyPanel, LongCaptionsTakeTwoLinesInTheirCap) {
+    RegisterControlsOnce();
+    LanguageTexts zh;
+    ASSERT_TRUE(zh.LoadFile(SkinPath("lang/lan_zh.json")));
+    for (const LanguageTexts* texts : {&EnglishTexts(), static_cast<const LanguageTexts*>(&zh)}) {
+        CSelectPanelUI panel;
+        panel.resize(780, 260);
+        PopulateKeyboardKeys(&panel, texts);
+        panel.show();
+        auto* key = panel.findChild<CDeviceKeyButtonUI*>(QStringLiteral("key_14"));
+        panel.grab(); // the captions are fitted as they are drawn
+        const QString full = texts->Text(QStringLiteral("keyboard_key_Scroll Lock"));
+        EXPECT_TRUE(key->text().contains(QLatin1Char('\n'))) << key->text().toStdString();
+        QString joined = key->text();
+        joined.remove(QLatin1Char('\n'));
+        QString expected = full;
+        expected.remove(QLatin1Char(' '));
+        EXPECT_EQ(joined.remove(QLatin1Char(' ')), expected);
+        EXPECT_LE(QFontMetrics(key->font()).horizontalAdvance(key->text().section(QLatin1Char('\n'), 0, 0)),
+                  key->width());
+        // A caption that fits stays on one line.
+        auto* esc = panel.findChild<CDeviceKeyButtonUI*>(QStringLiteral("key_0"));
+        EXPECT_EQ(esc->text(), QStringLiteral("Esc"));
+    }
+}
+
 TEST(KeyboardKeyPanel, ButtonsFollowThePanelsSizeAndNeverOverlap) {
     RegisterControlsOnce();
     CSelectPanelUI panel;
