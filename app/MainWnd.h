@@ -5,7 +5,7 @@
 #include "app/DeviceHost.h"
 #include "app/Languages.h"
 #include "app/LightSyncWorker.h"
-#include "app/NotifyRouter.h"
+#include "ui/NotifyRouter.h"
 #include "app/ShellPage.h"
 #include "devices/light/LightSyncHub.h"
 #include "platform/SettingsStore.h"

@@ -3,7 +3,7 @@
 // the current effect to every open device.
 #pragma once
 
-#include "app/NotifyRouter.h"
+#include "ui/NotifyRouter.h"
 #include "devices/light/CommonEffect.h"
 #include "profiles/ProfileRecords.h"
 

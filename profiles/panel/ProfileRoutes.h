@@ -2,7 +2,7 @@
 // combo selection (timer 1055), rename, import, export, reset and the tab options.
 #pragma once
 
-#include "app/NotifyRouter.h"
+#include "ui/NotifyRouter.h"
 
 #include <QString>
 

@@ -1,5 +1,5 @@
 #include "app/LightSyncWorker.h"
-#include "app/NotifyRouter.h"
+#include "ui/NotifyRouter.h"
 #include "app/ScalePolicy.h"
 #include "app/ServiceAnswer.h"
 #include "platform/DebugLog.h"

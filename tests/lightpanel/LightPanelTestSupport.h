@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/NotifyRouter.h"
+#include "ui/NotifyRouter.h"
 #include "devices/keyboard/KeyboardDevice.h"
 #include "devices/keyboard/KeyboardRecords.h"
 #include "link/CommandFrame.h"

@@ -23,7 +23,7 @@
 
 #include <json/json.h>
 
-#include "app/NotifyRouter.h"
+#include "ui/NotifyRouter.h"
 #include "devices/keyboard/KeyboardDevice.h"
 #include "link/CommandFrame.h"
 #include "profiles/JsonFile.h"

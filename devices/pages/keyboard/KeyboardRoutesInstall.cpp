@@ -2,7 +2,7 @@
 // that they can be used without the router.
 #include "devices/pages/keyboard/KeyboardRoutes.h"
 
-#include "app/NotifyRouter.h"
+#include "ui/NotifyRouter.h"
 
 namespace nk7x {
 

@@ -1,4 +1,4 @@
-#include "app/NotifyRouter.h"
+#include "ui/NotifyRouter.h"
 
 #include "platform/DebugLog.h"
 
