@@ -103,14 +103,9 @@ class KeyboardTest : public ::testing::Test {
     virtual SimOptions Options() { return {}; }
 
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "nk7x-kbd-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_root = pattern;
-        std::filesystem::create_directories(m_root / "sim");
-        std::filesystem::create_directories(m_root / "data");
-        ::setenv("NK7X_SIM_DIR", (m_root / "sim").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
-        ::setenv("NK7X_PROGRAM_DIR", NK7X_SOURCE_DIR, 1);
+        m_dirs = std::make_unique<DeviceTestRoot>("nk7x-kbd");
+        m_root = m_dirs->Path();
+        ASSERT_FALSE(m_root.empty());
         SimOptions options = Options();
         options.folder = (m_root / "sim").string();
         m_sim = std::make_unique<SimDevice>(options);
@@ -126,11 +121,7 @@ class KeyboardTest : public ::testing::Test {
         m_kbd.reset();
         if (m_sim)
             m_sim->Stop();
-        ::unsetenv("NK7X_SIM_DIR");
-        ::unsetenv("XDG_DATA_HOME");
-        ::unsetenv("NK7X_PROGRAM_DIR");
-        std::error_code ec;
-        std::filesystem::remove_all(m_root, ec);
+        m_dirs.reset();
     }
 
     // Frames the emulator received with command `code` since the log was last cleared.
@@ -149,6 +140,7 @@ class KeyboardTest : public ::testing::Test {
     }
     std::string KindFolder() const { return (m_root / "data" / "Norla Keys NK-7X" / "keyboard").string(); }
 
+    std::unique_ptr<DeviceTestRoot> m_dirs;
     std::filesystem::path m_root;
     std::unique_ptr<SimDevice> m_sim;
     RecordingView m_view;

@@ -3,6 +3,8 @@
 // and real keyboards on emulators in a private folder with a private user data root.
 #pragma once
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -99,14 +101,9 @@ inline void PickItem(QComboBox* combo, int index) {
 class LightPanelTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "nk7x-lightpanel-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_root = pattern;
-        std::filesystem::create_directories(m_root / "sim");
-        std::filesystem::create_directories(m_root / "data");
-        ::setenv("NK7X_SIM_DIR", (m_root / "sim").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
-        ::setenv("NK7X_PROGRAM_DIR", NK7X_SOURCE_DIR, 1);
+        m_dirs = std::make_unique<DeviceTestRoot>("nk7x-lightpanel");
+        m_root = m_dirs->Path();
+        ASSERT_FALSE(m_root.empty());
         m_sim = StartSim("kbd1");
         ASSERT_TRUE(m_sim);
         m_kbd = OpenKeyboard(*m_sim, "profile-one");
@@ -138,11 +135,7 @@ class LightPanelTest : public ::testing::Test {
             m_sim->Stop();
         if (m_otherSim)
             m_otherSim->Stop();
-        ::unsetenv("NK7X_SIM_DIR");
-        ::unsetenv("XDG_DATA_HOME");
-        ::unsetenv("NK7X_PROGRAM_DIR");
-        std::error_code ec;
-        std::filesystem::remove_all(m_root, ec);
+        m_dirs.reset();
     }
 
     std::unique_ptr<SimDevice> StartSim(const std::string& name) {
@@ -208,6 +201,7 @@ class LightPanelTest : public ::testing::Test {
 
     template <class T> T* Find(const char* name) { return m_page->Find<T>(name); }
 
+    std::unique_ptr<DeviceTestRoot> m_dirs;
     std::filesystem::path m_root;
     std::unique_ptr<SimDevice> m_sim;
     std::unique_ptr<SimDevice> m_otherSim;

@@ -1,5 +1,6 @@
 // The keyboard page's settings controls, restore button and key clicks, from the control on the
 // page to the emulated keyboard.
+#include "support/TestSupport.h"
 #include "keyboard_test_support.h"
 
 #include "devices/keyboard/KeyboardRecords.h"
@@ -38,14 +39,9 @@ class KeyboardRoutesTest : public ::testing::Test {
     virtual SimOptions Options() { return {}; }
 
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "nk7x-kbdpage-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_root = pattern;
-        std::filesystem::create_directories(m_root / "sim");
-        std::filesystem::create_directories(m_root / "data");
-        ::setenv("NK7X_SIM_DIR", (m_root / "sim").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
-        ::setenv("NK7X_PROGRAM_DIR", NK7X_SOURCE_DIR, 1);
+        m_dirs = std::make_unique<DeviceTestRoot>("nk7x-kbdpage");
+        m_root = m_dirs->Path();
+        ASSERT_FALSE(m_root.empty());
         SimOptions options = Options();
         options.folder = (m_root / "sim").string();
         m_sim = std::make_unique<SimDevice>(options);
@@ -84,11 +80,7 @@ class KeyboardRoutesTest : public ::testing::Test {
         m_window.reset();
         if (m_sim)
             m_sim->Stop();
-        ::unsetenv("NK7X_SIM_DIR");
-        ::unsetenv("XDG_DATA_HOME");
-        ::unsetenv("NK7X_PROGRAM_DIR");
-        std::error_code ec;
-        std::filesystem::remove_all(m_root, ec);
+        m_dirs.reset();
     }
 
     int FrameCount(uint8_t code) const {
@@ -135,6 +127,7 @@ class KeyboardRoutesTest : public ::testing::Test {
         poll->start(5);
     }
 
+    std::unique_ptr<DeviceTestRoot> m_dirs;
     std::filesystem::path m_root;
     std::unique_ptr<SimDevice> m_sim;
     std::unique_ptr<KeyboardPageWindow> m_window;

@@ -3,6 +3,8 @@
 // replaced message boxes and file choices that record what they were asked.
 #pragma once
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -69,14 +71,9 @@ inline std::string ReadFileText(const std::string& path) {
 class ProfilePanelTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "nk7x-ppanel-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_root = pattern;
-        std::filesystem::create_directories(m_root / "sim");
-        std::filesystem::create_directories(m_root / "data");
-        ::setenv("NK7X_SIM_DIR", (m_root / "sim").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
-        ::setenv("NK7X_PROGRAM_DIR", NK7X_SOURCE_DIR, 1);
+        m_dirs = std::make_unique<DeviceTestRoot>("nk7x-ppanel");
+        m_root = m_dirs->Path();
+        ASSERT_FALSE(m_root.empty());
 
         SimOptions options;
         options.folder = (m_root / "sim").string();
@@ -123,11 +120,7 @@ class ProfilePanelTest : public ::testing::Test {
         m_kbd.reset();
         if (m_sim)
             m_sim->Stop();
-        ::unsetenv("NK7X_SIM_DIR");
-        ::unsetenv("XDG_DATA_HOME");
-        ::unsetenv("NK7X_PROGRAM_DIR");
-        std::error_code ec;
-        std::filesystem::remove_all(m_root, ec);
+        m_dirs.reset();
     }
 
     void ReplaceRoutes(ProfileRoutesContext ctx) {
@@ -219,6 +212,7 @@ class ProfilePanelTest : public ::testing::Test {
         return out;
     }
 
+    std::unique_ptr<DeviceTestRoot> m_dirs;
     std::filesystem::path m_root;
     std::unique_ptr<SimDevice> m_sim;
     std::unique_ptr<CKeyboardDevice> m_kbd;

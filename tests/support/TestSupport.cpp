@@ -21,6 +21,28 @@ TempSimFolder::~TempSimFolder() {
         std::filesystem::remove_all(m_path, ec);
 }
 
+DeviceTestRoot::DeviceTestRoot(const std::string& tag) {
+    std::string pattern = (std::filesystem::temp_directory_path() / (tag + "-XXXXXX")).string();
+    if (::mkdtemp(pattern.data()))
+        m_root = pattern;
+    std::filesystem::create_directories(m_root / "sim");
+    std::filesystem::create_directories(m_root / "data");
+    ::setenv("NK7X_SIM_DIR", (m_root / "sim").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
+#ifdef NK7X_SOURCE_DIR
+    ::setenv("NK7X_PROGRAM_DIR", NK7X_SOURCE_DIR, 1);
+#endif
+}
+
+DeviceTestRoot::~DeviceTestRoot() {
+    ::unsetenv("NK7X_SIM_DIR");
+    ::unsetenv("XDG_DATA_HOME");
+    ::unsetenv("NK7X_PROGRAM_DIR");
+    std::error_code ec;
+    if (!m_root.empty())
+        std::filesystem::remove_all(m_root, ec);
+}
+
 DebugCapture::DebugCapture() {
     SetDebugSink([this](const std::string& line) {
         std::lock_guard<std::mutex> lock(m_mutex);

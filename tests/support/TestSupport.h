@@ -1,6 +1,7 @@
 // Pieces every test program may use: a private emulator folder and a capture of the debug output.
 #pragma once
 
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -18,6 +19,21 @@ class TempSimFolder {
 
   private:
     std::string m_path;
+};
+
+// A private folder for a test against the emulator: "sim" (named by NK7X_SIM_DIR) and "data" (the
+// user data root, XDG_DATA_HOME), with the program folder at the source tree. All undone on destruction.
+class DeviceTestRoot {
+  public:
+    explicit DeviceTestRoot(const std::string& tag);
+    ~DeviceTestRoot();
+    DeviceTestRoot(const DeviceTestRoot&) = delete;
+    DeviceTestRoot& operator=(const DeviceTestRoot&) = delete;
+    const std::filesystem::path& Path() const { return m_root; }
+    std::string SimFolder() const { return (m_root / "sim").string(); }
+
+  private:
+    std::filesystem::path m_root;
 };
 
 // Collects every debug line written while it lives (from any thread).
