@@ -4,6 +4,7 @@
 #include "ui/LanguageTexts.h"
 #include "ui/UiNotify.h"
 #include "ui/UiWindow.h"
+#include "ui/controls/DeviceKeyButtonUI.h"
 #include "ui/controls/SkinImage.h"
 
 #include <QButtonGroup>
@@ -342,6 +343,19 @@ bool CDeviceOptionUI::LinkOpen() const {
     return m_device && m_device->Link().IsOpen();
 }
 
+namespace {
+
+// The preview is repainted after a lighting run only when someone can see it, and only when it
+// draws the colours itself: key buttons repaint themselves when their live colour changes, so a
+// panel of them needs no full repaint every run.
+bool PreviewWantsRepaint(const QWidget* preview) {
+    if (!preview->isVisible() || preview->window()->isMinimized())
+        return false;
+    return !preview->findChild<CDeviceKeyButtonUI*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+} // namespace
+
 void CDeviceOptionUI::OnTimer(int id) {
     StopTimer(id);
     if (id == kHookTimerA || id == kHookTimerB) {
@@ -362,7 +376,7 @@ void CDeviceOptionUI::OnTimer(int id) {
         break;
     case kRefreshTimer:
         device->RefreshLighting();
-        if (m_preview && IsEntrySelected() && device->IsPreview())
+        if (m_preview && IsEntrySelected() && device->IsPreview() && PreviewWantsRepaint(m_preview))
             m_preview->update();
         if (LinkOpen())
             ArmTimer(kRefreshTimer, kRefreshPeriodMs);

@@ -157,6 +157,28 @@ TEST_F(KeyPainting, MissingImagesFallBackWithoutFailing) {
     EXPECT_TRUE(test::Near(Centre(), QColor(255, 0, 0))) << Centre().name().toStdString();
 }
 
+TEST_F(KeyPainting, KeptLayersFollowTheStyleTheSizeAndTheDragMark) {
+    key.SetLiveColor(PackLiveColor(255, 0, 0), 255, false);
+    EXPECT_TRUE(test::Near(Centre(), QColor(0, 0, 0))) << Centre().name().toStdString();
+    key.setStyleSheet(QStringLiteral("QPushButton { background: #ffffff; border: none; }"));
+    EXPECT_TRUE(test::Near(Centre(), QColor(255, 255, 255))) << Centre().name().toStdString();
+    key.resize(90, 40);
+    QImage img = key.grab().toImage();
+    EXPECT_EQ(img.size(), QSize(90, 40));
+    EXPECT_TRUE(test::Near(img.pixelColor(85, 35), QColor(255, 255, 255)));
+
+    key.setStyleSheet(QStringLiteral("QPushButton { background: #000000; border: none; }"));
+    auto edge = [&] { return key.grab().toImage().pixelColor(1, 20); };
+    EXPECT_TRUE(test::Near(edge(), QColor(0, 0, 0))) << edge().name().toStdString();
+    key.SetDragSelected(true);
+    EXPECT_GT(edge().lightness(), 150) << edge().name().toStdString();
+    key.SetDragSelected(false);
+    EXPECT_TRUE(test::Near(edge(), QColor(0, 0, 0))) << edge().name().toStdString();
+    // The light between the layers still changes on its own.
+    key.SetLiveColor(PackLiveColor(0, 255, 0), 255, true);
+    EXPECT_TRUE(test::Near(Centre(), QColor(0, 255, 0))) << Centre().name().toStdString();
+}
+
 TEST(KeyButtonEvents, ClickAndDoubleClickReachTheWindow) {
     test::Recorder window;
     auto* key = new CDeviceKeyButtonUI(&window);

@@ -214,6 +214,28 @@ TEST(KeyboardKeyPanel, ButtonsFollowThePanelsSizeAndNeverOverlap) {
     }
 }
 
+TEST(KeyboardKeyPanel, TheBoardPictureFollowsThePanelsSize) {
+    RegisterControlsOnce();
+    auto picture = [](CSelectPanelUI& panel) {
+        QApplication::processEvents();
+        return panel.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    };
+    CSelectPanelUI resized;
+    resized.resize(800, 280);
+    PopulateKeyboardKeys(&resized);
+    resized.show();
+    const QImage small = picture(resized);
+    resized.resize(1000, 400);
+    const QImage grown = picture(resized);
+
+    CSelectPanelUI fresh;
+    fresh.resize(1000, 400);
+    PopulateKeyboardKeys(&fresh);
+    fresh.show();
+    EXPECT_EQ(grown, picture(fresh)) << "a panel drawn at the new size from the start looks the same";
+    EXPECT_NE(small.size(), grown.size());
+}
+
 TEST(KeyboardKeyPanel, TheKeyCapTakesTheClickAndItsLightStaysOutOfTheWay) {
     KeyboardPageWindow window;
     ASSERT_NE(window.keyPanel, nullptr);

@@ -4,6 +4,7 @@
 #include "devices/keyboard/KeyboardDevice.h"
 #include "keyboard/KeyboardTestSupport.h"
 #include "tools/sim/SimDevice.h"
+#include "ui/controls/DeviceKeyButtonUI.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -145,6 +146,43 @@ TEST(EntryTimers, PreviewRepaintsOnlyForTheSelectedEntryWithPreviewOn) {
     EXPECT_GT(paintsAfterRun(), 0);
     device.SetPreview(false);
     EXPECT_EQ(paintsAfterRun(), 0) << "preview off";
+    EXPECT_EQ(device.refreshes, 3);
+}
+
+TEST(EntryTimers, PreviewOfKeyButtonsOrOutOfSightIsNotRepaintedByTheRun) {
+    HostWindow host;
+    CDeviceOptionUI* e = host.AddEntry();
+    ASSERT_NE(e, nullptr);
+    e->SetGroup(QStringLiteral("preview_keys_group"));
+    auto* preview = new PaintCounter(&host);
+    preview->setMinimumSize(40, 40);
+    host.layout()->addWidget(preview);
+    CountingDevice device;
+    QWidget page;
+    e->AttachPage(&device, &page);
+    e->SetPreviewControl(preview);
+    e->SelectEntry(true);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    QTest::qWait(20);
+
+    auto paintsAfterRun = [&] {
+        const int before = preview->paints;
+        e->OnTimer(CDeviceOptionUI::kRefreshTimer);
+        QTest::qWait(30);
+        return preview->paints - before;
+    };
+    ASSERT_GT(paintsAfterRun(), 0) << "a preview drawing the colours itself";
+    preview->hide();
+    EXPECT_EQ(paintsAfterRun(), 0) << "hidden";
+    preview->show();
+    QTest::qWait(20);
+    // Key buttons repaint themselves when their colour changes.
+    auto* key = new CDeviceKeyButtonUI(preview);
+    key->setGeometry(0, 0, 10, 10);
+    key->show();
+    QTest::qWait(20);
+    EXPECT_EQ(paintsAfterRun(), 0) << "key buttons";
     EXPECT_EQ(device.refreshes, 3);
 }
 

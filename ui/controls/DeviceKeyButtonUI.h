@@ -2,9 +2,13 @@
 // light image, the key-set image of a changed assignment, and whether a drag selection holds it.
 #pragma once
 
+#include <QFont>
 #include <QImage>
+#include <QPixmap>
 #include <QPushButton>
 #include <QString>
+
+class QStyleOptionButton;
 
 namespace nk7x {
 
@@ -43,12 +47,42 @@ class CDeviceKeyButtonUI : public QPushButton {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
     QString IgnoredAttribute() const { return QString(); }
     void SetIgnoredAttribute(const QString&) {}
     void PaintLight(QPainter& p, const QRect& r);
+    void PaintOver(QPainter& p, const QStyleOptionButton& opt);
+
+    // What the cached layers were drawn for; any difference draws them again.
+    struct LayerKey {
+        QSize size;
+        double dpr = 0.0;
+        int state = 0;
+        int features = 0;
+        QString text;
+        qint64 icon = 0;
+        QFont font;
+        bool keySetShown = false;
+        bool dragSelected = false;
+        bool operator==(const LayerKey&) const = default;
+    };
+    // The style's bevel below the light and the key-set image, drag frame and caption above it,
+    // each drawn once into a pixmap: the light changes many times a second, the rest seldom.
+    QPixmap m_under;
+    QPixmap m_over;
+    LayerKey m_layerKey;
+    bool m_layersValid = false;
+    // The glow drawn without a light image: its white shape per size and brightness, and that
+    // shape in the last colour shown.
+    QImage m_glowShape;
+    QImage m_glow;
+    QSize m_glowSize;
+    double m_glowDpr = 0.0;
+    int m_glowBrightness = -1;
+    QRgb m_glowColour = 0;
 
     QString m_lightImage;
     QString m_keySetImage;

@@ -9,11 +9,13 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace nk7x {
@@ -163,22 +165,36 @@ class KeyPlacer : public QObject {
     }
 
   private:
+    // The body is drawn once per panel size into a pixmap: lights repaint many times a second and
+    // each repaint uncovers a piece of the body, which a cached copy gives back for a plain blit.
     void PaintBody() {
         const QRectF board = BoardRectIn(m_panel->size());
         if (board.isEmpty())
             return;
         const double margin = board.width() / kBoardUnitsWide * 0.35;
         const QRectF body = board.adjusted(-margin, -margin, margin, margin);
-        QPainter p(m_panel);
-        p.setRenderHint(QPainter::Antialiasing);
-        if (auto image = SkinImage::Load(kBodyImage)) {
-            image->DrawPart(p, body, QRectF(QPointF(0, 0), QSizeF(image->Size())));
-            return;
+        const double dpr = std::max(1.0, m_panel->devicePixelRatioF());
+        auto image = SkinImage::Load(kBodyImage);
+        if (m_body.isNull() || m_bodySize != m_panel->size() || m_bodyDpr != dpr || m_bodyImage != image) {
+            m_bodySize = m_panel->size();
+            m_bodyDpr = dpr;
+            m_bodyImage = image;
+            m_body = QPixmap((QSizeF(m_bodySize) * dpr).toSize());
+            m_body.setDevicePixelRatio(dpr);
+            m_body.fill(Qt::transparent);
+            QPainter bp(&m_body);
+            bp.setRenderHint(QPainter::Antialiasing);
+            if (image) {
+                image->DrawPart(bp, body, QRectF(QPointF(0, 0), QSizeF(image->Size())));
+            } else {
+                // Without the skin's picture the body is a plain dark plate.
+                bp.setPen(QPen(QColor(70, 76, 88), 1.0));
+                bp.setBrush(QColor(28, 31, 37));
+                bp.drawRoundedRect(body, margin, margin);
+            }
         }
-        // Without the skin's picture the body is a plain dark plate.
-        p.setPen(QPen(QColor(70, 76, 88), 1.0));
-        p.setBrush(QColor(28, 31, 37));
-        p.drawRoundedRect(body, margin, margin);
+        QPainter p(m_panel);
+        p.drawPixmap(QPointF(0, 0), m_body);
     }
 
     // The caption keeps to its cap: a font that fits the width, two lines for a long name, and
@@ -256,6 +272,10 @@ class KeyPlacer : public QObject {
     QWidget* m_panel;
     std::vector<std::pair<int, QPointer<QWidget>>> m_buttons;
     double m_unit = 0.0;
+    QPixmap m_body;
+    QSize m_bodySize;
+    double m_bodyDpr = 0.0;
+    std::shared_ptr<const SkinImage> m_bodyImage;
 };
 
 const QString kKeyStyle = QStringLiteral(
