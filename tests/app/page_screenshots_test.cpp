@@ -209,7 +209,7 @@ TEST_F(PageScreenshots, CustomColoursPaintedKeyByKey) {
     Slide("deng_light_slider", kTopLevel);
     EXPECT_EQ(m_page->Keyboard().GetLightSettings().brightness, kTopLevel);
     // A dim base for the whole board, WASD in one colour and the arrows in another.
-    ChooseColour(0x30, 0x38, 0x60);
+    ChooseColour(0x20, 0x50, 0xB0);
     Raise("custom_bright_color_btn", "click", 0);
     const std::vector<int> wasd = Keys({"keyboard_key_W", "keyboard_key_A", "keyboard_key_S", "keyboard_key_D"});
     const std::vector<int> arrows =
@@ -234,8 +234,8 @@ TEST_F(PageScreenshots, CustomColoursPaintedKeyByKey) {
         EXPECT_EQ(colours[size_t(k)].green, 0xE0) << k;
         EXPECT_EQ(colours[size_t(k)].blue, 0x60) << k;
     }
-    EXPECT_EQ(colours[size_t(esc)].blue, 0x60) << "an unpainted key keeps the base";
-    EXPECT_EQ(colours[size_t(esc)].red, 0x30);
+    EXPECT_EQ(colours[size_t(esc)].blue, 0xB0) << "an unpainted key keeps the base";
+    EXPECT_EQ(colours[size_t(esc)].red, 0x20);
     // The buttons show the painted colours.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
