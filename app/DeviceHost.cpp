@@ -343,6 +343,19 @@ void DeviceHost::RemoveNotification(const DeviceSlot& slot) {
 
 // ---- the device list ------------------------------------------------------------------------
 
+void DeviceHost::ShowPageOf(const Hosted& h) {
+    if (auto* pages = qobject_cast<QStackedWidget*>(Control(kDeviceSwitch)))
+        pages->setCurrentIndex(h.pageIndex);
+    if (auto* powers = qobject_cast<QStackedWidget*>(Control(kPowerSwitch))) {
+        if (h.entry->GetPowerIndex() >= 0) {
+            powers->setCurrentIndex(h.entry->GetPowerIndex());
+            powers->show();
+        } else {
+            powers->hide();
+        }
+    }
+}
+
 void DeviceHost::ShowEntry(int index, bool select) {
     if (index < 0 || static_cast<size_t>(index) >= m_hosted.size())
         return;
@@ -351,16 +364,7 @@ void DeviceHost::ShowEntry(int index, bool select) {
         return;
     h.entry->SetVisible(true);
     if (select) {
-        if (auto* pages = qobject_cast<QStackedWidget*>(Control(kDeviceSwitch)))
-            pages->setCurrentIndex(h.pageIndex);
-        if (auto* powers = qobject_cast<QStackedWidget*>(Control(kPowerSwitch))) {
-            if (h.entry->GetPowerIndex() >= 0) {
-                powers->setCurrentIndex(h.entry->GetPowerIndex());
-                powers->show();
-            } else {
-                powers->hide();
-            }
-        }
+        ShowPageOf(h);
         m_selected = index;
         h.entry->SelectEntry(true);
     }
@@ -448,16 +452,7 @@ void DeviceHost::OnEntrySelectChanged(QWidget* sender, bool selected) {
         if (!h.entry || !(h.entry == sender || h.entry->isAncestorOf(sender)))
             continue;
         m_selected = static_cast<int>(i);
-        if (auto* pages = qobject_cast<QStackedWidget*>(Control(kDeviceSwitch)))
-            pages->setCurrentIndex(h.pageIndex);
-        if (auto* powers = qobject_cast<QStackedWidget*>(Control(kPowerSwitch))) {
-            if (h.entry->GetPowerIndex() >= 0) {
-                powers->setCurrentIndex(h.entry->GetPowerIndex());
-                powers->show();
-            } else {
-                powers->hide();
-            }
-        }
+        ShowPageOf(h);
         return;
     }
 }

@@ -124,6 +124,8 @@ class DeviceHost : public QObject, public IDiscoverySink {
     bool CreatePage(const DeviceSlot& slot, int optionRow);
     template <class Panel> Panel* BuildPanel(const QString& layout);
     QWidget* Control(const char* name) const;
+    // Shows the entry's page in "device_switch" and its power indicator (or hides that tab layout).
+    void ShowPageOf(const Hosted& h);
     int IndexOfPage(const CBrindovaUSBDevice* page) const;
     int FindByIdentity(int family, const DeviceSlot& slot) const;
     void ConnectCommand(const DeviceSlot& slot);
