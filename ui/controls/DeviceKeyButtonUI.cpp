@@ -1,6 +1,7 @@
 #include "ui/controls/DeviceKeyButtonUI.h"
 
 #include "ui/UiNotify.h"
+#include "ui/controls/KeyPictureUI.h"
 #include "ui/controls/LiveColor.h"
 #include "ui/controls/SkinImage.h"
 
@@ -14,6 +15,27 @@
 #include <array>
 
 namespace nk7x {
+namespace {
+
+// One premultiplied pixel over another.
+inline QRgb SourceOver(QRgb src, QRgb dst) {
+    const uint inverse = 255 - qAlpha(src);
+    if (inverse == 0)
+        return src;
+    if (inverse == 255)
+        return dst;
+    uint rb = (dst & 0xff00ff) * inverse;
+    rb = ((rb + ((rb >> 8) & 0xff00ff) + 0x800080) >> 8) & 0xff00ff;
+    uint ag = ((dst >> 8) & 0xff00ff) * inverse;
+    ag = (ag + ((ag >> 8) & 0xff00ff) + 0x800080) & 0xff00ff00;
+    return src + (rb | ag);
+}
+
+double PainterDpr(const QPainter& p) {
+    return std::max(1.0, p.device() ? p.device()->devicePixelRatio() : 1.0);
+}
+
+} // namespace
 
 CDeviceKeyButtonUI::CDeviceKeyButtonUI(QWidget* parent) : QPushButton(parent) {
     setFocusPolicy(Qt::NoFocus);
@@ -23,13 +45,13 @@ CDeviceKeyButtonUI::CDeviceKeyButtonUI(QWidget* parent) : QPushButton(parent) {
 
 void CDeviceKeyButtonUI::SetLightImage(const QString& image) {
     m_lightImage = image;
-    update();
+    RequestRepaint();
 }
 
 void CDeviceKeyButtonUI::SetKeySetImage(const QString& image) {
     m_keySetImage = image;
     m_layersValid = false;
-    update();
+    RequestRepaint();
 }
 
 bool CDeviceKeyButtonUI::SetLiveColor(quint32 colour, int brightness, bool shown) {
@@ -39,7 +61,7 @@ bool CDeviceKeyButtonUI::SetLiveColor(quint32 colour, int brightness, bool shown
     m_colour = colour;
     m_brightness = brightness;
     m_lightShown = shown;
-    update();
+    RequestRepaint();
     return true;
 }
 
@@ -47,14 +69,66 @@ void CDeviceKeyButtonUI::SetKeySetImageHidden(bool hidden) {
     if (hidden == m_keySetHidden)
         return;
     m_keySetHidden = hidden;
-    update();
+    RequestRepaint();
 }
 
 void CDeviceKeyButtonUI::SetDragSelected(bool selected) {
     if (selected == m_dragSelected)
         return;
     m_dragSelected = selected;
+    RequestRepaint();
+}
+
+void CDeviceKeyButtonUI::SetPicture(CKeyPictureUI* picture) {
+    m_picture = picture;
     update();
+}
+
+void CDeviceKeyButtonUI::RequestRepaint() {
+    if (m_picture)
+        m_picture->RepaintArea(geometry());
+    else
+        update();
+}
+
+bool CDeviceKeyButtonUI::event(QEvent* event) {
+    const QRect before = geometry();
+    const bool handled = QPushButton::event(event);
+    if (!m_picture)
+        return handled;
+    switch (event->type()) {
+    // Whatever changes how the button looks: the button's own repaint would be hidden under the
+    // picture, which repaints its place instead.
+    case QEvent::Enter:
+    case QEvent::Leave:
+    case QEvent::HoverEnter:
+    case QEvent::HoverLeave:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+    case QEvent::EnabledChange:
+    case QEvent::FontChange:
+    case QEvent::PaletteChange:
+    case QEvent::StyleChange:
+    case QEvent::LanguageChange:
+    case QEvent::DynamicPropertyChange:
+    case QEvent::Show:
+    case QEvent::Hide:
+        m_picture->RepaintArea(geometry());
+        break;
+    case QEvent::Move:
+    case QEvent::Resize:
+        m_picture->RepaintArea(before);
+        m_picture->RepaintArea(geometry());
+        break;
+    default:
+        break;
+    }
+    return handled;
 }
 
 bool CDeviceKeyButtonUI::SetAttribute(const QString& name, const QString& value) {
@@ -70,22 +144,17 @@ bool CDeviceKeyButtonUI::SetAttribute(const QString& name, const QString& value)
     return name.compare(QLatin1String("gmnametextcolor"), Qt::CaseInsensitive) == 0;
 }
 
-void CDeviceKeyButtonUI::PaintLight(QPainter& p, const QRect& r) {
-    const ImageTint tint{LiveColorToQColor(m_colour), m_brightness};
-    if (!m_lightImage.isEmpty() && DrawImageString(p, r, m_lightImage, &tint))
-        return;
-    // Without a light image the key glows as a rounded cap in its colour. Its shape (coverage and
-    // the brightness' opacity) is drawn once in white; a colour then only recolours those pixels.
-    const double dpr = std::max(1.0, devicePixelRatioF());
-    if (m_glowShape.isNull() || m_glowSize != r.size() || m_glowDpr != dpr || m_glowBrightness != m_brightness) {
-        m_glowSize = r.size();
-        m_glowDpr = dpr;
-        m_glowBrightness = m_brightness;
-        m_glowShape = QImage((QSizeF(r.size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+void CDeviceKeyButtonUI::UpdateGlow(double dpr) {
+    // Without a light image the key glows as a rounded cap in its colour over its bevel. The glow's
+    // shape is drawn once per size in white; a colour and brightness then only recolour those
+    // pixels, laid straight over the bevel so that the light costs one image to draw.
+    const QSize pixels = (QSizeF(size()) * dpr).toSize();
+    if (m_glowShape.isNull() || m_glowShape.size() != pixels) {
+        m_glowShape = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
         m_glowShape.setDevicePixelRatio(dpr);
         m_glowShape.fill(Qt::transparent);
         m_glow = QImage();
-        const QRect local(QPoint(0, 0), r.size());
+        const QRect local = rect();
         const double side = std::min(local.width(), local.height());
         const double inset = std::max(2.0, side * 0.1);
         const QRectF cap = QRectF(local).adjusted(inset, inset, -inset, -inset);
@@ -93,28 +162,39 @@ void CDeviceKeyButtonUI::PaintLight(QPainter& p, const QRect& r) {
             const double radius = side * 0.16;
             QPainter sp(&m_glowShape);
             sp.setRenderHint(QPainter::Antialiasing);
-            sp.setPen(QPen(QColor(255, 255, 255, m_brightness / 3), std::max(1.0, inset * 0.6)));
-            sp.setBrush(QColor(255, 255, 255, m_brightness));
+            sp.setPen(QPen(QColor(255, 255, 255, 85), std::max(1.0, inset * 0.6)));
+            sp.setBrush(QColor(255, 255, 255, 255));
             sp.drawRoundedRect(cap, radius, radius);
         }
     }
-    const QRgb colour = tint.colour.rgb();
-    if (m_glow.isNull() || m_glowColour != colour) {
-        // White premultiplied pixels carry their alpha in every channel: the colour scales by it.
-        std::array<QRgb, 256> lut;
-        for (int a = 0; a < 256; ++a)
-            lut[size_t(a)] = qRgba(qRed(colour) * a / 255, qGreen(colour) * a / 255, qBlue(colour) * a / 255, a);
-        m_glow = QImage(m_glowShape.size(), QImage::Format_ARGB32_Premultiplied);
-        m_glow.setDevicePixelRatio(dpr);
-        for (int y = 0; y < m_glow.height(); ++y) {
-            const auto* in = reinterpret_cast<const QRgb*>(m_glowShape.constScanLine(y));
-            auto* out = reinterpret_cast<QRgb*>(m_glow.scanLine(y));
-            for (int x = 0; x < m_glow.width(); ++x)
-                out[x] = lut[size_t(qAlpha(in[x]))];
-        }
-        m_glowColour = colour;
+    const QRgb colour = LiveColorToQColor(m_colour).rgb();
+    if (!m_glow.isNull() && m_glowColour == colour && m_glowBrightness == m_brightness)
+        return;
+    // White premultiplied pixels carry their alpha in every channel: the colour scales by it, and
+    // the brightness scales the alpha.
+    std::array<QRgb, 256> lut;
+    for (int a = 0; a < 256; ++a) {
+        const int alpha = a * m_brightness / 255;
+        lut[size_t(a)] =
+            qRgba(qRed(colour) * alpha / 255, qGreen(colour) * alpha / 255, qBlue(colour) * alpha / 255, alpha);
     }
-    p.drawImage(QPointF(r.topLeft()), m_glow);
+    // The same buffer every time the colour moves on: a light changes many times a second.
+    if (m_glow.size() != pixels) {
+        m_glow = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        m_glow.setDevicePixelRatio(dpr);
+    }
+    const bool under = m_underImage.size() == pixels;
+    for (int y = 0; y < pixels.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(m_glowShape.constScanLine(y));
+        const auto* below = under ? reinterpret_cast<const QRgb*>(m_underImage.constScanLine(y)) : nullptr;
+        auto* out = reinterpret_cast<QRgb*>(m_glow.scanLine(y));
+        for (int x = 0; x < pixels.width(); ++x) {
+            const QRgb glow = lut[size_t(qAlpha(in[x]))];
+            out[x] = below ? SourceOver(glow, below[x]) : glow;
+        }
+    }
+    m_glowColour = colour;
+    m_glowBrightness = m_brightness;
 }
 
 void CDeviceKeyButtonUI::PaintOver(QPainter& p, const QStyleOptionButton& opt) {
@@ -136,12 +216,26 @@ void CDeviceKeyButtonUI::PaintOver(QPainter& p, const QStyleOptionButton& opt) {
 }
 
 void CDeviceKeyButtonUI::paintEvent(QPaintEvent*) {
-    QStyleOptionButton opt;
-    initStyleOption(&opt);
-    const double dpr = std::max(1.0, devicePixelRatioF());
-    const LayerKey key{size(), dpr, int(opt.state), int(opt.features), opt.text, opt.icon.cacheKey(), font(),
-                       !m_keySetHidden && !m_keySetImage.isEmpty(), m_dragSelected};
+    QPainter p(this);
+    PaintAt(p);
+}
+
+void CDeviceKeyButtonUI::PaintAt(QPainter& p) {
+    const double dpr = PainterDpr(p);
+    const LayerKey key{size(),
+                       dpr,
+                       isDown(),
+                       isChecked(),
+                       underMouse() && testAttribute(Qt::WA_Hover),
+                       hasFocus(),
+                       text(),
+                       icon().cacheKey(),
+                       !m_keySetHidden && !m_keySetImage.isEmpty(),
+                       m_dragSelected,
+                       m_lightShown};
     if (!m_layersValid || !(key == m_layerKey)) {
+        QStyleOptionButton opt;
+        initStyleOption(&opt);
         auto layer = [&](auto draw) {
             QPixmap pm((QSizeF(size()) * dpr).toSize());
             pm.setDevicePixelRatio(dpr);
@@ -152,17 +246,40 @@ void CDeviceKeyButtonUI::paintEvent(QPaintEvent*) {
             draw(lp);
             return pm;
         };
-        m_under = layer([&](QPainter& lp) { style()->drawControl(QStyle::CE_PushButtonBevel, &opt, &lp, this); });
-        // A bare light has nothing above its colour: no layer to keep for it.
         const bool overEmpty = !key.keySetShown && !key.dragSelected && opt.text.isEmpty() && opt.icon.isNull();
-        m_over = overEmpty ? QPixmap() : layer([&](QPainter& lp) { PaintOver(lp, opt); });
+        if (m_lightShown) {
+            // The bevel, the light and what lies above it: three layers, the middle one live.
+            m_under = layer([&](QPainter& lp) { style()->drawControl(QStyle::CE_PushButtonBevel, &opt, &lp, this); });
+            m_over = overEmpty ? QPixmap() : layer([&](QPainter& lp) { PaintOver(lp, opt); });
+            m_underImage = m_under.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        } else {
+            // Nothing between the bevel and the caption: one layer.
+            m_under = layer([&](QPainter& lp) {
+                style()->drawControl(QStyle::CE_PushButtonBevel, &opt, &lp, this);
+                if (!overEmpty)
+                    PaintOver(lp, opt);
+            });
+            m_over = QPixmap();
+            m_underImage = QImage();
+        }
+        m_glow = QImage();
         m_layerKey = key;
         m_layersValid = true;
     }
-    QPainter p(this);
-    p.drawPixmap(QPointF(0, 0), m_under);
-    if (m_lightShown)
-        PaintLight(p, rect());
+    if (m_lightShown && m_lightImage.isEmpty()) {
+        UpdateGlow(dpr);
+        p.drawImage(QPointF(0, 0), m_glow);
+    } else {
+        p.drawPixmap(QPointF(0, 0), m_under);
+        if (m_lightShown) {
+            const ImageTint tint{LiveColorToQColor(m_colour), m_brightness};
+            if (!DrawImageString(p, rect(), m_lightImage, &tint)) {
+                // The skin lacks the light image: the plain glow, with its bevel, stands in.
+                UpdateGlow(dpr);
+                p.drawImage(QPointF(0, 0), m_glow);
+            }
+        }
+    }
     if (!m_over.isNull())
         p.drawPixmap(QPointF(0, 0), m_over);
 }

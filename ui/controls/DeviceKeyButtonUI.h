@@ -5,12 +5,15 @@
 #include <QFont>
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QString>
 
 class QStyleOptionButton;
 
 namespace nk7x {
+
+class CKeyPictureUI;
 
 class CDeviceKeyButtonUI : public QPushButton {
     Q_OBJECT
@@ -45,7 +48,13 @@ class CDeviceKeyButtonUI : public QPushButton {
     // Layout attributes by name; false for names the key button does not know.
     bool SetAttribute(const QString& name, const QString& value);
 
+    // The picture that covers this button and draws it; repaints go there while it is set.
+    void SetPicture(CKeyPictureUI* picture);
+    // Draws the button as its own paint would, with the painter's origin at the button's corner.
+    void PaintAt(QPainter& p);
+
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -53,20 +62,25 @@ class CDeviceKeyButtonUI : public QPushButton {
   private:
     QString IgnoredAttribute() const { return QString(); }
     void SetIgnoredAttribute(const QString&) {}
-    void PaintLight(QPainter& p, const QRect& r);
+    void RequestRepaint();
+    void UpdateGlow(double dpr);
     void PaintOver(QPainter& p, const QStyleOptionButton& opt);
 
-    // What the cached layers were drawn for; any difference draws them again.
+    // What the cached layers were drawn for, as far as it can change without an event: compared on
+    // every paint, cheaply. Fonts, palettes, styles, activation and the enabled state arrive as
+    // change events and drop the layers.
     struct LayerKey {
         QSize size;
         double dpr = 0.0;
-        int state = 0;
-        int features = 0;
+        bool down = false;
+        bool checked = false;
+        bool hovered = false;
+        bool focused = false;
         QString text;
         qint64 icon = 0;
-        QFont font;
         bool keySetShown = false;
         bool dragSelected = false;
+        bool lit = false;
         bool operator==(const LayerKey&) const = default;
     };
     // The style's bevel below the light and the key-set image, drag frame and caption above it,
@@ -75,15 +89,15 @@ class CDeviceKeyButtonUI : public QPushButton {
     QPixmap m_over;
     LayerKey m_layerKey;
     bool m_layersValid = false;
-    // The glow drawn without a light image: its white shape per size and brightness, and that
-    // shape in the last colour shown.
+    // The bevel as an image, for the glow to be laid over; the glow's white shape per size; and
+    // bevel plus glow in the last colour and brightness shown.
+    QImage m_underImage;
     QImage m_glowShape;
     QImage m_glow;
-    QSize m_glowSize;
-    double m_glowDpr = 0.0;
-    int m_glowBrightness = -1;
     QRgb m_glowColour = 0;
+    int m_glowBrightness = -1;
 
+    QPointer<CKeyPictureUI> m_picture;
     QString m_lightImage;
     QString m_keySetImage;
     quint32 m_colour = 255;

@@ -3,6 +3,7 @@
 #include "devices/keyboard/KeyboardTables.h"
 #include "ui/LanguageTexts.h"
 #include "ui/controls/DeviceKeyButtonUI.h"
+#include "ui/controls/KeyPictureUI.h"
 #include "ui/controls/SkinImage.h"
 
 #include <QEvent>
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace nk7x {
@@ -126,12 +128,30 @@ QString KeyCaptionKey(int index) {
 class KeyPlacer : public QObject {
   public:
     KeyPlacer(QWidget* panel, std::vector<std::pair<int, QPointer<QWidget>>> buttons)
-        : QObject(panel), m_panel(panel), m_buttons(std::move(buttons)) {
+        : QObject(panel), m_panel(panel), m_buttons(std::move(buttons)), m_picture(new CKeyPictureUI(panel)) {
         setObjectName(QStringLiteral("key_panel_placer"));
         panel->installEventFilter(this);
-        for (auto& [index, button] : m_buttons)
-            if (button && button->objectName().startsWith(QLatin1String("key_")))
-                button->installEventFilter(this);
+        std::vector<QPointer<CDeviceKeyButtonUI>> drawn;
+        for (auto& [index, button] : m_buttons) {
+            auto* key = qobject_cast<CDeviceKeyButtonUI*>(button.data());
+            if (!key)
+                continue;
+            drawn.emplace_back(key);
+            if (key->objectName().startsWith(QLatin1String("key_"))) {
+                key->installEventFilter(this);
+                m_fitted.emplace(key, std::make_pair(QString(), QSize()));
+            }
+        }
+        m_picture->SetButtons(std::move(drawn));
+        m_picture->SetBeforePaint([this](CDeviceKeyButtonUI& b) {
+            auto fit = m_fitted.find(&b);
+            if (fit == m_fitted.end())
+                return; // a light: no caption
+            if (fit->second.first == b.text() && fit->second.second == b.size())
+                return;
+            FitCaption(&b);
+            fit->second = {b.text(), b.size()};
+        });
     }
 
     void Place() {
@@ -146,6 +166,7 @@ class KeyPlacer : public QObject {
             button->setGeometry(r.toAlignedRect());
         }
         m_unit = unit;
+        CoverKeys();
         m_panel->update();
     }
 
@@ -156,6 +177,8 @@ class KeyPlacer : public QObject {
                 Place();
             else if (event->type() == QEvent::Paint)
                 PaintBody();
+            else if (event->type() == QEvent::LayoutRequest && m_picture)
+                m_picture->update(); // a caption changed: its cap lies under the picture
             return false;
         }
         if (event->type() == QEvent::Paint)
@@ -168,9 +191,35 @@ class KeyPlacer : public QObject {
     // The body is drawn once per panel size into a pixmap: lights repaint many times a second and
     // each repaint uncovers a piece of the body, which a cached copy gives back for a plain blit.
     void PaintBody() {
+        const auto before = m_body.cacheKey();
+        if (!EnsureBody())
+            return;
+        if (m_body.cacheKey() != before) // a new skin image: the picture takes the new body
+            QMetaObject::invokeMethod(this, [this] { CoverKeys(); }, Qt::QueuedConnection);
+        QPainter p(m_panel);
+        p.drawPixmap(QPointF(0, 0), m_body);
+    }
+
+    // The picture covers the keys' area wherever the body under it is opaque.
+    void CoverKeys() {
+        if (!m_picture)
+            return;
+        QRect area;
+        for (auto& [index, button] : m_buttons)
+            if (button && !button->isHidden())
+                area = area.united(button->geometry());
+        if (!EnsureBody()) {
+            m_picture->SetBackdrop(QPixmap(), QRect());
+            return;
+        }
+        m_picture->SetBackdrop(m_body, area);
+    }
+
+    // Draws the body for the panel's current size once; false while the panel has no room for it.
+    bool EnsureBody() {
         const QRectF board = BoardRectIn(m_panel->size());
         if (board.isEmpty())
-            return;
+            return false;
         const double margin = board.width() / kBoardUnitsWide * 0.35;
         const QRectF body = board.adjusted(-margin, -margin, margin, margin);
         const double dpr = std::max(1.0, m_panel->devicePixelRatioF());
@@ -193,8 +242,7 @@ class KeyPlacer : public QObject {
                 bp.drawRoundedRect(body, margin, margin);
             }
         }
-        QPainter p(m_panel);
-        p.drawPixmap(QPointF(0, 0), m_body);
+        return true;
     }
 
     // The caption keeps to its cap: a font that fits the width, two lines for a long name, and
@@ -276,6 +324,9 @@ class KeyPlacer : public QObject {
     QSize m_bodySize;
     double m_bodyDpr = 0.0;
     std::shared_ptr<const SkinImage> m_bodyImage;
+    QPointer<CKeyPictureUI> m_picture;
+    // Each cap's caption and size as last fitted: the picture asks before every paint of a cap.
+    std::unordered_map<const QObject*, std::pair<QString, QSize>> m_fitted;
 };
 
 const QString kKeyStyle = QStringLiteral(
