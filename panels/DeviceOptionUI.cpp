@@ -375,7 +375,9 @@ void CDeviceOptionUI::OnTimer(int id) {
             ArmTimer(kStatusTimer, kStatusPeriodMs);
         break;
     case kRefreshTimer:
-        device->RefreshLighting();
+        // A page nobody sees needs no new colours; the first run after it shows brings them.
+        if (!m_page || m_page->isVisible())
+            device->RefreshLighting();
         if (m_preview && IsEntrySelected() && device->IsPreview() && PreviewWantsRepaint(m_preview))
             m_preview->update();
         if (LinkOpen())

@@ -65,6 +65,11 @@ bool EnumerateHidInterfaces(std::vector<HidInterfaceRecord>& out);
 bool EnumerateHidrawInterfaces(std::vector<HidInterfaceRecord>& out);
 bool EnumerateEmulatedInterfaces(const std::string& folder, std::vector<HidInterfaceRecord>& out);
 
+// A short text naming the device a node stands for now, read without opening the node; false when
+// the node is gone or cannot be stamped. The same stamp twice means the same device is still there:
+// a hidraw number reused by another device, or an emulator plugged in again, stamps differently.
+bool HidNodeStamp(HidNodeKind kind, const std::string& node, std::string& stamp);
+
 // Opens one node. Null on failure with the errno in *error (EACCES/EPERM: permission, ENOENT,
 // ENODEV, ECONNREFUSED: absent).
 std::shared_ptr<IHidConnection> OpenHidNode(HidNodeKind kind, const std::string& node, bool read, bool write,

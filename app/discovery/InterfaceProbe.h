@@ -2,8 +2,10 @@
 // who it is, and check that an attached path is still there. The real one wraps one CHidTransport.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "link/hid/HidTransport.h"
@@ -40,6 +42,12 @@ public:
 
 private:
     CHidTransport m_transport;
+    // The node stamp of each path as of its last full presence check, and when that was.
+    struct Stamp {
+        std::string text;
+        std::chrono::steady_clock::time_point checked;
+    };
+    std::unordered_map<std::string, Stamp> m_stamps;
 };
 
 } // namespace nk7x

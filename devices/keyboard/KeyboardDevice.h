@@ -110,6 +110,9 @@ class CKeyboardDevice : public CDeviceBase {
     bool StartLightThread();
     void StopLightThread();
     bool LightThreadRunning() const { return m_lightThread->Running(); }
+    // Whether a window shows the preview; the light thread sleeps while none does.
+    void SetPreviewWatched(bool watched) { m_lightThread->SetWatched(watched); }
+    bool PreviewWatched() const { return m_lightThread->Watched(); }
     uint64_t LightPasses() const { return m_lightThread->Passes(); }
     const light::KeyboardLightEngine& LightPreview() const { return *m_lightEngine; }
 

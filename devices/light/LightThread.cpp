@@ -56,6 +56,23 @@ int LightThread::Stop() {
     return inTime ? 1 : 0;
 }
 
+void LightThread::SetWatched(bool watched) {
+    std::lock_guard lock(m_mutex);
+    m_watched = watched;
+    m_cond.notify_all();
+}
+
+bool LightThread::Watched() const {
+    std::lock_guard lock(m_mutex);
+    return m_watched;
+}
+
+bool LightThread::WaitWatched() {
+    std::unique_lock lock(m_mutex);
+    m_cond.wait(lock, [this] { return m_stop || m_watched; });
+    return m_stop;
+}
+
 bool LightThread::WaitUntil(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock lock(m_mutex);
     return m_cond.wait_until(lock, deadline, [this] { return m_stop; });
@@ -65,6 +82,12 @@ void LightThread::Run() {
     using clock = std::chrono::steady_clock;
     auto next = clock::now();
     for (;;) {
+        if (!Watched()) {
+            if (WaitWatched())
+                break;
+            next = clock::now();
+            continue;
+        }
         if (m_linkOpen && !m_linkOpen()) {
             if (WaitUntil(clock::now() + kClosedPoll))
                 break;

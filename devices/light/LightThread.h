@@ -32,6 +32,10 @@ class LightThread {
     // late (it is joined all the same), -1 when it was not running.
     int Stop();
     bool Running() const { return m_thread.joinable(); }
+    // Whether anything shows what the passes draw (at first: yes). While nothing does, the thread
+    // sleeps until it is watched again or stopped: a preview nobody sees costs nothing.
+    void SetWatched(bool watched);
+    bool Watched() const;
     // Passes run since the start (for the idle and tick checks).
     uint64_t Passes() const { return m_passes.load(); }
 
@@ -39,15 +43,18 @@ class LightThread {
     void Run();
     // Waits until `deadline` or a stop request; true on a stop request.
     bool WaitUntil(std::chrono::steady_clock::time_point deadline);
+    // Waits until the thread is watched or asked to stop; true on a stop request.
+    bool WaitWatched();
 
     LightEngine& m_engine;
     std::function<bool()> m_linkOpen;
     std::function<bool()> m_pause;
     std::thread m_thread;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_cond;
     bool m_stop = false;
     bool m_ended = false;
+    bool m_watched = true;
     std::atomic<uint64_t> m_passes{0};
 };
 

@@ -42,6 +42,17 @@ CBrindovaKeyboardDevice::CBrindovaKeyboardDevice(QWidget* parent)
     setObjectName(ClassName());
     m_keyboard = static_cast<CKeyboardDevice*>(&Device());
     m_keyboard->SetView(this);
+    m_keyboard->SetPreviewWatched(false); // not on screen until shown
+}
+
+void CBrindovaKeyboardDevice::showEvent(QShowEvent* event) {
+    m_keyboard->SetPreviewWatched(true);
+    CBrindovaUSBDevice::showEvent(event);
+}
+
+void CBrindovaKeyboardDevice::hideEvent(QHideEvent* event) {
+    m_keyboard->SetPreviewWatched(false);
+    CBrindovaUSBDevice::hideEvent(event);
 }
 
 CBrindovaKeyboardDevice::~CBrindovaKeyboardDevice() {

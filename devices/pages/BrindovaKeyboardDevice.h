@@ -50,6 +50,11 @@ class CBrindovaKeyboardDevice : public CBrindovaUSBDevice, public IKeyboardView 
     void FnKeyEnabled(bool enabled) override;
     void WriteFailed(KeyboardWrite what, int result) override;
 
+  protected:
+    // The preview animates only while the page is on screen.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
   private:
     class PageKeyboard;
     void OnConnectDone(std::chrono::milliseconds took);

@@ -2,7 +2,10 @@
 #include "platform/HidBackend.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/linux/HidNodes.h"
 
@@ -16,6 +19,41 @@ bool EnumerateHidInterfaces(std::vector<HidInterfaceRecord>& out) {
     if (simDir != nullptr && *simDir != '\0')
         return EnumerateEmulatedInterfaces(simDir, out);
     return true;
+}
+
+bool HidNodeStamp(HidNodeKind kind, const std::string& node, std::string& stamp) {
+    stamp.clear();
+    struct stat st {};
+    if (node.empty() || ::stat(node.c_str(), &st) != 0)
+        return false;
+    switch (kind) {
+    case HidNodeKind::Hidraw: {
+        if (!S_ISCHR(st.st_mode))
+            return false;
+        // The node's device link ends in the HID device's name, "BUS:VENDOR:PRODUCT.INSTANCE"; the
+        // instance number is new for every device the kernel adds.
+        const size_t slash = node.rfind('/');
+        const std::string name = slash == std::string::npos ? node : node.substr(slash + 1);
+        const std::string link = "/sys/class/hidraw/" + name + "/device";
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+        if (n <= 0)
+            return false;
+        stamp.assign(target, static_cast<size_t>(n));
+        stamp += '@' + std::to_string(static_cast<unsigned long long>(st.st_rdev));
+        return true;
+    }
+    case HidNodeKind::Emulated:
+        if (!S_ISSOCK(st.st_mode))
+            return false;
+        // A plug makes a new socket file: another inode or another time.
+        stamp = std::to_string(static_cast<unsigned long long>(st.st_dev)) + ':' +
+                std::to_string(static_cast<unsigned long long>(st.st_ino)) + ':' +
+                std::to_string(static_cast<long long>(st.st_mtim.tv_sec)) + '.' +
+                std::to_string(static_cast<long long>(st.st_mtim.tv_nsec));
+        return true;
+    }
+    return false;
 }
 
 std::shared_ptr<IHidConnection> OpenHidNode(HidNodeKind kind, const std::string& node, bool read, bool write,

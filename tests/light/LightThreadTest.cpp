@@ -83,6 +83,31 @@ TEST_F(LightThreadTest, ClosedLinkAndBackgroundPauseRunNoPasses) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "MS灯光线程设定退出"), lines.end());
 }
 
+TEST_F(LightThreadTest, AnUnwatchedPreviewSleepsUntilWatchedAndStillStopsAtOnce) {
+    SteadyLightClock clock;
+    KeyboardLightEngine engine(clock);
+    engine.SetLightSettings(Settings(4, 4, 4));
+    std::atomic<uint32_t> open{1}, pause{0};
+    LightThread thread(engine, &open, &pause);
+    EXPECT_TRUE(thread.Watched());
+    thread.SetWatched(false);
+    ASSERT_TRUE(thread.Start());
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(thread.Passes(), 0u);
+    thread.SetWatched(true);
+    std::this_thread::sleep_for(150ms);
+    const uint64_t watched = thread.Passes();
+    EXPECT_GT(watched, 3u);
+    thread.SetWatched(false);
+    std::this_thread::sleep_for(40ms);
+    const uint64_t settled = thread.Passes();
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(thread.Passes(), settled);
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(thread.Stop(), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 60ms);
+}
+
 TEST_F(LightThreadTest, ReadersAndKeyHooksRaceTheThreadSafely) {
     SteadyLightClock clock;
     KeyboardLightEngine engine(clock);

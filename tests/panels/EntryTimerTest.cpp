@@ -52,6 +52,7 @@ TEST(EntryTimers, HandlersWithoutAnOpenLinkRunOnceAndStop) {
     CountingDevice device;
     device.SetPowerMode(1);
     QWidget page;
+    page.show(); // a page out of sight gets no lighting runs
     e->AttachPage(&device, &page);
     EXPECT_EQ(e->GetPage(), &page);
     EXPECT_EQ(e->GetDevice(), &device);
@@ -95,6 +96,7 @@ TEST(EntryTimers, ArmingFromAnotherThreadReachesTheUiThread) {
     ASSERT_NE(e, nullptr);
     CountingDevice device;
     QWidget page;
+    page.show(); // a page out of sight gets no lighting runs
     e->AttachPage(&device, &page);
     std::thread reader([e] { e->ArmTimer(CDeviceOptionUI::kSyncTimer, 500); });
     reader.join();
@@ -128,6 +130,7 @@ TEST(EntryTimers, PreviewRepaintsOnlyForTheSelectedEntryWithPreviewOn) {
     host.layout()->addWidget(preview);
     CountingDevice device;
     QWidget page;
+    page.show(); // a page out of sight gets no lighting runs
     e->AttachPage(&device, &page);
     e->SetPreviewControl(preview);
     host.show();
@@ -159,6 +162,7 @@ TEST(EntryTimers, PreviewOfKeyButtonsOrOutOfSightIsNotRepaintedByTheRun) {
     host.layout()->addWidget(preview);
     CountingDevice device;
     QWidget page;
+    page.show(); // a page out of sight gets no lighting runs
     e->AttachPage(&device, &page);
     e->SetPreviewControl(preview);
     e->SelectEntry(true);
@@ -249,6 +253,7 @@ TEST_F(EntryOnKeyboard, ConnectThenLightingEvery50msUntilTheLinkCloses) {
     CDeviceOptionUI* e = m_host->AddEntry();
     ASSERT_NE(e, nullptr);
     e->AttachPage(m_kbd.get(), &m_page);
+    m_page.show();
 
     QElapsedTimer clock;
     clock.start();
@@ -268,6 +273,16 @@ TEST_F(EntryOnKeyboard, ConnectThenLightingEvery50msUntilTheLinkCloses) {
     EXPECT_LE(runs, 12);
     EXPECT_GE(m_view.shownColours - shownBefore, runs) << "each run repaints the keys";
     EXPECT_TRUE(e->TimerArmed(CDeviceOptionUI::kRefreshTimer));
+
+    // Out of sight the chain keeps its pace but asks the keyboard for nothing.
+    m_page.hide();
+    QTest::qWait(60);
+    const int hiddenFrom = m_kbd->refreshes;
+    QTest::qWait(300);
+    EXPECT_EQ(m_kbd->refreshes, hiddenFrom);
+    EXPECT_TRUE(e->TimerArmed(CDeviceOptionUI::kRefreshTimer));
+    m_page.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_kbd->refreshes > hiddenFrom; }, 1000));
 
     // While open the status poll re-arms; after the link closes neither timer restarts.
     e->OnTimer(CDeviceOptionUI::kStatusTimer);
