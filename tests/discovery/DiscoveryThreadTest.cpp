@@ -1,6 +1,7 @@
 // The discovery thread against the in-process emulator: connect, removal, re-plug, a second keyboard,
 // foreign collections, and stopping.
 #include "app/discovery/DiscoveryThread.h"
+#include "app/discovery/InterfaceProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <thread>
 #include <set>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -55,6 +57,12 @@ public:
             ::unlink((m_base + ext).c_str());
     }
     bool Ok() const { return m_ok; }
+    // Stops listening but leaves the socket file behind, as an emulator that was killed does.
+    void Die() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
     // Connections made to it so far.
     int Accepted() {
         int n = 0;
@@ -278,3 +286,43 @@ TEST_F(DiscoveryThreadTest, RunsInAWorkerSlotOfTheMainWindow) {
     EXPECT_EQ(result.late, 0);
     EXPECT_FALSE(discovery.IsRunning());
 }
+
+namespace {
+
+// The paths of the listed interfaces whose path names `name`.
+std::vector<std::string> PathsOf(CTransportProbe& probe, const std::string& name) {
+    std::vector<std::string> all, out;
+    probe.EnumeratePaths(all);
+    for (const std::string& p : all)
+        if (p.find(name) != std::string::npos)
+            out.push_back(p);
+    return out;
+}
+
+TEST_F(DiscoveryThreadTest, PresenceFollowsUnplugAndReplugAtOnceAndADeadEmulatorWithinASecond) {
+    SimDevice kbd(Keyboard(m_folder.Path(), "kbd1"));
+    ASSERT_EQ(kbd.Start(), 1) << kbd.LastError();
+    CTransportProbe probe;
+    const std::string path = kbd.CommandPath();
+    EXPECT_TRUE(probe.IsPresent(path));
+    EXPECT_TRUE(probe.IsPresent(path));
+    kbd.Stop();
+    EXPECT_FALSE(probe.IsPresent(path)) << "an unplug is seen by the very next check";
+    ASSERT_EQ(kbd.Start(), 1) << kbd.LastError();
+    EXPECT_TRUE(probe.IsPresent(path));
+
+    HandMadeInterface hand(m_folder.Path(), "hand", kOneCollection);
+    ASSERT_TRUE(hand.Ok());
+    const std::vector<std::string> handPaths = PathsOf(probe, "hand");
+    ASSERT_EQ(handPaths.size(), 1u);
+    ASSERT_TRUE(probe.IsPresent(handPaths[0]));
+    hand.Die();
+    const auto died = std::chrono::steady_clock::now();
+    while (probe.IsPresent(handPaths[0]) && std::chrono::steady_clock::now() - died < 3s)
+        std::this_thread::sleep_for(20ms);
+    const auto noticed = std::chrono::steady_clock::now() - died;
+    EXPECT_FALSE(probe.IsPresent(handPaths[0]));
+    EXPECT_LE(noticed, 1500ms) << "a socket nobody listens on counts as gone within about a second";
+}
+
+} // namespace
