@@ -2,6 +2,7 @@
 
 #include "ui/UiNotify.h"
 #include "ui/controls/KeyPictureUI.h"
+#include "ui/controls/LightBlend.h"
 #include "ui/controls/LiveColor.h"
 #include "ui/controls/SkinImage.h"
 
@@ -144,16 +145,29 @@ bool CDeviceKeyButtonUI::SetAttribute(const QString& name, const QString& value)
     return name.compare(QLatin1String("gmnametextcolor"), Qt::CaseInsensitive) == 0;
 }
 
-void CDeviceKeyButtonUI::UpdateGlow(double dpr) {
-    // Without a light image the key glows as a rounded cap in its colour over its bevel. The glow's
-    // shape is drawn once per size in white; a colour and brightness then only recolour those
-    // pixels, laid straight over the bevel so that the light costs one image to draw.
+void CDeviceKeyButtonUI::SetCover(CDeviceKeyButtonUI* cover) {
+    if (m_cover)
+        m_cover->m_coveredLight = nullptr;
+    m_cover = cover;
+    if (cover)
+        cover->m_coveredLight = this;
+    RequestRepaint();
+}
+
+bool CDeviceKeyButtonUI::DrawsCover() const {
+    return m_cover && m_picture && m_lightShown && m_lightImage.isEmpty() && !m_cover->isHidden() &&
+           !isHidden() && m_cover->geometry() == geometry();
+}
+
+void CDeviceKeyButtonUI::UpdateGlow(double dpr, CDeviceKeyButtonUI* cover) {
+    // Without a light image the key glows as a rounded cap in its colour over its bevel, under its
+    // cover when it draws one. The glow's shape is drawn once per size in white; with the still
+    // layers it makes the light's weight per pixel, and a colour then costs one blending pass.
     const QSize pixels = (QSizeF(size()) * dpr).toSize();
     if (m_glowShape.isNull() || m_glowShape.size() != pixels) {
         m_glowShape = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
         m_glowShape.setDevicePixelRatio(dpr);
         m_glowShape.fill(Qt::transparent);
-        m_glow = QImage();
         const QRect local = rect();
         const double side = std::min(local.width(), local.height());
         const double inset = std::max(2.0, side * 0.1);
@@ -167,32 +181,50 @@ void CDeviceKeyButtonUI::UpdateGlow(double dpr) {
             sp.drawRoundedRect(cap, radius, radius);
         }
     }
+    QImage coverImage;
+    if (cover) {
+        cover->EnsureLayers(dpr);
+        coverImage = cover->m_underImage;
+        if (coverImage.size() != pixels)
+            cover = nullptr;
+    }
+    const GlowFrom from{m_glowShape.cacheKey(), m_layerGeneration, cover, cover ? cover->m_layerGeneration : 0};
+    const size_t count = size_t(pixels.width()) * size_t(pixels.height());
+    if (m_glowBase.isNull() || !(from == m_glowFrom)) {
+        m_glowBase = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        m_glowBase.setDevicePixelRatio(dpr);
+        m_glowUnder.assign(count, 0);
+        m_glowWeight.assign(count, 0);
+        const bool under = m_underImage.size() == pixels;
+        size_t at = 0;
+        for (int y = 0; y < pixels.height(); ++y) {
+            const auto* shape = reinterpret_cast<const QRgb*>(m_glowShape.constScanLine(y));
+            const auto* below = under ? reinterpret_cast<const QRgb*>(m_underImage.constScanLine(y)) : nullptr;
+            const auto* above = cover ? reinterpret_cast<const QRgb*>(coverImage.constScanLine(y)) : nullptr;
+            auto* base = reinterpret_cast<QRgb*>(m_glowBase.scanLine(y));
+            for (int x = 0; x < pixels.width(); ++x, ++at) {
+                const QRgb u = below ? below[x] : 0;
+                const QRgb c = above ? above[x] : 0;
+                base[x] = SourceOver(c, u);
+                m_glowUnder[at] = u;
+                // White premultiplied pixels carry their coverage in alpha.
+                m_glowWeight[at] = uint8_t(qAlpha(shape[x]) * (255 - qAlpha(c)) / 255);
+            }
+        }
+        m_glowFrom = from;
+        m_glow = QImage();
+    }
     const QRgb colour = LiveColorToQColor(m_colour).rgb();
     if (!m_glow.isNull() && m_glowColour == colour && m_glowBrightness == m_brightness)
         return;
-    // White premultiplied pixels carry their alpha in every channel: the colour scales by it, and
-    // the brightness scales the alpha.
-    std::array<QRgb, 256> lut;
-    for (int a = 0; a < 256; ++a) {
-        const int alpha = a * m_brightness / 255;
-        lut[size_t(a)] =
-            qRgba(qRed(colour) * alpha / 255, qGreen(colour) * alpha / 255, qBlue(colour) * alpha / 255, alpha);
-    }
-    // The same buffer every time the colour moves on: a light changes many times a second.
     if (m_glow.size() != pixels) {
         m_glow = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
         m_glow.setDevicePixelRatio(dpr);
     }
-    const bool under = m_underImage.size() == pixels;
-    for (int y = 0; y < pixels.height(); ++y) {
-        const auto* in = reinterpret_cast<const QRgb*>(m_glowShape.constScanLine(y));
-        const auto* below = under ? reinterpret_cast<const QRgb*>(m_underImage.constScanLine(y)) : nullptr;
-        auto* out = reinterpret_cast<QRgb*>(m_glow.scanLine(y));
-        for (int x = 0; x < pixels.width(); ++x) {
-            const QRgb glow = lut[size_t(qAlpha(in[x]))];
-            out[x] = below ? SourceOver(glow, below[x]) : glow;
-        }
-    }
+    // The buffers are whole rows one after another; an image's rows are too, at four bytes a pixel.
+    const LightLayers layers{reinterpret_cast<const uint32_t*>(m_glowBase.constBits()), m_glowUnder.data(),
+                             m_glowWeight.data()};
+    BlendLight(reinterpret_cast<uint32_t*>(m_glow.bits()), layers, count, colour & 0xFFFFFF, m_brightness);
     m_glowColour = colour;
     m_glowBrightness = m_brightness;
 }
@@ -220,64 +252,70 @@ void CDeviceKeyButtonUI::paintEvent(QPaintEvent*) {
     PaintAt(p);
 }
 
-void CDeviceKeyButtonUI::PaintAt(QPainter& p) {
-    const double dpr = PainterDpr(p);
+void CDeviceKeyButtonUI::EnsureLayers(double dpr) {
     const LayerKey key{size(),
                        dpr,
                        isDown(),
                        isChecked(),
                        underMouse() && testAttribute(Qt::WA_Hover),
-                       hasFocus(),
+                       focusPolicy() != Qt::NoFocus && hasFocus(),
                        text(),
                        icon().cacheKey(),
                        !m_keySetHidden && !m_keySetImage.isEmpty(),
                        m_dragSelected,
                        m_lightShown};
-    if (!m_layersValid || !(key == m_layerKey)) {
-        QStyleOptionButton opt;
-        initStyleOption(&opt);
-        auto layer = [&](auto draw) {
-            QPixmap pm((QSizeF(size()) * dpr).toSize());
-            pm.setDevicePixelRatio(dpr);
-            pm.fill(Qt::transparent);
-            QPainter lp(&pm);
-            lp.setFont(font());
-            lp.setPen(palette().color(QPalette::ButtonText));
-            draw(lp);
-            return pm;
-        };
-        const bool overEmpty = !key.keySetShown && !key.dragSelected && opt.text.isEmpty() && opt.icon.isNull();
-        if (m_lightShown) {
-            // The bevel, the light and what lies above it: three layers, the middle one live.
-            m_under = layer([&](QPainter& lp) { style()->drawControl(QStyle::CE_PushButtonBevel, &opt, &lp, this); });
-            m_over = overEmpty ? QPixmap() : layer([&](QPainter& lp) { PaintOver(lp, opt); });
-            m_underImage = m_under.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        } else {
-            // Nothing between the bevel and the caption: one layer.
-            m_under = layer([&](QPainter& lp) {
-                style()->drawControl(QStyle::CE_PushButtonBevel, &opt, &lp, this);
-                if (!overEmpty)
-                    PaintOver(lp, opt);
-            });
-            m_over = QPixmap();
-            m_underImage = QImage();
-        }
-        m_glow = QImage();
-        m_layerKey = key;
-        m_layersValid = true;
-    }
-    if (m_lightShown && m_lightImage.isEmpty()) {
-        UpdateGlow(dpr);
-        p.drawImage(QPointF(0, 0), m_glow);
+    if (m_layersValid && key == m_layerKey)
+        return;
+    QStyleOptionButton opt;
+    initStyleOption(&opt);
+    auto layer = [&](auto draw) {
+        QPixmap pm((QSizeF(size()) * dpr).toSize());
+        pm.setDevicePixelRatio(dpr);
+        pm.fill(Qt::transparent);
+        QPainter lp(&pm);
+        lp.setFont(font());
+        lp.setPen(palette().color(QPalette::ButtonText));
+        draw(lp);
+        return pm;
+    };
+    const bool overEmpty = !key.keySetShown && !key.dragSelected && opt.text.isEmpty() && opt.icon.isNull();
+    if (m_lightShown) {
+        // The bevel, the light and what lies above it: three layers, the middle one live.
+        m_under = layer([&](QPainter& lp) { style()->drawControl(QStyle::CE_PushButtonBevel, &opt, &lp, this); });
+        m_over = overEmpty ? QPixmap() : layer([&](QPainter& lp) { PaintOver(lp, opt); });
     } else {
-        p.drawPixmap(QPointF(0, 0), m_under);
-        if (m_lightShown) {
-            const ImageTint tint{LiveColorToQColor(m_colour), m_brightness};
-            if (!DrawImageString(p, rect(), m_lightImage, &tint)) {
-                // The skin lacks the light image: the plain glow, with its bevel, stands in.
-                UpdateGlow(dpr);
-                p.drawImage(QPointF(0, 0), m_glow);
-            }
+        // Nothing between the bevel and the caption: one layer.
+        m_under = layer([&](QPainter& lp) {
+            style()->drawControl(QStyle::CE_PushButtonBevel, &opt, &lp, this);
+            if (!overEmpty)
+                PaintOver(lp, opt);
+        });
+        m_over = QPixmap();
+    }
+    m_underImage = m_under.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    m_layerKey = key;
+    m_layersValid = true;
+    ++m_layerGeneration;
+}
+
+void CDeviceKeyButtonUI::PaintAt(QPainter& p) {
+    const double dpr = PainterDpr(p);
+    EnsureLayers(dpr);
+    if (m_lightShown && m_lightImage.isEmpty()) {
+        const bool withCover = DrawsCover();
+        UpdateGlow(dpr, withCover ? m_cover.data() : nullptr);
+        p.drawImage(QPointF(0, 0), m_glow);
+        if (!m_over.isNull())
+            p.drawPixmap(QPointF(0, 0), m_over);
+        return;
+    }
+    p.drawPixmap(QPointF(0, 0), m_under);
+    if (m_lightShown) {
+        const ImageTint tint{LiveColorToQColor(m_colour), m_brightness};
+        if (!DrawImageString(p, rect(), m_lightImage, &tint)) {
+            // The skin lacks the light image: the plain glow, with its bevel, stands in.
+            UpdateGlow(dpr, nullptr);
+            p.drawImage(QPointF(0, 0), m_glow);
         }
     }
     if (!m_over.isNull())

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QString>
 
+#include <vector>
+
 class QStyleOptionButton;
 
 namespace nk7x {
@@ -53,6 +55,14 @@ class CDeviceKeyButtonUI : public QPushButton {
     // Draws the button as its own paint would, with the painter's origin at the button's corner.
     void PaintAt(QPainter& p);
 
+    // The cap that lies right over this light. Under a picture the light draws the cap with
+    // itself in one pass, and the picture leaves the cap out.
+    void SetCover(CDeviceKeyButtonUI* cover);
+    CDeviceKeyButtonUI* Cover() const { return m_cover; }
+    // Whether this light draws its cover now; whether a light below draws this button now.
+    bool DrawsCover() const;
+    bool DrawnWithLightBelow() const { return m_coveredLight && m_coveredLight->DrawsCover(); }
+
   protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -63,7 +73,9 @@ class CDeviceKeyButtonUI : public QPushButton {
     QString IgnoredAttribute() const { return QString(); }
     void SetIgnoredAttribute(const QString&) {}
     void RequestRepaint();
-    void UpdateGlow(double dpr);
+    // Draws the layers again when the look they were drawn for changed.
+    void EnsureLayers(double dpr);
+    void UpdateGlow(double dpr, CDeviceKeyButtonUI* cover);
     void PaintOver(QPainter& p, const QStyleOptionButton& opt);
 
     // What the cached layers were drawn for, as far as it can change without an event: compared on
@@ -89,14 +101,31 @@ class CDeviceKeyButtonUI : public QPushButton {
     QPixmap m_over;
     LayerKey m_layerKey;
     bool m_layersValid = false;
-    // The bevel as an image, for the glow to be laid over; the glow's white shape per size; and
-    // bevel plus glow in the last colour and brightness shown.
+    // The layer under the light as an image (for an unlit button: its whole look), and a count
+    // that moves on whenever the layers are drawn again.
     QImage m_underImage;
+    quint64 m_layerGeneration = 0;
+    // The glow's white shape per size; the still parts of the lit picture (the key without light,
+    // the bevel, the light's weight per pixel) and what they were made from; the lit picture in
+    // the last colour and brightness shown.
     QImage m_glowShape;
+    QImage m_glowBase;
+    std::vector<uint32_t> m_glowUnder;
+    std::vector<uint8_t> m_glowWeight;
+    struct GlowFrom {
+        qint64 shape = 0;
+        quint64 layers = 0;
+        const void* cover = nullptr;
+        quint64 coverLayers = 0;
+        bool operator==(const GlowFrom&) const = default;
+    };
+    GlowFrom m_glowFrom;
     QImage m_glow;
     QRgb m_glowColour = 0;
     int m_glowBrightness = -1;
 
+    QPointer<CDeviceKeyButtonUI> m_cover;
+    QPointer<CDeviceKeyButtonUI> m_coveredLight;
     QPointer<CKeyPictureUI> m_picture;
     QString m_lightImage;
     QString m_keySetImage;

@@ -120,13 +120,17 @@ void CKeyPictureUI::paintEvent(QPaintEvent* event) {
     }
     const QRect bounds = region.boundingRect();
     for (auto& button : m_buttons) {
-        if (!button || button->isHidden())
+        if (!button || button->isHidden() || button->DrawnWithLightBelow())
             continue;
         const QRect place = button->geometry().translated(-origin);
         if (!place.intersects(bounds) || !region.intersects(place))
             continue;
-        if (m_beforePaint)
+        if (m_beforePaint) {
+            // A cap drawn with its light settles its caption before the light draws it.
+            if (button->DrawsCover())
+                m_beforePaint(*button->Cover());
             m_beforePaint(*button);
+        }
         p.setTransform(QTransform::fromTranslate(place.x(), place.y()));
         button->PaintAt(p);
     }

@@ -142,6 +142,17 @@ class KeyPlacer : public QObject {
                 m_fitted.emplace(key, std::make_pair(QString(), QSize()));
             }
         }
+        // Each light is drawn together with the cap right above it.
+        std::vector<CDeviceKeyButtonUI*> lights(kKeyboardLayoutKeys, nullptr);
+        for (auto& [index, button] : m_buttons) {
+            auto* key = qobject_cast<CDeviceKeyButtonUI*>(button.data());
+            if (!key || index < 0 || index >= kKeyboardLayoutKeys)
+                continue;
+            if (key->objectName().startsWith(QLatin1String("light_")))
+                lights[size_t(index)] = key;
+            else if (lights[size_t(index)])
+                lights[size_t(index)]->SetCover(key);
+        }
         m_picture->SetButtons(std::move(drawn));
         m_picture->SetBeforePaint([this](CDeviceKeyButtonUI& b) {
             auto fit = m_fitted.find(&b);
