@@ -195,6 +195,7 @@ void CDeviceKeyButtonUI::UpdateGlow(double dpr, CDeviceKeyButtonUI* cover) {
         m_glowBase.setDevicePixelRatio(dpr);
         m_glowUnder.assign(count, 0);
         m_glowWeight.assign(count, 0);
+        m_glowSpans.clear();
         const bool under = m_underImage.size() == pixels;
         size_t at = 0;
         for (int y = 0; y < pixels.height(); ++y) {
@@ -210,6 +211,15 @@ void CDeviceKeyButtonUI::UpdateGlow(double dpr, CDeviceKeyButtonUI* cover) {
                 // White premultiplied pixels carry their coverage in alpha.
                 m_glowWeight[at] = uint8_t(qAlpha(shape[x]) * (255 - qAlpha(c)) / 255);
             }
+            // Only the part of the row the light reaches changes with its colour.
+            const size_t row = size_t(y) * size_t(pixels.width());
+            size_t first = 0, last = size_t(pixels.width());
+            while (first < last && m_glowWeight[row + first] == 0)
+                ++first;
+            while (last > first && m_glowWeight[row + last - 1] == 0)
+                --last;
+            if (last > first)
+                m_glowSpans.emplace_back(row + first, last - first);
         }
         m_glowFrom = from;
         m_glow = QImage();
@@ -217,14 +227,18 @@ void CDeviceKeyButtonUI::UpdateGlow(double dpr, CDeviceKeyButtonUI* cover) {
     const QRgb colour = LiveColorToQColor(m_colour).rgb();
     if (!m_glow.isNull() && m_glowColour == colour && m_glowBrightness == m_brightness)
         return;
-    if (m_glow.size() != pixels) {
-        m_glow = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    if (m_glow.isNull()) {
+        // Where no light reaches, the key stays as it is without light.
+        m_glow = m_glowBase.copy();
         m_glow.setDevicePixelRatio(dpr);
     }
     // The buffers are whole rows one after another; an image's rows are too, at four bytes a pixel.
-    const LightLayers layers{reinterpret_cast<const uint32_t*>(m_glowBase.constBits()), m_glowUnder.data(),
-                             m_glowWeight.data()};
-    BlendLight(reinterpret_cast<uint32_t*>(m_glow.bits()), layers, count, colour & 0xFFFFFF, m_brightness);
+    const auto* base = reinterpret_cast<const uint32_t*>(m_glowBase.constBits());
+    auto* out = reinterpret_cast<uint32_t*>(m_glow.bits());
+    for (const auto& [offset, length] : m_glowSpans) {
+        const LightLayers layers{base + offset, m_glowUnder.data() + offset, m_glowWeight.data() + offset};
+        BlendLight(out + offset, layers, length, colour & 0xFFFFFF, m_brightness);
+    }
     m_glowColour = colour;
     m_glowBrightness = m_brightness;
 }

@@ -111,6 +111,8 @@ void CKeyPictureUI::paintEvent(QPaintEvent* event) {
     const QRegion region = event->region();
     const double dpr = m_backdrop.devicePixelRatio();
     const QPoint origin = pos();
+    // The backdrop is opaque wherever the picture lies: copied, not blended.
+    p.setCompositionMode(QPainter::CompositionMode_Source);
     for (const QRect& r : region) {
         for (int top = r.top(); top <= r.bottom(); top += kBandLines) {
             const QRect band(r.left(), top, r.width(), std::min(kBandLines, r.bottom() - top + 1));
@@ -118,6 +120,7 @@ void CKeyPictureUI::paintEvent(QPaintEvent* event) {
             p.drawPixmap(QRectF(band), m_backdrop, source);
         }
     }
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     const QRect bounds = region.boundingRect();
     for (auto& button : m_buttons) {
         if (!button || button->isHidden() || button->DrawnWithLightBelow())
