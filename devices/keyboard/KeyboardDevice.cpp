@@ -567,6 +567,8 @@ void CKeyboardDevice::SetLightSettings(LightState state) {
     CDeviceBase::SetLightSettings(state);
     m_profile.SetLightInfo(state);
     TakeLightSettings();
+    if (m_view)
+        m_view->LightModeChanged(state.mode);
 }
 
 void CKeyboardDevice::SelectKey(int index) {

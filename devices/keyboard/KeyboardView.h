@@ -53,6 +53,8 @@ class IKeyboardView : public IDeviceView {
     virtual void FnKeyEnabled(bool enabled) = 0;
     // A transfer to the keyboard failed with `result` (a link result code).
     virtual void WriteFailed(KeyboardWrite what, int result) = 0;
+    // The lighting mode changed to `mode` (after an edit or a settings read).
+    virtual void LightModeChanged(int mode) { (void)mode; }
 };
 
 } // namespace nk7x

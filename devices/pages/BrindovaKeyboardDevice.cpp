@@ -1,4 +1,7 @@
 #include "devices/pages/BrindovaKeyboardDevice.h"
+#include "devices/keyboard/KeyboardRecords.h"
+
+#include <QLabel>
 
 #include "devices/pages/keyboard/KeyboardKeyLayout.h"
 #include "devices/pages/keyboard/KeyboardSettingsView.h"
@@ -136,6 +139,17 @@ void CBrindovaKeyboardDevice::SettingsChanged(const KeyboardSettingsControls& co
     ShowKeyboardSettings(this, controls, Texts());
     if (m_lightPanel)
         m_lightPanel->ShowLightSettings(light);
+    LightModeChanged(light.mode);
+}
+
+void CBrindovaKeyboardDevice::LightModeChanged(int mode) {
+    auto* hint = findChild<QLabel*>(QStringLiteral("keyboard_hint_light"));
+    if (!hint)
+        return;
+    // The key is what a language change translates again; without one the line stays empty.
+    const QString key = mode == kCustomLightMode ? QStringLiteral("keyboard_hint_light_text") : QString();
+    hint->setProperty("textKey", key);
+    hint->setText(key.isEmpty() ? QString() : Text(key));
 }
 
 void CBrindovaKeyboardDevice::NameListsChanged(const std::vector<std::string>& macroNames,

@@ -49,6 +49,8 @@ class CBrindovaKeyboardDevice : public CBrindovaUSBDevice, public IKeyboardView 
     void KeyAssignmentSelected(int keyIndex, const KeyAssignment& entry) override;
     void FnKeyEnabled(bool enabled) override;
     void WriteFailed(KeyboardWrite what, int result) override;
+    // The hint above the lighting panel speaks of painting keys: shown in the custom mode only.
+    void LightModeChanged(int mode) override;
 
   protected:
     // The preview animates only while the page is on screen.

@@ -306,3 +306,30 @@ TEST_F(PageHostTest, AScanThatCannotListStillShowsTheWindow) {
     EXPECT_TRUE(Placeholder(*w)->isVisible());
     EXPECT_FALSE(KeyboardPage(*w)->ListEntry()->IsShown());
 }
+
+
+TEST_F(PageHostTest, TheHintAboutPaintingKeysShowsInTheCustomModeOnly) {
+    SimDevice sim(Keyboard(m_sim.Path(), "kbd1"));
+    ASSERT_EQ(sim.Start(), 1) << sim.LastError();
+    auto w = Make();
+    CBrindovaKeyboardDevice* page = KeyboardPage(*w);
+    ASSERT_TRUE(WaitFilled(page, 1));
+    auto* hint = page->findChild<QLabel*>(QStringLiteral("keyboard_hint_light"));
+    ASSERT_NE(hint, nullptr);
+    auto choose = [&](int mode) {
+        ASSERT_TRUE(w->RaiseByName("light_combo_modeSelect", "itemselect", mode));
+        ASSERT_EQ(page->Keyboard().GetLightSettings().mode, mode);
+    };
+    choose(6); // static
+    EXPECT_TRUE(hint->text().isEmpty());
+    choose(19); // custom colours
+    EXPECT_FALSE(hint->text().isEmpty());
+    EXPECT_TRUE(hint->text().contains(QStringLiteral("click a key"), Qt::CaseInsensitive)) << hint->text().toStdString();
+    // A language change keeps the line in step with the mode.
+    w->ReloadText(w->Texts());
+    EXPECT_FALSE(hint->text().isEmpty());
+    choose(1); // wave
+    w->ReloadText(w->Texts());
+    EXPECT_TRUE(hint->text().isEmpty());
+}
+
