@@ -7,3 +7,12 @@ for b in "$bin"/bench_*; do
   echo "== $(basename "$b")"
   "$b"
 done
+# The running program: CPU, memory, start-up and plug-in times, at the window's base size on the
+# offscreen platform, then on a 1920x1080 X screen (a larger window) when Xvfb is installed.
+here=$(cd "$(dirname "$0")/.." && pwd)
+echo "== app_cpu (offscreen)"
+bash "$here/bench/app_cpu.sh" "$bin" "${APP_SECONDS:-15}"
+if command -v xvfb-run >/dev/null 2>&1; then
+  echo "== app_cpu (Xvfb 1920x1080)"
+  NK7X_BENCH_DISPLAY=xvfb bash "$here/bench/app_cpu.sh" "$bin" "${APP_SECONDS:-15}"
+fi
