@@ -1,5 +1,7 @@
 #include "panels/light/LightControlUI.h"
 
+#include <QVBoxLayout>
+
 #include "panels/light/ColorPaletteUI.h"
 #include "panels/light/LightLayoutTable.h"
 #include "ui/ControlFactory.h"
@@ -323,6 +325,7 @@ void CLightControlUI::ArrangeColumns() {
     if (!box)
         return;
     const bool wide = width() >= kSideBySideWidth;
+    ArrangeThirdColumn(width() >= kThreeColumnWidth);
     const QBoxLayout::Direction direction = wide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
     if (box->direction() == direction)
         return;
@@ -330,7 +333,45 @@ void CLightControlUI::ArrangeColumns() {
     box->setSpacing(wide ? 28 : 10);
     // Side by side, each column keeps to the top instead of stretching to the other's height.
     for (int i = 0; i < box->count(); ++i)
-        box->setAlignment(box->itemAt(i)->widget(), wide ? Qt::AlignTop : Qt::Alignment());
+        if (QWidget* column = box->itemAt(i)->widget())
+            box->setAlignment(column, wide ? Qt::AlignTop : Qt::Alignment());
+}
+
+void CLightControlUI::ArrangeThirdColumn(bool three) {
+    QWidget* columns = UiWindow::FindSubControlByName(this, QStringLiteral("light_columns"));
+    QWidget* right = UiWindow::FindSubControlByName(this, QStringLiteral("light_column_right"));
+    auto* columnsBox = columns ? qobject_cast<QBoxLayout*>(columns->layout()) : nullptr;
+    auto* rightBox = right ? qobject_cast<QBoxLayout*>(right->layout()) : nullptr;
+    if (!columnsBox || !rightBox)
+        return;
+    QWidget* extra = columns->findChild<QWidget*>(QStringLiteral("light_column_extra"), Qt::FindDirectChildrenOnly);
+    if (three == (extra && extra->isVisibleTo(columns) && extra->layout() && extra->layout()->count() > 0))
+        return;
+    if (!extra) {
+        extra = new QWidget(columns);
+        extra->setObjectName(QStringLiteral("light_column_extra"));
+        auto* extraBox = new QVBoxLayout(extra);
+        extraBox->setContentsMargins(0, 0, 0, 0);
+        extraBox->setSpacing(rightBox->spacing());
+        columnsBox->addWidget(extra, 0, Qt::AlignTop);
+    }
+    auto* extraBox = qobject_cast<QBoxLayout*>(extra->layout());
+    QBoxLayout* from = three ? rightBox : extraBox;
+    QBoxLayout* to = three ? extraBox : rightBox;
+    QWidget* toParent = three ? extra : right;
+    // The values under the colour field, the custom colour controls and the copy to all devices,
+    // in their order; each keeps whether the enabling table hid it.
+    for (const char* name : {"deng_RGB_edit", "lightcustom_layout", "deng_same_mode"}) {
+        QWidget* w = UiWindow::FindSubControlByName(this, QString::fromLatin1(name));
+        if (!w || from->indexOf(w) < 0)
+            continue;
+        const bool hidden = w->isHidden();
+        from->removeWidget(w);
+        w->setParent(toParent);
+        to->addWidget(w);
+        w->setVisible(!hidden);
+    }
+    extra->setVisible(three);
 }
 
 void CLightControlUI::SetCaptions(const char* leftKey, const char* rightKey) {

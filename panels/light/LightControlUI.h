@@ -89,12 +89,17 @@ class CLightControlUI : public QWidget {
 
     // From this width on the colour controls stand beside the mode controls, not below them.
     static constexpr int kSideBySideWidth = 560;
+    // From this width on the colour values and actions take a third column, so that a short
+    // panel shows everything without scrolling.
+    static constexpr int kThreeColumnWidth = 780;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
 
   private:
     void ArrangeColumns();
+    // Moves the colour values and actions into the third column or back under the colour field.
+    void ArrangeThirdColumn(bool three);
     QWidget* Control(QWidget*& cache, const char* name);
     QComboBox* ModeCombo();
     QAbstractSlider* Slider(QAbstractSlider*& cache, const char* name);

@@ -287,6 +287,46 @@ TEST(LightControlPanel, WideRoomPutsTheColoursBesideTheModes) {
     EXPECT_GE(right->y(), left->y() + left->height());
 }
 
+TEST(LightControlPanel, AWideShortPanelTakesAThirdColumnAndScrollsNoMore) {
+    PanelHost p(1);
+    p.panel->SelectMode(19); // the keyboard's custom colours: every control of the right column shows
+    QWidget* field = p.Group("deng_Color_Pallet");
+    QWidget* values = p.Group("deng_RGB_edit");
+    QWidget* custom = p.Group("lightcustom_layout");
+    ASSERT_TRUE(field && values && custom);
+    auto place = [&](QWidget* w) { return QRect(w->mapTo(&p.host, QPoint(0, 0)), w->size()); };
+    // The strip the keyboard page gives the panel at the window's base size.
+    p.host.resize(880, 196);
+    p.host.show();
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_GE(place(values).left(), place(field).right()) << "the values stand beside the colour field";
+    EXPECT_GE(place(custom).left(), place(field).right());
+    EXPECT_TRUE(values->isVisible());
+    EXPECT_TRUE(custom->isVisible());
+    auto* scroll = p.Find<QScrollArea>("light_scroll");
+    ASSERT_TRUE(scroll);
+    EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 0) << "everything fits without scrolling";
+
+    // Narrower, they go back under the field, in their order; what the mode hid stays hidden.
+    p.panel->SelectMode(1);
+    EXPECT_TRUE(custom->isHidden());
+    p.host.resize(640, 400);
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_GE(place(values).top(), place(field).bottom());
+    EXPECT_LT(std::abs(place(values).left() - place(field).left()), 4);
+    EXPECT_TRUE(custom->isHidden());
+    EXPECT_TRUE(values->isVisible());
+    p.host.resize(880, 196);
+    QApplication::processEvents();
+    EXPECT_TRUE(custom->isHidden());
+    p.panel->SelectMode(19);
+    QApplication::processEvents();
+    EXPECT_TRUE(custom->isVisible());
+    EXPECT_GE(place(custom).left(), place(field).right());
+}
+
 TEST(LightControlPanel, SwatchesStandForTheirBackground) {
     PanelHost p(1);
     EXPECT_EQ(p.panel->GetPresetColor(0), 0xFFFF0000u);
