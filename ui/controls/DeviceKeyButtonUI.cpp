@@ -211,15 +211,18 @@ void CDeviceKeyButtonUI::UpdateGlow(double dpr, CDeviceKeyButtonUI* cover) {
                 // White premultiplied pixels carry their coverage in alpha.
                 m_glowWeight[at] = uint8_t(qAlpha(shape[x]) * (255 - qAlpha(c)) / 255);
             }
-            // Only the part of the row the light reaches changes with its colour.
-            const size_t row = size_t(y) * size_t(pixels.width());
-            size_t first = 0, last = size_t(pixels.width());
-            while (first < last && m_glowWeight[row + first] == 0)
-                ++first;
-            while (last > first && m_glowWeight[row + last - 1] == 0)
-                --last;
-            if (last > first)
-                m_glowSpans.emplace_back(row + first, last - first);
+        }
+        // Only the pixels the light reaches change with its colour: from the first to the last of
+        // them, as one run (a pixel of no weight comes out as the key without light), rounded up
+        // to whole steps of the wide pass where the image allows.
+        size_t first = 0, last = count;
+        while (first < last && m_glowWeight[first] == 0)
+            ++first;
+        while (last > first && m_glowWeight[last - 1] == 0)
+            --last;
+        if (last > first) {
+            const size_t length = std::min(count - first, (last - first + 7) / 8 * 8);
+            m_glowSpans.emplace_back(first, length);
         }
         m_glowFrom = from;
         m_glow = QImage();

@@ -122,11 +122,12 @@ void CKeyPictureUI::paintEvent(QPaintEvent* event) {
     }
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     const QRect bounds = region.boundingRect();
+    const bool plain = region.rectCount() == 1;
     for (auto& button : m_buttons) {
         if (!button || button->isHidden() || button->DrawnWithLightBelow())
             continue;
         const QRect place = button->geometry().translated(-origin);
-        if (!place.intersects(bounds) || !region.intersects(place))
+        if (!place.intersects(bounds) || (!plain && !region.intersects(place)))
             continue;
         if (m_beforePaint) {
             // A cap drawn with its light settles its caption before the light draws it.
