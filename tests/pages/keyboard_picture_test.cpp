@@ -94,6 +94,8 @@ TEST_F(KeyPicture, CoversEveryKeyAndDrawsWhatTheButtonsDrawThemselves) {
         EXPECT_TRUE(m_picture->geometry().contains(Key(n)->geometry())) << n;
         EXPECT_TRUE(m_picture->geometry().contains(Light(n)->geometry())) << n;
     }
+    EXPECT_TRUE(Light(3)->DrawsCover()) << "a light draws the cap over it";
+    EXPECT_TRUE(Key(3)->DrawnWithLightBelow());
     Light(3)->SetLiveColor(kRed, 255, true);
     Light(40)->SetLiveColor(kGreen, 120, true);
     Key(7)->SetDragSelected(true);
@@ -143,6 +145,16 @@ TEST_F(KeyPicture, LightsCaptionsMarksAndSizesReachTheScreen) {
     const QImage unmarked = OnScreen().copy(Key(50)->geometry());
     Key(50)->SetDragSelected(true);
     EXPECT_NE(OnScreen().copy(Key(50)->geometry()), unmarked);
+
+    // A key taken out of the picture leaves the body behind, not its last colours.
+    Light(60)->SetLiveColor(kGreen, 255, true);
+    EXPECT_GT(Average(OnScreen(), Inner(Light(60)->geometry())).green(), 120);
+    Light(60)->hide();
+    Key(60)->hide();
+    EXPECT_LT(Average(OnScreen(), Inner(Light(60)->geometry())).green(), 60);
+    Light(60)->show();
+    Key(60)->show();
+    EXPECT_GT(Average(OnScreen(), Inner(Light(60)->geometry())).green(), 120);
 
     // A new panel size places and draws everything again.
     m_panel.resize(1100, 390);
