@@ -195,7 +195,7 @@ void CDeviceKeyButtonUI::UpdateGlow(double dpr, CDeviceKeyButtonUI* cover) {
         m_glowBase.setDevicePixelRatio(dpr);
         m_glowUnder.assign(count, 0);
         m_glowWeight.assign(count, 0);
-        m_glowSpans.clear();
+        m_glowRun = {0, 0};
         const bool under = m_underImage.size() == pixels;
         size_t at = 0;
         for (int y = 0; y < pixels.height(); ++y) {
@@ -222,7 +222,7 @@ void CDeviceKeyButtonUI::UpdateGlow(double dpr, CDeviceKeyButtonUI* cover) {
             --last;
         if (last > first) {
             const size_t length = std::min(count - first, (last - first + 7) / 8 * 8);
-            m_glowSpans.emplace_back(first, length);
+            m_glowRun = {first, length};
         }
         m_glowFrom = from;
         m_glow = QImage();
@@ -238,10 +238,9 @@ void CDeviceKeyButtonUI::UpdateGlow(double dpr, CDeviceKeyButtonUI* cover) {
     // The buffers are whole rows one after another; an image's rows are too, at four bytes a pixel.
     const auto* base = reinterpret_cast<const uint32_t*>(m_glowBase.constBits());
     auto* out = reinterpret_cast<uint32_t*>(m_glow.bits());
-    for (const auto& [offset, length] : m_glowSpans) {
-        const LightLayers layers{base + offset, m_glowUnder.data() + offset, m_glowWeight.data() + offset};
-        BlendLight(out + offset, layers, length, colour & 0xFFFFFF, m_brightness);
-    }
+    const auto [offset, length] = m_glowRun;
+    const LightLayers layers{base + offset, m_glowUnder.data() + offset, m_glowWeight.data() + offset};
+    BlendLight(out + offset, layers, length, colour & 0xFFFFFF, m_brightness);
     m_glowColour = colour;
     m_glowBrightness = m_brightness;
 }

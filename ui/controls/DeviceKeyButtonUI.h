@@ -113,7 +113,7 @@ class CDeviceKeyButtonUI : public QPushButton {
     QImage m_glowBase;
     std::vector<uint32_t> m_glowUnder;
     std::vector<uint8_t> m_glowWeight;
-    std::vector<std::pair<size_t, size_t>> m_glowSpans; // offset and length of the lit run
+    std::pair<size_t, size_t> m_glowRun{0, 0}; // offset and length of the pixels the light reaches
     struct GlowFrom {
         qint64 shape = 0;
         quint64 layers = 0;
