@@ -361,12 +361,20 @@ private:
         } else {
             m_sawDataWithoutId = true;
         }
-        if (m_owner[id] == -1) {
-            m_owner[id] = collectionIndex;
-            if (m_usesIds)
-                col.reportIds.push_back(id);
-        } else if (m_owner[id] != collectionIndex) {
+        // A report is known by its type and id, so one id may name an input report of one
+        // collection and an output or feature report of another. One report shared by two
+        // collections could not be handed to either of them alone.
+        const int t = static_cast<int>(type);
+        int& owner = m_owner[t][id];
+        if (owner == -1) {
+            owner = collectionIndex;
+        } else if (owner != collectionIndex) {
             return id == 0 ? HidParseError::MissingReportId : HidParseError::ReportIdInTwoCollections;
+        }
+        if (m_usesIds && m_listedIn[id] != collectionIndex) {
+            // The first report of this id in this collection (collections come one after another).
+            m_listedIn[id] = collectionIndex;
+            col.reportIds.push_back(id);
         }
 
         const uint32_t size = m_global.reportSize;
@@ -375,7 +383,6 @@ private:
             return HidParseError::BadReportSize;
         if (count > kHidMaxReportBytes * 8)
             return HidParseError::ReportTooLong;
-        const int t = static_cast<int>(type);
         const uint64_t start = m_bits[t][id];
         const uint64_t end = start + static_cast<uint64_t>(size) * count;
         const uint64_t bytes = (end + 7) / 8 + 1;
@@ -496,13 +503,21 @@ private:
     bool m_usesIds = false;
     bool m_sawDataWithoutId = false;
     uint32_t m_totalFields = 0;
-    std::array<int, 256> m_owner = MakeOwners();
+    // The collection that holds each report, per type and id; -1 while unused.
+    std::array<std::array<int, 256>, kHidReportTypeCount> m_owner = MakeOwners();
+    // The last collection whose id list took each id, so a collection lists an id once.
+    std::array<int, 256> m_listedIn = MakeIndexes();
     std::array<std::array<uint32_t, 256>, kHidReportTypeCount> m_bits{};
     std::vector<HidCollectionInfo> m_collections;
 
-    static std::array<int, 256> MakeOwners() {
+    static std::array<int, 256> MakeIndexes() {
         std::array<int, 256> a;
         a.fill(-1);
+        return a;
+    }
+    static std::array<std::array<int, 256>, kHidReportTypeCount> MakeOwners() {
+        std::array<std::array<int, 256>, kHidReportTypeCount> a;
+        a.fill(MakeIndexes());
         return a;
     }
 };
@@ -538,7 +553,7 @@ const char* HidParseErrorText(HidParseError error) {
     case HidParseError::MissingReportId:
         return "report without id among reports with ids";
     case HidParseError::ReportIdInTwoCollections:
-        return "report id used by two collections";
+        return "report id used by two collections for the same report type";
     case HidParseError::BadReportSize:
         return "field too wide";
     case HidParseError::ReportTooLong:

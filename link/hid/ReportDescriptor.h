@@ -34,8 +34,12 @@ enum class HidParseError {
     UnbalancedCollection, // End Collection without Collection, or a collection left open
     UnbalancedDelimiter,
     MainItemOutsideCollection,
-    BadReportId,     // Report ID 0 or above 255
-    MissingReportId, // some reports carry an id and others do not, or several collections share report 0
+    BadReportId, // Report ID 0 or above 255
+    // Some reports carry an id and others do not, or two collections share the id-less report of
+    // one type.
+    MissingReportId,
+    // One id with one report type in two collections; an input id of one collection may still be
+    // an output or feature id of another.
     ReportIdInTwoCollections,
     BadReportSize, // a field wider than allowed
     ReportTooLong, // one report beyond kHidMaxReportBytes
@@ -98,13 +102,16 @@ struct HidCollectionInfo {
     uint16_t usagePage = 0;
     uint16_t usage = 0;
     bool usesReportIds = false;
-    std::vector<uint8_t> reportIds; // in order of first appearance; {0} when the interface uses none
+    // Ids of this collection's reports of any type, each once, in order of first appearance; {0}
+    // when the interface uses none. Another collection may list the same id for another report
+    // type: ReportLength tells which types this collection owns.
+    std::vector<uint8_t> reportIds;
     std::array<HidReportCaps, kHidReportTypeCount> reports;
     // Bytes of one report (data bits rounded up + the id byte) per report type and id; 0 when absent.
     std::array<std::array<uint16_t, 256>, kHidReportTypeCount> reportLengths{};
 
     const HidReportCaps& Report(HidReportType type) const { return reports[static_cast<int>(type)]; }
-    bool HasReportId(uint8_t id) const;
+    bool HasReportId(uint8_t id) const; // of any report type
     uint16_t ReportLength(HidReportType type, uint8_t id) const {
         return reportLengths[static_cast<int>(type)][id];
     }

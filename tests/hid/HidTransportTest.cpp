@@ -458,6 +458,114 @@ TEST_F(SimKeyboard, BootKeyboardReportsGainTheirZeroId) {
     EXPECT_EQ(t.InputItems()[1].usageList[0], 0x04);
 }
 
+// A keyboard interface whose vendor collections share report id 4: input in collection 2, output
+// (with input report 5) in collection 3, feature in collection 4.
+class SimSharedIds : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_itf = m_sim.AddInterface("shared", 2, test::LoadFixture("FFFF_0003_0001_0006.rdesc"), 0xffff, 3);
+        for (int c = 1; c <= 4; ++c)
+            ASSERT_EQ(m_col[c - 1].Open(PathOf(c), true, true, true, false), 1) << c;
+        ASSERT_EQ(m_sim.Accept(m_itf), 4u);
+    }
+    std::string PathOf(int collection) const {
+        char markers[64];
+        std::snprintf(markers, sizeof markers, "sim#vid_ffff&pid_0003&mi_02&col%02x#", collection);
+        return markers + m_sim.SocketPath(m_itf);
+    }
+    static Bytes Report(uint8_t id, size_t length, uint8_t fill) {
+        Bytes r(length, fill);
+        r[0] = id;
+        return r;
+    }
+    // Reads one report of collection `c` into a buffer of its longest input report.
+    Bytes Read(int c, uint32_t timeoutMs) {
+        CHidTransport& t = m_col[c - 1];
+        Bytes buf(t.Caps().inputReportByteLength + 8u, 0xEE);
+        uint32_t n = 0;
+        if (t.ReadReport(buf.data(), static_cast<uint32_t>(buf.size()), &n, timeoutMs) != 1)
+            return {};
+        buf.resize(n);
+        return buf;
+    }
+
+    test::FakeSimFolder m_sim;
+    int m_itf = 0;
+    CHidTransport m_col[4];
+};
+
+TEST_F(SimSharedIds, InterfaceIsListedAndAClashOfOneTypeIsNot) {
+    m_sim.AddInterface("clash", 0, test::LoadFixture("FFFF_0004_0001_0006.rdesc"), 0xffff, 4);
+    CHidTransport t;
+    ASSERT_EQ(t.EnumeratePaths(), 1);
+    const std::vector<std::string> expected = {PathOf(1), PathOf(2), PathOf(3), PathOf(4)};
+    EXPECT_EQ(SimPaths(t), expected);
+    EXPECT_EQ(m_col[1].Caps().inputReportByteLength, 16);
+    EXPECT_EQ(m_col[1].Caps().outputReportByteLength, 0);
+    EXPECT_EQ(m_col[2].Caps().inputReportByteLength, 4);
+    EXPECT_EQ(m_col[2].Caps().outputReportByteLength, 64);
+    EXPECT_EQ(m_col[3].Caps().featureReportByteLength, 8);
+}
+
+TEST_F(SimSharedIds, EachCollectionReadsOnlyItsOwnInputIds) {
+    const Bytes in4 = Report(4, 16, 0x44);
+    const Bytes in5 = Bytes{0x05, 0x01, 0x02, 0x03};
+    const Bytes in1 = Bytes{0x01, 0x02, 0x00, 0x04, 0, 0, 0, 0, 0};
+    ASSERT_TRUE(m_sim.Send(m_itf, in4));
+    ASSERT_TRUE(m_sim.Send(m_itf, in5));
+    ASSERT_TRUE(m_sim.Send(m_itf, in1));
+
+    EXPECT_EQ(Read(1, 1000), in1);
+    EXPECT_EQ(Read(2, 1000), in4);
+    // Collection 3 owns id 4 only as an output report: the input report 4 is not for it.
+    EXPECT_EQ(Read(3, 1000), in5);
+    for (int c = 1; c <= 3; ++c)
+        EXPECT_TRUE(Read(c, 200).empty()) << c;
+    // A collection with no input report refuses to read at all.
+    const auto start = Clock::now();
+    EXPECT_TRUE(Read(4, 1000).empty());
+    EXPECT_LT(MsSince(start), 100);
+
+    // Collection 3's items do not decode another collection's input report 4.
+    CHidTransport& out = m_col[2];
+    ASSERT_EQ(out.InputItemCount(), 1u);
+    EXPECT_EQ(CHidTransport::DecodeReport(out.InputItems(), out.InputItemCount(), in4.data(),
+                                          static_cast<uint32_t>(in4.size()), HidReportType::Input,
+                                          out.ParsedDescriptor()),
+              1);
+    EXPECT_FALSE(out.InputItems()[0].isSet);
+    CHidTransport& in = m_col[1];
+    ASSERT_EQ(in.InputItemCount(), 1u);
+    ASSERT_EQ(CHidTransport::DecodeReport(in.InputItems(), in.InputItemCount(), in4.data(),
+                                          static_cast<uint32_t>(in4.size()), HidReportType::Input,
+                                          in.ParsedDescriptor()),
+              1);
+    EXPECT_TRUE(in.InputItems()[0].isSet);
+    EXPECT_EQ(in.InputItems()[0].value, 0x44u);
+}
+
+TEST_F(SimSharedIds, EachCollectionWritesOnlyItsOwnOutputIds) {
+    const Bytes out4 = Report(4, 64, 0x33);
+    uint32_t n = 99;
+    // Report 4 is an input report of collection 2, a feature of collection 4, unknown to 1.
+    for (int c : {1, 2, 4}) {
+        EXPECT_EQ(m_col[c - 1].WriteReport(out4.data(), 64, &n, 1000), 0) << c;
+        EXPECT_EQ(n, 0u) << c;
+    }
+    // Collection 3's own input id is no output report either.
+    const Bytes in5 = Report(5, 64, 0x55);
+    EXPECT_EQ(m_col[2].WriteReport(in5.data(), 64, &n, 1000), 0);
+    EXPECT_TRUE(m_sim.Receive(m_itf, 100).empty());
+
+    ASSERT_EQ(m_col[2].WriteReport(out4.data(), 64, &n, 1000), 1);
+    EXPECT_EQ(n, 64u);
+    EXPECT_EQ(m_sim.Receive(m_itf, 1000), out4);
+    const Bytes leds = {0x01, 0x02};
+    ASSERT_EQ(m_col[0].WriteReport(leds.data(), 2, &n, 1000), 1);
+    EXPECT_EQ(m_sim.Receive(m_itf, 1000), leds);
+    EXPECT_TRUE(m_sim.Receive(m_itf, 100).empty());
+}
+
 TEST(HidPath, ParsesWhatItFormats) {
     HidPathParts p;
     ASSERT_TRUE(ParseHidPath("hid#vid_0c45&pid_0820&mi_01&col04#/dev/hidraw3", p));

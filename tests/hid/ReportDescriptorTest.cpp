@@ -7,6 +7,7 @@
 
 #include "hid/HidTestUtil.h"
 #include "link/hid/HidPath.h"
+#include "link/hid/ReportDecoder.h"
 #include "link/hid/ReportDescriptor.h"
 
 namespace nk7x {
@@ -48,7 +49,7 @@ TEST_P(FixtureParse, MatchesExpectedParse) {
 
 INSTANTIATE_TEST_SUITE_P(Descriptors, FixtureParse,
                          ::testing::Values("0C45_0820_0001_0080", "FFFF_0001_0001_0002",
-                                           "FFFF_0002_0001_0006"));
+                                           "FFFF_0002_0001_0006", "FFFF_0003_0001_0006"));
 
 TEST(ReportDescriptor, KeyboardInterfaceCollectionsAndPaths) {
     std::vector<HidCollectionInfo> cols;
@@ -187,6 +188,85 @@ TEST(ReportDescriptor, ReportIdRules) {
     const Bytes noIds = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02, 0xC0};
     EXPECT_EQ(Parse(Cat({noIds, noIds})), HidParseError::MissingReportId);
     EXPECT_EQ(Parse({0x75, 0x08, 0x95, 0x01, 0x81, 0x02}), HidParseError::MainItemOutsideCollection);
+}
+
+// A keyboard interface whose vendor collections use report 4 as input (2), output (3) and
+// feature (4): each collection owns its own type of report 4 only.
+TEST(ReportDescriptor, OneIdServesOneCollectionPerReportType) {
+    std::vector<HidCollectionInfo> cols;
+    ASSERT_EQ(Parse(LoadFixture("FFFF_0003_0001_0006.rdesc"), &cols), HidParseError::None);
+    ASSERT_EQ(cols.size(), 4u);
+    const auto in = HidReportType::Input;
+    const auto out = HidReportType::Output;
+    const auto feature = HidReportType::Feature;
+    EXPECT_FALSE(cols[0].HasReportId(4));
+    EXPECT_EQ(cols[1].reportIds, std::vector<uint8_t>{4});
+    EXPECT_EQ(cols[2].reportIds, (std::vector<uint8_t>{4, 5}));
+    EXPECT_EQ(cols[3].reportIds, std::vector<uint8_t>{4});
+    EXPECT_EQ(cols[1].ReportLength(in, 4), 16u);
+    EXPECT_EQ(cols[1].ReportLength(out, 4), 0u);
+    EXPECT_EQ(cols[1].ReportLength(feature, 4), 0u);
+    EXPECT_EQ(cols[2].ReportLength(in, 4), 0u);
+    EXPECT_EQ(cols[2].ReportLength(out, 4), 64u);
+    EXPECT_EQ(cols[2].ReportLength(feature, 4), 0u);
+    EXPECT_EQ(cols[2].ReportLength(in, 5), 4u);
+    EXPECT_EQ(cols[3].ReportLength(in, 4), 0u);
+    EXPECT_EQ(cols[3].ReportLength(out, 4), 0u);
+    EXPECT_EQ(cols[3].ReportLength(feature, 4), 8u);
+
+    // An input report 4 checked against each collection: only the second one reads it.
+    Bytes report(16, 0x5A);
+    report[0] = 4;
+    EXPECT_EQ(HidCheckReport(cols[1], in, report.data(), report.size()), kHidStatusSuccess);
+    EXPECT_EQ(HidCheckReport(cols[2], in, report.data(), report.size()), kHidStatusReportDoesNotExist);
+    EXPECT_EQ(HidCheckReport(cols[3], in, report.data(), report.size()), kHidStatusReportDoesNotExist);
+    EXPECT_EQ(HidCheckReport(cols[0], in, report.data(), report.size()), kHidStatusIncompatibleReportId);
+    uint32_t value = 0;
+    EXPECT_EQ(HidGetUsageValue(cols[1], in, 0xFF00, 0x02, report.data(), report.size(), value),
+              kHidStatusSuccess);
+    EXPECT_EQ(value, 0x5Au);
+
+    // The same interface with the third collection's report 4 made an input report as well.
+    EXPECT_EQ(Parse(LoadFixture("FFFF_0004_0001_0006.rdesc"), &cols),
+              HidParseError::ReportIdInTwoCollections);
+    EXPECT_TRUE(cols.empty());
+}
+
+TEST(ReportDescriptor, SameIdAndTypeInTwoCollectionsIsRefused) {
+    // Collection with usage `usage` holding one field of report 7, of main item `main`.
+    auto col = [](uint8_t usage, uint8_t main) {
+        return Bytes{0x06, 0x00, 0xFF, 0x09, usage, 0xA1, 0x01, 0x85,
+                     0x07, 0x75, 0x08, 0x95, 0x02,  main, 0x02, 0xC0};
+    };
+    const uint8_t input = 0x81, output = 0x91, feature = 0xB1;
+    EXPECT_EQ(Parse(Cat({col(1, input), col(2, output), col(3, feature)})), HidParseError::None);
+    EXPECT_EQ(Parse(Cat({col(1, output), col(2, output)})), HidParseError::ReportIdInTwoCollections);
+    EXPECT_EQ(Parse(Cat({col(1, feature), col(2, feature)})), HidParseError::ReportIdInTwoCollections);
+    // Sharing with one type does not free the id for a type that is already taken.
+    EXPECT_EQ(Parse(Cat({col(1, input), col(2, output), col(3, input)})),
+              HidParseError::ReportIdInTwoCollections);
+    // Nested collections belong to their top-level one: no clash with itself.
+    std::vector<HidCollectionInfo> cols;
+    ASSERT_EQ(Parse(Vendor({0x85, 0x07, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02, 0xA1, 0x00, 0x81, 0x02, 0x91,
+                            0x02, 0xC0}),
+                    &cols),
+              HidParseError::None);
+    EXPECT_EQ(cols[0].reportIds, std::vector<uint8_t>{7});
+    EXPECT_EQ(cols[0].ReportLength(HidReportType::Input, 7), 3u);
+    EXPECT_EQ(cols[0].ReportLength(HidReportType::Output, 7), 2u);
+
+    // Without report ids every collection's report of one type is report 0: input of one and
+    // output of another is fine, input of both is not.
+    auto plain = [](uint8_t usage, uint8_t main) {
+        return Bytes{0x06, 0x00, 0xFF, 0x09, usage, 0xA1, 0x01, 0x75, 0x08, 0x95, 0x02, main, 0x02, 0xC0};
+    };
+    ASSERT_EQ(Parse(Cat({plain(1, input), plain(2, output)}), &cols), HidParseError::None);
+    ASSERT_EQ(cols.size(), 2u);
+    EXPECT_EQ(cols[0].ReportLength(HidReportType::Input, 0), 3u);
+    EXPECT_EQ(cols[0].ReportLength(HidReportType::Output, 0), 0u);
+    EXPECT_EQ(cols[1].ReportLength(HidReportType::Input, 0), 0u);
+    EXPECT_EQ(cols[1].ReportLength(HidReportType::Output, 0), 3u);
+    EXPECT_EQ(Parse(Cat({plain(1, output), plain(2, output)})), HidParseError::MissingReportId);
 }
 
 TEST(ReportDescriptor, UsageAndDelimiterLimits) {
