@@ -3,6 +3,7 @@
 // offers one operation per generic command.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -34,12 +35,13 @@ class CDeviceCommandLink {
     // transport, which aborts a transfer that is waiting.
     void ClosePath();
 
-    // The logged exchange with the echo check. Pads or cuts the request to 64 bytes, writes it,
-    // reads the reply (a second read when the first does not echo the command). Reply length is at
-    // most 64. Returns 1, 0 (not open, no reply) or -1 (write failed).
+    // The logged exchange with the echo check. Pads or cuts the request to 64 bytes, drops replies
+    // already waiting, writes it, then reads until a reply echoes the command, within one time-out.
+    // Reply length is at most 64. Returns 1, 0 (not open, no matching reply; the reply buffer is
+    // untouched) or -1 (write failed).
     int Exchange(const uint8_t* request, size_t requestLength, uint8_t* reply, size_t replyLength,
                  uint32_t* transferred);
-    // The same transfer without log, busy flag or echo check, always with the short time-out.
+    // The same transfer without log or busy flag, always with the short time-out.
     int ExchangeQuiet(const uint8_t* request, size_t requestLength, uint8_t* reply, size_t replyLength,
                       uint32_t* transferred);
 
@@ -56,6 +58,11 @@ class CDeviceCommandLink {
     int SetDataSize(uint32_t n);
     uint16_t DataSize() const { return m_dataSize.load(std::memory_order_relaxed); }
     uint8_t ChunkSize() const { return m_chunkSize; }
+
+    // Reports dropped before a frame went out, and replies skipped for not echoing our command:
+    // traffic of another program on the same device.
+    uint64_t StaleReportsDropped() const { return m_staleDropped.load(std::memory_order_relaxed); }
+    uint64_t ForeignRepliesSkipped() const { return m_foreignSkipped.load(std::memory_order_relaxed); }
 
     CHidTransport& Transport() { return m_transport; }
     // Lock order: command or lighting lock first, then the exchange lock (taken inside Exchange).
@@ -101,6 +108,23 @@ class CDeviceCommandLink {
                      size_t chunk, bool wrapOffset = false);
     int ReadChunked(CommandCode code, uint8_t* destination, size_t total, uint32_t base);
     uint32_t Timeout() const { return LongTimeouts() ? kLongTimeoutMs : kTimeoutMs; }
+    // Under the exchange lock: empties the input queue before a frame is written.
+    void DropStaleReports(uint8_t command);
+    // Under the exchange lock: the first reply echoing `command` within the time-out.
+    int ReadEcho(const FrameBytes& frame, uint8_t* reply, size_t replyLength, uint32_t* transferred,
+                 uint32_t timeoutMs);
+    // Under the exchange lock: whether a reply answers this very frame. CommandOnly: the command
+    // matches but the address does not, on a device not yet seen to echo addresses.
+    enum class ReplyMatch { Exact, CommandOnly, Foreign };
+    ReplyMatch MatchReply(const FrameBytes& frame, const FrameBytes& reply) const;
+    // How long a CommandOnly reply waits for an exact one before it is taken.
+    static constexpr int kAddressGraceMs = 50;
+
+    // A queue that never empties is a device gone wrong; the exchange goes ahead after this many.
+    static constexpr int kMaxStaleReports = 256;
+    std::atomic<uint64_t> m_staleDropped{0};
+    std::atomic<uint64_t> m_foreignSkipped{0};
+    std::array<bool, 256> m_echoesAddress{}; // per command code; guarded by the exchange lock
 
     std::atomic<uint16_t> m_dataSize{kMaxDataSize};
     std::atomic<uint32_t> m_busy{0}; // logged exchanges in progress (two threads can be in one each)
