@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "app/discovery/DeviceTables.h"
+#include "platform/DebugLog.h"
 
 namespace nk7x {
 
@@ -32,6 +33,7 @@ FunctionTabs FunctionTabsFor(int mode, int kind) {
 CDeviceBase::CDeviceBase() : m_identity(std::make_unique<DeviceSlot>()) {}
 
 CDeviceBase::~CDeviceBase() {
+    m_worker.Stop();
     StopKeyEventThread();
     m_link.ClosePath();
 }
@@ -75,14 +77,34 @@ KeyColour CDeviceBase::GetKeyColour(int index) const {
 
 void CDeviceBase::SetFunctionMode(int mode) {
     m_functionMode = mode;
-    if (m_deviceView)
-        m_deviceView->SelectFunctionTabs(FunctionTabsFor(mode, m_kind));
+    if (IDeviceView* view = DeviceView())
+        view->SelectFunctionTabs(FunctionTabsFor(mode, m_kind));
+}
+
+void CDeviceBase::RunTransfer(const std::string& key, Transfer transfer) {
+    if (!m_worker.Running()) {
+        const Continuation done = transfer();
+        if (done)
+            done();
+        return;
+    }
+    m_worker.Post(key, [this, transfer = std::move(transfer)] {
+        Continuation done = transfer();
+        // A page that has let go of the device wants nothing more from it.
+        IDeviceView* view = DeviceView();
+        if (done && view)
+            view->RunOnOwner(std::move(done));
+    });
 }
 
 void CDeviceBase::SetLiveLighting(bool on) {
     m_liveLighting.store(on, std::memory_order_relaxed);
     if (on && m_kind == kKindKeyboard)
-        m_link.EnterLiveLighting();
+        RunTransfer("live-lighting", [this]() -> Continuation {
+            if (m_link.EnterLiveLighting() != kResultOk)
+                DebugLog("live lighting: the keyboard did not take the switch");
+            return nullptr;
+        });
 }
 
 int CDeviceBase::RefreshLighting() {
@@ -92,8 +114,8 @@ int CDeviceBase::RefreshLighting() {
     const size_t count = m_keyColours.size();
     for (size_t i = 0; i < count; ++i) {
         const KeyColour c = m_keyColours[i];
-        if (m_deviceView)
-            m_deviceView->ShowKeyColour(static_cast<int>(i), PackKeyButtonColour(c), c.alpha);
+        if (IDeviceView* view = DeviceView())
+            view->ShowKeyColour(static_cast<int>(i), PackKeyButtonColour(c), c.alpha);
         if (i == static_cast<size_t>(kLiveLightingSkippedKey) || 3 * i + 2 >= buffer.size())
             continue;
         buffer[3 * i] = static_cast<uint8_t>((c.red * c.alpha) >> 8);
@@ -105,6 +127,15 @@ int CDeviceBase::RefreshLighting() {
     size_t length = static_cast<size_t>(m_keyCount) * 3;
     if (length > buffer.size())
         length = buffer.size();
+    if (m_worker.Running()) {
+        // Only the newest colours matter: a frame still waiting is replaced, never queued behind.
+        RunTransfer("stream", [this, buffer, length]() -> Continuation {
+            if (m_link.StreamLighting(buffer.data(), length) != kResultOk)
+                std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
+            return nullptr;
+        });
+        return 1;
+    }
     const int result = m_link.StreamLighting(buffer.data(), length);
     if (result != kResultOk)
         std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
@@ -141,8 +172,9 @@ void CDeviceBase::StopKeyEventThread() {
 }
 
 void CDeviceBase::OnNotification(uint16_t code) {
-    if (code == kNotifySync && m_deviceView)
-        m_deviceView->ArmTimer(kSyncTimerId, 500);
+    IDeviceView* view = DeviceView();
+    if (code == kNotifySync && view)
+        view->ArmTimer(kSyncTimerId, 500);
 }
 
 } // namespace nk7x

@@ -5,12 +5,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "devices/DeviceWorker.h"
 #include "devices/KeyEventThread.h"
 #include "link/DeviceCommandLink.h"
 #include "profiles/ProfileRecords.h"
@@ -54,6 +56,10 @@ class IDeviceView {
     virtual void SelectFunctionTabs(const FunctionTabs& tabs) = 0;
     // Repaint key button `keyIndex` with a packed colour and brightness (live lighting).
     virtual void ShowKeyColour(int keyIndex, uint32_t packedColour, uint8_t brightness) = 0;
+    // Run `work` on the page's own thread, after the caller returns; called from the device's
+    // worker with what a transfer brought back. A page that is gone by then drops it. Without a
+    // toolkit (tests) it runs at once.
+    virtual void RunOnOwner(std::function<void()> work) { work(); }
 };
 
 inline constexpr int kSyncTimerId = 1002;
@@ -69,9 +75,23 @@ class CDeviceBase {
     CDeviceBase& operator=(const CDeviceBase&) = delete;
 
     // The toolkit side; borrowed, may be null (tests, a page without controls yet).
-    void SetDeviceView(IDeviceView* view) { m_deviceView = view; }
+    void SetDeviceView(IDeviceView* view) { m_deviceView.store(view, std::memory_order_release); }
+
+    // Transfers away from the page's thread. With the worker running, `transfer` runs on it (in
+    // order; a pending one with the same key is replaced) and touches only the links and what it
+    // captured; the continuation it returns then runs on the page's thread to apply what was read
+    // or report a failure. Without the worker both run here and now (tests, the command-line tool).
+    using Continuation = std::function<void()>;
+    using Transfer = std::function<Continuation()>;
+    void RunTransfer(const std::string& key, Transfer transfer);
+    // The page starts the worker once it can take continuations, and stops it before it goes:
+    // Stop lets queued transfers finish, so a last change still reaches the device.
+    bool StartWorker() { return m_worker.Start(); }
+    void StopWorker() { m_worker.Stop(); }
+    CDeviceWorker& Worker() { return m_worker; }
 
     CDeviceCommandLink& Link() { return m_link; }
+    const CDeviceCommandLink& Link() const { return m_link; }
     CDeviceCommandLink& NotificationLink() { return m_notifyLink; }
     const DeviceInfoRecord& DeviceInfo() const { return m_deviceInfo; }
 
@@ -134,7 +154,9 @@ class CDeviceBase {
     // One live-lighting run: repaints the key buttons and streams the colours. Returns the stream's
     // result (1 also when nothing needed sending).
     virtual int RefreshLighting();
-    virtual void OnConnect() {}
+    // The connection's first work (the layout read, the profile, the page). With the worker
+    // running it ends later, on the page's thread, with ConnectFinished.
+    virtual void OnConnect() { ConnectFinished(); }
     virtual void OnSyncRequest() {}
     virtual void StatusPoll() {}
     virtual int LoadProfile() { return 0; }
@@ -145,6 +167,15 @@ class CDeviceBase {
     virtual int WriteProfileKeyAssignments(int /*index*/) { return 0; }
     virtual int DownloadMacros() { return 0; }
     virtual int WriteSettings(int /*n*/, uint8_t /*byte0*/) { return 0; }
+    // The page's forms of the writes: through the worker, failures reported to the view; the
+    // download's answer (as DownloadMacros gives it) reaches `done` on the page's thread.
+    virtual void QueueSettingsWrite(int n, uint8_t byte0) { (void)WriteSettings(n, byte0); }
+    virtual void QueueProfileKeyAssignmentsWrite(int index) { (void)WriteProfileKeyAssignments(index); }
+    virtual void QueueMacroDownload(std::function<void(int)> done) {
+        const int result = DownloadMacros();
+        if (done)
+            done(result);
+    }
     virtual void RefreshNameLists() {}
     virtual void SetProfilePaths() {}
     virtual std::string GetProfileName() const { return {}; }
@@ -158,10 +189,12 @@ class CDeviceBase {
     bool KeyEventThreadRunning() const { return m_keyEvents && m_keyEvents->Running(); }
 
   protected:
+    // The end of OnConnect's work, on the page's thread.
+    virtual void ConnectFinished() {}
     // A code of the notification interface, on the reader thread. The base arms the sync timer
     // with 500 ms on 0x401.
     virtual void OnNotification(uint16_t code);
-    IDeviceView* DeviceView() const { return m_deviceView; }
+    IDeviceView* DeviceView() const { return m_deviceView.load(std::memory_order_acquire); }
     void SetDeviceInfo(const DeviceInfoRecord& info) { m_deviceInfo = info; }
     DeviceInfoRecord& MutableDeviceInfo() { return m_deviceInfo; }
 
@@ -174,7 +207,7 @@ class CDeviceBase {
     CDeviceCommandLink m_notifyLink;
     std::unique_ptr<CKeyEventThread> m_keyEvents;
     DeviceInfoRecord m_deviceInfo{};
-    IDeviceView* m_deviceView = nullptr;
+    std::atomic<IDeviceView*> m_deviceView{nullptr};
     std::string m_layoutName;
     std::string m_lightingName;
     std::string m_kindName;
@@ -195,6 +228,8 @@ class CDeviceBase {
     std::mutex m_effectFrameLock;
     std::atomic<bool> m_liveLighting{true};
     std::atomic<bool> m_preview{true};
+    // Last: it stops first, while everything its jobs reach is still there.
+    CDeviceWorker m_worker;
 };
 
 } // namespace nk7x

@@ -8,6 +8,7 @@
 #include "macros/MacroStore.h"
 #include "profiles/JsonFile.h"
 #include "profiles/ProfileFolders.h"
+#include "platform/DebugLog.h"
 
 namespace nk7x {
 
@@ -49,9 +50,14 @@ CKeyboardDevice::CKeyboardDevice()
 }
 
 CKeyboardDevice::~CKeyboardDevice() {
+    StopDeviceWork();
     // The reader feeds the preview's key hooks, so it ends first; then the thread that steps it.
     StopKeyEventThread();
     StopLightThread();
+}
+
+void CKeyboardDevice::StopDeviceWork() {
+    StopWorker();
 }
 
 void CKeyboardDevice::SetView(IKeyboardView* view) {
@@ -65,40 +71,53 @@ void CKeyboardDevice::ReportFailure(KeyboardWrite what, int result) {
 }
 
 int CKeyboardDevice::ReadKeyLayout() {
+    return ApplyKeyLayout(FetchKeyLayout());
+}
+
+CKeyboardDevice::KeyLayoutRead CKeyboardDevice::FetchKeyLayout() {
+    KeyLayoutRead read;
     CDeviceCommandLink& link = Link();
     if (!link.IsOpen())
-        return kResultFailed;
+        return read;
     FirstFailure f;
     f.Take(link.BeginConfig());
-    DeviceInfoRecord info = DeviceInfo();
-    const int infoResult = link.ReadDeviceInfo(info);
+    const int infoResult = link.ReadDeviceInfo(read.info);
     f.Take(infoResult);
     if (infoResult != kResultOk) {
-        link.EndConfig();
-        return f.result;
+        (void)link.EndConfig(); // the failure reported is the read's
+        read.result = f.result;
+        return read;
     }
-    SetDeviceInfo(info);
-    const int k = info[5];
+    read.infoRead = true;
+    const int k = read.info[5];
     if (link.SetDataSize(static_cast<uint32_t>(3 * k)) != 1) {
         // More keys than a key table can hold: the maps keep what they had. The configuration
         // session is still closed so the keyboard does not stay in it.
-        link.EndConfig();
-        return kResultFailed;
+        (void)link.EndConfig();
+        read.result = kResultFailed;
+        return read;
     }
-    std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> keys{};
-    std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> leds{};
-    const int keysResult = link.ReadKeyTable(keys.data());
+    const int keysResult = link.ReadKeyTable(read.keyTable.data());
     f.Take(keysResult);
-    const int ledsResult = keysResult == kResultOk ? link.ReadKeyIndexTable(leds.data()) : keysResult;
+    const int ledsResult = keysResult == kResultOk ? link.ReadKeyIndexTable(read.ledTable.data()) : keysResult;
     f.Take(ledsResult);
     f.Take(link.EndConfig());
-    if (keysResult == kResultOk && ledsResult == kResultOk) {
-        m_keyTable = keys;
-        m_ledTable = leds;
-        m_tableKeys = k;
+    read.tablesRead = keysResult == kResultOk && ledsResult == kResultOk;
+    read.keys = k;
+    read.result = f.result;
+    return read;
+}
+
+int CKeyboardDevice::ApplyKeyLayout(const KeyLayoutRead& read) {
+    if (read.infoRead)
+        SetDeviceInfo(read.info);
+    if (read.tablesRead) {
+        m_keyTable = read.keyTable;
+        m_ledTable = read.ledTable;
+        m_tableKeys = read.keys;
         BuildKeyMaps();
     }
-    return f.result;
+    return read.result;
 }
 
 void CKeyboardDevice::BuildKeyMaps() {
@@ -138,22 +157,32 @@ uint8_t CKeyboardDevice::KeyLed(int keyIndex) const {
 }
 
 int CKeyboardDevice::ReadSettings() {
+    return ApplySettings(FetchSettings());
+}
+
+CKeyboardDevice::SettingsRead CKeyboardDevice::FetchSettings() {
+    SettingsRead read;
     CDeviceCommandLink& link = Link();
     link.SetBackgroundPause(false);
     if (!link.IsOpen())
-        return kResultFailed;
+        return read;
     uint8_t index = 0;
-    int result = link.ReadParameters(&index, 1, 0);
-    if (result != kResultOk)
-        return result;
-    std::array<uint8_t, KeyboardSettingsRecord::kSize> bytes{};
-    result =
-        link.ReadParameters(bytes.data(), bytes.size(), static_cast<uint16_t>(index * kSettingsRecordStride));
-    if (result != kResultOk)
-        return result;
+    read.result = link.ReadParameters(&index, 1, 0);
+    if (read.result != kResultOk)
+        return read;
+    read.index = index;
+    read.result =
+        link.ReadParameters(read.bytes.data(), read.bytes.size(), static_cast<uint16_t>(index * kSettingsRecordStride));
+    return read;
+}
+
+int CKeyboardDevice::ApplySettings(const SettingsRead& read) {
+    // A read that failed brought nothing to trust: the profile and the keyboard stay as they are.
+    if (read.result != kResultOk)
+        return read.result;
     KeyboardSettingsRecord record;
-    KeyboardSettingsRecord::Parse(bytes, record);
-    m_settingsIndex = index;
+    KeyboardSettingsRecord::Parse(read.bytes, record);
+    m_settingsIndex = read.index;
     m_settingsMirror = record;
     if (m_forcedRed.exchange(false, std::memory_order_acq_rel)) {
         record.light.red = 0xFF;
@@ -182,39 +211,44 @@ int CKeyboardDevice::ReadSettings() {
     return kResultOk;
 }
 
-int CKeyboardDevice::WriteSettings(int n, uint8_t byte0) {
+int CKeyboardDevice::TransferSettings(int n, const SettingsBytes& bytes) {
     CDeviceCommandLink& link = Link();
-    if (n < 0 || n > kMaxRecordIndex)
+    if (!link.IsOpen())
         return kResultFailed;
-    const KeyboardSettingsRecord record =
-        KeyboardSettingsRecord::From(byte0, m_profile.GetLightInfo(), m_profile.GetSystemStages());
-    if (!link.IsOpen()) {
-        ReportFailure(KeyboardWrite::Settings, kResultFailed);
-        return kResultFailed;
-    }
-    const auto bytes = record.Serialise();
     FirstFailure f;
     f.Take(link.BeginConfig());
     f.Take(
         link.WriteParameters(bytes.data(), bytes.size(), static_cast<uint16_t>(n * kSettingsRecordStride)));
     f.Take(link.EndConfig());
-    ReportFailure(KeyboardWrite::Settings, f.result);
     return f.result;
 }
 
-int CKeyboardDevice::WriteKeyAssignments(int index, const std::vector<KeyAssignment>& list) {
-    CDeviceCommandLink& link = Link();
-    if (!link.IsOpen())
+int CKeyboardDevice::WriteSettings(int n, uint8_t byte0) {
+    if (n < 0 || n > kMaxRecordIndex)
         return kResultFailed;
-    // The table written is the keyboard's own with the located keys changed; without a layout
-    // read there is nothing to start from, and writing would wipe the keyboard's keys.
-    if (m_tableKeys == 0 || link.DataSize() != 3 * m_tableKeys)
-        return kResultFailed;
-    FirstFailure f;
-    DeviceInfoRecord info = DeviceInfo();
-    if (link.ReadDeviceInfo(info) == kResultOk)
-        SetDeviceInfo(info);
-    std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> table = m_keyTable;
+    const int result = TransferSettings(
+        n, KeyboardSettingsRecord::From(byte0, m_profile.GetLightInfo(), m_profile.GetSystemStages()).Serialise());
+    ReportFailure(KeyboardWrite::Settings, result);
+    return result;
+}
+
+void CKeyboardDevice::QueueSettingsWrite(int n, uint8_t byte0) {
+    if (n < 0 || n > kMaxRecordIndex)
+        return;
+    // The record is taken from the profile now; the worker only moves the bytes.
+    const SettingsBytes bytes =
+        KeyboardSettingsRecord::From(byte0, m_profile.GetLightInfo(), m_profile.GetSystemStages()).Serialise();
+    RunTransfer("settings-" + std::to_string(n), [this, n, bytes]() -> Continuation {
+        const int result = TransferSettings(n, bytes);
+        return [this, result] { ReportFailure(KeyboardWrite::Settings, result); };
+    });
+}
+
+bool CKeyboardDevice::BuildKeyTable(const std::vector<KeyAssignment>& list,
+                                    std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& table) const {
+    if (m_tableKeys == 0 || Link().DataSize() != 3 * m_tableKeys)
+        return false;
+    table = m_keyTable;
     const size_t count = std::min(list.size(), static_cast<size_t>(kKeyCount));
     for (size_t i = 0; i < count; ++i) {
         const uint8_t p = KeyPosition(static_cast<int>(i));
@@ -225,15 +259,53 @@ int CKeyboardDevice::WriteKeyAssignments(int index, const std::vector<KeyAssignm
         table[3 * size_t{p} + 1] = code.b1;
         table[3 * size_t{p} + 2] = code.b2;
     }
+    return true;
+}
+
+CKeyboardDevice::KeyTableWrite
+CKeyboardDevice::TransferKeyTable(int index, const std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& table) {
+    KeyTableWrite w;
+    CDeviceCommandLink& link = Link();
+    if (!link.IsOpen())
+        return w;
+    w.infoRead = link.ReadDeviceInfo(w.info) == kResultOk;
+    FirstFailure f;
     f.Take(link.BeginConfig());
     f.Take(link.WriteKeyTable(table.data(), index));
     f.Take(link.EndConfig());
-    ReportFailure(KeyboardWrite::KeyAssignments, f.result);
-    return f.result;
+    w.result = f.result;
+    return w;
+}
+
+int CKeyboardDevice::WriteKeyAssignments(int index, const std::vector<KeyAssignment>& list) {
+    if (!Link().IsOpen())
+        return kResultFailed;
+    std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> table{};
+    if (!BuildKeyTable(list, table))
+        return kResultFailed;
+    const KeyTableWrite w = TransferKeyTable(index, table);
+    if (w.infoRead)
+        SetDeviceInfo(w.info);
+    ReportFailure(KeyboardWrite::KeyAssignments, w.result);
+    return w.result;
 }
 
 int CKeyboardDevice::WriteProfileKeyAssignments(int index) {
     return WriteKeyAssignments(index, m_keyList);
+}
+
+void CKeyboardDevice::QueueProfileKeyAssignmentsWrite(int index) {
+    std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> table{};
+    if (!Link().IsOpen() || !BuildKeyTable(m_keyList, table))
+        return;
+    RunTransfer("key-table-" + std::to_string(index), [this, index, table]() -> Continuation {
+        const KeyTableWrite w = TransferKeyTable(index, table);
+        return [this, w] {
+            if (w.infoRead)
+                SetDeviceInfo(w.info);
+            ReportFailure(KeyboardWrite::KeyAssignments, w.result);
+        };
+    });
 }
 
 void CKeyboardDevice::PurgeMacroKeys() {
@@ -273,46 +345,88 @@ std::vector<KeyCaption> CKeyboardDevice::KeyCaptions() const {
     return captions;
 }
 
-int CKeyboardDevice::DownloadMacros() {
-    CDeviceCommandLink& link = Link();
-    if (link.IsOpen()) {
-        DeviceInfoRecord info = DeviceInfo();
-        if (link.ReadDeviceInfo(info) == kResultOk)
-            SetDeviceInfo(info);
-    }
+CKeyboardDevice::MacroImageBytes CKeyboardDevice::PrepareMacroImage() const {
+    MacroImageBytes image;
     const std::string folder = DataFolder();
-    if (folder.empty())
-        return 0;
+    if (folder.empty()) {
+        image.early = 0;
+        return image;
+    }
     const std::vector<Macro> macros = MacroStore(folder).LoadAll();
-    if (macros.empty())
-        return 0; // the keyboard keeps the macros it has
+    if (macros.empty()) {
+        image.early = 0; // the keyboard keeps the macros it has
+        return image;
+    }
     std::vector<size_t> counts;
     for (const Macro& m : macros)
         counts.push_back(m.events.size());
     const size_t total = MacroImage::SizeFor(counts);
-    const size_t capacity = size_t{DeviceInfo()[6]} * kMacroUnitBytes;
-    if (total > capacity)
-        return static_cast<int>((total - capacity) / 4 + 1);
-    std::vector<uint8_t> bytes;
     try {
-        MacroImage image;
-        image.macros.reserve(macros.size());
+        MacroImage built;
+        built.macros.reserve(macros.size());
         for (const Macro& m : macros)
-            image.macros.push_back(m.events);
-        bytes = image.Serialise();
+            built.macros.push_back(m.events);
+        image.bytes = built.Serialise();
     } catch (const std::bad_alloc&) {
-        return -1;
+        image.early = -1;
+        return image;
     }
-    if (bytes.size() != total)
-        return -1;
+    if (image.bytes.size() != total)
+        image.early = -1;
+    return image;
+}
+
+CKeyboardDevice::MacroDownloadResult CKeyboardDevice::TransferMacros(const MacroImageBytes& image,
+                                                                     const DeviceInfoRecord& known) {
+    MacroDownloadResult r;
+    CDeviceCommandLink& link = Link();
+    DeviceInfoRecord info = known;
+    if (link.IsOpen()) {
+        r.infoRead = link.ReadDeviceInfo(r.info) == kResultOk;
+        if (r.infoRead)
+            info = r.info;
+    }
+    if (image.early <= 0) {
+        r.code = image.early;
+        return r;
+    }
+    const size_t total = image.bytes.size();
+    const size_t capacity = size_t{info[6]} * kMacroUnitBytes;
+    if (total > capacity) {
+        r.code = static_cast<int>((total - capacity) / 4 + 1);
+        return r;
+    }
     if (link.IsOpen()) {
         FirstFailure f;
         f.Take(link.BeginConfig());
-        f.Take(link.WriteMacroArea(bytes.data(), bytes.size()));
+        f.Take(link.WriteMacroArea(image.bytes.data(), image.bytes.size()));
         f.Take(link.EndConfig());
-        ReportFailure(KeyboardWrite::Macros, f.result);
+        r.writeResult = f.result;
     }
-    return 0;
+    return r;
+}
+
+int CKeyboardDevice::DownloadMacros() {
+    const MacroDownloadResult r = TransferMacros(PrepareMacroImage(), DeviceInfo());
+    if (r.infoRead)
+        SetDeviceInfo(r.info);
+    ReportFailure(KeyboardWrite::Macros, r.writeResult);
+    return r.code;
+}
+
+void CKeyboardDevice::QueueMacroDownload(std::function<void(int)> done) {
+    auto image = std::make_shared<const MacroImageBytes>(PrepareMacroImage());
+    const DeviceInfoRecord known = DeviceInfo();
+    RunTransfer("macros", [this, image, known, done = std::move(done)]() -> Continuation {
+        const MacroDownloadResult r = TransferMacros(*image, known);
+        return [this, r, done] {
+            if (r.infoRead)
+                SetDeviceInfo(r.info);
+            ReportFailure(KeyboardWrite::Macros, r.writeResult);
+            if (done)
+                done(r.code);
+        };
+    });
 }
 
 std::vector<uint8_t> CKeyboardDevice::CustomColourPage(bool scaled, size_t& length) const {
@@ -350,6 +464,18 @@ int CKeyboardDevice::SendCustomColors() {
     return result;
 }
 
+void CKeyboardDevice::QueueCustomPage(bool scaled) {
+    size_t length = 0;
+    auto page = std::make_shared<const std::vector<uint8_t>>(CustomColourPage(scaled, length));
+    const int group = m_lightSettings.customGroup;
+    RunTransfer("custom-page-" + std::to_string(group), [this, page, length, group, scaled]() -> Continuation {
+        const int result = Link().WriteLightingPage(page->data(), length, group, kLightingPageBytes);
+        if (result != kResultOk && scaled)
+            std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
+        return [this, result] { ReportFailure(KeyboardWrite::CustomColours, result); };
+    });
+}
+
 void CKeyboardDevice::EnterCustomMode() {
     const int group = m_profile.GetCustomGroup();
     const std::vector<CustomColor> colours = m_profile.GetCustomColors(group, kKeyCount);
@@ -363,7 +489,8 @@ void CKeyboardDevice::EnterCustomMode() {
     m_panelGroup = group;
     if (m_view)
         m_view->CustomGroupSelected(group);
-    SendCustomColors();
+    if (m_lightSettings.mode == kCustomLightMode)
+        QueueCustomPage(true);
 }
 
 void CKeyboardDevice::SelectCustomGroup(int group) {
@@ -398,7 +525,8 @@ void CKeyboardDevice::FillCustomColors(bool on) {
         }
     }
     MirrorCustomColours(false);
-    SendCustomColors();
+    if (m_lightSettings.mode == kCustomLightMode)
+        QueueCustomPage(true);
     if (m_panelGroup >= 0)
         StoreCustomColours(m_panelGroup);
 }
@@ -422,11 +550,7 @@ void CKeyboardDevice::SetCustomKeyColor(int keyIndex) {
     StoreCustomColours(m_panelGroup);
     if (Link().LongTimeouts())
         return;
-    size_t length = 0;
-    const std::vector<uint8_t> page = CustomColourPage(false, length);
-    const int result =
-        Link().WriteLightingPage(page.data(), length, m_lightSettings.customGroup, kLightingPageBytes);
-    ReportFailure(KeyboardWrite::CustomColours, result);
+    QueueCustomPage(false);
 }
 
 int CKeyboardDevice::OnKeyEvent(int position, int kind) {
@@ -596,15 +720,30 @@ KeyboardSettingsControls CKeyboardDevice::SettingsControls() const {
 }
 
 void CKeyboardDevice::OnConnect() {
-    ReadKeyLayout();
-    LoadProfile();
-    RefreshPage();
-    StartLightThread(); // a reconnection finds it still running
+    RunTransfer("connect", [this]() -> Continuation {
+        auto read = std::make_shared<const KeyLayoutRead>(FetchKeyLayout());
+        return [this, read] {
+            const int result = ApplyKeyLayout(*read);
+            if (result != kResultOk)
+                DebugLogf("keyboard: key layout not read (%d); the key tables keep what they had", result);
+            (void)LoadProfile(); // a missing or unreadable profile leaves the defaults, and says so
+            RefreshPage();
+            StartLightThread(); // a reconnection finds it still running
+            ConnectFinished();
+        };
+    });
 }
 
 void CKeyboardDevice::OnSyncRequest() {
-    ReadSettings();
-    RefreshPage();
+    RunTransfer("sync", [this]() -> Continuation {
+        auto read = std::make_shared<const SettingsRead>(FetchSettings());
+        return [this, read] {
+            const int result = ApplySettings(*read);
+            if (result != kResultOk)
+                DebugLogf("keyboard: settings not read back (%d); profile and keyboard left as they were", result);
+            RefreshPage();
+        };
+    });
 }
 
 void CKeyboardDevice::RefreshPage() {

@@ -51,6 +51,20 @@ class CKeyboardDevice : public CDeviceBase {
     // BeginConfig, device information, key table, LED table, EndConfig, BuildKeyMaps. Returns 1,
     // 0 when the link is not open or the key count does not fit, or the first failed command's code.
     int ReadKeyLayout();
+    // The two halves of a layout read: the transfers alone (any thread; the links only), and taking
+    // what they brought (the page's thread). A failed read changes nothing but the device
+    // information, when that part was read.
+    struct KeyLayoutRead {
+        int result = kResultFailed;
+        bool infoRead = false;
+        DeviceInfoRecord info{};
+        bool tablesRead = false;
+        int keys = 0;
+        std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> keyTable{};
+        std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> ledTable{};
+    };
+    KeyLayoutRead FetchKeyLayout();
+    int ApplyKeyLayout(const KeyLayoutRead& read);
     void BuildKeyMaps();
     uint8_t KeyPosition(int keyIndex) const;
     uint8_t KeyLed(int keyIndex) const;
@@ -62,9 +76,19 @@ class CKeyboardDevice : public CDeviceBase {
     // Reads the keyboard's settings record into the light settings and the profile (saved).
     // Returns 1, 0 when the link is not open, or the failed read's code (nothing changes).
     int ReadSettings();
+    // The halves of a settings read, as for the layout: a failed read changes nothing at all.
+    struct SettingsRead {
+        int result = kResultFailed;
+        uint8_t index = 0;
+        std::array<uint8_t, KeyboardSettingsRecord::kSize> bytes{};
+    };
+    SettingsRead FetchSettings();
+    int ApplySettings(const SettingsRead& read);
     // Sends the profile's settings as record n with byte 0 = byte0. Returns 1 only when every
     // command succeeded; else the first failure's code (0 when the link is not open).
     int WriteSettings(int n, uint8_t byte0) override;
+    // The same write through the worker; a failure reaches the view.
+    void QueueSettingsWrite(int n, uint8_t byte0) override;
     const KeyboardSettingsRecord& SettingsMirror() const { return m_settingsMirror; }
     uint8_t SettingsIndex() const { return m_settingsIndex; }
     void SetForcedRed() { m_forcedRed.store(true, std::memory_order_release); }
@@ -83,6 +107,7 @@ class CKeyboardDevice : public CDeviceBase {
     // sent while no key layout has been read.
     int WriteKeyAssignments(int index, const std::vector<KeyAssignment>& list) override;
     int WriteProfileKeyAssignments(int index) override;
+    void QueueProfileKeyAssignmentsWrite(int index) override;
     void PurgeMacroKeys() override;
     const std::vector<KeyAssignment>& KeyList() const { return m_keyList; }
     std::vector<KeyCaption> KeyCaptions() const;
@@ -90,6 +115,7 @@ class CKeyboardDevice : public CDeviceBase {
     // Macros: 0 when sent (or nothing to send), -1 when the image cannot be built, else the number
     // of events to remove before the macros fit.
     int DownloadMacros() override;
+    void QueueMacroDownload(std::function<void(int)> done) override;
     const std::vector<std::string>& MacroNames() const { return m_macroNames; }
     const LightNameLists& LightNames() const { return m_lightNames; }
 
@@ -144,6 +170,8 @@ class CKeyboardDevice : public CDeviceBase {
 
   protected:
     void OnNotification(uint16_t code) override;
+    // Stops the worker: its jobs reach this object's members.
+    void StopDeviceWork();
     // Preview hooks: the device's part of the preparation of a newly selected mode (the custom mode
     // loads and sends its colours; the engine prepares its own state) and a key press or release
     // (on the reader thread), which the engine turns into the mode's key hook.
@@ -162,6 +190,34 @@ class CKeyboardDevice : public CDeviceBase {
     // The lighting page of the custom colours (3 bytes per located LED), scaled by alpha or not.
     std::vector<uint8_t> CustomColourPage(bool scaled, size_t& length) const;
     void ReportFailure(KeyboardWrite what, int result);
+    using SettingsBytes = std::array<uint8_t, KeyboardSettingsRecord::kSize>;
+    int TransferSettings(int n, const SettingsBytes& bytes);
+    // The key table to write: the last read table with the located keys of `list`; false while
+    // no key layout has been read (writing would wipe the keyboard's keys).
+    bool BuildKeyTable(const std::vector<KeyAssignment>& list,
+                       std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& table) const;
+    struct KeyTableWrite {
+        int result = kResultFailed;
+        bool infoRead = false;
+        DeviceInfoRecord info{};
+    };
+    KeyTableWrite TransferKeyTable(int index, const std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& table);
+    // The macro image from the files (on the page's thread), and its download.
+    struct MacroImageBytes {
+        int early = 1; // <= 0: the download's answer without sending (0: nothing to send, -1: no image)
+        std::vector<uint8_t> bytes;
+    };
+    MacroImageBytes PrepareMacroImage() const;
+    struct MacroDownloadResult {
+        int code = 0;
+        int writeResult = kResultOk;
+        bool infoRead = false;
+        DeviceInfoRecord info{};
+    };
+    MacroDownloadResult TransferMacros(const MacroImageBytes& image, const DeviceInfoRecord& known);
+    // Sends a custom colour page through the worker (the live page scaled by brightness, or one
+    // key's colour unscaled); a failed scaled page pauses the worker before the next frame.
+    void QueueCustomPage(bool scaled);
 
     IKeyboardView* m_view = nullptr;
     KeyNameLookup m_nameLookup;

@@ -30,14 +30,19 @@ class CBrindovaKeyboardDevice::PageKeyboard final : public CKeyboardDevice {
     ~PageKeyboard() override { StopKeyEventThread(); }
 
     void OnConnect() override {
-        const auto start = std::chrono::steady_clock::now();
+        m_connectStart = std::chrono::steady_clock::now();
         CKeyboardDevice::OnConnect();
+    }
+
+  protected:
+    void ConnectFinished() override {
         m_page.OnConnectDone(std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - start));
+            std::chrono::steady_clock::now() - m_connectStart));
     }
 
   private:
     CBrindovaKeyboardDevice& m_page;
+    std::chrono::steady_clock::time_point m_connectStart{};
 };
 
 CBrindovaKeyboardDevice::CBrindovaKeyboardDevice(QWidget* parent)
@@ -59,8 +64,8 @@ void CBrindovaKeyboardDevice::hideEvent(QHideEvent* event) {
 }
 
 CBrindovaKeyboardDevice::~CBrindovaKeyboardDevice() {
-    StopDevice();
     m_keyboard->SetView(nullptr);
+    StopDevice();
 }
 
 void CBrindovaKeyboardDevice::Shutdown() {
@@ -148,6 +153,9 @@ void CBrindovaKeyboardDevice::LightModeChanged(int mode) {
         return;
     // The key is what a language change translates again; without one the line stays empty.
     const QString key = mode == kCustomLightMode ? QStringLiteral("keyboard_hint_light_text") : QString();
+    // A new text lays the whole page out again; every light edit lands here with the same mode.
+    if (hint->property("textKey").toString() == key && !hint->property("textKey").isNull())
+        return;
     hint->setProperty("textKey", key);
     hint->setText(key.isEmpty() ? QString() : Text(key));
 }

@@ -1,5 +1,7 @@
 #include "devices/pages/BrindovaUSBDevice.h"
 
+#include "platform/DebugLog.h"
+
 #include "panels/DeviceOptionUI.h"
 #include "panels/MpDevicePowerUI.h"
 #include "panels/light/LightControlUI.h"
@@ -61,6 +63,7 @@ class CBrindovaUSBDevice::BaseView final : public IDeviceView {
     void ShowKeyColour(int keyIndex, uint32_t packed, uint8_t brightness) override {
         m_page.ShowKeyColour(keyIndex, packed, brightness);
     }
+    void RunOnOwner(std::function<void()> work) override { m_page.RunOnPage(std::move(work)); }
 
   private:
     CBrindovaUSBDevice& m_page;
@@ -75,6 +78,9 @@ CBrindovaUSBDevice::CBrindovaUSBDevice(QWidget* parent)
 CBrindovaUSBDevice::CBrindovaUSBDevice(std::unique_ptr<CDeviceBase> device, QWidget* parent)
     : QWidget(parent), m_device(std::move(device)) {
     setObjectName(ClassName());
+    // Transfers run on the device's worker from here on; what they bring back comes to this thread.
+    if (!m_device->StartWorker())
+        DebugLog("device page: no worker thread; transfers run on the window's thread");
 }
 
 CBrindovaUSBDevice::~CBrindovaUSBDevice() {
@@ -87,8 +93,15 @@ void CBrindovaUSBDevice::Shutdown() {
 }
 
 void CBrindovaUSBDevice::StopDevice() {
-    Shutdown();
+    // Nothing the worker brings back reaches the page from here on; what it still has queued is
+    // written while the link is open, so a last change is not lost.
     m_device->SetDeviceView(nullptr);
+    m_device->StopWorker();
+    Shutdown();
+}
+
+void CBrindovaUSBDevice::RunOnPage(std::function<void()> work) {
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
 }
 
 CLightControlUI* CBrindovaUSBDevice::LightPanel() const {

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -84,6 +85,8 @@ class CBrindovaUSBDevice : public QWidget {
     void SelectFunctionTabs(const FunctionTabs& tabs);
     // Live colour of the key's button when it exists and is visible.
     void ShowKeyColour(int keyIndex, uint32_t packedColour, uint8_t brightness);
+    // Runs `work` on the UI thread after the current event; dropped with the page.
+    void RunOnPage(std::function<void()> work);
 
   signals:
     // The page has been filled after its device connected (the connection work is done).

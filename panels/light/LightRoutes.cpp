@@ -98,7 +98,7 @@ void LightRoutes::Store(CDeviceBase& device, const LightState& state) {
     device.SetLightSettings(state);
     device.SaveProfile();
     device.ApplyProfile();
-    device.WriteSettings(0, 0);
+    device.QueueSettingsWrite(0, 0);
 }
 
 CDeviceBase* LightRoutes::Apply(bool leaveSync, const std::function<void(LightState&)>& change) {

@@ -151,6 +151,50 @@ TEST_F(KeyEventTest, SyncRequestReadsTheKeyboardsSettingsIntoTheProfile) {
     EXPECT_TRUE(m_debug.Has("接收到自动添加设备的同步信息要求  TEST"));
 }
 
+TEST_F(KeyEventTest, SettingsWrittenByAnotherProgramReachTheProfileWhole) {
+    // A second program (a diagnostic tool) writes the settings record while this program's link
+    // is open; every reply to its frames reaches this program's connection too.
+    CDeviceCommandLink other;
+    ASSERT_EQ(other.OpenPath(m_sim->CommandPath()), 1);
+    std::vector<uint8_t> record(26, 0);
+    record[1] = 9;
+    record[2] = 3;
+    record[6] = 0x22;
+    record[7] = 0x33;
+    record[8] = 0x44;
+    record[19] = 1;
+    ASSERT_EQ(other.BeginConfig(), kResultOk);
+    ASSERT_EQ(other.WriteParameters(record.data(), record.size(), 0), kResultOk);
+    ASSERT_EQ(other.EndConfig(), kResultOk);
+    ASSERT_EQ(m_sim->SendNotification(kNotifySync), 3);
+    ASSERT_TRUE(m_view.WaitForTimers(1, 2000));
+    m_kbd->OnSyncRequest();
+    other.ClosePath();
+
+    EXPECT_EQ(m_kbd->Profile().GetLightInfo().mode, 9);
+    EXPECT_EQ(m_kbd->Profile().GetLightInfo().red, 0x22);
+    EXPECT_EQ(m_kbd->Profile().GetLightInfo().green, 0x33);
+    EXPECT_EQ(m_kbd->Profile().GetLightInfo().blue, 0x44);
+    EXPECT_EQ(m_kbd->Profile().GetSystemStages().wKeyFlag, 1);
+    const std::vector<uint8_t> stored = m_sim->Parameters();
+    EXPECT_EQ(std::vector<uint8_t>(stored.begin(), stored.begin() + 26), record)
+        << "the keyboard's record was changed by reading it back";
+}
+
+TEST_F(KeyEventTest, AFailedReadBackChangesNeitherTheProfileNorTheKeyboard) {
+    const LightState before = m_kbd->Profile().GetLightInfo();
+    const std::vector<uint8_t> device = m_sim->Parameters();
+    m_sim->ClearFrameLog();
+    // The record read (the second parameter read) gets no answer.
+    ASSERT_EQ(m_sim->AddFaults("noreply@5+1"), 1);
+    m_kbd->OnSyncRequest();
+    EXPECT_EQ(m_kbd->Profile().GetLightInfo().mode, before.mode);
+    EXPECT_EQ(m_kbd->Profile().GetLightInfo().red, before.red);
+    EXPECT_EQ(m_sim->Parameters(), device);
+    for (const SimFrameRecord& f : m_sim->FrameLog())
+        EXPECT_NE(f.command, 6) << "a failed read-back wrote to the keyboard";
+}
+
 TEST_F(KeyEventTest, RedSyncSetsTheFlagAndKeysReachThePreview) {
     ASSERT_EQ(m_sim->SendNotification(kNotifySyncRed), 2);
     ASSERT_TRUE(m_view.WaitForTimers(1, 2000));

@@ -44,7 +44,7 @@ void KeyboardRoutes::OnPollingRate(const UiNotify& msg, int option) {
     stages.pollingRate = static_cast<uint16_t>(option);
     kbd->SetSystemStages(stages);
     kbd->SaveProfile();
-    kbd->WriteSettings(0, 0);
+    kbd->QueueSettingsWrite(0, 0);
 }
 
 void KeyboardRoutes::OnFlagOption(const UiNotify& msg) {
@@ -64,7 +64,7 @@ void KeyboardRoutes::OnFlagOption(const UiNotify& msg) {
         return;
     kbd->SetSystemStages(stages);
     kbd->SaveProfile();
-    kbd->WriteSettings(0, 0);
+    kbd->QueueSettingsWrite(0, 0);
 }
 
 void KeyboardRoutes::OnRepeatRate(const UiNotify& msg) {
@@ -101,8 +101,8 @@ void KeyboardRoutes::OnDefaults() {
     if (!kbd)
         return;
     kbd->RestoreDefaults();
-    kbd->WriteProfileKeyAssignments(0);
-    kbd->WriteSettings(0, 0);
+    kbd->QueueProfileKeyAssignmentsWrite(0);
+    kbd->QueueSettingsWrite(0, 0);
 }
 
 void KeyboardRoutes::OnKeyClick(int keyIndex) {
