@@ -115,9 +115,7 @@ std::vector<std::string> MacroStore::LoadNames() const {
     return names;
 }
 
-MacroResult MacroStore::Create(MacroInfo& created) {
-    const std::string indexPath = IndexPath();
-    Json::Value doc = LoadIndexDocument(indexPath);
+MacroResult MacroStore::AddEntry(Json::Value& doc, MacroInfo& added) const {
     Json::Value& list = doc[kMacroInfo];
     if (list.size() >= kMaxMacros)
         return MacroResult::ListFull;
@@ -141,6 +139,17 @@ MacroResult MacroStore::Create(MacroInfo& created) {
     entry[kMacroName] = info.name;
     entry[kGuid] = info.guid;
     list.append(std::move(entry));
+    added = std::move(info);
+    return MacroResult::Ok;
+}
+
+MacroResult MacroStore::Create(MacroInfo& created) {
+    const std::string indexPath = IndexPath();
+    Json::Value doc = LoadIndexDocument(indexPath);
+    MacroInfo info;
+    const MacroResult added = AddEntry(doc, info);
+    if (added != MacroResult::Ok)
+        return added;
     EnsureFolder(m_folder);
     if (WriteJson(indexPath, doc) != 1)
         return MacroResult::Failed;
@@ -241,7 +250,7 @@ MacroResult MacroStore::Export(std::string_view guid, const std::string& destina
     std::string bytes;
     if (destination.empty() || !ReadRawFile(path, kMaxJsonFileSize, bytes))
         return MacroResult::Failed;
-    return WriteRawFileAtomically(destination, bytes) ? MacroResult::Ok : MacroResult::Failed;
+    return ReplaceFileContent(destination, bytes) == 1 ? MacroResult::Ok : MacroResult::Failed;
 }
 
 MacroResult MacroStore::Import(const std::string& source, MacroInfo& created) {
@@ -251,18 +260,21 @@ MacroResult MacroStore::Import(const std::string& source, MacroInfo& created) {
     std::string bytes;
     if (source.empty() || !ReadRawFile(source, kMaxJsonFileSize, bytes))
         return MacroResult::SourceUnreadable;
+    const std::string indexPath = IndexPath();
+    Json::Value doc = LoadIndexDocument(indexPath);
     MacroInfo info;
-    const MacroResult made = Create(info);
-    if (made != MacroResult::Ok)
-        return made;
-    if (!WriteRawFileAtomically(MacroPath(info.guid), bytes)) {
-        // Take the new entry back out, so a failed import leaves no empty macro behind.
-        const std::vector<MacroInfo> list = LoadIndex();
-        for (std::size_t i = list.size(); i-- > 0;)
-            if (list[i].guid == info.guid) {
-                Delete(static_cast<int>(i));
-                break;
-            }
+    const MacroResult added = AddEntry(doc, info);
+    if (added != MacroResult::Ok)
+        return added;
+    EnsureFolder(m_folder);
+    // The macro file comes first: until the index names it, a file that stays behind is never read,
+    // while an entry written first would name a macro that may never get its file.
+    const std::string path = MacroPath(info.guid);
+    if (ReplaceFileContent(path, bytes) != 1)
+        return MacroResult::Failed;
+    if (WriteJson(indexPath, doc) != 1) {
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
         return MacroResult::Failed;
     }
     created = std::move(info);

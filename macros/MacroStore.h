@@ -5,6 +5,8 @@
 
 #include "macros/MacroEvent.h"
 
+#include <json/value.h>
+
 #include <span>
 #include <string>
 #include <string_view>
@@ -39,9 +41,11 @@ struct MacroRow {
     std::string delayText;
 };
 
+// Every write replaces its file atomically (temporary file, flush, rename, folder flush): on Failed
+// the files are byte for byte what they were, and no temporary file is left.
 enum class MacroResult : int {
     Ok = 1,
-    Failed = 0,         // a file could not be written (or, for export, read)
+    Failed = 0,         // a file could not be written (disk full, no permission...) or, for export, read
     ListFull = -1,      // create and import: kMaxMacros macros already
     BlankName = -2,     // rename: nothing but white space; the caller says nothing
     DuplicateName = -3, // rename: the name is in the list (case ignored); the caller shows "message_text_5"
@@ -107,6 +111,10 @@ public:
     std::vector<Macro> LoadAll() const;
 
 private:
+    // Appends a new entry to the index document `doc`: "macro_N" (the smallest free N) and an
+    // identifier no entry and no file in the folder has. ListFull or Failed leave `doc` as it was.
+    MacroResult AddEntry(Json::Value& doc, MacroInfo& added) const;
+
     std::string m_folder;
 };
 

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include <sys/stat.h>
+
 namespace nk7x {
 namespace {
 
@@ -38,6 +40,15 @@ bool SameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, ec);
 }
 
+// A regular file with content that still read as nothing (too large, or a read error): what it
+// holds is unknown, so it must not be replaced.
+bool UnreadableContent(const std::string& path, const std::string& text) {
+    if (!text.empty())
+        return false;
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+}
+
 std::string FolderOf(const std::string& path) {
     if (path.empty())
         return {};
@@ -56,7 +67,9 @@ int CBasicProfiledata::SaveProfileValue(const Json::Value& value, const std::str
     if (path.empty())
         return 0;
     return JsonGuard(0, [&] {
-        Json::Value doc = LoadDocumentForUpdate(path);
+        Json::Value doc;
+        if (!LoadDocumentForUpdate(path, doc))
+            return 0;
         PutDevice(doc, value);
         return WriteDocument(doc, path);
     });
@@ -66,13 +79,13 @@ int CBasicProfiledata::WriteDocument(const Json::Value& value, const std::string
     return WriteJson(path, value);
 }
 
-Json::Value CBasicProfiledata::LoadDocumentForUpdate(const std::string& path) {
+bool CBasicProfiledata::LoadDocumentForUpdate(const std::string& path, Json::Value& doc) {
     std::string text;
     bool unusable = false;
-    Json::Value doc = ReadDocument(path, text, unusable);
-    if (unusable)
-        ReplaceFileContent(path + ".bad", text);
-    return doc;
+    doc = ReadDocument(path, text, unusable);
+    if (UnreadableContent(path, text))
+        return false;
+    return !unusable || ReplaceFileContent(path + ".bad", text) == 1;
 }
 
 void CBasicProfiledata::PutDevice(Json::Value& document, const Json::Value& value) const {
@@ -99,8 +112,10 @@ Json::Value CBasicProfiledata::LoadFromFile(const std::string& path) {
         const Json::Value& fallback = JsonElement(JsonMember(defaults, "Device"), m_index);
         if (fallback.isObject())
             m_profile = fallback;
-        if (unusable)
-            ReplaceFileContent(path + ".bad", text);
+        // The write-back only saves refilling next time; it is skipped when the file's content
+        // could be neither read nor kept aside, and a failed one leaves the file as it was.
+        if (UnreadableContent(path, text) || (unusable && ReplaceFileContent(path + ".bad", text) != 1))
+            return m_profile;
         PutDevice(doc, m_profile);
         WriteDocument(doc, path);
         return m_profile;

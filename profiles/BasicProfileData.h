@@ -22,15 +22,19 @@ public:
     CBasicProfiledata& operator=(const CBasicProfiledata&) = default;
 
     // Stores the profile object as "Device"[index] of the profile file. 1 on success, 0 when no
-    // profile path is set or the file could not be written.
+    // profile path is set or the file could not be written (disk full, no permission...); the file
+    // is then byte for byte what it was.
     virtual int Save();
     // Stores `value` as "Device"[index] of the file at `path`; every other key of the file stays.
+    // 0 without writing when the file has content that cannot be read, or that does not parse and
+    // cannot be kept aside as "<name>.bad".
     virtual int SaveProfileValue(const Json::Value& value, const std::string& path);
     // Writes `value` as the whole content of the file at `path` (atomic replace).
     virtual int WriteDocument(const Json::Value& value, const std::string& path);
 
     // Loads "Device"[index] of the file at `path` as the profile object. When it is missing, the
-    // default profile's "Device"[index] takes its place and the file is written back with it.
+    // default profile's "Device"[index] takes its place and the file is written back with it (a
+    // failed write-back is not reported: the file stays as it was and is refilled next time).
     // Returns a copy of the profile object (null when neither file has one).
     Json::Value LoadFromFile(const std::string& path);
 
@@ -82,7 +86,8 @@ protected:
 private:
     // The document of a profile file for an update. A file that exists but is no JSON object is
     // kept beside itself as "<name>.bad" before it is replaced, so nothing the user had is lost.
-    Json::Value LoadDocumentForUpdate(const std::string& path);
+    // False when the file must not be replaced: its content could not be read or kept aside.
+    bool LoadDocumentForUpdate(const std::string& path, Json::Value& doc);
     // Puts `value` as "Device"[index] of `document`, reshaping what is in the way.
     void PutDevice(Json::Value& document, const Json::Value& value) const;
     // The effect file of a custom effect name; empty when there is none.

@@ -55,8 +55,10 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
                 continue;
             return false;
         }
-        if (n == 0)
+        if (n == 0) {
+            errno = EIO;
             return false;
+        }
         data += n;
         size -= static_cast<std::size_t>(n);
     }
@@ -73,6 +75,29 @@ std::string ReplaceTarget(const std::string& path) {
             return real.get();
     }
     return path;
+}
+
+// The folder that holds `path` ("." for a bare name).
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// Writes the folder's entries out, so that a finished rename survives a power loss. File systems
+// that cannot sync a folder (EINVAL) and folders that may be written but not opened have nothing
+// more to offer; everything else that goes wrong here is a failure of the write.
+bool SyncFolder(const std::string& folder) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == EACCES || errno == EPERM;
+    FdGuard guard(fd);
+    int rc;
+    do {
+        rc = ::fsync(fd);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0 || errno == EINVAL || errno == ENOTSUP;
 }
 
 } // namespace
@@ -148,15 +173,19 @@ int WriteJson(const std::string& path, const Json::Value& value) {
     try {
         text = StyledJsonText(value);
     } catch (const std::exception&) {
+        errno = ENOMEM;
         return 0;
     }
     return ReplaceFileContent(path, text);
 }
 
 int ReplaceFileContent(const std::string& path, const std::string& text) {
-    if (path.empty())
+    if (path.empty()) {
+        errno = EINVAL;
         return 0;
+    }
     const std::string target = ReplaceTarget(path);
+    const bool sync = g_sync.load(std::memory_order_relaxed);
 
     // The temporary name is unique per process and call, and O_EXCL refuses any file already there.
     std::string temp;
@@ -176,17 +205,24 @@ int ReplaceFileContent(const std::string& path, const std::string& text) {
     if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
         (void)::fchmod(fd, old.st_mode & 07777);
 
-    bool ok = WriteAll(fd, text.data(), text.size());
-    if (ok && g_sync.load(std::memory_order_relaxed))
-        ok = ::fsync(fd) == 0;
-    if (::close(guard.Release()) != 0)
-        ok = false;
-    if (ok)
-        ok = ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
+    // The first error is the one the caller sees; removing the temporary must not replace it.
+    int error = 0;
+    if (!WriteAll(fd, text.data(), text.size()))
+        error = errno;
+    if (error == 0 && sync && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(guard.Release()) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
         ::unlink(temp.c_str());
+        errno = error;
         return 0;
     }
+    // The new content is in place; only its durability is at stake now.
+    if (sync && !SyncFolder(FolderOf(target)))
+        return 0;
     return 1;
 }
 

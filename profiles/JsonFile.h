@@ -30,14 +30,18 @@ bool ParseJsonText(const std::string& text, Json::Value& out);
 std::string StyledJsonText(const Json::Value& value);
 
 // Replaces the file at `path` with the styled form of `value`: the text goes to a temporary file
-// in the same folder, is flushed to the disk, and is renamed over the old file, so a failure at any
-// point leaves the old file as it was. Returns 1 on success, 0 on failure (nothing is left behind).
+// in the same folder, is flushed to the disk, is renamed over the old file, and the folder is
+// flushed so the rename itself lasts. Returns 1 on success, 0 on failure with errno telling why
+// (ENOSPC, EDQUOT, EFBIG, EIO, EACCES...). A failure before the rename leaves the old file byte for
+// byte as it was and removes the temporary; a killed process leaves the old or the new file whole.
+// The one failure after the rename is a folder that could not be flushed: the new content is then
+// in place but may not outlive a power loss.
 int WriteJson(const std::string& path, const Json::Value& value);
 
 // Replaces the file at `path` with `text` in the same atomic way. 1 on success, 0 on failure.
 int ReplaceFileContent(const std::string& path, const std::string& text);
 
-// Whether WriteJson waits for the data to reach the disk before renaming (on by default).
+// Whether WriteJson waits for the data and the folder to reach the disk (on by default).
 // Benchmarks turn it off to measure the cost; the program never does.
 void SetJsonWriteSync(bool on);
 bool JsonWriteSync();

@@ -109,6 +109,26 @@ int ProfileList::WriteList() {
     return WriteJson(m_kindFolder + "/" + kListFile, m_list);
 }
 
+ProfileList::ListWrite ProfileList::StoreList(Json::Value list, std::vector<std::string> names) {
+    if (m_kindFolder.empty()) return ListWrite::Failed;
+    const std::string path = m_kindFolder + "/" + kListFile;
+    const bool written = WriteJson(path, list) == 1;
+    // A write can fail after its rename (the folder could not be flushed): the file then holds the
+    // new list, and so must memory.
+    const bool onDisk = written || ReadJsonText(path) == StyledJsonText(list);
+    if (onDisk) {
+        m_list = std::move(list);
+        m_names = std::move(names);
+    }
+    return written ? ListWrite::Written : onDisk ? ListWrite::FailedAfterReplace : ListWrite::Failed;
+}
+
+void ProfileList::RemoveProfileFile(const std::string& uuid) const {
+    if (!IsSafeUuid(uuid) || m_kindFolder.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove(m_kindFolder + "/" + uuid + ".Json", ec);
+}
+
 int ProfileList::WriteProfileFile(const std::string& uuid, Json::Value doc, const std::string& name) {
     if (!IsSafeUuid(uuid) || m_kindFolder.empty()) return 0;
     if (!doc.isObject()) doc = Json::Value(Json::objectValue);
@@ -117,13 +137,20 @@ int ProfileList::WriteProfileFile(const std::string& uuid, Json::Value doc, cons
     return WriteJson(m_kindFolder + "/" + uuid + ".Json", doc);
 }
 
-// The new profile goes to the end of the list, in memory and in the file.
-int ProfileList::AppendEntry(const std::string& name, const std::string& uuid, bool selectInFile) {
-    Json::Value& list = JsonMakeArray(JsonSlot(m_list, "profilelist"));
-    list.append(MakeEntry(name, uuid));
-    m_names.push_back(name);
-    if (selectInFile) m_list["profileselect"] = Count() - 1;
-    return WriteList();
+// The profile's file is written before the list names it, and the list only changes in memory
+// once its file does; a file the list could not take is removed again.
+int ProfileList::AppendProfile(const std::string& name, const std::string& uuid, const Json::Value& doc,
+                               bool selectInFile) {
+    if (!WriteProfileFile(uuid, doc, name)) return kProfileWriteFailed;
+    Json::Value list = m_list;
+    JsonMakeArray(JsonSlot(list, "profilelist")).append(MakeEntry(name, uuid));
+    std::vector<std::string> names = m_names;
+    names.push_back(name);
+    if (selectInFile) list["profileselect"] = static_cast<int>(names.size()) - 1;
+    const ListWrite written = StoreList(std::move(list), std::move(names));
+    if (written == ListWrite::Written) return 1;
+    if (written == ListWrite::Failed) RemoveProfileFile(uuid);
+    return kProfileWriteFailed;
 }
 
 int ProfileList::LoadList() {
@@ -157,14 +184,22 @@ int ProfileList::LoadList() {
             m_names.push_back(JsonString(entry, "profilename"));
         }
 
+        int result = 1;
         if (m_names.empty()) {
+            // One profile from the default. Its file comes first, and the list counts only once it
+            // is on disk: until then memory lists nothing, as the disk does.
             m_list["profilelist"] = Json::Value(Json::arrayValue);
             const std::string uuid = NewUuid();
-            m_list["profilelist"].append(MakeEntry("profile1", uuid));
-            m_names.push_back("profile1");
-            m_list["profileselect"] = 0;
-            if (!WriteList()) return 0;
-            WriteProfileFile(uuid, DefaultProfile(), "profile1");
+            if (uuid.empty() || !WriteProfileFile(uuid, DefaultProfile(), "profile1")) return 0;
+            Json::Value list(Json::objectValue);
+            list["profilelist"].append(MakeEntry("profile1", uuid));
+            list["profileselect"] = 0;
+            const ListWrite written = StoreList(std::move(list), {"profile1"});
+            if (written == ListWrite::Failed) {
+                RemoveProfileFile(uuid);
+                return 0;
+            }
+            if (written != ListWrite::Written) result = 0;
         } else {
             int sel = JsonInt(doc, "profileselect", 0);
             if (sel < 0 || sel >= Count()) {
@@ -172,29 +207,34 @@ int ProfileList::LoadList() {
                 changed = true;
             }
             m_list["profileselect"] = sel;
-            if (changed) WriteList();
+            // A repair that cannot be written is still used for this run; the file keeps what it had.
+            if (changed && !WriteList()) result = 0;
         }
 
         // A listed profile whose file is gone starts again from the default under its own name.
         for (int i = 0; i < Count(); ++i) {
             const std::string path = ProfilePathAt(i);
-            if (!path.empty() && !LoadJson(path).isObject())
-                WriteProfileFile(UuidAt(i), DefaultProfile(), m_names[static_cast<std::size_t>(i)]);
+            if (!path.empty() && !LoadJson(path).isObject() &&
+                !WriteProfileFile(UuidAt(i), DefaultProfile(), m_names[static_cast<std::size_t>(i)]))
+                result = 0;
         }
 
-        SelectProfile(JsonInt(m_list, "profileselect", 0));
+        m_selected = JsonInt(m_list, "profileselect", 0);
+        m_selectedUuid = UuidAt(m_selected);
         ApplyTabVisibility();
-        return 1;
+        return result;
     });
 }
 
 int ProfileList::SelectProfile(int index) {
     if (index < 0 || index >= Count()) return 0;
+    // The current profile follows the user even when the choice cannot be stored for the next start.
     m_selected = index;
     m_selectedUuid = UuidAt(index);
-    m_list["profileselect"] = index;
-    WriteList();
-    return 1;
+    if (JsonInt(m_list, "profileselect", -1) == index) return 1; // the file names it already
+    Json::Value list = m_list;
+    list["profileselect"] = index;
+    return StoreList(std::move(list), m_names) == ListWrite::Written ? 1 : kProfileWriteFailed;
 }
 
 int ProfileList::AddProfile() {
@@ -207,8 +247,7 @@ int ProfileList::AddProfile() {
         }
         const std::string uuid = NewUuid();
         if (uuid.empty()) return 0;
-        if (!WriteProfileFile(uuid, DefaultProfile(), name)) return 0;
-        return AppendEntry(name, uuid, true);
+        return AppendProfile(name, uuid, DefaultProfile(), true);
     });
 }
 
@@ -221,8 +260,7 @@ int ProfileList::CopyProfile() {
         if (!source.isObject()) source = DefaultProfile();
         const std::string uuid = NewUuid();
         if (uuid.empty()) return 0;
-        if (!WriteProfileFile(uuid, source, name)) return 0;
-        return AppendEntry(name, uuid, false);
+        return AppendProfile(name, uuid, source, false);
     });
 }
 
@@ -231,19 +269,21 @@ int ProfileList::DeleteProfile() {
         if (m_selected < 0 || m_selected >= Count() || Count() <= 1) return 0;
         const int s = m_selected;
         const int next = s == 0 ? 0 : s - 1;
-        const std::string path = ProfilePathAt(s);
+        const std::string uuid = UuidAt(s);
+        Json::Value list = m_list;
         Json::Value removed;
-        m_list["profilelist"].removeIndex(static_cast<Json::ArrayIndex>(s), &removed);
-        m_names.erase(m_names.begin() + s);
-        if (!path.empty()) {
-            std::error_code ec;
-            std::filesystem::remove(path, ec);
-        }
-        m_list["profileselect"] = next;
-        WriteList();
+        list["profilelist"].removeIndex(static_cast<Json::ArrayIndex>(s), &removed);
+        std::vector<std::string> names = m_names;
+        names.erase(names.begin() + s);
+        list["profileselect"] = next;
+        // The list goes first: while it still names the profile, its file must stay.
+        const ListWrite written = StoreList(std::move(list), std::move(names));
+        if (written == ListWrite::Failed) return kProfileWriteFailed;
+        RemoveProfileFile(uuid);
         // The list box selects the neighbour, which becomes the current profile.
-        SelectProfile(next);
-        return 1;
+        m_selected = next;
+        m_selectedUuid = UuidAt(next);
+        return written == ListWrite::Written ? 1 : kProfileWriteFailed;
     });
 }
 
@@ -252,14 +292,22 @@ int ProfileList::RenameProfile(const std::string& name) {
         if (m_selected < 0 || m_selected >= Count()) return 0;
         if (IsBlank(name)) return 2;
         if (NameTaken(name, m_selected)) return 0;
-        m_names[static_cast<std::size_t>(m_selected)] = name;
-        m_list["profilelist"][static_cast<Json::ArrayIndex>(m_selected)]["profilename"] = name;
-        WriteList();
         const std::string path = ProfilePathAt(m_selected);
+        const std::string oldText = ReadJsonText(path);
         Json::Value doc = LoadJson(path);
         if (!doc.isObject()) doc = DefaultProfile();
-        WriteProfileFile(m_selectedUuid, doc, name);
-        return 1;
+        // The profile file's name is only a copy of the list's, so it is written first: the list,
+        // which decides, changes only when both could be written.
+        if (!WriteProfileFile(m_selectedUuid, doc, name)) return kProfileWriteFailed;
+        Json::Value list = m_list;
+        list["profilelist"][static_cast<Json::ArrayIndex>(m_selected)]["profilename"] = name;
+        std::vector<std::string> names = m_names;
+        names[static_cast<std::size_t>(m_selected)] = name;
+        const ListWrite written = StoreList(std::move(list), std::move(names));
+        if (written == ListWrite::Written) return 1;
+        // Both files agree again when the old text can go back; the list keeps the old name anyway.
+        if (written == ListWrite::Failed && !oldText.empty()) ReplaceFileContent(path, oldText);
+        return kProfileWriteFailed;
     });
 }
 
@@ -275,8 +323,7 @@ int ProfileList::ImportProfile(const std::string& path) {
         for (int k = 1; NameTaken(name); ++k) name += "(" + std::to_string(k) + ")";
         const std::string uuid = NewUuid();
         if (uuid.empty()) return 0;
-        if (!WriteProfileFile(uuid, doc, name)) return 0;
-        return AppendEntry(name, uuid, false);
+        return AppendProfile(name, uuid, doc, false);
     });
 }
 
@@ -285,7 +332,7 @@ int ProfileList::ExportProfile(const std::string& path) {
         if (path.empty() || m_selected < 0) return 0;
         Json::Value doc = LoadJson(SelectedProfilePath());
         if (!doc.isObject()) return 0;
-        return WriteJson(path, doc);
+        return WriteJson(path, doc) == 1 ? 1 : kProfileWriteFailed;
     });
 }
 
@@ -301,13 +348,15 @@ int ProfileList::ResetProfile() {
                     if (oldDev.isMember(key)) doc["Device"][0][key] = oldDev[key];
             }
         }
-        return WriteProfileFile(m_selectedUuid, doc, m_names[static_cast<std::size_t>(m_selected)]);
+        return WriteProfileFile(m_selectedUuid, doc, m_names[static_cast<std::size_t>(m_selected)]) ? 1
+                                                                                                   : kProfileWriteFailed;
     });
 }
 
 std::string ProfileList::RenameMessageKey(int result) {
     if (result == 0) return kMsgRenameRefused;
     if (result == 2) return kMsgRenameBlank;
+    if (result == kProfileWriteFailed) return kMsgSaveFailed;
     return {};
 }
 

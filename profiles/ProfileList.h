@@ -16,6 +16,13 @@ inline constexpr const char* kMsgRenameBlank = "message_text_25";   // empty or 
 inline constexpr const char* kMsgResetConfirm = "message_text_22";  // OK / Cancel before reset
 inline constexpr const char* kMsgMacroDownloadFailed = "message_text_7";
 inline constexpr const char* kMsgMacroCount = "message_text_16";    // format with the count
+inline constexpr const char* kMsgSaveFailed = "message_text_26";    // a file could not be written
+
+// Result of a profile operation whose file could not be written (disk full, no permission...).
+// The files are then byte for byte what they were, and the list in memory is the one on disk. (The
+// one exception: a list file already replaced whose folder could not be flushed; memory then has
+// the new list, as the file does.)
+inline constexpr int kProfileWriteFailed = -1;
 
 // Filter of the import and export dialogs.
 inline constexpr const char* kProfileFileFilterName = "Profile Files(*.json)";
@@ -39,8 +46,8 @@ public:
 
     // Reads the list; a missing, broken or empty list is rebuilt with the single profile "profile1",
     // an entry whose profile file is missing gets a fresh one from the default, a selection out of
-    // range becomes 0. Selects the listed profile. 1 on success, 0 when no folder is set or the list
-    // could not be written.
+    // range becomes 0. Selects the listed profile. 1 on success, 0 when no folder is set or a repair
+    // could not be written; a rebuilt list that could not be written leaves the list empty.
     int LoadList();
 
     // The names in display order (the combo items).
@@ -53,11 +60,15 @@ public:
     std::string GetSelectedUUID() const { return m_selectedUuid; }
     std::string SelectedProfilePath() const { return ProfilePathAt(m_selected); }
 
+    // Every operation below returns kProfileWriteFailed when a file could not be written; the list
+    // in memory then matches the list file on disk.
+
     // Makes `index` the current profile and persists it as "profileselect". 1, or 0 when out of range.
+    // When the choice cannot be stored, it is still the current profile for this run.
     int SelectProfile(int index);
 
     // 1 when a profile was added (at the end, named "profileN"; the list file names it as
-    // selected while the current profile stays), 0 at 50 profiles or on a write failure.
+    // selected while the current profile stays), 0 at 50 profiles.
     int AddProfile();
     // Copies the current profile as "<name> copy" (" copy" repeated until unique). 1 or 0.
     int CopyProfile();
@@ -69,7 +80,7 @@ public:
     // Adds a copy of the profile file at `path` under a fresh UUID, its name made unique with
     // "(k)" suffixes. 0 when the file is not a profile (no "profilename" or "profileUUID").
     int ImportProfile(const std::string& path);
-    // Writes the current profile's file to `path`. 1 or 0.
+    // Writes the current profile's file to `path`. 1, or 0 when there is no profile to write.
     int ExportProfile(const std::string& path);
     // Replaces the current profile's file with the default, keeping its name and UUID (and, for
     // a headset, its custom EQ names and values). 1 or 0.
@@ -93,8 +104,13 @@ private:
     std::string NewUuid() const;
     Json::Value DefaultProfile() const;
     int WriteList();
+    enum class ListWrite { Written, Failed, FailedAfterReplace };
+    // Writes `list` to the list file; memory takes it (and `names`) only when the file holds it,
+    // which a failure after the rename still leaves true.
+    ListWrite StoreList(Json::Value list, std::vector<std::string> names);
+    void RemoveProfileFile(const std::string& uuid) const;
     int WriteProfileFile(const std::string& uuid, Json::Value doc, const std::string& name);
-    int AppendEntry(const std::string& name, const std::string& uuid, bool selectInFile);
+    int AppendProfile(const std::string& name, const std::string& uuid, const Json::Value& doc, bool selectInFile);
     static Json::Value MakeEntry(const std::string& name, const std::string& uuid);
     void ApplyTabVisibility();
 

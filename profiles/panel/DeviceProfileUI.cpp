@@ -77,11 +77,12 @@ void CDeviceProfileUI::RebuildItems() {
         AppendItem(name);
 }
 
-void CDeviceProfileUI::LoadList() {
-    m_list.LoadList();
+int CDeviceProfileUI::LoadList() {
+    const int result = m_list.LoadList();
     RebuildItems();
     SelectProfile(m_list.GetSelectedIndex(), false);
     ApplyTabVisibility();
+    return result;
 }
 
 int CDeviceProfileUI::GetSelectedIndex() const {
@@ -89,9 +90,9 @@ int CDeviceProfileUI::GetSelectedIndex() const {
     return combo ? combo->currentIndex() : -1;
 }
 
-void CDeviceProfileUI::SelectProfile(int index, bool notify) {
+int CDeviceProfileUI::SelectProfile(int index, bool notify) {
     if (index < 0 || index >= m_list.Count())
-        return;
+        return 0;
     if (QComboBox* combo = Combo(); combo && index < combo->count()) {
         {
             QSignalBlocker block(combo);
@@ -99,9 +100,10 @@ void CDeviceProfileUI::SelectProfile(int index, bool notify) {
         }
         SetNameText(combo->itemText(index));
     }
-    m_list.SelectProfile(index);
+    const int result = m_list.SelectProfile(index);
     if (notify && Combo())
         RaiseNotify(Combo(), QStringLiteral("itemselect"), index);
+    return result;
 }
 
 QString CDeviceProfileUI::GetNameText() const {
@@ -147,12 +149,21 @@ void CDeviceProfileUI::ApplyTabVisibility() {
             tab->setVisible(m_list.TabVisible(i));
 }
 
+// A failed write can still have changed the list (its file was replaced but could not be flushed),
+// so the combo follows what the list holds rather than the result.
+void CDeviceProfileUI::AppendNewItems() {
+    QComboBox* combo = Combo();
+    if (!combo)
+        return;
+    for (int i = combo->count(); i < m_list.Count(); ++i)
+        AppendItem(m_list.Names()[static_cast<std::size_t>(i)]);
+}
+
 int CDeviceProfileUI::AddProfile() {
     if (!Combo() || Combo()->count() >= kMaxAddedProfiles)
         return 0;
     const int result = m_list.AddProfile();
-    if (result == 1)
-        AppendItem(m_list.Names().back());
+    AppendNewItems();
     return result;
 }
 
@@ -160,8 +171,7 @@ int CDeviceProfileUI::CopyProfile() {
     if (!Combo())
         return 0;
     const int result = m_list.CopyProfile();
-    if (result == 1)
-        AppendItem(m_list.Names().back());
+    AppendNewItems();
     return result;
 }
 
@@ -171,8 +181,8 @@ int CDeviceProfileUI::DeleteProfile() {
         return 0;
     const int removed = m_list.GetSelectedIndex();
     const int result = m_list.DeleteProfile();
-    if (result != 1)
-        return result;
+    if (m_list.Count() == combo->count())
+        return result; // refused, or the list file could not be written: nothing was removed
     {
         QSignalBlocker block(combo);
         combo->removeItem(removed);
@@ -188,10 +198,13 @@ int CDeviceProfileUI::RenameProfile(const QString& name) {
         return 0;
     const int index = m_list.GetSelectedIndex();
     const int result = m_list.RenameProfile(name.toStdString());
-    if (result == 1 && index >= 0 && index < combo->count()) {
-        combo->setItemText(index, name);
-        combo->setItemData(index, name);
-        SetNameText(name);
+    if (index < 0 || index >= combo->count() || index >= m_list.Count())
+        return result;
+    const QString listed = Q(m_list.Names()[static_cast<std::size_t>(index)]);
+    if (combo->itemText(index) != listed) {
+        combo->setItemText(index, listed);
+        combo->setItemData(index, listed);
+        SetNameText(listed);
     }
     return result;
 }
@@ -200,8 +213,7 @@ int CDeviceProfileUI::ImportProfile(const QString& path) {
     if (!Combo())
         return 0;
     const int result = m_list.ImportProfile(path.toStdString());
-    if (result == 1)
-        AppendItem(m_list.Names().back());
+    AppendNewItems();
     return result;
 }
 

@@ -31,8 +31,9 @@ class CDeviceProfileUI : public QWidget {
     void SetFolders(const std::string& kindFolder, const std::string& defaultProfilePath);
 
     // Reads the list (rebuilding it when missing), fills the combo, selects the listed profile
-    // without notification and shows the tab options of the device type.
-    void LoadList();
+    // without notification and shows the tab options of the device type. The list's result: 0 when
+    // a repair or a first list could not be written (the combo then shows what the disk holds).
+    int LoadList();
 
     // Combo selection, -1 when none.
     int GetSelectedIndex() const;
@@ -40,8 +41,9 @@ class CDeviceProfileUI : public QWidget {
     std::string GetSelectedUUID() const { return m_list.GetSelectedUUID(); }
 
     // Selects combo item `index` (raising the combo's "itemselect" only with `notify`), copies its
-    // text into the name field and makes it the list's selection. Out of range does nothing.
-    void SelectProfile(int index, bool notify);
+    // text into the name field and makes it the list's selection. Out of range does nothing (0);
+    // kProfileWriteFailed when the selection could not be stored for the next start.
+    int SelectProfile(int index, bool notify);
 
     QString GetNameText() const;
     void SetNameText(const QString& text);
@@ -53,7 +55,8 @@ class CDeviceProfileUI : public QWidget {
     void SelectTab(int n);
     int SelectedTab() const { return m_list.SelectedTab(); }
 
-    // The operations; each returns the profile list's result and keeps the combo in step.
+    // The operations; each returns the profile list's result (kProfileWriteFailed when a file could
+    // not be written) and keeps the combo in step with the list.
     int AddProfile();
     int CopyProfile();
     // After removing the selected profile the combo selects the one now listed as current and
@@ -76,6 +79,7 @@ class CDeviceProfileUI : public QWidget {
     QWidget* Menu();
     QWidget* Tab(int n);
     void AppendItem(const std::string& name);
+    void AppendNewItems();
     void RebuildItems();
     void ApplyTabVisibility();
 

@@ -19,6 +19,10 @@ constexpr int kButtonsOkCancel = 1;
 // Kinds whose page has a key assignment editor and macros.
 bool HasKeysAndMacros(int type) { return type == 1 || type == 2; }
 
+// The profile list reports a file it could not write (disk full, no permission); the user is told,
+// since the change they made is not stored.
+bool WriteFailed(int result) { return result == kProfileWriteFailed; }
+
 } // namespace
 
 QString FormatMessageCount(const QString& format, int n) {
@@ -81,8 +85,8 @@ void ProfileRoutes::Install(NotifyRouter& router) {
     const QString click = QStringLiteral("click");
     auto panelCall = [this](int (CDeviceProfileUI::*op)()) {
         return [this, op](const UiNotify&, int) {
-            if (CDeviceProfileUI* panel = Panel())
-                (panel->*op)();
+            if (CDeviceProfileUI* panel = Panel(); panel && WriteFailed((panel->*op)()))
+                Show(QString::fromLatin1(kMsgSaveFailed), true, kButtonsOk);
         };
     };
     router.Add(click, NotifyRouter::Match::Name, QStringLiteral("device_add_btn"), panelCall(&CDeviceProfileUI::AddProfile));
@@ -130,7 +134,9 @@ void ProfileRoutes::OnTimerSwitch() {
     CDeviceProfileUI* panel = Panel();
     if (!panel)
         return;
-    panel->SelectProfile(panel->GetSelectedIndex(), false);
+    // The switch goes ahead: only the choice for the next start was not stored.
+    if (WriteFailed(panel->SelectProfile(panel->GetSelectedIndex(), false)))
+        Show(QString::fromLatin1(kMsgSaveFailed), true, kButtonsOk);
     CDeviceBase* device = Device();
     if (!device)
         return;
@@ -138,17 +144,19 @@ void ProfileRoutes::OnTimerSwitch() {
     device->LoadProfile();
     device->PurgeMacroKeys();
     device->RefreshPage();
-    device->WriteSettings(0, 0);
+    device->QueueSettingsWrite(0, 0);
     DownloadMacros(*device);
-    device->WriteProfileKeyAssignments(0);
+    device->QueueProfileKeyAssignmentsWrite(0);
 }
 
 void ProfileRoutes::DownloadMacros(CDeviceBase& device) const {
-    const int result = device.DownloadMacros();
-    if (result == -1)
-        Show(QString::fromLatin1(kMsgMacroDownloadFailed), true, kButtonsOk);
-    else if (result > 0)
-        Show(FormatMessageCount(Text(QString::fromLatin1(kMsgMacroCount)), result), false, kButtonsOk);
+    // The download runs on the device's worker; its answer comes back to this thread.
+    device.QueueMacroDownload([this](int result) {
+        if (result == -1)
+            Show(QString::fromLatin1(kMsgMacroDownloadFailed), true, kButtonsOk);
+        else if (result > 0)
+            Show(FormatMessageCount(Text(QString::fromLatin1(kMsgMacroCount)), result), false, kButtonsOk);
+    });
 }
 
 void ProfileRoutes::OnRename() {
@@ -169,8 +177,9 @@ void ProfileRoutes::OnImport() {
     if (!panel || panel->GetSelectedIndex() < 0)
         return;
     const QString path = ChooseFile(false);
-    if (!path.isEmpty())
-        panel->ImportProfile(path); // a file that is not a profile is refused without a word
+    // A file that is not a profile is refused without a word; a profile that could not be stored is not.
+    if (!path.isEmpty() && WriteFailed(panel->ImportProfile(path)))
+        Show(QString::fromLatin1(kMsgSaveFailed), true, kButtonsOk);
 }
 
 void ProfileRoutes::OnExport() {
@@ -178,8 +187,8 @@ void ProfileRoutes::OnExport() {
     if (!panel || panel->GetSelectedIndex() < 0)
         return;
     const QString path = ChooseFile(true);
-    if (!path.isEmpty())
-        panel->ExportProfile(path);
+    if (!path.isEmpty() && WriteFailed(panel->ExportProfile(path)))
+        Show(QString::fromLatin1(kMsgSaveFailed), true, kButtonsOk);
 }
 
 void ProfileRoutes::OnReset() {
@@ -189,19 +198,22 @@ void ProfileRoutes::OnReset() {
     if (Show(QString::fromLatin1(kMsgResetConfirm), true, kButtonsOkCancel) != 1)
         return;
     // The page is reloaded only from a profile file that was actually rewritten.
-    if (panel->ResetProfile() != 1)
+    const int reset = panel->ResetProfile();
+    if (WriteFailed(reset))
+        Show(QString::fromLatin1(kMsgSaveFailed), true, kButtonsOk);
+    if (reset != 1)
         return;
     CDeviceBase* device = Device();
     if (!device)
         return;
     device->LoadProfile();
     device->RefreshPage();
-    device->WriteSettings(0, 0);
+    device->QueueSettingsWrite(0, 0);
     if (HasKeysAndMacros(panel->DeviceType())) {
         if (m_ctx.hideKeyEditor)
             m_ctx.hideKeyEditor();
         DownloadMacros(*device);
-        device->WriteProfileKeyAssignments(0);
+        device->QueueProfileKeyAssignmentsWrite(0);
     }
 }
 

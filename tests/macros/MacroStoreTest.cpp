@@ -1,5 +1,6 @@
 #include "macros/MacroStore.h"
 
+#include "profiles/FullDisk.h" // the test helper beside the profile tests
 #include "profiles/JsonFile.h"
 #include "profiles/ProfileFolders.h"
 
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -380,6 +382,52 @@ TEST_F(MacroStoreTest, WriteFailuresAreReportedAndChangeNothing) {
     EXPECT_EQ(store.Import(source.string(), info), MacroResult::Failed);
     EXPECT_TRUE(store.LoadIndex().empty());
     EXPECT_EQ(ReadBytes(blocked), "x");
+}
+
+TEST_F(MacroStoreTest, OnAFullDiskEveryWriteFailsAndLeavesTheFilesAsTheyWere) {
+    MacroInfo a = CreateOne(), b = CreateOne();
+    ASSERT_EQ(m_store->Save(a, kShiftA), MacroResult::Ok);
+    ASSERT_EQ(m_store->Save(b, kShiftA), MacroResult::Ok);
+    const fs::path exported = m_root / "exported.mac";
+    WriteBytes(exported, "an earlier export");
+    const fs::path source = m_root / "source.mac";
+    WriteBytes(source, ReadBytes(m_store->MacroPath(a.guid)));
+    std::vector<MacroEvent> longer;
+    for (int i = 0; i < 40; ++i)
+        longer.insert(longer.end(), kShiftA.begin(), kShiftA.end());
+    const auto before = nk7x::test::FolderPicture(m_root);
+
+    const std::vector<std::pair<const char*, std::function<MacroResult()>>> writes = {
+        {"save", [&] { return m_store->Save(a, longer); }},
+        {"create", [&] { MacroInfo made; return m_store->Create(made); }},
+        {"rename", [&] { return m_store->Rename(0, "a much longer name than before"); }},
+        {"delete", [&] { return m_store->Delete(0); }},
+        {"import", [&] { MacroInfo made; return m_store->Import(source.string(), made); }},
+        {"export", [&] { return m_store->Export(b.guid, exported.string()); }},
+    };
+    for (const auto& [name, write] : writes) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(nk7x::test::WithFullDisk(0, write), MacroResult::Failed);
+        EXPECT_EQ(nk7x::test::FolderPicture(m_root), before);
+    }
+    EXPECT_EQ(m_store->LoadEvents(a.guid), kShiftA);
+}
+
+TEST_F(MacroStoreTest, AnImportTheIndexCannotTakeLeavesNoMacroFileBehind) {
+    for (int i = 0; i < 12; ++i)
+        CreateOne();
+    const fs::path source = m_root / "small.mac";
+    WriteBytes(source, R"({"Version":64})");
+    const std::size_t indexSize = ReadBytes(m_store->IndexPath()).size();
+    ASSERT_GT(indexSize, 400u);
+    const auto before = nk7x::test::FolderPicture(m_root);
+
+    // Room for the macro file but not for the longer index.
+    MacroInfo made;
+    EXPECT_EQ(nk7x::test::WithFullDisk(indexSize / 2, [&] { return m_store->Import(source.string(), made); }),
+              MacroResult::Failed);
+    EXPECT_TRUE(made.name.empty());
+    EXPECT_EQ(nk7x::test::FolderPicture(m_root), before);
 }
 
 TEST_F(MacroStoreTest, LoadAllFollowsIndexOrder) {

@@ -235,7 +235,7 @@ TEST_F(ProfileListTest, ExportImportRoundTrip) {
     ASSERT_EQ(m_list.ExportProfile(out), 1);
     EXPECT_EQ(LoadJson(out), p);
     EXPECT_EQ(m_list.ExportProfile(""), 0);
-    EXPECT_EQ(m_list.ExportProfile(Temp("no/such/folder/x.json")), 0);
+    EXPECT_EQ(m_list.ExportProfile(Temp("no/such/folder/x.json")), kProfileWriteFailed);
     ASSERT_EQ(m_list.ImportProfile(out), 1);
     EXPECT_EQ(m_list.Names().back(), "Mine(1)");
     Json::Value back = LoadJson(m_list.ProfilePathAt(1));
