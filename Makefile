@@ -4,11 +4,12 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 30
 GEN        := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps configure build test test-fast test-asan run fuzz bench install clean
+.PHONY: all deps configure build test test-fast test-asan test-tsan run fuzz fuzz-short bench install clean
 
 all: build
 
@@ -23,10 +24,12 @@ configure: deps $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The plain suite, then the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# The plain suite, the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, then
+# a short run of every fuzz target.
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) test-asan
+	$(MAKE) fuzz-short
 
 test-fast: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -36,14 +39,28 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# The tests of the core's threads (command link, HID transport, light thread and sync hub, key-event
+# thread with its sync requests, discovery, emulator plugging) built with ThreadSanitizer; a reported
+# race fails the run.
+TSAN_TESTS ?= ^(CommandLink[A-Za-z]*|SimKeyboard|HidrawNode|NoDevices|SimFolder|LightThreadTest|LightSyncHubTest|LightPreviewWiringTest|KeyEventTest|KeyEventThread|LiveLightingTest|DiscoveryThreadTest|DiscoveryProbeFaults|SimPlug)\.
+TSAN_TARGETS ?= test_link test_hid test_light test_keyboard test_discovery test_tools
+test-tsan: deps
+	@[ -f $(TSAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(TSAN_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DNK7X_TSAN=ON -DNK7X_GUI=OFF
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TARGETS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
+
 run: build
 	bash scripts/run-demo.sh $(BUILD)/bin
 
 # Each libFuzzer target runs for FUZZ_SECONDS on its seed corpus.
 fuzz: deps
 	@[ -f $(FUZZ_BUILD)/CMakeCache.txt ] || CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNK7X_FUZZ=ON -DNK7X_GUI=OFF
-	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 	bash scripts/run-fuzzers.sh $(FUZZ_BUILD)/bin $(FUZZ_SECONDS)
+
+# Every fuzz target for 10 seconds: part of `make test`; a crash fails it.
+fuzz-short:
+	$(MAKE) fuzz FUZZ_SECONDS=10
 
 bench: build
 	bash scripts/run-benchmarks.sh $(BUILD)/bin
@@ -52,4 +69,4 @@ install: build
 	cmake --install $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)

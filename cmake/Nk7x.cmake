@@ -13,6 +13,14 @@ if(NK7X_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(NK7X_TSAN)
+  if(NK7X_SANITIZE OR NK7X_FUZZ)
+    message(FATAL_ERROR "NK7X_TSAN cannot be combined with NK7X_SANITIZE or NK7X_FUZZ")
+  endif()
+  add_compile_options(-fsanitize=thread -g -O1 -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(NK7X_FUZZ)
   # Libraries carry coverage for libFuzzer; the fuzz programs add the fuzzer runtime.
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
