@@ -24,12 +24,13 @@ configure: deps $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The plain suite, the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, then
-# a short run of every fuzz target.
+# The plain suite, the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, a
+# short run of every fuzz target, then the threaded core tests under ThreadSanitizer.
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) test-asan
 	$(MAKE) fuzz-short
+	$(MAKE) test-tsan
 
 test-fast: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -42,7 +43,7 @@ test-asan: deps
 # The tests of the core's threads (command link, HID transport, light thread and sync hub, key-event
 # thread with its sync requests, discovery, emulator plugging) built with ThreadSanitizer; a reported
 # race fails the run.
-TSAN_TESTS ?= ^(CommandLink[A-Za-z]*|SimKeyboard|HidrawNode|NoDevices|SimFolder|LightThreadTest|LightSyncHubTest|LightPreviewWiringTest|KeyEventTest|KeyEventThread|LiveLightingTest|DiscoveryThreadTest|DiscoveryProbeFaults|SimPlug)\.
+TSAN_TESTS ?= ^(CommandLink[A-Za-z]*|SimKeyboard|HidrawNode|NoDevices|SimFolder|LightThreadTest|LightSyncHubTest|LightPreviewWiringTest|KeyEventTest|DeviceWorker|WorkerKeyboardTest|KeyEventThread|LiveLightingTest|DiscoveryThreadTest|DiscoveryProbeFaults|SimPlug)\.
 TSAN_TARGETS ?= test_link test_hid test_light test_keyboard test_discovery test_tools
 test-tsan: deps
 	@[ -f $(TSAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(TSAN_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DNK7X_TSAN=ON -DNK7X_GUI=OFF
