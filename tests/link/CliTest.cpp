@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
+#include <thread>
 #include <memory>
 #include <sstream>
 
@@ -13,6 +16,7 @@
 
 #include "LinkTestSupport.h"
 #include "link/CommandFrame.h"
+#include "link/DeviceCommandLink.h"
 #include "tools/sim/SimDevice.h"
 
 using namespace nk7x;
@@ -176,6 +180,45 @@ TEST_F(CliTest, ParametersAreWrittenAndReadBack) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "0100: a1 b2 c3\n");
     EXPECT_TRUE(m_sim->InConfig() == false) << "the tool must end the configuration it began";
+}
+
+TEST_F(CliTest, StaysCorrectWhileTheProgramStreamsAndWritesItsSettings) {
+    // The configurator's own link streams live colours every 50 ms and rewrites its settings
+    // record; every reply reaches the tool's connection too.
+    CDeviceCommandLink program;
+    ASSERT_EQ(program.OpenPath(m_sim->CommandPath()), 1);
+    std::atomic<bool> stop{false};
+    std::atomic<int> programFailures{0};
+    const std::vector<uint8_t> record(26, 0x42);
+    std::thread busy([&] {
+        std::vector<uint8_t> colours(378, 0x11);
+        std::vector<uint8_t> back(26);
+        while (!stop) {
+            if (program.StreamLighting(colours.data(), colours.size()) != kResultOk)
+                ++programFailures;
+            if (program.WriteParameters(record.data(), record.size(), 0) != kResultOk ||
+                program.ReadParameters(back.data(), back.size(), 0) != kResultOk || back != record)
+                ++programFailures;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    for (int round = 0; round < 4; ++round) {
+        const std::string value = round % 2 ? "0a 0b 0c 0d" : "d1 d2 d3 d4";
+        const CliResult w = Run({"write-params", "0x200", value});
+        EXPECT_EQ(w.exitCode, 0) << w.err;
+        const CliResult r = Run({"params", "0x200", "4"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, "0200: " + value + "\n") << "round " << round;
+        const CliResult info = Run({"--json", "info"});
+        ASSERT_EQ(info.exitCode, 0) << info.err;
+        EXPECT_EQ(ParseJson(info.out)["record"].asString(), Hex(m_sim->DeviceInfo())) << "round " << round;
+    }
+    stop = true;
+    busy.join();
+    program.ClosePath();
+    EXPECT_EQ(programFailures.load(), 0) << "the program's link took the tool's replies";
+    const std::vector<uint8_t> params = m_sim->Parameters();
+    EXPECT_EQ(std::vector<uint8_t>(params.begin(), params.begin() + 26), record);
 }
 
 TEST_F(CliTest, RawFramePrintsTheReplyAndLogGoesToStderr) {
