@@ -207,7 +207,7 @@ int CKeyboardDevice::ApplySettings(const SettingsRead& read) {
     m_stages.winKeyFlag = record.stages.winKeyFlag;
     m_profile.SetSystemStages(m_stages);
     m_profile.SetLightInfo(m_lightSettings);
-    m_profile.Save();
+    StoreProfile();
     return kResultOk;
 }
 
@@ -322,7 +322,7 @@ void CKeyboardDevice::PurgeMacroKeys() {
     if (!changed)
         return;
     m_profile.SetKeyList(m_keyList);
-    m_profile.Save();
+    StoreProfile();
     RefreshNameLists();
     if (m_view)
         m_view->KeyCaptionsChanged(KeyCaptions());
@@ -498,7 +498,7 @@ void CKeyboardDevice::SelectCustomGroup(int group) {
     if (m_view)
         m_view->CustomGroupSelected(group);
     m_profile.SetCustomGroup(group);
-    m_profile.Save();
+    StoreProfile();
 }
 
 void CKeyboardDevice::StoreCustomColours(int group) {
@@ -511,7 +511,7 @@ void CKeyboardDevice::StoreCustomColours(int group) {
             colours.push_back({table[k].red, table[k].green, table[k].blue, table[k].alpha});
     }
     m_profile.SetCustomColors(colours, group);
-    m_profile.Save();
+    StoreProfile();
 }
 
 void CKeyboardDevice::FillCustomColors(bool on) {
@@ -679,7 +679,20 @@ void CKeyboardDevice::RestoreDefaults() {
 }
 
 void CKeyboardDevice::SaveProfile() {
-    m_profile.Save();
+    StoreProfile();
+}
+
+bool CKeyboardDevice::StoreProfile() {
+    const bool ok = m_profile.Save() == 1;
+    if (ok) {
+        m_saveFailureTold = false;
+    } else if (!m_saveFailureTold) {
+        m_saveFailureTold = true;
+        DebugLogf("keyboard: profile %s could not be saved", m_profile.GetProfilePath().c_str());
+        if (m_view)
+            m_view->ProfileSaveFailed();
+    }
+    return ok;
 }
 
 void CKeyboardDevice::SetProfileIndex(int index) {

@@ -190,6 +190,8 @@ class CKeyboardDevice : public CDeviceBase {
     // The lighting page of the custom colours (3 bytes per located LED), scaled by alpha or not.
     std::vector<uint8_t> CustomColourPage(bool scaled, size_t& length) const;
     void ReportFailure(KeyboardWrite what, int result);
+    // Saves the profile; a failure is told to the view once per run of failures.
+    bool StoreProfile();
     using SettingsBytes = std::array<uint8_t, KeyboardSettingsRecord::kSize>;
     int TransferSettings(int n, const SettingsBytes& bytes);
     // The key table to write: the last read table with the located keys of `list`; false while
@@ -234,6 +236,7 @@ class CKeyboardDevice : public CDeviceBase {
     uint8_t m_settingsIndex = 0;
     std::atomic<bool> m_forcedRed{false};
     int m_panelGroup = -1;
+    bool m_saveFailureTold = false;
     std::vector<std::string> m_macroNames;
     LightNameLists m_lightNames;
 

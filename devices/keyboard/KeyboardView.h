@@ -53,6 +53,9 @@ class IKeyboardView : public IDeviceView {
     virtual void FnKeyEnabled(bool enabled) = 0;
     // A transfer to the keyboard failed with `result` (a link result code).
     virtual void WriteFailed(KeyboardWrite what, int result) = 0;
+    // The profile could not be written (disk full, folder not writable); the file keeps what it
+    // had. Said once until a save succeeds again, so a slider dragged on a full disk asks once.
+    virtual void ProfileSaveFailed() {}
     // The lighting mode changed to `mode` (after an edit or a settings read).
     virtual void LightModeChanged(int mode) { (void)mode; }
 };

@@ -1,4 +1,7 @@
 #include "devices/pages/BrindovaKeyboardDevice.h"
+
+#include "profiles/ProfileList.h"
+#include "windows/MessageBox.h"
 #include "devices/keyboard/KeyboardRecords.h"
 
 #include <QLabel>
@@ -20,6 +23,7 @@ constexpr int kFnKey = 110;
 constexpr int kDeviceTypeKeyboard = 1;
 constexpr int kLightLevels = 4; // brightness and speed indices 0..4
 constexpr int kFirstTab = 1;
+constexpr int kOkOnly = 0; // message box with the confirm button alone
 
 } // namespace
 
@@ -184,6 +188,14 @@ void CBrindovaKeyboardDevice::FnKeyEnabled(bool enabled) {
 
 void CBrindovaKeyboardDevice::WriteFailed(KeyboardWrite what, int result) {
     ShowWriteFailedNotice(this, what, result, Texts());
+}
+
+void CBrindovaKeyboardDevice::ProfileSaveFailed() {
+    // Told after the current event: a save fails inside a route or a slider's change, and a modal
+    // box there would run the event loop in the middle of it.
+    RunOnPage([this] {
+        ShowMessage(window(), QString(), QString::fromLatin1(kMsgSaveFailed), CMsgWnd::kDefaultDpi, true, kOkOnly);
+    });
 }
 
 void CBrindovaKeyboardDevice::OnConnectDone(std::chrono::milliseconds took) {

@@ -38,6 +38,7 @@ class CBrindovaKeyboardDevice : public CBrindovaUSBDevice, public IKeyboardView 
     // IDeviceView
     void ArmTimer(int timerId, int ms) override { CBrindovaUSBDevice::ArmTimer(timerId, ms); }
     void RunOnOwner(std::function<void()> work) override { RunOnPage(std::move(work)); }
+    void ProfileSaveFailed() override;
     void SelectFunctionTabs(const FunctionTabs& tabs) override { CBrindovaUSBDevice::SelectFunctionTabs(tabs); }
     void ShowKeyColour(int keyIndex, uint32_t packedColour, uint8_t brightness) override {
         CBrindovaUSBDevice::ShowKeyColour(keyIndex, packedColour, brightness);

@@ -1,6 +1,10 @@
 // The keyboard's operations against the emulated keyboard: layout, settings, key table, macros and
 // custom colours, with the failures the keyboard can answer.
 #include "KeyboardTestSupport.h"
+#include "profiles/FullDisk.h"
+
+#include <fstream>
+#include <sstream>
 
 #include <algorithm>
 #include <fstream>
@@ -393,6 +397,40 @@ TEST_F(SmallMacroAreaTest, TooLargeTellsHowManyEventsToRemove) {
 TEST_F(SmallMacroAreaTest, TwoSixtyBytesAreTwoEventsTooMany) {
     AddMacros({58, 0}); // 16 + 12 + 232 = 260
     EXPECT_EQ(m_kbd->DownloadMacros(), 2);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+TEST_F(SettingsTest, AProfileThatCannotBeSavedIsToldOnceAndKeepsItsFile) {
+    m_kbd->SaveProfile();
+    const std::string path = m_kbd->Profile().GetProfilePath();
+    ASSERT_FALSE(path.empty());
+    const std::string before = ReadWholeFile(path);
+    ASSERT_FALSE(before.empty());
+    {
+        FileSizeLimit full(16); // every profile is larger than this
+        ASSERT_TRUE(full.Active());
+        for (uint8_t mode : {2, 3, 4}) {
+            LightState s = m_kbd->GetLightSettings();
+            s.mode = mode;
+            m_kbd->SetLightSettings(s);
+            m_kbd->SaveProfile();
+        }
+    }
+    EXPECT_EQ(m_view.saveFailures, 1) << "a run of failed saves is told once";
+    EXPECT_EQ(ReadWholeFile(path), before) << "a failed save changed the profile file";
+    m_kbd->SaveProfile(); // room again: the save succeeds and a later failure is told again
+    EXPECT_NE(ReadWholeFile(path), before);
+    {
+        FileSizeLimit full(16);
+        m_kbd->SaveProfile();
+    }
+    EXPECT_EQ(m_view.saveFailures, 2);
 }
 
 } // namespace

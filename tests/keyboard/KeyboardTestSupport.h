@@ -49,6 +49,7 @@ class RecordingView : public IKeyboardView {
     void KeyAssignmentSelected(int k, const KeyAssignment&) override { selectedKeys.push_back(k); }
     void FnKeyEnabled(bool on) override { fnEnabled.push_back(on); }
     void WriteFailed(KeyboardWrite what, int result) override { failures.emplace_back(what, result); }
+    void ProfileSaveFailed() override { ++saveFailures; }
 
     // Waits until `count` timers were armed; false on time-out.
     bool WaitForTimers(size_t count, int timeoutMs) {
@@ -73,6 +74,7 @@ class RecordingView : public IKeyboardView {
     std::vector<int> selectedKeys;
     std::vector<bool> fnEnabled;
     std::vector<std::pair<KeyboardWrite, int>> failures;
+    int saveFailures = 0;
 
   private:
     std::mutex m_mutex;
