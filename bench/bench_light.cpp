@@ -97,7 +97,7 @@ class CountingView final : public IKeyboardView {
     void CustomGroupSelected(int) override {}
     void KeyAssignmentSelected(int, const KeyAssignment&) override {}
     void FnKeyEnabled(bool) override {}
-    void WriteFailed(KeyboardWrite, int) override {}
+    void WriteFailed(KeyboardWrite, LinkResult) override {}
     uint64_t sum = 0;
 };
 
@@ -109,7 +109,7 @@ void KeyboardRefresh(benchmark::State& state) {
     keyboard.SetView(&view);
     keyboard.Link().SetBackgroundPause(state.range(0) != 0);
     for (auto _ : state)
-        keyboard.RefreshLighting();
+        benchmark::DoNotOptimize(keyboard.RefreshLighting());
     benchmark::DoNotOptimize(view.sum);
 }
 

@@ -107,9 +107,9 @@ void CDeviceBase::SetLiveLighting(bool on) {
         });
 }
 
-int CDeviceBase::RefreshLighting() {
+LinkResult CDeviceBase::RefreshLighting() {
     if (!IsLiveLighting())
-        return 1;
+        return kResultOk;
     std::array<uint8_t, kLiveLightingBytes> buffer{};
     const size_t count = m_keyColours.size();
     for (size_t i = 0; i < count; ++i) {
@@ -123,7 +123,7 @@ int CDeviceBase::RefreshLighting() {
         buffer[3 * i + 2] = static_cast<uint8_t>((c.blue * c.alpha) >> 8);
     }
     if (m_link.LongTimeouts())
-        return 1;
+        return kResultOk;
     size_t length = static_cast<size_t>(m_keyCount) * 3;
     if (length > buffer.size())
         length = buffer.size();
@@ -134,9 +134,9 @@ int CDeviceBase::RefreshLighting() {
                 std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
             return nullptr;
         });
-        return 1;
+        return kResultOk;
     }
-    const int result = m_link.StreamLighting(buffer.data(), length);
+    const LinkResult result = m_link.StreamLighting(buffer.data(), length);
     if (result != kResultOk)
         std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
     return result;

@@ -153,7 +153,7 @@ class CDeviceBase {
     virtual int ApplyProfile() { return 0; }
     // One live-lighting run: repaints the key buttons and streams the colours. Returns the stream's
     // result (1 also when nothing needed sending).
-    virtual int RefreshLighting();
+    virtual LinkResult RefreshLighting();
     // The connection's first work (the layout read, the profile, the page). With the worker
     // running it ends later, on the page's thread, with ConnectFinished.
     virtual void OnConnect() { ConnectFinished(); }
@@ -163,12 +163,15 @@ class CDeviceBase {
     virtual void RefreshPage() {}
     virtual void PurgeMacroKeys() {}
     virtual void RestoreDefaults() {}
-    virtual int WriteKeyAssignments(int /*index*/, const std::vector<KeyAssignment>& /*list*/) { return 0; }
-    virtual int WriteProfileKeyAssignments(int /*index*/) { return 0; }
+    virtual LinkResult WriteKeyAssignments(int /*index*/, const std::vector<KeyAssignment>& /*list*/) {
+        return kResultFailed; // a kind without keys has none to write
+    }
+    virtual LinkResult WriteProfileKeyAssignments(int /*index*/) { return kResultFailed; }
     virtual int DownloadMacros() { return 0; }
-    virtual int WriteSettings(int /*n*/, uint8_t /*byte0*/) { return 0; }
+    virtual LinkResult WriteSettings(int /*n*/, uint8_t /*byte0*/) { return kResultFailed; }
     // The page's forms of the writes: through the worker, failures reported to the view; the
     // download's answer (as DownloadMacros gives it) reaches `done` on the page's thread.
+    // A kind without the worker's forms writes here and now; its view hears of failures itself.
     virtual void QueueSettingsWrite(int n, uint8_t byte0) { (void)WriteSettings(n, byte0); }
     virtual void QueueProfileKeyAssignmentsWrite(int index) { (void)WriteProfileKeyAssignments(index); }
     virtual void QueueMacroDownload(std::function<void(int)> done) {

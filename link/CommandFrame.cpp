@@ -52,7 +52,7 @@ uint16_t FrameChecksum(const uint8_t* frame) {
     return static_cast<uint16_t>(sum); // at most 61 x 255, always fits
 }
 
-int ReplyView::StatusResult() const {
+LinkResult ReplyView::StatusResult() const {
     switch (Status()) {
     case kStatusFailed:
         return kResultDeviceFailed;

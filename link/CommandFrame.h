@@ -18,13 +18,33 @@ inline constexpr size_t kDeviceInfoSize = 34;
 using FrameBytes = std::array<uint8_t, kFrameSize>;
 using DeviceInfoRecord = std::array<uint8_t, kDeviceInfoSize>;
 
-// Result codes of every link operation and command.
-inline constexpr int kResultOk = 1;
-inline constexpr int kResultFailed = 0;           // link not open, no reply (time-out, abort, error)
-inline constexpr int kResultWriteFailed = -1;     // the request could not be written
-inline constexpr int kResultDeviceFailed = -102;  // reply status 0xFF
-inline constexpr int kResultDeviceRefused = -103; // reply status 0xFE
-inline constexpr int kResultBadPage = -201;       // key-table page other than 0
+// The result of every link operation and command. The values are the protocol's codes: the tools
+// print them and the failure notices show them. Ignoring one is a compile error; where a result
+// really does not matter, the call says why with a (void) cast.
+enum class [[nodiscard]] LinkResult : int {
+    Ok = 1,
+    Failed = 0,           // link not open, no reply (time-out, abort, error)
+    WriteFailed = -1,     // the request could not be written
+    DeviceFailed = -102,  // reply status 0xFF
+    DeviceRefused = -103, // reply status 0xFE
+    BadPage = -201,       // key-table page other than 0
+};
+inline constexpr LinkResult kResultOk = LinkResult::Ok;
+inline constexpr LinkResult kResultFailed = LinkResult::Failed;
+inline constexpr LinkResult kResultWriteFailed = LinkResult::WriteFailed;
+inline constexpr LinkResult kResultDeviceFailed = LinkResult::DeviceFailed;
+inline constexpr LinkResult kResultDeviceRefused = LinkResult::DeviceRefused;
+inline constexpr LinkResult kResultBadPage = LinkResult::BadPage;
+// The protocol's number of a result, for output and notices.
+constexpr int ResultCode(LinkResult r) { return static_cast<int>(r); }
+// Keeps the first failure of a sequence of commands; the later commands still run.
+struct FirstFailure {
+    LinkResult result = LinkResult::Ok;
+    void Take(LinkResult r) {
+        if (result == LinkResult::Ok && r != LinkResult::Ok)
+            result = r;
+    }
+};
 
 // Reply status bytes that mean failure; every other value is success.
 inline constexpr uint8_t kStatusFailed = 0xFF;
@@ -91,7 +111,7 @@ class ReplyView {
     uint8_t Status() const { return m_frame[7]; }
     const uint8_t* Data() const { return m_frame + kFrameHeaderSize; }
     // kResultOk, or the device-failure code for status 0xFF / 0xFE.
-    int StatusResult() const;
+    LinkResult StatusResult() const;
 
   private:
     const uint8_t* m_frame;

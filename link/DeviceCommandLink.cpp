@@ -67,7 +67,7 @@ int CDeviceCommandLink::SetDataSize(uint32_t n) {
     return 1;
 }
 
-int CDeviceCommandLink::Exchange(const uint8_t* request, size_t requestLength, uint8_t* reply,
+LinkResult CDeviceCommandLink::Exchange(const uint8_t* request, size_t requestLength, uint8_t* reply,
                                  size_t replyLength, uint32_t* transferred) {
     BusyScope busy(m_busy);
     if (transferred)
@@ -82,7 +82,7 @@ int CDeviceCommandLink::Exchange(const uint8_t* request, size_t requestLength, u
         LogFrame("命令", frame);
 
     const uint32_t timeout = Timeout();
-    int result;
+    LinkResult result;
     {
         // The write and its reads are one unit: were the lock released in between, another thread's
         // read could take this frame's reply, skip it as a wrong echo, and leave this thread waiting
@@ -101,7 +101,7 @@ int CDeviceCommandLink::Exchange(const uint8_t* request, size_t requestLength, u
     return result;
 }
 
-int CDeviceCommandLink::ExchangeQuiet(const uint8_t* request, size_t requestLength, uint8_t* reply,
+LinkResult CDeviceCommandLink::ExchangeQuiet(const uint8_t* request, size_t requestLength, uint8_t* reply,
                                       size_t replyLength, uint32_t* transferred) {
     if (transferred)
         *transferred = 0;
@@ -148,7 +148,7 @@ CDeviceCommandLink::ReplyMatch CDeviceCommandLink::MatchReply(const FrameBytes& 
     return ReplyMatch::CommandOnly;
 }
 
-int CDeviceCommandLink::ReadEcho(const FrameBytes& frame, uint8_t* reply, size_t replyLength, uint32_t* transferred,
+LinkResult CDeviceCommandLink::ReadEcho(const FrameBytes& frame, uint8_t* reply, size_t replyLength, uint32_t* transferred,
                                  uint32_t timeoutMs) {
     // Reads until a reply echoes the command, all within one time-out. What does not echo it (a
     // reply to another program's frame) is skipped; the caller's buffer only ever receives the

@@ -39,10 +39,10 @@ class CDeviceCommandLink {
     // already waiting, writes it, then reads until a reply echoes the command, within one time-out.
     // Reply length is at most 64. Returns 1, 0 (not open, no matching reply; the reply buffer is
     // untouched) or -1 (write failed).
-    int Exchange(const uint8_t* request, size_t requestLength, uint8_t* reply, size_t replyLength,
+    LinkResult Exchange(const uint8_t* request, size_t requestLength, uint8_t* reply, size_t replyLength,
                  uint32_t* transferred);
     // The same transfer without log or busy flag, always with the short time-out.
-    int ExchangeQuiet(const uint8_t* request, size_t requestLength, uint8_t* reply, size_t replyLength,
+    LinkResult ExchangeQuiet(const uint8_t* request, size_t requestLength, uint8_t* reply, size_t replyLength,
                       uint32_t* transferred);
 
     bool IsOpen() const { return m_open.load(std::memory_order_acquire); }
@@ -72,28 +72,28 @@ class CDeviceCommandLink {
     std::mutex& LightingLock() { return m_lightingLock; }
 
     // Generic commands. Each returns a result code; the buffers belong to the caller.
-    int BeginConfig();
-    int EndConfig();
-    int EnterLiveLighting();
+    LinkResult BeginConfig();
+    LinkResult EndConfig();
+    LinkResult EnterLiveLighting();
     // Fills `record` only when the read succeeded.
-    int ReadDeviceInfo(DeviceInfoRecord& record);
+    LinkResult ReadDeviceInfo(DeviceInfoRecord& record);
     // `offset + length` must stay inside the 16-bit area; otherwise 0 and nothing is sent.
-    int ReadParameters(uint8_t* buffer, size_t length, uint16_t offset);
-    int WriteParameters(const uint8_t* buffer, size_t length, uint16_t offset);
+    LinkResult ReadParameters(uint8_t* buffer, size_t length, uint16_t offset);
+    LinkResult WriteParameters(const uint8_t* buffer, size_t length, uint16_t offset);
     // Data-size bytes (data-size / 3 for the index table).
-    int ReadKeyTable(uint8_t* buffer);
-    int WriteKeyTable(const uint8_t* buffer, int page);
-    int ReadKeyIndexTable(uint8_t* buffer);
+    LinkResult ReadKeyTable(uint8_t* buffer);
+    LinkResult WriteKeyTable(const uint8_t* buffer, int page);
+    LinkResult ReadKeyIndexTable(uint8_t* buffer);
     // Frame p goes to (page x pageSize + p) in 16 bits; lighting lock.
-    int WriteLightingPage(const uint8_t* buffer, size_t length, int page, int pageSize);
+    LinkResult WriteLightingPage(const uint8_t* buffer, size_t length, int page, int pageSize);
     // Live colours: frames are dropped while a logged exchange runs and not sent with long
     // time-outs; both count as success.
-    int StreamLighting(const uint8_t* buffer, size_t length);
-    int WriteMacroArea(const uint8_t* buffer, size_t length);
+    LinkResult StreamLighting(const uint8_t* buffer, size_t length);
+    LinkResult WriteMacroArea(const uint8_t* buffer, size_t length);
     // Fixed 56-byte frames, exchange lock only.
-    int WriteShootArea(const uint8_t* buffer, size_t length);
+    LinkResult WriteShootArea(const uint8_t* buffer, size_t length);
     // One frame of at most 56 bytes.
-    int ReadBlock(uint8_t* buffer, size_t length, uint16_t offset);
+    LinkResult ReadBlock(uint8_t* buffer, size_t length, uint16_t offset);
     // True when the device behind the link answers with success and data byte 0 = 0xFF.
     bool Probe();
 
@@ -102,16 +102,16 @@ class CDeviceCommandLink {
 
     // Builds one frame, sends it under `lock` and judges the status. On success a read copies
     // `readLength` reply data bytes to `readOut`; `replyOut` (may be null) receives the whole reply.
-    int SendFrame(CommandCode code, uint8_t length, uint16_t offset, const uint8_t* payload, FrameLock lock,
+    LinkResult SendFrame(CommandCode code, uint8_t length, uint16_t offset, const uint8_t* payload, FrameLock lock,
                   uint8_t* readOut, size_t readLength, FrameBytes* replyOut = nullptr);
-    int WriteChunked(CommandCode code, const uint8_t* source, size_t total, uint32_t base, FrameLock lock,
+    LinkResult WriteChunked(CommandCode code, const uint8_t* source, size_t total, uint32_t base, FrameLock lock,
                      size_t chunk, bool wrapOffset = false);
-    int ReadChunked(CommandCode code, uint8_t* destination, size_t total, uint32_t base);
+    LinkResult ReadChunked(CommandCode code, uint8_t* destination, size_t total, uint32_t base);
     uint32_t Timeout() const { return LongTimeouts() ? kLongTimeoutMs : kTimeoutMs; }
     // Under the exchange lock: empties the input queue before a frame is written.
     void DropStaleReports(uint8_t command);
     // Under the exchange lock: the first reply echoing `command` within the time-out.
-    int ReadEcho(const FrameBytes& frame, uint8_t* reply, size_t replyLength, uint32_t* transferred,
+    LinkResult ReadEcho(const FrameBytes& frame, uint8_t* reply, size_t replyLength, uint32_t* transferred,
                  uint32_t timeoutMs);
     // Under the exchange lock: whether a reply answers this very frame. CommandOnly: the command
     // matches but the address does not, on a device not yet seen to echo addresses.

@@ -19,11 +19,11 @@ uint8_t Code(CommandCode code) {
 
 } // namespace
 
-int CDeviceCommandLink::SendFrame(CommandCode code, uint8_t length, uint16_t offset, const uint8_t* payload,
+LinkResult CDeviceCommandLink::SendFrame(CommandCode code, uint8_t length, uint16_t offset, const uint8_t* payload,
                                   FrameLock lock, uint8_t* readOut, size_t readLength, FrameBytes* replyOut) {
     const FrameBytes request = CommandRequest::Make(Code(code), length, offset, payload).Serialise();
     FrameBytes reply{};
-    int result;
+    LinkResult result;
     switch (lock) {
     case FrameLock::Command: {
         std::lock_guard<std::mutex> guard(m_commandLock);
@@ -45,14 +45,14 @@ int CDeviceCommandLink::SendFrame(CommandCode code, uint8_t length, uint16_t off
     if (result != kResultOk)
         return result;
     const ReplyView view(reply.data());
-    if (const int status = view.StatusResult(); status != kResultOk)
+    if (const LinkResult status = view.StatusResult(); status != kResultOk)
         return status;
     if (readOut && readLength > 0)
         std::memcpy(readOut, view.Data(), std::min(readLength, kFramePayloadSize));
     return kResultOk;
 }
 
-int CDeviceCommandLink::WriteChunked(CommandCode code, const uint8_t* source, size_t total, uint32_t base,
+LinkResult CDeviceCommandLink::WriteChunked(CommandCode code, const uint8_t* source, size_t total, uint32_t base,
                                      FrameLock lock, size_t chunk, bool wrapOffset) {
     if (total > 0 && !source)
         return kResultFailed;
@@ -62,21 +62,21 @@ int CDeviceCommandLink::WriteChunked(CommandCode code, const uint8_t* source, si
     for (size_t p = 0; p < total; p += chunk) {
         const size_t n = std::min(chunk, total - p);
         const auto offset = static_cast<uint16_t>((base + p) & 0xFFFF);
-        const int result = SendFrame(code, static_cast<uint8_t>(n), offset, source + p, lock, nullptr, 0);
+        const LinkResult result = SendFrame(code, static_cast<uint8_t>(n), offset, source + p, lock, nullptr, 0);
         if (result != kResultOk)
             return result;
     }
     return kResultOk;
 }
 
-int CDeviceCommandLink::ReadChunked(CommandCode code, uint8_t* destination, size_t total, uint32_t base) {
+LinkResult CDeviceCommandLink::ReadChunked(CommandCode code, uint8_t* destination, size_t total, uint32_t base) {
     if (total > 0 && !destination)
         return kResultFailed;
     if (base + total > kAreaLimit)
         return kResultFailed;
     for (size_t p = 0; p < total; p += m_chunkSize) {
         const size_t n = std::min<size_t>(m_chunkSize, total - p);
-        const int result = SendFrame(code, static_cast<uint8_t>(n), static_cast<uint16_t>(base + p), nullptr,
+        const LinkResult result = SendFrame(code, static_cast<uint8_t>(n), static_cast<uint16_t>(base + p), nullptr,
                                      FrameLock::Command, destination + p, n);
         if (result != kResultOk)
             return result;
@@ -84,58 +84,58 @@ int CDeviceCommandLink::ReadChunked(CommandCode code, uint8_t* destination, size
     return kResultOk;
 }
 
-int CDeviceCommandLink::BeginConfig() {
+LinkResult CDeviceCommandLink::BeginConfig() {
     return SendFrame(CommandCode::BeginConfig, 0, 0, nullptr, FrameLock::Command, nullptr, 0);
 }
 
-int CDeviceCommandLink::EndConfig() {
+LinkResult CDeviceCommandLink::EndConfig() {
     // The device needs a moment after the last write before it leaves configuration mode.
     std::this_thread::sleep_for(std::chrono::milliseconds(kEndConfigDelayMs));
     return SendFrame(CommandCode::EndConfig, 0, 0, nullptr, FrameLock::Command, nullptr, 0);
 }
 
-int CDeviceCommandLink::EnterLiveLighting() {
+LinkResult CDeviceCommandLink::EnterLiveLighting() {
     return SendFrame(CommandCode::EnterLiveLighting, 0, 0, nullptr, FrameLock::Command, nullptr, 0);
 }
 
-int CDeviceCommandLink::ReadDeviceInfo(DeviceInfoRecord& record) {
+LinkResult CDeviceCommandLink::ReadDeviceInfo(DeviceInfoRecord& record) {
     DeviceInfoRecord fresh{};
-    const int result = ReadChunked(CommandCode::ReadDeviceInfo, fresh.data(), fresh.size(), 0);
+    const LinkResult result = ReadChunked(CommandCode::ReadDeviceInfo, fresh.data(), fresh.size(), 0);
     if (result == kResultOk)
         record = fresh;
     return result;
 }
 
-int CDeviceCommandLink::ReadParameters(uint8_t* buffer, size_t length, uint16_t offset) {
+LinkResult CDeviceCommandLink::ReadParameters(uint8_t* buffer, size_t length, uint16_t offset) {
     return ReadChunked(CommandCode::ReadParameters, buffer, length, offset);
 }
 
-int CDeviceCommandLink::WriteParameters(const uint8_t* buffer, size_t length, uint16_t offset) {
+LinkResult CDeviceCommandLink::WriteParameters(const uint8_t* buffer, size_t length, uint16_t offset) {
     return WriteChunked(CommandCode::WriteParameters, buffer, length, offset, FrameLock::Command,
                         m_chunkSize);
 }
 
-int CDeviceCommandLink::ReadKeyTable(uint8_t* buffer) {
+LinkResult CDeviceCommandLink::ReadKeyTable(uint8_t* buffer) {
     return ReadChunked(CommandCode::ReadKeyTable, buffer, DataSize(), 0);
 }
 
-int CDeviceCommandLink::WriteKeyTable(const uint8_t* buffer, int page) {
+LinkResult CDeviceCommandLink::WriteKeyTable(const uint8_t* buffer, int page) {
     if (page != 0)
         return kResultBadPage;
     return WriteChunked(CommandCode::WriteKeyTable, buffer, DataSize(), 0, FrameLock::Command, m_chunkSize);
 }
 
-int CDeviceCommandLink::ReadKeyIndexTable(uint8_t* buffer) {
+LinkResult CDeviceCommandLink::ReadKeyIndexTable(uint8_t* buffer) {
     return ReadChunked(CommandCode::ReadKeyIndexTable, buffer, DataSize() / 3, 0);
 }
 
-int CDeviceCommandLink::WriteLightingPage(const uint8_t* buffer, size_t length, int page, int pageSize) {
+LinkResult CDeviceCommandLink::WriteLightingPage(const uint8_t* buffer, size_t length, int page, int pageSize) {
     const auto base = static_cast<uint32_t>(static_cast<int64_t>(page) * pageSize) & 0xFFFF;
     return WriteChunked(CommandCode::WriteLightingPage, buffer, length, base, FrameLock::Lighting,
                         m_chunkSize, true);
 }
 
-int CDeviceCommandLink::StreamLighting(const uint8_t* buffer, size_t length) {
+LinkResult CDeviceCommandLink::StreamLighting(const uint8_t* buffer, size_t length) {
     if (length > 0 && !buffer)
         return kResultFailed;
     if (length > kAreaLimit)
@@ -155,29 +155,29 @@ int CDeviceCommandLink::StreamLighting(const uint8_t* buffer, size_t length) {
                                  static_cast<uint16_t>(p), buffer + p)
                 .Serialise();
         FrameBytes reply{};
-        int result;
+        LinkResult result;
         {
             std::lock_guard<std::mutex> guard(m_lightingLock);
             result = ExchangeQuiet(request.data(), kFrameSize, reply.data(), kFrameSize, nullptr);
         }
         if (result != kResultOk)
             return result;
-        if (const int status = ReplyView(reply.data()).StatusResult(); status != kResultOk)
+        if (const LinkResult status = ReplyView(reply.data()).StatusResult(); status != kResultOk)
             return status;
     }
     return kResultOk;
 }
 
-int CDeviceCommandLink::WriteMacroArea(const uint8_t* buffer, size_t length) {
+LinkResult CDeviceCommandLink::WriteMacroArea(const uint8_t* buffer, size_t length) {
     return WriteChunked(CommandCode::WriteMacroArea, buffer, length, 0, FrameLock::Command, m_chunkSize);
 }
 
-int CDeviceCommandLink::WriteShootArea(const uint8_t* buffer, size_t length) {
+LinkResult CDeviceCommandLink::WriteShootArea(const uint8_t* buffer, size_t length) {
     return WriteChunked(CommandCode::WriteShootArea, buffer, length, 0, FrameLock::ExchangeOnly,
                         kFramePayloadSize);
 }
 
-int CDeviceCommandLink::ReadBlock(uint8_t* buffer, size_t length, uint16_t offset) {
+LinkResult CDeviceCommandLink::ReadBlock(uint8_t* buffer, size_t length, uint16_t offset) {
     if (length > kFramePayloadSize || (length > 0 && !buffer))
         return kResultFailed;
     return SendFrame(CommandCode::ReadBlock, static_cast<uint8_t>(length), offset, nullptr,
@@ -186,7 +186,7 @@ int CDeviceCommandLink::ReadBlock(uint8_t* buffer, size_t length, uint16_t offse
 
 bool CDeviceCommandLink::Probe() {
     FrameBytes reply{};
-    const int result = SendFrame(CommandCode::Probe, 0, 0, nullptr, FrameLock::Command, nullptr, 0, &reply);
+    const LinkResult result = SendFrame(CommandCode::Probe, 0, 0, nullptr, FrameLock::Command, nullptr, 0, &reply);
     return result == kResultOk && reply[kFrameHeaderSize] == kProbeAnswer;
 }
 

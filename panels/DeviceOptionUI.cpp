@@ -376,8 +376,9 @@ void CDeviceOptionUI::OnTimer(int id) {
         break;
     case kRefreshTimer:
         // A page nobody sees needs no new colours; the first run after it shows brings them.
+        // A frame that failed is dropped: the next run sends newer colours anyway.
         if (!m_page || m_page->isVisible())
-            device->RefreshLighting();
+            (void)device->RefreshLighting();
         if (m_preview && IsEntrySelected() && device->IsPreview() && PreviewWantsRepaint(m_preview))
             m_preview->update();
         if (LinkOpen())

@@ -17,14 +17,6 @@ constexpr int kKeyCount = kKeyboardKeyCount;
 constexpr int kLightKindKeyboard = 0; // the keyboard's element in the light name files
 constexpr uint16_t kMaxRecordIndex = (0xFFFF - KeyboardSettingsRecord::kSize) / kSettingsRecordStride;
 
-// Remembers the first failure of a command sequence; later commands still run.
-struct FirstFailure {
-    int result = kResultOk;
-    void Take(int r) {
-        if (result == kResultOk && r != kResultOk)
-            result = r;
-    }
-};
 } // namespace
 
 std::string FactoryKeyName(const KeyCode& code) {
@@ -65,12 +57,12 @@ void CKeyboardDevice::SetView(IKeyboardView* view) {
     SetDeviceView(view);
 }
 
-void CKeyboardDevice::ReportFailure(KeyboardWrite what, int result) {
+void CKeyboardDevice::ReportFailure(KeyboardWrite what, LinkResult result) {
     if (result != kResultOk && m_view)
         m_view->WriteFailed(what, result);
 }
 
-int CKeyboardDevice::ReadKeyLayout() {
+LinkResult CKeyboardDevice::ReadKeyLayout() {
     return ApplyKeyLayout(FetchKeyLayout());
 }
 
@@ -81,7 +73,7 @@ CKeyboardDevice::KeyLayoutRead CKeyboardDevice::FetchKeyLayout() {
         return read;
     FirstFailure f;
     f.Take(link.BeginConfig());
-    const int infoResult = link.ReadDeviceInfo(read.info);
+    const LinkResult infoResult = link.ReadDeviceInfo(read.info);
     f.Take(infoResult);
     if (infoResult != kResultOk) {
         (void)link.EndConfig(); // the failure reported is the read's
@@ -97,9 +89,9 @@ CKeyboardDevice::KeyLayoutRead CKeyboardDevice::FetchKeyLayout() {
         read.result = kResultFailed;
         return read;
     }
-    const int keysResult = link.ReadKeyTable(read.keyTable.data());
+    const LinkResult keysResult = link.ReadKeyTable(read.keyTable.data());
     f.Take(keysResult);
-    const int ledsResult = keysResult == kResultOk ? link.ReadKeyIndexTable(read.ledTable.data()) : keysResult;
+    const LinkResult ledsResult = keysResult == kResultOk ? link.ReadKeyIndexTable(read.ledTable.data()) : keysResult;
     f.Take(ledsResult);
     f.Take(link.EndConfig());
     read.tablesRead = keysResult == kResultOk && ledsResult == kResultOk;
@@ -108,7 +100,7 @@ CKeyboardDevice::KeyLayoutRead CKeyboardDevice::FetchKeyLayout() {
     return read;
 }
 
-int CKeyboardDevice::ApplyKeyLayout(const KeyLayoutRead& read) {
+LinkResult CKeyboardDevice::ApplyKeyLayout(const KeyLayoutRead& read) {
     if (read.infoRead)
         SetDeviceInfo(read.info);
     if (read.tablesRead) {
@@ -156,7 +148,7 @@ uint8_t CKeyboardDevice::KeyLed(int keyIndex) const {
     return m_keyLedMap[static_cast<size_t>(keyIndex)].load(std::memory_order_relaxed);
 }
 
-int CKeyboardDevice::ReadSettings() {
+LinkResult CKeyboardDevice::ReadSettings() {
     return ApplySettings(FetchSettings());
 }
 
@@ -176,7 +168,7 @@ CKeyboardDevice::SettingsRead CKeyboardDevice::FetchSettings() {
     return read;
 }
 
-int CKeyboardDevice::ApplySettings(const SettingsRead& read) {
+LinkResult CKeyboardDevice::ApplySettings(const SettingsRead& read) {
     // A read that failed brought nothing to trust: the profile and the keyboard stay as they are.
     if (read.result != kResultOk)
         return read.result;
@@ -211,7 +203,7 @@ int CKeyboardDevice::ApplySettings(const SettingsRead& read) {
     return kResultOk;
 }
 
-int CKeyboardDevice::TransferSettings(int n, const SettingsBytes& bytes) {
+LinkResult CKeyboardDevice::TransferSettings(int n, const SettingsBytes& bytes) {
     CDeviceCommandLink& link = Link();
     if (!link.IsOpen())
         return kResultFailed;
@@ -223,10 +215,10 @@ int CKeyboardDevice::TransferSettings(int n, const SettingsBytes& bytes) {
     return f.result;
 }
 
-int CKeyboardDevice::WriteSettings(int n, uint8_t byte0) {
+LinkResult CKeyboardDevice::WriteSettings(int n, uint8_t byte0) {
     if (n < 0 || n > kMaxRecordIndex)
         return kResultFailed;
-    const int result = TransferSettings(
+    const LinkResult result = TransferSettings(
         n, KeyboardSettingsRecord::From(byte0, m_profile.GetLightInfo(), m_profile.GetSystemStages()).Serialise());
     ReportFailure(KeyboardWrite::Settings, result);
     return result;
@@ -239,7 +231,7 @@ void CKeyboardDevice::QueueSettingsWrite(int n, uint8_t byte0) {
     const SettingsBytes bytes =
         KeyboardSettingsRecord::From(byte0, m_profile.GetLightInfo(), m_profile.GetSystemStages()).Serialise();
     RunTransfer("settings-" + std::to_string(n), [this, n, bytes]() -> Continuation {
-        const int result = TransferSettings(n, bytes);
+        const LinkResult result = TransferSettings(n, bytes);
         return [this, result] { ReportFailure(KeyboardWrite::Settings, result); };
     });
 }
@@ -277,7 +269,7 @@ CKeyboardDevice::TransferKeyTable(int index, const std::array<uint8_t, CDeviceCo
     return w;
 }
 
-int CKeyboardDevice::WriteKeyAssignments(int index, const std::vector<KeyAssignment>& list) {
+LinkResult CKeyboardDevice::WriteKeyAssignments(int index, const std::vector<KeyAssignment>& list) {
     if (!Link().IsOpen())
         return kResultFailed;
     std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> table{};
@@ -290,7 +282,7 @@ int CKeyboardDevice::WriteKeyAssignments(int index, const std::vector<KeyAssignm
     return w.result;
 }
 
-int CKeyboardDevice::WriteProfileKeyAssignments(int index) {
+LinkResult CKeyboardDevice::WriteProfileKeyAssignments(int index) {
     return WriteKeyAssignments(index, m_keyList);
 }
 
@@ -450,12 +442,12 @@ std::vector<uint8_t> CKeyboardDevice::CustomColourPage(bool scaled, size_t& leng
     return page;
 }
 
-int CKeyboardDevice::SendCustomColors() {
+LinkResult CKeyboardDevice::SendCustomColors() {
     if (m_lightSettings.mode != kCustomLightMode)
         return kResultFailed;
     size_t length = 0;
     const std::vector<uint8_t> page = CustomColourPage(true, length);
-    const int result =
+    const LinkResult result =
         Link().WriteLightingPage(page.data(), length, m_lightSettings.customGroup, kLightingPageBytes);
     if (result != kResultOk) {
         ReportFailure(KeyboardWrite::CustomColours, result);
@@ -469,7 +461,7 @@ void CKeyboardDevice::QueueCustomPage(bool scaled) {
     auto page = std::make_shared<const std::vector<uint8_t>>(CustomColourPage(scaled, length));
     const int group = m_lightSettings.customGroup;
     RunTransfer("custom-page-" + std::to_string(group), [this, page, length, group, scaled]() -> Continuation {
-        const int result = Link().WriteLightingPage(page->data(), length, group, kLightingPageBytes);
+        const LinkResult result = Link().WriteLightingPage(page->data(), length, group, kLightingPageBytes);
         if (result != kResultOk && scaled)
             std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
         return [this, result] { ReportFailure(KeyboardWrite::CustomColours, result); };
@@ -736,9 +728,9 @@ void CKeyboardDevice::OnConnect() {
     RunTransfer("connect", [this]() -> Continuation {
         auto read = std::make_shared<const KeyLayoutRead>(FetchKeyLayout());
         return [this, read] {
-            const int result = ApplyKeyLayout(*read);
+            const LinkResult result = ApplyKeyLayout(*read);
             if (result != kResultOk)
-                DebugLogf("keyboard: key layout not read (%d); the key tables keep what they had", result);
+                DebugLogf("keyboard: key layout not read (%d); the key tables keep what they had", ResultCode(result));
             (void)LoadProfile(); // a missing or unreadable profile leaves the defaults, and says so
             RefreshPage();
             StartLightThread(); // a reconnection finds it still running
@@ -751,9 +743,9 @@ void CKeyboardDevice::OnSyncRequest() {
     RunTransfer("sync", [this]() -> Continuation {
         auto read = std::make_shared<const SettingsRead>(FetchSettings());
         return [this, read] {
-            const int result = ApplySettings(*read);
+            const LinkResult result = ApplySettings(*read);
             if (result != kResultOk)
-                DebugLogf("keyboard: settings not read back (%d); profile and keyboard left as they were", result);
+                DebugLogf("keyboard: settings not read back (%d); profile and keyboard left as they were", ResultCode(result));
             RefreshPage();
         };
     });
@@ -781,9 +773,9 @@ void CKeyboardDevice::RefreshNameLists() {
         m_view->NameListsChanged(m_macroNames, m_lightNames);
 }
 
-int CKeyboardDevice::RefreshLighting() {
+LinkResult CKeyboardDevice::RefreshLighting() {
     if (!IsLiveLighting() || !m_view)
-        return 1;
+        return kResultOk;
     std::vector<KeyColour> shown;
     if (Link().BackgroundPause()) {
         // The preview is idle; the synchronisation worker paints the per-key table instead.
@@ -797,7 +789,7 @@ int CKeyboardDevice::RefreshLighting() {
     }
     for (size_t i = 0; i < shown.size(); ++i)
         m_view->ShowKeyColour(static_cast<int>(i), PackKeyButtonColour(shown[i]), shown[i].alpha);
-    return 1;
+    return kResultOk;
 }
 
 } // namespace nk7x

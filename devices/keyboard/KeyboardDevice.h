@@ -50,12 +50,12 @@ class CKeyboardDevice : public CDeviceBase {
     // Device layout.
     // BeginConfig, device information, key table, LED table, EndConfig, BuildKeyMaps. Returns 1,
     // 0 when the link is not open or the key count does not fit, or the first failed command's code.
-    int ReadKeyLayout();
+    LinkResult ReadKeyLayout();
     // The two halves of a layout read: the transfers alone (any thread; the links only), and taking
     // what they brought (the page's thread). A failed read changes nothing but the device
     // information, when that part was read.
     struct KeyLayoutRead {
-        int result = kResultFailed;
+        LinkResult result = kResultFailed;
         bool infoRead = false;
         DeviceInfoRecord info{};
         bool tablesRead = false;
@@ -64,7 +64,7 @@ class CKeyboardDevice : public CDeviceBase {
         std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> ledTable{};
     };
     KeyLayoutRead FetchKeyLayout();
-    int ApplyKeyLayout(const KeyLayoutRead& read);
+    LinkResult ApplyKeyLayout(const KeyLayoutRead& read);
     void BuildKeyMaps();
     uint8_t KeyPosition(int keyIndex) const;
     uint8_t KeyLed(int keyIndex) const;
@@ -75,18 +75,18 @@ class CKeyboardDevice : public CDeviceBase {
     // Settings.
     // Reads the keyboard's settings record into the light settings and the profile (saved).
     // Returns 1, 0 when the link is not open, or the failed read's code (nothing changes).
-    int ReadSettings();
+    LinkResult ReadSettings();
     // The halves of a settings read, as for the layout: a failed read changes nothing at all.
     struct SettingsRead {
-        int result = kResultFailed;
+        LinkResult result = kResultFailed;
         uint8_t index = 0;
         std::array<uint8_t, KeyboardSettingsRecord::kSize> bytes{};
     };
     SettingsRead FetchSettings();
-    int ApplySettings(const SettingsRead& read);
+    LinkResult ApplySettings(const SettingsRead& read);
     // Sends the profile's settings as record n with byte 0 = byte0. Returns 1 only when every
     // command succeeded; else the first failure's code (0 when the link is not open).
-    int WriteSettings(int n, uint8_t byte0) override;
+    LinkResult WriteSettings(int n, uint8_t byte0) override;
     // The same write through the worker; a failure reaches the view.
     void QueueSettingsWrite(int n, uint8_t byte0) override;
     const KeyboardSettingsRecord& SettingsMirror() const { return m_settingsMirror; }
@@ -105,8 +105,8 @@ class CKeyboardDevice : public CDeviceBase {
     // Key assignments: the last read device key table with the located keys set from `list`.
     // Returns 1 only when every command succeeded; else the first failure's code. 0 and nothing
     // sent while no key layout has been read.
-    int WriteKeyAssignments(int index, const std::vector<KeyAssignment>& list) override;
-    int WriteProfileKeyAssignments(int index) override;
+    LinkResult WriteKeyAssignments(int index, const std::vector<KeyAssignment>& list) override;
+    LinkResult WriteProfileKeyAssignments(int index) override;
     void QueueProfileKeyAssignmentsWrite(int index) override;
     void PurgeMacroKeys() override;
     const std::vector<KeyAssignment>& KeyList() const { return m_keyList; }
@@ -120,7 +120,7 @@ class CKeyboardDevice : public CDeviceBase {
     const LightNameLists& LightNames() const { return m_lightNames; }
 
     // Custom per-key colours (mode 19).
-    int SendCustomColors();
+    LinkResult SendCustomColors();
     void EnterCustomMode();
     void SelectCustomGroup(int group);
     void FillCustomColors(bool on);
@@ -166,7 +166,7 @@ class CKeyboardDevice : public CDeviceBase {
     void RefreshNameLists() override;
     // The keyboard animates its own lighting; the page only repaints the key buttons: from the preview,
     // or from the per-key table while the synchronisation worker paints it (background pause).
-    int RefreshLighting() override;
+    LinkResult RefreshLighting() override;
 
   protected:
     void OnNotification(uint16_t code) override;
@@ -189,17 +189,17 @@ class CKeyboardDevice : public CDeviceBase {
     void StoreCustomColours(int group);
     // The lighting page of the custom colours (3 bytes per located LED), scaled by alpha or not.
     std::vector<uint8_t> CustomColourPage(bool scaled, size_t& length) const;
-    void ReportFailure(KeyboardWrite what, int result);
+    void ReportFailure(KeyboardWrite what, LinkResult result);
     // Saves the profile; a failure is told to the view once per run of failures.
     bool StoreProfile();
     using SettingsBytes = std::array<uint8_t, KeyboardSettingsRecord::kSize>;
-    int TransferSettings(int n, const SettingsBytes& bytes);
+    LinkResult TransferSettings(int n, const SettingsBytes& bytes);
     // The key table to write: the last read table with the located keys of `list`; false while
     // no key layout has been read (writing would wipe the keyboard's keys).
     bool BuildKeyTable(const std::vector<KeyAssignment>& list,
                        std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& table) const;
     struct KeyTableWrite {
-        int result = kResultFailed;
+        LinkResult result = kResultFailed;
         bool infoRead = false;
         DeviceInfoRecord info{};
     };
@@ -212,7 +212,7 @@ class CKeyboardDevice : public CDeviceBase {
     MacroImageBytes PrepareMacroImage() const;
     struct MacroDownloadResult {
         int code = 0;
-        int writeResult = kResultOk;
+        LinkResult writeResult = kResultOk;
         bool infoRead = false;
         DeviceInfoRecord info{};
     };

@@ -52,7 +52,7 @@ class IKeyboardView : public IDeviceView {
     // Key button 110 (FN): enabled or disabled by the function mode.
     virtual void FnKeyEnabled(bool enabled) = 0;
     // A transfer to the keyboard failed with `result` (a link result code).
-    virtual void WriteFailed(KeyboardWrite what, int result) = 0;
+    virtual void WriteFailed(KeyboardWrite what, LinkResult result) = 0;
     // The profile could not be written (disk full, folder not writable); the file keeps what it
     // had. Said once until a save succeeds again, so a slider dragged on a full disk asks once.
     virtual void ProfileSaveFailed() {}

@@ -186,8 +186,8 @@ void CBrindovaKeyboardDevice::FnKeyEnabled(bool enabled) {
         fn->setEnabled(enabled);
 }
 
-void CBrindovaKeyboardDevice::WriteFailed(KeyboardWrite what, int result) {
-    ShowWriteFailedNotice(this, what, result, Texts());
+void CBrindovaKeyboardDevice::WriteFailed(KeyboardWrite what, LinkResult result) {
+    ShowWriteFailedNotice(this, what, ResultCode(result), Texts());
 }
 
 void CBrindovaKeyboardDevice::ProfileSaveFailed() {

@@ -50,7 +50,7 @@ class CBrindovaKeyboardDevice : public CBrindovaUSBDevice, public IKeyboardView 
     void CustomGroupSelected(int group) override;
     void KeyAssignmentSelected(int keyIndex, const KeyAssignment& entry) override;
     void FnKeyEnabled(bool enabled) override;
-    void WriteFailed(KeyboardWrite what, int result) override;
+    void WriteFailed(KeyboardWrite what, LinkResult result) override;
     // The hint above the lighting panel speaks of painting keys: shown in the custom mode only.
     void LightModeChanged(int mode) override;
 

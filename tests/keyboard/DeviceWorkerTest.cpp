@@ -108,7 +108,7 @@ TEST_F(WorkerKeyboardTest, AWriteToASilentKeyboardReturnsAtOnceAndItsFailureArri
     EXPECT_LT(MsSince(start), 500) << "the caller waited on the keyboard";
     ASSERT_TRUE(m_kbd->Worker().WaitIdle(20000));
     ASSERT_FALSE(m_view.failures.empty());
-    EXPECT_EQ(m_view.failures.front(), std::make_pair(KeyboardWrite::Settings, int{kResultFailed}));
+    EXPECT_EQ(m_view.failures.front(), std::make_pair(KeyboardWrite::Settings, kResultFailed));
     EXPECT_EQ(macroAnswer.load(), 0) << "no macros: nothing to send, and the answer still arrives";
 }
 

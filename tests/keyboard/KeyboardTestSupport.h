@@ -48,7 +48,7 @@ class RecordingView : public IKeyboardView {
     void CustomGroupSelected(int g) override { groups.push_back(g); }
     void KeyAssignmentSelected(int k, const KeyAssignment&) override { selectedKeys.push_back(k); }
     void FnKeyEnabled(bool on) override { fnEnabled.push_back(on); }
-    void WriteFailed(KeyboardWrite what, int result) override { failures.emplace_back(what, result); }
+    void WriteFailed(KeyboardWrite what, LinkResult result) override { failures.emplace_back(what, result); }
     void ProfileSaveFailed() override { ++saveFailures; }
 
     // Waits until `count` timers were armed; false on time-out.
@@ -73,7 +73,7 @@ class RecordingView : public IKeyboardView {
     std::vector<int> groups;
     std::vector<int> selectedKeys;
     std::vector<bool> fnEnabled;
-    std::vector<std::pair<KeyboardWrite, int>> failures;
+    std::vector<std::pair<KeyboardWrite, LinkResult>> failures;
     int saveFailures = 0;
 
   private:

@@ -95,13 +95,13 @@ TEST_F(LightPreviewWiringTest, AfterConnectTheThreadAnimatesTheWaveOnTheKeyButto
     ASSERT_TRUE(WaitFor([&] { return m_dev->LightPreview().Colours() != first; }));
 
     // The buttons show the preview's colours: every key of the layout at full brightness.
-    ASSERT_EQ(m_dev->RefreshLighting(), 1);
+    ASSERT_EQ(m_dev->RefreshLighting(), kResultOk);
     EXPECT_EQ(m_colours.paints, kKeyboardKeyCount);
     EXPECT_EQ(m_colours.shown[50].brightness, 255);
     EXPECT_NE(m_colours.shown[50].packed, 0u);
     const auto before = m_colours.shown;
     ASSERT_TRUE(PassesMoveOn());
-    m_dev->RefreshLighting();
+    ASSERT_EQ(m_dev->RefreshLighting(), kResultOk);
     EXPECT_NE(m_colours.shown, before);
     // The keyboard runs the effect itself: nothing of the preview is streamed to it.
     EXPECT_TRUE(Frames(static_cast<uint8_t>(CommandCode::StreamLighting)).empty());
@@ -167,7 +167,7 @@ TEST_F(LightPreviewWiringTest, CustomColoursReachThePreviewWhoseStepSetsOnlyTheB
     ASSERT_TRUE(PassesMoveOn());
     EXPECT_EQ(m_dev->LightPreview().Colour(7), (light::Rgba{1, 2, 3, 80}));
     EXPECT_EQ(m_dev->LightPreview().Colour(8), (light::Rgba{0xFF, 0x40, 0x10, 80}));
-    m_dev->RefreshLighting();
+    ASSERT_EQ(m_dev->RefreshLighting(), kResultOk);
     EXPECT_EQ(m_colours.shown[7], (ColourView::Shown{PackKeyButtonColour({1, 2, 3, 80}), 80}));
 }
 
@@ -196,7 +196,7 @@ TEST_F(LightPreviewWiringTest, TheBackgroundPauseIdlesThePreviewAndShowsTheWorke
     still.blue = 7;
     hub.Store(still);
     hub.Step();
-    m_dev->RefreshLighting();
+    ASSERT_EQ(m_dev->RefreshLighting(), kResultOk);
     for (int k = 0; k < kKeyboardKeyCount; ++k)
         ASSERT_EQ(m_colours.shown[static_cast<size_t>(k)],
                   (ColourView::Shown{PackKeyButtonColour({5, 6, 7, 135}), 135}))
@@ -205,7 +205,7 @@ TEST_F(LightPreviewWiringTest, TheBackgroundPauseIdlesThePreviewAndShowsTheWorke
     // A normal mode again: the preview moves on and the buttons follow it.
     m_dev->Link().SetBackgroundPause(false);
     ASSERT_TRUE(PassesMoveOn());
-    m_dev->RefreshLighting();
+    ASSERT_EQ(m_dev->RefreshLighting(), kResultOk);
     EXPECT_EQ(m_colours.shown[0].brightness, 255);
 }
 

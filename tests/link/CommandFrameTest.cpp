@@ -69,9 +69,9 @@ TEST(CommandFrame, ReplyStatusDecidesTheResult) {
         EXPECT_EQ(ReplyView(reply.data()).StatusResult(), kResultOk) << int(status);
     }
     reply[7] = 0xFF;
-    EXPECT_EQ(ReplyView(reply.data()).StatusResult(), -102);
+    EXPECT_EQ(ReplyView(reply.data()).StatusResult(), kResultDeviceFailed);
     reply[7] = 0xFE;
-    EXPECT_EQ(ReplyView(reply.data()).StatusResult(), -103);
+    EXPECT_EQ(ReplyView(reply.data()).StatusResult(), kResultDeviceRefused);
     EXPECT_EQ(ReplyView(reply.data()).Data()[0], 0x42);
     EXPECT_EQ(ReplyView(reply.data()).Echo(), 5);
 }

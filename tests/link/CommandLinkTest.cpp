@@ -356,7 +356,7 @@ TEST_F(CommandLinkTest, LiveLightingGivesWayToALoggedExchange) {
     ASSERT_TRUE(m_link.IsBusy());
 
     const std::vector<uint8_t> colours = Pattern(112, 4);
-    int result;
+    LinkResult result;
     std::vector<std::string> lines;
     {
         DebugCapture capture;

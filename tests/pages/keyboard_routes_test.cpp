@@ -54,7 +54,7 @@ class KeyboardRoutesTest : public ::testing::Test {
         m_kbd->SetProfileName("profile-one");
         m_kbd->SetLightingName("tavro_light");
         ASSERT_EQ(m_kbd->Link().OpenPath(m_sim->CommandPath()), 1);
-        m_kbd->ReadKeyLayout();
+        ASSERT_EQ(m_kbd->ReadKeyLayout(), kResultOk);
         m_kbd->LoadProfile();
         m_kbd->SaveProfile();
         m_kbd->RefreshPage();
@@ -294,7 +294,7 @@ TEST_F(KeyboardRoutesFaultTest, AFailedWriteShowsTheNoticeOnThePage) {
     auto* notice = m_window->Find<QLabel>("keyboard_write_notice");
     ASSERT_NE(notice, nullptr);
     EXPECT_TRUE(notice->isVisible());
-    EXPECT_TRUE(notice->text().contains(QString::number(m_window->failures[0].second))) << notice->text().toStdString();
+    EXPECT_TRUE(notice->text().contains(QString::number(ResultCode(m_window->failures[0].second)))) << notice->text().toStdString();
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     // The setting is kept in the profile all the same.
     EXPECT_EQ(SavedStages().winKeyFlag, 1);

@@ -108,9 +108,9 @@ class KeyboardPageWindow : public UiWindow, public IKeyboardView {
     void CustomGroupSelected(int) override {}
     void KeyAssignmentSelected(int keyIndex, const KeyAssignment&) override { selectedKeys.push_back(keyIndex); }
     void FnKeyEnabled(bool) override {}
-    void WriteFailed(KeyboardWrite what, int result) override {
+    void WriteFailed(KeyboardWrite what, LinkResult result) override {
         failures.emplace_back(what, result);
-        ShowWriteFailedNotice(page, what, result, &EnglishTexts());
+        ShowWriteFailedNotice(page, what, ResultCode(result), &EnglishTexts());
     }
 
     QWidget* page = nullptr;
@@ -120,7 +120,7 @@ class KeyboardPageWindow : public UiWindow, public IKeyboardView {
     std::vector<UiNotify> got;
     int settingsShown = 0;
     std::vector<int> selectedKeys;
-    std::vector<std::pair<KeyboardWrite, int>> failures;
+    std::vector<std::pair<KeyboardWrite, LinkResult>> failures;
 };
 
 } // namespace nk7x::test

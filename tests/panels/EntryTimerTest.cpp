@@ -23,9 +23,9 @@ namespace {
 // A device whose operations only count; its link is never open.
 class CountingDevice : public CDeviceBase {
   public:
-    int RefreshLighting() override {
+    LinkResult RefreshLighting() override {
         ++refreshes;
-        return 1;
+        return kResultOk;
     }
     void OnConnect() override { ++connects; }
     void OnSyncRequest() override { ++syncs; }
@@ -198,7 +198,7 @@ class CountingKeyboard : public CKeyboardDevice {
         CKeyboardDevice::OnConnect();
         ++connects;
     }
-    int RefreshLighting() override {
+    LinkResult RefreshLighting() override {
         ++refreshes;
         return CKeyboardDevice::RefreshLighting();
     }

@@ -64,17 +64,17 @@ class CallRecorder : public CDeviceBase {
     }
     void PurgeMacroKeys() override { calls.push_back("PurgeMacroKeys"); }
     void RefreshPage() override { calls.push_back("RefreshPage"); }
-    int WriteSettings(int n, uint8_t byte0) override {
+    LinkResult WriteSettings(int n, uint8_t byte0) override {
         calls.push_back("WriteSettings " + std::to_string(n) + " " + std::to_string(byte0));
-        return 1;
+        return kResultOk;
     }
     int DownloadMacros() override {
         calls.push_back("DownloadMacros");
         return macroResult;
     }
-    int WriteProfileKeyAssignments(int index) override {
+    LinkResult WriteProfileKeyAssignments(int index) override {
         calls.push_back("WriteProfileKeyAssignments " + std::to_string(index));
-        return 1;
+        return kResultOk;
     }
     void SetFunctionMode(int mode) override {
         calls.push_back("SetFunctionMode " + std::to_string(mode));

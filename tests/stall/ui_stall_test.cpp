@@ -188,9 +188,9 @@ TEST_P(UiStallTest, TheWindowNeverWaitsOnTheKeyboard) {
 INSTANTIATE_TEST_SUITE_P(Faults, UiStallTest,
                          ::testing::Values("stale:always", "noreply:always", "slow=1500:always",
                                            "status=0xFF:always", "status=0xFE:always", "unplug@6+1"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
+                         [](const ::testing::TestParamInfo<const char*>& param) {
                              std::string name;
-                             for (const char* p = info.param; *p && *p != ':' && *p != '@'; ++p)
+                             for (const char* p = param.param; *p && *p != ':' && *p != '@'; ++p)
                                  name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
                              return name;
                          });

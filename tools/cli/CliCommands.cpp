@@ -34,18 +34,18 @@ const char* RoleName(uint16_t role) {
 
 // Runs `body` between BeginConfig and EndConfig; the first failure decides the result. When the device
 // stopped answering, EndConfig is not tried (it would only wait for the same time-out again).
-template <typename Body> int InConfig(CDeviceCommandLink& link, Body body) {
-    const int begin = link.BeginConfig();
+template <typename Body> LinkResult InConfig(CDeviceCommandLink& link, Body body) {
+    const LinkResult begin = link.BeginConfig();
     if (begin != kResultOk)
         return begin;
-    const int result = body();
+    const LinkResult result = body();
     if (result == kResultFailed || result == kResultWriteFailed)
         return result;
-    const int end = link.EndConfig();
+    const LinkResult end = link.EndConfig();
     return result != kResultOk ? result : end;
 }
 
-Exit Report(int result, const char* what) {
+Exit Report(LinkResult result, const char* what) {
     if (result == kResultOk)
         return Exit::Ok;
     return Fail(ExitForResult(result), std::string(what) + ": " + ResultText(result));
@@ -131,7 +131,7 @@ Exit RunInfo(const Options& options) {
     if (const Exit e = OpenCommandLink(options, link); e != Exit::Ok)
         return e;
     DeviceInfoRecord info{};
-    const int result = InConfig(link, [&] { return link.ReadDeviceInfo(info); });
+    const LinkResult result = InConfig(link, [&] { return link.ReadDeviceInfo(info); });
     if (result != kResultOk)
         return Report(result, "reading the device information");
     const HidAttributes& a = link.Transport().Attributes();
@@ -167,8 +167,8 @@ Exit RunKeyTable(const Options& options) {
     std::vector<uint8_t> keys, leds;
     unsigned count = 0;
     bool tooMany = false;
-    const int result = InConfig(link, [&] {
-        int r = link.ReadDeviceInfo(info);
+    const LinkResult result = InConfig(link, [&] {
+        LinkResult r = link.ReadDeviceInfo(info);
         if (r != kResultOk)
             return r;
         count = info[5];
@@ -226,7 +226,7 @@ Exit RunParams(const Options& options, const Args& args) {
     if (const Exit e = OpenCommandLink(options, link); e != Exit::Ok)
         return e;
     std::vector<uint8_t> data(*length, 0);
-    const int result = InConfig(
+    const LinkResult result = InConfig(
         link, [&] { return link.ReadParameters(data.data(), data.size(), static_cast<uint16_t>(*offset)); });
     if (result != kResultOk)
         return Report(result, "reading the parameters");
@@ -254,7 +254,7 @@ Exit RunWriteParams(const Options& options, const Args& args) {
     CDeviceCommandLink link;
     if (const Exit e = OpenCommandLink(options, link); e != Exit::Ok)
         return e;
-    const int result = InConfig(link, [&] {
+    const LinkResult result = InConfig(link, [&] {
         return link.WriteParameters(bytes->data(), bytes->size(), static_cast<uint16_t>(*offset));
     });
     if (result != kResultOk)
@@ -290,7 +290,7 @@ Exit RunRaw(const Options& options, const Args& args) {
                              static_cast<uint16_t>(options.offset.value_or(0)), payload->data())
             .Serialise();
     FrameBytes reply{};
-    int result;
+    LinkResult result;
     {
         std::lock_guard<std::mutex> lock(link.CommandLock());
         result = link.Exchange(request.data(), request.size(), reply.data(), reply.size(), nullptr);
@@ -298,14 +298,14 @@ Exit RunRaw(const Options& options, const Args& args) {
     if (result != kResultOk)
         return Report(result, "sending the frame");
     const ReplyView view(reply.data());
-    const int status = view.StatusResult();
+    const LinkResult status = view.StatusResult();
     if (options.json) {
         Json::Value doc(Json::objectValue);
         doc["request"] = ToHex(request.data(), request.size(), 0);
         doc["reply"] = ToHex(reply.data(), reply.size(), 0);
         doc["echo"] = view.Echo();
         doc["status"] = view.Status();
-        doc["result"] = status;
+        doc["result"] = ResultCode(status);
         PrintJson(doc);
     } else {
         std::printf("request: %s\n         %s\n", FormatHexLine(request.data()).c_str(),

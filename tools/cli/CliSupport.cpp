@@ -125,7 +125,7 @@ std::string Hex16(uint16_t value) {
     return buf;
 }
 
-Exit ExitForResult(int result) {
+Exit ExitForResult(LinkResult result) {
     switch (result) {
     case kResultOk:
         return Exit::Ok;
@@ -140,7 +140,7 @@ Exit ExitForResult(int result) {
     }
 }
 
-std::string ResultText(int result) {
+std::string ResultText(LinkResult result) {
     switch (result) {
     case kResultOk:
         return "success";
@@ -155,7 +155,7 @@ std::string ResultText(int result) {
     case kResultBadPage:
         return "no such key-table page";
     default:
-        return "result " + std::to_string(result);
+        return "result " + std::to_string(ResultCode(result));
     }
 }
 

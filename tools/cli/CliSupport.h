@@ -10,6 +10,8 @@
 
 #include <json/value.h>
 
+#include "link/CommandFrame.h"
+
 namespace nk7x::cli {
 
 // Distinct exit codes, so scripts can tell the failures apart.
@@ -49,8 +51,8 @@ std::string ToHex(const uint8_t* data, size_t size, char separator = ' ');
 std::string Hex16(uint16_t value); // 0x-prefixed, 4 digits
 
 // The exit code and message for a link result code other than success.
-Exit ExitForResult(int result);
-std::string ResultText(int result);
+Exit ExitForResult(LinkResult result);
+std::string ResultText(LinkResult result);
 
 // Prints a value as styled JSON on stdout.
 void PrintJson(const Json::Value& value);
