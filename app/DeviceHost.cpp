@@ -1,6 +1,6 @@
 #include "app/DeviceHost.h"
 
-#include "devices/pages/BrindovaUSBDevice.h"
+#include "panels/pages/BrindovaUSBDevice.h"
 #include "panels/DeviceOptionUI.h"
 #include "panels/MpDevicePowerUI.h"
 #include "panels/light/LightControlUI.h"

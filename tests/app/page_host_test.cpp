@@ -3,10 +3,10 @@
 // the keyboard cannot be opened.
 #include "app/DeviceHost.h"
 #include "app/MainWnd.h"
-#include "devices/pages/BrindovaKeyboardDevice.h"
+#include "panels/pages/BrindovaKeyboardDevice.h"
 #include "panels/DeviceOptionUI.h"
 #include "panels/light/LightControlUI.h"
-#include "profiles/panel/DeviceProfileUI.h"
+#include "panels/profile/DeviceProfileUI.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
 #include "ui/controls/DeviceKeyButtonUI.h"

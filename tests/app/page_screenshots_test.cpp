@@ -4,7 +4,7 @@
 // custom colours painted key by key).
 #include "app/MainWnd.h"
 #include "devices/KeyEventThread.h"
-#include "devices/pages/BrindovaKeyboardDevice.h"
+#include "panels/pages/BrindovaKeyboardDevice.h"
 #include "panels/light/LightControlUI.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"

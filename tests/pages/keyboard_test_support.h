@@ -4,9 +4,9 @@
 #pragma once
 
 #include "devices/keyboard/KeyboardDevice.h"
-#include "devices/pages/keyboard/KeyboardKeyLayout.h"
-#include "devices/pages/keyboard/KeyboardRoutes.h"
-#include "devices/pages/keyboard/KeyboardSettingsView.h"
+#include "panels/pages/keyboard/KeyboardKeyLayout.h"
+#include "panels/pages/keyboard/KeyboardRoutes.h"
+#include "panels/pages/keyboard/KeyboardSettingsView.h"
 #include "ui/ControlFactory.h"
 #include "ui/LanguageTexts.h"
 #include "ui/UiWindow.h"

@@ -1,9 +1,9 @@
 // The keyboard page built from a small layout: its picture and tables, its panels, and what the
 // keyboard object reports reaching the key buttons.
 #include "app/discovery/DeviceTables.h"
-#include "devices/pages/BrindovaKeyboardDevice.h"
+#include "panels/pages/BrindovaKeyboardDevice.h"
 #include "panels/light/LightControlUI.h"
-#include "profiles/panel/DeviceProfileUI.h"
+#include "panels/profile/DeviceProfileUI.h"
 #include "ui/ControlFactory.h"
 #include "ui/UiWindow.h"
 #include "ui/controls/CustomControls.h"

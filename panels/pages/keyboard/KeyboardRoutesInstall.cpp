@@ -1,6 +1,6 @@
 // The rows of the keyboard page's controls in the main window's router; apart from the handlers so
 // that they can be used without the router.
-#include "devices/pages/keyboard/KeyboardRoutes.h"
+#include "panels/pages/keyboard/KeyboardRoutes.h"
 
 #include "ui/NotifyRouter.h"
 

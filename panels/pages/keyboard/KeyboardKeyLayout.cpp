@@ -1,4 +1,4 @@
-#include "devices/pages/keyboard/KeyboardKeyLayout.h"
+#include "panels/pages/keyboard/KeyboardKeyLayout.h"
 
 #include "devices/keyboard/KeyboardTables.h"
 #include "ui/LanguageTexts.h"

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "devices/keyboard/KeyboardDevice.h"
-#include "devices/pages/BrindovaUSBDevice.h"
+#include "panels/pages/BrindovaUSBDevice.h"
 
 #include <chrono>
 #include <string>

@@ -1,4 +1,4 @@
-#include "profiles/panel/DeviceProfileUI.h"
+#include "panels/profile/DeviceProfileUI.h"
 
 #include "ui/UiNotify.h"
 #include "ui/UiWindow.h"

@@ -1,4 +1,4 @@
-#include "devices/pages/keyboard/KeyboardRoutes.h"
+#include "panels/pages/keyboard/KeyboardRoutes.h"
 
 #include "devices/keyboard/KeyboardDevice.h"
 #include "ui/UiNotify.h"

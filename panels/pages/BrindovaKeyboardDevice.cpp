@@ -1,4 +1,4 @@
-#include "devices/pages/BrindovaKeyboardDevice.h"
+#include "panels/pages/BrindovaKeyboardDevice.h"
 
 #include "profiles/ProfileList.h"
 #include "windows/MessageBox.h"
@@ -6,11 +6,11 @@
 
 #include <QLabel>
 
-#include "devices/pages/keyboard/KeyboardKeyLayout.h"
-#include "devices/pages/keyboard/KeyboardSettingsView.h"
+#include "panels/pages/keyboard/KeyboardKeyLayout.h"
+#include "panels/pages/keyboard/KeyboardSettingsView.h"
 #include "panels/light/LightControlUI.h"
 #include "platform/DebugLog.h"
-#include "profiles/panel/DeviceProfileUI.h"
+#include "panels/profile/DeviceProfileUI.h"
 #include "ui/ControlFactory.h"
 #include "ui/LanguageTexts.h"
 #include "ui/UiWindow.h"

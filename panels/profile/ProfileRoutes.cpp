@@ -1,8 +1,8 @@
-#include "profiles/panel/ProfileRoutes.h"
+#include "panels/profile/ProfileRoutes.h"
 
 #include "devices/DeviceBase.h"
 #include "profiles/ProfileList.h"
-#include "profiles/panel/DeviceProfileUI.h"
+#include "panels/profile/DeviceProfileUI.h"
 #include "ui/UiWindow.h"
 #include "windows/MessageBox.h"
 

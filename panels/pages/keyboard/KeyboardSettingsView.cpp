@@ -1,4 +1,4 @@
-#include "devices/pages/keyboard/KeyboardSettingsView.h"
+#include "panels/pages/keyboard/KeyboardSettingsView.h"
 
 #include "platform/DebugLog.h"
 #include "ui/LanguageTexts.h"

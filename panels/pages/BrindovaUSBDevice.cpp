@@ -1,11 +1,11 @@
-#include "devices/pages/BrindovaUSBDevice.h"
+#include "panels/pages/BrindovaUSBDevice.h"
 
 #include "platform/DebugLog.h"
 
 #include "panels/DeviceOptionUI.h"
 #include "panels/MpDevicePowerUI.h"
 #include "panels/light/LightControlUI.h"
-#include "profiles/panel/DeviceProfileUI.h"
+#include "panels/profile/DeviceProfileUI.h"
 #include "ui/UiWindow.h"
 #include "ui/controls/DeviceKeyButtonUI.h"
 #include "ui/controls/SelectPanelUI.h"
