@@ -3,11 +3,11 @@
 // colour page, a profile switch and a macro download never hold the window's thread for long, the
 // profile file stays whole, and the page comes back after a replug.
 #include "app/MainWnd.h"
-#include "devices/pages/BrindovaKeyboardDevice.h"
+#include "panels/pages/BrindovaKeyboardDevice.h"
 #include "macros/MacroStore.h"
 #include "panels/light/LightControlUI.h"
 #include "profiles/JsonFile.h"
-#include "profiles/panel/DeviceProfileUI.h"
+#include "panels/profile/DeviceProfileUI.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
 #include "ui/controls/DeviceKeyButtonUI.h"
