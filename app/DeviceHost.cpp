@@ -159,7 +159,10 @@ bool DeviceHost::CreatePage(const DeviceSlot& slot, int optionRow) {
 bool DeviceHost::StartDiscovery(WorkerSlots& workers, int slot, std::unique_ptr<IInterfaceProbe> probe) {
     if (m_discovery)
         return false;
-    m_discovery = std::make_unique<CDiscoveryThread>(m_slots, *this, std::move(probe));
+    // Woken by the platform's hot-plug announcements, with a slow safety-net pass: an idle window
+    // does not list the interfaces ten times a second.
+    m_discovery = std::make_unique<CDiscoveryThread>(m_slots, *this, std::move(probe),
+                                                     std::unique_ptr<IHotplugWatcher>(), DiscoveryPacing{});
     CDiscoveryThread* discovery = m_discovery.get();
     return workers.Start(slot, [discovery](const StopEvent& stop) { discovery->Run(stop); });
 }

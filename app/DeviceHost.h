@@ -56,7 +56,8 @@ class DeviceHost : public QObject, public IDiscoverySink {
     // Start-up: one page for every option row that an interface row names. Returns how many.
     int CreatePages();
 
-    // Runs discovery in a worker slot of the window. `probe` null: the HID layer.
+    // Runs discovery in a worker slot of the window, woken by hot-plug announcements (see
+    // CDiscoveryThread). `probe` null: the HID layer.
     bool StartDiscovery(WorkerSlots& workers, int slot, std::unique_ptr<IInterfaceProbe> probe = nullptr);
     // First step of shutting down: no discovery call waits for the UI thread any longer, and calls
     // still queued do nothing. The worker slot can then be joined.

@@ -2,8 +2,11 @@
 # Measures the application: start-up time to the window first shown, CPU use over a period with the
 # window shown and with it hidden (percent of one core, from /proc/PID/stat), and resident memory,
 # each without a device and with the emulated keyboard connected; then the time from plugging the
-# emulated keyboard in (starting nk7x-sim) to its page filled ("NK7X_PAGE_READY").
-# Usage: bench/app_cpu.sh [BIN] [SECONDS]   (BIN: folder holding nk7x and nk7x-sim, default build/bin; 30 s)
+# emulated keyboard in (starting nk7x-sim) to its page filled ("NK7X_PAGE_READY"). A bare toolkit
+# window (bench_bare_window) is measured the same way first, and its figure printed beside the
+# program's idle figures: what the toolkit alone costs on this display.
+# Usage: bench/app_cpu.sh [BIN] [SECONDS]   (BIN: folder holding nk7x, nk7x-sim and bench_bare_window,
+# default build/bin; 30 s)
 # NK7X_BENCH_DISPLAY=xvfb runs under Xvfb instead of the offscreen platform.
 set -euo pipefail
 
@@ -11,8 +14,13 @@ bin=${1:-build/bin}
 secs=${2:-30}
 app="$bin/nk7x"
 sim="$bin/nk7x-sim"
+bare="$bin/bench_bare_window"
 [ -x "$app" ] || { echo "app_cpu: $app is missing; build first" >&2; exit 1; }
 [ -x "$sim" ] || { echo "app_cpu: $sim is missing; build first" >&2; exit 1; }
+if [ ! -x "$bare" ]; then
+  echo "app_cpu: $bare is missing (build bench_bare_window); no reference figure" >&2
+  bare=
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/nk7x-bench-XXXXXX")
 chmod 700 "$work"
@@ -54,9 +62,9 @@ rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
 now_ms() { date +%s%3N; }
 
 # Starts the program and waits for its window to be shown; sets pid, target and shown.
-# $1 is "shown" or "hidden", $2 names the run's output files.
+# $1 is "shown" or "hidden", $2 names the run's output files, $3 the program (default: nk7x).
 launch() {
-  local mode=$1 tag=$2 extra=()
+  local mode=$1 tag=$2 prog=${3:-$app} extra=()
   [ "$mode" = hidden ] && extra=(--hidden)
   out="$work/$tag.out"
   : >"$out"
@@ -68,7 +76,7 @@ launch() {
   t0=$(now_ms)
   env QT_QPA_PLATFORM="$([ ${#runner[@]} -gt 0 ] && echo xcb || echo offscreen)" \
       XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
-      NK7X_PRINT_SHOWN=1 "${runner[@]}" "$app" "${extra[@]}" >"$out" 2>"$work/$tag.err" &
+      NK7X_PRINT_SHOWN=1 "${runner[@]}" "$prog" "${extra[@]}" >"$out" 2>"$work/$tag.err" &
   pid=$!
   shown=
   for _ in $(seq 1 200); do
@@ -80,7 +88,7 @@ launch() {
   # Under xvfb-run the program is a child of the wrapper.
   target=$pid
   if [ ${#runner[@]} -gt 0 ]; then
-    target=$(pgrep -x -P "$pid" nk7x || echo "$pid")
+    target=$(pgrep -x -P "$pid" "$(basename "$prog")" || echo "$pid")
   fi
   launched=$t0
 }
@@ -105,6 +113,30 @@ page_ready() {
   echo "$ready"
 }
 
+# CPU over the measuring period, percent of one core, of the process $target.
+cpu_over_period() {
+  local c0 c1
+  c0=$(cpu_ticks "$target")
+  sleep "$secs"
+  c1=$(cpu_ticks "$target")
+  awk -v d=$((c1 - c0)) -v t="$tck" -v s="$secs" 'BEGIN { printf "%.2f", d / t / s * 100 }'
+}
+
+# The bare window, shown or hidden ($1); sets bare_shown or bare_hidden.
+bare_shown=
+bare_hidden=
+measure_bare() {
+  local mode=$1
+  [ -n "$bare" ] || return 0
+  launch "$mode" "bare-$mode" "$bare"
+  sleep 1
+  local cpu
+  cpu=$(cpu_over_period)
+  printf '%-7s %-9s cpu %6s %% of one core over %s s   (bare toolkit window, the reference)\n' "$mode" "-" "$cpu" "$secs"
+  if [ "$mode" = shown ]; then bare_shown=$cpu; else bare_hidden=$cpu; fi
+  finish
+}
+
 # One CPU run; $1 is "shown" or "hidden", $2 "none" or "keyboard" (the emulator runs already).
 measure() {
   local mode=$1 device=$2
@@ -115,16 +147,14 @@ measure() {
     exit 1
   fi
   sleep 1
-  local c0 c1
-  c0=$(cpu_ticks "$target")
-  sleep "$secs"
-  c1=$(cpu_ticks "$target")
-  local rss
+  local cpu rss
+  cpu=$(cpu_over_period)
   rss=$(rss_kb "$target")
-  local cpu
-  cpu=$(awk -v d=$((c1 - c0)) -v t="$tck" -v s="$secs" 'BEGIN { printf "%.2f", d / t / s * 100 }')
   printf '%-7s %-9s cpu %6s %% of one core over %s s   rss %6.1f MB' "$mode" "$device" "$cpu" "$secs" \
     "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')"
+  local ref
+  if [ "$mode" = shown ]; then ref=$bare_shown; else ref=$bare_hidden; fi
+  if [ -n "$ref" ]; then printf '   bare window %s %%' "$ref"; fi
   if [ "$mode" = shown ]; then
     printf '   start-up to shown %d ms' $((shown - launched))
   fi
@@ -146,8 +176,10 @@ plug_in() {
   stop_sim
 }
 
-echo "targets: no device: hidden <= 0.5 %, shown <= 1 %, start-up <= 500 ms, rss <= 80 MB"
-echo "         keyboard: hidden <= 0.5 %, shown <= 3 %, plug-in to page filled <= 800 ms"
+echo "targets: no device: hidden <= 0.05 %, shown <= 0.05 %, start-up <= 500 ms, rss <= 80 MB"
+echo "         keyboard: hidden <= 0.1 %, shown <= 3 %, plug-in to page filled <= 600 ms"
+measure_bare shown
+measure_bare hidden
 measure shown none
 measure hidden none
 start_sim

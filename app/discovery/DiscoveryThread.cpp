@@ -1,6 +1,14 @@
 #include "app/discovery/DiscoveryThread.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <poll.h>
+#include <string>
+#include <sys/eventfd.h>
+#include <system_error>
+#include <unistd.h>
 #include <utility>
+#include <vector>
 
 #include "platform/DebugLog.h"
 
@@ -8,6 +16,58 @@ namespace nk7x {
 namespace {
 
 constexpr std::chrono::milliseconds kExitPoll{1};
+// Quick passes after a failure that may pass (an open refused while the node is set up, a listing
+// that failed); then announcements and the safety net take over, so a broken interface costs little.
+constexpr int kQuickRetries = 10;
+constexpr const char* kExitLine = "抓取设备线程设定退出";
+
+// The stop event as a descriptor that poll can wait on with the announcements: a helper thread
+// sleeps on the event and writes an eventfd when it is set. The loop returns only once the event is
+// set, so the helper always ends.
+class StopRelay {
+public:
+    explicit StopRelay(const StopEvent& stop) : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+        if (m_fd < 0)
+            return;
+        try {
+            m_thread = std::thread([this, &stop] {
+                while (!stop.WaitFor(std::chrono::hours(1))) {
+                }
+                const uint64_t one = 1;
+                (void)!::write(m_fd, &one, sizeof one);
+            });
+        } catch (const std::system_error&) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~StopRelay() {
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    StopRelay(const StopRelay&) = delete;
+    StopRelay& operator=(const StopRelay&) = delete;
+
+    int Fd() const { return m_fd; }
+
+private:
+    int m_fd;
+    std::thread m_thread;
+};
+
+// poll, with the wait rounded up to whole milliseconds so that a deadline is never missed by a
+// spin of zero-length waits.
+int PollFor(std::vector<pollfd>& fds, std::chrono::steady_clock::duration wait) {
+    using std::chrono::milliseconds;
+    const milliseconds ms =
+        std::chrono::ceil<milliseconds>(std::max(wait, std::chrono::steady_clock::duration::zero()));
+    const int timeout = static_cast<int>(std::min<milliseconds::rep>(ms.count(), 60 * 60 * 1000));
+    for (pollfd& p : fds)
+        p.revents = 0;
+    return ::poll(fds.data(), static_cast<nfds_t>(fds.size()), timeout);
+}
 
 bool SamePaths(const std::vector<DeviceSlot>& a, const std::vector<DeviceSlot>& b) {
     if (a.size() != b.size())
@@ -26,6 +86,18 @@ CDiscoveryThread::CDiscoveryThread(CSlotList& slots, IDiscoverySink& sink, std::
     : m_slots(slots), m_sink(sink), m_probe(std::move(probe)), m_interval(interval) {
     if (!m_probe)
         m_probe = std::make_unique<CTransportProbe>();
+}
+
+CDiscoveryThread::CDiscoveryThread(CSlotList& slots, IDiscoverySink& sink, std::unique_ptr<IInterfaceProbe> probe,
+                                   std::unique_ptr<IHotplugWatcher> wake, DiscoveryPacing pacing)
+    : m_slots(slots), m_sink(sink), m_probe(std::move(probe)), m_watcher(std::move(wake)),
+      m_interval(pacing.fallback), m_pacing(pacing) {
+    if (!m_probe)
+        m_probe = std::make_unique<CTransportProbe>();
+    if (!m_watcher)
+        m_watcher = OpenHotplugWatcher(DefaultHotplugSources(), &m_watcherTrouble);
+    else if (!m_watcher->Ready())
+        m_watcherTrouble = "the watcher given is not ready";
 }
 
 CDiscoveryThread::~CDiscoveryThread() {
@@ -64,20 +136,108 @@ void CDiscoveryThread::Run(const StopEvent& stop) {
     if (m_looping.exchange(true))
         return;
     m_loopThread.store(std::this_thread::get_id());
-    for (;;) {
-        if (stop.WaitFor(kExitPoll)) {
-            DebugLog("抓取设备线程设定退出");
-            break;
+    if (WaitsForAnnouncements()) {
+        RunOnAnnouncements(stop);
+    } else {
+        if (m_watcher && !m_fallbackLogged) {
+            DebugLog("discovery: hot-plug is not announced (" + m_watcherTrouble + "); listing every " +
+                     std::to_string(m_interval.count()) + " ms");
+            m_fallbackLogged = true;
         }
-        Pass(stop);
-        stop.WaitFor(m_interval);
+        RunOnInterval(stop, m_interval);
     }
     m_loopThread.store(std::thread::id());
     m_looping.store(false);
 }
 
+void CDiscoveryThread::RunOnInterval(const StopEvent& stop, std::chrono::milliseconds interval) {
+    for (;;) {
+        if (stop.WaitFor(kExitPoll)) {
+            DebugLog(kExitLine);
+            break;
+        }
+        Pass(stop);
+        stop.WaitFor(interval);
+    }
+}
+
+void CDiscoveryThread::RunOnAnnouncements(const StopEvent& stop) {
+    using Clock = std::chrono::steady_clock;
+    StopRelay relay(stop);
+    if (relay.Fd() < 0) {
+        if (!m_fallbackLogged)
+            DebugLog("discovery: cannot wait for hot-plug announcements; listing every " +
+                     std::to_string(m_interval.count()) + " ms");
+        m_fallbackLogged = true;
+        RunOnInterval(stop, m_interval);
+        return;
+    }
+    std::vector<pollfd> all{{relay.Fd(), POLLIN, 0}};
+    for (int fd : m_watcher->Fds())
+        all.push_back({fd, POLLIN, 0});
+    std::vector<pollfd> stopOnly{{relay.Fd(), POLLIN, 0}};
+
+    m_watcher->Drain(); // the first pass sees whatever was announced before it
+    m_quickRetries = 0;
+    bool due = true;
+    Clock::time_point lastPass = Clock::now();
+    Clock::time_point retryAt = Clock::time_point::max();
+    for (;;) {
+        if (stop.IsSet()) {
+            DebugLog(kExitLine);
+            break;
+        }
+        const Clock::time_point now = Clock::now();
+        if (!due && now - lastPass >= m_pacing.safetyNet) {
+            m_watcher->Retry(); // its finding is what this pass is for
+            due = true;
+        }
+        if (!due && now >= retryAt)
+            due = true;
+        if (due) {
+            due = false;
+            lastPass = now;
+            Pass(stop);
+            // A freed slot is offered at once to what is plugged in now (another keyboard waiting).
+            if (m_slotFreed && m_slots.AnyFree())
+                due = true;
+            if (m_mayPass && m_quickRetries < kQuickRetries) {
+                ++m_quickRetries;
+                retryAt = Clock::now() + m_pacing.fallback;
+            } else {
+                if (!m_mayPass)
+                    m_quickRetries = 0;
+                retryAt = Clock::time_point::max();
+            }
+            continue;
+        }
+
+        const Clock::time_point until = std::min(lastPass + m_pacing.safetyNet, retryAt);
+        const int ready = PollFor(all, until - now);
+        if (ready < 0 && errno != EINTR) {
+            // Not expected of valid descriptors; never spin on it.
+            DebugLog("discovery: waiting for hot-plug announcements failed; listing every " +
+                     std::to_string(m_interval.count()) + " ms");
+            RunOnInterval(stop, m_interval);
+            return;
+        }
+        if (ready <= 0 || all[0].revents != 0)
+            continue; // the deadline, or stopping: the top of the loop decides
+        if (!m_watcher->Drain())
+            continue; // other files, other devices
+        // One plug is a burst of announcements; wait for the rest of it, then take it all at once.
+        if (PollFor(stopOnly, m_pacing.settle) > 0)
+            continue;
+        m_watcher->Drain();
+        m_wakes.fetch_add(1);
+        due = true;
+    }
+}
+
 void CDiscoveryThread::Pass(const StopEvent& stop) {
     m_passes.fetch_add(1);
+    m_slotFreed = false;
+    m_mayPass = false;
     std::vector<DeviceSlot> denied;
     if (m_slots.AnyFree())
         Enumerate(stop, denied);
@@ -97,6 +257,7 @@ void CDiscoveryThread::Enumerate(const StopEvent& stop, std::vector<DeviceSlot>&
         if (!m_listingFailureLogged)
             DebugLog("discovery: the HID interfaces could not be listed; trying again every pass");
         m_listingFailureLogged = true;
+        m_mayPass = true;
         return;
     }
     m_listingFailureLogged = false;
@@ -112,6 +273,10 @@ void CDiscoveryThread::Enumerate(const StopEvent& stop, std::vector<DeviceSlot>&
             if (error == HidOpenError::PermissionDenied) {
                 m_slots.DescribeByPath(candidate);
                 denied.push_back(candidate);
+            } else {
+                // Listed but not opened: a node being set up, or one going away (then its removal
+                // is announced anyway).
+                m_mayPass = true;
             }
             m_probe->CloseProbe();
             continue;
@@ -138,8 +303,10 @@ void CDiscoveryThread::CheckPresence(const StopEvent& stop) {
             continue;
         DeviceSlot was;
         const int index = static_cast<int>(i);
-        if (m_slots.Detach(index, slots[i].path, &was))
+        if (m_slots.Detach(index, slots[i].path, &was)) {
+            m_slotFreed = true;
             m_sink.OnRemove(index, was);
+        }
     }
 }
 

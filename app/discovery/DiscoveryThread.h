@@ -1,6 +1,8 @@
-// The discovery thread: every 100 ms it lists the HID interfaces while some slot is free, attaches
-// the supported ones to the slot list, checks that attached interfaces are still present, and tells
-// its sink synchronously about every slot that connects or goes.
+// The discovery thread: lists the HID interfaces while some slot is free, attaches the supported ones
+// to the slot list, checks that attached interfaces are still present, and tells its sink
+// synchronously about every slot that connects or goes. It makes such a pass at start, after every
+// burst of hot-plug announcements and, as a safety net, every few seconds; without announcements
+// (no device manager) it passes every 100 ms.
 #pragma once
 
 #include <atomic>
@@ -15,11 +17,26 @@
 
 #include "app/discovery/InterfaceProbe.h"
 #include "app/discovery/SlotList.h"
+#include "platform/HotplugWatcher.h"
 #include "platform/WorkerSlots.h"
 
 namespace nk7x {
 
+// The fixed interval of a discovery that nothing wakes.
 inline constexpr std::chrono::milliseconds kDiscoveryPassInterval{100};
+
+// How a discovery woken by hot-plug announcements paces itself.
+struct DiscoveryPacing {
+    // A full pass at least this often, announced or not: it finds what went unannounced (an
+    // emulator killed without unplugging, a folder that could not be watched yet).
+    std::chrono::milliseconds safetyNet{3000};
+    // After the first announcement, the wait for the rest of its burst (one keyboard is several
+    // interfaces): the whole burst costs one pass.
+    std::chrono::milliseconds settle{20};
+    // The pass interval when nothing announces plugs, and the pace of the few passes that follow a
+    // pass whose listing, or an open of a supported interface, failed for a reason that may pass.
+    std::chrono::milliseconds fallback{kDiscoveryPassInterval};
+};
 
 // Implemented by the main window. Every call comes on the discovery thread.
 class IDiscoverySink {
@@ -40,10 +57,16 @@ public:
 
 class CDiscoveryThread {
 public:
-    // `probe` null: the process-wide transport. The interval exists for tests; the program uses
-    // kDiscoveryPassInterval.
+    // A pass every `interval`, waking for nothing else (tests over a scripted probe). `probe` null:
+    // the process-wide transport.
     CDiscoveryThread(CSlotList& slots, IDiscoverySink& sink, std::unique_ptr<IInterfaceProbe> probe = nullptr,
                      std::chrono::milliseconds interval = kDiscoveryPassInterval);
+    // What the program runs: a pass at start, after each burst announced by `wake`, and every
+    // pacing.safetyNet. `wake` null: the platform's watcher (hidraw, and the emulator's folder when
+    // NK7X_SIM_DIR names one). A watcher that is not Ready means a pass every pacing.fallback, and a
+    // line in the debug output saying why.
+    CDiscoveryThread(CSlotList& slots, IDiscoverySink& sink, std::unique_ptr<IInterfaceProbe> probe,
+                     std::unique_ptr<IHotplugWatcher> wake, DiscoveryPacing pacing = {});
     ~CDiscoveryThread(); // stops and joins
     CDiscoveryThread(const CDiscoveryThread&) = delete;
     CDiscoveryThread& operator=(const CDiscoveryThread&) = delete;
@@ -72,8 +95,14 @@ public:
     // Passes begun and HID listings made since construction.
     uint64_t PassCount() const { return m_passes.load(); }
     uint64_t ListingCount() const { return m_listings.load(); }
+    // Bursts of announcements that led to a pass.
+    uint64_t WakeCount() const { return m_wakes.load(); }
+    // True when the loop waits for announcements; false when it passes on a fixed interval.
+    bool WaitsForAnnouncements() const { return m_watcher && m_watcher->Ready(); }
 
 private:
+    void RunOnInterval(const StopEvent& stop, std::chrono::milliseconds interval);
+    void RunOnAnnouncements(const StopEvent& stop);
     void Pass(const StopEvent& stop);
     void Enumerate(const StopEvent& stop, std::vector<DeviceSlot>& denied);
     void CheckPresence(const StopEvent& stop);
@@ -83,7 +112,10 @@ private:
     CSlotList& m_slots;
     IDiscoverySink& m_sink;
     std::unique_ptr<IInterfaceProbe> m_probe; // used by the discovery thread alone
+    std::unique_ptr<IHotplugWatcher> m_watcher; // null: a pass every m_interval; used by the loop alone
+    std::string m_watcherTrouble;                // why the watcher is not Ready
     const std::chrono::milliseconds m_interval;
+    const DiscoveryPacing m_pacing;
 
     StopEvent m_stop;
     std::thread m_thread;
@@ -99,7 +131,13 @@ private:
 
     std::atomic<uint64_t> m_passes{0};
     std::atomic<uint64_t> m_listings{0};
+    std::atomic<uint64_t> m_wakes{0};
     bool m_listingFailureLogged = false;
+    bool m_fallbackLogged = false;
+    // Set by the pass under way, read by the loop after it (the loop's thread alone).
+    bool m_slotFreed = false; // a removal freed a slot: what is plugged in now may take it
+    bool m_mayPass = false;   // a listing or an open failed for a reason that may pass
+    int m_quickRetries = 0;   // passes in a row that followed such a failure
 };
 
 } // namespace nk7x
