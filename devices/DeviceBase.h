@@ -154,6 +154,9 @@ class CDeviceBase {
     // One live-lighting run: repaints the key buttons and streams the colours. Returns the stream's
     // result (1 also when nothing needed sending).
     virtual LinkResult RefreshLighting();
+    // Whether the device's lighting is the program's stream (it stops when the runs stop) rather
+    // than effects the device runs itself; a page out of sight keeps the runs of a streamed one.
+    virtual bool StreamsLighting() const { return true; }
     // The connection's first work (the layout read, the profile, the page). With the worker
     // running it ends later, on the page's thread, with ConnectFinished.
     virtual void OnConnect() { ConnectFinished(); }

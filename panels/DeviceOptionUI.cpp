@@ -9,6 +9,7 @@
 
 #include <QButtonGroup>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QFileInfo>
 #include <QHash>
 #include <QIcon>
@@ -159,6 +160,11 @@ void CDeviceOptionUI::ApplyImages() {
     QAbstractButton* b = SelectButton();
     if (!b)
         return;
+    // Every connection comes here; a new icon of the same files would leave a fresh set of
+    // pixmaps in the toolkit's cache each time.
+    if (b->property("normalimage").toString() == m_shownNormal &&
+        b->property("selectedimage").toString() == m_shownSelected && !b->icon().isNull())
+        return;
     b->setProperty("normalimage", m_shownNormal);
     b->setProperty("selectedimage", m_shownSelected);
     b->setProperty("disabledimage", m_shownNormal);
@@ -226,6 +232,9 @@ void CDeviceOptionUI::AttachPage(CDeviceBase* device, QWidget* page) {
     DetachPage();
     m_device = device;
     m_page = page;
+    m_refreshResting = false;
+    if (page)
+        page->installEventFilter(this);
     // A page that goes takes its device object with it: the timers must not reach either.
     if (page)
         m_pageGone = connect(page, &QObject::destroyed, this, [this] {
@@ -239,8 +248,11 @@ void CDeviceOptionUI::DetachPage() {
     if (m_pageGone)
         disconnect(m_pageGone);
     m_pageGone = {};
+    if (m_page)
+        m_page->removeEventFilter(this);
     m_device = nullptr;
     m_page = nullptr;
+    m_refreshResting = false;
 }
 
 void CDeviceOptionUI::SetPreviewControl(QWidget* control) {
@@ -356,6 +368,15 @@ bool PreviewWantsRepaint(const QWidget* preview) {
 
 } // namespace
 
+bool CDeviceOptionUI::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_page && event->type() == QEvent::Show && m_refreshResting) {
+        m_refreshResting = false;
+        if (LinkOpen())
+            ArmTimer(kRefreshTimer, kFirstRefreshMs);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void CDeviceOptionUI::OnTimer(int id) {
     StopTimer(id);
     if (id == kHookTimerA || id == kHookTimerB) {
@@ -374,16 +395,23 @@ void CDeviceOptionUI::OnTimer(int id) {
         if (device->PowerMode() != 0 && LinkOpen())
             ArmTimer(kStatusTimer, kStatusPeriodMs);
         break;
-    case kRefreshTimer:
-        // A page nobody sees needs no new colours; the first run after it shows brings them.
+    case kRefreshTimer: {
+        // A page nobody sees needs no new colours; the first run after it shows brings them. A
+        // device that runs its own effects then needs no runs at all until the page is back.
+        const bool seen = !m_page || m_page->isVisible();
         // A frame that failed is dropped: the next run sends newer colours anyway.
-        if (!m_page || m_page->isVisible())
+        if (seen)
             (void)device->RefreshLighting();
         if (m_preview && IsEntrySelected() && device->IsPreview() && PreviewWantsRepaint(m_preview))
             m_preview->update();
-        if (LinkOpen())
-            ArmTimer(kRefreshTimer, kRefreshPeriodMs);
+        if (LinkOpen()) {
+            if (seen || device->StreamsLighting())
+                ArmTimer(kRefreshTimer, kRefreshPeriodMs);
+            else
+                m_refreshResting = true;
+        }
         break;
+    }
     case kSyncTimer:
         device->OnSyncRequest();
         break;

@@ -118,6 +118,10 @@ class CDeviceOptionUI : public QWidget {
     // Runs the handler of a timer as if it had fired (the timer's own expiry calls this).
     void OnTimer(int id);
 
+  protected:
+    // The page coming into sight restarts a lighting run that rested while it was hidden.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     // Child controls, found on first use; null when the layout lacks them.
     QAbstractButton* SelectButton() const;
@@ -130,6 +134,7 @@ class CDeviceOptionUI : public QWidget {
     CDeviceBase* m_device = nullptr;
     QPointer<QWidget> m_page;
     QMetaObject::Connection m_pageGone;
+    bool m_refreshResting = false; // the lighting run waits for the page to be shown
     const LanguageTexts* m_texts = nullptr;
     QPointer<QWidget> m_preview;
     int m_kind = 0;

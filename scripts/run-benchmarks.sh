@@ -16,3 +16,6 @@ if command -v xvfb-run >/dev/null 2>&1; then
   echo "== app_cpu (Xvfb 1920x1080)"
   NK7X_BENCH_DISPLAY=xvfb bash "$here/bench/app_cpu.sh" "$bin" "${APP_SECONDS:-15}"
 fi
+# Plugging the emulated keyboard out and in again: memory and descriptors must not grow.
+echo "== plug_cycles (offscreen, ${PLUG_CYCLES:-200} cycles)"
+bash "$here/bench/plug_cycles.sh" "$bin" "${PLUG_CYCLES:-200}"

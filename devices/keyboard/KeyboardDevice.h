@@ -167,6 +167,7 @@ class CKeyboardDevice : public CDeviceBase {
     // The keyboard animates its own lighting; the page only repaints the key buttons: from the preview,
     // or from the per-key table while the synchronisation worker paints it (background pause).
     LinkResult RefreshLighting() override;
+    bool StreamsLighting() const override { return false; }
 
   protected:
     void OnNotification(uint16_t code) override;
