@@ -9,9 +9,14 @@ constexpr auto kClosedPoll = std::chrono::milliseconds(100);
 constexpr auto kStopPatience = std::chrono::milliseconds(1000);
 } // namespace
 
+SteadyLightThreadClock& SteadyLightThreadClock::Shared() {
+    static SteadyLightThreadClock clock; // stateless: one serves every thread
+    return clock;
+}
+
 LightThread::LightThread(LightEngine& engine, const std::atomic<uint32_t>* linkOpen,
-                         const std::atomic<uint32_t>* backgroundPause)
-    : m_engine(engine) {
+                         const std::atomic<uint32_t>* backgroundPause, LightThreadClock& clock)
+    : m_engine(engine), m_clock(clock) {
     if (linkOpen)
         m_linkOpen = [linkOpen] { return linkOpen->load() != 0; };
     if (backgroundPause)
@@ -19,8 +24,9 @@ LightThread::LightThread(LightEngine& engine, const std::atomic<uint32_t>* linkO
 }
 
 LightThread::LightThread(LightEngine& engine, std::function<bool()> linkOpen,
-                         std::function<bool()> backgroundPause)
-    : m_engine(engine), m_linkOpen(std::move(linkOpen)), m_pause(std::move(backgroundPause)) {}
+                         std::function<bool()> backgroundPause, LightThreadClock& clock)
+    : m_engine(engine), m_clock(clock), m_linkOpen(std::move(linkOpen)), m_pause(std::move(backgroundPause)) {
+}
 
 LightThread::~LightThread() {
     Stop();
@@ -69,29 +75,31 @@ bool LightThread::Watched() const {
 
 bool LightThread::WaitWatched() {
     std::unique_lock lock(m_mutex);
-    m_cond.wait(lock, [this] { return m_stop || m_watched; });
+    while (!m_stop && !m_watched)
+        m_clock.Sleep(m_cond, lock);
     return m_stop;
 }
 
-bool LightThread::WaitUntil(std::chrono::steady_clock::time_point deadline) {
+bool LightThread::WaitUntil(LightThreadClock::TimePoint deadline) {
     std::unique_lock lock(m_mutex);
-    return m_cond.wait_until(lock, deadline, [this] { return m_stop; });
+    while (!m_stop && m_clock.Now() < deadline)
+        m_clock.SleepUntil(m_cond, lock, deadline);
+    return m_stop;
 }
 
 void LightThread::Run() {
-    using clock = std::chrono::steady_clock;
-    auto next = clock::now();
+    auto next = m_clock.Now();
     for (;;) {
         if (!Watched()) {
             if (WaitWatched())
                 break;
-            next = clock::now();
+            next = m_clock.Now();
             continue;
         }
         if (m_linkOpen && !m_linkOpen()) {
-            if (WaitUntil(clock::now() + kClosedPoll))
+            if (WaitUntil(m_clock.Now() + kClosedPoll))
                 break;
-            next = clock::now();
+            next = m_clock.Now();
             continue;
         }
         if (!(m_pause && m_pause())) {
@@ -99,7 +107,7 @@ void LightThread::Run() {
             ++m_passes;
         }
         next += kLightTick;
-        const auto now = clock::now();
+        const auto now = m_clock.Now();
         if (next < now) // fell behind (suspend, debugger): resume the rhythm from now
             next = now + kLightTick;
         if (WaitUntil(next))

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -13,15 +14,47 @@
 
 namespace nk7x::light {
 
+// The time the light thread keeps its tick by, and its way of sleeping until a tick is due. The
+// sleeps are on the thread's own condition variable, so a stop or a change of watch wakes them
+// whatever the clock does. Tests drive a clock of their own, so that a count of passes is exact.
+class LightThreadClock {
+  public:
+    using TimePoint = std::chrono::steady_clock::time_point;
+    virtual ~LightThreadClock() = default;
+    virtual TimePoint Now() const = 0;
+    // Sleeps until `deadline` or a notification of `cond` (whose mutex `lock` holds); the caller
+    // checks again after every return.
+    virtual void SleepUntil(std::condition_variable& cond, std::unique_lock<std::mutex>& lock,
+                            TimePoint deadline) = 0;
+    // Sleeps until a notification of `cond`; the caller checks again after every return.
+    virtual void Sleep(std::condition_variable& cond, std::unique_lock<std::mutex>& lock) = 0;
+};
+
+// The real clock, shared by every light thread that is given no other.
+class SteadyLightThreadClock final : public LightThreadClock {
+  public:
+    static SteadyLightThreadClock& Shared();
+    TimePoint Now() const override { return std::chrono::steady_clock::now(); }
+    void SleepUntil(std::condition_variable& cond, std::unique_lock<std::mutex>& lock,
+                    TimePoint deadline) override {
+        cond.wait_until(lock, deadline);
+    }
+    void Sleep(std::condition_variable& cond, std::unique_lock<std::mutex>& lock) override {
+        cond.wait(lock);
+    }
+};
+
 class LightThread {
   public:
     // `linkOpen` and `backgroundPause` are the page link's flags (null: open, never paused); both
-    // must outlive the thread, as must the engine.
+    // must outlive the thread, as must the engine and the clock.
     LightThread(LightEngine& engine, const std::atomic<uint32_t>* linkOpen,
-                const std::atomic<uint32_t>* backgroundPause);
+                const std::atomic<uint32_t>* backgroundPause,
+                LightThreadClock& clock = SteadyLightThreadClock::Shared());
     // The same over the page link's own accessors (an empty function: open, never paused); both are
     // called on the light thread once per pass and must be safe there.
-    LightThread(LightEngine& engine, std::function<bool()> linkOpen, std::function<bool()> backgroundPause);
+    LightThread(LightEngine& engine, std::function<bool()> linkOpen, std::function<bool()> backgroundPause,
+                LightThreadClock& clock = SteadyLightThreadClock::Shared());
     ~LightThread();
     LightThread(const LightThread&) = delete;
     LightThread& operator=(const LightThread&) = delete;
@@ -42,11 +75,12 @@ class LightThread {
   private:
     void Run();
     // Waits until `deadline` or a stop request; true on a stop request.
-    bool WaitUntil(std::chrono::steady_clock::time_point deadline);
+    bool WaitUntil(LightThreadClock::TimePoint deadline);
     // Waits until the thread is watched or asked to stop; true on a stop request.
     bool WaitWatched();
 
     LightEngine& m_engine;
+    LightThreadClock& m_clock;
     std::function<bool()> m_linkOpen;
     std::function<bool()> m_pause;
     std::thread m_thread;

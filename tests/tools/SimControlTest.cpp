@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 
 #include <fstream>
-#include <thread>
 
 #include "tests/tools/SimTestSupport.h"
 #include "tools/sim/SimControlClient.h"
@@ -15,8 +14,6 @@ extern char** environ;
 
 namespace nk7x::test {
 namespace {
-
-using Ms = std::chrono::milliseconds;
 
 class SimControl : public SimFixture {
 protected:
@@ -67,8 +64,8 @@ TEST_F(SimControl, NotificationIsAConsumerReportFollowedByItsRelease) {
     for (uint16_t code : {uint16_t(0x401), uint16_t(0x402), uint16_t(0x500 + 17), uint16_t(0x600 + 17)}) {
         EXPECT_EQ(m_device->SendNotification(code), 2);
         for (RawClient* c : {&a, &b}) {
-            auto press = c->Receive(500);
-            auto release = c->Receive(500);
+            auto press = c->Receive(kDueMs);
+            auto release = c->Receive(kDueMs);
             ASSERT_TRUE(press && release);
             EXPECT_EQ(*press, (Bytes{3, static_cast<uint8_t>(code & 0xFF), static_cast<uint8_t>(code >> 8)}));
             EXPECT_EQ(*release, (Bytes{3, 0, 0}));
@@ -82,7 +79,7 @@ TEST_F(SimControl, AReaderThatNeverReadsDoesNotStallTheDevice) {
     RawClient busy(m_device->SocketPath());
     ASSERT_TRUE(idle.IsConnected() && busy.IsConnected());
     for (int i = 0; i < 600; ++i)
-        ASSERT_TRUE(busy.Exchange(Request(1), 1000)) << "frame " << i;
+        ASSERT_TRUE(busy.Exchange(Request(1))) << "frame " << i;
     EXPECT_GT(m_device->Counters().droppedReports, 0u);
 }
 
@@ -100,10 +97,10 @@ TEST_F(SimControl, StatusNotifyAndFaultsThroughTheControlSocket) {
     EXPECT_NE(status.find("faults=none\n"), std::string::npos);
 
     EXPECT_EQ(Ask("notify 0x401"), "ok\nconnections=1\n");
-    auto press = client.Receive(500);
+    auto press = client.Receive(kDueMs);
     ASSERT_TRUE(press);
     EXPECT_EQ(*press, (Bytes{3, 0x01, 0x04}));
-    ASSERT_TRUE(client.Receive(500));
+    ASSERT_TRUE(client.Receive(kDueMs));
 
     EXPECT_EQ(Ask("fault status=0xFE@2"), "ok\n");
     EXPECT_EQ(Ask("fault"), "ok\nstatus=0xFE@0x02:once\n");
@@ -214,16 +211,6 @@ protected:
         unlink(output.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    static bool WaitFor(const std::string& path, bool present, int timeoutMs) {
-        const auto deadline = std::chrono::steady_clock::now() + Ms(timeoutMs);
-        while (FileExists(path) != present) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            std::this_thread::sleep_for(Ms(5));
-        }
-        return true;
-    }
-
     std::string m_binary;
     int m_runs = 0;
     TempFolder m_root;
@@ -234,7 +221,7 @@ TEST_F(SimProgram, RunsUntilSigtermAndAnswersCtl) {
     const std::string log = m_root.Path() + "/device.log";
     const pid_t pid = Spawn({"--keys", "170", "--name", "kb7", "--fault", "stale@3"}, dir, log);
     ASSERT_GT(pid, 0);
-    ASSERT_TRUE(WaitFor(dir + "/kb7.ctl", true, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(dir + "/kb7.ctl"); })) << "the emulator did not start";
     struct stat st {};
     ASSERT_EQ(stat(dir.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);

@@ -3,6 +3,7 @@
 #include <sys/un.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -71,13 +72,18 @@ TEST(SimPlug, StopClosesConnectionsSoAWaitingReadEndsAtOnce) {
     ASSERT_TRUE(client.Exchange(Request(1)).has_value()); // the connection is served
 
     bool eof = false;
-    std::thread reader([&] { client.Receive(5000, &eof); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::atomic<int> readerId{0};
+    std::thread reader([&] {
+        readerId = CurrentThreadId();
+        client.Receive(30000, &eof);
+    });
+    EXPECT_TRUE(WaitUntilBlocked(readerId)) << "the read never started waiting";
     const auto start = std::chrono::steady_clock::now();
     device.Stop();
     reader.join();
     EXPECT_TRUE(eof);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    // Well short of the read's own 30 s time-out.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
     EXPECT_FALSE(RawClient(device.SocketPath()).IsConnected());
 }
 

@@ -20,11 +20,16 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Wait.h"
 #include "tools/sim/SimDevice.h"
 
 namespace nk7x::test {
 
 using Bytes = std::vector<uint8_t>;
+
+// How long to wait for a message that is due (a reply, a notification, the end of a connection).
+// Checks that nothing arrives use short waits of their own.
+inline constexpr int kDueMs = static_cast<int>(kWaitPatience.count());
 
 inline bool FileExists(const std::string& path) {
     struct stat st {};
@@ -132,7 +137,7 @@ public:
     }
 
     // The next command reply (report id 4), skipping other reports.
-    std::optional<Bytes> ReceiveReply(int timeoutMs = 1000) {
+    std::optional<Bytes> ReceiveReply(int timeoutMs = kDueMs) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -148,7 +153,7 @@ public:
     }
 
     // Sends one frame and returns its reply.
-    std::optional<Bytes> Exchange(const Bytes& frame, int timeoutMs = 1000) {
+    std::optional<Bytes> Exchange(const Bytes& frame, int timeoutMs = kDueMs) {
         if (!Send(frame))
             return std::nullopt;
         return ReceiveReply(timeoutMs);
