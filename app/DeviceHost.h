@@ -3,8 +3,8 @@
 // closes the pages' links, and keeps the device list, its placeholder and the selection in step.
 #pragma once
 
-#include "app/discovery/DiscoveryThread.h"
-#include "app/discovery/SlotList.h"
+#include "devices/discovery/DiscoveryThread.h"
+#include "devices/discovery/SlotList.h"
 
 #include <QObject>
 #include <QPointer>

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/discovery/DeviceTables.h"
+#include "devices/discovery/DeviceTables.h"
 #include "platform/DebugLog.h"
 
 namespace nk7x {

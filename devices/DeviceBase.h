@@ -19,7 +19,7 @@
 
 namespace nk7x {
 
-struct DeviceSlot; // app/discovery/DeviceTables.h
+struct DeviceSlot; // devices/discovery/DeviceTables.h
 
 // One entry of the per-key colour table: red, green, blue and brightness (0-255).
 struct KeyColour {

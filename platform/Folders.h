@@ -1,4 +1,4 @@
-// Where the program's files live: the program folder (DefaultData, skin, Font, SDK) and the
+// Where the program's files live: the program folder (DefaultData, skin, Font) and the
 // per-user data root. One place decides; nothing else guesses paths.
 #pragma once
 

@@ -1,4 +1,4 @@
-#include "app/discovery/DiscoveryThread.h"
+#include "devices/discovery/DiscoveryThread.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/discovery/InterfaceProbe.h"
-#include "app/discovery/SlotList.h"
+#include "devices/discovery/InterfaceProbe.h"
+#include "devices/discovery/SlotList.h"
 #include "platform/HotplugWatcher.h"
 #include "platform/WorkerSlots.h"
 

@@ -1,4 +1,4 @@
-#include "app/discovery/InterfaceProbe.h"
+#include "devices/discovery/InterfaceProbe.h"
 
 #include "link/hid/HidPath.h"
 #include "platform/HidBackend.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/discovery/DeviceTables.h"
+#include "devices/discovery/DeviceTables.h"
 
 namespace nk7x {
 

@@ -1,4 +1,4 @@
-#include "app/discovery/DeviceTables.h"
+#include "devices/discovery/DeviceTables.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The discovery thread over a scripted probe: interfaces refused for lack of permission, listings that
 // fail, interfaces that vanish, and a sink that stops discovery from inside a call.
-#include "app/discovery/DiscoveryThread.h"
+#include "devices/discovery/DiscoveryThread.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/discovery/DiscoveryThread.h"
+#include "devices/discovery/DiscoveryThread.h"
 #include "support/TestSupport.h"
 
 namespace nk7x::test {

@@ -1,7 +1,7 @@
 // The discovery thread against the in-process emulator: connect, removal, re-plug, a second keyboard,
 // foreign collections, and stopping.
-#include "app/discovery/DiscoveryThread.h"
-#include "app/discovery/InterfaceProbe.h"
+#include "devices/discovery/DiscoveryThread.h"
+#include "devices/discovery/InterfaceProbe.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // burst costs one pass, failures that may pass are retried soon, and without announcements it falls
 // back to the fixed interval. Then the real watcher on the emulator's folder: plug-in, unplug and a
 // waiting second keyboard are seen long before the safety net would see them.
-#include "app/discovery/DiscoveryThread.h"
-#include "app/discovery/InterfaceProbe.h"
+#include "devices/discovery/DiscoveryThread.h"
+#include "devices/discovery/InterfaceProbe.h"
 
 #include <gtest/gtest.h>
 

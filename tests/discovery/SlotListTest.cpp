@@ -1,4 +1,4 @@
-#include "app/discovery/SlotList.h"
+#include "devices/discovery/SlotList.h"
 
 #include <gtest/gtest.h>
 

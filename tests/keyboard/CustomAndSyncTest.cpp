@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "app/discovery/DeviceTables.h"
+#include "devices/discovery/DeviceTables.h"
 #include "macros/MacroStore.h"
 #include "tools/sim/KeyboardLayout.h"
 

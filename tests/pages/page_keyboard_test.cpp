@@ -1,6 +1,6 @@
 // The keyboard page built from a small layout: its picture and tables, its panels, and what the
 // keyboard object reports reaching the key buttons.
-#include "app/discovery/DeviceTables.h"
+#include "devices/discovery/DeviceTables.h"
 #include "panels/pages/BrindovaKeyboardDevice.h"
 #include "panels/light/LightControlUI.h"
 #include "panels/profile/DeviceProfileUI.h"

@@ -1,6 +1,6 @@
 // The device page base: its key-button scan, the function tabs, live colours and timers armed from
 // another thread.
-#include "app/discovery/DeviceTables.h"
+#include "devices/discovery/DeviceTables.h"
 #include "panels/pages/BrindovaUSBDevice.h"
 #include "panels/DeviceOptionUI.h"
 #include "ui/controls/DeviceKeyButtonUI.h"

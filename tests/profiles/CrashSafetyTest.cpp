@@ -11,6 +11,7 @@
 #include "profiles/ProfileList.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <random>
@@ -277,7 +278,12 @@ TEST_F(KilledSaverTest, EveryFileIsLeftOldOrNewAndWhole) {
     const auto a = m_root / "a", b = m_root / "b", work = m_root / "work";
     RunSaverOnce(a, "a");
     RunSaverOnce(b, "b");
+    // One whole run of the saver, timed: a slow build (sanitizers) or a loaded machine starts and
+    // writes more slowly, and the kills must still land among the writes.
+    const auto started = std::chrono::steady_clock::now();
     RunSaverOnce(work, "a");
+    const int onceMs = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count());
     const auto first = FolderPicture(a), second = FolderPicture(b);
     // The profile, the list and its two profiles, the macro index and the macro; all but the
     // profile that is not renamed differ between the two contents.
@@ -291,7 +297,7 @@ TEST_F(KilledSaverTest, EveryFileIsLeftOldOrNewAndWhole) {
     ASSERT_EQ(FolderPicture(work), first);
 
     std::mt19937 random(20240611);
-    std::uniform_int_distribution<int> delayMs(1, 40);
+    std::uniform_int_distribution<int> delayMs(1, std::max(40, 2 * onceMs));
     auto previous = first;
     int changedRounds = 0;
     int midWriteRounds = 0;

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "app/discovery/DeviceTables.h"
+#include "devices/discovery/DeviceTables.h"
 #include "link/DeviceCommandLink.h"
 #include "platform/DebugLog.h"
 #include "tools/cli/CliDevice.h"

@@ -1,6 +1,6 @@
 #include "tools/cli/CliDevice.h"
 
-#include "app/discovery/DeviceTables.h"
+#include "devices/discovery/DeviceTables.h"
 
 namespace nk7x::cli {
 
