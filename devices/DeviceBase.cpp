@@ -127,19 +127,20 @@ LinkResult CDeviceBase::RefreshLighting() {
     size_t length = static_cast<size_t>(m_keyCount) * 3;
     if (length > buffer.size())
         length = buffer.size();
-    if (m_worker.Running()) {
-        // Only the newest colours matter: a frame still waiting is replaced, never queued behind.
-        RunTransfer("stream", [this, buffer, length]() -> Continuation {
-            if (m_link.StreamLighting(buffer.data(), length) != kResultOk)
-                std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
-            return nullptr;
-        });
-        return kResultOk;
-    }
-    const LinkResult result = m_link.StreamLighting(buffer.data(), length);
-    if (result != kResultOk)
-        std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
-    return result;
+    auto stream = [this, buffer, length] {
+        const LinkResult result = m_link.StreamLighting(buffer.data(), length);
+        if (result != kResultOk)
+            std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
+        return result;
+    };
+    if (!m_worker.Running())
+        return stream();
+    // Only the newest colours matter: a frame still waiting is replaced, never queued behind.
+    RunTransfer("stream", [stream]() -> Continuation {
+        (void)stream(); // a dropped frame is followed by newer colours in the next run
+        return nullptr;
+    });
+    return kResultOk;
 }
 
 int CDeviceBase::StartKeyEventThread(const std::string& path) {

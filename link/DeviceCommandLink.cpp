@@ -17,6 +17,11 @@ FrameBytes PadFrame(const uint8_t* data, size_t length) {
     return frame;
 }
 
+// A frame with a length or offset, which a device that echoes addresses repeats in its reply.
+bool Addressed(const FrameBytes& frame) {
+    return frame[4] != 0 || frame[5] != 0 || frame[6] != 0;
+}
+
 void LogFrame(const char* title, const FrameBytes& frame) {
     DebugLog(title);
     DebugLog(FormatHexLine(frame.data()));
@@ -138,8 +143,7 @@ CDeviceCommandLink::ReplyMatch CDeviceCommandLink::MatchReply(const FrameBytes& 
     // command (two parameter reads at different offsets). Whether a device does is learnt per
     // command; a device that does not may put anything there, so its replies are judged by the
     // command alone.
-    const bool addressed = frame[4] != 0 || frame[5] != 0 || frame[6] != 0;
-    if (!addressed)
+    if (!Addressed(frame))
         return ReplyMatch::Exact;
     if (reply[4] == frame[4] && reply[5] == frame[5] && reply[6] == frame[6])
         return ReplyMatch::Exact;
@@ -175,7 +179,7 @@ LinkResult CDeviceCommandLink::ReadEcho(const FrameBytes& frame, uint8_t* reply,
             return haveFallback ? take(fallback, fallbackGot) : kResultFailed;
         const ReplyMatch match = got > 6 ? MatchReply(frame, scratch) : ReplyMatch::Foreign;
         if (match == ReplyMatch::Exact) {
-            if (frame[4] != 0 || frame[5] != 0 || frame[6] != 0)
+            if (Addressed(frame))
                 m_echoesAddress[frame[3]] = true;
             if (haveFallback)
                 m_foreignSkipped.fetch_add(1, std::memory_order_relaxed);

@@ -203,6 +203,10 @@ LinkResult CKeyboardDevice::ApplySettings(const SettingsRead& read) {
     return kResultOk;
 }
 
+CKeyboardDevice::SettingsBytes CKeyboardDevice::ProfileSettingsBytes(uint8_t byte0) {
+    return KeyboardSettingsRecord::From(byte0, m_profile.GetLightInfo(), m_profile.GetSystemStages()).Serialise();
+}
+
 LinkResult CKeyboardDevice::TransferSettings(int n, const SettingsBytes& bytes) {
     CDeviceCommandLink& link = Link();
     if (!link.IsOpen())
@@ -218,8 +222,7 @@ LinkResult CKeyboardDevice::TransferSettings(int n, const SettingsBytes& bytes) 
 LinkResult CKeyboardDevice::WriteSettings(int n, uint8_t byte0) {
     if (n < 0 || n > kMaxRecordIndex)
         return kResultFailed;
-    const LinkResult result = TransferSettings(
-        n, KeyboardSettingsRecord::From(byte0, m_profile.GetLightInfo(), m_profile.GetSystemStages()).Serialise());
+    const LinkResult result = TransferSettings(n, ProfileSettingsBytes(byte0));
     ReportFailure(KeyboardWrite::Settings, result);
     return result;
 }
@@ -228,8 +231,7 @@ void CKeyboardDevice::QueueSettingsWrite(int n, uint8_t byte0) {
     if (n < 0 || n > kMaxRecordIndex)
         return;
     // The record is taken from the profile now; the worker only moves the bytes.
-    const SettingsBytes bytes =
-        KeyboardSettingsRecord::From(byte0, m_profile.GetLightInfo(), m_profile.GetSystemStages()).Serialise();
+    const SettingsBytes bytes = ProfileSettingsBytes(byte0);
     RunTransfer("settings-" + std::to_string(n), [this, n, bytes]() -> Continuation {
         const LinkResult result = TransferSettings(n, bytes);
         return [this, result] { ReportFailure(KeyboardWrite::Settings, result); };
@@ -442,17 +444,21 @@ std::vector<uint8_t> CKeyboardDevice::CustomColourPage(bool scaled, size_t& leng
     return page;
 }
 
+LinkResult CKeyboardDevice::TransferCustomPage(const std::vector<uint8_t>& page, size_t length, int group,
+                                               bool scaled) {
+    const LinkResult result = Link().WriteLightingPage(page.data(), length, group, kLightingPageBytes);
+    if (result != kResultOk && scaled)
+        std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
+    return result;
+}
+
 LinkResult CKeyboardDevice::SendCustomColors() {
     if (m_lightSettings.mode != kCustomLightMode)
         return kResultFailed;
     size_t length = 0;
     const std::vector<uint8_t> page = CustomColourPage(true, length);
-    const LinkResult result =
-        Link().WriteLightingPage(page.data(), length, m_lightSettings.customGroup, kLightingPageBytes);
-    if (result != kResultOk) {
-        ReportFailure(KeyboardWrite::CustomColours, result);
-        std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
-    }
+    const LinkResult result = TransferCustomPage(page, length, m_lightSettings.customGroup, true);
+    ReportFailure(KeyboardWrite::CustomColours, result);
     return result;
 }
 
@@ -461,9 +467,7 @@ void CKeyboardDevice::QueueCustomPage(bool scaled) {
     auto page = std::make_shared<const std::vector<uint8_t>>(CustomColourPage(scaled, length));
     const int group = m_lightSettings.customGroup;
     RunTransfer("custom-page-" + std::to_string(group), [this, page, length, group, scaled]() -> Continuation {
-        const LinkResult result = Link().WriteLightingPage(page->data(), length, group, kLightingPageBytes);
-        if (result != kResultOk && scaled)
-            std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
+        const LinkResult result = TransferCustomPage(*page, length, group, scaled);
         return [this, result] { ReportFailure(KeyboardWrite::CustomColours, result); };
     });
 }

@@ -194,6 +194,8 @@ class CKeyboardDevice : public CDeviceBase {
     // Saves the profile; a failure is told to the view once per run of failures.
     bool StoreProfile();
     using SettingsBytes = std::array<uint8_t, KeyboardSettingsRecord::kSize>;
+    // The profile's settings as the record the keyboard takes.
+    SettingsBytes ProfileSettingsBytes(uint8_t byte0);
     LinkResult TransferSettings(int n, const SettingsBytes& bytes);
     // The key table to write: the last read table with the located keys of `list`; false while
     // no key layout has been read (writing would wipe the keyboard's keys).
@@ -221,6 +223,8 @@ class CKeyboardDevice : public CDeviceBase {
     // Sends a custom colour page through the worker (the live page scaled by brightness, or one
     // key's colour unscaled); a failed scaled page pauses the worker before the next frame.
     void QueueCustomPage(bool scaled);
+    // The page write itself, on whichever thread sends it.
+    LinkResult TransferCustomPage(const std::vector<uint8_t>& page, size_t length, int group, bool scaled);
 
     IKeyboardView* m_view = nullptr;
     KeyNameLookup m_nameLookup;

@@ -6,6 +6,7 @@
 #include "devices/KeyEventThread.h"
 #include "panels/pages/BrindovaKeyboardDevice.h"
 #include "panels/light/LightControlUI.h"
+#include "support/KeyboardWindowFixture.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
 #include "ui/controls/DeviceKeyButtonUI.h"
@@ -38,40 +39,19 @@ QString OutDir() {
     return out ? QString::fromLocal8Bit(out) : QString();
 }
 
-class PageScreenshots : public ::testing::Test {
+class PageScreenshots : public test::KeyboardWindowFixture<::testing::Test> {
   protected:
     void SetUp() override {
         if (OutDir().isEmpty())
             GTEST_SKIP() << "NK7X_SCREENSHOT_DIR not set";
-        ASSERT_TRUE(m_cfg.isValid());
-        ASSERT_FALSE(m_sim.Path().empty());
-        ::setenv("XDG_DATA_HOME", m_cfg.filePath("data").toLocal8Bit().constData(), 1);
-        m_options.programFolder = QStringLiteral(NK7X_SOURCE_DIR);
-        m_options.settingsPath = m_cfg.filePath("settings.ini");
-        m_options.useBuses = false;
-        m_options.tray = ShellOptions::Tray::Present;
-
-        SimOptions o;
-        o.folder = m_sim.Path();
-        o.name = "kbd1";
-        m_device = std::make_unique<SimDevice>(o);
-        ASSERT_EQ(m_device->Start(), 1) << m_device->LastError();
-
-        m_window = std::make_unique<MainWnd>(m_options);
-        m_window->Create();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->isVisible(); }, 5000));
-        m_page = qobject_cast<CBrindovaKeyboardDevice*>(m_window->Devices().Page(0));
-        ASSERT_NE(m_page, nullptr);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return m_page->ConnectsDone() >= 1; }, 5000)) << "the page is filled";
+        OpenWindow();
+        if (HasFatalFailure())
+            return;
         ASSERT_EQ(m_window->Devices().CurrentPage(), m_page);
         ASSERT_EQ(m_page->Keyboard().DeviceKeyCount(), 126);
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_page->Device().NotificationLink().IsOpen(); }, 2000));
     }
-    void TearDown() override {
-        m_window.reset();
-        m_device.reset();
-        ::unsetenv("XDG_DATA_HOME");
-    }
+    void TearDown() override { CloseWindow(); }
 
     // Chooses the mode in the page's list; the keyboard's parameter memory holds it afterwards.
     void ChooseMode(int mode) {
@@ -80,9 +60,6 @@ class PageScreenshots : public ::testing::Test {
         EXPECT_EQ(m_page->Keyboard().GetLightSettings().mode, mode);
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_device->Parameters()[1] == mode; }, 2000))
             << "the keyboard got mode " << mode << ", holds " << int(m_device->Parameters()[1]);
-    }
-    void Raise(const char* name, const char* type, qint64 value) {
-        ASSERT_TRUE(m_window->RaiseByName(QString::fromLatin1(name), QString::fromLatin1(type), value)) << name;
     }
     // Moves the slider as a user drags it; the slider raises the change itself.
     void Slide(const char* name, int value) {
@@ -128,13 +105,6 @@ class PageScreenshots : public ::testing::Test {
         QDir().mkpath(OutDir());
         EXPECT_TRUE(shot.save(QDir(OutDir()).filePath(QString::fromLatin1(file)))) << file;
     }
-
-    QTemporaryDir m_cfg;
-    test::TempSimFolder m_sim;
-    ShellOptions m_options;
-    std::unique_ptr<SimDevice> m_device;
-    std::unique_ptr<MainWnd> m_window;
-    CBrindovaKeyboardDevice* m_page = nullptr;
 };
 
 } // namespace

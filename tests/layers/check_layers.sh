@@ -13,33 +13,37 @@ core=(link devices profiles macros discovery platform platform/linux tools/sim)
 ui=(ui platform/qt)
 shell=(panels windows app update)
 
-layer_of() { # path -> core | ui | shell | other
-  local f=$1 best="" bestLayer=other d
-  for d in "${core[@]}"; do [[ $f == "$d"/* && ${#d} -gt ${#best} ]] && { best=$d; bestLayer=core; }; done
-  for d in "${ui[@]}"; do [[ $f == "$d"/* && ${#d} -gt ${#best} ]] && { best=$d; bestLayer=ui; }; done
-  for d in "${shell[@]}"; do [[ $f == "$d"/* && ${#d} -gt ${#best} ]] && { best=$d; bestLayer=shell; }; done
-  echo "$bestLayer"
+# Sets LAYER to core, ui, shell or other for a path (no subshell: the tree has thousands of lines).
+layer_of() {
+  local f=$1 best="" d
+  LAYER=other
+  for d in "${core[@]}"; do [[ $f == "$d"/* && ${#d} -gt ${#best} ]] && { best=$d; LAYER=core; }; done
+  for d in "${ui[@]}"; do [[ $f == "$d"/* && ${#d} -gt ${#best} ]] && { best=$d; LAYER=ui; }; done
+  for d in "${shell[@]}"; do [[ $f == "$d"/* && ${#d} -gt ${#best} ]] && { best=$d; LAYER=shell; }; done
 }
-rank() { case $1 in core) echo 0 ;; ui) echo 1 ;; shell) echo 2 ;; *) echo 9 ;; esac; }
+declare -A rank=([core]=0 [ui]=1 [shell]=2)
+include_re='^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]([^>"]+)[>"]'
 
 status=0
 checked=0
 while IFS= read -r file; do
-  own=$(layer_of "$file")
+  layer_of "$file"
+  own=$LAYER
   [ "$own" = other ] && continue
   checked=$((checked + 1))
   while IFS= read -r line; do
-    inc=$(sed -E 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]([^>"]+)[>"].*/\1/' <<<"$line")
+    [[ $line =~ $include_re ]] || continue
+    inc=${BASH_REMATCH[1]}
     if [ "$own" = core ] && [[ $inc =~ ^Q[A-Za-z]+$|^Qt[A-Za-z]*/ ]]; then
       echo "$file: a core file includes the toolkit: $inc"
       status=1
       continue
     fi
     [[ $inc == */* ]] || continue
-    target=$(layer_of "$inc")
-    [ "$target" = other ] && continue
-    if [ "$(rank "$target")" -gt "$(rank "$own")" ]; then
-      echo "$file: a $own file includes a $target file: $inc"
+    layer_of "$inc"
+    [ "$LAYER" = other ] && continue
+    if [ "${rank[$LAYER]}" -gt "${rank[$own]}" ]; then
+      echo "$file: a $own file includes a $LAYER file: $inc"
       status=1
     fi
   done < <(grep -E '^[[:space:]]*#[[:space:]]*include' "$file")

@@ -8,6 +8,7 @@
 #include "panels/light/LightControlUI.h"
 #include "profiles/JsonFile.h"
 #include "panels/profile/DeviceProfileUI.h"
+#include "support/KeyboardWindowFixture.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
 #include "ui/controls/DeviceKeyButtonUI.h"
@@ -66,40 +67,16 @@ class StallMeter {
     qint64 m_longest = 0;
 };
 
-class UiStallTest : public ::testing::TestWithParam<const char*> {
+class UiStallTest : public test::KeyboardWindowFixture<::testing::TestWithParam<const char*>> {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(m_cfg.isValid());
-        ASSERT_FALSE(m_sim.Path().empty());
-        ::setenv("XDG_DATA_HOME", m_cfg.filePath("data").toLocal8Bit().constData(), 1);
-        m_options.programFolder = QStringLiteral(NK7X_SOURCE_DIR);
-        m_options.settingsPath = m_cfg.filePath("settings.ini");
-        m_options.useBuses = false;
-        m_options.tray = ShellOptions::Tray::Present;
-
-        SimOptions o;
-        o.folder = m_sim.Path();
-        o.name = "kbd1";
-        m_device = std::make_unique<SimDevice>(o);
-        ASSERT_EQ(m_device->Start(), 1) << m_device->LastError();
-
-        m_window = std::make_unique<MainWnd>(m_options);
-        m_window->Create();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->isVisible(); }, 5000));
-        m_page = qobject_cast<CBrindovaKeyboardDevice*>(m_window->Devices().Page(0));
-        ASSERT_NE(m_page, nullptr);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return m_page->ConnectsDone() >= 1; }, 5000)) << "the page is filled";
+        OpenWindow();
+        if (HasFatalFailure())
+            return;
         ASSERT_TRUE(m_page->Device().Link().IsOpen());
     }
-    void TearDown() override {
-        m_window.reset();
-        m_device.reset();
-        ::unsetenv("XDG_DATA_HOME");
-    }
+    void TearDown() override { CloseWindow(); }
 
-    void Raise(const char* name, const char* type, qint64 value) {
-        ASSERT_TRUE(m_window->RaiseByName(QString::fromLatin1(name), QString::fromLatin1(type), value)) << name;
-    }
     void Slide(const char* name, int value) {
         auto* slider = qobject_cast<QAbstractSlider*>(UiWindow::FindSubControlByName(m_page, QString::fromLatin1(name)));
         ASSERT_NE(slider, nullptr) << name;
@@ -134,12 +111,6 @@ class UiStallTest : public ::testing::TestWithParam<const char*> {
         Raise("light_combo_modeSelect", "itemselect", kStaticMode);
     }
 
-    QTemporaryDir m_cfg;
-    test::TempSimFolder m_sim;
-    ShellOptions m_options;
-    std::unique_ptr<SimDevice> m_device;
-    std::unique_ptr<MainWnd> m_window;
-    CBrindovaKeyboardDevice* m_page = nullptr;
 };
 
 } // namespace
