@@ -1,0 +1,112 @@
+// The input hook on Linux through evdev: reads every keyboard and mouse under /dev/input, grabs
+// the keyboards while installed so that keys reach no other program, and passes Caps Lock, Num
+// Lock and Scroll Lock on through a virtual uinput keyboard so they still switch. Needs read
+// access to the input devices; without it Install fails and the caller uses the window grab.
+#pragma once
+
+#include "platform/input/InputHook.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace nk7x {
+
+// What an input device node offers.
+struct EvdevDeviceInfo {
+    bool keyboard = false;     // has typing keys: grabbed while installed
+    bool mouseButtons = false; // has a left button: read, never grabbed, so the window still gets clicks
+    std::string name;
+};
+
+// The device control calls beside reading (ioctls), so that tests can use FIFOs as device nodes.
+// Called from the installing thread and from the hook's reader thread, never at once.
+class IEvdevDeviceControl {
+  public:
+    virtual ~IEvdevDeviceControl() = default;
+    // What the open node is; nothing when it is no input device or offers nothing of interest.
+    virtual std::optional<EvdevDeviceInfo> Identify(int fd, const std::string& path) = 0;
+    // Takes (true) or releases (false) the device for this program alone; false on failure.
+    virtual bool SetGrab(int fd, const std::string& path, bool grab) = 0;
+    // The keys (KEY_* codes) held down on the device now.
+    virtual std::vector<uint16_t> HeldKeys(int fd, const std::string& path) = 0;
+};
+
+// Where the lock keys go while the keyboards are grabbed. Send is called on the reader thread.
+class ILockKeyOutput {
+  public:
+    virtual ~ILockKeyOutput() = default;
+    // False (with the reason in `why`) when the output cannot be made.
+    virtual bool Open(std::string* why) = 0;
+    virtual void Send(uint16_t keyCode, bool down) = 0;
+    virtual void Close() = 0;
+};
+
+// The name of the virtual keyboard the lock keys are sent through; the hook never reads it.
+inline constexpr const char* kLockKeysDeviceName = "nk7x lock keys";
+
+std::unique_ptr<IEvdevDeviceControl> MakeKernelEvdevControl();
+std::unique_ptr<ILockKeyOutput> MakeUinputLockKeys(std::string uinputPath = "/dev/uinput");
+
+struct EvdevHookOptions {
+    std::string deviceFolder = "/dev/input";      // nodes named event* are read
+    std::shared_ptr<IEvdevDeviceControl> control; // null: the kernel's ioctls
+    std::shared_ptr<ILockKeyOutput> lockKeys;     // null: a uinput device through /dev/uinput
+};
+
+class EvdevInputHook final : public IInputHook {
+  public:
+    explicit EvdevInputHook(EvdevHookOptions options = {});
+    ~EvdevInputHook() override;
+    EvdevInputHook(const EvdevInputHook&) = delete;
+    EvdevInputHook& operator=(const EvdevInputHook&) = delete;
+
+    // Opens the devices, grabs the keyboards (a keyboard with a key held down is grabbed once its
+    // keys are all up, so the desktop never misses a release) and starts the reader thread. False
+    // when no keyboard can be read. Not to be called from the sink.
+    bool Install(HookMode mode, InputSink sink) override;
+    // Stops the reader thread, releases the grabs and closes everything. Not to be called from the sink.
+    void Uninstall() override;
+
+    bool Installed() const override { return m_thread.joinable(); }
+    HookMode Mode() const override { return m_mode; }
+    std::string Name() const override { return "all keyboards and mice (evdev)"; }
+    std::string LastError() const override { return m_lastError; }
+    std::string Limitations() const override;
+
+  private:
+    struct Device {
+        int fd = -1;
+        std::string path;
+        EvdevDeviceInfo info;
+        bool grabbed = false;
+        bool grabPending = false;           // a key was held at install: grab once all are up
+        std::vector<uint16_t> held;         // keys held, tracked only while grabPending
+        std::vector<unsigned char> partial; // the start of an event not read whole yet
+    };
+
+    void Run();
+    // Reads what the device has; false when it has gone.
+    bool ReadDevice(Device& device);
+    void HandleEvent(Device& device, uint16_t type, uint16_t code, int32_t value, int64_t timeMs);
+    void TrackHeld(Device& device, uint16_t code, bool down);
+    void AddLimitation(const std::string& line);
+    void CloseAll();
+
+    EvdevHookOptions m_options;
+    HookMode m_mode = HookMode::Record;
+    InputSink m_sink;
+    std::vector<Device> m_devices; // the reader thread's while it runs
+    bool m_lockKeysOpen = false;
+    int m_stopFd = -1;
+    std::thread m_thread;
+    std::string m_lastError;
+    mutable std::mutex m_limitationsLock;
+    std::string m_limitations;
+};
+
+} // namespace nk7x
