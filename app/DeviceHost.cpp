@@ -31,22 +31,6 @@ bool SameDevice(const DeviceSlot& a, const DeviceSlot& b) {
 
 } // namespace
 
-int PageFamilyOfKind(int kind) {
-    switch (kind) {
-    case kKindKeyboard:
-        return static_cast<int>(PageFamily::Keyboard);
-    case kKindMouse:
-    case kKindMouseReceiver:
-        return static_cast<int>(PageFamily::Mouse);
-    case kKindMousePad:
-        return static_cast<int>(PageFamily::MousePad);
-    case kKindHeadset:
-        return static_cast<int>(PageFamily::Headset);
-    default:
-        return -1;
-    }
-}
-
 DeviceHost::DeviceHost(DeviceHostContext context, QObject* parent) : QObject(parent), m_ctx(std::move(context)) {}
 
 DeviceHost::~DeviceHost() {
@@ -63,7 +47,7 @@ int DeviceHost::CreatePages() {
     for (size_t o = 0; o < options.size(); ++o) {
         const DeviceOptionRow& row = options[o];
         for (const DeviceSlot& iface : InterfaceTable()) {
-            if (iface.vendorId == row.VendorId() && iface.productId == row.ProductId() &&
+            if (iface.vendorId == row.VendorId() && iface.productId == row.ProductId() && iface.kind &&
                 iface.kind == row.Kind() && iface.role == row.Role()) {
                 if (CreatePage(iface, static_cast<int>(o)))
                     ++made;
@@ -93,6 +77,8 @@ QWidget* DeviceHost::Control(const char* name) const {
 bool DeviceHost::CreatePage(const DeviceSlot& slot, int optionRow) {
     const DeviceOptionRow& row = OptionTable()[static_cast<size_t>(optionRow)];
     const DevicePageRow& pageRow = PageTable()[static_cast<size_t>(optionRow)];
+    if (!slot.kind || !row.Kind() || !row.Family())
+        return false;
     auto* pages = qobject_cast<QStackedWidget*>(Control(kDeviceSwitch));
     auto* powers = qobject_cast<QStackedWidget*>(Control(kPowerSwitch));
     QWidget* list = Control(kEntryList);
@@ -115,7 +101,7 @@ bool DeviceHost::CreatePage(const DeviceSlot& slot, int optionRow) {
     }
 
     const int powerIndex = powers->addWidget(power);
-    power->SetKindRole(slot.kind, slot.role);
+    power->SetKindRole(KindNumber(*slot.kind), slot.role);
 
     CDeviceBase& device = page->Device();
     device.SetLayoutName(pageRow.pageLayout);
@@ -127,7 +113,7 @@ bool DeviceHost::CreatePage(const DeviceSlot& slot, int optionRow) {
     device.SetKindName(row.kindName);
     page->SetPowerIndicator(power);
     device.SetIdentity(slot);
-    device.SetProfileIndex(row.KindIndex());
+    device.SetProfileIndex(FamilyIndex(*row.Family()));
     device.SetLightingName(pageRow.lightingName);
     page->LoadContent();
 
@@ -138,7 +124,7 @@ bool DeviceHost::CreatePage(const DeviceSlot& slot, int optionRow) {
     entry->SetGroup(QStringLiteral("tab_header_device"));
     entry->BindPage(QString::fromLatin1(kDeviceSwitch), pageIndex);
     entry->SetPowerBinding(QString::fromLatin1(kPowerSwitch), powerIndex);
-    entry->SetKind(row.Kind(), row.Role());
+    entry->SetKind(KindNumber(*row.Kind()), row.Role());
     entry->SetVisible(false);
     entry->SetEntryName(QString::fromLatin1(row.kindName));
     entry->AttachPage(&device, page);
@@ -149,7 +135,7 @@ bool DeviceHost::CreatePage(const DeviceSlot& slot, int optionRow) {
     h.page = page;
     h.entry = entry;
     h.power = power;
-    h.family = PageFamilyOfKind(slot.kind);
+    h.family = FamilyOf(*slot.kind);
     h.optionRow = optionRow;
     h.pageIndex = pageIndex;
     m_hosted.push_back(h);
@@ -242,7 +228,10 @@ void DeviceHost::OnAccessDenied(const std::vector<DeviceSlot>& interfaces) {
 
 // ---- connect and remove ---------------------------------------------------------------------
 
-int DeviceHost::FindByIdentity(int family, const DeviceSlot& slot) const {
+int DeviceHost::FindByIdentity(const DeviceSlot& slot) const {
+    if (!slot.kind)
+        return -1;
+    const DeviceFamily family = FamilyOf(*slot.kind);
     for (size_t i = 0; i < m_hosted.size(); ++i) {
         const Hosted& h = m_hosted[i];
         if (h.family == family && h.page && SameInterface(h.page->Device().GetIdentity(), slot))
@@ -261,7 +250,7 @@ void DeviceHost::OnSlotConnected(const DeviceSlot& slot) {
 }
 
 void DeviceHost::ConnectCommand(const DeviceSlot& slot) {
-    const int i = FindByIdentity(PageFamilyOfKind(slot.kind), slot);
+    const int i = FindByIdentity(slot);
     if (i < 0)
         return;
     Hosted& h = m_hosted[static_cast<size_t>(i)];
@@ -269,8 +258,8 @@ void DeviceHost::ConnectCommand(const DeviceSlot& slot) {
     if (!device.Link().IsOpen()) {
         // OpenPath holds the exchange lock while it opens, so no exchange sees a half-open link.
         if (device.Link().OpenPath(slot.path) == 1) {
-            if (h.family == static_cast<int>(PageFamily::Mouse))
-                device.Link().SetLongTimeouts(slot.kind == kKindMouseReceiver);
+            if (h.family == DeviceFamily::Mouse)
+                device.Link().SetLongTimeouts(slot.kind == DeviceKind::MouseReceiver);
             device.SetIdentity(slot);
         } else {
             DebugLogf("command interface %s not opened", slot.path.c_str());
@@ -284,7 +273,9 @@ void DeviceHost::ConnectCommand(const DeviceSlot& slot) {
 }
 
 void DeviceHost::ConnectNotification(const DeviceSlot& slot) {
-    const int family = PageFamilyOfKind(slot.kind);
+    if (!slot.kind)
+        return;
+    const DeviceFamily family = FamilyOf(*slot.kind);
     for (Hosted& h : m_hosted) {
         if (h.family != family || !h.page)
             continue;
@@ -305,7 +296,7 @@ void DeviceHost::OnSlotRemoved(const DeviceSlot& slot) {
 }
 
 void DeviceHost::RemoveCommand(const DeviceSlot& slot) {
-    const int i = FindByIdentity(PageFamilyOfKind(slot.kind), slot);
+    const int i = FindByIdentity(slot);
     if (i < 0)
         return;
     Hosted& h = m_hosted[static_cast<size_t>(i)];
@@ -332,7 +323,9 @@ void DeviceHost::RemoveCommand(const DeviceSlot& slot) {
 }
 
 void DeviceHost::RemoveNotification(const DeviceSlot& slot) {
-    const int family = PageFamilyOfKind(slot.kind);
+    if (!slot.kind)
+        return;
+    const DeviceFamily family = FamilyOf(*slot.kind);
     for (Hosted& h : m_hosted) {
         if (h.family != family || !h.page)
             continue;
@@ -497,10 +490,10 @@ CMpDevicePowerUI* DeviceHost::Power(int index) const {
     return m_hosted[static_cast<size_t>(index)].power;
 }
 
-std::vector<CBrindovaUSBDevice*> DeviceHost::PagesOf(PageFamily family) const {
+std::vector<CBrindovaUSBDevice*> DeviceHost::PagesOf(DeviceFamily family) const {
     std::vector<CBrindovaUSBDevice*> out;
     for (const Hosted& h : m_hosted) {
-        if (h.family == static_cast<int>(family) && h.page)
+        if (h.family == family && h.page)
             out.push_back(h.page);
     }
     return out;
@@ -508,7 +501,8 @@ std::vector<CBrindovaUSBDevice*> DeviceHost::PagesOf(PageFamily family) const {
 
 std::vector<CBrindovaUSBDevice*> DeviceHost::PagesInPanelOrder() const {
     std::vector<CBrindovaUSBDevice*> out;
-    for (PageFamily f : {PageFamily::Keyboard, PageFamily::Mouse, PageFamily::MousePad, PageFamily::Headset}) {
+    for (DeviceFamily f :
+         {DeviceFamily::Keyboard, DeviceFamily::Mouse, DeviceFamily::MousePad, DeviceFamily::Headset}) {
         for (CBrindovaUSBDevice* p : PagesOf(f))
             out.push_back(p);
     }
@@ -517,7 +511,8 @@ std::vector<CBrindovaUSBDevice*> DeviceHost::PagesInPanelOrder() const {
 
 std::vector<CDeviceBase*> DeviceHost::DevicesInSyncOrder() const {
     std::vector<CDeviceBase*> out;
-    for (PageFamily f : {PageFamily::Mouse, PageFamily::Keyboard, PageFamily::MousePad, PageFamily::Headset}) {
+    for (DeviceFamily f :
+         {DeviceFamily::Mouse, DeviceFamily::Keyboard, DeviceFamily::MousePad, DeviceFamily::Headset}) {
         for (CBrindovaUSBDevice* p : PagesOf(f))
             out.push_back(&p->Device());
     }

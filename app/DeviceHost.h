@@ -31,12 +31,6 @@ class ResourceList;
 class UiWindow;
 class WorkerSlots;
 
-// The page families, in the order of the main window's page lists.
-enum class PageFamily { Keyboard = 0, Mouse = 1, MousePad = 2, Headset = 3 };
-inline constexpr int kPageFamilyCount = 4;
-// The family of a device kind (1 keyboard, 2 and 6 mouse, 3 mouse pad, 7 headset); -1 for others.
-int PageFamilyOfKind(int kind);
-
 struct DeviceHostContext {
     UiWindow* window = nullptr;                 // builds the layouts, holds the device list controls
     const ResourceList* resources = nullptr;    // resolves the layout names of the tables
@@ -97,7 +91,7 @@ class DeviceHost : public QObject, public IDiscoverySink {
     CBrindovaUSBDevice* Page(int index) const;
     CDeviceOptionUI* Entry(int index) const;
     CMpDevicePowerUI* Power(int index) const;
-    std::vector<CBrindovaUSBDevice*> PagesOf(PageFamily family) const;
+    std::vector<CBrindovaUSBDevice*> PagesOf(DeviceFamily family) const;
     // Keyboards, mice, mouse pads, headsets (the lighting panel's order).
     std::vector<CBrindovaUSBDevice*> PagesInPanelOrder() const;
     // Mice, keyboards, mouse pads, headsets (the synchronisation worker's order).
@@ -116,7 +110,7 @@ class DeviceHost : public QObject, public IDiscoverySink {
         QPointer<CBrindovaUSBDevice> page;
         QPointer<CDeviceOptionUI> entry;
         QPointer<CMpDevicePowerUI> power;
-        int family = -1;
+        DeviceFamily family = DeviceFamily::Keyboard;
         int optionRow = -1;
         int pageIndex = -1;
     };
@@ -128,7 +122,8 @@ class DeviceHost : public QObject, public IDiscoverySink {
     // Shows the entry's page in "device_switch" and its power indicator (or hides that tab layout).
     void ShowPageOf(const Hosted& h);
     int IndexOfPage(const CBrindovaUSBDevice* page) const;
-    int FindByIdentity(int family, const DeviceSlot& slot) const;
+    // The hosted page of the slot's kind showing that interface, or -1 (also for a slot of no kind).
+    int FindByIdentity(const DeviceSlot& slot) const;
     void ConnectCommand(const DeviceSlot& slot);
     void ConnectNotification(const DeviceSlot& slot);
     void RemoveCommand(const DeviceSlot& slot);

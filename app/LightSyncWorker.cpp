@@ -2,8 +2,14 @@
 
 #include "platform/DebugLog.h"
 
+#include <algorithm>
+
 namespace nk7x {
 namespace {
+
+// With nothing flagged the worker sleeps until it is woken (WorkerSlots::Wake when a device is
+// flagged); the long wait is only a net under a wake-up that never came.
+constexpr std::chrono::milliseconds kIdleRecheck(10000);
 
 // The tick the periods were made for: the desktop tick count moves in steps of about 15.6 ms, so
 // one period tick is taken as 16 ms of steady time.
@@ -21,22 +27,28 @@ int LightSyncPeriod(int speedIndex) {
 void RunLightSync(const StopEvent& stop, LightSyncSource& source) {
     auto last = std::chrono::steady_clock::now();
     for (;;) {
-        if (stop.WaitFor(std::chrono::milliseconds(1))) {
-            DebugLog("同步灯光线程设定退出");
-            return;
-        }
         if (!source.AnyFlagged()) {
-            if (stop.WaitFor(std::chrono::milliseconds(1000))) {
+            if (stop.WaitFor(kIdleRecheck)) {
                 DebugLog("同步灯光线程设定退出");
                 return;
             }
             last = std::chrono::steady_clock::now();
             continue;
         }
-        auto now = std::chrono::steady_clock::now();
-        if (now - last >= kTick * LightSyncPeriod(source.SpeedIndex())) {
+        const auto now = std::chrono::steady_clock::now();
+        const auto due = last + kTick * LightSyncPeriod(source.SpeedIndex());
+        if (now >= due) {
             source.Step();
             last = now;
+            continue;
+        }
+        // Sleep to the next step, looking at the flags at least every 50 ms.
+        const auto wait = std::min(std::chrono::duration_cast<std::chrono::milliseconds>(due - now) +
+                                       std::chrono::milliseconds(1),
+                                   std::chrono::milliseconds(50));
+        if (stop.WaitFor(wait)) {
+            DebugLog("同步灯光线程设定退出");
+            return;
         }
     }
 }

@@ -22,8 +22,9 @@ class LightSyncSource {
 // Steps per speed index 0-4, in ticks of the system tick count.
 int LightSyncPeriod(int speedIndex);
 
-// The worker's body: returns promptly (within a few milliseconds) once stop is set; with nothing
-// flagged it waits on stop instead of sleeping, so a stop never waits out the second.
+// The worker's body: returns promptly (within a few milliseconds) once stop is set. With nothing
+// flagged it waits on the stop event and costs nothing; a Poke of that event (WorkerSlots::Wake)
+// makes it look again, which whoever flags a device does.
 void RunLightSync(const StopEvent& stop, LightSyncSource& source);
 
 } // namespace nk7x

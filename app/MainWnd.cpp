@@ -1,15 +1,19 @@
 #include "app/MainWnd.h"
 
 #include "app/ScalePolicy.h"
-#include "panels/pages/BrindovaKeyboardDevice.h"
-#include "panels/pages/keyboard/KeyboardRoutes.h"
+#include "app/ServiceAnswer.h"
 #include "panels/DeviceOptionUI.h"
 #include "panels/MpDevicePowerUI.h"
+#include "panels/keys/KeySetControlUI.h"
+#include "panels/keys/KeySetRoutes.h"
 #include "panels/light/LightControlUI.h"
 #include "panels/light/LightRoutes.h"
+#include "panels/macros/MacroRoutes.h"
+#include "panels/macros/MacroSetControlUI.h"
+#include "panels/pages/BrindovaKeyboardDevice.h"
+#include "panels/pages/keyboard/KeyboardRoutes.h"
 #include "panels/profile/DeviceProfileUI.h"
 #include "panels/profile/ProfileRoutes.h"
-#include "app/ServiceAnswer.h"
 #include "platform/DebugLog.h"
 #include "platform/Folders.h"
 #include "platform/qt/DesktopBus.h"
@@ -97,6 +101,11 @@ MainWnd::MainWnd(const ShellOptions& options, QWidget* parent)
     devices.closeSecondaryWindows = [this] { CloseSecondaryWindows(); };
     devices.frontAndRefresh = [this] { FrontAndRefresh(); };
     devices.firstScanFinished = [this] { OnInstanceMessage(0, 0); };
+    // A recording ends with the device it was made for; the macro is saved.
+    devices.stopRecording = [this] {
+        if (m_macroRoutes)
+            m_macroRoutes->StopRecording();
+    };
     m_host = std::make_unique<DeviceHost>(std::move(devices));
     BuildRoutes();
 }
@@ -213,6 +222,7 @@ void MainWnd::BuildRoutes() {
         return targets;
     };
     light.storeCommonEffect = [this](const light::CommonEffectSettings& effect) { m_syncHub.Store(effect); };
+    light.commonEffectFlagged = [this] { m_workers.Wake(kLightSyncSlot); };
     m_lightRoutes = std::make_unique<LightRoutes>(std::move(light));
     m_lightRoutes->Install(r);
 
@@ -224,6 +234,48 @@ void MainWnd::BuildRoutes() {
     keyboard.window = this;
     m_keyboardRoutes = std::make_unique<KeyboardRoutes>(std::move(keyboard));
     m_keyboardRoutes->Install(r);
+
+    KeySetRoutesContext keys;
+    keys.currentKeyboard = [currentPage]() -> CKeyboardDevice* {
+        auto* page = qobject_cast<CBrindovaKeyboardDevice*>(currentPage());
+        return page ? &page->Keyboard() : nullptr;
+    };
+    keys.currentPanel = [currentPage]() -> CKeySetControlUI* {
+        auto* page = qobject_cast<CBrindovaKeyboardDevice*>(currentPage());
+        return page ? page->KeySetPanel() : nullptr;
+    };
+    keys.window = this;
+    m_keySetRoutes = std::make_unique<KeySetRoutes>(std::move(keys));
+    m_keySetRoutes->Install(r);
+
+    MacroRoutesContext macros;
+    macros.currentPanel = [currentPage]() -> CMacroSetControlUI* {
+        auto* page = qobject_cast<CBrindovaKeyboardDevice*>(currentPage());
+        return page ? page->MacroPanel() : nullptr;
+    };
+    macros.currentDevice = [this] { return m_host->CurrentDevice(); };
+    macros.currentKeyboard = [currentPage]() -> CKeyboardDevice* {
+        auto* page = qobject_cast<CBrindovaKeyboardDevice*>(currentPage());
+        return page ? &page->Keyboard() : nullptr;
+    };
+    macros.currentKeyPanel = [currentPage]() -> CKeySetControlUI* {
+        auto* page = qobject_cast<CBrindovaKeyboardDevice*>(currentPage());
+        return page ? page->KeySetPanel() : nullptr;
+    };
+    // While recording the user stays on the page: no other device, no profile switch.
+    macros.setPageSwitching = [this, currentPage](bool enabled) {
+        for (const char* name : {"device_select_layout", "device_select_prev", "device_select_next"})
+            if (QWidget* w = FindControl(QString::fromLatin1(name)))
+                w->setEnabled(enabled);
+        if (CBrindovaUSBDevice* page = currentPage())
+            if (QWidget* profilePanel = page->ProfilePanel())
+                profilePanel->setEnabled(enabled);
+    };
+    macros.window = this;
+    macros.actionMenuPath = [this] { return m_resources.Resolve(QString::fromLatin1(kMacroActionMenu)); };
+    macros.text = [this](const QString& key) { return m_texts.Text(key); };
+    m_macroRoutes = std::make_unique<MacroRoutes>(std::move(macros));
+    m_macroRoutes->Install(r);
 }
 
 void MainWnd::Notify(const UiNotify& msg) {
@@ -326,7 +378,8 @@ void MainWnd::StartRoutine() {
     hide();
     const bool discovery = m_options.startWorkers && m_options.discovery;
     if (discovery)
-        m_host->StartDiscovery(m_workers, kDiscoverySlot, m_options.makeProbe ? m_options.makeProbe() : nullptr);
+        m_host->StartDiscovery(m_workers, kDiscoverySlot,
+                               m_options.makeProbe ? m_options.makeProbe() : nullptr);
     if (m_options.startWorkers)
         m_workers.Start(kLightSyncSlot, [this](const StopEvent& stop) { RunLightSync(stop, *this); });
     SetTimer(this, kTimerScale, 100);
@@ -595,6 +648,8 @@ void MainWnd::OnDestroy() {
     DebugLog("退出测试");
     hide();
     // Discovery may be waiting for this thread; it must stop waiting before it is joined.
+    if (m_macroRoutes)
+        m_macroRoutes->StopRecording();
     m_host->BeginShutdown();
     m_workers.StopAll(std::chrono::milliseconds(1000));
     m_host->StopPages();

@@ -5,13 +5,13 @@
 #include "app/DeviceHost.h"
 #include "app/Languages.h"
 #include "app/LightSyncWorker.h"
-#include "ui/NotifyRouter.h"
 #include "app/ShellPage.h"
 #include "devices/light/LightSyncHub.h"
 #include "platform/SettingsStore.h"
 #include "platform/WorkerSlots.h"
 #include "ui/FontTable.h"
 #include "ui/LanguageTexts.h"
+#include "ui/NotifyRouter.h"
 #include "ui/ResourceList.h"
 #include "ui/UiWindow.h"
 
@@ -30,7 +30,9 @@ namespace nk7x {
 
 class DesktopBus;
 class KeyboardRoutes;
+class KeySetRoutes;
 class LightRoutes;
+class MacroRoutes;
 class ProfileRoutes;
 class SleepWatcher;
 
@@ -87,6 +89,8 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
 
     // The device pages, their list entries and discovery.
     DeviceHost& Devices() { return *m_host; }
+    // The macro editor's routes: recording and key picking.
+    MacroRoutes* Macros() const { return m_macroRoutes.get(); }
 
     NotifyRouter& Router() { return m_router; }
     Languages& LanguageSwitch() { return *m_languages; }
@@ -169,6 +173,8 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     std::unique_ptr<ProfileRoutes> m_profileRoutes;
     std::unique_ptr<LightRoutes> m_lightRoutes;
     std::unique_ptr<KeyboardRoutes> m_keyboardRoutes;
+    std::unique_ptr<KeySetRoutes> m_keySetRoutes;
+    std::unique_ptr<MacroRoutes> m_macroRoutes;
     std::set<QString> m_filling; // panel classes whose layout is being built
 
     bool m_lightingControl = true;

@@ -42,8 +42,8 @@ void KeyboardStep(benchmark::State& state) {
         engine.StepNow();
         if (++n == 9) { // keep the reactive modes busy
             n = 0;
-            engine.OnReactiveKey(71, 1);
-            engine.OnReactiveKey(71, 2);
+            engine.OnReactiveKey(71, KeyEventKind::Press);
+            engine.OnReactiveKey(71, KeyEventKind::Release);
         }
         clock.Advance(16);
     }

@@ -9,7 +9,7 @@
 
 namespace nk7x {
 
-FunctionTabs FunctionTabsFor(int mode, int kind) {
+FunctionTabs FunctionTabsFor(int mode, std::optional<DeviceKind> kind) {
     switch (mode) {
     case 2:
     case 6:
@@ -18,7 +18,7 @@ FunctionTabs FunctionTabsFor(int mode, int kind) {
     case 8:
         return {1, -1};
     case 4:
-        if (kind == kKindKeyboard || kind == kKindMouse)
+        if (kind == DeviceKind::Keyboard || kind == DeviceKind::Mouse)
             return {3, -1};
         return {0, 2};
     case 7:
@@ -99,7 +99,7 @@ void CDeviceBase::RunTransfer(const std::string& key, Transfer transfer) {
 
 void CDeviceBase::SetLiveLighting(bool on) {
     m_liveLighting.store(on, std::memory_order_relaxed);
-    if (on && m_kind == kKindKeyboard)
+    if (on && m_kind == DeviceKind::Keyboard)
         RunTransfer("live-lighting", [this]() -> Continuation {
             if (m_link.EnterLiveLighting() != kResultOk)
                 DebugLog("live lighting: the keyboard did not take the switch");
@@ -146,7 +146,7 @@ LinkResult CDeviceBase::RefreshLighting() {
 int CDeviceBase::StartKeyEventThread(const std::string& path) {
     if (!m_notifyLink.IsOpen()) {
         std::lock_guard<std::mutex> lock(m_notifyLink.ExchangeLock());
-        if (m_notifyLink.Transport().Open(path, true, true, true, false) != 1)
+        if (m_notifyLink.Transport().Open(path, true, true) != 1)
             return 0;
         m_notifyLink.SetOpen(true);
     }
@@ -155,8 +155,8 @@ int CDeviceBase::StartKeyEventThread(const std::string& path) {
         handlers.onSync = [this] { OnNotification(kNotifySync); };
         handlers.onSyncRed = [this] { OnNotification(kNotifySyncRed); };
         handlers.onStatus = [this] { OnNotification(kNotifyStatus); };
-        handlers.onKey = [this](int position, int kind) {
-            OnNotification(static_cast<uint16_t>((kind == 1 ? kNotifyKeyDown : kNotifyKeyUp) + position));
+        handlers.onKey = [this](int position, KeyEventKind kind) {
+            OnNotification(KeyEventCode(kind, position));
         };
         m_keyEvents = std::make_unique<CKeyEventThread>(m_notifyLink, std::move(handlers));
     }
@@ -174,7 +174,8 @@ void CDeviceBase::StopKeyEventThread() {
 
 void CDeviceBase::OnNotification(uint16_t code) {
     IDeviceView* view = DeviceView();
-    if (code == kNotifySync && view)
+    const std::optional<Notification> n = DecodeNotification(code);
+    if (n && n->code == NotifyCode::Sync && view)
         view->ArmTimer(kSyncTimerId, 500);
 }
 

@@ -6,14 +6,16 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "devices/DeviceKind.h"
 #include "devices/DeviceWorker.h"
 #include "devices/KeyEventThread.h"
+#include "devices/MacroDownload.h"
 #include "link/DeviceCommandLink.h"
 #include "profiles/ProfileRecords.h"
 
@@ -43,7 +45,7 @@ struct FunctionTabs {
     int keyFunctionTab = 0; // "device_key_function_switch"
     bool operator==(const FunctionTabs&) const = default;
 };
-FunctionTabs FunctionTabsFor(int mode, int kind);
+FunctionTabs FunctionTabsFor(int mode, std::optional<DeviceKind> kind);
 
 // What must reach the toolkit side of any page.
 class IDeviceView {
@@ -100,7 +102,8 @@ class CDeviceBase {
     void SetIdentity(const DeviceSlot& slot);
     // The slot the page was created or last connected with (an empty slot before).
     const DeviceSlot& GetIdentity() const { return *m_identity; }
-    int Kind() const { return m_kind; }
+    // Nothing before the page has an identity from the device tables.
+    std::optional<DeviceKind> Kind() const { return m_kind; }
     int Role() const { return m_role; }
     void SetLayoutName(const std::string& name) { m_layoutName = name; }
     const std::string& LayoutName() const { return m_layoutName; }
@@ -135,8 +138,6 @@ class CDeviceBase {
     int GetFunctionMode() const { return m_functionMode; }
     virtual void SetProfileIndex(int index) { m_kindIndex = index; }
     int GetProfileIndex() const { return m_kindIndex; }
-    virtual void SetKeyMap(const std::map<int, int>& map) { m_keyMap3 = map; }
-    const std::map<int, int>& KeyMap() const { return m_keyMap3; }
 
     // Live lighting: on a keyboard, switching it on sends the enter-live-lighting command.
     void SetLiveLighting(bool on);
@@ -149,8 +150,10 @@ class CDeviceBase {
     std::string DataFolder() const;
     std::string DefaultProfilePath() const;
 
-    // Virtual operations a kind fills in; the base does nothing or answers 0.
-    virtual int ApplyProfile() { return 0; }
+    // Virtual operations a kind fills in. The base has no profile, keys, macros or settings
+    // record, so its forms do nothing, and its writes fail: there is nothing they could write.
+    // Takes the loaded profile's settings into the device object.
+    virtual void ApplyProfile() {}
     // One live-lighting run: repaints the key buttons and streams the colours. Returns the stream's
     // result (1 also when nothing needed sending).
     virtual LinkResult RefreshLighting();
@@ -162,7 +165,9 @@ class CDeviceBase {
     virtual void OnConnect() { ConnectFinished(); }
     virtual void OnSyncRequest() {}
     virtual void StatusPoll() {}
-    virtual int LoadProfile() { return 0; }
+    // Loads the current profile. A missing or broken profile file is refilled from the defaults
+    // (a broken one kept aside first) inside the load, so there is no failure to hand back.
+    virtual void LoadProfile() {}
     virtual void RefreshPage() {}
     virtual void PurgeMacroKeys() {}
     virtual void RestoreDefaults() {}
@@ -170,15 +175,15 @@ class CDeviceBase {
         return kResultFailed; // a kind without keys has none to write
     }
     virtual LinkResult WriteProfileKeyAssignments(int /*index*/) { return kResultFailed; }
-    virtual int DownloadMacros() { return 0; }
+    virtual MacroDownload DownloadMacros() { return {}; }
     virtual LinkResult WriteSettings(int /*n*/, uint8_t /*byte0*/) { return kResultFailed; }
     // The page's forms of the writes: through the worker, failures reported to the view; the
     // download's answer (as DownloadMacros gives it) reaches `done` on the page's thread.
     // A kind without the worker's forms writes here and now; its view hears of failures itself.
     virtual void QueueSettingsWrite(int n, uint8_t byte0) { (void)WriteSettings(n, byte0); }
     virtual void QueueProfileKeyAssignmentsWrite(int index) { (void)WriteProfileKeyAssignments(index); }
-    virtual void QueueMacroDownload(std::function<void(int)> done) {
-        const int result = DownloadMacros();
+    virtual void QueueMacroDownload(std::function<void(MacroDownload)> done) {
+        const MacroDownload result = DownloadMacros();
         if (done)
             done(result);
     }
@@ -218,7 +223,7 @@ class CDeviceBase {
     std::string m_lightingName;
     std::string m_kindName;
     std::string m_profileName;
-    int m_kind = 0;
+    std::optional<DeviceKind> m_kind;
     int m_role = 0;
     int m_buttonCount = 0;
     int m_keyCount = 0;
@@ -227,7 +232,6 @@ class CDeviceBase {
     int m_powerMode = 0;
     int m_kindIndex = 0;
     std::unique_ptr<DeviceSlot> m_identity;
-    std::map<int, int> m_keyMap3;
     std::vector<KeyColour> m_keyColours;
     std::vector<LightState> m_lightListTable;
     std::mutex m_lightListLock;

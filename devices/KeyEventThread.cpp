@@ -36,30 +36,27 @@ uint16_t DecodeNotificationCode(CHidTransport& transport, const uint8_t* report,
 }
 
 bool DispatchNotification(uint16_t code, const KeyEventHandlers& handlers) {
-    if (code == kNotifySync) {
+    const std::optional<Notification> n = DecodeNotification(code);
+    if (!n)
+        return false;
+    auto run = [](const std::function<void()>& handler) {
+        if (handler)
+            handler();
+        return static_cast<bool>(handler);
+    };
+    switch (n->code) {
+    case NotifyCode::Sync:
         DebugLog("接收到自动添加设备的同步信息要求");
-        if (handlers.onSync)
-            handlers.onSync();
-        return static_cast<bool>(handlers.onSync);
-    }
-    if (code == kNotifySyncRed) {
-        if (handlers.onSyncRed)
-            handlers.onSyncRed();
-        return static_cast<bool>(handlers.onSyncRed);
-    }
-    if (code == kNotifyStatus) {
-        if (handlers.onStatus)
-            handlers.onStatus();
-        return static_cast<bool>(handlers.onStatus);
-    }
-    if (code >= kNotifyKeyDown && code <= kNotifyKeyDown + 0xFF) {
+        return run(handlers.onSync);
+    case NotifyCode::SyncRed:
+        return run(handlers.onSyncRed);
+    case NotifyCode::Status:
+        return run(handlers.onStatus);
+    case NotifyCode::KeyDown:
+    case NotifyCode::KeyUp:
         if (handlers.onKey)
-            handlers.onKey(code - kNotifyKeyDown, 1);
-        return static_cast<bool>(handlers.onKey);
-    }
-    if (code >= kNotifyKeyUp && code <= kNotifyKeyUp + 0xFF) {
-        if (handlers.onKey)
-            handlers.onKey(code - kNotifyKeyUp, 2);
+            handlers.onKey(n->position,
+                           n->code == NotifyCode::KeyDown ? KeyEventKind::Press : KeyEventKind::Release);
         return static_cast<bool>(handlers.onKey);
     }
     return false;

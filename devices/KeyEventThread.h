@@ -10,23 +10,18 @@
 #include <mutex>
 #include <thread>
 
+#include "devices/NotifyCodes.h"
+
 namespace nk7x {
 
 class CDeviceCommandLink;
 class CHidTransport;
 
-// Notification codes.
-inline constexpr uint16_t kNotifySync = 0x401;    // settings changed on the device
-inline constexpr uint16_t kNotifySyncRed = 0x402; // the same, colour reset to red on the device
-inline constexpr uint16_t kNotifyStatus = 0x404;  // nothing visible
-inline constexpr uint16_t kNotifyKeyDown = 0x500; // + device position
-inline constexpr uint16_t kNotifyKeyUp = 0x600;   // + device position
-
 struct KeyEventHandlers {
     std::function<void()> onSync;                      // 0x401
     std::function<void()> onSyncRed;                   // 0x402
     std::function<void()> onStatus;                    // 0x404
-    std::function<void(int position, int kind)> onKey; // 0x500+p (kind 1), 0x600+p (kind 2)
+    std::function<void(int position, KeyEventKind kind)> onKey; // 0x500+p press, 0x600+p release
 };
 
 // The code an input report carries: the first usage of the first item the report fills; 0 when

@@ -1,6 +1,7 @@
 #include "devices/LightModeTables.h"
 
 #include <array>
+#include <optional>
 
 namespace nk7x {
 namespace {
@@ -39,6 +40,8 @@ constexpr std::array<BuiltInLightMode, 30> kKeyboardModes = {{
     {"light_mode_reactive_ripple", true},    // 29
 }};
 
+static_assert(kKeyboardModes.size() == ModeNumber(KeyboardLightMode::ReactiveRipple) + 1u);
+
 // Modes 9 and up are the user's light effects.
 constexpr std::array<BuiltInLightMode, 9> kMouseModes = {{
     {"light_mode_wave", true},
@@ -52,6 +55,8 @@ constexpr std::array<BuiltInLightMode, 9> kMouseModes = {{
     {"light_mode_off", true},
 }};
 
+static_assert(kMouseModes.size() == ModeNumber(MouseLightMode::Off) + 1u);
+
 // Mouse pad and headset share their modes; mode 5 plays a user light effect.
 constexpr std::array<BuiltInLightMode, 9> kPadModes = {{
     {"light_mode_wave", true},
@@ -64,6 +69,8 @@ constexpr std::array<BuiltInLightMode, 9> kPadModes = {{
     {"light_mode_pair_chase", true},
     {"light_mode_off", true},
 }};
+
+static_assert(kPadModes.size() == ModeNumber(PadLightMode::Off) + 1u);
 
 constexpr std::array<const char*, 7> kKeyboardAreas = {
     "light_area_all",         "light_area_function_keys", "light_area_number_row", "light_area_wasd",
@@ -81,24 +88,41 @@ constexpr std::array<const char*, 3> kHeadsetAreas = {
 
 } // namespace
 
-std::span<const BuiltInLightMode> BuiltInLightModes(int kindNumber) {
-    switch (kindNumber) {
-    case 0: return kKeyboardModes;
-    case 1: return kMouseModes;
-    case 2:
-    case 3: return kPadModes;
-    default: return {};
+std::span<const BuiltInLightMode> BuiltInLightModes(DeviceFamily family) {
+    switch (family) {
+    case DeviceFamily::Keyboard:
+        return kKeyboardModes;
+    case DeviceFamily::Mouse:
+        return kMouseModes;
+    case DeviceFamily::MousePad:
+    case DeviceFamily::Headset:
+        return kPadModes;
     }
+    return {};
 }
 
-std::span<const char* const> LightAreaNames(int kindNumber) {
-    switch (kindNumber) {
-    case 0: return kKeyboardAreas;
-    case 1: return kMouseAreas;
-    case 2: return kPadAreas;
-    case 3: return kHeadsetAreas;
-    default: return {};
+std::span<const BuiltInLightMode> BuiltInLightModes(int familyIndex) {
+    const std::optional<DeviceFamily> family = FamilyFromIndex(familyIndex);
+    return family ? BuiltInLightModes(*family) : std::span<const BuiltInLightMode>{};
+}
+
+std::span<const char* const> LightAreaNames(DeviceFamily family) {
+    switch (family) {
+    case DeviceFamily::Keyboard:
+        return kKeyboardAreas;
+    case DeviceFamily::Mouse:
+        return kMouseAreas;
+    case DeviceFamily::MousePad:
+        return kPadAreas;
+    case DeviceFamily::Headset:
+        return kHeadsetAreas;
     }
+    return {};
+}
+
+std::span<const char* const> LightAreaNames(int familyIndex) {
+    const std::optional<DeviceFamily> family = FamilyFromIndex(familyIndex);
+    return family ? LightAreaNames(*family) : std::span<const char* const>{};
 }
 
 } // namespace nk7x

@@ -3,12 +3,82 @@
 // "default_light.json" carries the same lists for the lighting panel.
 #pragma once
 
+#include <cstdint>
 #include <span>
+
+#include "devices/DeviceKind.h"
 
 namespace nk7x {
 
-// Kind numbers as the data files index them: keyboard 0, mouse 1, mouse pad 2, headset 3.
-inline constexpr int kLightKindCount = 4;
+// The data files index their lists by family: keyboard 0, mouse 1, mouse pad 2, headset 3.
+inline constexpr int kLightKindCount = kDeviceFamilyCount;
+
+// The keyboard's lighting modes, as profiles store them. 0, 20 and 23 play a user light effect in
+// the preview, as does every mode from 30 up.
+enum class KeyboardLightMode : uint8_t {
+    UserEffect = 0,
+    Wave = 1,
+    Sweep = 2,
+    Snake = 3,
+    Spectrum = 4,
+    Breathing = 5,
+    Static = 6,
+    Reactive = 7,
+    Ripple = 8,
+    ReactiveFade = 9,
+    Sparkle = 10,
+    KeyCycle = 11,
+    RowWave = 12,
+    CentreRipple = 13,
+    Burst = 14,
+    Raindrops = 15,
+    CornerRipple = 16,
+    PresetColour = 17,
+    RingWave = 18,
+    Custom = 19,
+    UserEffect20 = 20,
+    RunningKey = 21,
+    Twinkle = 22,
+    UserEffect23 = 23,
+    Blink = 24,
+    PathTrail = 25,
+    PaletteBreathing = 26,
+    PaletteBlink = 27,
+    Off = 28,
+    ReactiveRipple = 29,
+};
+
+// The mouse's lighting modes; from 9 up the modes are the user's light effects.
+enum class MouseLightMode : uint8_t {
+    Wave = 0,
+    Spectrum = 1,
+    Breathing = 2,
+    Static = 3,
+    Blink = 4,
+    ZoneChase = 5,
+    PaletteBreathing = 6,
+    PaletteBlink = 7,
+    Off = 8,
+};
+
+// The lighting modes of the mouse pad and the headset (they share them); 5 and from 9 up play a
+// user light effect.
+enum class PadLightMode : uint8_t {
+    Wave = 0,
+    Spectrum = 1,
+    Breathing = 2,
+    Static = 3,
+    Blink = 4,
+    UserEffect = 5,
+    RingChase = 6,
+    PairChase = 7,
+    Off = 8,
+};
+
+// A stored mode number as the enum it is compared with; the profile keeps the number itself.
+constexpr uint8_t ModeNumber(KeyboardLightMode m) { return static_cast<uint8_t>(m); }
+constexpr uint8_t ModeNumber(MouseLightMode m) { return static_cast<uint8_t>(m); }
+constexpr uint8_t ModeNumber(PadLightMode m) { return static_cast<uint8_t>(m); }
 
 struct BuiltInLightMode {
     const char* nameKey;
@@ -16,10 +86,14 @@ struct BuiltInLightMode {
     bool visible;
 };
 
-// The modes of a kind, element i being mode i; empty for an unknown kind number.
-std::span<const BuiltInLightMode> BuiltInLightModes(int kindNumber);
+// The modes of a family, element i being mode i.
+std::span<const BuiltInLightMode> BuiltInLightModes(DeviceFamily family);
+// The same for a family index read from a data file; empty for an unknown index.
+std::span<const BuiltInLightMode> BuiltInLightModes(int familyIndex);
 
-// The language keys of a kind's lighting areas; empty for an unknown kind number.
-std::span<const char* const> LightAreaNames(int kindNumber);
+// The language keys of a family's lighting areas.
+std::span<const char* const> LightAreaNames(DeviceFamily family);
+// The same for a family index read from a data file; empty for an unknown index.
+std::span<const char* const> LightAreaNames(int familyIndex);
 
 } // namespace nk7x

@@ -53,7 +53,7 @@ CDeviceCommandLink::~CDeviceCommandLink() {
 
 int CDeviceCommandLink::OpenPath(const std::string& path) {
     std::lock_guard<std::mutex> lock(m_exchangeLock);
-    const int result = m_transport.Open(path, true, true, true, false);
+    const int result = m_transport.Open(path, true, true);
     m_echoesAddress.fill(false); // another device may stand behind the path now
     if (result == 1)
         SetOpen(true);

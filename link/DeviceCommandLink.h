@@ -29,7 +29,7 @@ class CDeviceCommandLink {
     CDeviceCommandLink& operator=(const CDeviceCommandLink&) = delete;
 
     // The connect step: under the exchange lock, open the transport on `path` (read and write,
-    // overlapped, shared) and set the open flag on success. Returns the transport's result (1 or 0).
+    // shared) and set the open flag on success. Returns the transport's result (1 or 0).
     int OpenPath(const std::string& path);
     // The remove step: clear the open flag first so new exchanges fail fast, then close the
     // transport, which aborts a transfer that is waiting.

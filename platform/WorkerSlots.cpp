@@ -24,7 +24,22 @@ bool StopEvent::IsSet() const {
 
 bool StopEvent::WaitFor(std::chrono::milliseconds timeout) const {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return m_cond.wait_for(lock, timeout, [this] { return m_set; });
+    const uint64_t pokes = m_pokes;
+    m_cond.wait_for(lock, timeout, [this, pokes] { return m_set || m_pokes != pokes; });
+    return m_set;
+}
+
+void StopEvent::Poke() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_pokes;
+    }
+    m_cond.notify_all();
+}
+
+void WorkerSlots::Wake(int slot) {
+    if (slot >= 0 && slot < kSlotCount)
+        m_slots[static_cast<size_t>(slot)].stop.Poke();
 }
 
 WorkerSlots::~WorkerSlots() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -17,13 +18,16 @@ class StopEvent {
     void Set();
     void Reset();
     bool IsSet() const;
-    // Waits up to the time given; true when the event is set.
+    // Waits up to the time given; true when the event is set. Returns false early after a Poke.
     bool WaitFor(std::chrono::milliseconds timeout) const;
+    // Wakes the current waiters without setting the event: "look again, something changed".
+    void Poke();
 
   private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_cond;
     bool m_set = false;
+    uint64_t m_pokes = 0;
 };
 
 class WorkerSlots {
@@ -46,6 +50,9 @@ class WorkerSlots {
     bool Start(int slot, std::function<void(const StopEvent& stop)> body);
 
     bool IsRunning(int slot) const;
+
+    // Wakes the slot's body from a wait on its stop event without stopping it.
+    void Wake(int slot);
 
     // Sets every stop event, waits for each running thread in slot order, at most `patience` in
     // total before reporting it late, then joins every thread whatever it takes. The outcome line

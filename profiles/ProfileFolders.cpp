@@ -4,21 +4,6 @@
 
 namespace nk7x {
 
-std::string KindNameOf(int kindNumber) {
-    switch (kindNumber) {
-    case 0:
-        return kKindKeyboard;
-    case 1:
-        return kKindMouse;
-    case 2:
-        return kKindMousePad;
-    case 3:
-        return kKindHeadset;
-    default:
-        return {};
-    }
-}
-
 bool IsPlainFileName(const std::string& name) {
     if (name.empty() || name == "." || name == "..")
         return false;
@@ -60,6 +45,20 @@ std::string DefaultProfilePath(const std::string& kindName) {
     if (!IsPlainFileName(kindName))
         return {};
     return JoinPath(DefaultDataFolder(), kindName + ".Json");
+}
+
+std::string KindFolder(DeviceFamily family) { return KindFolder(std::string(FolderName(family))); }
+
+std::string ProfileFilePath(DeviceFamily family, const std::string& profileUuid) {
+    return ProfileFilePath(std::string(FolderName(family)), profileUuid);
+}
+
+std::string ProfileListPath(DeviceFamily family) { return ProfileListPath(std::string(FolderName(family))); }
+
+std::string LightConfigPath(DeviceFamily family) { return LightConfigPath(std::string(FolderName(family))); }
+
+std::string DefaultProfilePath(DeviceFamily family) {
+    return DefaultProfilePath(std::string(FolderName(family)));
 }
 
 std::string DefaultLightNamesPath() { return JoinPath(DefaultDataFolder(), "default_light.json"); }

@@ -4,28 +4,28 @@
 
 #include <string>
 
+#include "devices/DeviceKind.h"
+
 namespace nk7x {
 
-// Kind names and numbers as the device-kind table gives them.
-inline constexpr const char* kKindKeyboard = "keyboard";
-inline constexpr const char* kKindMouse = "mouse";
-inline constexpr const char* kKindMousePad = "MousePad";
-inline constexpr const char* kKindHeadset = "HD";
-
-// The kind name of kind number 0-3 (keyboard, mouse, mouse pad, headset); empty for any other.
-std::string KindNameOf(int kindNumber);
-
-// UserDataRoot() + "/" + kind name; the root and the kind folder are created when missing.
-// Empty when the kind name is empty or is not a single plain folder name.
+// UserDataRoot() + "/" + the family's folder name; the root and the folder are created when missing.
+std::string KindFolder(DeviceFamily family);
+// The same for a folder name kept by a page (its option row's name). Empty when the name is empty
+// or is not a single plain folder name.
 std::string KindFolder(const std::string& kindName);
 
-// The user's files of a kind (the kind folder is created when missing).
-std::string ProfileFilePath(const std::string& kindName, const std::string& profileUuid); // UUID.Json
-std::string ProfileListPath(const std::string& kindName);                                 // ProfileList.ini
-std::string LightConfigPath(const std::string& kindName);                                 // tavro_light.config
+// The user's files of a family (its folder is created when missing).
+std::string ProfileFilePath(DeviceFamily family, const std::string& profileUuid); // UUID.Json
+std::string ProfileListPath(DeviceFamily family);                                 // ProfileList.ini
+std::string LightConfigPath(DeviceFamily family);                                 // tavro_light.config
+// The same, by folder name.
+std::string ProfileFilePath(const std::string& kindName, const std::string& profileUuid);
+std::string ProfileListPath(const std::string& kindName);
+std::string LightConfigPath(const std::string& kindName);
 
 // The read-only files beside the executable.
-std::string DefaultProfilePath(const std::string& kindName); // DefaultData/<kind>.Json
+std::string DefaultProfilePath(DeviceFamily family);         // DefaultData/<folder name>.Json
+std::string DefaultProfilePath(const std::string& kindName); // the same, by folder name
 std::string DefaultLightNamesPath();                         // DefaultData/default_light.json
 
 // True for a single path component that is safe to use as a file's base name: not empty, not

@@ -139,23 +139,23 @@ int ProfileList::WriteProfileFile(const std::string& uuid, Json::Value doc, cons
 
 // The profile's file is written before the list names it, and the list only changes in memory
 // once its file does; a file the list could not take is removed again.
-int ProfileList::AppendProfile(const std::string& name, const std::string& uuid, const Json::Value& doc,
+ProfileResult ProfileList::AppendProfile(const std::string& name, const std::string& uuid, const Json::Value& doc,
                                bool selectInFile) {
-    if (!WriteProfileFile(uuid, doc, name)) return kProfileWriteFailed;
+    if (!WriteProfileFile(uuid, doc, name)) return ProfileResult::WriteFailed;
     Json::Value list = m_list;
     JsonMakeArray(JsonSlot(list, "profilelist")).append(MakeEntry(name, uuid));
     std::vector<std::string> names = m_names;
     names.push_back(name);
     if (selectInFile) list["profileselect"] = static_cast<int>(names.size()) - 1;
     const ListWrite written = StoreList(std::move(list), std::move(names));
-    if (written == ListWrite::Written) return 1;
+    if (written == ListWrite::Written) return ProfileResult::Done;
     if (written == ListWrite::Failed) RemoveProfileFile(uuid);
-    return kProfileWriteFailed;
+    return ProfileResult::WriteFailed;
 }
 
-int ProfileList::LoadList() {
-    return JsonGuard(0, [&] {
-        if (m_kindFolder.empty()) return 0;
+ProfileResult ProfileList::LoadList() {
+    return JsonGuard(ProfileResult::Refused, [&] {
+        if (m_kindFolder.empty()) return ProfileResult::Refused;
         Json::Value doc = LoadJson(m_kindFolder + "/" + kListFile);
         if (!doc.isObject()) doc = Json::Value(Json::objectValue);
         m_list = Json::Value(Json::objectValue);
@@ -184,22 +184,22 @@ int ProfileList::LoadList() {
             m_names.push_back(JsonString(entry, "profilename"));
         }
 
-        int result = 1;
+        ProfileResult result = ProfileResult::Done;
         if (m_names.empty()) {
             // One profile from the default. Its file comes first, and the list counts only once it
             // is on disk: until then memory lists nothing, as the disk does.
             m_list["profilelist"] = Json::Value(Json::arrayValue);
             const std::string uuid = NewUuid();
-            if (uuid.empty() || !WriteProfileFile(uuid, DefaultProfile(), "profile1")) return 0;
+            if (uuid.empty() || !WriteProfileFile(uuid, DefaultProfile(), "profile1")) return ProfileResult::WriteFailed;
             Json::Value list(Json::objectValue);
             list["profilelist"].append(MakeEntry("profile1", uuid));
             list["profileselect"] = 0;
             const ListWrite written = StoreList(std::move(list), {"profile1"});
             if (written == ListWrite::Failed) {
                 RemoveProfileFile(uuid);
-                return 0;
+                return ProfileResult::WriteFailed;
             }
-            if (written != ListWrite::Written) result = 0;
+            if (written != ListWrite::Written) result = ProfileResult::WriteFailed;
         } else {
             int sel = JsonInt(doc, "profileselect", 0);
             if (sel < 0 || sel >= Count()) {
@@ -208,7 +208,7 @@ int ProfileList::LoadList() {
             }
             m_list["profileselect"] = sel;
             // A repair that cannot be written is still used for this run; the file keeps what it had.
-            if (changed && !WriteList()) result = 0;
+            if (changed && !WriteList()) result = ProfileResult::WriteFailed;
         }
 
         // A listed profile whose file is gone starts again from the default under its own name.
@@ -216,7 +216,7 @@ int ProfileList::LoadList() {
             const std::string path = ProfilePathAt(i);
             if (!path.empty() && !LoadJson(path).isObject() &&
                 !WriteProfileFile(UuidAt(i), DefaultProfile(), m_names[static_cast<std::size_t>(i)]))
-                result = 0;
+                result = ProfileResult::WriteFailed;
         }
 
         m_selected = JsonInt(m_list, "profileselect", 0);
@@ -226,47 +226,47 @@ int ProfileList::LoadList() {
     });
 }
 
-int ProfileList::SelectProfile(int index) {
-    if (index < 0 || index >= Count()) return 0;
+ProfileResult ProfileList::SelectProfile(int index) {
+    if (index < 0 || index >= Count()) return ProfileResult::Refused;
     // The current profile follows the user even when the choice cannot be stored for the next start.
     m_selected = index;
     m_selectedUuid = UuidAt(index);
-    if (JsonInt(m_list, "profileselect", -1) == index) return 1; // the file names it already
+    if (JsonInt(m_list, "profileselect", -1) == index) return ProfileResult::Done; // the file names it already
     Json::Value list = m_list;
     list["profileselect"] = index;
-    return StoreList(std::move(list), m_names) == ListWrite::Written ? 1 : kProfileWriteFailed;
+    return StoreList(std::move(list), m_names) == ListWrite::Written ? ProfileResult::Done : ProfileResult::WriteFailed;
 }
 
-int ProfileList::AddProfile() {
-    return JsonGuard(0, [&] {
-        if (Count() >= kMaxAddedProfiles || m_kindFolder.empty()) return 0;
+ProfileResult ProfileList::AddProfile() {
+    return JsonGuard(ProfileResult::Refused, [&] {
+        if (Count() >= kMaxAddedProfiles || m_kindFolder.empty()) return ProfileResult::Refused;
         std::string name;
         for (int n = 1;; ++n) {
             name = "profile" + std::to_string(n);
             if (!NameTaken(name)) break;
         }
         const std::string uuid = NewUuid();
-        if (uuid.empty()) return 0;
+        if (uuid.empty()) return ProfileResult::Refused;
         return AppendProfile(name, uuid, DefaultProfile(), true);
     });
 }
 
-int ProfileList::CopyProfile() {
-    return JsonGuard(0, [&] {
-        if (m_selected < 0 || m_selected >= Count()) return 0;
+ProfileResult ProfileList::CopyProfile() {
+    return JsonGuard(ProfileResult::Refused, [&] {
+        if (m_selected < 0 || m_selected >= Count()) return ProfileResult::Refused;
         std::string name = m_names[static_cast<std::size_t>(m_selected)] + " copy";
         while (NameTaken(name)) name += " copy";
         Json::Value source = LoadJson(ProfilePathAt(m_selected));
         if (!source.isObject()) source = DefaultProfile();
         const std::string uuid = NewUuid();
-        if (uuid.empty()) return 0;
+        if (uuid.empty()) return ProfileResult::Refused;
         return AppendProfile(name, uuid, source, false);
     });
 }
 
-int ProfileList::DeleteProfile() {
-    return JsonGuard(0, [&] {
-        if (m_selected < 0 || m_selected >= Count() || Count() <= 1) return 0;
+ProfileResult ProfileList::DeleteProfile() {
+    return JsonGuard(ProfileResult::Refused, [&] {
+        if (m_selected < 0 || m_selected >= Count() || Count() <= 1) return ProfileResult::Refused;
         const int s = m_selected;
         const int next = s == 0 ? 0 : s - 1;
         const std::string uuid = UuidAt(s);
@@ -278,67 +278,67 @@ int ProfileList::DeleteProfile() {
         list["profileselect"] = next;
         // The list goes first: while it still names the profile, its file must stay.
         const ListWrite written = StoreList(std::move(list), std::move(names));
-        if (written == ListWrite::Failed) return kProfileWriteFailed;
+        if (written == ListWrite::Failed) return ProfileResult::WriteFailed;
         RemoveProfileFile(uuid);
         // The list box selects the neighbour, which becomes the current profile.
         m_selected = next;
         m_selectedUuid = UuidAt(next);
-        return written == ListWrite::Written ? 1 : kProfileWriteFailed;
+        return written == ListWrite::Written ? ProfileResult::Done : ProfileResult::WriteFailed;
     });
 }
 
-int ProfileList::RenameProfile(const std::string& name) {
-    return JsonGuard(0, [&] {
-        if (m_selected < 0 || m_selected >= Count()) return 0;
-        if (IsBlank(name)) return 2;
-        if (NameTaken(name, m_selected)) return 0;
+ProfileResult ProfileList::RenameProfile(const std::string& name) {
+    return JsonGuard(ProfileResult::Refused, [&] {
+        if (m_selected < 0 || m_selected >= Count()) return ProfileResult::Refused;
+        if (IsBlank(name)) return ProfileResult::BlankName;
+        if (NameTaken(name, m_selected)) return ProfileResult::Refused;
         const std::string path = ProfilePathAt(m_selected);
         const std::string oldText = ReadJsonText(path);
         Json::Value doc = LoadJson(path);
         if (!doc.isObject()) doc = DefaultProfile();
         // The profile file's name is only a copy of the list's, so it is written first: the list,
         // which decides, changes only when both could be written.
-        if (!WriteProfileFile(m_selectedUuid, doc, name)) return kProfileWriteFailed;
+        if (!WriteProfileFile(m_selectedUuid, doc, name)) return ProfileResult::WriteFailed;
         Json::Value list = m_list;
         list["profilelist"][static_cast<Json::ArrayIndex>(m_selected)]["profilename"] = name;
         std::vector<std::string> names = m_names;
         names[static_cast<std::size_t>(m_selected)] = name;
         const ListWrite written = StoreList(std::move(list), std::move(names));
-        if (written == ListWrite::Written) return 1;
+        if (written == ListWrite::Written) return ProfileResult::Done;
         // Both files agree again when the old text can go back; the list keeps the old name anyway.
         if (written == ListWrite::Failed && !oldText.empty()) ReplaceFileContent(path, oldText);
-        return kProfileWriteFailed;
+        return ProfileResult::WriteFailed;
     });
 }
 
-int ProfileList::ImportProfile(const std::string& path) {
-    return JsonGuard(0, [&] {
-        if (m_kindFolder.empty()) return 0;
+ProfileResult ProfileList::ImportProfile(const std::string& path) {
+    return JsonGuard(ProfileResult::Refused, [&] {
+        if (m_kindFolder.empty()) return ProfileResult::Refused;
         Json::Value doc = LoadJson(path);
         if (!doc.isObject() || JsonMember(doc, "profilename").isNull() ||
             JsonMember(doc, "profileUUID").isNull())
-            return 0;
+            return ProfileResult::Refused;
         std::string name = JsonValueString(doc["profilename"]);
-        if (name.empty() && !doc["profilename"].isString()) return 0;
+        if (name.empty() && !doc["profilename"].isString()) return ProfileResult::Refused;
         for (int k = 1; NameTaken(name); ++k) name += "(" + std::to_string(k) + ")";
         const std::string uuid = NewUuid();
-        if (uuid.empty()) return 0;
+        if (uuid.empty()) return ProfileResult::Refused;
         return AppendProfile(name, uuid, doc, false);
     });
 }
 
-int ProfileList::ExportProfile(const std::string& path) {
-    return JsonGuard(0, [&] {
-        if (path.empty() || m_selected < 0) return 0;
+ProfileResult ProfileList::ExportProfile(const std::string& path) {
+    return JsonGuard(ProfileResult::Refused, [&] {
+        if (path.empty() || m_selected < 0) return ProfileResult::Refused;
         Json::Value doc = LoadJson(SelectedProfilePath());
-        if (!doc.isObject()) return 0;
-        return WriteJson(path, doc) == 1 ? 1 : kProfileWriteFailed;
+        if (!doc.isObject()) return ProfileResult::Refused;
+        return WriteJson(path, doc) == 1 ? ProfileResult::Done : ProfileResult::WriteFailed;
     });
 }
 
-int ProfileList::ResetProfile() {
-    return JsonGuard(0, [&] {
-        if (m_selected < 0 || m_selected >= Count()) return 0;
+ProfileResult ProfileList::ResetProfile() {
+    return JsonGuard(ProfileResult::Refused, [&] {
+        if (m_selected < 0 || m_selected >= Count()) return ProfileResult::Refused;
         Json::Value doc = DefaultProfile();
         if (m_type == 7) {
             const Json::Value old = LoadJson(SelectedProfilePath());
@@ -348,15 +348,18 @@ int ProfileList::ResetProfile() {
                     if (oldDev.isMember(key)) doc["Device"][0][key] = oldDev[key];
             }
         }
-        return WriteProfileFile(m_selectedUuid, doc, m_names[static_cast<std::size_t>(m_selected)]) ? 1
-                                                                                                   : kProfileWriteFailed;
+        return WriteProfileFile(m_selectedUuid, doc, m_names[static_cast<std::size_t>(m_selected)]) ? ProfileResult::Done
+                                                                                                   : ProfileResult::WriteFailed;
     });
 }
 
-std::string ProfileList::RenameMessageKey(int result) {
-    if (result == 0) return kMsgRenameRefused;
-    if (result == 2) return kMsgRenameBlank;
-    if (result == kProfileWriteFailed) return kMsgSaveFailed;
+std::string ProfileList::RenameMessageKey(ProfileResult result) {
+    switch (result) {
+    case ProfileResult::Refused: return kMsgRenameRefused;
+    case ProfileResult::BlankName: return kMsgRenameBlank;
+    case ProfileResult::WriteFailed: return kMsgSaveFailed;
+    case ProfileResult::Done: break;
+    }
     return {};
 }
 

@@ -18,11 +18,17 @@ inline constexpr const char* kMsgMacroDownloadFailed = "message_text_7";
 inline constexpr const char* kMsgMacroCount = "message_text_16";    // format with the count
 inline constexpr const char* kMsgSaveFailed = "message_text_26";    // a file could not be written
 
-// Result of a profile operation whose file could not be written (disk full, no permission...).
-// The files are then byte for byte what they were, and the list in memory is the one on disk. (The
-// one exception: a list file already replaced whose folder could not be flushed; memory then has
-// the new list, as the file does.)
-inline constexpr int kProfileWriteFailed = -1;
+// The result of a profile operation; the numbers are the ones the panel's callers have always seen.
+// WriteFailed: a file could not be written (disk full, no permission...). The files are then byte
+// for byte what they were, and the list in memory is the one on disk. (The one exception: a list
+// file already replaced whose folder could not be flushed; memory then has the new list, as the
+// file does.)
+enum class [[nodiscard]] ProfileResult : int {
+    WriteFailed = -1,
+    Refused = 0,   // nothing to do, or not allowed (no selection, 50 profiles, not a profile file...)
+    Done = 1,
+    BlankName = 2, // rename only
+};
 
 // Filter of the import and export dialogs.
 inline constexpr const char* kProfileFileFilterName = "Profile Files(*.json)";
@@ -46,9 +52,9 @@ public:
 
     // Reads the list; a missing, broken or empty list is rebuilt with the single profile "profile1",
     // an entry whose profile file is missing gets a fresh one from the default, a selection out of
-    // range becomes 0. Selects the listed profile. 1 on success, 0 when no folder is set or a repair
-    // could not be written; a rebuilt list that could not be written leaves the list empty.
-    int LoadList();
+    // range becomes 0. Selects the listed profile. Refused when no folder is set, WriteFailed when a
+    // repair could not be written (a rebuilt list that could not be written leaves the list empty).
+    ProfileResult LoadList();
 
     // The names in display order (the combo items).
     const std::vector<std::string>& Names() const { return m_names; }
@@ -60,34 +66,35 @@ public:
     std::string GetSelectedUUID() const { return m_selectedUuid; }
     std::string SelectedProfilePath() const { return ProfilePathAt(m_selected); }
 
-    // Every operation below returns kProfileWriteFailed when a file could not be written; the list
-    // in memory then matches the list file on disk.
+    // Every operation below returns WriteFailed when a file could not be written; the list in
+    // memory then matches the list file on disk.
 
-    // Makes `index` the current profile and persists it as "profileselect". 1, or 0 when out of range.
+    // Makes `index` the current profile and persists it as "profileselect". Refused when out of range.
     // When the choice cannot be stored, it is still the current profile for this run.
-    int SelectProfile(int index);
+    ProfileResult SelectProfile(int index);
 
-    // 1 when a profile was added (at the end, named "profileN"; the list file names it as
-    // selected while the current profile stays), 0 at 50 profiles.
-    int AddProfile();
-    // Copies the current profile as "<name> copy" (" copy" repeated until unique). 1 or 0.
-    int CopyProfile();
+    // Done when a profile was added (at the end, named "profileN"; the list file names it as
+    // selected while the current profile stays), Refused at 50 profiles.
+    ProfileResult AddProfile();
+    // Copies the current profile as "<name> copy" (" copy" repeated until unique).
+    ProfileResult CopyProfile();
     // Removes the current profile and its file; the one before it (or the new first) becomes
-    // current. 0 without a selection or when only one profile is left.
-    int DeleteProfile();
-    // 1 renamed, 2 blank name, 0 when another profile has the name (ignoring case) or no selection.
-    int RenameProfile(const std::string& name);
+    // current. Refused without a selection or when only one profile is left.
+    ProfileResult DeleteProfile();
+    // BlankName for an empty or white-space name; Refused when another profile has the name
+    // (ignoring case) or nothing is selected.
+    ProfileResult RenameProfile(const std::string& name);
     // Adds a copy of the profile file at `path` under a fresh UUID, its name made unique with
-    // "(k)" suffixes. 0 when the file is not a profile (no "profilename" or "profileUUID").
-    int ImportProfile(const std::string& path);
-    // Writes the current profile's file to `path`. 1, or 0 when there is no profile to write.
-    int ExportProfile(const std::string& path);
+    // "(k)" suffixes. Refused when the file is not a profile (no "profilename" or "profileUUID").
+    ProfileResult ImportProfile(const std::string& path);
+    // Writes the current profile's file to `path`. Refused when there is no profile to write.
+    ProfileResult ExportProfile(const std::string& path);
     // Replaces the current profile's file with the default, keeping its name and UUID (and, for
-    // a headset, its custom EQ names and values). 1 or 0.
-    int ResetProfile();
+    // a headset, its custom EQ names and values).
+    ProfileResult ResetProfile();
 
     // The language key to show for a rename result; empty for success.
-    static std::string RenameMessageKey(int result);
+    static std::string RenameMessageKey(ProfileResult result);
 
     // Tab options: SelectTab(n) selects option n (1-8) and clears the others; any other n clears all.
     void SelectTab(int n);
@@ -110,7 +117,7 @@ private:
     ListWrite StoreList(Json::Value list, std::vector<std::string> names);
     void RemoveProfileFile(const std::string& uuid) const;
     int WriteProfileFile(const std::string& uuid, Json::Value doc, const std::string& name);
-    int AppendProfile(const std::string& name, const std::string& uuid, const Json::Value& doc, bool selectInFile);
+    ProfileResult AppendProfile(const std::string& name, const std::string& uuid, const Json::Value& doc, bool selectInFile);
     static Json::Value MakeEntry(const std::string& name, const std::string& uuid);
     void ApplyTabVisibility();
 

@@ -10,7 +10,7 @@ constexpr const char* kOptionGroup = "tab_header_device";
 constexpr const char* kPowerTab = "device_power_switch";
 
 DeviceSlot Row(uint16_t vendor, uint16_t product, uint16_t interfaceNumber, uint16_t collection,
-               uint16_t kind, uint16_t role, uint16_t usagePage, uint16_t usage) {
+               DeviceKind kind, uint16_t role, uint16_t usagePage, uint16_t usage) {
     DeviceSlot s;
     s.vendorId = vendor;
     s.productId = product;
@@ -59,8 +59,8 @@ bool SameInterface(const DeviceSlot& a, const DeviceSlot& b) {
 
 const std::array<DeviceSlot, kInterfaceRowCount>& InterfaceTable() {
     static const std::array<DeviceSlot, kInterfaceRowCount> table = {
-        Row(0x0C45, 0x0820, 1, 4, kKindKeyboard, kRoleCommand, 0xFF1C, 0x0092),
-        Row(0x0C45, 0x0820, 1, 3, kKindKeyboard, kRoleNotification, 0x000C, 0x0001),
+        Row(0x0C45, 0x0820, 1, 4, DeviceKind::Keyboard, kRoleCommand, 0xFF1C, 0x0092),
+        Row(0x0C45, 0x0820, 1, 3, DeviceKind::Keyboard, kRoleNotification, 0x000C, 0x0001),
     };
     return table;
 }
@@ -68,14 +68,16 @@ const std::array<DeviceSlot, kInterfaceRowCount>& InterfaceTable() {
 // clang-format off
 const std::array<DeviceOptionRow, kOptionRowCount>& OptionTable() {
     static constexpr std::array<DeviceOptionRow, kOptionRowCount> table = {{
-        {kEntryLayout, kOptionGroup, kPowerTab, "mouse",
-         {0, 0, 0, kKindIndexMouse, 0, 0, kKindMouse, kRoleCommand}},
-        {kEntryLayout, kOptionGroup, kPowerTab, "keyboard",
-         {0, 0, 0, kKindIndexKeyboard, 0x0C45, 0x0820, kKindKeyboard, kRoleCommand}},
-        {kEntryLayout, kOptionGroup, kPowerTab, "MousePad",
-         {0, 0, 0, kKindIndexMousePad, 0x320F, 0x1004, kKindMousePad, kRoleCommand}},
-        {kEntryLayout, kOptionGroup, kPowerTab, "HD",
-         {0, 0, 0, kKindIndexHeadset, 0, 0, kKindHeadset, kRoleCommand}},
+        {kEntryLayout, kOptionGroup, kPowerTab, FolderName(DeviceFamily::Mouse),
+         {0, 0, 0, FamilyIndex(DeviceFamily::Mouse), 0, 0, KindNumber(DeviceKind::Mouse), kRoleCommand}},
+        {kEntryLayout, kOptionGroup, kPowerTab, FolderName(DeviceFamily::Keyboard),
+         {0, 0, 0, FamilyIndex(DeviceFamily::Keyboard), 0x0C45, 0x0820, KindNumber(DeviceKind::Keyboard),
+          kRoleCommand}},
+        {kEntryLayout, kOptionGroup, kPowerTab, FolderName(DeviceFamily::MousePad),
+         {0, 0, 0, FamilyIndex(DeviceFamily::MousePad), 0x320F, 0x1004, KindNumber(DeviceKind::MousePad),
+          kRoleCommand}},
+        {kEntryLayout, kOptionGroup, kPowerTab, FolderName(DeviceFamily::Headset),
+         {0, 0, 0, FamilyIndex(DeviceFamily::Headset), 0, 0, KindNumber(DeviceKind::Headset), kRoleCommand}},
     }};
     return table;
 }

@@ -4,29 +4,19 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "devices/DeviceKind.h"
 
 namespace nk7x {
 
 class CHidTransport;
 
-// Device kinds.
-inline constexpr uint16_t kKindKeyboard = 1;
-inline constexpr uint16_t kKindMouse = 2;
-inline constexpr uint16_t kKindMousePad = 3;
-inline constexpr uint16_t kKindMouseReceiver = 6; // a mouse reached through its wireless receiver
-inline constexpr uint16_t kKindHeadset = 7;
-
 // Interface roles.
 inline constexpr uint16_t kRoleCommand = 0;         // carries the command frames
 inline constexpr uint16_t kRoleNotification = 0xFF; // carries input reports the device page decodes
-
-// Kind indices (which page family a kind belongs to).
-inline constexpr int kKindIndexKeyboard = 0;
-inline constexpr int kKindIndexMouse = 1;
-inline constexpr int kKindIndexMousePad = 2;
-inline constexpr int kKindIndexHeadset = 3;
 
 // One interface of a supported device: a row of the interface table, or a slot that may be attached.
 struct DeviceSlot {
@@ -34,7 +24,7 @@ struct DeviceSlot {
     uint16_t productId = 0;
     uint16_t interfaceNumber = 0;
     uint16_t collection = 0;
-    uint16_t kind = 0;
+    std::optional<DeviceKind> kind; // nothing until an interface-table row matched
     uint16_t role = 0;
     uint16_t connected = 0;
     uint16_t usagePage = 0;
@@ -53,12 +43,13 @@ struct DeviceOptionRow {
     const char* optionGroup;
     const char* powerTab;
     const char* kindName;
-    int32_t values[8]; // 0-2 unused, 3 kind index, 4 vendor id, 5 product id, 6 kind, 7 role
+    int32_t values[8]; // 0-2 unused, 3 family index, 4 vendor id, 5 product id, 6 kind number, 7 role
 
-    int32_t KindIndex() const { return values[3]; }
+    // Nothing when the row's number names no family or kind (the table test rules that out).
+    std::optional<DeviceFamily> Family() const { return FamilyFromIndex(values[3]); }
     int32_t VendorId() const { return values[4]; }
     int32_t ProductId() const { return values[5]; }
-    int32_t Kind() const { return values[6]; }
+    std::optional<DeviceKind> Kind() const { return KindFromNumber(values[6]); }
     int32_t Role() const { return values[7]; }
 };
 
@@ -96,7 +87,7 @@ int FindInterfaceRow(const DeviceSlot& candidate);
 
 // The slot record of an opened interface: the path's interface and collection, the interface's own
 // vendor, product, usage page and usage, and kind and role copied from the matching row.
-// `row` receives that row's index, or -1 (kind and role then stay 0).
+// `row` receives that row's index, or -1 (no kind and role 0 then).
 DeviceSlot SlotFromInterface(std::string_view path, uint16_t vendorId, uint16_t productId, uint16_t usagePage,
                              uint16_t usage, int* row);
 // The same, reading identity and capabilities from an open transport.

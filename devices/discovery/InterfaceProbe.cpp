@@ -22,7 +22,7 @@ int CTransportProbe::EnumeratePaths(std::vector<std::string>& paths) {
 
 HidOpenError CTransportProbe::OpenProbe(const std::string& path, ProbedInterface& out) {
     out = ProbedInterface{};
-    if (!m_transport.Open(path, true, false, true, false)) {
+    if (!m_transport.Open(path, true, false)) {
         const HidOpenError error = m_transport.LastOpenError();
         // A failed open always has a cause; never let it read as success.
         return error == HidOpenError::None ? HidOpenError::Other : error;
@@ -52,7 +52,7 @@ bool CTransportProbe::IsPresent(const std::string& path) {
         if (known != m_stamps.end() && known->second.text == stamp && now - known->second.checked < kStampTrust)
             return true;
     }
-    const bool present = m_transport.Open(path, false, false, false, false) != 0;
+    const bool present = m_transport.Open(path, false, false) != 0;
     m_transport.Close();
     if (present && stamped)
         m_stamps[path] = Stamp{std::move(stamp), now};

@@ -14,7 +14,6 @@ namespace nk7x {
 
 namespace {
 constexpr int kKeyCount = kKeyboardKeyCount;
-constexpr int kLightKindKeyboard = 0; // the keyboard's element in the light name files
 constexpr uint16_t kMaxRecordIndex = (0xFFFF - KeyboardSettingsRecord::kSize) / kSettingsRecordStride;
 
 } // namespace
@@ -36,9 +35,9 @@ CKeyboardDevice::CKeyboardDevice()
         p.store(kKeyNotFound, std::memory_order_relaxed);
     for (auto& l : m_keyLedMap)
         l.store(kKeyNotFound, std::memory_order_relaxed);
-    SetKindName(kKindKeyboard);
+    SetKindName(FolderName(DeviceFamily::Keyboard));
     SetKeyCount(kKeyCount);
-    m_profile.SetDefaultPath(nk7x::DefaultProfilePath(kKindKeyboard));
+    m_profile.SetDefaultPath(nk7x::DefaultProfilePath(DeviceFamily::Keyboard));
 }
 
 CKeyboardDevice::~CKeyboardDevice() {
@@ -322,6 +321,16 @@ void CKeyboardDevice::PurgeMacroKeys() {
         m_view->KeyCaptionsChanged(KeyCaptions());
 }
 
+bool CKeyboardDevice::SetKeyAssignment(int index, const KeyCode& assignment) {
+    if (index < 0 || static_cast<size_t>(index) >= m_keyList.size())
+        return false;
+    m_keyList[static_cast<size_t>(index)].assignment = assignment;
+    m_profile.SetKeyList(m_keyList);
+    if (m_view)
+        m_view->KeyCaptionsChanged(KeyCaptions());
+    return true;
+}
+
 std::vector<KeyCaption> CKeyboardDevice::KeyCaptions() const {
     std::vector<KeyCaption> captions;
     captions.reserve(m_keyList.size());
@@ -343,12 +352,12 @@ CKeyboardDevice::MacroImageBytes CKeyboardDevice::PrepareMacroImage() const {
     MacroImageBytes image;
     const std::string folder = DataFolder();
     if (folder.empty()) {
-        image.early = 0;
+        image.early = MacroDownload::Status::NothingToSend;
         return image;
     }
     const std::vector<Macro> macros = MacroStore(folder).LoadAll();
     if (macros.empty()) {
-        image.early = 0; // the keyboard keeps the macros it has
+        image.early = MacroDownload::Status::NothingToSend; // the keyboard keeps the macros it has
         return image;
     }
     std::vector<size_t> counts;
@@ -362,11 +371,11 @@ CKeyboardDevice::MacroImageBytes CKeyboardDevice::PrepareMacroImage() const {
             built.macros.push_back(m.events);
         image.bytes = built.Serialise();
     } catch (const std::bad_alloc&) {
-        image.early = -1;
+        image.early = MacroDownload::Status::NoImage;
         return image;
     }
     if (image.bytes.size() != total)
-        image.early = -1;
+        image.early = MacroDownload::Status::NoImage;
     return image;
 }
 
@@ -380,14 +389,15 @@ CKeyboardDevice::MacroDownloadResult CKeyboardDevice::TransferMacros(const Macro
         if (r.infoRead)
             info = r.info;
     }
-    if (image.early <= 0) {
-        r.code = image.early;
+    if (image.early != MacroDownload::Status::Sent) {
+        r.answer.status = image.early;
         return r;
     }
     const size_t total = image.bytes.size();
     const size_t capacity = size_t{info[6]} * kMacroUnitBytes;
     if (total > capacity) {
-        r.code = static_cast<int>((total - capacity) / 4 + 1);
+        r.answer.status = MacroDownload::Status::TooLarge;
+        r.answer.excessEvents = static_cast<int>((total - capacity) / 4 + 1);
         return r;
     }
     if (link.IsOpen()) {
@@ -395,20 +405,21 @@ CKeyboardDevice::MacroDownloadResult CKeyboardDevice::TransferMacros(const Macro
         f.Take(link.BeginConfig());
         f.Take(link.WriteMacroArea(image.bytes.data(), image.bytes.size()));
         f.Take(link.EndConfig());
-        r.writeResult = f.result;
+        r.answer.status = MacroDownload::Status::Sent;
+        r.answer.link = f.result;
     }
     return r;
 }
 
-int CKeyboardDevice::DownloadMacros() {
+MacroDownload CKeyboardDevice::DownloadMacros() {
     const MacroDownloadResult r = TransferMacros(PrepareMacroImage(), DeviceInfo());
     if (r.infoRead)
         SetDeviceInfo(r.info);
-    ReportFailure(KeyboardWrite::Macros, r.writeResult);
-    return r.code;
+    ReportFailure(KeyboardWrite::Macros, r.answer.link);
+    return r.answer;
 }
 
-void CKeyboardDevice::QueueMacroDownload(std::function<void(int)> done) {
+void CKeyboardDevice::QueueMacroDownload(std::function<void(MacroDownload)> done) {
     auto image = std::make_shared<const MacroImageBytes>(PrepareMacroImage());
     const DeviceInfoRecord known = DeviceInfo();
     RunTransfer("macros", [this, image, known, done = std::move(done)]() -> Continuation {
@@ -416,9 +427,9 @@ void CKeyboardDevice::QueueMacroDownload(std::function<void(int)> done) {
         return [this, r, done] {
             if (r.infoRead)
                 SetDeviceInfo(r.info);
-            ReportFailure(KeyboardWrite::Macros, r.writeResult);
+            ReportFailure(KeyboardWrite::Macros, r.answer.link);
             if (done)
-                done(r.code);
+                done(r.answer);
         };
     });
 }
@@ -550,7 +561,7 @@ void CKeyboardDevice::SetCustomKeyColor(int keyIndex) {
 }
 
 int CKeyboardDevice::OnKeyEvent(int position, int kind) {
-    if (kind != 1 && kind != 2)
+    if (!KeyEventKindFromNumber(kind))
         return -1;
     for (int k = 0; k < kKeyCount; ++k) {
         if (KeyPosition(k) == position) {
@@ -562,17 +573,25 @@ int CKeyboardDevice::OnKeyEvent(int position, int kind) {
 }
 
 void CKeyboardDevice::OnNotification(uint16_t code) {
-    if (code == kNotifySync) {
-        if (m_view)
-            m_view->ArmTimer(kSyncTimerId, kSyncDelayMs);
-    } else if (code == kNotifySyncRed) {
+    const std::optional<Notification> n = DecodeNotification(code);
+    if (!n)
+        return;
+    switch (n->code) {
+    case NotifyCode::SyncRed:
         SetForcedRed();
+        [[fallthrough]];
+    case NotifyCode::Sync:
         if (m_view)
             m_view->ArmTimer(kSyncTimerId, kSyncDelayMs);
-    } else if (code >= kNotifyKeyDown && code <= kNotifyKeyDown + 0xFF) {
-        OnKeyEvent(code - kNotifyKeyDown, 1);
-    } else if (code >= kNotifyKeyUp && code <= kNotifyKeyUp + 0xFF) {
-        OnKeyEvent(code - kNotifyKeyUp, 2);
+        break;
+    case NotifyCode::KeyDown:
+        OnKeyEvent(n->position, static_cast<int>(KeyEventKind::Press));
+        break;
+    case NotifyCode::KeyUp:
+        OnKeyEvent(n->position, static_cast<int>(KeyEventKind::Release));
+        break;
+    case NotifyCode::Status:
+        break;
     }
 }
 
@@ -582,9 +601,10 @@ void CKeyboardDevice::PrepareMode(int mode) {
 }
 
 void CKeyboardDevice::OnReactiveKey(int keyIndex, int kind) {
-    if (keyIndex < 0 || keyIndex >= kKeyCount || (kind != 1 && kind != 2))
+    const std::optional<KeyEventKind> event = KeyEventKindFromNumber(kind);
+    if (keyIndex < 0 || keyIndex >= kKeyCount || !event)
         return;
-    m_lightEngine->OnReactiveKey(static_cast<uint8_t>(keyIndex), static_cast<uint8_t>(kind));
+    m_lightEngine->OnReactiveKey(static_cast<uint8_t>(keyIndex), *event);
 }
 
 void CKeyboardDevice::TakeLightSettings() {
@@ -633,11 +653,10 @@ void CKeyboardDevice::ReloadLightLists() {
     m_lightEngine->SetEffectFrames(m_effectFrames);
 }
 
-int CKeyboardDevice::ApplyProfile() {
+void CKeyboardDevice::ApplyProfile() {
     m_lightSettings = m_profile.GetLightInfo();
     TakeLightSettings();
     ReloadLightLists();
-    return 1;
 }
 
 void CKeyboardDevice::SetProfilePaths() {
@@ -650,13 +669,13 @@ void CKeyboardDevice::SetProfilePaths() {
         m_profile.SetConfigPath(folder + LightingName() + ".config");
 }
 
-int CKeyboardDevice::LoadProfile() {
+void CKeyboardDevice::LoadProfile() {
     SetProfilePaths();
-    m_profile.LoadFromFile(m_profile.GetProfilePath());
+    // What the file could not give was refilled from the defaults; the document itself is not needed.
+    (void)m_profile.LoadFromFile(m_profile.GetProfilePath());
     m_keyList = m_profile.GetKeyList();
     ApplyProfile();
     TakeSystemStages();
-    return 1;
 }
 
 void CKeyboardDevice::RestoreDefaults() {
@@ -735,7 +754,7 @@ void CKeyboardDevice::OnConnect() {
             const LinkResult result = ApplyKeyLayout(*read);
             if (result != kResultOk)
                 DebugLogf("keyboard: key layout not read (%d); the key tables keep what they had", ResultCode(result));
-            (void)LoadProfile(); // a missing or unreadable profile leaves the defaults, and says so
+            LoadProfile();
             RefreshPage();
             StartLightThread(); // a reconnection finds it still running
             ConnectFinished();
@@ -770,8 +789,8 @@ void CKeyboardDevice::RefreshNameLists() {
     if (!folder.empty()) {
         for (const MacroInfo& info : ReadMacroIndex(folder + std::string(kMacroIndexFileName)))
             m_macroNames.push_back(info.name);
-        m_lightNames =
-            ReadLightNameLists(kLightKindKeyboard, DefaultLightNamesPath(), LightConfigPath(KindName()));
+        m_lightNames = ReadLightNameLists(FamilyIndex(DeviceFamily::Keyboard), DefaultLightNamesPath(),
+                                          LightConfigPath(KindName()));
     }
     if (m_view)
         m_view->NameListsChanged(m_macroNames, m_lightNames);

@@ -110,12 +110,16 @@ class CKeyboardDevice : public CDeviceBase {
     void QueueProfileKeyAssignmentsWrite(int index) override;
     void PurgeMacroKeys() override;
     const std::vector<KeyAssignment>& KeyList() const { return m_keyList; }
+    // Key `index` of the key list does `assignment` from now on: the whole list goes into the
+    // profile object (not saved, nothing sent) and the captions are shown again. False for an
+    // index outside the list.
+    bool SetKeyAssignment(int index, const KeyCode& assignment);
     std::vector<KeyCaption> KeyCaptions() const;
 
     // Macros: 0 when sent (or nothing to send), -1 when the image cannot be built, else the number
     // of events to remove before the macros fit.
-    int DownloadMacros() override;
-    void QueueMacroDownload(std::function<void(int)> done) override;
+    MacroDownload DownloadMacros() override;
+    void QueueMacroDownload(std::function<void(MacroDownload)> done) override;
     const std::vector<std::string>& MacroNames() const { return m_macroNames; }
     const LightNameLists& LightNames() const { return m_lightNames; }
 
@@ -148,8 +152,8 @@ class CKeyboardDevice : public CDeviceBase {
 
     // Profile.
     CKeyboardProfiledata& Profile() { return m_profile; }
-    int ApplyProfile() override;
-    int LoadProfile() override;
+    void ApplyProfile() override;
+    void LoadProfile() override;
     void RestoreDefaults() override;
     void SaveProfile() override;
     void SetProfilePaths() override;
@@ -209,13 +213,13 @@ class CKeyboardDevice : public CDeviceBase {
     KeyTableWrite TransferKeyTable(int index, const std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& table);
     // The macro image from the files (on the page's thread), and its download.
     struct MacroImageBytes {
-        int early = 1; // <= 0: the download's answer without sending (0: nothing to send, -1: no image)
+        // NothingToSend or NoImage: the download's answer without sending; Sent: send `bytes`.
+        MacroDownload::Status early = MacroDownload::Status::Sent;
         std::vector<uint8_t> bytes;
     };
     MacroImageBytes PrepareMacroImage() const;
     struct MacroDownloadResult {
-        int code = 0;
-        LinkResult writeResult = kResultOk;
+        MacroDownload answer;
         bool infoRead = false;
         DeviceInfoRecord info{};
     };

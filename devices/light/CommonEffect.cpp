@@ -1,18 +1,36 @@
 #include "devices/light/CommonEffect.h"
 
+#include "devices/LightModeTables.h"
+
 namespace nk7x::light {
 namespace {
 
-// Mode per common effect: the keyboard's, then every other kind's.
-constexpr int kKeyboardModes[kCommonEffectCount] = {5, 6, 24, 4, 28};
-constexpr int kOtherModes[kCommonEffectCount] = {2, 3, 4, 1, 8};
+// Mode per common effect (breathing, static, flashing, spectrum, off): the keyboard's, then the
+// mouse's, which the mouse pad and the headset number alike.
+constexpr int kKeyboardModes[kCommonEffectCount] = {
+    ModeNumber(KeyboardLightMode::Breathing), ModeNumber(KeyboardLightMode::Static),
+    ModeNumber(KeyboardLightMode::Blink),     ModeNumber(KeyboardLightMode::Spectrum),
+    ModeNumber(KeyboardLightMode::Off),
+};
+constexpr int kOtherModes[kCommonEffectCount] = {
+    ModeNumber(MouseLightMode::Breathing), ModeNumber(MouseLightMode::Static),
+    ModeNumber(MouseLightMode::Blink),     ModeNumber(MouseLightMode::Spectrum),
+    ModeNumber(MouseLightMode::Off),
+};
+static_assert(ModeNumber(PadLightMode::Breathing) == ModeNumber(MouseLightMode::Breathing) &&
+              ModeNumber(PadLightMode::Static) == ModeNumber(MouseLightMode::Static) &&
+              ModeNumber(PadLightMode::Blink) == ModeNumber(MouseLightMode::Blink) &&
+              ModeNumber(PadLightMode::Spectrum) == ModeNumber(MouseLightMode::Spectrum) &&
+              ModeNumber(PadLightMode::Off) == ModeNumber(MouseLightMode::Off));
 
-const int* ModesOf(int kind) { return kind == 1 ? kKeyboardModes : kOtherModes; }
+const int* ModesOf(DeviceFamily family) {
+    return family == DeviceFamily::Keyboard ? kKeyboardModes : kOtherModes;
+}
 
 } // namespace
 
-int CommonEffectOfMode(int kind, int mode) {
-    const int* modes = ModesOf(kind);
+int CommonEffectOfMode(DeviceFamily family, int mode) {
+    const int* modes = ModesOf(family);
     for (int e = 0; e < kCommonEffectCount; ++e) {
         if (modes[e] == mode)
             return e;
@@ -20,10 +38,10 @@ int CommonEffectOfMode(int kind, int mode) {
     return -1;
 }
 
-int ModeOfCommonEffect(int kind, int effect) {
+int ModeOfCommonEffect(DeviceFamily family, int effect) {
     if (effect < 0 || effect >= kCommonEffectCount)
         return -1;
-    return ModesOf(kind)[effect];
+    return ModesOf(family)[effect];
 }
 
 } // namespace nk7x::light

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "devices/DeviceKind.h"
 #include "devices/light/LightClock.h"
 #include "devices/light/LightTables.h"
 
@@ -27,11 +28,10 @@ struct CommonEffectSettings {
     bool operator==(const CommonEffectSettings&) const = default;
 };
 
-// The common effect a mode of a device kind (1 keyboard, 2/6 mouse, 3 mouse pad, 7 headset)
-// stands for; -1 when the mode is none of them.
-int CommonEffectOfMode(int kind, int mode);
-// The mode of a kind that shows a common effect; -1 for an effect outside 0-4.
-int ModeOfCommonEffect(int kind, int effect);
+// The common effect a lighting mode of a family stands for; -1 when the mode is none of them.
+int CommonEffectOfMode(DeviceFamily family, int mode);
+// The mode of a family that shows a common effect; -1 for an effect outside 0-4.
+int ModeOfCommonEffect(DeviceFamily family, int effect);
 
 // Steps of the synchronisation worker per speed index 0-4 (28, 23, 18, 13, 7); an index outside
 // 0-4 reads as 0. The flashing half-period is this number × 200 ms.

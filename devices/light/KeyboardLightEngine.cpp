@@ -6,6 +6,7 @@ namespace nk7x::light {
 
 namespace {
 
+using Mode = KeyboardLightMode;
 using Row = std::array<uint8_t, 5>;
 constexpr Row kF5 = {5, 4, 3, 2, 1};
 constexpr Row kF6 = {6, 5, 4, 3, 2};
@@ -90,77 +91,77 @@ int KeyboardLightEngine::Threshold(uint8_t mode) const {
 }
 
 void KeyboardLightEngine::RunStep(uint8_t mode) {
-    switch (mode) {
-    case 1:
+    switch (static_cast<Mode>(mode)) {
+    case Mode::Wave:
         KbColumnWave();
         break;
-    case 2:
+    case Mode::Sweep:
         KbColumnSweep();
         break;
-    case 3:
+    case Mode::Snake:
         KbOrderWave();
         break;
-    case 4:
+    case Mode::Spectrum:
         StepColourCycle();
         break;
-    case 5:
+    case Mode::Breathing:
         StepBreathing();
         break;
-    case 6:
+    case Mode::Static:
         StepStatic();
         break;
-    case 7:
-    case 8:
-    case 9:
-    case 29:
+    case Mode::Reactive:
+    case Mode::Ripple:
+    case Mode::ReactiveFade:
+    case Mode::ReactiveRipple:
         KbReactive();
         break;
-    case 10:
+    case Mode::Sparkle:
         KbRandomSparkle();
         break;
-    case 11:
+    case Mode::KeyCycle:
         KbKeyCycle();
         break;
-    case 12:
+    case Mode::RowWave:
         KbRowWave();
         break;
-    case 13:
+    case Mode::CentreRipple:
         KbCentreRipple();
         break;
-    case 14:
+    case Mode::Burst:
         KbScriptedBurst();
         break;
-    case 15:
+    case Mode::Raindrops:
         KbPhasedTwinkle();
         break;
-    case 16:
+    case Mode::CornerRipple:
         KbCornerRipple();
         break;
-    case 17:
+    case Mode::PresetColour:
         KbPresetColour();
         break;
-    case 18:
+    case Mode::RingWave:
         KbRingWave();
         break;
-    case 19:
+    case Mode::Custom:
         KbCustomAlpha();
         break;
-    case 21:
+    case Mode::RunningKey:
         KbRunningKey();
         break;
-    case 22:
+    case Mode::Twinkle:
         KbTwinkle();
         break;
-    case 24:
+    case Mode::Blink:
         StepBlink();
         break;
-    case 25:
+    case Mode::PathTrail:
         KbPathTrail();
         break;
-    case 26:
+    case Mode::PaletteBreathing:
         StepPaletteBreathing();
         break;
-    case 27:
+    case Mode::PaletteBlink:
         StepPaletteBlink();
         break;
     default:
@@ -171,22 +172,22 @@ void KeyboardLightEngine::RunStep(uint8_t mode) {
 
 void KeyboardLightEngine::OnModeChange() {
     ResetPreview();
-    switch (m_state.mode) {
-    case 13:
+    switch (static_cast<Mode>(m_state.mode)) {
+    case Mode::CentreRipple:
         PrepareCentreRipple();
         break;
-    case 15:
+    case Mode::Raindrops:
         PreparePhasedTwinkle();
         break;
-    case 16:
+    case Mode::CornerRipple:
         PrepareCornerRipple();
         break;
-    case 22:
+    case Mode::Twinkle:
         PrepareTwinkle();
         break;
     default:
         PrepareHues();
-        break; // mode 19 too: its key colours come from the custom-mode operations
+        break; // the custom mode too: its key colours come from the custom-mode operations
     }
 }
 
@@ -419,7 +420,7 @@ void KeyboardLightEngine::KbCentreRipple() {
         ShiftWave();
     }
     m_phase = static_cast<uint8_t>(m_phase + 1);
-    FadeAndDrawAll(13);
+    FadeAndDrawAll(ModeNumber(Mode::CentreRipple));
 }
 
 void KeyboardLightEngine::KbScriptedBurst() {
@@ -445,7 +446,7 @@ void KeyboardLightEngine::KbScriptedBurst() {
         }
         break;
     case 2:
-        SeedRipple(50, 1);
+        SeedRipple(50, KeyEventKind::Press);
         m_phase = 3;
         break;
     case 3:
@@ -461,7 +462,7 @@ void KeyboardLightEngine::KbScriptedBurst() {
         }
         break;
     }
-    FadeAndDrawAll(14);
+    FadeAndDrawAll(ModeNumber(Mode::Burst));
 }
 
 void KeyboardLightEngine::KbPhasedTwinkle() {
@@ -484,7 +485,7 @@ void KeyboardLightEngine::KbCornerRipple() {
         SetWaveBits(22, 0x40);
     MarkWaveKeys();
     ShiftWave();
-    FadeAndDrawOrdered(16);
+    FadeAndDrawOrdered(ModeNumber(Mode::CornerRipple));
 }
 
 void KeyboardLightEngine::KbPresetColour() {
@@ -542,7 +543,7 @@ void KeyboardLightEngine::KbRunningKey() {
         light(m_c);
         m_c = static_cast<uint8_t>(m_c - 1);
     }
-    FadeAndDrawOrdered(21);
+    FadeAndDrawOrdered(ModeNumber(Mode::RunningKey));
 }
 
 void KeyboardLightEngine::KbTwinkle() {
@@ -584,16 +585,16 @@ void KeyboardLightEngine::KbReactive() {
 
 // --- key hooks ---
 
-void KeyboardLightEngine::OnReactiveKey(uint8_t key, uint8_t kind) {
+void KeyboardLightEngine::OnReactiveKey(uint8_t key, KeyEventKind kind) {
     std::lock_guard lock(m_stateMutex);
-    switch (m_state.mode) {
-    case 29:
+    switch (static_cast<Mode>(m_state.mode)) {
+    case Mode::ReactiveRipple:
         RippleKey(key, kind);
         break;
-    case 8:
+    case Mode::Ripple:
         SeedRipple(key, kind);
         break;
-    case 7:
+    case Mode::Reactive:
         FlashKey(key, kind);
         break;
     default:
@@ -601,14 +602,14 @@ void KeyboardLightEngine::OnReactiveKey(uint8_t key, uint8_t kind) {
     }
 }
 
-void KeyboardLightEngine::FlashKey(uint8_t key, uint8_t /*kind*/) {
+void KeyboardLightEngine::FlashKey(uint8_t key, KeyEventKind /*kind*/) {
     if (key < kKeyboardKeys)
         m_intensity[key] = 255;
 }
 
-void KeyboardLightEngine::SeedRipple(uint8_t key, uint8_t kind) {
+void KeyboardLightEngine::SeedRipple(uint8_t key, KeyEventKind kind) {
     int column = 0, row = 0;
-    if (kind != 1 || !FindKey(key, column, row))
+    if (kind != KeyEventKind::Press || !FindKey(key, column, row))
         return;
     SetWaveBits(static_cast<std::size_t>(column), static_cast<uint8_t>(1u << row));
 }
@@ -626,11 +627,11 @@ bool KeyboardLightEngine::NeighbourHeld(int column, int row, uint8_t key) const 
     return false;
 }
 
-void KeyboardLightEngine::RippleKey(uint8_t key, uint8_t kind) {
+void KeyboardLightEngine::RippleKey(uint8_t key, KeyEventKind kind) {
     int column = 0, row = 0;
     if (!FindKey(key, column, row))
         return;
-    if (kind == 1) {
+    if (kind == KeyEventKind::Press) {
         m_held[key] = 1;
         m_intensity[key] = 255;
         for (const Neighbour& n : kNeighbourhood) {

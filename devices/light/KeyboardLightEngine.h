@@ -2,6 +2,8 @@
 // itself, with the mode preparations and the key hooks that light keys pressed on the device.
 #pragma once
 
+#include "devices/LightModeTables.h"
+#include "devices/NotifyCodes.h"
 #include "devices/light/LightEngine.h"
 
 namespace nk7x::light {
@@ -10,8 +12,8 @@ class KeyboardLightEngine final : public LightEngine {
   public:
     explicit KeyboardLightEngine(const LightClock& clock, uint32_t seed = 1);
 
-    // A key press (kind 1) or release (kind 2) reported by the keyboard, as a key index 0..125.
-    void OnReactiveKey(uint8_t key, uint8_t kind);
+    // A key press or release reported by the keyboard, as a key index 0..125.
+    void OnReactiveKey(uint8_t key, KeyEventKind kind);
 
     // Read-only views of the preview state.
     uint8_t Hue(std::size_t key) const;
@@ -53,11 +55,11 @@ class KeyboardLightEngine final : public LightEngine {
     void PrepareCornerRipple();
     void KbCornerRipple();
     void KbPresetColour();
-    void SeedRipple(uint8_t key, uint8_t kind);
+    void SeedRipple(uint8_t key, KeyEventKind kind);
     void KbReactive();
     void KbPathTrail();
-    void FlashKey(uint8_t key, uint8_t kind);
-    void RippleKey(uint8_t key, uint8_t kind);
+    void FlashKey(uint8_t key, KeyEventKind kind);
+    void RippleKey(uint8_t key, KeyEventKind kind);
     bool NeighbourHeld(int column, int row, uint8_t key) const;
     void PrepareHues();
     void KbKeyCycle();

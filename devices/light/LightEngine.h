@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "devices/DeviceKind.h"
 #include "devices/light/LightClock.h"
 #include "devices/light/LightTables.h"
 #include "profiles/ProfileRecords.h"
@@ -25,7 +26,8 @@ struct Rgba {
 };
 static_assert(sizeof(Rgba) == 4);
 
-enum class LightPage { Keyboard, Mouse, MousePad, Headset };
+// The page family an engine previews; the engines differ by family only.
+using LightPage = DeviceFamily;
 
 class LightEngine {
   public:

@@ -1,38 +1,42 @@
 #include "devices/light/MouseLightEngine.h"
 
+#include "devices/LightModeTables.h"
+
 namespace nk7x::light {
+
+using Mode = MouseLightMode;
 
 MouseLightEngine::MouseLightEngine(std::size_t ledCount, const LightClock& clock, uint32_t seed)
     : LightEngine(LightPage::Mouse, ledCount, clock, seed) {}
 
 int MouseLightEngine::Threshold(uint8_t mode) const {
-    return mode <= 8 ? ThresholdFor(kSlowThresholds, m_state.speed) : -1;
+    return mode <= ModeNumber(Mode::Off) ? ThresholdFor(kSlowThresholds, m_state.speed) : -1;
 }
 
 void MouseLightEngine::RunStep(uint8_t mode) {
-    switch (mode) {
-    case 0:
+    switch (static_cast<Mode>(mode)) {
+    case Mode::Wave:
         MouseWave();
         break;
-    case 1:
+    case Mode::Spectrum:
         StepColourCycle();
         break;
-    case 2:
+    case Mode::Breathing:
         StepBreathing();
         break;
-    case 3:
+    case Mode::Static:
         StepStatic();
         break;
-    case 4:
+    case Mode::Blink:
         StepBlink();
         break;
-    case 5:
+    case Mode::ZoneChase:
         MouseZoneChase();
         break;
-    case 6:
+    case Mode::PaletteBreathing:
         StepPaletteBreathing();
         break;
-    case 7:
+    case Mode::PaletteBlink:
         StepPaletteBlink();
         break;
     default:

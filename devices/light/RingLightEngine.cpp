@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include "devices/LightModeTables.h"
+
 namespace nk7x::light {
 
 namespace {
+using Mode = PadLightMode;
 constexpr std::array<std::array<uint8_t, 2>, 7> kPairs = {
     {{1, 14}, {2, 13}, {3, 12}, {4, 11}, {5, 10}, {6, 9}, {7, 8}}};
 constexpr std::size_t kPairMarks = 8;
@@ -14,30 +17,31 @@ RingLightEngine::RingLightEngine(LightPage page, std::size_t ledCount, const Lig
     : LightEngine(page, ledCount, clock, seed) {}
 
 int RingLightEngine::Threshold(uint8_t mode) const {
-    return (mode <= 8 && mode != 5) ? ThresholdFor(kSlowThresholds, m_state.speed) : -1;
+    const bool ownStep = mode <= ModeNumber(Mode::Off) && mode != ModeNumber(Mode::UserEffect);
+    return ownStep ? ThresholdFor(kSlowThresholds, m_state.speed) : -1;
 }
 
 void RingLightEngine::RunStep(uint8_t mode) {
-    switch (mode) {
-    case 0:
+    switch (static_cast<Mode>(mode)) {
+    case Mode::Wave:
         RingWave();
         break;
-    case 1:
+    case Mode::Spectrum:
         StepColourCycle();
         break;
-    case 2:
+    case Mode::Breathing:
         StepBreathing();
         break;
-    case 3:
+    case Mode::Static:
         StepStatic();
         break;
-    case 4:
+    case Mode::Blink:
         StepBlink();
         break;
-    case 6:
+    case Mode::RingChase:
         RingChase();
         break;
-    case 7:
+    case Mode::PairChase:
         PairChase();
         break;
     default:

@@ -167,12 +167,9 @@ void CHidTransport::Close() {
     FreeCapabilities();
 }
 
-int CHidTransport::Open(const std::string& path, bool read, bool write, bool overlapped, bool exclusive) {
-    // Nothing on Linux locks a node against other openers; the flag is kept for the owner only.
+int CHidTransport::Open(const std::string& path, bool read, bool write) {
     m_read = read;
     m_write = write;
-    m_overlapped = overlapped;
-    m_exclusive = exclusive;
     Close();
     m_lastOpenError = HidOpenError::None;
     m_lastOpenErrno = 0;
@@ -295,7 +292,6 @@ int CHidTransport::Transfer(bool isRead, uint8_t* buffer, uint32_t length, uint3
                             uint32_t timeoutMs) {
     if (transferred)
         *transferred = 0;
-    std::atomic<bool>& pending = isRead ? m_readPending : m_writePending;
     const std::shared_ptr<Gate> gate = m_gate;
     std::shared_ptr<Session> session;
     {
@@ -305,7 +301,6 @@ int CHidTransport::Transfer(bool isRead, uint8_t* buffer, uint32_t length, uint3
             return 0;
         ++gate->active;
     }
-    pending.store(true);
 
     uint32_t done = 0;
     bool ok = false;
@@ -361,7 +356,6 @@ int CHidTransport::Transfer(bool isRead, uint8_t* buffer, uint32_t length, uint3
 
     if (transferred)
         *transferred = done;
-    pending.store(false);
     session.reset();
     {
         std::lock_guard<std::mutex> lock(gate->mutex);

@@ -69,7 +69,8 @@ public:
     int PathCount() const { return static_cast<int>(m_paths.size()); }
 
     // Opens and probes one path; any open handle is closed first. 1 on success, 0 on failure.
-    int Open(const std::string& path, bool read, bool write, bool overlapped, bool exclusive);
+    // Nodes are never opened exclusively: other programs may talk to the same device.
+    int Open(const std::string& path, bool read, bool write);
     // Aborts a waiting transfer, frees the capabilities and closes the handle. Safe from another
     // thread while a transfer waits; a closed transport stays closed.
     void Close();
@@ -98,8 +99,6 @@ public:
 
     bool ReadAccess() const { return m_read; }
     bool WriteAccess() const { return m_write; }
-    bool Overlapped() const { return m_overlapped; }
-    bool Exclusive() const { return m_exclusive; }
 
     // Why the last Open failed (None after a successful one), and the platform's errno for it.
     HidOpenError LastOpenError() const { return m_lastOpenError; }
@@ -121,8 +120,6 @@ private:
     uint32_t m_cursor = 0;
     bool m_read = false;
     bool m_write = false;
-    bool m_overlapped = false;
-    bool m_exclusive = false;
     // Shared so a waiting transfer keeps the connection alive after Close has let go of it.
     std::shared_ptr<Session> m_session;
     std::shared_ptr<Gate> m_gate;
@@ -131,8 +128,6 @@ private:
     HidCaps m_caps;
     HidAttributes m_attributes;
     ReportSet m_input, m_output, m_feature;
-    std::atomic<bool> m_readPending{false};
-    std::atomic<bool> m_writePending{false};
     HidOpenError m_lastOpenError = HidOpenError::None;
     int m_lastOpenErrno = 0;
     std::atomic<bool> m_open{false};

@@ -414,9 +414,7 @@ void CLightControlUI::Relayout(int mode) {
     }
     SetCaptions(LeftCaptionKey(DirectionCaptions::LeftRight), RightCaptionKey(DirectionCaptions::LeftRight));
 
-    LightLayoutRow row;
-    if (!LightLayoutFor(m_style, mode, row))
-        return;
+    const LightLayoutRow row = LightLayoutFor(m_style, mode);
     for (std::size_t i = 0; i < kLightGroupCount; ++i)
         Apply(m_groups[i], row.enable[i], &QWidget::setEnabled);
     Apply(m_groups[kSelect1Slot], row.enable[static_cast<std::size_t>(LightGroup::ColorSelects)], &QWidget::setEnabled);

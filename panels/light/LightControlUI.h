@@ -3,6 +3,7 @@
 // notifications of the controls, never handled here.
 #pragma once
 
+#include "devices/DeviceKind.h"
 #include "profiles/LightNames.h"
 #include "profiles/ProfileRecords.h"
 
@@ -34,9 +35,9 @@ class CLightControlUI : public QWidget {
     explicit CLightControlUI(QWidget* parent = nullptr);
     ~CLightControlUI() override;
 
-    // Device type number (1 keyboard, 2 mouse, 3 mouse pad, 7 headset); selects the enabling table.
-    void SetLayoutStyle(int style) { m_style = style; }
-    int LayoutStyle() const { return m_style; }
+    // The kind of device the panel edits; selects the enabling table.
+    void SetLayoutStyle(DeviceKind kind) { m_style = kind; }
+    DeviceKind LayoutStyle() const { return m_style; }
 
     // Texts of the language; mode names and direction captions are keys translated through them.
     // Null shows the keys themselves. Borrowed; re-translates what is shown.
@@ -112,7 +113,7 @@ class CLightControlUI : public QWidget {
     void TranslateModes();
     QString Text(const QString& key) const;
 
-    int m_style = 1;
+    DeviceKind m_style = DeviceKind::Keyboard;
     bool m_sameModeAvailable = false;
     const LanguageTexts* m_texts = nullptr;
 

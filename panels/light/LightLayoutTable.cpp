@@ -3,14 +3,39 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "devices/LightModeTables.h"
+
 namespace nk7x {
 namespace {
 
 // Speed column: shown, hidden, hidden and disabled (keyboard); on, off (the other styles).
 enum class Speed { Shown, Hidden, HiddenOff, On, Off };
 
+// A mode list of any family's mode type, kept as the numbers the profiles store.
+class Modes {
+  public:
+    Modes() = default;
+    template <class Mode> Modes(std::initializer_list<Mode> modes) {
+        for (Mode m : modes) {
+            if (m_count < m_numbers.size())
+                m_numbers[m_count++] = ModeNumber(m);
+        }
+    }
+    bool Empty() const { return m_count == 0; }
+    bool Contains(int mode) const {
+        for (std::size_t i = 0; i < m_count; ++i)
+            if (m_numbers[i] == mode)
+                return true;
+        return false;
+    }
+
+  private:
+    std::array<int, 8> m_numbers{};
+    std::size_t m_count = 0;
+};
+
 struct TableRow {
-    std::initializer_list<int> modes; // empty: every mode not listed before
+    Modes modes; // empty: every mode not listed before
     // One character per LightGroup in order: '1' on, '0' off, '-' left as it was.
     std::string_view groups;
     Speed speed;
@@ -21,59 +46,59 @@ struct TableRow {
 };
 
 using Dc = DirectionCaptions;
+using K = KeyboardLightMode;
+using M = MouseLightMode;
+using P = PadLightMode;
 
 //                   modes                       multi rgb selects colour palette bright direction
 const TableRow kKeyboard[] = {
-    {{1, 2, 3, 25}, "1111111", Speed::Shown},
-    {{4}, "0000010", Speed::Shown, true},
-    {{5}, "1111110", Speed::Shown, true},
-    {{6}, "1111110", Speed::Hidden, true},
-    {{7, 8, 9, 10, 13, 15, 29}, "1111110", Speed::Shown},
-    {{11}, "0000010", Speed::Shown},
-    {{12}, "0000011", Speed::Shown, false, false, false, Dc::DownUp},
-    {{14}, "1111110", Speed::Shown},
-    {{16}, "1111110", Speed::Hidden},
-    {{17}, "0000010", Speed::Hidden, false, false, true},
-    {{18}, "0000011", Speed::Hidden, false, false, false, Dc::OutsideInside},
-    {{19}, "0011110", Speed::Hidden, false, true},
-    {{21}, "1-11111", Speed::Shown},
-    {{22}, "1--1110", Speed::Shown},
-    {{24}, "1111110", Speed::Shown, true},
-    {{26}, "01-0010", Speed::Shown},
-    {{27}, "00-0010", Speed::Shown},
-    {{28}, "0--0000", Speed::Hidden, true},
+    {{K::Wave, K::Sweep, K::Snake, K::PathTrail}, "1111111", Speed::Shown},
+    {{K::Spectrum}, "0000010", Speed::Shown, true},
+    {{K::Breathing}, "1111110", Speed::Shown, true},
+    {{K::Static}, "1111110", Speed::Hidden, true},
+    {{K::Reactive, K::Ripple, K::ReactiveFade, K::Sparkle, K::CentreRipple, K::Raindrops, K::ReactiveRipple}, "1111110", Speed::Shown},
+    {{K::KeyCycle}, "0000010", Speed::Shown},
+    {{K::RowWave}, "0000011", Speed::Shown, false, false, false, Dc::DownUp},
+    {{K::Burst}, "1111110", Speed::Shown},
+    {{K::CornerRipple}, "1111110", Speed::Hidden},
+    {{K::PresetColour}, "0000010", Speed::Hidden, false, false, true},
+    {{K::RingWave}, "0000011", Speed::Hidden, false, false, false, Dc::OutsideInside},
+    {{K::Custom}, "0011110", Speed::Hidden, false, true},
+    {{K::RunningKey}, "1-11111", Speed::Shown},
+    {{K::Twinkle}, "1--1110", Speed::Shown},
+    {{K::Blink}, "1111110", Speed::Shown, true},
+    {{K::PaletteBreathing}, "01-0010", Speed::Shown},
+    {{K::PaletteBlink}, "00-0010", Speed::Shown},
+    {{K::Off}, "0--0000", Speed::Hidden, true},
     {{}, "0--0000", Speed::HiddenOff},
 };
 
 // The mouse has no RGB edits or swatch rows of its own in the table: they are left as they are.
 const TableRow kMouse[] = {
-    {{0, 5}, "1--1111", Speed::On},
-    {{1}, "0--0010", Speed::On, true},
-    {{2}, "1--1111", Speed::On, true},
-    {{3}, "0--1110", Speed::Off, true},
-    {{4}, "1--1110", Speed::On, true},
-    {{6, 7}, "0--0010", Speed::On},
-    {{8}, "0--0000", Speed::Off, true},
+    {{M::Wave, M::ZoneChase}, "1--1111", Speed::On},
+    {{M::Spectrum}, "0--0010", Speed::On, true},
+    {{M::Breathing}, "1--1111", Speed::On, true},
+    {{M::Static}, "0--1110", Speed::Off, true},
+    {{M::Blink}, "1--1110", Speed::On, true},
+    {{M::PaletteBreathing, M::PaletteBlink}, "0--0010", Speed::On},
+    {{M::Off}, "0--0000", Speed::Off, true},
     {{}, "0--0000", Speed::Off},
 };
 
 // Mouse pad and headset.
 const TableRow kRing[] = {
-    {{0}, "1--1111", Speed::On},
-    {{1}, "0--0010", Speed::On, true},
-    {{2, 4}, "1--1110", Speed::On, true},
-    {{3}, "0--1110", Speed::Off, true},
-    {{8}, "0--0000", Speed::Off, true},
+    {{P::Wave}, "1--1111", Speed::On},
+    {{P::Spectrum}, "0--0010", Speed::On, true},
+    {{P::Breathing, P::Blink}, "1--1110", Speed::On, true},
+    {{P::Static}, "0--1110", Speed::Off, true},
+    {{P::Off}, "0--0000", Speed::Off, true},
     {{}, "0--0000", Speed::Off},
 };
 
 template <std::size_t N> const TableRow& Find(const TableRow (&table)[N], int mode) {
     for (const TableRow& row : table) {
-        if (row.modes.size() == 0)
+        if (row.modes.Empty() || row.modes.Contains(mode))
             return row;
-        for (int m : row.modes)
-            if (m == mode)
-                return row;
     }
     return table[N - 1];
 }
@@ -107,22 +132,17 @@ LightLayoutRow Convert(const TableRow& t) {
 
 } // namespace
 
-bool LightLayoutFor(int style, int mode, LightLayoutRow& row) {
-    switch (style) {
-    case 1:
-        row = Convert(Find(kKeyboard, mode));
-        return true;
-    case 2:
-    case 6: // a mouse through its receiver is laid out as a mouse
-        row = Convert(Find(kMouse, mode));
-        return true;
-    case 3:
-    case 7:
-        row = Convert(Find(kRing, mode));
-        return true;
-    default:
-        return false;
+LightLayoutRow LightLayoutFor(DeviceKind kind, int mode) {
+    switch (FamilyOf(kind)) {
+    case DeviceFamily::Keyboard:
+        return Convert(Find(kKeyboard, mode));
+    case DeviceFamily::Mouse:
+        return Convert(Find(kMouse, mode));
+    case DeviceFamily::MousePad:
+    case DeviceFamily::Headset:
+        break;
     }
+    return Convert(Find(kRing, mode));
 }
 
 const char* LeftCaptionKey(DirectionCaptions c) {

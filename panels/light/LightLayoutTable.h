@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 
+#include "devices/DeviceKind.h"
+
 namespace nk7x {
 
 // A group's state after a re-layout: left as it was, on (enabled / shown) or off.
@@ -35,12 +37,13 @@ struct LightLayoutRow {
     DirectionCaptions captions = DirectionCaptions::LeftRight;
 };
 
-// The row of a mode for a layout style (1 keyboard, 2 mouse, 3 mouse pad, 7 headset); false for a
-// style without a table (the panel then only resets).
-bool LightLayoutFor(int style, int mode, LightLayoutRow& row);
+// The row of a lighting mode for the panel of a device kind: the keyboard's table, the mouse's
+// (a mouse behind its receiver too), or the one the mouse pad and the headset share. A mode that
+// no row lists gets the table's last row.
+LightLayoutRow LightLayoutFor(DeviceKind kind, int mode);
 
-// Whether a style's re-layout starts by hiding the keyboard-only groups and the speed layout.
-inline bool IsKeyboardLayoutStyle(int style) { return style == 1; }
+// Whether a kind's re-layout starts by hiding the keyboard-only groups and the speed layout.
+constexpr bool IsKeyboardLayoutStyle(DeviceKind kind) { return kind == DeviceKind::Keyboard; }
 
 // Language keys of the left ("deng_FXL_check") and right ("deng_FXR_check") direction captions.
 const char* LeftCaptionKey(DirectionCaptions c);

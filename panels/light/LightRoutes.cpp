@@ -9,13 +9,12 @@
 namespace nk7x {
 namespace {
 
-constexpr int kKeyboardKind = 1;
-
-// A device's kind for the common effects; a keyboard object without an identity yet is a keyboard.
-int KindOf(CDeviceBase& device) {
-    if (device.Kind() != 0)
-        return device.Kind();
-    return dynamic_cast<CKeyboardDevice*>(&device) ? kKeyboardKind : 0;
+// A device's family for the common effects; a keyboard object without an identity yet is a
+// keyboard, and any other device without one numbers its modes as every non-keyboard does.
+DeviceFamily FamilyOfDevice(CDeviceBase& device) {
+    if (const std::optional<DeviceKind> kind = device.Kind())
+        return FamilyOf(*kind);
+    return dynamic_cast<CKeyboardDevice*>(&device) ? DeviceFamily::Keyboard : DeviceFamily::Mouse;
 }
 
 uint32_t ColourOf(const LightState& s) {
@@ -257,7 +256,7 @@ void LightRoutes::OnSameMode() {
     if (!source)
         return;
     const LightState from = source->GetLightSettings();
-    const int effect = light::CommonEffectOfMode(KindOf(*source), from.mode);
+    const int effect = light::CommonEffectOfMode(FamilyOfDevice(*source), from.mode);
     if (effect < 0)
         return;
     light::CommonEffectSettings settings;
@@ -277,7 +276,7 @@ void LightRoutes::OnSameMode() {
     for (const LightTarget& target : m_ctx.allDevices()) {
         if (!target.device || !target.device->Link().IsOpen())
             continue;
-        const int mode = light::ModeOfCommonEffect(KindOf(*target.device), effect);
+        const int mode = light::ModeOfCommonEffect(FamilyOfDevice(*target.device), effect);
         if (mode < 0)
             continue;
         LightState state = from;
@@ -287,6 +286,8 @@ void LightRoutes::OnSameMode() {
             target.panel->ShowLightSettings(state);
         Store(*target.device, state);
     }
+    if (m_ctx.commonEffectFlagged)
+        m_ctx.commonEffectFlagged();
 }
 
 } // namespace nk7x

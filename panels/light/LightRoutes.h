@@ -32,6 +32,8 @@ struct LightRoutesContext {
     std::function<std::vector<LightTarget>()> allDevices;
     // Hands the copied effect to the synchronisation worker.
     std::function<void(const light::CommonEffectSettings&)> storeCommonEffect;
+    // Devices have just been flagged to follow the common effect: wakes its worker.
+    std::function<void()> commonEffectFlagged;
 };
 
 class LightRoutes {

@@ -1,16 +1,21 @@
 #include "panels/pages/BrindovaKeyboardDevice.h"
 
+#include "devices/DeviceKind.h"
+#include "devices/keyboard/KeyAssignmentCodes.h"
+#include "devices/keyboard/KeyboardRecords.h"
 #include "profiles/ProfileList.h"
 #include "windows/MessageBox.h"
-#include "devices/keyboard/KeyboardRecords.h"
 
 #include <QLabel>
 
+#include "panels/keys/KeySetControlUI.h"
+#include "panels/keys/KeySetRoutes.h"
+#include "panels/light/LightControlUI.h"
+#include "panels/macros/MacroSetControlUI.h"
 #include "panels/pages/keyboard/KeyboardKeyLayout.h"
 #include "panels/pages/keyboard/KeyboardSettingsView.h"
-#include "panels/light/LightControlUI.h"
-#include "platform/DebugLog.h"
 #include "panels/profile/DeviceProfileUI.h"
+#include "platform/DebugLog.h"
 #include "ui/ControlFactory.h"
 #include "ui/LanguageTexts.h"
 #include "ui/UiWindow.h"
@@ -20,7 +25,7 @@ namespace nk7x {
 namespace {
 
 constexpr int kFnKey = 110;
-constexpr int kDeviceTypeKeyboard = 1;
+constexpr const char* kAssignedMark = "file='images/keyboard/key_assigned.svg' dest='3,3,10,10'";
 constexpr int kLightLevels = 4; // brightness and speed indices 0..4
 constexpr int kFirstTab = 1;
 constexpr int kOkOnly = 0; // message box with the confirm button alone
@@ -55,6 +60,14 @@ CBrindovaKeyboardDevice::CBrindovaKeyboardDevice(QWidget* parent)
     m_keyboard = static_cast<CKeyboardDevice*>(&Device());
     m_keyboard->SetView(this);
     m_keyboard->SetPreviewWatched(false); // not on screen until shown
+    // Key captions name what a key does now: a key, a mouse button, a media function or a macro.
+    m_keyboard->SetKeyNameLookup([keyboard = m_keyboard](const KeyCode& code) {
+        std::string key = AssignmentNameKey(code, keyboard->MacroNames());
+        return key.empty() ? FactoryKeyName(code) : key;
+    });
+    // The editor in the layout is built by the control factory.
+    RegisterKeySetControl(ControlFactory::Instance());
+    RegisterMacroSetControl(ControlFactory::Instance());
 }
 
 void CBrindovaKeyboardDevice::showEvent(QShowEvent* event) {
@@ -111,9 +124,13 @@ void CBrindovaKeyboardDevice::BuildPage() {
     m_profilePanel = qobject_cast<CDeviceProfileUI*>(
         UiWindow::FindSubControlByName(this, QStringLiteral("DeviceProfileItem")));
     if (m_profilePanel) {
-        m_profilePanel->SetDeviceType(kDeviceTypeKeyboard);
+        m_profilePanel->SetDeviceType(KindNumber(DeviceKind::Keyboard));
         m_profilePanel->SetFolders(m_keyboard->DataFolder(), m_keyboard->DefaultProfilePath());
-        m_profilePanel->LoadList();
+        // A list that could not be repaired on disk is still used for this run; the next save
+        // that fails tells the user.
+        if (m_profilePanel->LoadList() == ProfileResult::WriteFailed)
+            DebugLogf("profiles: the keyboard's profile list could not be written to %s",
+                      m_keyboard->DataFolder().c_str());
         m_profilePanel->SelectTab(kFirstTab);
         m_keyboard->SetProfileName(m_profilePanel->GetSelectedUUID());
     }
@@ -121,8 +138,23 @@ void CBrindovaKeyboardDevice::BuildPage() {
     m_lightPanel = qobject_cast<CLightControlUI*>(
         UiWindow::FindSubControlByName(this, QStringLiteral("LightControlItem")));
     if (m_lightPanel) {
-        m_lightPanel->SetLayoutStyle(kDeviceTypeKeyboard);
+        m_lightPanel->SetLayoutStyle(DeviceKind::Keyboard);
         m_lightPanel->SetLanguageTexts(Texts());
+    }
+    m_keySetPanel = findChild<CKeySetControlUI*>();
+    if (m_keySetPanel) {
+        m_keySetPanel->Init();
+        m_keySetPanel->SetDeviceType(KindNumber(DeviceKind::Keyboard));
+        m_keySetPanel->SetLanguageTexts(Texts());
+        connect(m_keySetPanel, &CKeySetControlUI::keyPicked, this, &CBrindovaKeyboardDevice::OnKeyPicked,
+                Qt::UniqueConnection);
+    }
+    m_macroPanel = findChild<CMacroSetControlUI*>();
+    if (m_macroPanel) {
+        m_macroPanel->Init();
+        m_macroPanel->SetLanguageTexts(Texts());
+        m_macroPanel->SetDataFolder(m_keyboard->DataFolder());
+        m_macroPanel->LoadMacroList();
     }
     // Fills the lighting panel's mode list (NameListsChanged) before the keyboard is first seen.
     m_keyboard->RefreshNameLists();
@@ -140,11 +172,21 @@ void CBrindovaKeyboardDevice::KeyCaptionsChanged(const std::vector<KeyCaption>& 
             const QString name = Text(QString::fromStdString(c.nameKey));
             button->setToolTip(name + QLatin1Char('\n') + keySet + name);
         }
+        // A key that no longer does its own function carries a mark, unless the skin draws its own.
+        if (button->KeySetImage().isEmpty())
+            button->SetKeySetImage(QString::fromLatin1(kAssignedMark));
         button->SetKeySetImageHidden(c.factoryName);
     }
+    // A key list read again (profile switch, sync) is what the editor shows from now on.
+    const int key = m_keyboard->SelectedKey();
+    const std::vector<KeyAssignment>& list = m_keyboard->KeyList();
+    if (m_keySetPanel && m_keySetPanel->HasKey() && key >= 0 && static_cast<size_t>(key) < list.size() &&
+        !(list[static_cast<size_t>(key)] == m_keySetPanel->Current()))
+        m_keySetPanel->SetKey(list[static_cast<size_t>(key)]);
 }
 
-void CBrindovaKeyboardDevice::SettingsChanged(const KeyboardSettingsControls& controls, const LightState& light) {
+void CBrindovaKeyboardDevice::SettingsChanged(const KeyboardSettingsControls& controls,
+                                              const LightState& light) {
     ShowKeyboardSettings(this, controls, Texts());
     if (m_lightPanel)
         m_lightPanel->ShowLightSettings(light);
@@ -167,6 +209,12 @@ void CBrindovaKeyboardDevice::LightModeChanged(int mode) {
 void CBrindovaKeyboardDevice::NameListsChanged(const std::vector<std::string>& macroNames,
                                                const LightNameLists& lightNames) {
     m_macroNames = macroNames;
+    if (m_keySetPanel) {
+        m_keySetPanel->SetLanguageTexts(Texts());
+        m_keySetPanel->FillMacroNames(macroNames);
+        if (m_keySetPanel->HasKey())
+            m_keySetPanel->ShowCurrent();
+    }
     if (m_lightPanel)
         m_lightPanel->FillModes(lightNames.modes, kLightLevels, kLightLevels);
 }
@@ -176,9 +224,28 @@ void CBrindovaKeyboardDevice::CustomGroupSelected(int group) {
         m_lightPanel->SelectCustomGroupItem(group);
 }
 
-void CBrindovaKeyboardDevice::KeyAssignmentSelected(int keyIndex, const KeyAssignment&) {
-    // The key assignment panel is not part of this page yet; the selection is kept by the device.
+void CBrindovaKeyboardDevice::KeyAssignmentSelected(int keyIndex, const KeyAssignment& entry) {
     DebugLogf("key %d selected", keyIndex);
+    if (!m_keySetPanel)
+        return;
+    const std::string name = keyIndex >= 0 && static_cast<size_t>(keyIndex) < DefaultKeyCodeTable.size()
+                                 ? FactoryKeyName(DefaultKeyCodeTable[static_cast<size_t>(keyIndex)].code)
+                                 : std::string();
+    m_keySetPanel->SetKeyTitle(name.empty() ? QString() : Text(QString::fromStdString(name)));
+    m_keySetPanel->SetKey(entry);
+}
+
+CKeySetControlUI* CBrindovaKeyboardDevice::KeySetPanel() const {
+    return m_keySetPanel;
+}
+
+CMacroSetControlUI* CBrindovaKeyboardDevice::MacroPanel() const {
+    return m_macroPanel;
+}
+
+void CBrindovaKeyboardDevice::OnKeyPicked() {
+    if (m_keySetPanel)
+        KeySetRoutes::StoreOn(*m_keyboard, *m_keySetPanel);
 }
 
 void CBrindovaKeyboardDevice::FnKeyEnabled(bool enabled) {
@@ -194,7 +261,8 @@ void CBrindovaKeyboardDevice::ProfileSaveFailed() {
     // Told after the current event: a save fails inside a route or a slider's change, and a modal
     // box there would run the event loop in the middle of it.
     RunOnPage([this] {
-        ShowMessage(window(), QString(), QString::fromLatin1(kMsgSaveFailed), CMsgWnd::kDefaultDpi, true, kOkOnly);
+        ShowMessage(window(), QString(), QString::fromLatin1(kMsgSaveFailed), CMsgWnd::kDefaultDpi, true,
+                    kOkOnly);
     });
 }
 
@@ -205,7 +273,8 @@ void CBrindovaKeyboardDevice::OnConnectDone(std::chrono::milliseconds took) {
 }
 
 void RegisterDevicePages(ControlFactory& factory) {
-    factory.Register(CBrindovaUSBDevice::ClassName(), [](QWidget* parent) { return new CBrindovaUSBDevice(parent); });
+    factory.Register(CBrindovaUSBDevice::ClassName(),
+                     [](QWidget* parent) { return new CBrindovaUSBDevice(parent); });
     factory.Register(CBrindovaKeyboardDevice::ClassName(),
                      [](QWidget* parent) { return new CBrindovaKeyboardDevice(parent); });
 }

@@ -12,6 +12,9 @@
 
 namespace nk7x {
 
+class CKeySetControlUI;
+class CMacroSetControlUI;
+
 class CBrindovaKeyboardDevice : public CBrindovaUSBDevice, public IKeyboardView {
     Q_OBJECT
   public:
@@ -30,6 +33,10 @@ class CBrindovaKeyboardDevice : public CBrindovaUSBDevice, public IKeyboardView 
     // The light preview thread ends with the connection; the next OnConnect starts it again.
     void OnDeviceRemoved() override;
 
+    // The key assignment editor of the page; null when the layout has none.
+    CKeySetControlUI* KeySetPanel() const;
+    // The macro editor of the page; null when the layout has none.
+    CMacroSetControlUI* MacroPanel() const;
     // Macro names for the key assignment panel, as last reported.
     const std::vector<std::string>& MacroNames() const { return m_macroNames; }
     // Connections whose page has been filled since the page was made.
@@ -39,14 +46,17 @@ class CBrindovaKeyboardDevice : public CBrindovaUSBDevice, public IKeyboardView 
     void ArmTimer(int timerId, int ms) override { CBrindovaUSBDevice::ArmTimer(timerId, ms); }
     void RunOnOwner(std::function<void()> work) override { RunOnPage(std::move(work)); }
     void ProfileSaveFailed() override;
-    void SelectFunctionTabs(const FunctionTabs& tabs) override { CBrindovaUSBDevice::SelectFunctionTabs(tabs); }
+    void SelectFunctionTabs(const FunctionTabs& tabs) override {
+        CBrindovaUSBDevice::SelectFunctionTabs(tabs);
+    }
     void ShowKeyColour(int keyIndex, uint32_t packedColour, uint8_t brightness) override {
         CBrindovaUSBDevice::ShowKeyColour(keyIndex, packedColour, brightness);
     }
     // IKeyboardView
     void KeyCaptionsChanged(const std::vector<KeyCaption>& captions) override;
     void SettingsChanged(const KeyboardSettingsControls& controls, const LightState& light) override;
-    void NameListsChanged(const std::vector<std::string>& macroNames, const LightNameLists& lightNames) override;
+    void NameListsChanged(const std::vector<std::string>& macroNames,
+                          const LightNameLists& lightNames) override;
     void CustomGroupSelected(int group) override;
     void KeyAssignmentSelected(int keyIndex, const KeyAssignment& entry) override;
     void FnKeyEnabled(bool enabled) override;
@@ -63,9 +73,13 @@ class CBrindovaKeyboardDevice : public CBrindovaUSBDevice, public IKeyboardView 
     class PageKeyboard;
     void OnConnectDone(std::chrono::milliseconds took);
     QString Text(const QString& key) const;
+    // The editor's key picking stores at once, as its store button does.
+    void OnKeyPicked();
 
     CKeyboardDevice* m_keyboard = nullptr; // owned by the base as its device
     std::vector<std::string> m_macroNames;
+    QPointer<CKeySetControlUI> m_keySetPanel;
+    QPointer<CMacroSetControlUI> m_macroPanel;
     int m_connectsDone = 0;
 };
 

@@ -77,10 +77,11 @@ void CDeviceProfileUI::RebuildItems() {
         AppendItem(name);
 }
 
-int CDeviceProfileUI::LoadList() {
-    const int result = m_list.LoadList();
+ProfileResult CDeviceProfileUI::LoadList() {
+    const ProfileResult result = m_list.LoadList();
     RebuildItems();
-    SelectProfile(m_list.GetSelectedIndex(), false);
+    // The list has just stored (or tried to store) its selection; storing it again adds nothing.
+    (void)SelectProfile(m_list.GetSelectedIndex(), false);
     ApplyTabVisibility();
     return result;
 }
@@ -90,9 +91,9 @@ int CDeviceProfileUI::GetSelectedIndex() const {
     return combo ? combo->currentIndex() : -1;
 }
 
-int CDeviceProfileUI::SelectProfile(int index, bool notify) {
+ProfileResult CDeviceProfileUI::SelectProfile(int index, bool notify) {
     if (index < 0 || index >= m_list.Count())
-        return 0;
+        return ProfileResult::Refused;
     if (QComboBox* combo = Combo(); combo && index < combo->count()) {
         {
             QSignalBlocker block(combo);
@@ -100,7 +101,7 @@ int CDeviceProfileUI::SelectProfile(int index, bool notify) {
         }
         SetNameText(combo->itemText(index));
     }
-    const int result = m_list.SelectProfile(index);
+    const ProfileResult result = m_list.SelectProfile(index);
     if (notify && Combo())
         RaiseNotify(Combo(), QStringLiteral("itemselect"), index);
     return result;
@@ -159,45 +160,45 @@ void CDeviceProfileUI::AppendNewItems() {
         AppendItem(m_list.Names()[static_cast<std::size_t>(i)]);
 }
 
-int CDeviceProfileUI::AddProfile() {
+ProfileResult CDeviceProfileUI::AddProfile() {
     if (!Combo() || Combo()->count() >= kMaxAddedProfiles)
-        return 0;
-    const int result = m_list.AddProfile();
+        return ProfileResult::Refused;
+    const ProfileResult result = m_list.AddProfile();
     AppendNewItems();
     return result;
 }
 
-int CDeviceProfileUI::CopyProfile() {
+ProfileResult CDeviceProfileUI::CopyProfile() {
     if (!Combo())
-        return 0;
-    const int result = m_list.CopyProfile();
+        return ProfileResult::Refused;
+    const ProfileResult result = m_list.CopyProfile();
     AppendNewItems();
     return result;
 }
 
-int CDeviceProfileUI::DeleteProfile() {
+ProfileResult CDeviceProfileUI::DeleteProfile() {
     QComboBox* combo = Combo();
     if (!combo)
-        return 0;
+        return ProfileResult::Refused;
     const int removed = m_list.GetSelectedIndex();
-    const int result = m_list.DeleteProfile();
+    const ProfileResult result = m_list.DeleteProfile();
     if (m_list.Count() == combo->count())
         return result; // refused, or the list file could not be written: nothing was removed
     {
         QSignalBlocker block(combo);
         combo->removeItem(removed);
     }
-    // The page follows the profile the list now names as current.
-    SelectProfile(m_list.GetSelectedIndex(), true);
+    // The page follows the profile the list now names as current, which the list file names already.
+    (void)SelectProfile(m_list.GetSelectedIndex(), true);
     return result;
 }
 
-int CDeviceProfileUI::RenameProfile(const QString& name) {
+ProfileResult CDeviceProfileUI::RenameProfile(const QString& name) {
     QComboBox* combo = Combo();
     if (!combo)
-        return 0;
+        return ProfileResult::Refused;
     const int index = m_list.GetSelectedIndex();
-    const int result = m_list.RenameProfile(name.toStdString());
+    const ProfileResult result = m_list.RenameProfile(name.toStdString());
     if (index < 0 || index >= combo->count() || index >= m_list.Count())
         return result;
     const QString listed = Q(m_list.Names()[static_cast<std::size_t>(index)]);
@@ -209,16 +210,16 @@ int CDeviceProfileUI::RenameProfile(const QString& name) {
     return result;
 }
 
-int CDeviceProfileUI::ImportProfile(const QString& path) {
+ProfileResult CDeviceProfileUI::ImportProfile(const QString& path) {
     if (!Combo())
-        return 0;
-    const int result = m_list.ImportProfile(path.toStdString());
+        return ProfileResult::Refused;
+    const ProfileResult result = m_list.ImportProfile(path.toStdString());
     AppendNewItems();
     return result;
 }
 
-int CDeviceProfileUI::ExportProfile(const QString& path) { return m_list.ExportProfile(path.toStdString()); }
+ProfileResult CDeviceProfileUI::ExportProfile(const QString& path) { return m_list.ExportProfile(path.toStdString()); }
 
-int CDeviceProfileUI::ResetProfile() { return m_list.ResetProfile(); }
+ProfileResult CDeviceProfileUI::ResetProfile() { return m_list.ResetProfile(); }
 
 } // namespace nk7x

@@ -31,9 +31,10 @@ class CDeviceProfileUI : public QWidget {
     void SetFolders(const std::string& kindFolder, const std::string& defaultProfilePath);
 
     // Reads the list (rebuilding it when missing), fills the combo, selects the listed profile
-    // without notification and shows the tab options of the device type. The list's result: 0 when
-    // a repair or a first list could not be written (the combo then shows what the disk holds).
-    int LoadList();
+    // without notification and shows the tab options of the device type. The list's result:
+    // WriteFailed when a repair or a first list could not be written (the combo then shows what the
+    // disk holds).
+    ProfileResult LoadList();
 
     // Combo selection, -1 when none.
     int GetSelectedIndex() const;
@@ -41,9 +42,9 @@ class CDeviceProfileUI : public QWidget {
     std::string GetSelectedUUID() const { return m_list.GetSelectedUUID(); }
 
     // Selects combo item `index` (raising the combo's "itemselect" only with `notify`), copies its
-    // text into the name field and makes it the list's selection. Out of range does nothing (0);
-    // kProfileWriteFailed when the selection could not be stored for the next start.
-    int SelectProfile(int index, bool notify);
+    // text into the name field and makes it the list's selection. Out of range does nothing
+    // (Refused); WriteFailed when the selection could not be stored for the next start.
+    ProfileResult SelectProfile(int index, bool notify);
 
     QString GetNameText() const;
     void SetNameText(const QString& text);
@@ -55,18 +56,18 @@ class CDeviceProfileUI : public QWidget {
     void SelectTab(int n);
     int SelectedTab() const { return m_list.SelectedTab(); }
 
-    // The operations; each returns the profile list's result (kProfileWriteFailed when a file could
-    // not be written) and keeps the combo in step with the list.
-    int AddProfile();
-    int CopyProfile();
+    // The operations; each returns the profile list's result (WriteFailed when a file could not be
+    // written) and keeps the combo in step with the list.
+    ProfileResult AddProfile();
+    ProfileResult CopyProfile();
     // After removing the selected profile the combo selects the one now listed as current and
     // raises its "itemselect", so the page switches to it.
-    int DeleteProfile();
-    // 1 renamed, 2 blank name, 0 refused (duplicate, no combo, no selection).
-    int RenameProfile(const QString& name);
-    int ImportProfile(const QString& path);
-    int ExportProfile(const QString& path);
-    int ResetProfile();
+    ProfileResult DeleteProfile();
+    // Refused also without a combo.
+    ProfileResult RenameProfile(const QString& name);
+    ProfileResult ImportProfile(const QString& path);
+    ProfileResult ExportProfile(const QString& path);
+    ProfileResult ResetProfile();
 
     const ProfileList& List() const { return m_list; }
     // Path of the selected profile's file; empty when none.

@@ -21,7 +21,7 @@ bool HasKeysAndMacros(int type) { return type == 1 || type == 2; }
 
 // The profile list reports a file it could not write (disk full, no permission); the user is told,
 // since the change they made is not stored.
-bool WriteFailed(int result) { return result == kProfileWriteFailed; }
+bool WriteFailed(ProfileResult result) { return result == ProfileResult::WriteFailed; }
 
 } // namespace
 
@@ -83,7 +83,7 @@ QString ProfileRoutes::Text(const QString& key) const {
 
 void ProfileRoutes::Install(NotifyRouter& router) {
     const QString click = QStringLiteral("click");
-    auto panelCall = [this](int (CDeviceProfileUI::*op)()) {
+    auto panelCall = [this](ProfileResult (CDeviceProfileUI::*op)()) {
         return [this, op](const UiNotify&, int) {
             if (CDeviceProfileUI* panel = Panel(); panel && WriteFailed((panel->*op)()))
                 Show(QString::fromLatin1(kMsgSaveFailed), true, kButtonsOk);
@@ -151,11 +151,13 @@ void ProfileRoutes::OnTimerSwitch() {
 
 void ProfileRoutes::DownloadMacros(CDeviceBase& device) const {
     // The download runs on the device's worker; its answer comes back to this thread.
-    device.QueueMacroDownload([this](int result) {
-        if (result == -1)
+    // A failed transfer was reported by the page already; here only what the user must act on.
+    device.QueueMacroDownload([this](const MacroDownload& result) {
+        if (result.status == MacroDownload::Status::NoImage)
             Show(QString::fromLatin1(kMsgMacroDownloadFailed), true, kButtonsOk);
-        else if (result > 0)
-            Show(FormatMessageCount(Text(QString::fromLatin1(kMsgMacroCount)), result), false, kButtonsOk);
+        else if (result.status == MacroDownload::Status::TooLarge)
+            Show(FormatMessageCount(Text(QString::fromLatin1(kMsgMacroCount)), result.excessEvents), false,
+                 kButtonsOk);
     });
 }
 
@@ -166,7 +168,7 @@ void ProfileRoutes::OnRename() {
     const QString name = panel->GetNameText();
     if (name.isEmpty())
         return;
-    const int result = panel->RenameProfile(name);
+    const ProfileResult result = panel->RenameProfile(name);
     const std::string key = ProfileList::RenameMessageKey(result);
     if (!key.empty())
         Show(QString::fromStdString(key), true, kButtonsOk);
@@ -198,10 +200,10 @@ void ProfileRoutes::OnReset() {
     if (Show(QString::fromLatin1(kMsgResetConfirm), true, kButtonsOkCancel) != 1)
         return;
     // The page is reloaded only from a profile file that was actually rewritten.
-    const int reset = panel->ResetProfile();
+    const ProfileResult reset = panel->ResetProfile();
     if (WriteFailed(reset))
         Show(QString::fromLatin1(kMsgSaveFailed), true, kButtonsOk);
-    if (reset != 1)
+    if (reset != ProfileResult::Done)
         return;
     CDeviceBase* device = Device();
     if (!device)

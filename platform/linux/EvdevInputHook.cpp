@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
@@ -18,6 +19,12 @@
 #include <unistd.h>
 
 namespace nk7x {
+
+std::string DefaultInputFolder() {
+    const char* folder = std::getenv("NK7X_INPUT_DIR");
+    return folder && *folder ? std::string(folder) : std::string("/dev/input");
+}
+
 namespace {
 
 constexpr std::size_t kBits = sizeof(unsigned long) * 8;

@@ -52,8 +52,12 @@ inline constexpr const char* kLockKeysDeviceName = "nk7x lock keys";
 std::unique_ptr<IEvdevDeviceControl> MakeKernelEvdevControl();
 std::unique_ptr<ILockKeyOutput> MakeUinputLockKeys(std::string uinputPath = "/dev/uinput");
 
+// The folder of the input nodes: NK7X_INPUT_DIR when set (the test suite points it away from the
+// machine's real keyboards), else "/dev/input".
+std::string DefaultInputFolder();
+
 struct EvdevHookOptions {
-    std::string deviceFolder = "/dev/input";      // nodes named event* are read
+    std::string deviceFolder = DefaultInputFolder(); // nodes named event* are read
     std::shared_ptr<IEvdevDeviceControl> control; // null: the kernel's ioctls
     std::shared_ptr<ILockKeyOutput> lockKeys;     // null: a uinput device through /dev/uinput
 };

@@ -81,7 +81,7 @@ TEST_F(PageHostTest, OnlyTheKeyboardHasAPageAndItStartsHidden) {
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->Device().KindName(), "keyboard");
     EXPECT_EQ(page->Device().KeyCount(), 126);
-    EXPECT_EQ(page->Device().Kind(), kKindKeyboard);
+    EXPECT_EQ(page->Device().Kind(), DeviceKind::Keyboard);
     EXPECT_EQ(page->ListEntry(), w->Devices().Entry(0));
     ASSERT_NE(page->ListEntry(), nullptr);
     EXPECT_FALSE(page->ListEntry()->IsShown());

@@ -43,8 +43,9 @@ protected:
     // Loads the kind's default profile the way a page restores defaults: from a user profile
     // file whose "Device"[0] is null, so the default fills it in.
     template <class Data>
-    void LoadDefault(Data& data, const char* kind) {
-        const std::string defaultPath = DefaultProfilePath(kind);
+    void LoadDefault(Data& data, DeviceFamily family) {
+        const char* kind = FolderName(family);
+        const std::string defaultPath = DefaultProfilePath(family);
         ASSERT_TRUE(fs::is_regular_file(defaultPath)) << defaultPath;
         data.SetDefaultPath(defaultPath);
         const std::string user = (m_root / (std::string(kind) + "-user.Json")).string();
@@ -68,7 +69,7 @@ protected:
 
 TEST_F(DefaultProfiles, KeyboardKeysColoursAndStages) {
     CKeyboardProfiledata data;
-    ASSERT_NO_FATAL_FAILURE(LoadDefault(data, kKindKeyboard));
+    ASSERT_NO_FATAL_FAILURE(LoadDefault(data, DeviceFamily::Keyboard));
     const auto factory = KeyboardFactoryCodes();
     const auto keys = data.GetKeyList();
     ASSERT_EQ(keys.size(), factory.size());
@@ -103,7 +104,7 @@ TEST_F(DefaultProfiles, KeyboardKeysColoursAndStages) {
 
 TEST_F(DefaultProfiles, MouseButtonsStagesAndCorrections) {
     CMouseProfiledata data;
-    ASSERT_NO_FATAL_FAILURE(LoadDefault(data, kKindMouse));
+    ASSERT_NO_FATAL_FAILURE(LoadDefault(data, DeviceFamily::Mouse));
     const auto factory = MouseFactoryCodes();
     const auto keys = data.GetKeyList();
     ASSERT_EQ(keys.size(), factory.size());
@@ -134,7 +135,7 @@ TEST_F(DefaultProfiles, MouseButtonsStagesAndCorrections) {
 
 TEST_F(DefaultProfiles, HeadsetPresetsReadAsTheTable) {
     CHs6533Profiledata data;
-    ASSERT_NO_FATAL_FAILURE(LoadDefault(data, kKindHeadset));
+    ASSERT_NO_FATAL_FAILURE(LoadDefault(data, DeviceFamily::Headset));
     const auto presets = EqPresetBandValues();
     ASSERT_EQ(presets.size(), 12u);
     for (int t = 1; t <= 12; ++t) {
@@ -156,7 +157,7 @@ TEST_F(DefaultProfiles, HeadsetPresetsReadAsTheTable) {
 
 TEST_F(DefaultProfiles, MousePadLighting) {
     CBasicProfiledata data;
-    ASSERT_NO_FATAL_FAILURE(LoadDefault(data, kKindMousePad));
+    ASSERT_NO_FATAL_FAILURE(LoadDefault(data, DeviceFamily::MousePad));
     const LightState light = data.GetLightInfo();
     EXPECT_EQ(light.mode, m_loaded["LightInfo"]["SelectItem"].asInt());
     EXPECT_LE(light.brightness, 4);

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -54,7 +55,7 @@ TEST(InterfaceMatching, BothKeyboardCollectionsMatchTheirRows) {
     int row = -2;
     DeviceSlot command = SlotFromInterface(kCommandPath, 0x0C45, 0x0820, 0xFF1C, 0x0092, &row);
     EXPECT_EQ(row, 0);
-    EXPECT_EQ(command.kind, kKindKeyboard);
+    EXPECT_EQ(command.kind, DeviceKind::Keyboard);
     EXPECT_EQ(command.role, kRoleCommand);
     EXPECT_EQ(command.path, kCommandPath);
     EXPECT_TRUE(SameInterface(command, InterfaceTable()[0]));
@@ -83,7 +84,7 @@ TEST(InterfaceMatching, OtherCollectionsInterfacesAndUsagesMatchNothing) {
     EXPECT_EQ(FindRowByPath(CandidateFromPath("hid#vid_0c45&pid_0820&mi_00&col04#/dev/hidraw1")), -1);
     DeviceSlot wrongUsage = SlotFromInterface(kCommandPath, 0x0C45, 0x0820, 0xFF00, 0x0092, &row);
     EXPECT_EQ(row, -1);
-    EXPECT_EQ(wrongUsage.kind, 0);
+    EXPECT_EQ(wrongUsage.kind, std::nullopt);
     // The interface's own identity counts, not the path's.
     SlotFromInterface(kCommandPath, 0x0C45, 0x0821, 0xFF1C, 0x0092, &row);
     EXPECT_EQ(row, -1);
@@ -96,20 +97,62 @@ TEST(DeviceTables, OnlyTheKeyboardOptionHasAnInterfaceRow) {
     std::vector<std::string> withPage;
     for (const DeviceOptionRow& o : options) {
         for (const DeviceSlot& r : InterfaceTable()) {
-            if (r.vendorId == o.VendorId() && r.productId == o.ProductId() && r.kind == o.Kind() &&
+            if (r.vendorId == o.VendorId() && r.productId == o.ProductId() && r.kind && r.kind == o.Kind() &&
                 r.role == o.Role())
                 withPage.push_back(o.kindName);
         }
     }
     EXPECT_EQ(withPage, std::vector<std::string>{"keyboard"});
-    EXPECT_EQ(options[1].KindIndex(), kKindIndexKeyboard);
+    EXPECT_EQ(options[1].Family(), DeviceFamily::Keyboard);
     EXPECT_EQ(pages[1].keyCount, 126);
     EXPECT_STREQ(pages[1].pageLayout, "XML\\DeviceXml\\keyboarddevice.xml");
-    // Every kind index is used once.
-    std::set<int> indices;
-    for (const DeviceOptionRow& o : options)
-        indices.insert(o.KindIndex());
-    EXPECT_EQ(indices.size(), options.size());
+    // Every family is used once, and each row's kind, family and folder name agree.
+    std::set<DeviceFamily> families;
+    for (const DeviceOptionRow& o : options) {
+        ASSERT_TRUE(o.Kind().has_value()) << o.kindName;
+        ASSERT_TRUE(o.Family().has_value()) << o.kindName;
+        EXPECT_EQ(FamilyOf(*o.Kind()), *o.Family()) << o.kindName;
+        EXPECT_STREQ(FolderName(*o.Family()), o.kindName);
+        families.insert(*o.Family());
+    }
+    EXPECT_EQ(families.size(), options.size());
+}
+
+// Numbers read from tables and files become kinds and families only when they name one.
+TEST(DeviceKinds, NumbersConvertOnlyWhenTheyNameAKindOrFamily) {
+    for (DeviceKind kind : {DeviceKind::Keyboard, DeviceKind::Mouse, DeviceKind::MousePad,
+                            DeviceKind::MouseReceiver, DeviceKind::Headset})
+        EXPECT_EQ(KindFromNumber(KindNumber(kind)), kind) << KindNumber(kind);
+    for (int number : {0, 4, 5, 8, -1, 0x10001, 0xFFFF})
+        EXPECT_EQ(KindFromNumber(number), std::nullopt) << number;
+
+    for (int index = 0; index < kDeviceFamilyCount; ++index) {
+        ASSERT_TRUE(FamilyFromIndex(index).has_value()) << index;
+        EXPECT_EQ(FamilyIndex(*FamilyFromIndex(index)), index);
+    }
+    for (int index : {-1, kDeviceFamilyCount, 7})
+        EXPECT_EQ(FamilyFromIndex(index), std::nullopt) << index;
+}
+
+TEST(DeviceKinds, EachKindHasItsFamilyAndFolder) {
+    struct Expect {
+        DeviceKind kind;
+        DeviceFamily family;
+        const char* folder;
+        const char* shown;
+    };
+    const Expect expected[] = {
+        {DeviceKind::Keyboard, DeviceFamily::Keyboard, "keyboard", "keyboard"},
+        {DeviceKind::Mouse, DeviceFamily::Mouse, "mouse", "mouse"},
+        {DeviceKind::MouseReceiver, DeviceFamily::Mouse, "mouse", "mouse receiver"},
+        {DeviceKind::MousePad, DeviceFamily::MousePad, "MousePad", "mouse pad"},
+        {DeviceKind::Headset, DeviceFamily::Headset, "HD", "headset"},
+    };
+    for (const Expect& e : expected) {
+        EXPECT_EQ(FamilyOf(e.kind), e.family) << e.shown;
+        EXPECT_STREQ(FolderName(FamilyOf(e.kind)), e.folder) << e.shown;
+        EXPECT_STREQ(DisplayName(e.kind), e.shown);
+    }
 }
 
 // The udev rule must give the logged-in user every supported device, and nobody else write access.

@@ -92,7 +92,7 @@ TEST(DiscoveryProbeFaults, PermissionRefusalsAreReportedPerPassAndClearWhenTheNo
     EXPECT_EQ(denied[0].path, kNotifyPath);
     EXPECT_EQ(denied[0].role, kRoleNotification);
     EXPECT_EQ(denied[1].path, kCommandPath);
-    EXPECT_EQ(denied[1].kind, kKindKeyboard);
+    EXPECT_EQ(denied[1].kind, DeviceKind::Keyboard);
     EXPECT_EQ(denied[1].role, kRoleCommand);
     EXPECT_EQ(denied[1].connected, 0);
     // Told once, before the window shows, not on every pass.

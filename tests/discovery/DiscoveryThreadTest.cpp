@@ -134,7 +134,7 @@ TEST_F(DiscoveryThreadTest, BothKeyboardCollectionsConnectBeforeTheFirstScanEnds
     ASSERT_EQ(connects.size(), 2u);
     for (const SinkEvent& e : connects) {
         EXPECT_TRUE(e.listAgreed) << "slot " << e.index;
-        EXPECT_EQ(e.slot.kind, kKindKeyboard);
+        EXPECT_EQ(e.slot.kind, DeviceKind::Keyboard);
         EXPECT_EQ(e.slot.connected, 1);
         EXPECT_TRUE(SameInterface(e.slot, InterfaceTable()[static_cast<size_t>(e.index)]));
         if (e.index == 0) {

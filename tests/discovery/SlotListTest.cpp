@@ -23,7 +23,7 @@ DeviceSlot Opened(const std::string& path, uint16_t usagePage, uint16_t usage) {
     return s;
 }
 
-DeviceSlot MouseRow(uint16_t product, uint16_t kind) {
+DeviceSlot MouseRow(uint16_t product, DeviceKind kind) {
     DeviceSlot s;
     s.vendorId = 0x1234;
     s.productId = product;
@@ -64,7 +64,7 @@ TEST(SlotList, ClaimAttachesTheMatchingRowsSlotAndCopiesKindAndRole) {
     DeviceSlot notify = Opened(kNotifyPath, 0x000C, 0x0001);
     ASSERT_TRUE(slots.MatchesInterfaceRow(notify));
     EXPECT_EQ(slots.ClaimSlot(notify), 1);
-    EXPECT_EQ(notify.kind, kKindKeyboard);
+    EXPECT_EQ(notify.kind, DeviceKind::Keyboard);
     EXPECT_EQ(notify.role, kRoleNotification);
 
     DeviceSlot command = Opened(kCommandPath, 0xFF1C, 0x0092);
@@ -106,7 +106,7 @@ TEST(SlotList, ForeignCollectionsUsagesAndPathsClaimNothing) {
     // The right path, but the opened interface is not what the row says: no slot, kind stays 0.
     DeviceSlot wrongUsage = Opened(kCommandPath, 0x0001, 0x0006);
     EXPECT_EQ(slots.ClaimSlot(wrongUsage), kNoDeviceSlot);
-    EXPECT_EQ(wrongUsage.kind, 0);
+    EXPECT_EQ(wrongUsage.kind, std::nullopt);
     // A record without a path could never be checked for presence again.
     DeviceSlot noPath = Opened("", 0xFF1C, 0x0092);
     noPath.vendorId = 0x0C45;
@@ -161,12 +161,12 @@ TEST(SlotList, IdenticalRowsAreTakenInOrder) {
 }
 
 TEST(SlotList, PartnersLinkBothWaysAndBadPartnerIndicesAreDropped) {
-    DeviceSlot wired = MouseRow(0x0001, kKindMouse);
-    DeviceSlot receiver = MouseRow(0x0002, kKindMouseReceiver);
-    DeviceSlot broken = MouseRow(0x0003, kKindMouse);
+    DeviceSlot wired = MouseRow(0x0001, DeviceKind::Mouse);
+    DeviceSlot receiver = MouseRow(0x0002, DeviceKind::MouseReceiver);
+    DeviceSlot broken = MouseRow(0x0003, DeviceKind::Mouse);
     broken.hasPartner = 1;
     broken.partner = 40; // names no slot
-    DeviceSlot self = MouseRow(0x0004, kKindMouse);
+    DeviceSlot self = MouseRow(0x0004, DeviceKind::Mouse);
     self.hasPartner = 1;
     self.partner = 3;
     CSlotList slots({wired, receiver, broken, self});
@@ -185,7 +185,7 @@ TEST(SlotList, PartnersLinkBothWaysAndBadPartnerIndicesAreDropped) {
 
     DeviceSlot viaReceiver = Opened("hid#vid_1234&pid_0002&mi_02&col01#/dev/hidraw5", 0xFF00, 1);
     ASSERT_EQ(slots.ClaimSlot(viaReceiver), 1);
-    EXPECT_EQ(viaReceiver.kind, kKindMouseReceiver);
+    EXPECT_EQ(viaReceiver.kind, DeviceKind::MouseReceiver);
     EXPECT_TRUE(slots.PartnerConnected(0));
     EXPECT_FALSE(slots.PartnerConnected(1));
     // Partner fields are not part of the interface's identity.

@@ -129,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int types[] = {1, 2, 3, 7};
     list.SetDeviceType(types[script.empty() ? 0 : static_cast<unsigned char>(script[0]) % 4]);
     list.SetFolders(folders.kind.string(), folders.defaults.string());
-    Check(list.LoadList() == 1);
+    Check(list.LoadList() == ProfileResult::Done);
     std::set<std::string> shared = SharedUuids(list);
     CheckUsable(list, folders.kind, shared);
 
@@ -148,33 +148,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         switch (op) {
         case 's': { // select the index the next byte gives, in range or not
             const int index = k + 1 < script.size() ? static_cast<signed char>(script[k + 1]) % (count + 2) : 0;
-            const int r = list.SelectProfile(index);
-            Check(r == (index >= 0 && index < count ? 1 : 0));
-            Check(list.GetSelectedIndex() == (r ? index : selected));
+            const ProfileResult r = list.SelectProfile(index);
+            Check(r == (index >= 0 && index < count ? ProfileResult::Done : ProfileResult::Refused));
+            Check(list.GetSelectedIndex() == (r == ProfileResult::Done ? index : selected));
             break;
         }
         case 'a': {
-            const int r = list.AddProfile();
-            Check(r ? list.Count() == count + 1 : count >= kMaxAddedProfiles);
+            const ProfileResult r = list.AddProfile();
+            Check(r == ProfileResult::Done ? list.Count() == count + 1 : count >= kMaxAddedProfiles);
             Check(list.GetSelectedIndex() == selected);
             break;
         }
         case 'c':
-            if (list.CopyProfile())
+            if (list.CopyProfile() == ProfileResult::Done)
                 Check(list.Count() == count + 1);
             break;
         case 'd': {
-            const int r = list.DeleteProfile();
-            Check(r ? list.Count() == count - 1 && list.GetSelectedIndex() == (selected == 0 ? 0 : selected - 1)
+            const ProfileResult r = list.DeleteProfile();
+            Check(r == ProfileResult::Done ? list.Count() == count - 1 && list.GetSelectedIndex() == (selected == 0 ? 0 : selected - 1)
                     : count <= 1);
             break;
         }
         case 'r': {
             const std::string name = nameAt(k);
-            const int r = list.RenameProfile(name);
-            if (r == 1)
+            const ProfileResult r = list.RenameProfile(name);
+            if (r == ProfileResult::Done)
                 Check(list.Names()[static_cast<size_t>(selected)] == name);
-            else if (r == 2)
+            else if (r == ProfileResult::BlankName)
                 Check(IsBlank(name));
             else {
                 bool taken = false;
@@ -185,14 +185,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         case 'i':
-            if (list.ImportProfile((folders.root / "import.json").string()))
+            if (list.ImportProfile((folders.root / "import.json").string()) == ProfileResult::Done)
                 Check(list.Count() == count + 1);
             break;
         case 'e':
             (void)list.ExportProfile((folders.root / "export.json").string());
             break;
         case 'z':
-            Check(list.ResetProfile() == 1);
+            Check(list.ResetProfile() == ProfileResult::Done);
             break;
         case 't':
             list.SelectTab(k + 1 < script.size() ? script[k + 1] - '0' : 0);
@@ -202,13 +202,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             ProfileList again;
             again.SetDeviceType(list.DeviceType());
             again.SetFolders(folders.kind.string(), folders.defaults.string());
-            Check(again.LoadList() == 1);
+            Check(again.LoadList() == ProfileResult::Done);
             Check(again.Count() == list.Count());
             Check(again.GetSelectedIndex() == JsonInt(list.ListDocument(), "profileselect", -1));
             break;
         }
         case 'l':
-            Check(list.LoadList() == 1);
+            Check(list.LoadList() == ProfileResult::Done);
             shared = SharedUuids(list);
             break;
         default:

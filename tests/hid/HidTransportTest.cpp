@@ -133,7 +133,7 @@ TEST(NoDevices, EmptyListIsSuccess) {
 
 TEST_F(SimKeyboard, OpenProbesIdentityCapsAndItems) {
     CHidTransport t;
-    ASSERT_EQ(t.Open(PathOf(4), true, true, true, false), 1);
+    ASSERT_EQ(t.Open(PathOf(4), true, true), 1);
     EXPECT_TRUE(t.IsHandleOpen());
     EXPECT_EQ(t.LastOpenError(), HidOpenError::None);
     EXPECT_EQ(t.Attributes().vendorId, 0x0c45);
@@ -150,7 +150,7 @@ TEST_F(SimKeyboard, OpenProbesIdentityCapsAndItems) {
     ASSERT_NE(t.ParsedDescriptor(), nullptr);
     EXPECT_EQ(t.ParsedDescriptor()->number, 4u);
 
-    ASSERT_EQ(t.Open(PathOf(3), true, true, true, false), 1);
+    ASSERT_EQ(t.Open(PathOf(3), true, true), 1);
     EXPECT_EQ(t.Caps().usagePage, 0x0C);
     EXPECT_EQ(t.Caps().inputReportByteLength, 3);
     ASSERT_EQ(t.InputItemCount(), 1u);
@@ -170,28 +170,27 @@ TEST_F(SimKeyboard, OpenFailuresSayWhy) {
     CHidTransport t;
     std::string longPath = PathOf(4);
     longPath.insert(longPath.find("#/") + 1, std::string(kHidMaxPathChars, '/'));
-    EXPECT_EQ(t.Open(longPath, true, true, true, false), 0);
+    EXPECT_EQ(t.Open(longPath, true, true), 0);
     EXPECT_EQ(t.LastOpenError(), HidOpenError::PathTooLong);
     EXPECT_FALSE(t.IsHandleOpen());
 
-    EXPECT_EQ(t.Open("not a path", true, true, true, false), 0);
+    EXPECT_EQ(t.Open("not a path", true, true), 0);
     EXPECT_EQ(t.LastOpenError(), HidOpenError::BadPath);
-    EXPECT_EQ(t.Open("sim#vid_0c45&pid_0820&mi_01&col04#" + m_sim.Folder() + "/none-mi01.sock", true, true,
-                     true, false),
+    EXPECT_EQ(t.Open("sim#vid_0c45&pid_0820&mi_01&col04#" + m_sim.Folder() + "/none-mi01.sock", true, true),
               0);
     EXPECT_EQ(t.LastOpenError(), HidOpenError::NotFound);
     // A collection the interface does not have.
-    EXPECT_EQ(t.Open(PathOf(5), true, true, true, false), 0);
+    EXPECT_EQ(t.Open(PathOf(5), true, true), 0);
     EXPECT_EQ(t.LastOpenError(), HidOpenError::NotFound);
     // The node answers with another identity than the path was made for.
     std::string other = PathOf(4);
     other.replace(other.find("pid_0820"), 8, "pid_0821");
-    EXPECT_EQ(t.Open(other, true, true, true, false), 0);
+    EXPECT_EQ(t.Open(other, true, true), 0);
     EXPECT_EQ(t.LastOpenError(), HidOpenError::NotFound);
     EXPECT_FALSE(t.IsHandleOpen());
 
     m_sim.Unplug(m_itf);
-    EXPECT_EQ(t.Open(PathOf(4), true, true, true, false), 0);
+    EXPECT_EQ(t.Open(PathOf(4), true, true), 0);
     EXPECT_EQ(t.LastOpenError(), HidOpenError::NotFound);
 }
 
@@ -200,10 +199,10 @@ TEST_F(SimKeyboard, PathOfExactlyTheLimitIsNotRefusedForLength) {
     std::string path = "sim#vid_0c45&pid_0820#/";
     path += std::string(kHidMaxPathChars - 1 - path.size(), 'x');
     ASSERT_EQ(path.size(), kHidMaxPathChars - 1);
-    EXPECT_EQ(t.Open(path, true, true, true, false), 0);
+    EXPECT_EQ(t.Open(path, true, true), 0);
     EXPECT_NE(t.LastOpenError(), HidOpenError::PathTooLong);
     path += 'x';
-    EXPECT_EQ(t.Open(path, true, true, true, false), 0);
+    EXPECT_EQ(t.Open(path, true, true), 0);
     EXPECT_EQ(t.LastOpenError(), HidOpenError::PathTooLong);
 }
 
@@ -211,7 +210,7 @@ TEST_F(SimKeyboard, PathOfExactlyTheLimitIsNotRefusedForLength) {
 HidOpenError OpenErrorAsUser(const std::string& path, int* err) {
     if (::geteuid() != 0) {
         CHidTransport t;
-        t.Open(path, true, true, true, false);
+        t.Open(path, true, true);
         *err = t.LastOpenErrno();
         return t.LastOpenError();
     }
@@ -224,7 +223,7 @@ HidOpenError OpenErrorAsUser(const std::string& path, int* err) {
         int answer[2] = {-1, 0};
         if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
             CHidTransport t;
-            t.Open(path, true, true, true, false);
+            t.Open(path, true, true);
             answer[0] = static_cast<int>(t.LastOpenError());
             answer[1] = t.LastOpenErrno();
         }
@@ -261,19 +260,18 @@ TEST(HidrawNode, PermissionDeniedIsToldApartFromAbsent) {
 
 TEST_F(SimKeyboard, OpenOnAnOpenTransportClosesTheFirst) {
     CHidTransport t;
-    ASSERT_EQ(t.Open(PathOf(4), true, true, true, false), 1);
+    ASSERT_EQ(t.Open(PathOf(4), true, true), 1);
     ASSERT_EQ(m_sim.Accept(m_itf), 1u);
-    ASSERT_EQ(t.Open(PathOf(3), true, true, true, false), 1);
+    ASSERT_EQ(t.Open(PathOf(3), true, true), 1);
     EXPECT_TRUE(m_sim.PeerClosed(m_itf, 0, 1000));
     EXPECT_EQ(m_sim.Accept(m_itf), 2u);
     EXPECT_EQ(t.Caps().usagePage, 0x0C);
 }
 
-TEST_F(SimKeyboard, ExclusiveStillSharesTheNode) {
+TEST_F(SimKeyboard, TwoOpenersShareTheNode) {
     CHidTransport a, b;
-    ASSERT_EQ(a.Open(PathOf(4), true, true, true, true), 1);
-    EXPECT_TRUE(a.Exclusive());
-    ASSERT_EQ(b.Open(PathOf(4), true, false, true, false), 1);
+    ASSERT_EQ(a.Open(PathOf(4), true, true), 1);
+    ASSERT_EQ(b.Open(PathOf(4), true, false), 1);
     ASSERT_TRUE(m_sim.Send(m_itf, Report(4, 64, 0x11)));
     Bytes buf(64);
     uint32_t n = 0;
@@ -285,7 +283,7 @@ TEST_F(SimKeyboard, ExclusiveStillSharesTheNode) {
 
 TEST_F(SimKeyboard, WritesOneWholeOutputReportOfItsCollection) {
     CHidTransport t;
-    ASSERT_EQ(t.Open(PathOf(4), true, true, true, false), 1);
+    ASSERT_EQ(t.Open(PathOf(4), true, true), 1);
     Bytes frame = Report(4, 64);
     for (size_t i = 1; i < frame.size(); ++i)
         frame[i] = static_cast<uint8_t>(i);
@@ -302,13 +300,13 @@ TEST_F(SimKeyboard, WritesOneWholeOutputReportOfItsCollection) {
     EXPECT_TRUE(m_sim.Receive(m_itf, 100).empty());
 
     CHidTransport readOnly;
-    ASSERT_EQ(readOnly.Open(PathOf(4), true, false, true, false), 1);
+    ASSERT_EQ(readOnly.Open(PathOf(4), true, false), 1);
     EXPECT_EQ(readOnly.WriteReport(frame.data(), 64, &n, 1000), 0);
 }
 
 TEST_F(SimKeyboard, ReadTimesOutOnASilentDevice) {
     CHidTransport t;
-    ASSERT_EQ(t.Open(PathOf(4), true, true, true, false), 1);
+    ASSERT_EQ(t.Open(PathOf(4), true, true), 1);
     Bytes buf(64);
     uint32_t n = 77;
     const auto start = Clock::now();
@@ -325,8 +323,8 @@ TEST_F(SimKeyboard, ReadTimesOutOnASilentDevice) {
 
 TEST_F(SimKeyboard, ReadsKeepOnlyTheirCollectionsReports) {
     CHidTransport consumer, command;
-    ASSERT_EQ(consumer.Open(PathOf(3), true, true, true, false), 1);
-    ASSERT_EQ(command.Open(PathOf(4), true, true, true, false), 1);
+    ASSERT_EQ(consumer.Open(PathOf(3), true, true), 1);
+    ASSERT_EQ(command.Open(PathOf(4), true, true), 1);
     ASSERT_EQ(m_sim.Accept(m_itf), 2u);
     ASSERT_TRUE(m_sim.Send(m_itf, Report(4, 64, 0xAB)));
     ASSERT_TRUE(m_sim.Send(m_itf, Bytes{0x03, 0x01, 0x04}));
@@ -359,7 +357,7 @@ TEST_F(SimKeyboard, ReadsKeepOnlyTheirCollectionsReports) {
 
 TEST_F(SimKeyboard, CloseFromAnotherThreadEndsAnEndlessRead) {
     CHidTransport t;
-    ASSERT_EQ(t.Open(PathOf(3), true, true, true, false), 1);
+    ASSERT_EQ(t.Open(PathOf(3), true, true), 1);
     std::atomic<int> result{-1};
     std::atomic<uint32_t> got{99};
     std::atomic<int> readerId{0};
@@ -385,7 +383,7 @@ TEST_F(SimKeyboard, CloseFromAnotherThreadEndsAnEndlessRead) {
 
 TEST_F(SimKeyboard, DestructionWhileAReadWaits) {
     auto t = std::make_unique<CHidTransport>();
-    ASSERT_EQ(t->Open(PathOf(4), true, true, true, false), 1);
+    ASSERT_EQ(t->Open(PathOf(4), true, true), 1);
     CHidTransport* raw = t.get();
     std::atomic<int> result{-1};
     std::atomic<int> readerId{0};
@@ -407,7 +405,7 @@ TEST_F(SimKeyboard, CloseRacingTransfersThatAreJustStarting) {
     CHidTransport t;
     Bytes buf(64);
     for (int i = 0; i < 40; ++i) {
-        ASSERT_EQ(t.Open(PathOf(4), true, true, true, false), 1);
+        ASSERT_EQ(t.Open(PathOf(4), true, true), 1);
         std::thread reader([&] { t.ReadReport(buf.data(), 64, nullptr, kHidInfinite); });
         std::thread writer([&] {
             Bytes frame(64, 0);
@@ -426,7 +424,7 @@ TEST_F(SimKeyboard, CloseRacingTransfersThatAreJustStarting) {
 
 TEST_F(SimKeyboard, PeerGoingAwayFailsAWaitingReadAtOnce) {
     CHidTransport t;
-    ASSERT_EQ(t.Open(PathOf(4), true, true, true, false), 1);
+    ASSERT_EQ(t.Open(PathOf(4), true, true), 1);
     ASSERT_EQ(m_sim.Accept(m_itf), 1u);
     std::atomic<int> result{-1};
     std::atomic<int> readerId{0};
@@ -457,7 +455,7 @@ TEST_F(SimKeyboard, PeerGoingAwayFailsAWaitingReadAtOnce) {
 TEST_F(SimKeyboard, BootKeyboardReportsGainTheirZeroId) {
     const int boot = m_sim.AddInterface("boot", 0, test::LoadFixture("FFFF_0002_0001_0006.rdesc"), 0xffff, 2);
     CHidTransport t;
-    ASSERT_EQ(t.Open("sim#vid_ffff&pid_0002&mi_00#" + m_sim.SocketPath(boot), true, true, true, false), 1);
+    ASSERT_EQ(t.Open("sim#vid_ffff&pid_0002&mi_00#" + m_sim.SocketPath(boot), true, true), 1);
     EXPECT_EQ(t.Caps().inputReportByteLength, 9);
     ASSERT_TRUE(m_sim.Send(boot, Bytes{0x00, 0x00, 0x04, 0, 0, 0, 0, 0})); // data only, as hidraw gives it
     Bytes buf(9, 0xEE);
@@ -478,7 +476,7 @@ protected:
     void SetUp() override {
         m_itf = m_sim.AddInterface("shared", 2, test::LoadFixture("FFFF_0003_0001_0006.rdesc"), 0xffff, 3);
         for (int c = 1; c <= 4; ++c)
-            ASSERT_EQ(m_col[c - 1].Open(PathOf(c), true, true, true, false), 1) << c;
+            ASSERT_EQ(m_col[c - 1].Open(PathOf(c), true, true), 1) << c;
         ASSERT_EQ(m_sim.Accept(m_itf), 4u);
     }
     std::string PathOf(int collection) const {

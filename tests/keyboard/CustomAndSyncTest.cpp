@@ -3,7 +3,9 @@
 #include "KeyboardTestSupport.h"
 
 #include <chrono>
+#include <optional>
 
+#include "devices/NotifyCodes.h"
 #include "devices/discovery/DeviceTables.h"
 #include "macros/MacroStore.h"
 #include "tools/sim/KeyboardLayout.h"
@@ -16,7 +18,7 @@ class CustomColourTest : public KeyboardTest {
     void SetUp() override {
         KeyboardTest::SetUp();
         ASSERT_EQ(m_kbd->ReadKeyLayout(), kResultOk);
-        ASSERT_EQ(m_kbd->LoadProfile(), 1);
+        m_kbd->LoadProfile();
     }
     void EnterMode19(uint8_t group) {
         LightState s = m_kbd->GetLightSettings();
@@ -118,7 +120,7 @@ class KeyEventTest : public KeyboardTest {
     void SetUp() override {
         KeyboardTest::SetUp();
         ASSERT_EQ(m_kbd->ReadKeyLayout(), kResultOk);
-        ASSERT_EQ(m_kbd->LoadProfile(), 1);
+        m_kbd->LoadProfile();
         ASSERT_EQ(m_kbd->StartKeyEventThread(m_sim->NotificationPath()), 1);
         // Wait until the reader's connection is there, so no notification is missed.
         for (int i = 0; i < 200 && m_sim->ConnectionCount() < 2; ++i)
@@ -243,17 +245,36 @@ TEST(KeyEventThread, DispatchByCode) {
     h.onSync = [&] { seen.push_back("sync"); };
     h.onSyncRed = [&] { seen.push_back("red"); };
     h.onStatus = [&] { seen.push_back("status"); };
-    h.onKey = [&](int p, int kind) { seen.push_back(std::to_string(p) + "/" + std::to_string(kind)); };
+    h.onKey = [&](int p, KeyEventKind kind) {
+        seen.push_back(std::to_string(p) + (kind == KeyEventKind::Press ? "/press" : "/release"));
+    };
     for (uint16_t code : {uint16_t(0x401), uint16_t(0x402), uint16_t(0x404), uint16_t(0x500), uint16_t(0x5FF),
                           uint16_t(0x600 + 3), uint16_t(0x403), uint16_t(0x700), uint16_t(0)})
         DispatchNotification(code, h);
-    EXPECT_EQ(seen, (std::vector<std::string>{"sync", "red", "status", "0/1", "255/1", "3/2"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"sync", "red", "status", "0/press", "255/press", "3/release"}));
+}
+
+// The page turns each key event back into its code for OnNotification; that code must decode to
+// the same position and kind.
+TEST(KeyEventThread, KeyEventCodesDecodeToTheirPositionAndKind) {
+    for (KeyEventKind kind : {KeyEventKind::Press, KeyEventKind::Release}) {
+        for (int position : {0, 17, 255}) {
+            const std::optional<Notification> n = DecodeNotification(KeyEventCode(kind, position));
+            ASSERT_TRUE(n.has_value()) << position;
+            EXPECT_EQ(n->code, kind == KeyEventKind::Press ? NotifyCode::KeyDown : NotifyCode::KeyUp);
+            EXPECT_EQ(n->position, position);
+        }
+    }
+    EXPECT_EQ(KeyEventKindFromNumber(1), KeyEventKind::Press);
+    EXPECT_EQ(KeyEventKindFromNumber(2), KeyEventKind::Release);
+    EXPECT_EQ(KeyEventKindFromNumber(0), std::nullopt);
+    EXPECT_EQ(KeyEventKindFromNumber(3), std::nullopt);
 }
 
 class MacroKeyTest : public KeyboardTest {};
 
 TEST_F(MacroKeyTest, KeysOfMissingMacrosGoBackToTheirDefaults) {
-    ASSERT_EQ(m_kbd->LoadProfile(), 1);
+    m_kbd->LoadProfile();
     MacroStore store(KindFolder());
     MacroInfo a, b;
     ASSERT_EQ(store.Create(a), MacroResult::Ok);
@@ -265,7 +286,7 @@ TEST_F(MacroKeyTest, KeysOfMissingMacrosGoBackToTheirDefaults) {
     list[12].assignment = {0x71, 2, 0}; // macro 2 of two
     m_kbd->Profile().SetKeyList(list);
     m_kbd->Profile().Save();
-    ASSERT_EQ(m_kbd->LoadProfile(), 1);
+    m_kbd->LoadProfile();
     m_kbd->PurgeMacroKeys();
     const std::vector<KeyAssignment> now = m_kbd->Profile().GetKeyList();
     EXPECT_EQ(now[10].assignment, now[10].defaultAssignment);
@@ -296,12 +317,12 @@ TEST_F(DeviceBaseTest, KeyTablesAndColours) {
 }
 
 TEST_F(DeviceBaseTest, FunctionModesSelectTabs) {
-    EXPECT_EQ(FunctionTabsFor(4, kKindKeyboard), (FunctionTabs{3, -1}));
-    EXPECT_EQ(FunctionTabsFor(4, kKindMousePad), (FunctionTabs{0, 2}));
-    EXPECT_EQ(FunctionTabsFor(2, kKindKeyboard), (FunctionTabs{0, 1}));
-    EXPECT_EQ(FunctionTabsFor(8, kKindMouse), (FunctionTabs{1, -1}));
-    EXPECT_EQ(FunctionTabsFor(5, kKindHeadset), (FunctionTabs{2, -1}));
-    EXPECT_EQ(FunctionTabsFor(9, kKindKeyboard), (FunctionTabs{0, 0}));
+    EXPECT_EQ(FunctionTabsFor(4, DeviceKind::Keyboard), (FunctionTabs{3, -1}));
+    EXPECT_EQ(FunctionTabsFor(4, DeviceKind::MousePad), (FunctionTabs{0, 2}));
+    EXPECT_EQ(FunctionTabsFor(2, DeviceKind::Keyboard), (FunctionTabs{0, 1}));
+    EXPECT_EQ(FunctionTabsFor(8, DeviceKind::Mouse), (FunctionTabs{1, -1}));
+    EXPECT_EQ(FunctionTabsFor(5, DeviceKind::Headset), (FunctionTabs{2, -1}));
+    EXPECT_EQ(FunctionTabsFor(9, DeviceKind::Keyboard), (FunctionTabs{0, 0}));
     m_kbd->SetFunctionMode(2);
     EXPECT_EQ(m_kbd->GetFunctionMode(), 2);
     EXPECT_EQ(m_view.fnEnabled, std::vector<bool>{false});
@@ -309,14 +330,14 @@ TEST_F(DeviceBaseTest, FunctionModesSelectTabs) {
 
 TEST_F(DeviceBaseTest, LiveLightingIsEnteredOnKeyboardsOnly) {
     DeviceSlot slot;
-    slot.kind = kKindKeyboard;
+    slot.kind = DeviceKind::Keyboard;
     m_kbd->SetIdentity(slot);
     m_sim->ClearFrameLog();
     m_kbd->SetLiveLighting(true);
     EXPECT_EQ(Frames(28).size(), 1u);
-    slot.kind = kKindMouse;
+    slot.kind = DeviceKind::Mouse;
     m_kbd->SetIdentity(slot);
-    EXPECT_EQ(m_kbd->GetIdentity().kind, kKindMouse);
+    EXPECT_EQ(m_kbd->GetIdentity().kind, DeviceKind::Mouse);
     m_kbd->SetLiveLighting(true);
     EXPECT_EQ(Frames(28).size(), 1u);
 }

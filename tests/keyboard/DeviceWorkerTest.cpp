@@ -89,7 +89,7 @@ class WorkerKeyboardTest : public KeyboardTest {
     void SetUp() override {
         KeyboardTest::SetUp();
         ASSERT_EQ(m_kbd->ReadKeyLayout(), kResultOk);
-        ASSERT_EQ(m_kbd->LoadProfile(), 1);
+        m_kbd->LoadProfile();
         ASSERT_TRUE(m_kbd->StartWorker());
     }
     void TearDown() override {
@@ -104,7 +104,7 @@ TEST_F(WorkerKeyboardTest, AWriteToASilentKeyboardReturnsAtOnceAndItsFailureArri
     m_kbd->QueueSettingsWrite(0, 0);
     m_kbd->QueueProfileKeyAssignmentsWrite(0);
     std::atomic<int> macroAnswer{99};
-    m_kbd->QueueMacroDownload([&](int r) { macroAnswer = r; });
+    m_kbd->QueueMacroDownload([&](const MacroDownload& r) { macroAnswer = r.Code(); });
     EXPECT_LT(MsSince(start), 500) << "the caller waited on the keyboard";
     ASSERT_TRUE(m_kbd->Worker().WaitIdle(20000));
     ASSERT_FALSE(m_view.failures.empty());

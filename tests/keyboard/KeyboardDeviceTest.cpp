@@ -146,7 +146,7 @@ class SettingsTest : public KeyboardTest {
   protected:
     void SetUp() override {
         KeyboardTest::SetUp();
-        ASSERT_EQ(m_kbd->LoadProfile(), 1);
+        m_kbd->LoadProfile();
     }
     void PutDeviceRecord(std::vector<uint8_t> record) {
         record.resize(26, 0);
@@ -287,7 +287,7 @@ TEST_F(SettingsTest, ControlsShowTheSystemSettings) {
     s.repeatRate = 12;
     m_kbd->Profile().SetSystemStages(s);
     m_kbd->Profile().Save();
-    ASSERT_EQ(m_kbd->LoadProfile(), 1);
+    m_kbd->LoadProfile();
     m_kbd->RefreshPage();
     EXPECT_EQ(m_view.controls.pollingOption, 0);
     EXPECT_EQ(m_view.controls.repeatDelayOption, 2);
@@ -325,7 +325,7 @@ class MacroDownloadTest : public KeyboardTest {
 TEST_F(MacroDownloadTest, TheImageReachesTheMacroArea) {
     AddMacros({10, 0, 5});
     m_sim->ClearFrameLog();
-    EXPECT_EQ(m_kbd->DownloadMacros(), 0);
+    EXPECT_EQ(m_kbd->DownloadMacros().status, MacroDownload::Status::Sent);
     EXPECT_EQ(Commands().front(), 3);
     const std::vector<uint8_t> area = m_sim->MacroArea();
     EXPECT_EQ(area[0], 0xAA);
@@ -351,12 +351,12 @@ TEST_F(MacroDownloadTest, TheImageReachesTheMacroArea) {
 
 TEST_F(MacroDownloadTest, NoMacrosSendsNothing) {
     m_sim->ClearFrameLog();
-    EXPECT_EQ(m_kbd->DownloadMacros(), 0);
+    EXPECT_EQ(m_kbd->DownloadMacros().status, MacroDownload::Status::NothingToSend);
     EXPECT_EQ(Commands(), (std::vector<uint8_t>{3}));
     // An index without entries is the same.
     std::filesystem::create_directories(KindFolder());
     std::ofstream(KindFolder() + "/macro.config") << "{\"MacroInfo\":[]}";
-    EXPECT_EQ(m_kbd->DownloadMacros(), 0);
+    EXPECT_EQ(m_kbd->DownloadMacros().status, MacroDownload::Status::NothingToSend);
     EXPECT_TRUE(Frames(1).empty());
     EXPECT_TRUE(Frames(21).empty());
 }
@@ -364,7 +364,10 @@ TEST_F(MacroDownloadTest, NoMacrosSendsNothing) {
 TEST_F(MacroDownloadTest, AFailedMacroWriteIsReported) {
     AddMacros({3});
     ASSERT_EQ(m_sim->AddFaults("status=0xFF@21"), 1);
-    EXPECT_EQ(m_kbd->DownloadMacros(), 0);
+    const MacroDownload answer = m_kbd->DownloadMacros();
+    EXPECT_EQ(answer.status, MacroDownload::Status::Sent);
+    EXPECT_EQ(answer.link, kResultDeviceFailed);
+    EXPECT_EQ(answer.Code(), 0); // the link's failure is the view's to report, not a download answer
     ASSERT_EQ(m_view.failures.size(), 1u);
     EXPECT_EQ(m_view.failures[0], std::make_pair(KeyboardWrite::Macros, kResultDeviceFailed));
 }
@@ -380,23 +383,25 @@ class SmallMacroAreaTest : public MacroDownloadTest {
 TEST_F(SmallMacroAreaTest, ExactlyFullIsSent) {
     AddMacros({57, 0}); // 16 + 12 + 228 = 256
     m_sim->ClearFrameLog();
-    EXPECT_EQ(m_kbd->DownloadMacros(), 0);
+    EXPECT_EQ(m_kbd->DownloadMacros().status, MacroDownload::Status::Sent);
     EXPECT_EQ(Frames(21).size(), 5u);
 }
 
 TEST_F(SmallMacroAreaTest, TooLargeTellsHowManyEventsToRemove) {
     AddMacros({59}); // 16 + 6 + 236 = 258
     m_sim->ClearFrameLog();
-    EXPECT_EQ(m_kbd->DownloadMacros(), 1);
+    const MacroDownload tooLarge = m_kbd->DownloadMacros();
+    EXPECT_EQ(tooLarge.status, MacroDownload::Status::TooLarge);
+    EXPECT_EQ(tooLarge.Code(), 1);
     AddMacros({0}); // 16 + 12 + 236 = 264
-    EXPECT_EQ(m_kbd->DownloadMacros(), 3);
+    EXPECT_EQ(m_kbd->DownloadMacros().excessEvents, 3);
     EXPECT_TRUE(Frames(21).empty());
     EXPECT_TRUE(Frames(1).empty());
 }
 
 TEST_F(SmallMacroAreaTest, TwoSixtyBytesAreTwoEventsTooMany) {
     AddMacros({58, 0}); // 16 + 12 + 232 = 260
-    EXPECT_EQ(m_kbd->DownloadMacros(), 2);
+    EXPECT_EQ(m_kbd->DownloadMacros().excessEvents, 2);
 }
 
 std::string ReadWholeFile(const std::string& path) {

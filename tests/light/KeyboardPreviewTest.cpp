@@ -35,7 +35,7 @@ TEST(KeyboardPreview, ResetPreviewClearsIntensitiesButKeepsHues) {
     ManualLightClock clock;
     KeyboardLightEngine e(clock);
     e.SetLightSettings(Settings(7));
-    e.OnReactiveKey(30, 1);
+    e.OnReactiveKey(30, KeyEventKind::Press);
     EXPECT_EQ(e.Intensity(30), 255);
     e.SetLightSettings(Settings(22));
     EXPECT_EQ(e.Intensity(30), 0);
@@ -131,10 +131,10 @@ TEST(KeyboardPreview, ReactivePressSpreadsAsADiamond) {
     KeyboardLightEngine e(clock);
     e.SetLightSettings(Settings(8));
     const uint8_t key = Cell(9, 3);
-    e.OnReactiveKey(key, 2); // a release seeds nothing
+    e.OnReactiveKey(key, KeyEventKind::Release); // a release seeds nothing
     e.StepNow();
     EXPECT_TRUE(KeysAt(e, 215).empty());
-    e.OnReactiveKey(key, 1);
+    e.OnReactiveKey(key, KeyEventKind::Press);
     const uint8_t lit = FadeIntensity(255);
     for (int distance = 0; distance <= 3; ++distance) {
         e.StepNow();
@@ -155,8 +155,8 @@ TEST(KeyboardPreview, PressInModesWithoutAHookChangesNothing) {
         std::vector<uint8_t> before, after;
         for (std::size_t k = 0; k < 126; ++k)
             before.push_back(e.Intensity(k));
-        e.OnReactiveKey(50, 1);
-        e.OnReactiveKey(50, 2);
+        e.OnReactiveKey(50, KeyEventKind::Press);
+        e.OnReactiveKey(50, KeyEventKind::Release);
         for (std::size_t k = 0; k < 126; ++k)
             after.push_back(e.Intensity(k));
         EXPECT_EQ(before, after) << int(mode);
@@ -183,8 +183,8 @@ TEST(KeyboardPreview, HeldNeighbourKeepsCommonNeighboursBright) {
     KeyboardLightEngine e(clock);
     e.SetLightSettings(Settings(29));
     const uint8_t left = Cell(9, 3), right = Cell(10, 3), far = Cell(12, 3);
-    e.OnReactiveKey(left, 1);
-    e.OnReactiveKey(right, 1);
+    e.OnReactiveKey(left, KeyEventKind::Press);
+    e.OnReactiveKey(right, KeyEventKind::Press);
     EXPECT_TRUE(e.Held(left));
     EXPECT_EQ(e.Intensity(far), 60); // two columns right of the right key only
     // Cells in the neighbourhood of both keys.
@@ -193,7 +193,7 @@ TEST(KeyboardPreview, HeldNeighbourKeepsCommonNeighboursBright) {
     for (auto [c, r] : common)
         before.push_back(e.Intensity(Cell(c, r)));
     EXPECT_EQ(before[0], 240); // 150 from the near key, 90 from the diagonal one
-    e.OnReactiveKey(right, 2);
+    e.OnReactiveKey(right, KeyEventKind::Release);
     for (std::size_t i = 0; i < common.size(); ++i)
         EXPECT_EQ(e.Intensity(Cell(common[i].first, common[i].second)), before[i])
             << common[i].first << "," << common[i].second;
@@ -204,7 +204,7 @@ TEST(KeyboardPreview, HeldNeighbourKeepsCommonNeighboursBright) {
     // Releasing the last key dims its near cells by 15 and the others by 90.
     const uint8_t up = Cell(9, 2), twoUp = Cell(9, 1);
     const uint8_t upBefore = e.Intensity(up), twoUpBefore = e.Intensity(twoUp);
-    e.OnReactiveKey(left, 2);
+    e.OnReactiveKey(left, KeyEventKind::Release);
     EXPECT_EQ(e.Intensity(up), upBefore - 15);
     EXPECT_EQ(e.Intensity(twoUp), twoUpBefore > 89 ? twoUpBefore - 90 : 0);
 }
@@ -214,15 +214,15 @@ TEST(KeyboardPreview, KeyHooksIgnoreKeysOutsideTheLayout) {
     KeyboardLightEngine e(clock);
     for (uint8_t mode : {7, 8, 29}) {
         e.SetLightSettings(Settings(mode));
-        e.OnReactiveKey(200, 1);
-        e.OnReactiveKey(126, 1);
+        e.OnReactiveKey(200, KeyEventKind::Press);
+        e.OnReactiveKey(126, KeyEventKind::Press);
         if (mode != 7)
-            e.OnReactiveKey(16, 1); // a key index that no layout cell holds
+            e.OnReactiveKey(16, KeyEventKind::Press); // a key index that no layout cell holds
         e.StepNow();
         EXPECT_EQ(KeysAt(e, 0).size(), 126u) << int(mode);
     }
     e.SetLightSettings(Settings(7));
-    e.OnReactiveKey(16, 2); // the flash hook lights any key below 126, press or release
+    e.OnReactiveKey(16, KeyEventKind::Release); // the flash hook lights any key below 126, press or release
     EXPECT_EQ(e.Intensity(16), 255);
 }
 
@@ -277,7 +277,8 @@ TEST(KeyboardPreview, EveryModeStepsWithoutLeavingItsTables) {
                 e.SetLightSettings(Settings(static_cast<uint8_t>(mode), 4, 4, forwards, multi), true);
                 for (int i = 0; i < 400; ++i) {
                     if (i % 37 == 0)
-                        e.OnReactiveKey(static_cast<uint8_t>(i % 130), static_cast<uint8_t>(1 + i % 2));
+                        e.OnReactiveKey(static_cast<uint8_t>(i % 130),
+                                        i % 2 == 0 ? KeyEventKind::Press : KeyEventKind::Release);
                     e.StepNow();
                     clock.Advance(16);
                 }

@@ -177,7 +177,7 @@ TEST_F(LightThreadTest, ReadersAndKeyHooksRaceTheThreadSafely) {
     thread.Start();
     // Key hooks and copies of the vector from this thread while the light thread steps.
     for (int i = 0; i < 2000; ++i) {
-        engine.OnReactiveKey(static_cast<uint8_t>(i % 126), 1);
+        engine.OnReactiveKey(static_cast<uint8_t>(i % 126), KeyEventKind::Press);
         const auto colours = engine.Colours();
         ASSERT_EQ(colours.size(), 126u);
     }

@@ -26,7 +26,7 @@ void Click(QWidget* w, QPoint p) {
 }
 
 TEST(LightControlPanel, TheLayoutHoldsEveryControl) {
-    PanelHost p(1);
+    PanelHost p(DeviceKind::Keyboard);
     ASSERT_TRUE(p.loaded);
     for (const char* name : {"light_combo_modeSelect", "light_combo_ZZCCmodeSelect", "light_combo_custommodeSelect"})
         EXPECT_TRUE(p.Find<QComboBox>(name)) << name;
@@ -51,7 +51,7 @@ TEST(LightControlPanel, TheLayoutHoldsEveryControl) {
 }
 
 TEST(LightControlPanel, ModesComeFromTheNameListWithTheirVisibility) {
-    PanelHost p(1);
+    PanelHost p(DeviceKind::Keyboard);
     QComboBox* modes = p.Find<QComboBox>("light_combo_modeSelect");
     ASSERT_TRUE(modes);
     ASSERT_EQ(modes->count(), 30);
@@ -87,7 +87,7 @@ TEST(LightControlPanel, ModesComeFromTheNameListWithTheirVisibility) {
 }
 
 TEST(LightControlPanel, ShowingSettingsFillsEveryControlQuietly) {
-    PanelHost p(1);
+    PanelHost p(DeviceKind::Keyboard);
     LightState s;
     s.mode = 24;
     s.brightness = 3;
@@ -130,7 +130,7 @@ TEST(LightControlPanel, ShowingSettingsFillsEveryControlQuietly) {
 }
 
 TEST(LightControlPanel, RgbEditsStayAsTheLastModeThatTouchedThemLeftThem) {
-    PanelHost p(1);
+    PanelHost p(DeviceKind::Keyboard);
     QWidget* rgb = p.Group("deng_RGB_edit");
     p.panel->SelectMode(11);
     EXPECT_FALSE(rgb->isEnabled());
@@ -146,7 +146,7 @@ TEST(LightControlPanel, RgbEditsStayAsTheLastModeThatTouchedThemLeftThem) {
 }
 
 TEST(LightControlPanel, DirectionCaptionsFollowTheMode) {
-    PanelHost p(1);
+    PanelHost p(DeviceKind::Keyboard);
     LanguageTexts en;
     ASSERT_TRUE(en.LoadFile(QStringLiteral(NK7X_SOURCE_DIR "/skin/lang/lan_en.json")));
     p.panel->SetLanguageTexts(&en);
@@ -170,7 +170,7 @@ TEST(LightControlPanel, DirectionCaptionsFollowTheMode) {
 }
 
 TEST(LightControlPanel, KeyboardOnlyGroupsAndTheCopyButton) {
-    PanelHost p(1);
+    PanelHost p(DeviceKind::Keyboard);
     QWidget* same = p.Find<QWidget>("deng_same_mode");
     QWidget* custom = p.Group("lightcustom_layout");
     QWidget* secondary = p.Group("light_combo_ZZCCmodeSelectLayout");
@@ -203,7 +203,7 @@ TEST(LightControlPanel, KeyboardOnlyGroupsAndTheCopyButton) {
 }
 
 TEST(LightControlPanel, MouseSpeedIsDisabledNotHidden) {
-    PanelHost p(2);
+    PanelHost p(DeviceKind::Mouse);
     QWidget* speed = p.Group("deng_speed_layout");
     p.panel->SelectMode(3);
     EXPECT_FALSE(speed->isHidden());
@@ -223,7 +223,7 @@ TEST(LightControlPanel, MouseSpeedIsDisabledNotHidden) {
 }
 
 TEST(LightControlPanel, ThePaletteSpeaksOnlyForTheUser) {
-    PanelHost p(1);
+    PanelHost p(DeviceKind::Keyboard);
     p.host.show();
     auto* palette = p.Find<CColorPaletteUI>("deng_Color_Pallet");
     ASSERT_TRUE(palette);
@@ -257,7 +257,7 @@ TEST(LightControlPanel, ThePaletteSpeaksOnlyForTheUser) {
 }
 
 TEST(LightControlPanel, LittleRoomScrollsInsteadOfSqueezing) {
-    PanelHost p(1);
+    PanelHost p(DeviceKind::Keyboard);
     p.panel->SelectMode(1);
     p.host.resize(900, 220); // a page that gives the panel a strip below the picture
     p.host.show();
@@ -271,7 +271,7 @@ TEST(LightControlPanel, LittleRoomScrollsInsteadOfSqueezing) {
 }
 
 TEST(LightControlPanel, WideRoomPutsTheColoursBesideTheModes) {
-    PanelHost p(1);
+    PanelHost p(DeviceKind::Keyboard);
     p.panel->SelectMode(1);
     QWidget* left = p.Group("light_column_left");
     QWidget* right = p.Group("light_column_right");
@@ -288,7 +288,7 @@ TEST(LightControlPanel, WideRoomPutsTheColoursBesideTheModes) {
 }
 
 TEST(LightControlPanel, AWideShortPanelTakesAThirdColumnAndScrollsNoMore) {
-    PanelHost p(1);
+    PanelHost p(DeviceKind::Keyboard);
     p.panel->SelectMode(19); // the keyboard's custom colours: every control of the right column shows
     QWidget* field = p.Group("deng_Color_Pallet");
     QWidget* values = p.Group("deng_RGB_edit");
@@ -328,7 +328,7 @@ TEST(LightControlPanel, AWideShortPanelTakesAThirdColumnAndScrollsNoMore) {
 }
 
 TEST(LightControlPanel, SwatchesStandForTheirBackground) {
-    PanelHost p(1);
+    PanelHost p(DeviceKind::Keyboard);
     EXPECT_EQ(p.panel->GetPresetColor(0), 0xFFFF0000u);
     EXPECT_EQ(p.panel->GetPresetColor(7), 0xFFFFFFFFu);
     EXPECT_EQ(p.panel->GetPresetColor(8), 0u);

@@ -57,12 +57,9 @@ class HostWindow : public UiWindow {
     std::vector<UiNotify> notes;
 };
 
-// The element of the lighting name lists that belongs to a layout style.
-inline int KindIndexOf(int style) { return style == 1 ? 0 : style == 2 ? 1 : style == 3 ? 2 : 3; }
-
-// A panel of a style, filled with the kind's mode names, inside its own host.
+// A panel for a kind of device, filled with the kind's mode names, inside its own host.
 struct PanelHost {
-    explicit PanelHost(int style) {
+    explicit PanelHost(DeviceKind kind) {
         auto* box = new QVBoxLayout(&host);
         box->setContentsMargins(0, 0, 0, 0);
         host.setObjectName(QStringLiteral("host"));
@@ -70,9 +67,9 @@ struct PanelHost {
         panel = new CLightControlUI(&host);
         box->addWidget(panel);
         loaded = FillPanel(host, panel, LightLayoutPath());
-        panel->SetLayoutStyle(style);
+        panel->SetLayoutStyle(kind);
         const std::string defaults = NK7X_SOURCE_DIR "/DefaultData/default_light.json";
-        LightNameLists names = ReadLightNameLists(KindIndexOf(style), defaults, "");
+        LightNameLists names = ReadLightNameLists(FamilyIndex(FamilyOf(kind)), defaults, "");
         panel->FillModes(names.modes, 4, 4);
         host.resize(300, 640);
     }
@@ -109,7 +106,7 @@ class LightPanelTest : public ::testing::Test {
         m_kbd = OpenKeyboard(*m_sim, "profile-one");
         ASSERT_TRUE(m_kbd);
 
-        m_page = std::make_unique<PanelHost>(1);
+        m_page = std::make_unique<PanelHost>(DeviceKind::Keyboard);
         ASSERT_TRUE(m_page->loaded);
         LightRoutesContext ctx;
         ctx.currentDevice = [this]() -> CDeviceBase* { return m_current; };
@@ -154,11 +151,11 @@ class LightPanelTest : public ::testing::Test {
         auto kbd = std::make_unique<CKeyboardDevice>();
         kbd->SetProfileName(profile);
         kbd->SetLightingName("tavro_light");
-        if (kbd->Link().OpenPath(sim.CommandPath()) != 1 || kbd->ReadKeyLayout() != kResultOk ||
-            kbd->LoadProfile() != 1) {
+        if (kbd->Link().OpenPath(sim.CommandPath()) != 1 || kbd->ReadKeyLayout() != kResultOk) {
             ADD_FAILURE() << "keyboard on " << sim.CommandPath() << " not ready";
             return nullptr;
         }
+        kbd->LoadProfile();
         return kbd;
     }
 
@@ -168,7 +165,7 @@ class LightPanelTest : public ::testing::Test {
         ASSERT_TRUE(m_otherSim);
         m_other = OpenKeyboard(*m_otherSim, "profile-two");
         ASSERT_TRUE(m_other);
-        m_otherPage = std::make_unique<PanelHost>(1);
+        m_otherPage = std::make_unique<PanelHost>(DeviceKind::Keyboard);
         // Every page lives in the main window: its panel's notifications reach the same routes.
         m_otherPage->panel->setParent(&m_page->host);
         m_otherPage->panel->ShowLightSettings(m_other->GetLightSettings());

@@ -22,7 +22,7 @@ QString OutDir() {
 }
 
 QImage Render(int mode, const LanguageTexts& texts, bool sameMode, QSize size = {300, 600}) {
-    PanelHost p(1);
+    PanelHost p(DeviceKind::Keyboard);
     p.host.ReloadText(texts);
     p.panel->SetLanguageTexts(&texts);
     LightState s;

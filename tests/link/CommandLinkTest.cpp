@@ -545,7 +545,7 @@ TEST(CommandLinkScripted, RepliesWaitingBeforeAFrameGoesOutAreDropped) {
         const auto until = Clock::now() + std::chrono::milliseconds(100);
         while (Clock::now() < until && device.RequestCount() < round)
             std::this_thread::yield();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
         EXPECT_EQ(data[0], round) << "round " << int{round} << " read an earlier frame's reply";
     }
     EXPECT_GE(link.StaleReportsDropped(), 3u);

@@ -65,7 +65,7 @@ protected:
         fs::create_directories(m_root);
         ::setenv("XDG_DATA_HOME", m_root.c_str(), 1);
         SetJsonWriteSync(false);
-        m_folder = KindFolder(kKindKeyboard);
+        m_folder = KindFolder(DeviceFamily::Keyboard);
         ASSERT_FALSE(m_folder.empty());
         m_store = std::make_unique<MacroStore>(m_folder);
     }

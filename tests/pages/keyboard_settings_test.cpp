@@ -33,13 +33,16 @@ TEST(KeyboardPageLayout, HoldsEveryControlThePageAndItsRoutesUse) {
     auto* functions = window.Find<QStackedWidget>("device_function_switch");
     ASSERT_NE(functions, nullptr);
     ASSERT_EQ(functions->count(), 4);
-    EXPECT_NE(functions->widget(0)->findChild<QWidget*>(QStringLiteral("LightControlItem")), nullptr);
-    EXPECT_NE(functions->widget(1)->findChild<QWidget*>(QStringLiteral("KeySetControlItem")), nullptr);
-    EXPECT_NE(functions->widget(2)->findChild<QWidget*>(QStringLiteral("MacroControlItem")), nullptr);
-    EXPECT_NE(functions->widget(3)->findChild<QWidget*>(QStringLiteral("polling_rate_option_0")), nullptr);
+    // The tabs the function modes select: lighting (1) and keys (2) share tab 0 and differ in the
+    // key function switch inside it; macros (3) are tab 1, the settings (4) tab 3.
     auto* keyFunctions = window.Find<QStackedWidget>("device_key_function_switch");
     ASSERT_NE(keyFunctions, nullptr);
+    EXPECT_TRUE(functions->widget(0)->isAncestorOf(keyFunctions));
     EXPECT_GE(keyFunctions->count(), 3);
+    EXPECT_NE(keyFunctions->widget(0)->findChild<QWidget*>(QStringLiteral("LightControlItem")), nullptr);
+    EXPECT_NE(keyFunctions->widget(1)->findChild<QWidget*>(QStringLiteral("KeySetControlItem")), nullptr);
+    EXPECT_NE(functions->widget(1)->findChild<QWidget*>(QStringLiteral("MacroControlItem")), nullptr);
+    EXPECT_NE(functions->widget(3)->findChild<QWidget*>(QStringLiteral("polling_rate_option_0")), nullptr);
     for (const char* name : {"polling_rate_option_0", "polling_rate_option_1", "polling_rate_option_2",
                              "polling_rate_option_3", "winlockflag_option", "wflag_option", "6flag_option",
                              "repeat_delay_check_0", "repeat_delay_check_1", "repeat_delay_check_2",

@@ -77,7 +77,7 @@ class KeyboardPageTest : public ::testing::Test {
         d.SetKindName("keyboard");
         d.SetLightingName("tavro_light");
         DeviceSlot identity;
-        identity.kind = 1;
+        identity.kind = DeviceKind::Keyboard;
         d.SetIdentity(identity);
         page->LoadContent();
         return std::unique_ptr<CBrindovaKeyboardDevice>(page);
@@ -107,7 +107,7 @@ TEST_F(KeyboardPageTest, BuildsThePictureTablesAndPanels) {
     EXPECT_FALSE(page->Device().ProfileName().empty()) << "the listed profile is the device's";
     EXPECT_EQ(page->Device().ProfileName(), page->ProfilePanel()->GetSelectedUUID());
     ASSERT_NE(page->LightPanel(), nullptr);
-    EXPECT_EQ(page->LightPanel()->LayoutStyle(), 1);
+    EXPECT_EQ(page->LightPanel()->LayoutStyle(), DeviceKind::Keyboard);
 
     // Building again (a second LoadContent) keeps the same buttons.
     CDeviceKeyButtonUI* esc = page->Button(0);
@@ -147,7 +147,7 @@ TEST_F(KeyboardPageTest, TheFunctionModeEnablesTheFnKeyAndCaptionsBecomeTooltips
     EXPECT_TRUE(page->Button(2)->toolTip().isEmpty());
 
     // The keyboard object's own captions after a refresh: factory names everywhere.
-    ASSERT_EQ(page->Keyboard().LoadProfile(), 1);
+    page->Keyboard().LoadProfile();
     page->Keyboard().RefreshPage();
     EXPECT_TRUE(page->Button(0)->toolTip().startsWith("keyboard_key_Esc"));
 }

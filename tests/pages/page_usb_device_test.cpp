@@ -123,7 +123,7 @@ TEST(UsbPage, FunctionModesSelectTabsOnlyWithBothSwitches) {
         keyFunction->addWidget(new QWidget);
     keyFunction->setCurrentIndex(1);
     DeviceSlot keyboard;
-    keyboard.kind = kKindKeyboard;
+    keyboard.kind = DeviceKind::Keyboard;
     page.Device().SetIdentity(keyboard);
     page.Device().SetFunctionMode(4);
     EXPECT_EQ(function->currentIndex(), 3);

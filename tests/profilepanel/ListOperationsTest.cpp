@@ -51,14 +51,14 @@ TEST_F(ListOperationsTest, AddCopyAndDeleteKeepComboAndListInStep) {
 
 TEST_F(ListOperationsTest, TheLastProfileCannotBeDeletedAndAddStopsAtFifty) {
     const std::string before = ReadFileText(ListPath());
-    EXPECT_EQ(m_panel->DeleteProfile(), 0);
+    EXPECT_EQ(m_panel->DeleteProfile(), ProfileResult::Refused);
     EXPECT_EQ(ReadFileText(ListPath()), before);
     EXPECT_EQ(Combo()->count(), 1);
     EXPECT_TRUE(m_host->raised.empty());
 
     while (Combo()->count() < kMaxAddedProfiles)
-        ASSERT_EQ(m_panel->AddProfile(), 1) << Combo()->count();
-    EXPECT_EQ(m_panel->AddProfile(), 0);
+        ASSERT_EQ(m_panel->AddProfile(), ProfileResult::Done) << Combo()->count();
+    EXPECT_EQ(m_panel->AddProfile(), ProfileResult::Refused);
     EXPECT_EQ(Combo()->count(), kMaxAddedProfiles);
     ExpectComboMatchesList();
 }
@@ -141,14 +141,14 @@ TEST_F(ListOperationsTest, WithoutItsControlsThePanelChangesNothing) {
     CDeviceProfileUI bare;
     bare.SetDeviceType(1);
     bare.SetFolders(KindFolder(), m_kbd->DefaultProfilePath());
-    bare.LoadList();
+    ASSERT_EQ(bare.LoadList(), ProfileResult::Done);
     const std::string before = ReadFileText(ListPath());
     EXPECT_EQ(bare.GetSelectedIndex(), -1);
-    EXPECT_EQ(bare.AddProfile(), 0);
-    EXPECT_EQ(bare.CopyProfile(), 0);
-    EXPECT_EQ(bare.DeleteProfile(), 0);
-    EXPECT_EQ(bare.RenameProfile(QStringLiteral("x")), 0);
-    EXPECT_EQ(bare.ImportProfile(QString::fromStdString(m_panel->SelectedProfilePath())), 0);
+    EXPECT_EQ(bare.AddProfile(), ProfileResult::Refused);
+    EXPECT_EQ(bare.CopyProfile(), ProfileResult::Refused);
+    EXPECT_EQ(bare.DeleteProfile(), ProfileResult::Refused);
+    EXPECT_EQ(bare.RenameProfile(QStringLiteral("x")), ProfileResult::Refused);
+    EXPECT_EQ(bare.ImportProfile(QString::fromStdString(m_panel->SelectedProfilePath())), ProfileResult::Refused);
     bare.SelectTab(2);
     bare.ShowMenu(true);
     EXPECT_FALSE(bare.IsMenuShown());

@@ -108,10 +108,10 @@ class ProfilePanelTest : public ::testing::Test {
 
         m_panel->SetDeviceType(1);
         m_panel->SetFolders(KindFolder(), m_kbd->DefaultProfilePath());
-        m_panel->LoadList();
+        ASSERT_EQ(m_panel->LoadList(), ProfileResult::Done);
         m_panel->SelectTab(1);
         m_kbd->SetProfileName(m_panel->GetSelectedUUID());
-        ASSERT_EQ(m_kbd->LoadProfile(), 1);
+        m_kbd->LoadProfile();
     }
 
     void TearDown() override {

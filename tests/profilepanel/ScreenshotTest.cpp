@@ -34,7 +34,7 @@ class ScreenshotTest : public ProfilePanelTest {
 };
 
 TEST_F(ScreenshotTest, BarIsDarkAndShowsItsControls) {
-    m_panel->AddProfile();
+    ASSERT_EQ(m_panel->AddProfile(), ProfileResult::Done);
     const QImage closed = Shot("en", false, "profile-bar-en.png");
     ASSERT_FALSE(closed.isNull());
     // The bar's background is the dark panel colour, not the toolkit's light default.

@@ -12,8 +12,8 @@ namespace {
 using SwitchTest = ProfilePanelTest;
 
 TEST_F(SwitchTest, ComboSelectionSwitchesAfterTheDelayAndWritesTheNewSettings) {
-    ASSERT_EQ(m_panel->AddProfile(), 1);
-    ASSERT_EQ(m_panel->AddProfile(), 1);
+    ASSERT_EQ(m_panel->AddProfile(), ProfileResult::Done);
+    ASSERT_EQ(m_panel->AddProfile(), ProfileResult::Done);
     MarkProfile(1, 0x21, 0x22, 0x23);
     MarkProfile(2, 0x12, 0x34, 0x56);
     const std::string first = m_panel->GetSelectedUUID();
@@ -57,18 +57,15 @@ TEST_F(SwitchTest, ComboSelectionSwitchesAfterTheDelayAndWritesTheNewSettings) {
 class CallRecorder : public CDeviceBase {
   public:
     std::vector<std::string> calls;
-    int macroResult = 0;
-    int LoadProfile() override {
-        calls.push_back("LoadProfile " + ProfileName());
-        return 1;
-    }
+    MacroDownload macroResult;
+    void LoadProfile() override { calls.push_back("LoadProfile " + ProfileName()); }
     void PurgeMacroKeys() override { calls.push_back("PurgeMacroKeys"); }
     void RefreshPage() override { calls.push_back("RefreshPage"); }
     LinkResult WriteSettings(int n, uint8_t byte0) override {
         calls.push_back("WriteSettings " + std::to_string(n) + " " + std::to_string(byte0));
         return kResultOk;
     }
-    int DownloadMacros() override {
+    MacroDownload DownloadMacros() override {
         calls.push_back("DownloadMacros");
         return macroResult;
     }
@@ -105,8 +102,8 @@ class RecordedDeviceTest : public ProfilePanelTest {
 };
 
 TEST_F(RecordedDeviceTest, SwitchRunsTheDeviceStepsInOrderAndReportsMacrosThatDoNotFit) {
-    ASSERT_EQ(m_panel->AddProfile(), 1);
-    m_recorder.macroResult = 7;
+    ASSERT_EQ(m_panel->AddProfile(), ProfileResult::Done);
+    m_recorder.macroResult = {MacroDownload::Status::TooLarge, 7};
     QTest::keyClick(Combo(), Qt::Key_Down);
     ASSERT_TRUE(m_routes->OnTimer(kProfileSwitchTimerId));
     const std::string uuid = m_panel->List().UuidAt(1);
@@ -120,7 +117,7 @@ TEST_F(RecordedDeviceTest, SwitchRunsTheDeviceStepsInOrderAndReportsMacrosThatDo
 
     m_recorder.calls.clear();
     m_messages.clear();
-    m_recorder.macroResult = -1;
+    m_recorder.macroResult = {MacroDownload::Status::NoImage};
     EXPECT_TRUE(m_routes->OnTimer(kProfileSwitchTimerId));
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_messages[0].text, QStringLiteral("message_text_7"));
@@ -183,7 +180,7 @@ TEST_F(RecordedDeviceTest, TabOptionsSetTheFunctionModeAndStayOneOfEight) {
     for (const char* name : {"6533_voice_Op_tab", "magic_Op_tab", "Virtual7.1_Op_tab"})
         EXPECT_TRUE(tab(name)->isHidden()) << name;
     m_panel->SetDeviceType(7);
-    m_panel->LoadList();
+    ASSERT_EQ(m_panel->LoadList(), ProfileResult::Done);
     for (const char* name : {"key_Op_tab", "macro_Op_tab", "system_Op_tab", "cursor_Op_tab"})
         EXPECT_TRUE(tab(name)->isHidden()) << name;
     for (const char* name : {"deng_Op_tab", "6533_voice_Op_tab", "magic_Op_tab", "Virtual7.1_Op_tab"})
@@ -200,7 +197,7 @@ TEST_F(SwitchTest, SpreadButtonTogglesTheMenu) {
 }
 
 TEST_F(SwitchTest, RenameRefusesBlankAndDuplicateNames) {
-    ASSERT_EQ(m_panel->AddProfile(), 1);
+    ASSERT_EQ(m_panel->AddProfile(), ProfileResult::Done);
     OpenMenu();
     auto* edit = Control<QLineEdit>("device_profile_name_edit");
     ASSERT_NE(edit, nullptr);

@@ -12,7 +12,7 @@ class WriteFailureTest : public ProfilePanelTest {
   protected:
     void SetUp() override {
         ProfilePanelTest::SetUp();
-        ASSERT_EQ(m_panel->AddProfile(), 1); // two profiles, so that one may be deleted
+        ASSERT_EQ(m_panel->AddProfile(), ProfileResult::Done); // two profiles, so that one may be deleted
         // No device: the page switch and the reset stop after the panel's own work, so nothing but
         // the profile files is written while the disk is full.
         ProfileRoutesContext ctx;
@@ -94,7 +94,7 @@ TEST_F(WriteFailureTest, EveryListButtonReportsAWriteThatDidNotHappen) {
 
 TEST_F(WriteFailureTest, ASwitchWhoseChoiceCannotBeStoredStillSwitchesAndSaysSo) {
     // Adding named the new profile for the next start; the current one is stored again first.
-    ASSERT_EQ(m_panel->SelectProfile(0, false), 1);
+    ASSERT_EQ(m_panel->SelectProfile(0, false), ProfileResult::Done);
     const int storedBefore = LoadJson(ListPath())["profileselect"].asInt();
     ASSERT_EQ(storedBefore, 0);
     QTest::keyClick(Combo(), Qt::Key_Down);

@@ -37,7 +37,7 @@ protected:
         ProfileTestEnv::SetUp();
         SetJsonWriteSync(false);
         WriteText(DefaultData("keyboard.Json"), R"({"Device":[{"LightMode":3}],"Extra":7})");
-        m_folder = KindFolder(kKindKeyboard);
+        m_folder = KindFolder(DeviceFamily::Keyboard);
         ASSERT_FALSE(m_folder.empty());
     }
     void TearDown() override {
@@ -68,8 +68,8 @@ protected:
         doc["profileselect"] = 1;
         ASSERT_EQ(WriteJson(ListPath(), doc), 1);
         list.SetDeviceType(1);
-        list.SetFolders(m_folder, DefaultProfilePath(kKindKeyboard));
-        ASSERT_EQ(list.LoadList(), 1);
+        list.SetFolders(m_folder, DefaultProfilePath(DeviceFamily::Keyboard));
+        ASSERT_EQ(list.LoadList(), ProfileResult::Done);
         ASSERT_EQ(list.GetSelectedIndex(), 1);
         for (const auto& [name, bytes] : FolderPicture(m_folder)) {
             if (name == "ProfileList.ini")
@@ -147,7 +147,7 @@ TEST_F(FullDiskTest, AnUnreadableProfileIsNeverReplacedWithoutItsCopy) {
 
 struct ListOperation {
     const char* name;
-    std::function<int(ProfileList&)> run;
+    std::function<ProfileResult(ProfileList&)> run;
     bool profileFileFirst; // writes a profile file before the list: the list-only limit applies
     bool listOnly;         // writes only the list: the list-only limit applies as well
 };
@@ -179,7 +179,7 @@ TEST_F(FullDiskTest, AProfileListChangeThatCannotBeStoredChangesNothing) {
             const std::vector<std::string> names = list.Names();
             const std::string current = list.GetSelectedUUID();
 
-            EXPECT_EQ(WithFullDisk(limit, [&] { return op.run(list); }), kProfileWriteFailed);
+            EXPECT_EQ(WithFullDisk(limit, [&] { return op.run(list); }), ProfileResult::WriteFailed);
             EXPECT_EQ(FolderPicture(m_root), before);
             // Memory is what the disk holds: no profile the list file lacks, no lost one.
             EXPECT_EQ(list.Names(), names);
@@ -188,8 +188,8 @@ TEST_F(FullDiskTest, AProfileListChangeThatCannotBeStoredChangesNothing) {
                 EXPECT_EQ(list.GetSelectedUUID(), current);
             }
             ProfileList again;
-            again.SetFolders(m_folder, DefaultProfilePath(kKindKeyboard));
-            ASSERT_EQ(again.LoadList(), 1);
+            again.SetFolders(m_folder, DefaultProfilePath(DeviceFamily::Keyboard));
+            ASSERT_EQ(again.LoadList(), ProfileResult::Done);
             EXPECT_EQ(again.Names(), names);
         }
     }
@@ -198,14 +198,14 @@ TEST_F(FullDiskTest, AProfileListChangeThatCannotBeStoredChangesNothing) {
 TEST_F(FullDiskTest, TheSelectionFollowsTheUserEvenWhenItCannotBeStored) {
     ProfileList list;
     Seed(list);
-    EXPECT_EQ(WithFullDisk(0, [&] { return list.SelectProfile(5); }), kProfileWriteFailed);
+    EXPECT_EQ(WithFullDisk(0, [&] { return list.SelectProfile(5); }), ProfileResult::WriteFailed);
     EXPECT_EQ(list.GetSelectedIndex(), 5);
     EXPECT_EQ(list.GetSelectedUUID(), list.UuidAt(5));
     EXPECT_EQ(JsonInt(LoadJson(ListPath()), "profileselect", -1), 1);
     // The next change that can be written stores the list as memory has it.
-    EXPECT_EQ(list.SelectProfile(5), 1);
+    EXPECT_EQ(list.SelectProfile(5), ProfileResult::Done);
     EXPECT_EQ(JsonInt(LoadJson(ListPath()), "profileselect", -1), 5);
-    EXPECT_EQ(ProfileList::RenameMessageKey(kProfileWriteFailed), kMsgSaveFailed);
+    EXPECT_EQ(ProfileList::RenameMessageKey(ProfileResult::WriteFailed), kMsgSaveFailed);
 }
 
 TEST_F(FullDiskTest, AFirstStartOnAFullDiskListsNothingAndLeavesNothing) {
@@ -228,13 +228,13 @@ TEST_F(FullDiskTest, AFirstStartOnAFullDiskListsNothingAndLeavesNothing) {
         std::filesystem::create_directories(m_folder);
         ProfileList list;
         list.SetDeviceType(1);
-        list.SetFolders(m_folder, DefaultProfilePath(kKindKeyboard));
-        EXPECT_EQ(WithFullDisk(limit, [&] { return list.LoadList(); }), 0);
+        list.SetFolders(m_folder, DefaultProfilePath(DeviceFamily::Keyboard));
+        EXPECT_EQ(WithFullDisk(limit, [&] { return list.LoadList(); }), ProfileResult::WriteFailed);
         EXPECT_EQ(list.Count(), 0);
         EXPECT_EQ(list.GetSelectedIndex(), -1);
         EXPECT_TRUE(Entries(m_folder).empty()) << "a profile file no list names was left";
         // With room again the list is made as usual.
-        EXPECT_EQ(list.LoadList(), 1);
+        EXPECT_EQ(list.LoadList(), ProfileResult::Done);
         EXPECT_EQ(list.Names(), std::vector<std::string>{"profile1"});
         EXPECT_EQ(Entries(m_folder).size(), 2u);
     }

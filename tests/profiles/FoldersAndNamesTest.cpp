@@ -12,34 +12,26 @@ class KindFolderTest : public ProfileTestEnv {};
 TEST_F(KindFolderTest, BuildingAPathCreatesTheRootAndTheKindFolder) {
     std::filesystem::remove_all(m_data);
     ASSERT_FALSE(std::filesystem::exists(m_data));
-    const std::string list = ProfileListPath(kKindMousePad);
+    const std::string list = ProfileListPath(DeviceFamily::MousePad);
     EXPECT_EQ(list, InKind("MousePad", "ProfileList.ini"));
     EXPECT_TRUE(std::filesystem::is_directory(InKind("MousePad", "")));
-    EXPECT_EQ(LightConfigPath(kKindHeadset), InKind("HD", "tavro_light.config"));
+    EXPECT_EQ(LightConfigPath(DeviceFamily::Headset), InKind("HD", "tavro_light.config"));
     EXPECT_TRUE(std::filesystem::is_directory(InKind("HD", "")));
-    EXPECT_EQ(ProfileFilePath(kKindMouse, "2021_03_07_09_05_01_042"), InKind("mouse", "2021_03_07_09_05_01_042.Json"));
-    EXPECT_EQ(DefaultProfilePath(kKindKeyboard), DefaultData("keyboard.Json"));
+    EXPECT_EQ(ProfileFilePath(DeviceFamily::Mouse, "2021_03_07_09_05_01_042"),
+              InKind("mouse", "2021_03_07_09_05_01_042.Json"));
+    EXPECT_EQ(DefaultProfilePath(DeviceFamily::Keyboard), DefaultData("keyboard.Json"));
     EXPECT_EQ(DefaultLightNamesPath(), DefaultData("default_light.json"));
 }
 
 TEST_F(KindFolderTest, NamesFromFilesCannotLeaveTheirFolder) {
-    EXPECT_EQ(ProfileFilePath(kKindKeyboard, "../../etc/x"), "");
-    EXPECT_EQ(ProfileFilePath(kKindKeyboard, ".."), "");
-    EXPECT_EQ(ProfileFilePath(kKindKeyboard, ""), "");
-    EXPECT_EQ(ProfileFilePath(kKindKeyboard, std::string("a\0b", 3)), "");
+    EXPECT_EQ(ProfileFilePath(DeviceFamily::Keyboard, "../../etc/x"), "");
+    EXPECT_EQ(ProfileFilePath(DeviceFamily::Keyboard, ".."), "");
+    EXPECT_EQ(ProfileFilePath(DeviceFamily::Keyboard, ""), "");
+    EXPECT_EQ(ProfileFilePath(DeviceFamily::Keyboard, std::string("a\0b", 3)), "");
     EXPECT_EQ(KindFolder("../up"), "");
     EXPECT_EQ(KindFolder(""), "");
     EXPECT_FALSE(std::filesystem::exists(m_root / "up"));
     EXPECT_TRUE(IsPlainFileName("profile 1 (copy)"));
-}
-
-TEST(KindNames, NumbersMapToTheFolderNames) {
-    EXPECT_EQ(KindNameOf(0), "keyboard");
-    EXPECT_EQ(KindNameOf(1), "mouse");
-    EXPECT_EQ(KindNameOf(2), "MousePad");
-    EXPECT_EQ(KindNameOf(3), "HD");
-    EXPECT_EQ(KindNameOf(4), "");
-    EXPECT_EQ(KindNameOf(-1), "");
 }
 
 class LightNamesTest : public ProfileTestEnv {};
@@ -50,7 +42,7 @@ TEST_F(LightNamesTest, ListsComeFromTheKindsElement) {
                              {"LightName":"NoFlag"}],
                             [{"LightName":"MouseMode","visible":1}]],
         "AreaLightName":[[{"LightName":"WASD"},{"LightName":"Arrows"}]]})");
-    const std::string config = LightConfigPath(kKindKeyboard);
+    const std::string config = LightConfigPath(DeviceFamily::Keyboard);
     WriteText(config, R"({"LightInfo":[[{"LightName":"Mine","Guid":"g"}],null]})");
 
     LightNameLists k = ReadLightNameLists(0, DefaultLightNamesPath(), config);

@@ -230,7 +230,7 @@ TEST(HeadsetProfile, SystemSetStagesRoundTrip) {
 class KindSectionsTest : public ProfileTestEnv {};
 
 TEST_F(KindSectionsTest, OtherKindsSectionsSurviveAKeyboardSave) {
-    const std::string path = ProfileFilePath(kKindKeyboard, "p");
+    const std::string path = ProfileFilePath(DeviceFamily::Keyboard, "p");
     ASSERT_EQ(path, InKind("keyboard", "p.Json"));
     Json::Value profile = MouseProfile(3);
     profile["EQHzValueInfo"][1][0]["value"] = 4;

@@ -17,10 +17,10 @@ protected:
         SetJsonWriteSync(false);
         WriteText(DefaultData("keyboard.Json"),
                   R"({"Device":[{"LightMode":3,"CustomEQNameInfo":["def"]}],"Extra":7})");
-        m_folder = KindFolder(kKindKeyboard);
+        m_folder = KindFolder(DeviceFamily::Keyboard);
         ASSERT_FALSE(m_folder.empty());
         m_list.SetDeviceType(1);
-        m_list.SetFolders(m_folder, DefaultProfilePath(kKindKeyboard));
+        m_list.SetFolders(m_folder, DefaultProfilePath(DeviceFamily::Keyboard));
     }
     void TearDown() override {
         SetJsonWriteSync(true);
@@ -47,7 +47,7 @@ protected:
         }
         doc["profileselect"] = select;
         ASSERT_EQ(WriteJson(ListPath(), doc), 1);
-        ASSERT_EQ(m_list.LoadList(), 1);
+        ASSERT_EQ(m_list.LoadList(), ProfileResult::Done);
     }
 
     std::string m_folder;
@@ -70,7 +70,7 @@ TEST_F(ProfileListTest, MissingOrBrokenListIsRebuiltWithProfile1) {
         std::filesystem::remove_all(m_folder);
         std::filesystem::create_directories(m_folder);
         if (*content) WriteText(ListPath(), content);
-        ASSERT_EQ(m_list.LoadList(), 1);
+        ASSERT_EQ(m_list.LoadList(), ProfileResult::Done);
         ASSERT_EQ(m_list.Names(), std::vector<std::string>{"profile1"});
         EXPECT_EQ(m_list.GetSelectedIndex(), 0);
         const std::string uuid = m_list.GetSelectedUUID();
@@ -100,7 +100,7 @@ TEST_F(ProfileListTest, LoadRepairsMissingFilesHostileUuidsAndSelection) {
     }
     doc["profileselect"] = 99;
     ASSERT_EQ(WriteJson(ListPath(), doc), 1);
-    ASSERT_EQ(m_list.LoadList(), 1);
+    ASSERT_EQ(m_list.LoadList(), ProfileResult::Done);
     ASSERT_EQ(m_list.Count(), 4);
     EXPECT_EQ(m_list.GetSelectedIndex(), 0);
     for (int i = 0; i < 4; ++i) {
@@ -118,8 +118,8 @@ TEST_F(ProfileListTest, LoadRepairsMissingFilesHostileUuidsAndSelection) {
 
 TEST_F(ProfileListTest, AddNamesFirstFreeProfileNumberIgnoringCase) {
     Seed({"profile1", "Profile3"});
-    ASSERT_EQ(m_list.AddProfile(), 1);
-    ASSERT_EQ(m_list.AddProfile(), 1);
+    ASSERT_EQ(m_list.AddProfile(), ProfileResult::Done);
+    ASSERT_EQ(m_list.AddProfile(), ProfileResult::Done);
     EXPECT_EQ(m_list.Names(), (std::vector<std::string>{"profile1", "Profile3", "profile2", "profile4"}));
     // The file names the newest as selected; the current profile stays.
     EXPECT_EQ(m_list.GetSelectedIndex(), 0);
@@ -130,15 +130,15 @@ TEST_F(ProfileListTest, AddNamesFirstFreeProfileNumberIgnoringCase) {
     EXPECT_EQ(JsonString(prof, "profileUUID"), m_list.UuidAt(3));
     // The next start shows the added profile.
     ProfileList again;
-    again.SetFolders(m_folder, DefaultProfilePath(kKindKeyboard));
-    ASSERT_EQ(again.LoadList(), 1);
+    again.SetFolders(m_folder, DefaultProfilePath(DeviceFamily::Keyboard));
+    ASSERT_EQ(again.LoadList(), ProfileResult::Done);
     EXPECT_EQ(again.GetSelectedIndex(), 3);
 }
 
 TEST_F(ProfileListTest, AddStopsAtFiftyProfiles) {
     Seed({"a"});
-    while (m_list.Count() < kMaxAddedProfiles) ASSERT_EQ(m_list.AddProfile(), 1);
-    EXPECT_EQ(m_list.AddProfile(), 0);
+    while (m_list.Count() < kMaxAddedProfiles) ASSERT_EQ(m_list.AddProfile(), ProfileResult::Done);
+    EXPECT_EQ(m_list.AddProfile(), ProfileResult::Refused);
     EXPECT_EQ(m_list.Count(), kMaxAddedProfiles);
     EXPECT_EQ(ListFile()["profilelist"].size(), static_cast<Json::ArrayIndex>(kMaxAddedProfiles));
     EXPECT_EQ(Entries(m_folder).size(), static_cast<std::size_t>(kMaxAddedProfiles + 1));
@@ -149,7 +149,7 @@ TEST_F(ProfileListTest, CopyAppendsCopyUntilUnique) {
     Json::Value p = LoadJson(m_list.ProfilePathAt(0));
     p["Device"][0]["LightMode"] = 9;
     ASSERT_EQ(WriteJson(m_list.ProfilePathAt(0), p), 1);
-    ASSERT_EQ(m_list.CopyProfile(), 1);
+    ASSERT_EQ(m_list.CopyProfile(), ProfileResult::Done);
     EXPECT_EQ(m_list.Names().back(), "A copy copy");
     EXPECT_EQ(JsonInt(ListFile(), "profileselect", -1), 0);
     const Json::Value copy = LoadJson(m_list.ProfilePathAt(2));
@@ -162,7 +162,7 @@ TEST_F(ProfileListTest, DeleteFirstOfThreeAndRefuseLast) {
     Seed({"one", "two", "three"});
     const std::string gone = m_list.ProfilePathAt(0);
     const std::string second = m_list.UuidAt(1);
-    ASSERT_EQ(m_list.DeleteProfile(), 1);
+    ASSERT_EQ(m_list.DeleteProfile(), ProfileResult::Done);
     EXPECT_FALSE(std::filesystem::exists(gone));
     EXPECT_EQ(m_list.Names(), (std::vector<std::string>{"two", "three"}));
     EXPECT_EQ(m_list.GetSelectedIndex(), 0);
@@ -171,13 +171,13 @@ TEST_F(ProfileListTest, DeleteFirstOfThreeAndRefuseLast) {
     EXPECT_EQ(ListFile()["profilelist"].size(), 2u);
 
     // Deleting a later one selects the one before it.
-    ASSERT_EQ(m_list.SelectProfile(1), 1);
-    ASSERT_EQ(m_list.DeleteProfile(), 1);
+    ASSERT_EQ(m_list.SelectProfile(1), ProfileResult::Done);
+    ASSERT_EQ(m_list.DeleteProfile(), ProfileResult::Done);
     EXPECT_EQ(m_list.Names(), std::vector<std::string>{"two"});
     EXPECT_EQ(m_list.GetSelectedUUID(), second);
 
     // The only profile stays, file and all.
-    EXPECT_EQ(m_list.DeleteProfile(), 0);
+    EXPECT_EQ(m_list.DeleteProfile(), ProfileResult::Refused);
     EXPECT_EQ(m_list.Count(), 1);
     EXPECT_TRUE(std::filesystem::exists(m_list.ProfilePathAt(0)));
     EXPECT_EQ(Entries(m_folder).size(), 2u);
@@ -185,19 +185,19 @@ TEST_F(ProfileListTest, DeleteFirstOfThreeAndRefuseLast) {
 
 TEST_F(ProfileListTest, RenameRefusesBlanksAndDuplicates) {
     Seed({"Alpha", "Beta"});
-    EXPECT_EQ(m_list.RenameProfile(""), 2);
-    EXPECT_EQ(m_list.RenameProfile("  "), 2);
-    EXPECT_EQ(ProfileList::RenameMessageKey(2), "message_text_25");
-    EXPECT_EQ(m_list.RenameProfile("beta"), 0);
-    EXPECT_EQ(ProfileList::RenameMessageKey(0), "message_text_5");
+    EXPECT_EQ(m_list.RenameProfile(""), ProfileResult::BlankName);
+    EXPECT_EQ(m_list.RenameProfile("  "), ProfileResult::BlankName);
+    EXPECT_EQ(ProfileList::RenameMessageKey(ProfileResult::BlankName), "message_text_25");
+    EXPECT_EQ(m_list.RenameProfile("beta"), ProfileResult::Refused);
+    EXPECT_EQ(ProfileList::RenameMessageKey(ProfileResult::Refused), "message_text_5");
     EXPECT_EQ(m_list.Names()[0], "Alpha");
     // Its own name in other letter case is fine.
-    ASSERT_EQ(m_list.RenameProfile("ALPHA"), 1);
+    ASSERT_EQ(m_list.RenameProfile("ALPHA"), ProfileResult::Done);
     EXPECT_EQ(m_list.Names()[0], "ALPHA");
     EXPECT_EQ(JsonString(ListFile()["profilelist"][0], "profilename"), "ALPHA");
     EXPECT_EQ(JsonString(LoadJson(m_list.ProfilePathAt(0)), "profilename"), "ALPHA");
     // A hostile name is only data: no file appears for it.
-    ASSERT_EQ(m_list.RenameProfile("../../x/" + std::string(5000, 'z')), 1);
+    ASSERT_EQ(m_list.RenameProfile("../../x/" + std::string(5000, 'z')), ProfileResult::Done);
     EXPECT_EQ(Entries(m_folder).size(), 3u);
 }
 
@@ -206,7 +206,7 @@ TEST_F(ProfileListTest, ImportAddsSuffixesAndNeverOverwrites) {
     const std::string src = Temp("in.json");
     WriteText(src, R"({"Device":[{"LightMode":5}],"profilename":"A","profileUUID":"2020_01_01_00_00_00_000"})");
     const std::string before = ReadText(m_list.ProfilePathAt(0));
-    ASSERT_EQ(m_list.ImportProfile(src), 1);
+    ASSERT_EQ(m_list.ImportProfile(src), ProfileResult::Done);
     EXPECT_EQ(m_list.Names().back(), "A(1)(2)");
     EXPECT_NE(m_list.UuidAt(2), "2020_01_01_00_00_00_000");
     EXPECT_EQ(ReadText(m_list.ProfilePathAt(0)), before);
@@ -219,9 +219,9 @@ TEST_F(ProfileListTest, ImportAddsSuffixesAndNeverOverwrites) {
                             R"({"profilename":null,"profileUUID":"u"})", "[1]", "garbage"}) {
         SCOPED_TRACE(bad);
         WriteText(src, bad);
-        EXPECT_EQ(m_list.ImportProfile(src), 0);
+        EXPECT_EQ(m_list.ImportProfile(src), ProfileResult::Refused);
     }
-    EXPECT_EQ(m_list.ImportProfile(Temp("missing.json")), 0);
+    EXPECT_EQ(m_list.ImportProfile(Temp("missing.json")), ProfileResult::Refused);
     EXPECT_EQ(m_list.Count(), 3);
     EXPECT_EQ(ListFile()["profilelist"].size(), 3u);
 }
@@ -232,11 +232,11 @@ TEST_F(ProfileListTest, ExportImportRoundTrip) {
     p["Device"][0]["LightMode"] = 11;
     ASSERT_EQ(WriteJson(m_list.ProfilePathAt(0), p), 1);
     const std::string out = Temp("out.json");
-    ASSERT_EQ(m_list.ExportProfile(out), 1);
+    ASSERT_EQ(m_list.ExportProfile(out), ProfileResult::Done);
     EXPECT_EQ(LoadJson(out), p);
-    EXPECT_EQ(m_list.ExportProfile(""), 0);
-    EXPECT_EQ(m_list.ExportProfile(Temp("no/such/folder/x.json")), kProfileWriteFailed);
-    ASSERT_EQ(m_list.ImportProfile(out), 1);
+    EXPECT_EQ(m_list.ExportProfile(""), ProfileResult::Refused);
+    EXPECT_EQ(m_list.ExportProfile(Temp("no/such/folder/x.json")), ProfileResult::WriteFailed);
+    ASSERT_EQ(m_list.ImportProfile(out), ProfileResult::Done);
     EXPECT_EQ(m_list.Names().back(), "Mine(1)");
     Json::Value back = LoadJson(m_list.ProfilePathAt(1));
     EXPECT_EQ(back["Device"], p["Device"]);
@@ -246,17 +246,17 @@ TEST_F(ProfileListTest, ExportImportRoundTrip) {
 TEST_F(ProfileListTest, ResetKeepsIdentityAndHeadsetEq) {
     WriteText(DefaultData("HD.Json"), R"({"Device":[{"Vol":1,"CustomEQNameInfo":["d"]}]})");
     ProfileList hd;
-    const std::string folder = KindFolder(kKindHeadset);
+    const std::string folder = KindFolder(DeviceFamily::Headset);
     hd.SetDeviceType(7);
-    hd.SetFolders(folder, DefaultProfilePath(kKindHeadset));
-    ASSERT_EQ(hd.LoadList(), 1);
-    ASSERT_EQ(hd.RenameProfile("Studio"), 1);
+    hd.SetFolders(folder, DefaultProfilePath(DeviceFamily::Headset));
+    ASSERT_EQ(hd.LoadList(), ProfileResult::Done);
+    ASSERT_EQ(hd.RenameProfile("Studio"), ProfileResult::Done);
     Json::Value p = LoadJson(hd.SelectedProfilePath());
     p["Device"][0]["Vol"] = 50;
     p["Device"][0]["CustomEQNameInfo"] = "mine";
     p["Device"][0]["CustomEQHzValueInfo"][0] = 3;
     ASSERT_EQ(WriteJson(hd.SelectedProfilePath(), p), 1);
-    ASSERT_EQ(hd.ResetProfile(), 1);
+    ASSERT_EQ(hd.ResetProfile(), ProfileResult::Done);
     const Json::Value r = LoadJson(hd.SelectedProfilePath());
     EXPECT_EQ(r["Device"][0]["Vol"].asInt(), 1);
     EXPECT_EQ(r["Device"][0]["CustomEQNameInfo"].asString(), "mine");
@@ -269,7 +269,7 @@ TEST_F(ProfileListTest, ResetKeepsIdentityAndHeadsetEq) {
     p = LoadJson(m_list.SelectedProfilePath());
     p["Device"][0]["CustomEQNameInfo"] = "kept?";
     ASSERT_EQ(WriteJson(m_list.SelectedProfilePath(), p), 1);
-    ASSERT_EQ(m_list.ResetProfile(), 1);
+    ASSERT_EQ(m_list.ResetProfile(), ProfileResult::Done);
     EXPECT_EQ(LoadJson(m_list.SelectedProfilePath())["Device"][0]["CustomEQNameInfo"][0].asString(), "def");
 }
 

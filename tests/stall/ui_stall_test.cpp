@@ -35,7 +35,11 @@ namespace {
 
 constexpr int kStaticMode = 6;
 constexpr int kCustomMode = 19;
-constexpr qint64 kStallLimitMs = 100;
+// Any wait of the window on the keyboard lasts at least an exchange's 1000 ms time-out; a limit well
+// under that catches every such wait, while a machine busy with other work (which can hold the
+// window's thread for a hundred milliseconds or more) does not fail the test. The longest gap is
+// printed: on a quiet machine it stays under 100 ms.
+constexpr qint64 kStallLimitMs = 400;
 
 // Ticks on the window's thread and keeps the longest gap between two ticks: the longest time the
 // thread was held by anything.
@@ -105,7 +109,7 @@ class UiStallTest : public test::KeyboardWindowFixture<::testing::TestWithParam<
                 Raise(b->objectName().toLatin1().constData(), "click", 0);
         CDeviceProfileUI* profiles = m_page->ProfilePanel();
         ASSERT_NE(profiles, nullptr);
-        ASSERT_EQ(profiles->AddProfile(), 1);
+        ASSERT_EQ(profiles->AddProfile(), ProfileResult::Done);
         Raise("device_profile_combo", "itemselect", 0); // the switch runs on its timer
         QTest::qWait(700);
         Raise("light_combo_modeSelect", "itemselect", kStaticMode);

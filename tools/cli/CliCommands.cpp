@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <optional>
 
 #include "devices/discovery/DeviceTables.h"
 #include "link/DeviceCommandLink.h"
@@ -11,22 +12,7 @@
 namespace nk7x::cli {
 namespace {
 
-const char* KindName(uint16_t kind) {
-    switch (kind) {
-    case kKindKeyboard:
-        return "keyboard";
-    case kKindMouse:
-        return "mouse";
-    case kKindMousePad:
-        return "mouse pad";
-    case kKindMouseReceiver:
-        return "mouse receiver";
-    case kKindHeadset:
-        return "headset";
-    default:
-        return "unknown";
-    }
-}
+const char* KindName(std::optional<DeviceKind> kind) { return kind ? DisplayName(*kind) : "unknown"; }
 
 const char* RoleName(uint16_t role) {
     return role == kRoleCommand ? "command" : "notification";
@@ -72,7 +58,7 @@ Exit RunList(const Options& options) {
         Json::Value entry(Json::objectValue);
         entry["path"] = path;
         const DeviceSlot fromPath = CandidateFromPath(path);
-        const bool opened = probe.Open(path, true, false, true, false) == 1;
+        const bool opened = probe.Open(path, true, false) == 1;
         int row = -1;
         DeviceSlot slot = fromPath;
         if (opened) {
@@ -95,7 +81,7 @@ Exit RunList(const Options& options) {
         }
         if (row >= 0) {
             entry["row"] = row;
-            entry["kind"] = slot.kind;
+            entry["kind"] = slot.kind ? KindNumber(*slot.kind) : 0;
             entry["kindName"] = KindName(slot.kind);
             entry["role"] = RoleName(slot.role);
         }

@@ -14,7 +14,7 @@ std::string FindCommandInterface(bool& permissionDenied) {
         if (row < 0 || InterfaceTable()[static_cast<size_t>(row)].role != kRoleCommand)
             continue;
         // Only a probe: read-only, shared, as discovery does it.
-        if (probe.Open(path, true, false, true, false) != 1) {
+        if (probe.Open(path, true, false) != 1) {
             permissionDenied |= probe.LastOpenError() == HidOpenError::PermissionDenied;
             continue;
         }

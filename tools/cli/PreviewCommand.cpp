@@ -17,7 +17,7 @@ constexpr uint32_t kMaxSteps = 1000000;
 
 struct KeyEvent {
     uint8_t key = 0;
-    uint8_t kind = 1; // 1 press, 2 release
+    KeyEventKind kind = KeyEventKind::Press;
     uint32_t after = 0;
 };
 
@@ -55,9 +55,9 @@ bool ParseKeys(std::string_view text, std::vector<KeyEvent>& out, std::string& e
         KeyEvent e;
         const std::string_view what = item.substr(0, colon);
         if (what == "press")
-            e.kind = 1;
+            e.kind = KeyEventKind::Press;
         else if (what == "release")
-            e.kind = 2;
+            e.kind = KeyEventKind::Release;
         else {
             error = "bad key event kind: " + std::string(what);
             return false;

@@ -91,7 +91,7 @@ int Round(const std::filesystem::path& folder, ProfileList& list, MacroStore& ma
     data.SetProfileValue(c.profile);
     if (data.Save() != 1)
         return 2;
-    if (list.RenameProfile(c.profileName) != 1)
+    if (list.RenameProfile(c.profileName) != ProfileResult::Done)
         return 3;
     // After a kill the index may already carry this name.
     const MacroResult renamed = macros.Rename(0, c.macroName);
@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
     ProfileList list;
     list.SetDeviceType(1);
     list.SetFolders((folder / "list").string(), (folder / "no-default.Json").string());
-    if (list.LoadList() != 1 || list.GetSelectedIndex() != 0)
+    if (list.LoadList() != ProfileResult::Done || list.GetSelectedIndex() != 0)
         return 6;
     MacroStore macros((folder / "macros").string());
 
