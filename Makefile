@@ -9,7 +9,7 @@ JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 30
 GEN        := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps configure build test test-fast test-asan test-tsan run fuzz fuzz-short bench install clean
+.PHONY: all deps configure build test test-fast test-asan test-tsan run fuzz fuzz-short bench install clean format format-check tidy
 
 all: build
 
@@ -24,13 +24,33 @@ configure: deps $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The sources the formatter and the checks look at: every C++ file of the tree but the build folders.
+SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null || find . -path './build*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -print)
+CORE_SOURCES = $(filter link/% devices/% profiles/% macros/% tools/%,$(filter %.cpp,$(SOURCES))) \
+               $(filter platform/%,$(filter-out platform/qt/%,$(filter %.cpp,$(SOURCES))))
+
+# Fails on any file that .clang-format would change (tables keep "// clang-format off").
+format-check: deps
+	@clang-format --dry-run --Werror $(SOURCES) && echo "format: $(words $(SOURCES)) files follow .clang-format"
+
+format: deps
+	clang-format -i $(SOURCES)
+
+# The checks of .clang-tidy over the toolkit-free core, against the sanitizer build's compile
+# commands; any finding fails.
+tidy: deps
+	@[ -f $(ASAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(ASAN_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DNK7X_SANITIZE=ON -DNK7X_GUI=OFF
+	run-clang-tidy -quiet -j $(JOBS) -p $(ASAN_BUILD) -warnings-as-errors='*' $(CORE_SOURCES)
+
 # The plain suite, the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, a
-# short run of every fuzz target, then the threaded core tests under ThreadSanitizer.
-test: build
+# short run of every fuzz target, the threaded core tests under ThreadSanitizer, and clang-tidy over
+# the core.
+test: format-check build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) test-asan
 	$(MAKE) fuzz-short
 	$(MAKE) test-tsan
+	$(MAKE) tidy
 
 test-fast: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

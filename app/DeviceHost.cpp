@@ -1,9 +1,9 @@
 #include "app/DeviceHost.h"
 
-#include "panels/pages/BrindovaUSBDevice.h"
 #include "panels/DeviceOptionUI.h"
 #include "panels/MpDevicePowerUI.h"
 #include "panels/light/LightControlUI.h"
+#include "panels/pages/BrindovaUSBDevice.h"
 #include "platform/DebugLog.h"
 #include "platform/WorkerSlots.h"
 #include "ui/LanguageTexts.h"
@@ -31,7 +31,8 @@ bool SameDevice(const DeviceSlot& a, const DeviceSlot& b) {
 
 } // namespace
 
-DeviceHost::DeviceHost(DeviceHostContext context, QObject* parent) : QObject(parent), m_ctx(std::move(context)) {}
+DeviceHost::DeviceHost(DeviceHostContext context, QObject* parent)
+    : QObject(parent), m_ctx(std::move(context)) {}
 
 DeviceHost::~DeviceHost() {
     BeginShutdown();

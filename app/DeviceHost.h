@@ -32,13 +32,13 @@ class UiWindow;
 class WorkerSlots;
 
 struct DeviceHostContext {
-    UiWindow* window = nullptr;                 // builds the layouts, holds the device list controls
-    const ResourceList* resources = nullptr;    // resolves the layout names of the tables
-    const LanguageTexts* texts = nullptr;       // the window's language
+    UiWindow* window = nullptr;                  // builds the layouts, holds the device list controls
+    const ResourceList* resources = nullptr;     // resolves the layout names of the tables
+    const LanguageTexts* texts = nullptr;        // the window's language
     std::function<void()> closeSecondaryWindows; // when the selected device goes
     std::function<void()> frontAndRefresh;       // after every connect
     std::function<void()> firstScanFinished;     // once discovery has looked at every interface
-    std::function<void()> stopRecording;         // a running macro recording ends with its device; may be empty
+    std::function<void()> stopRecording; // a running macro recording ends with its device; may be empty
 };
 
 class DeviceHost : public QObject, public IDiscoverySink {

@@ -86,7 +86,8 @@ int main(int argc, char** argv) {
     if (printShown) {
         // Measurement: when a device page has been filled after its device connected.
         QObject::connect(w, &MainWnd::devicePageReady, w, [] {
-            std::printf("NK7X_PAGE_READY %lld\n", static_cast<long long>(QDateTime::currentMSecsSinceEpoch()));
+            std::printf("NK7X_PAGE_READY %lld\n",
+                        static_cast<long long>(QDateTime::currentMSecsSinceEpoch()));
             std::fflush(stdout);
         });
     }

@@ -58,8 +58,9 @@ trap cleanup EXIT
 
 tck=$(getconf CLK_TCK)
 cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"; }
-# Nanoseconds on a CPU of every thread of the process (the scheduler's own count, far finer than
-# the 10 ms ticks of /proc/PID/stat; a thread that ends within the period takes its share along).
+# Without perf: nanoseconds on a CPU of every live thread of the process (the scheduler's own count,
+# far finer than the 10 ms ticks of /proc/PID/stat; a thread that ends within the period takes its
+# share along).
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f", s }'; }
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
 now_ms() { date +%s%3N; }
@@ -118,6 +119,15 @@ page_ready() {
 
 # CPU over the measuring period, percent of one core, of the process $target.
 cpu_over_period() {
+  # perf counts every thread's time, also of threads that end within the period.
+  if command -v perf >/dev/null && perf stat -e task-clock -x, -p $$ -- true >/dev/null 2>&1; then
+    local ms
+    ms=$(perf stat -e task-clock -x, -p "$target" -- sleep "$secs" 2>&1 >/dev/null | awk -F, '/task-clock/ { print $1; exit }')
+    if [ -n "$ms" ]; then
+      awk -v m="$ms" -v s="$secs" 'BEGIN { printf "%.3f", m / 1000 / s * 100 }'
+      return
+    fi
+  fi
   if [ -r "/proc/$target/schedstat" ]; then
     local n0 n1
     n0=$(cpu_ns "$target")

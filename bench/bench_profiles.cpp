@@ -54,7 +54,8 @@ Json::Value KeyboardProfileFile() {
     for (int g = 0; g < kColorGroups; ++g) {
         std::vector<CustomColor> colors(kKeys);
         for (int i = 0; i < kKeys; ++i)
-            colors[static_cast<std::size_t>(i)] = CustomColor{static_cast<uint8_t>(i), static_cast<uint8_t>(g), 200, 255};
+            colors[static_cast<std::size_t>(i)] =
+                CustomColor{static_cast<uint8_t>(i), static_cast<uint8_t>(g), 200, 255};
         k.SetCustomColors(colors, g);
     }
     k.SetCustomGroup(1);
@@ -108,8 +109,12 @@ void SaveProfile(benchmark::State& state, bool sync) {
     state.counters["file_bytes"] = static_cast<double>(f.size);
 }
 
-void BM_SaveProfileAtomicFsync(benchmark::State& state) { SaveProfile(state, true); }
-void BM_SaveProfileAtomicNoFsync(benchmark::State& state) { SaveProfile(state, false); }
+void BM_SaveProfileAtomicFsync(benchmark::State& state) {
+    SaveProfile(state, true);
+}
+void BM_SaveProfileAtomicNoFsync(benchmark::State& state) {
+    SaveProfile(state, false);
+}
 
 // What a bare JsonCpp program does: read, parse, replace "Device"[0], write the styled text over
 // the old file in place.
@@ -145,8 +150,12 @@ void PlainJsonCpp(benchmark::State& state, bool sync) {
     state.counters["file_bytes"] = static_cast<double>(f.size);
 }
 
-void BM_PlainJsonCppInPlace(benchmark::State& state) { PlainJsonCpp(state, false); }
-void BM_PlainJsonCppInPlaceFsync(benchmark::State& state) { PlainJsonCpp(state, true); }
+void BM_PlainJsonCppInPlace(benchmark::State& state) {
+    PlainJsonCpp(state, false);
+}
+void BM_PlainJsonCppInPlaceFsync(benchmark::State& state) {
+    PlainJsonCpp(state, true);
+}
 
 BENCHMARK(BM_PlainJsonCppInPlace)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SaveProfileAtomicNoFsync)->Unit(benchmark::kMicrosecond);

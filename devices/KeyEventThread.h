@@ -18,9 +18,9 @@ class CDeviceCommandLink;
 class CHidTransport;
 
 struct KeyEventHandlers {
-    std::function<void()> onSync;                      // 0x401
-    std::function<void()> onSyncRed;                   // 0x402
-    std::function<void()> onStatus;                    // 0x404
+    std::function<void()> onSync;                               // 0x401
+    std::function<void()> onSyncRed;                            // 0x402
+    std::function<void()> onStatus;                             // 0x404
     std::function<void(int position, KeyEventKind kind)> onKey; // 0x500+p press, 0x600+p release
 };
 

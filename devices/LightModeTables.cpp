@@ -7,6 +7,7 @@ namespace nk7x {
 namespace {
 
 // Modes 0, 20 and 23 play a user light effect in the preview and are not offered in the list.
+// clang-format off
 constexpr std::array<BuiltInLightMode, 30> kKeyboardModes = {{
     {"light_mode_user_effect", false},       // 0
     {"light_mode_wave", true},               // 1
@@ -39,10 +40,12 @@ constexpr std::array<BuiltInLightMode, 30> kKeyboardModes = {{
     {"light_mode_off", true},                // 28
     {"light_mode_reactive_ripple", true},    // 29
 }};
+// clang-format on
 
 static_assert(kKeyboardModes.size() == ModeNumber(KeyboardLightMode::ReactiveRipple) + 1u);
 
 // Modes 9 and up are the user's light effects.
+// clang-format off
 constexpr std::array<BuiltInLightMode, 9> kMouseModes = {{
     {"light_mode_wave", true},
     {"light_mode_spectrum", true},
@@ -54,10 +57,12 @@ constexpr std::array<BuiltInLightMode, 9> kMouseModes = {{
     {"light_mode_palette_blink", true},
     {"light_mode_off", true},
 }};
+// clang-format on
 
 static_assert(kMouseModes.size() == ModeNumber(MouseLightMode::Off) + 1u);
 
 // Mouse pad and headset share their modes; mode 5 plays a user light effect.
+// clang-format off
 constexpr std::array<BuiltInLightMode, 9> kPadModes = {{
     {"light_mode_wave", true},
     {"light_mode_spectrum", true},
@@ -69,21 +74,28 @@ constexpr std::array<BuiltInLightMode, 9> kPadModes = {{
     {"light_mode_pair_chase", true},
     {"light_mode_off", true},
 }};
+// clang-format on
 
 static_assert(kPadModes.size() == ModeNumber(PadLightMode::Off) + 1u);
 
 constexpr std::array<const char*, 7> kKeyboardAreas = {
-    "light_area_all",         "light_area_function_keys", "light_area_number_row", "light_area_wasd",
-    "light_area_arrow_keys",  "light_area_numpad",        "light_area_macro_keys",
+    "light_area_all",        "light_area_function_keys", "light_area_number_row", "light_area_wasd",
+    "light_area_arrow_keys", "light_area_numpad",        "light_area_macro_keys",
 };
 constexpr std::array<const char*, 5> kMouseAreas = {
-    "light_area_all", "light_area_logo", "light_area_wheel", "light_area_left_strip", "light_area_right_strip",
+    "light_area_all",        "light_area_logo",        "light_area_wheel",
+    "light_area_left_strip", "light_area_right_strip",
 };
 constexpr std::array<const char*, 4> kPadAreas = {
-    "light_area_all", "light_area_top_edge", "light_area_side_edges", "light_area_logo",
+    "light_area_all",
+    "light_area_top_edge",
+    "light_area_side_edges",
+    "light_area_logo",
 };
 constexpr std::array<const char*, 3> kHeadsetAreas = {
-    "light_area_all", "light_area_left_cup", "light_area_right_cup",
+    "light_area_all",
+    "light_area_left_cup",
+    "light_area_right_cup",
 };
 
 } // namespace

@@ -76,9 +76,15 @@ enum class PadLightMode : uint8_t {
 };
 
 // A stored mode number as the enum it is compared with; the profile keeps the number itself.
-constexpr uint8_t ModeNumber(KeyboardLightMode m) { return static_cast<uint8_t>(m); }
-constexpr uint8_t ModeNumber(MouseLightMode m) { return static_cast<uint8_t>(m); }
-constexpr uint8_t ModeNumber(PadLightMode m) { return static_cast<uint8_t>(m); }
+constexpr uint8_t ModeNumber(KeyboardLightMode m) {
+    return static_cast<uint8_t>(m);
+}
+constexpr uint8_t ModeNumber(MouseLightMode m) {
+    return static_cast<uint8_t>(m);
+}
+constexpr uint8_t ModeNumber(PadLightMode m) {
+    return static_cast<uint8_t>(m);
+}
 
 struct BuiltInLightMode {
     const char* nameKey;

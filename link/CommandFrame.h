@@ -21,7 +21,7 @@ using DeviceInfoRecord = std::array<uint8_t, kDeviceInfoSize>;
 // The result of every link operation and command. The values are the protocol's codes: the tools
 // print them and the failure notices show them. Ignoring one is a compile error; where a result
 // really does not matter, the call says why with a (void) cast.
-enum class [[nodiscard]] LinkResult : int {
+enum class [[nodiscard]] LinkResult : int{
     Ok = 1,
     Failed = 0,           // link not open, no reply (time-out, abort, error)
     WriteFailed = -1,     // the request could not be written
@@ -36,7 +36,9 @@ inline constexpr LinkResult kResultDeviceFailed = LinkResult::DeviceFailed;
 inline constexpr LinkResult kResultDeviceRefused = LinkResult::DeviceRefused;
 inline constexpr LinkResult kResultBadPage = LinkResult::BadPage;
 // The protocol's number of a result, for output and notices.
-constexpr int ResultCode(LinkResult r) { return static_cast<int>(r); }
+constexpr int ResultCode(LinkResult r) {
+    return static_cast<int>(r);
+}
 // Keeps the first failure of a sequence of commands; the later commands still run.
 struct FirstFailure {
     LinkResult result = LinkResult::Ok;

@@ -73,7 +73,7 @@ int CDeviceCommandLink::SetDataSize(uint32_t n) {
 }
 
 LinkResult CDeviceCommandLink::Exchange(const uint8_t* request, size_t requestLength, uint8_t* reply,
-                                 size_t replyLength, uint32_t* transferred) {
+                                        size_t replyLength, uint32_t* transferred) {
     BusyScope busy(m_busy);
     if (transferred)
         *transferred = 0;
@@ -107,7 +107,7 @@ LinkResult CDeviceCommandLink::Exchange(const uint8_t* request, size_t requestLe
 }
 
 LinkResult CDeviceCommandLink::ExchangeQuiet(const uint8_t* request, size_t requestLength, uint8_t* reply,
-                                      size_t replyLength, uint32_t* transferred) {
+                                             size_t replyLength, uint32_t* transferred) {
     if (transferred)
         *transferred = 0;
     if (!IsOpen() || !reply)
@@ -127,8 +127,7 @@ void CDeviceCommandLink::DropStaleReports(uint8_t command) {
     // device, or a frame of ours that timed out. Left queued, they would be read as our reply.
     FrameBytes scratch{};
     int dropped = 0;
-    while (dropped < kMaxStaleReports &&
-           m_transport.ReadReport(scratch.data(), kFrameSize, nullptr, 0) == 1)
+    while (dropped < kMaxStaleReports && m_transport.ReadReport(scratch.data(), kFrameSize, nullptr, 0) == 1)
         ++dropped;
     if (dropped > 0) {
         m_staleDropped.fetch_add(static_cast<uint64_t>(dropped), std::memory_order_relaxed);
@@ -136,7 +135,8 @@ void CDeviceCommandLink::DropStaleReports(uint8_t command) {
     }
 }
 
-CDeviceCommandLink::ReplyMatch CDeviceCommandLink::MatchReply(const FrameBytes& frame, const FrameBytes& reply) const {
+CDeviceCommandLink::ReplyMatch CDeviceCommandLink::MatchReply(const FrameBytes& frame,
+                                                              const FrameBytes& reply) const {
     if (reply[3] != frame[3])
         return ReplyMatch::Foreign;
     // Devices that echo a frame's length and offset tell apart two programs' frames of the same
@@ -152,8 +152,8 @@ CDeviceCommandLink::ReplyMatch CDeviceCommandLink::MatchReply(const FrameBytes& 
     return ReplyMatch::CommandOnly;
 }
 
-LinkResult CDeviceCommandLink::ReadEcho(const FrameBytes& frame, uint8_t* reply, size_t replyLength, uint32_t* transferred,
-                                 uint32_t timeoutMs) {
+LinkResult CDeviceCommandLink::ReadEcho(const FrameBytes& frame, uint8_t* reply, size_t replyLength,
+                                        uint32_t* transferred, uint32_t timeoutMs) {
     // Reads until a reply echoes the command, all within one time-out. What does not echo it (a
     // reply to another program's frame) is skipped; the caller's buffer only ever receives the
     // matching reply, so a failed exchange hands it nothing.
@@ -170,10 +170,11 @@ LinkResult CDeviceCommandLink::ReadEcho(const FrameBytes& frame, uint8_t* reply,
         return kResultOk;
     };
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         uint32_t got = 0;
-        if (m_transport.ReadReport(scratch.data(), kFrameSize, &got, left > 0 ? static_cast<uint32_t>(left) : 0) !=
-            1)
+        if (m_transport.ReadReport(scratch.data(), kFrameSize, &got,
+                                   left > 0 ? static_cast<uint32_t>(left) : 0) != 1)
             // Out of time: a reply of the right command whose address could not be told is ours
             // after all (a device that does not echo addresses).
             return haveFallback ? take(fallback, fallbackGot) : kResultFailed;

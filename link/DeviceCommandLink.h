@@ -40,10 +40,10 @@ class CDeviceCommandLink {
     // Reply length is at most 64. Returns 1, 0 (not open, no matching reply; the reply buffer is
     // untouched) or -1 (write failed).
     LinkResult Exchange(const uint8_t* request, size_t requestLength, uint8_t* reply, size_t replyLength,
-                 uint32_t* transferred);
+                        uint32_t* transferred);
     // The same transfer without log or busy flag, always with the short time-out.
     LinkResult ExchangeQuiet(const uint8_t* request, size_t requestLength, uint8_t* reply, size_t replyLength,
-                      uint32_t* transferred);
+                             uint32_t* transferred);
 
     bool IsOpen() const { return m_open.load(std::memory_order_acquire); }
     void SetOpen(bool open) { m_open.store(open, std::memory_order_release); }
@@ -102,17 +102,17 @@ class CDeviceCommandLink {
 
     // Builds one frame, sends it under `lock` and judges the status. On success a read copies
     // `readLength` reply data bytes to `readOut`; `replyOut` (may be null) receives the whole reply.
-    LinkResult SendFrame(CommandCode code, uint8_t length, uint16_t offset, const uint8_t* payload, FrameLock lock,
-                  uint8_t* readOut, size_t readLength, FrameBytes* replyOut = nullptr);
-    LinkResult WriteChunked(CommandCode code, const uint8_t* source, size_t total, uint32_t base, FrameLock lock,
-                     size_t chunk, bool wrapOffset = false);
+    LinkResult SendFrame(CommandCode code, uint8_t length, uint16_t offset, const uint8_t* payload,
+                         FrameLock lock, uint8_t* readOut, size_t readLength, FrameBytes* replyOut = nullptr);
+    LinkResult WriteChunked(CommandCode code, const uint8_t* source, size_t total, uint32_t base,
+                            FrameLock lock, size_t chunk, bool wrapOffset = false);
     LinkResult ReadChunked(CommandCode code, uint8_t* destination, size_t total, uint32_t base);
     uint32_t Timeout() const { return LongTimeouts() ? kLongTimeoutMs : kTimeoutMs; }
     // Under the exchange lock: empties the input queue before a frame is written.
     void DropStaleReports(uint8_t command);
     // Under the exchange lock: the first reply echoing `command` within the time-out.
     LinkResult ReadEcho(const FrameBytes& frame, uint8_t* reply, size_t replyLength, uint32_t* transferred,
-                 uint32_t timeoutMs);
+                        uint32_t timeoutMs);
     // Under the exchange lock: whether a reply answers this very frame. CommandOnly: the command
     // matches but the address does not, on a device not yet seen to echo addresses.
     enum class ReplyMatch { Exact, CommandOnly, Foreign };

@@ -19,8 +19,9 @@ uint8_t Code(CommandCode code) {
 
 } // namespace
 
-LinkResult CDeviceCommandLink::SendFrame(CommandCode code, uint8_t length, uint16_t offset, const uint8_t* payload,
-                                  FrameLock lock, uint8_t* readOut, size_t readLength, FrameBytes* replyOut) {
+LinkResult CDeviceCommandLink::SendFrame(CommandCode code, uint8_t length, uint16_t offset,
+                                         const uint8_t* payload, FrameLock lock, uint8_t* readOut,
+                                         size_t readLength, FrameBytes* replyOut) {
     const FrameBytes request = CommandRequest::Make(Code(code), length, offset, payload).Serialise();
     FrameBytes reply{};
     LinkResult result;
@@ -52,8 +53,8 @@ LinkResult CDeviceCommandLink::SendFrame(CommandCode code, uint8_t length, uint1
     return kResultOk;
 }
 
-LinkResult CDeviceCommandLink::WriteChunked(CommandCode code, const uint8_t* source, size_t total, uint32_t base,
-                                     FrameLock lock, size_t chunk, bool wrapOffset) {
+LinkResult CDeviceCommandLink::WriteChunked(CommandCode code, const uint8_t* source, size_t total,
+                                            uint32_t base, FrameLock lock, size_t chunk, bool wrapOffset) {
     if (total > 0 && !source)
         return kResultFailed;
     // An area beyond 16 bits would wrap onto its own start and overwrite it.
@@ -62,22 +63,24 @@ LinkResult CDeviceCommandLink::WriteChunked(CommandCode code, const uint8_t* sou
     for (size_t p = 0; p < total; p += chunk) {
         const size_t n = std::min(chunk, total - p);
         const auto offset = static_cast<uint16_t>((base + p) & 0xFFFF);
-        const LinkResult result = SendFrame(code, static_cast<uint8_t>(n), offset, source + p, lock, nullptr, 0);
+        const LinkResult result =
+            SendFrame(code, static_cast<uint8_t>(n), offset, source + p, lock, nullptr, 0);
         if (result != kResultOk)
             return result;
     }
     return kResultOk;
 }
 
-LinkResult CDeviceCommandLink::ReadChunked(CommandCode code, uint8_t* destination, size_t total, uint32_t base) {
+LinkResult CDeviceCommandLink::ReadChunked(CommandCode code, uint8_t* destination, size_t total,
+                                           uint32_t base) {
     if (total > 0 && !destination)
         return kResultFailed;
     if (base + total > kAreaLimit)
         return kResultFailed;
     for (size_t p = 0; p < total; p += m_chunkSize) {
         const size_t n = std::min<size_t>(m_chunkSize, total - p);
-        const LinkResult result = SendFrame(code, static_cast<uint8_t>(n), static_cast<uint16_t>(base + p), nullptr,
-                                     FrameLock::Command, destination + p, n);
+        const LinkResult result = SendFrame(code, static_cast<uint8_t>(n), static_cast<uint16_t>(base + p),
+                                            nullptr, FrameLock::Command, destination + p, n);
         if (result != kResultOk)
             return result;
     }
@@ -129,7 +132,8 @@ LinkResult CDeviceCommandLink::ReadKeyIndexTable(uint8_t* buffer) {
     return ReadChunked(CommandCode::ReadKeyIndexTable, buffer, DataSize() / 3, 0);
 }
 
-LinkResult CDeviceCommandLink::WriteLightingPage(const uint8_t* buffer, size_t length, int page, int pageSize) {
+LinkResult CDeviceCommandLink::WriteLightingPage(const uint8_t* buffer, size_t length, int page,
+                                                 int pageSize) {
     const auto base = static_cast<uint32_t>(static_cast<int64_t>(page) * pageSize) & 0xFFFF;
     return WriteChunked(CommandCode::WriteLightingPage, buffer, length, base, FrameLock::Lighting,
                         m_chunkSize, true);
@@ -186,7 +190,8 @@ LinkResult CDeviceCommandLink::ReadBlock(uint8_t* buffer, size_t length, uint16_
 
 bool CDeviceCommandLink::Probe() {
     FrameBytes reply{};
-    const LinkResult result = SendFrame(CommandCode::Probe, 0, 0, nullptr, FrameLock::Command, nullptr, 0, &reply);
+    const LinkResult result =
+        SendFrame(CommandCode::Probe, 0, 0, nullptr, FrameLock::Command, nullptr, 0, &reply);
     return result == kResultOk && reply[kFrameHeaderSize] == kProbeAnswer;
 }
 

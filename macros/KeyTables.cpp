@@ -8,6 +8,7 @@ namespace {
 // Rows 0-7 modifiers, 8-103 standard keys, 104-112 international keys, 113-130 consumer keys,
 // 131-133 system-control keys, 134-138 the device macro keys, 139-140 FN and GM. The virtual-key
 // column of rows 91 and 131-133 is a substitute; the device keys (134-140) have none.
+// clang-format off
 constexpr std::array<KeyTableRow, kKeyTableSize> kKeys{{
     {0xA2, 0, kKeyboardPage, 0x01, 0x00, 0, "keyboard_key_LCtrl"}, // 0
     {0xA0, 0, kKeyboardPage, 0x02, 0x00, 0, "keyboard_key_LShift"}, // 1
@@ -151,9 +152,11 @@ constexpr std::array<KeyTableRow, kKeyTableSize> kKeys{{
     {0x00, 0, kDeviceSpecial, 0x01, 0x00, 0, "keyboard_key_FN"}, // 139
     {0x00, 0, kDeviceSpecial, 0x1B, 0x00, 0, "keyboard_key_GM"}, // 140
 }};
+// clang-format on
 
 // Row for row parallel to key-table rows 0-112. Right Shift is listed as 0x36 extended, and the
 // input layer reports it that way.
+// clang-format off
 constexpr std::array<ScanCodeRow, kScanCodeTableSize> kScanCodes{{
     {0xA2, 0, 0x1D, 0}, // 0
     {0xA0, 0, 0x2A, 0}, // 1
@@ -269,7 +272,9 @@ constexpr std::array<ScanCodeRow, kScanCodeTableSize> kScanCodes{{
     {0xE9, 0, 0x71, 0}, // 111
     {0xFF, 0, 0x72, 0}, // 112
 }};
+// clang-format on
 
+// clang-format off
 constexpr std::array<MouseEventRow, kMouseEventTableSize> kMouseEvents{{
     {0x0201, kMouseButtonCategory, 0x01, 0x81, 0, "mouse_key_left"},
     {0x0202, kMouseButtonCategory, 0x01, 0x01, 0, "mouse_key_left"},
@@ -287,6 +292,7 @@ constexpr std::array<MouseEventRow, kMouseEventTableSize> kMouseEvents{{
     {0x0005, kMouseMoveCategory, 0, 0x05, 0, "mouse_move_to_down_text"},
     {0x020A, kMouseWheelCategory, 0, 0, 0, "mouse_cursor_text"},
 }};
+// clang-format on
 
 static_assert(sizeof(ScanCodeRow) == 4, "a scan-code row is four bytes");
 
@@ -313,9 +319,15 @@ constexpr uint16_t kMsgExtraUp = 0x020C;
 
 } // namespace
 
-std::span<const KeyTableRow> KeyTable() { return kKeys; }
-std::span<const ScanCodeRow> ScanCodeTable() { return kScanCodes; }
-std::span<const MouseEventRow> MouseEventTable() { return kMouseEvents; }
+std::span<const KeyTableRow> KeyTable() {
+    return kKeys;
+}
+std::span<const ScanCodeRow> ScanCodeTable() {
+    return kScanCodes;
+}
+std::span<const MouseEventRow> MouseEventTable() {
+    return kMouseEvents;
+}
 
 std::optional<std::size_t> FindKeyByScanCode(uint8_t scanCode, bool extended) {
     const uint8_t ext = extended ? 1 : 0;

@@ -9,7 +9,9 @@
 namespace nk7x {
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 
 // Reads decimal digits after optional white space and an optional plus sign; saturates at
 // `limit`. A minus sign makes the value 0.
@@ -113,7 +115,9 @@ Json::Value MacroEventToJson(const MacroEvent& event) {
     return record;
 }
 
-std::string MacroEventToText(const MacroEvent& event) { return StyledJsonText(MacroEventToJson(event)); }
+std::string MacroEventToText(const MacroEvent& event) {
+    return StyledJsonText(MacroEventToJson(event));
+}
 
 std::optional<MacroEvent> MacroEventFromText(const std::string& text) {
     Json::Value record;

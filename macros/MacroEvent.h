@@ -22,9 +22,9 @@ enum class MacroEventType : int {
     KeyboardKey = 10,
 };
 
-inline constexpr std::size_t kMaxMacros = 50;          // per device page
+inline constexpr std::size_t kMaxMacros = 50;           // per device page
 inline constexpr std::size_t kMaxRecordedEvents = 4000; // recording adds no row beyond this
-inline constexpr uint16_t kMaxDelay = 65535;           // milliseconds
+inline constexpr uint16_t kMaxDelay = 65535;            // milliseconds
 inline constexpr std::size_t kDelayFieldMaxChars = 6;
 inline constexpr int kMacroFileVersion = 64;
 // Names longer than this (in UTF-8 bytes) are refused by rename; a list entry is one line of text.
@@ -38,8 +38,8 @@ inline constexpr std::string_view kActionDown = "down";
 inline constexpr std::string_view kActionUp = "up";
 
 struct MacroEvent {
-    bool down = true;  // "Action": "down" (press, move left or up) or "up"
-    int type = 0;      // "Type": a MacroEventType value, or 2 or 3
+    bool down = true;   // "Action": "down" (press, move left or up) or "up"
+    int type = 0;       // "Type": a MacroEventType value, or 2 or 3
     uint8_t button = 0; // "Button": usage, modifier bit, button bit or distance, by type
     uint16_t delay = 0; // "Delay": milliseconds to wait after the event
 

@@ -7,7 +7,9 @@ namespace {
 
 constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
 
-bool IsAsciiSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsAsciiSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 
 // Decodes one UTF-8 sequence at `pos` and advances it. A malformed byte decodes as itself offset
 // into a private range, so broken text still compares byte for byte and never reads past the end.
@@ -99,7 +101,9 @@ std::string TrimWhitespace(std::string_view text) {
     return std::string(text.substr(begin, end - begin));
 }
 
-bool IsBlankName(std::string_view name) { return TrimWhitespace(name).empty(); }
+bool IsBlankName(std::string_view name) {
+    return TrimWhitespace(name).empty();
+}
 
 bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
     std::size_t i = 0;

@@ -98,7 +98,9 @@ std::vector<MacroEvent> ReadMacroEvents(const std::string& path) {
 
 MacroStore::MacroStore(std::string folder) : m_folder(std::move(folder)) {}
 
-std::string MacroStore::IndexPath() const { return JoinPath(m_folder, std::string(kMacroIndexFileName)); }
+std::string MacroStore::IndexPath() const {
+    return JoinPath(m_folder, std::string(kMacroIndexFileName));
+}
 
 std::string MacroStore::MacroPath(std::string_view guid) const {
     if (!IsValidMacroIdentifier(guid))
@@ -106,7 +108,9 @@ std::string MacroStore::MacroPath(std::string_view guid) const {
     return JoinPath(m_folder, std::string(guid) + std::string(kMacroFileExtension));
 }
 
-std::vector<MacroInfo> MacroStore::LoadIndex() const { return ReadMacroIndex(IndexPath()); }
+std::vector<MacroInfo> MacroStore::LoadIndex() const {
+    return ReadMacroIndex(IndexPath());
+}
 
 std::vector<std::string> MacroStore::LoadNames() const {
     std::vector<std::string> names;

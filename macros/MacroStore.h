@@ -64,7 +64,7 @@ std::vector<MacroInfo> ReadMacroIndex(const std::string& path);
 std::vector<MacroEvent> ReadMacroEvents(const std::string& path);
 
 class MacroStore {
-public:
+  public:
     // `folder` is the page's kind folder; it is created when a file is written.
     explicit MacroStore(std::string folder);
 
@@ -110,7 +110,7 @@ public:
     // Every macro of the index with its events, in index order.
     std::vector<Macro> LoadAll() const;
 
-private:
+  private:
     // Appends a new entry to the index document `doc`: "macro_N" (the smallest free N) and an
     // identifier no entry and no file in the folder has. ListFull or Failed leave `doc` as it was.
     MacroResult AddEntry(Json::Value& doc, MacroInfo& added) const;

@@ -15,7 +15,7 @@ namespace {
 std::atomic<unsigned> g_tempCounter{0};
 
 class Fd {
-public:
+  public:
     explicit Fd(int fd) : m_fd(fd) {}
     ~Fd() {
         if (m_fd >= 0)
@@ -31,7 +31,7 @@ public:
         return ::close(fd) == 0;
     }
 
-private:
+  private:
     int m_fd;
 };
 

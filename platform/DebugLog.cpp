@@ -38,7 +38,9 @@ SinkState& State() {
 
 } // namespace
 
-bool DebugLogEnabled() { return State().enabled.load(std::memory_order_relaxed); }
+bool DebugLogEnabled() {
+    return State().enabled.load(std::memory_order_relaxed);
+}
 
 void DebugLog(std::string_view line) {
     SinkState& s = State();

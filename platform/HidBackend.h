@@ -42,7 +42,7 @@ enum class HidIoResult {
 // One open node. Read and Write may run on two threads at once (one each); Abort may come from any
 // thread at any time and ends every waiting and every later transfer of this connection.
 class IHidConnection {
-public:
+  public:
     virtual ~IHidConnection() = default;
 
     // Reads one message (one report as the node delivers it). timeoutMs < 0 waits without limit.

@@ -3,9 +3,9 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <thread>

@@ -147,7 +147,9 @@ void CBasicProfiledata::SetIndex(int index) {
         m_index = static_cast<Json::ArrayIndex>(index);
 }
 
-Json::Value& CBasicProfiledata::MutableProfile() { return JsonMakeObject(m_profile); }
+Json::Value& CBasicProfiledata::MutableProfile() {
+    return JsonMakeObject(m_profile);
+}
 
 // ---- lighting ----
 

@@ -14,7 +14,7 @@
 namespace nk7x {
 
 class CBasicProfiledata {
-public:
+  public:
     CBasicProfiledata() = default;
     explicit CBasicProfiledata(const std::string& defaultPath) { SetDefaultPath(defaultPath); }
     virtual ~CBasicProfiledata() = default;
@@ -79,11 +79,11 @@ public:
     const std::vector<EffectFrame>& EffectFrames() const { return m_effectFrames; }
     const std::vector<KeyAssignment>& KeyList() const { return m_keyList; }
 
-protected:
+  protected:
     // The profile object, made an object when it is not one, for setters.
     Json::Value& MutableProfile();
 
-private:
+  private:
     // The document of a profile file for an update. A file that exists but is no JSON object is
     // kept beside itself as "<name>.bad" before it is replaced, so nothing the user had is lost.
     // False when the file must not be replaced: its content could not be read or kept aside.

@@ -5,7 +5,9 @@
 namespace nk7x {
 namespace {
 
-bool ValidIndex(int n) { return n >= 0 && static_cast<Json::ArrayIndex>(n) <= kJsonMaxIndex; }
+bool ValidIndex(int n) {
+    return n >= 0 && static_cast<Json::ArrayIndex>(n) <= kJsonMaxIndex;
+}
 
 // The bands of one curve: an existing array is read (a missing band reads as 0); anything else is
 // replaced by kBandCount zero bands.
@@ -18,7 +20,8 @@ std::vector<int32_t> ReadBands(Json::Value& curve) {
         return values;
     }
     for (int b = 0; b < CHs6533Profiledata::kBandCount; ++b)
-        values[static_cast<std::size_t>(b)] = JsonInt(JsonElement(curve, static_cast<Json::ArrayIndex>(b)), "value");
+        values[static_cast<std::size_t>(b)] =
+            JsonInt(JsonElement(curve, static_cast<Json::ArrayIndex>(b)), "value");
     return values;
 }
 

@@ -8,7 +8,7 @@
 namespace nk7x {
 
 class CHs6533Profiledata : public CBasicProfiledata {
-public:
+  public:
     using CBasicProfiledata::CBasicProfiledata;
 
     static constexpr int kBandCount = 10;
@@ -42,7 +42,7 @@ public:
 
     const HeadsetSystemSetStages& SystemSetStages() const { return m_systemSetStages; }
 
-private:
+  private:
     HeadsetSystemSetStages m_systemSetStages;
 };
 

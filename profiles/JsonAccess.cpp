@@ -58,7 +58,8 @@ int64_t JsonValueInt64(const Json::Value& value, int64_t fallback) {
 int32_t JsonValueInt(const Json::Value& value, int32_t fallback) {
     if (!value.isNumeric() && !value.isBool())
         return fallback;
-    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(JsonValueInt64(value, fallback))));
+    return static_cast<int32_t>(
+        static_cast<uint32_t>(static_cast<uint64_t>(JsonValueInt64(value, fallback))));
 }
 
 bool JsonValueBool(const Json::Value& value, bool fallback) {

@@ -41,7 +41,9 @@ const Json::Value& JsonArray(const Json::Value& object, std::string_view key);
 const Json::Value& JsonObject(const Json::Value& object, std::string_view key);
 
 // True when `value` is neither null nor absent, whatever its type.
-inline bool JsonPresent(const Json::Value& value) { return !value.isNull(); }
+inline bool JsonPresent(const Json::Value& value) {
+    return !value.isNull();
+}
 
 // Writers. Each turns a value of the wrong shape into the shape it needs (a null becomes an empty
 // object or array; any other type is replaced), so a later write never throws.
@@ -62,8 +64,7 @@ inline constexpr Json::ArrayIndex kJsonMaxIndex = 1023;
 // Runs `body` and returns its result; an exception (JsonCpp's or an allocation failure) gives
 // `fallback` instead. A last resort at the boundary of the profile code: the readers above check
 // types, so a body that uses them does not throw.
-template <class T, class Body>
-T JsonGuard(T fallback, Body&& body) {
+template <class T, class Body> T JsonGuard(T fallback, Body&& body) {
     try {
         return body();
     } catch (const std::exception&) {
@@ -71,8 +72,7 @@ T JsonGuard(T fallback, Body&& body) {
     }
 }
 
-template <class Body>
-void JsonGuardVoid(Body&& body) {
+template <class Body> void JsonGuardVoid(Body&& body) {
     try {
         body();
     } catch (const std::exception&) {

@@ -28,7 +28,7 @@ std::atomic<unsigned> g_tempCounter{0};
 constexpr int kMaxJsonDepth = 200;
 
 class FdGuard {
-public:
+  public:
     explicit FdGuard(int fd) : m_fd(fd) {}
     ~FdGuard() {
         if (m_fd >= 0)
@@ -43,7 +43,7 @@ public:
         return fd;
     }
 
-private:
+  private:
     int m_fd;
 };
 
@@ -191,7 +191,8 @@ int ReplaceFileContent(const std::string& path, const std::string& text) {
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        temp = target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(g_tempCounter.fetch_add(1));
+        temp =
+            target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(g_tempCounter.fetch_add(1));
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return 0;
@@ -226,14 +227,18 @@ int ReplaceFileContent(const std::string& path, const std::string& text) {
     return 1;
 }
 
-void SetJsonWriteSync(bool on) { g_sync.store(on, std::memory_order_relaxed); }
-bool JsonWriteSync() { return g_sync.load(std::memory_order_relaxed); }
+void SetJsonWriteSync(bool on) {
+    g_sync.store(on, std::memory_order_relaxed);
+}
+bool JsonWriteSync() {
+    return g_sync.load(std::memory_order_relaxed);
+}
 
 std::string FormatTimeStampName(int year, int month, int day, int hour, int minute, int second,
                                 int millisecond) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%d_%02d_%02d_%02d_%02d_%02d_%03d", year, month, day, hour, minute,
-                  second, millisecond);
+    std::snprintf(buf, sizeof buf, "%d_%02d_%02d_%02d_%02d_%02d_%03d", year, month, day, hour, minute, second,
+                  millisecond);
     return buf;
 }
 
@@ -244,7 +249,7 @@ std::string MakeTimeStampName() {
     int ms = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
     if (ms < 0)
         ms += 1000;
-    std::tm local {};
+    std::tm local{};
     localtime_r(&secs, &local);
     return FormatTimeStampName(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                                local.tm_min, local.tm_sec, ms);

@@ -16,7 +16,9 @@ Json::Value ZeroColor() {
     return color;
 }
 
-bool ValidIndex(int n) { return n >= 0 && static_cast<Json::ArrayIndex>(n) <= kJsonMaxIndex; }
+bool ValidIndex(int n) {
+    return n >= 0 && static_cast<Json::ArrayIndex>(n) <= kJsonMaxIndex;
+}
 
 } // namespace
 
@@ -102,7 +104,9 @@ int CKeyboardProfiledata::GetCustomGroup() {
 
 void CKeyboardProfiledata::SetCustomGroup(int group) {
     m_customGroup = group;
-    JsonGuardVoid([&] { JsonSlot(JsonSlot(MutableProfile(), "CustomLightMode"), "CustomLightModeGroupIndex") = group; });
+    JsonGuardVoid([&] {
+        JsonSlot(JsonSlot(MutableProfile(), "CustomLightMode"), "CustomLightModeGroupIndex") = group;
+    });
 }
 
 } // namespace nk7x

@@ -7,7 +7,7 @@
 namespace nk7x {
 
 class CKeyboardProfiledata : public CBasicProfiledata {
-public:
+  public:
     using CBasicProfiledata::CBasicProfiledata;
 
     // "SystemStages": all zero when absent. The setter writes the six keys in place.
@@ -29,7 +29,7 @@ public:
     const std::vector<CustomColor>& CustomColors() const { return m_customColors; }
     int CustomGroup() const { return m_customGroup; }
 
-private:
+  private:
     KeyboardSystemStages m_systemStages;
     std::vector<CustomColor> m_customColors;
     int32_t m_customGroup = 0;

@@ -7,7 +7,7 @@
 namespace nk7x {
 
 class CMouseProfiledata : public CBasicProfiledata {
-public:
+  public:
     using CBasicProfiledata::CBasicProfiledata;
 
     // Reads "DPIStages" over the stored stages position by position (a longer stored vector keeps
@@ -30,7 +30,7 @@ public:
     const MouseSystemStages& SystemStages() const { return m_systemStages; }
     const std::vector<CorrectEntry>& CorrectEntries() const { return m_correctEntries; }
 
-private:
+  private:
     std::vector<DpiStage> m_dpiStages;
     int32_t m_stageActive = 0;
     MouseSystemStages m_systemStages;

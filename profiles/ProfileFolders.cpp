@@ -35,7 +35,9 @@ std::string ProfileFilePath(const std::string& kindName, const std::string& prof
     return InKindFolder(kindName, profileUuid + ".Json");
 }
 
-std::string ProfileListPath(const std::string& kindName) { return InKindFolder(kindName, "ProfileList.ini"); }
+std::string ProfileListPath(const std::string& kindName) {
+    return InKindFolder(kindName, "ProfileList.ini");
+}
 
 std::string LightConfigPath(const std::string& kindName) {
     return InKindFolder(kindName, "tavro_light.config");
@@ -47,20 +49,28 @@ std::string DefaultProfilePath(const std::string& kindName) {
     return JoinPath(DefaultDataFolder(), kindName + ".Json");
 }
 
-std::string KindFolder(DeviceFamily family) { return KindFolder(std::string(FolderName(family))); }
+std::string KindFolder(DeviceFamily family) {
+    return KindFolder(std::string(FolderName(family)));
+}
 
 std::string ProfileFilePath(DeviceFamily family, const std::string& profileUuid) {
     return ProfileFilePath(std::string(FolderName(family)), profileUuid);
 }
 
-std::string ProfileListPath(DeviceFamily family) { return ProfileListPath(std::string(FolderName(family))); }
+std::string ProfileListPath(DeviceFamily family) {
+    return ProfileListPath(std::string(FolderName(family)));
+}
 
-std::string LightConfigPath(DeviceFamily family) { return LightConfigPath(std::string(FolderName(family))); }
+std::string LightConfigPath(DeviceFamily family) {
+    return LightConfigPath(std::string(FolderName(family)));
+}
 
 std::string DefaultProfilePath(DeviceFamily family) {
     return DefaultProfilePath(std::string(FolderName(family)));
 }
 
-std::string DefaultLightNamesPath() { return JoinPath(DefaultDataFolder(), "default_light.json"); }
+std::string DefaultLightNamesPath() {
+    return JoinPath(DefaultDataFolder(), "default_light.json");
+}
 
 } // namespace nk7x

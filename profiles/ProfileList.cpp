@@ -16,16 +16,19 @@ constexpr const char* kListFile = "ProfileList.ini";
 
 bool IsBlank(const std::string& s) {
     for (unsigned char c : s)
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\v' && c != '\f') return false;
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\v' && c != '\f')
+            return false;
     return true;
 }
 
 // A UUID read from a file becomes part of a path: it must be a plain name without control
 // characters and of a sane length.
 bool IsSafeUuid(const std::string& uuid) {
-    if (uuid.size() > 128 || !IsPlainFileName(uuid)) return false;
+    if (uuid.size() > 128 || !IsPlainFileName(uuid))
+        return false;
     for (unsigned char c : uuid)
-        if (c < 0x20 || c == 0x7F || c == '\\') return false;
+        if (c < 0x20 || c == 0x7F || c == '\\')
+            return false;
     return true;
 }
 
@@ -43,36 +46,44 @@ void ProfileList::SetDeviceType(int type) {
 
 void ProfileList::SetFolders(const std::string& kindFolder, const std::string& defaultProfilePath) {
     m_kindFolder = kindFolder;
-    while (m_kindFolder.size() > 1 && m_kindFolder.back() == '/') m_kindFolder.pop_back();
+    while (m_kindFolder.size() > 1 && m_kindFolder.back() == '/')
+        m_kindFolder.pop_back();
     m_defaultPath = defaultProfilePath;
 }
 
 bool ProfileList::SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-        if (x != y) return false;
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<unsigned char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<unsigned char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
     }
     return true;
 }
 
 bool ProfileList::NameTaken(const std::string& name, int except) const {
     for (int i = 0; i < Count(); ++i)
-        if (i != except && SameName(m_names[static_cast<std::size_t>(i)], name)) return true;
+        if (i != except && SameName(m_names[static_cast<std::size_t>(i)], name))
+            return true;
     return false;
 }
 
 std::string ProfileList::UuidAt(int index) const {
-    if (index < 0 || index >= Count()) return {};
+    if (index < 0 || index >= Count())
+        return {};
     return JsonString(JsonElement(JsonArray(m_list, "profilelist"), static_cast<Json::ArrayIndex>(index)),
                       "profileUUID");
 }
 
 std::string ProfileList::ProfilePathAt(int index) const {
     const std::string uuid = UuidAt(index);
-    if (uuid.empty() || !IsSafeUuid(uuid) || m_kindFolder.empty()) return {};
+    if (uuid.empty() || !IsSafeUuid(uuid) || m_kindFolder.empty())
+        return {};
     return m_kindFolder + "/" + uuid + ".Json";
 }
 
@@ -82,8 +93,10 @@ std::string ProfileList::NewUuid() const {
     for (int attempt = 0; attempt < 2000; ++attempt) {
         std::string uuid = MakeTimeStampName();
         bool used = FileExists(m_kindFolder + "/" + uuid + ".Json");
-        for (int i = 0; !used && i < Count(); ++i) used = UuidAt(i) == uuid;
-        if (!used) return uuid;
+        for (int i = 0; !used && i < Count(); ++i)
+            used = UuidAt(i) == uuid;
+        if (!used)
+            return uuid;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return {};
@@ -91,7 +104,8 @@ std::string ProfileList::NewUuid() const {
 
 Json::Value ProfileList::DefaultProfile() const {
     Json::Value doc = LoadJson(m_defaultPath);
-    if (!doc.isObject()) doc = Json::Value(Json::objectValue);
+    if (!doc.isObject())
+        doc = Json::Value(Json::objectValue);
     return doc;
 }
 
@@ -105,12 +119,14 @@ Json::Value ProfileList::MakeEntry(const std::string& name, const std::string& u
 }
 
 int ProfileList::WriteList() {
-    if (m_kindFolder.empty()) return 0;
+    if (m_kindFolder.empty())
+        return 0;
     return WriteJson(m_kindFolder + "/" + kListFile, m_list);
 }
 
 ProfileList::ListWrite ProfileList::StoreList(Json::Value list, std::vector<std::string> names) {
-    if (m_kindFolder.empty()) return ListWrite::Failed;
+    if (m_kindFolder.empty())
+        return ListWrite::Failed;
     const std::string path = m_kindFolder + "/" + kListFile;
     const bool written = WriteJson(path, list) == 1;
     // A write can fail after its rename (the folder could not be flushed): the file then holds the
@@ -124,14 +140,17 @@ ProfileList::ListWrite ProfileList::StoreList(Json::Value list, std::vector<std:
 }
 
 void ProfileList::RemoveProfileFile(const std::string& uuid) const {
-    if (!IsSafeUuid(uuid) || m_kindFolder.empty()) return;
+    if (!IsSafeUuid(uuid) || m_kindFolder.empty())
+        return;
     std::error_code ec;
     std::filesystem::remove(m_kindFolder + "/" + uuid + ".Json", ec);
 }
 
 int ProfileList::WriteProfileFile(const std::string& uuid, Json::Value doc, const std::string& name) {
-    if (!IsSafeUuid(uuid) || m_kindFolder.empty()) return 0;
-    if (!doc.isObject()) doc = Json::Value(Json::objectValue);
+    if (!IsSafeUuid(uuid) || m_kindFolder.empty())
+        return 0;
+    if (!doc.isObject())
+        doc = Json::Value(Json::objectValue);
     doc["profilename"] = name;
     doc["profileUUID"] = uuid;
     return WriteJson(m_kindFolder + "/" + uuid + ".Json", doc);
@@ -139,25 +158,31 @@ int ProfileList::WriteProfileFile(const std::string& uuid, Json::Value doc, cons
 
 // The profile's file is written before the list names it, and the list only changes in memory
 // once its file does; a file the list could not take is removed again.
-ProfileResult ProfileList::AppendProfile(const std::string& name, const std::string& uuid, const Json::Value& doc,
-                               bool selectInFile) {
-    if (!WriteProfileFile(uuid, doc, name)) return ProfileResult::WriteFailed;
+ProfileResult ProfileList::AppendProfile(const std::string& name, const std::string& uuid,
+                                         const Json::Value& doc, bool selectInFile) {
+    if (!WriteProfileFile(uuid, doc, name))
+        return ProfileResult::WriteFailed;
     Json::Value list = m_list;
     JsonMakeArray(JsonSlot(list, "profilelist")).append(MakeEntry(name, uuid));
     std::vector<std::string> names = m_names;
     names.push_back(name);
-    if (selectInFile) list["profileselect"] = static_cast<int>(names.size()) - 1;
+    if (selectInFile)
+        list["profileselect"] = static_cast<int>(names.size()) - 1;
     const ListWrite written = StoreList(std::move(list), std::move(names));
-    if (written == ListWrite::Written) return ProfileResult::Done;
-    if (written == ListWrite::Failed) RemoveProfileFile(uuid);
+    if (written == ListWrite::Written)
+        return ProfileResult::Done;
+    if (written == ListWrite::Failed)
+        RemoveProfileFile(uuid);
     return ProfileResult::WriteFailed;
 }
 
 ProfileResult ProfileList::LoadList() {
     return JsonGuard(ProfileResult::Refused, [&] {
-        if (m_kindFolder.empty()) return ProfileResult::Refused;
+        if (m_kindFolder.empty())
+            return ProfileResult::Refused;
         Json::Value doc = LoadJson(m_kindFolder + "/" + kListFile);
-        if (!doc.isObject()) doc = Json::Value(Json::objectValue);
+        if (!doc.isObject())
+            doc = Json::Value(Json::objectValue);
         m_list = Json::Value(Json::objectValue);
         m_list["profilelist"] = Json::Value(Json::arrayValue);
         m_names.clear();
@@ -178,8 +203,10 @@ ProfileResult ProfileList::LoadList() {
                 entry["profileUUID"] = uuid;
                 changed = true;
             }
-            if (!entry.isMember("profileislink")) entry["profileislink"] = 0;
-            if (!entry.isMember("profilelinkmame")) entry["profilelinkmame"] = "";
+            if (!entry.isMember("profileislink"))
+                entry["profileislink"] = 0;
+            if (!entry.isMember("profilelinkmame"))
+                entry["profilelinkmame"] = "";
             m_list["profilelist"].append(entry);
             m_names.push_back(JsonString(entry, "profilename"));
         }
@@ -190,7 +217,8 @@ ProfileResult ProfileList::LoadList() {
             // is on disk: until then memory lists nothing, as the disk does.
             m_list["profilelist"] = Json::Value(Json::arrayValue);
             const std::string uuid = NewUuid();
-            if (uuid.empty() || !WriteProfileFile(uuid, DefaultProfile(), "profile1")) return ProfileResult::WriteFailed;
+            if (uuid.empty() || !WriteProfileFile(uuid, DefaultProfile(), "profile1"))
+                return ProfileResult::WriteFailed;
             Json::Value list(Json::objectValue);
             list["profilelist"].append(MakeEntry("profile1", uuid));
             list["profileselect"] = 0;
@@ -199,7 +227,8 @@ ProfileResult ProfileList::LoadList() {
                 RemoveProfileFile(uuid);
                 return ProfileResult::WriteFailed;
             }
-            if (written != ListWrite::Written) result = ProfileResult::WriteFailed;
+            if (written != ListWrite::Written)
+                result = ProfileResult::WriteFailed;
         } else {
             int sel = JsonInt(doc, "profileselect", 0);
             if (sel < 0 || sel >= Count()) {
@@ -208,7 +237,8 @@ ProfileResult ProfileList::LoadList() {
             }
             m_list["profileselect"] = sel;
             // A repair that cannot be written is still used for this run; the file keeps what it had.
-            if (changed && !WriteList()) result = ProfileResult::WriteFailed;
+            if (changed && !WriteList())
+                result = ProfileResult::WriteFailed;
         }
 
         // A listed profile whose file is gone starts again from the default under its own name.
@@ -227,46 +257,57 @@ ProfileResult ProfileList::LoadList() {
 }
 
 ProfileResult ProfileList::SelectProfile(int index) {
-    if (index < 0 || index >= Count()) return ProfileResult::Refused;
+    if (index < 0 || index >= Count())
+        return ProfileResult::Refused;
     // The current profile follows the user even when the choice cannot be stored for the next start.
     m_selected = index;
     m_selectedUuid = UuidAt(index);
-    if (JsonInt(m_list, "profileselect", -1) == index) return ProfileResult::Done; // the file names it already
+    if (JsonInt(m_list, "profileselect", -1) == index)
+        return ProfileResult::Done; // the file names it already
     Json::Value list = m_list;
     list["profileselect"] = index;
-    return StoreList(std::move(list), m_names) == ListWrite::Written ? ProfileResult::Done : ProfileResult::WriteFailed;
+    return StoreList(std::move(list), m_names) == ListWrite::Written ? ProfileResult::Done
+                                                                     : ProfileResult::WriteFailed;
 }
 
 ProfileResult ProfileList::AddProfile() {
     return JsonGuard(ProfileResult::Refused, [&] {
-        if (Count() >= kMaxAddedProfiles || m_kindFolder.empty()) return ProfileResult::Refused;
+        if (Count() >= kMaxAddedProfiles || m_kindFolder.empty())
+            return ProfileResult::Refused;
         std::string name;
         for (int n = 1;; ++n) {
             name = "profile" + std::to_string(n);
-            if (!NameTaken(name)) break;
+            if (!NameTaken(name))
+                break;
         }
         const std::string uuid = NewUuid();
-        if (uuid.empty()) return ProfileResult::Refused;
+        if (uuid.empty())
+            return ProfileResult::Refused;
         return AppendProfile(name, uuid, DefaultProfile(), true);
     });
 }
 
 ProfileResult ProfileList::CopyProfile() {
     return JsonGuard(ProfileResult::Refused, [&] {
-        if (m_selected < 0 || m_selected >= Count()) return ProfileResult::Refused;
+        if (m_selected < 0 || m_selected >= Count())
+            return ProfileResult::Refused;
         std::string name = m_names[static_cast<std::size_t>(m_selected)] + " copy";
-        while (NameTaken(name)) name += " copy";
+        while (NameTaken(name))
+            name += " copy";
         Json::Value source = LoadJson(ProfilePathAt(m_selected));
-        if (!source.isObject()) source = DefaultProfile();
+        if (!source.isObject())
+            source = DefaultProfile();
         const std::string uuid = NewUuid();
-        if (uuid.empty()) return ProfileResult::Refused;
+        if (uuid.empty())
+            return ProfileResult::Refused;
         return AppendProfile(name, uuid, source, false);
     });
 }
 
 ProfileResult ProfileList::DeleteProfile() {
     return JsonGuard(ProfileResult::Refused, [&] {
-        if (m_selected < 0 || m_selected >= Count() || Count() <= 1) return ProfileResult::Refused;
+        if (m_selected < 0 || m_selected >= Count() || Count() <= 1)
+            return ProfileResult::Refused;
         const int s = m_selected;
         const int next = s == 0 ? 0 : s - 1;
         const std::string uuid = UuidAt(s);
@@ -278,7 +319,8 @@ ProfileResult ProfileList::DeleteProfile() {
         list["profileselect"] = next;
         // The list goes first: while it still names the profile, its file must stay.
         const ListWrite written = StoreList(std::move(list), std::move(names));
-        if (written == ListWrite::Failed) return ProfileResult::WriteFailed;
+        if (written == ListWrite::Failed)
+            return ProfileResult::WriteFailed;
         RemoveProfileFile(uuid);
         // The list box selects the neighbour, which becomes the current profile.
         m_selected = next;
@@ -289,81 +331,103 @@ ProfileResult ProfileList::DeleteProfile() {
 
 ProfileResult ProfileList::RenameProfile(const std::string& name) {
     return JsonGuard(ProfileResult::Refused, [&] {
-        if (m_selected < 0 || m_selected >= Count()) return ProfileResult::Refused;
-        if (IsBlank(name)) return ProfileResult::BlankName;
-        if (NameTaken(name, m_selected)) return ProfileResult::Refused;
+        if (m_selected < 0 || m_selected >= Count())
+            return ProfileResult::Refused;
+        if (IsBlank(name))
+            return ProfileResult::BlankName;
+        if (NameTaken(name, m_selected))
+            return ProfileResult::Refused;
         const std::string path = ProfilePathAt(m_selected);
         const std::string oldText = ReadJsonText(path);
         Json::Value doc = LoadJson(path);
-        if (!doc.isObject()) doc = DefaultProfile();
+        if (!doc.isObject())
+            doc = DefaultProfile();
         // The profile file's name is only a copy of the list's, so it is written first: the list,
         // which decides, changes only when both could be written.
-        if (!WriteProfileFile(m_selectedUuid, doc, name)) return ProfileResult::WriteFailed;
+        if (!WriteProfileFile(m_selectedUuid, doc, name))
+            return ProfileResult::WriteFailed;
         Json::Value list = m_list;
         list["profilelist"][static_cast<Json::ArrayIndex>(m_selected)]["profilename"] = name;
         std::vector<std::string> names = m_names;
         names[static_cast<std::size_t>(m_selected)] = name;
         const ListWrite written = StoreList(std::move(list), std::move(names));
-        if (written == ListWrite::Written) return ProfileResult::Done;
+        if (written == ListWrite::Written)
+            return ProfileResult::Done;
         // Both files agree again when the old text can go back; the list keeps the old name anyway.
-        if (written == ListWrite::Failed && !oldText.empty()) ReplaceFileContent(path, oldText);
+        if (written == ListWrite::Failed && !oldText.empty())
+            ReplaceFileContent(path, oldText);
         return ProfileResult::WriteFailed;
     });
 }
 
 ProfileResult ProfileList::ImportProfile(const std::string& path) {
     return JsonGuard(ProfileResult::Refused, [&] {
-        if (m_kindFolder.empty()) return ProfileResult::Refused;
+        if (m_kindFolder.empty())
+            return ProfileResult::Refused;
         Json::Value doc = LoadJson(path);
         if (!doc.isObject() || JsonMember(doc, "profilename").isNull() ||
             JsonMember(doc, "profileUUID").isNull())
             return ProfileResult::Refused;
         std::string name = JsonValueString(doc["profilename"]);
-        if (name.empty() && !doc["profilename"].isString()) return ProfileResult::Refused;
-        for (int k = 1; NameTaken(name); ++k) name += "(" + std::to_string(k) + ")";
+        if (name.empty() && !doc["profilename"].isString())
+            return ProfileResult::Refused;
+        for (int k = 1; NameTaken(name); ++k)
+            name += "(" + std::to_string(k) + ")";
         const std::string uuid = NewUuid();
-        if (uuid.empty()) return ProfileResult::Refused;
+        if (uuid.empty())
+            return ProfileResult::Refused;
         return AppendProfile(name, uuid, doc, false);
     });
 }
 
 ProfileResult ProfileList::ExportProfile(const std::string& path) {
     return JsonGuard(ProfileResult::Refused, [&] {
-        if (path.empty() || m_selected < 0) return ProfileResult::Refused;
+        if (path.empty() || m_selected < 0)
+            return ProfileResult::Refused;
         Json::Value doc = LoadJson(SelectedProfilePath());
-        if (!doc.isObject()) return ProfileResult::Refused;
+        if (!doc.isObject())
+            return ProfileResult::Refused;
         return WriteJson(path, doc) == 1 ? ProfileResult::Done : ProfileResult::WriteFailed;
     });
 }
 
 ProfileResult ProfileList::ResetProfile() {
     return JsonGuard(ProfileResult::Refused, [&] {
-        if (m_selected < 0 || m_selected >= Count()) return ProfileResult::Refused;
+        if (m_selected < 0 || m_selected >= Count())
+            return ProfileResult::Refused;
         Json::Value doc = DefaultProfile();
         if (m_type == 7) {
             const Json::Value old = LoadJson(SelectedProfilePath());
             const Json::Value& oldDev = JsonElement(JsonArray(old, "Device"), 0);
             if (oldDev.isObject() && JsonArray(doc, "Device").size() > 0 && doc["Device"][0].isObject()) {
                 for (const char* key : {"CustomEQNameInfo", "CustomEQHzValueInfo"})
-                    if (oldDev.isMember(key)) doc["Device"][0][key] = oldDev[key];
+                    if (oldDev.isMember(key))
+                        doc["Device"][0][key] = oldDev[key];
             }
         }
-        return WriteProfileFile(m_selectedUuid, doc, m_names[static_cast<std::size_t>(m_selected)]) ? ProfileResult::Done
-                                                                                                   : ProfileResult::WriteFailed;
+        return WriteProfileFile(m_selectedUuid, doc, m_names[static_cast<std::size_t>(m_selected)])
+                   ? ProfileResult::Done
+                   : ProfileResult::WriteFailed;
     });
 }
 
 std::string ProfileList::RenameMessageKey(ProfileResult result) {
     switch (result) {
-    case ProfileResult::Refused: return kMsgRenameRefused;
-    case ProfileResult::BlankName: return kMsgRenameBlank;
-    case ProfileResult::WriteFailed: return kMsgSaveFailed;
-    case ProfileResult::Done: break;
+    case ProfileResult::Refused:
+        return kMsgRenameRefused;
+    case ProfileResult::BlankName:
+        return kMsgRenameBlank;
+    case ProfileResult::WriteFailed:
+        return kMsgSaveFailed;
+    case ProfileResult::Done:
+        break;
     }
     return {};
 }
 
-void ProfileList::SelectTab(int n) { m_tab = (n >= 1 && n <= 8) ? n : 0; }
+void ProfileList::SelectTab(int n) {
+    m_tab = (n >= 1 && n <= 8) ? n : 0;
+}
 
 bool ProfileList::TabVisible(int n) const {
     return n >= 1 && n <= 8 && m_tabVisible[static_cast<std::size_t>(n - 1)];
@@ -373,7 +437,9 @@ bool ProfileList::TabVisible(int n) const {
 void ProfileList::ApplyTabVisibility() {
     m_tabVisible = {true, true, true, true, true, false, false, false};
     switch (m_type) {
-    case 1: m_tabVisible[4] = false; break;
+    case 1:
+        m_tabVisible[4] = false;
+        break;
     case 3:
         m_tabVisible[1] = m_tabVisible[2] = m_tabVisible[3] = m_tabVisible[4] = false;
         break;
@@ -381,7 +447,8 @@ void ProfileList::ApplyTabVisibility() {
         m_tabVisible[1] = m_tabVisible[2] = m_tabVisible[3] = m_tabVisible[4] = false;
         m_tabVisible[5] = m_tabVisible[6] = m_tabVisible[7] = true;
         break;
-    default: break;
+    default:
+        break;
     }
 }
 

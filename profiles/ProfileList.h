@@ -11,21 +11,21 @@
 namespace nk7x {
 
 // Language keys of the messages the profile operations lead to; the caller shows them.
-inline constexpr const char* kMsgRenameRefused = "message_text_5";  // duplicate name
-inline constexpr const char* kMsgRenameBlank = "message_text_25";   // empty or white space
-inline constexpr const char* kMsgResetConfirm = "message_text_22";  // OK / Cancel before reset
+inline constexpr const char* kMsgRenameRefused = "message_text_5"; // duplicate name
+inline constexpr const char* kMsgRenameBlank = "message_text_25";  // empty or white space
+inline constexpr const char* kMsgResetConfirm = "message_text_22"; // OK / Cancel before reset
 inline constexpr const char* kMsgMacroDownloadFailed = "message_text_7";
-inline constexpr const char* kMsgMacroCount = "message_text_16";    // format with the count
-inline constexpr const char* kMsgSaveFailed = "message_text_26";    // a file could not be written
+inline constexpr const char* kMsgMacroCount = "message_text_16"; // format with the count
+inline constexpr const char* kMsgSaveFailed = "message_text_26"; // a file could not be written
 
 // The result of a profile operation; the numbers are the ones the panel's callers have always seen.
 // WriteFailed: a file could not be written (disk full, no permission...). The files are then byte
 // for byte what they were, and the list in memory is the one on disk. (The one exception: a list
 // file already replaced whose folder could not be flushed; memory then has the new list, as the
 // file does.)
-enum class [[nodiscard]] ProfileResult : int {
+enum class [[nodiscard]] ProfileResult : int{
     WriteFailed = -1,
-    Refused = 0,   // nothing to do, or not allowed (no selection, 50 profiles, not a profile file...)
+    Refused = 0, // nothing to do, or not allowed (no selection, 50 profiles, not a profile file...)
     Done = 1,
     BlankName = 2, // rename only
 };
@@ -38,11 +38,11 @@ inline constexpr int kMaxAddedProfiles = 50;
 
 // The tab options of a page, numbered 1-8.
 inline constexpr std::array<const char*, 8> kProfileTabNames = {
-    "deng_Op_tab", "key_Op_tab", "macro_Op_tab", "system_Op_tab",
+    "deng_Op_tab",   "key_Op_tab",        "macro_Op_tab", "system_Op_tab",
     "cursor_Op_tab", "6533_voice_Op_tab", "magic_Op_tab", "Virtual7.1_Op_tab"};
 
 class ProfileList {
-public:
+  public:
     ProfileList() = default;
 
     // Device type: keyboard 1, mouse 2, mouse pad 3, headset 7.
@@ -106,7 +106,7 @@ public:
     // True when `a` and `b` are equal ignoring ASCII letter case.
     static bool SameName(const std::string& a, const std::string& b);
 
-private:
+  private:
     bool NameTaken(const std::string& name, int except = -1) const;
     std::string NewUuid() const;
     Json::Value DefaultProfile() const;
@@ -117,7 +117,8 @@ private:
     ListWrite StoreList(Json::Value list, std::vector<std::string> names);
     void RemoveProfileFile(const std::string& uuid) const;
     int WriteProfileFile(const std::string& uuid, Json::Value doc, const std::string& name);
-    ProfileResult AppendProfile(const std::string& name, const std::string& uuid, const Json::Value& doc, bool selectInFile);
+    ProfileResult AppendProfile(const std::string& name, const std::string& uuid, const Json::Value& doc,
+                                bool selectInFile);
     static Json::Value MakeEntry(const std::string& name, const std::string& uuid);
     void ApplyTabVisibility();
 

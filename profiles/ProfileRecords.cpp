@@ -8,7 +8,9 @@ void PutU16(uint8_t* p, uint16_t v) {
     p[1] = static_cast<uint8_t>(v >> 8);
 }
 
-uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t GetU16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
 void PutI32(uint8_t* p, int32_t value) {
     auto v = static_cast<uint32_t>(value);
@@ -24,16 +26,14 @@ int32_t GetI32(const uint8_t* p) {
 }
 
 // Sixteen-bit fields of the stage records, in record order.
-template <std::size_t N>
-std::array<uint8_t, 2 * N> PutU16s(const std::array<uint16_t, N>& values) {
+template <std::size_t N> std::array<uint8_t, 2 * N> PutU16s(const std::array<uint16_t, N>& values) {
     std::array<uint8_t, 2 * N> out{};
     for (std::size_t i = 0; i < N; ++i)
         PutU16(out.data() + 2 * i, values[i]);
     return out;
 }
 
-template <std::size_t N>
-std::array<uint16_t, N> GetU16s(const uint8_t* p) {
+template <std::size_t N> std::array<uint16_t, N> GetU16s(const uint8_t* p) {
     std::array<uint16_t, N> out{};
     for (std::size_t i = 0; i < N; ++i)
         out[i] = GetU16(p + 2 * i);
@@ -43,8 +43,8 @@ std::array<uint16_t, N> GetU16s(const uint8_t* p) {
 } // namespace
 
 std::array<uint8_t, LightState::kSize> LightState::Serialise() const {
-    return {mode, brightness, speed, direction, multiColor, red,          green,
-            blue, unused8,    unused9, present,  secondaryMode, customGroup};
+    return {mode, brightness, speed,   direction, multiColor,    red,        green,
+            blue, unused8,    unused9, present,   secondaryMode, customGroup};
 }
 
 bool LightState::Parse(std::span<const uint8_t> b, LightState& out) {
@@ -124,7 +124,9 @@ bool KeyboardSystemStages::Parse(std::span<const uint8_t> b, KeyboardSystemStage
     return true;
 }
 
-std::array<uint8_t, CustomColor::kSize> CustomColor::Serialise() const { return {red, green, blue, alpha}; }
+std::array<uint8_t, CustomColor::kSize> CustomColor::Serialise() const {
+    return {red, green, blue, alpha};
+}
 
 bool CustomColor::Parse(std::span<const uint8_t> b, CustomColor& out) {
     if (b.size() < kSize)
@@ -165,8 +167,9 @@ bool MouseSystemStages::Parse(std::span<const uint8_t> b, MouseSystemStages& out
 
 std::array<uint8_t, HeadsetSystemSetStages::kSize> HeadsetSystemSetStages::Serialise() const {
     std::array<uint8_t, kSize> out{};
-    const int32_t values[8] = {voiceEffectEnabled, voiceEffectType, eqType,             customEqIndex,
-                               micInSelected,      micInValue,      micMonitorSelected, micMonitorValue};
+    const int32_t values[8] = {voiceEffectEnabled, voiceEffectType, eqType,
+                               customEqIndex,      micInSelected,   micInValue,
+                               micMonitorSelected, micMonitorValue};
     for (int i = 0; i < 8; ++i)
         PutI32(out.data() + 4 * i, values[i]);
     return out;

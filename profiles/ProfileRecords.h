@@ -16,11 +16,11 @@ namespace nk7x {
 struct LightState {
     static constexpr std::size_t kSize = 13;
 
-    uint8_t mode = 0;          // "SelectItem" / "LEDREGMode"
-    uint8_t brightness = 0;    // "Light" / "LEDBrightness"
-    uint8_t speed = 0;         // "Speed" / "LEDSpeed"
-    uint8_t direction = 0;     // "Fx" / "LEDDirection"
-    uint8_t multiColor = 0;    // "MultiColor" / "LEDMultiColor"
+    uint8_t mode = 0;       // "SelectItem" / "LEDREGMode"
+    uint8_t brightness = 0; // "Light" / "LEDBrightness"
+    uint8_t speed = 0;      // "Speed" / "LEDSpeed"
+    uint8_t direction = 0;  // "Fx" / "LEDDirection"
+    uint8_t multiColor = 0; // "MultiColor" / "LEDMultiColor"
     uint8_t red = 0;
     uint8_t green = 0;
     uint8_t blue = 0;
@@ -171,14 +171,14 @@ struct CorrectEntry {
 struct HeadsetSystemSetStages {
     static constexpr std::size_t kSize = 32;
 
-    int32_t voiceEffectEnabled = 0;  // "MagicEnable"
-    int32_t voiceEffectType = 0;     // "MagicType"
-    int32_t eqType = 0;              // "EqType"
-    int32_t customEqIndex = 0;       // "CustomEqSeletIndex"
-    int32_t micInSelected = 0;       // "MicInSelect"
-    int32_t micInValue = 0;          // "MicInValue"
-    int32_t micMonitorSelected = 0;  // "MicMoniterSelect"
-    int32_t micMonitorValue = 0;     // "MicMoniterValue"
+    int32_t voiceEffectEnabled = 0; // "MagicEnable"
+    int32_t voiceEffectType = 0;    // "MagicType"
+    int32_t eqType = 0;             // "EqType"
+    int32_t customEqIndex = 0;      // "CustomEqSeletIndex"
+    int32_t micInSelected = 0;      // "MicInSelect"
+    int32_t micInValue = 0;         // "MicInValue"
+    int32_t micMonitorSelected = 0; // "MicMoniterSelect"
+    int32_t micMonitorValue = 0;    // "MicMoniterValue"
 
     std::array<uint8_t, kSize> Serialise() const; // little-endian
     static bool Parse(std::span<const uint8_t> bytes, HeadsetSystemSetStages& out);

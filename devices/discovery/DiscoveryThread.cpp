@@ -25,7 +25,7 @@ constexpr const char* kExitLine = "抓取设备线程设定退出";
 // sleeps on the event and writes an eventfd when it is set. The loop returns only once the event is
 // set, so the helper always ends.
 class StopRelay {
-public:
+  public:
     explicit StopRelay(const StopEvent& stop) : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
         if (m_fd < 0)
             return;
@@ -52,7 +52,7 @@ public:
 
     int Fd() const { return m_fd; }
 
-private:
+  private:
     int m_fd;
     std::thread m_thread;
 };
@@ -81,14 +81,15 @@ bool SamePaths(const std::vector<DeviceSlot>& a, const std::vector<DeviceSlot>& 
 
 } // namespace
 
-CDiscoveryThread::CDiscoveryThread(CSlotList& slots, IDiscoverySink& sink, std::unique_ptr<IInterfaceProbe> probe,
-                                   std::chrono::milliseconds interval)
+CDiscoveryThread::CDiscoveryThread(CSlotList& slots, IDiscoverySink& sink,
+                                   std::unique_ptr<IInterfaceProbe> probe, std::chrono::milliseconds interval)
     : m_slots(slots), m_sink(sink), m_probe(std::move(probe)), m_interval(interval) {
     if (!m_probe)
         m_probe = std::make_unique<CTransportProbe>();
 }
 
-CDiscoveryThread::CDiscoveryThread(CSlotList& slots, IDiscoverySink& sink, std::unique_ptr<IInterfaceProbe> probe,
+CDiscoveryThread::CDiscoveryThread(CSlotList& slots, IDiscoverySink& sink,
+                                   std::unique_ptr<IInterfaceProbe> probe,
                                    std::unique_ptr<IHotplugWatcher> wake, DiscoveryPacing pacing)
     : m_slots(slots), m_sink(sink), m_probe(std::move(probe)), m_watcher(std::move(wake)),
       m_interval(pacing.fallback), m_pacing(pacing) {

@@ -28,8 +28,9 @@ inline constexpr std::chrono::milliseconds kDiscoveryPassInterval{100};
 // How a discovery woken by hot-plug announcements paces itself.
 struct DiscoveryPacing {
     // A full pass at least this often, announced or not: it finds what went unannounced (an
-    // emulator killed without unplugging, a folder that could not be watched yet).
-    std::chrono::milliseconds safetyNet{3000};
+    // emulator killed without unplugging, a folder that could not be watched yet). A pass costs
+    // about a millisecond of CPU (the udev listing), so the net is kept slow.
+    std::chrono::milliseconds safetyNet{10000};
     // After the first announcement, the wait for the rest of its burst (one keyboard is several
     // interfaces): the whole burst costs one pass.
     std::chrono::milliseconds settle{20};
@@ -40,7 +41,7 @@ struct DiscoveryPacing {
 
 // Implemented by the main window. Every call comes on the discovery thread.
 class IDiscoverySink {
-public:
+  public:
     virtual ~IDiscoverySink() = default;
     // Slot `slotIndex` became connected; `slot` is its record (connected, with its path). The
     // discovery thread waits until this returns, so the handler sees the slot list as it is.
@@ -56,7 +57,7 @@ public:
 };
 
 class CDiscoveryThread {
-public:
+  public:
     // A pass every `interval`, waking for nothing else (tests over a scripted probe). `probe` null:
     // the process-wide transport.
     CDiscoveryThread(CSlotList& slots, IDiscoverySink& sink, std::unique_ptr<IInterfaceProbe> probe = nullptr,
@@ -100,7 +101,7 @@ public:
     // True when the loop waits for announcements; false when it passes on a fixed interval.
     bool WaitsForAnnouncements() const { return m_watcher && m_watcher->Ready(); }
 
-private:
+  private:
     void RunOnInterval(const StopEvent& stop, std::chrono::milliseconds interval);
     void RunOnAnnouncements(const StopEvent& stop);
     void Pass(const StopEvent& stop);
@@ -111,15 +112,15 @@ private:
 
     CSlotList& m_slots;
     IDiscoverySink& m_sink;
-    std::unique_ptr<IInterfaceProbe> m_probe; // used by the discovery thread alone
+    std::unique_ptr<IInterfaceProbe> m_probe;   // used by the discovery thread alone
     std::unique_ptr<IHotplugWatcher> m_watcher; // null: a pass every m_interval; used by the loop alone
-    std::string m_watcherTrouble;                // why the watcher is not Ready
+    std::string m_watcherTrouble;               // why the watcher is not Ready
     const std::chrono::milliseconds m_interval;
     const DiscoveryPacing m_pacing;
 
     StopEvent m_stop;
     std::thread m_thread;
-    std::mutex m_threadMutex; // Start and Stop
+    std::mutex m_threadMutex;             // Start and Stop
     std::atomic<bool> m_threadDone{true}; // the own thread has left the loop
     std::atomic<bool> m_looping{false};
     std::atomic<std::thread::id> m_loopThread{};

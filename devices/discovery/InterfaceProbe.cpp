@@ -49,7 +49,8 @@ bool CTransportProbe::IsPresent(const std::string& path) {
     const bool stamped = ParseHidPath(path, parts) && HidNodeStamp(parts.kind, parts.node, stamp);
     if (stamped) {
         const auto known = m_stamps.find(path);
-        if (known != m_stamps.end() && known->second.text == stamp && now - known->second.checked < kStampTrust)
+        if (known != m_stamps.end() && known->second.text == stamp &&
+            now - known->second.checked < kStampTrust)
             return true;
     }
     const bool present = m_transport.Open(path, false, false) != 0;

@@ -20,7 +20,7 @@ struct ProbedInterface {
 };
 
 class IInterfaceProbe {
-public:
+  public:
     virtual ~IInterfaceProbe() = default;
     // Every present HID interface path, in listing order. 1 on success (also with none), 0 when the
     // platform cannot list.
@@ -34,13 +34,13 @@ public:
 };
 
 class CTransportProbe final : public IInterfaceProbe {
-public:
+  public:
     int EnumeratePaths(std::vector<std::string>& paths) override;
     HidOpenError OpenProbe(const std::string& path, ProbedInterface& out) override;
     void CloseProbe() override;
     bool IsPresent(const std::string& path) override;
 
-private:
+  private:
     CHidTransport m_transport;
     // The node stamp of each path as of its last full presence check, and when that was.
     struct Stamp {

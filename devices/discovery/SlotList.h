@@ -16,7 +16,7 @@ namespace nk7x {
 inline constexpr int kNoDeviceSlot = -1;
 
 class CSlotList {
-public:
+  public:
     // One slot per row of the shipped interface table, in table order.
     CSlotList();
     // One slot per given row, in order; connected and path are cleared. A partner index that names
@@ -59,7 +59,7 @@ public:
     // The first slot that is the same device interface as `slot`, or kNoDeviceSlot.
     int FindSame(const DeviceSlot& slot) const;
 
-private:
+  private:
     bool ValidIndex(int index) const { return index >= 0 && static_cast<size_t>(index) < m_slots.size(); }
     static bool Free(const DeviceSlot& s) { return s.connected == 0 && s.path.empty(); }
     int PartnerOf(int index) const; // under the lock

@@ -5,10 +5,11 @@
 #include <new>
 #include <thread>
 
+#include "devices/keyboard/MacroImageBuild.h"
 #include "macros/MacroStore.h"
+#include "platform/DebugLog.h"
 #include "profiles/JsonFile.h"
 #include "profiles/ProfileFolders.h"
-#include "platform/DebugLog.h"
 
 namespace nk7x {
 
@@ -26,9 +27,8 @@ std::string FactoryKeyName(const KeyCode& code) {
 }
 
 CKeyboardDevice::CKeyboardDevice()
-    : m_nameLookup(FactoryKeyName),
-      m_lightEngine(std::make_unique<light::KeyboardLightEngine>(
-          m_lightClock, static_cast<uint32_t>(m_lightClock.NowMs()))),
+    : m_nameLookup(FactoryKeyName), m_lightEngine(std::make_unique<light::KeyboardLightEngine>(
+                                        m_lightClock, static_cast<uint32_t>(m_lightClock.NowMs()))),
       m_lightThread(std::make_unique<light::LightThread>(
           *m_lightEngine, [this] { return Link().IsOpen(); }, [this] { return Link().BackgroundPause(); })) {
     for (auto& p : m_keyPositionMap)
@@ -90,7 +90,8 @@ CKeyboardDevice::KeyLayoutRead CKeyboardDevice::FetchKeyLayout() {
     }
     const LinkResult keysResult = link.ReadKeyTable(read.keyTable.data());
     f.Take(keysResult);
-    const LinkResult ledsResult = keysResult == kResultOk ? link.ReadKeyIndexTable(read.ledTable.data()) : keysResult;
+    const LinkResult ledsResult =
+        keysResult == kResultOk ? link.ReadKeyIndexTable(read.ledTable.data()) : keysResult;
     f.Take(ledsResult);
     f.Take(link.EndConfig());
     read.tablesRead = keysResult == kResultOk && ledsResult == kResultOk;
@@ -162,8 +163,8 @@ CKeyboardDevice::SettingsRead CKeyboardDevice::FetchSettings() {
     if (read.result != kResultOk)
         return read;
     read.index = index;
-    read.result =
-        link.ReadParameters(read.bytes.data(), read.bytes.size(), static_cast<uint16_t>(index * kSettingsRecordStride));
+    read.result = link.ReadParameters(read.bytes.data(), read.bytes.size(),
+                                      static_cast<uint16_t>(index * kSettingsRecordStride));
     return read;
 }
 
@@ -203,7 +204,8 @@ LinkResult CKeyboardDevice::ApplySettings(const SettingsRead& read) {
 }
 
 CKeyboardDevice::SettingsBytes CKeyboardDevice::ProfileSettingsBytes(uint8_t byte0) {
-    return KeyboardSettingsRecord::From(byte0, m_profile.GetLightInfo(), m_profile.GetSystemStages()).Serialise();
+    return KeyboardSettingsRecord::From(byte0, m_profile.GetLightInfo(), m_profile.GetSystemStages())
+        .Serialise();
 }
 
 LinkResult CKeyboardDevice::TransferSettings(int n, const SettingsBytes& bytes) {
@@ -256,7 +258,8 @@ bool CKeyboardDevice::BuildKeyTable(const std::vector<KeyAssignment>& list,
 }
 
 CKeyboardDevice::KeyTableWrite
-CKeyboardDevice::TransferKeyTable(int index, const std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& table) {
+CKeyboardDevice::TransferKeyTable(int index,
+                                  const std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& table) {
     KeyTableWrite w;
     CDeviceCommandLink& link = Link();
     if (!link.IsOpen())
@@ -355,27 +358,12 @@ CKeyboardDevice::MacroImageBytes CKeyboardDevice::PrepareMacroImage() const {
         image.early = MacroDownload::Status::NothingToSend;
         return image;
     }
-    const std::vector<Macro> macros = MacroStore(folder).LoadAll();
-    if (macros.empty()) {
-        image.early = MacroDownload::Status::NothingToSend; // the keyboard keeps the macros it has
-        return image;
-    }
-    std::vector<size_t> counts;
-    for (const Macro& m : macros)
-        counts.push_back(m.events.size());
-    const size_t total = MacroImage::SizeFor(counts);
-    try {
-        MacroImage built;
-        built.macros.reserve(macros.size());
-        for (const Macro& m : macros)
-            built.macros.push_back(m.events);
-        image.bytes = built.Serialise();
-    } catch (const std::bad_alloc&) {
-        image.early = MacroDownload::Status::NoImage;
-        return image;
-    }
-    if (image.bytes.size() != total)
-        image.early = MacroDownload::Status::NoImage;
+    // Unreadable files count as no macros or no events here, as they always have; the
+    // command-line tool reports them.
+    MacroImageBuild built = BuildMacroImage(folder);
+    image.early = built.status;
+    if (image.early == MacroDownload::Status::Sent)
+        image.bytes = std::move(built.bytes);
     return image;
 }
 
@@ -477,10 +465,11 @@ void CKeyboardDevice::QueueCustomPage(bool scaled) {
     size_t length = 0;
     auto page = std::make_shared<const std::vector<uint8_t>>(CustomColourPage(scaled, length));
     const int group = m_lightSettings.customGroup;
-    RunTransfer("custom-page-" + std::to_string(group), [this, page, length, group, scaled]() -> Continuation {
-        const LinkResult result = TransferCustomPage(*page, length, group, scaled);
-        return [this, result] { ReportFailure(KeyboardWrite::CustomColours, result); };
-    });
+    RunTransfer("custom-page-" + std::to_string(group),
+                [this, page, length, group, scaled]() -> Continuation {
+                    const LinkResult result = TransferCustomPage(*page, length, group, scaled);
+                    return [this, result] { ReportFailure(KeyboardWrite::CustomColours, result); };
+                });
 }
 
 void CKeyboardDevice::EnterCustomMode() {
@@ -753,7 +742,8 @@ void CKeyboardDevice::OnConnect() {
         return [this, read] {
             const LinkResult result = ApplyKeyLayout(*read);
             if (result != kResultOk)
-                DebugLogf("keyboard: key layout not read (%d); the key tables keep what they had", ResultCode(result));
+                DebugLogf("keyboard: key layout not read (%d); the key tables keep what they had",
+                          ResultCode(result));
             LoadProfile();
             RefreshPage();
             StartLightThread(); // a reconnection finds it still running
@@ -768,7 +758,8 @@ void CKeyboardDevice::OnSyncRequest() {
         return [this, read] {
             const LinkResult result = ApplySettings(*read);
             if (result != kResultOk)
-                DebugLogf("keyboard: settings not read back (%d); profile and keyboard left as they were", ResultCode(result));
+                DebugLogf("keyboard: settings not read back (%d); profile and keyboard left as they were",
+                          ResultCode(result));
             RefreshPage();
         };
     });

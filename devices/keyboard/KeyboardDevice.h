@@ -210,7 +210,8 @@ class CKeyboardDevice : public CDeviceBase {
         bool infoRead = false;
         DeviceInfoRecord info{};
     };
-    KeyTableWrite TransferKeyTable(int index, const std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& table);
+    KeyTableWrite TransferKeyTable(int index,
+                                   const std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& table);
     // The macro image from the files (on the page's thread), and its download.
     struct MacroImageBytes {
         // NothingToSend or NoImage: the download's answer without sending; Sent: send `bytes`.

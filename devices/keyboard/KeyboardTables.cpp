@@ -9,6 +9,7 @@ constexpr DefaultKeyEntry K(uint8_t type, uint8_t b1, uint8_t b2, const char* la
 }
 } // namespace
 
+// clang-format off
 const std::array<DefaultKeyEntry, kKeyboardKeyCount> DefaultKeyCodeTable = {{
     K(0x20, 0x00, 0x29, "Esc"),          // 0
     K(0x20, 0x00, 0x3a, "F1"),
@@ -137,5 +138,6 @@ const std::array<DefaultKeyEntry, kKeyboardKeyCount> DefaultKeyCodeTable = {{
     K(0xd0, 0xa2, 0x05, "M5"),
     K(0x20, 0x80, 0x00, "RWin"),         // 125
 }};
+// clang-format on
 
 } // namespace nk7x

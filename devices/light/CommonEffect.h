@@ -17,9 +17,9 @@ inline constexpr int kCommonEffectCount = 5;
 
 // What the copy to all devices stores for the worker: the effect and the source's settings.
 struct CommonEffectSettings {
-    int effect = -1;         // 0-4, -1 when nothing is stored
-    uint8_t brightness = 0;  // index 0-4
-    uint8_t speed = 0;       // index 0-4
+    int effect = -1;        // 0-4, -1 when nothing is stored
+    uint8_t brightness = 0; // index 0-4
+    uint8_t speed = 0;      // index 0-4
     uint8_t direction = 0;
     uint8_t multiColor = 0;
     uint8_t red = 0;

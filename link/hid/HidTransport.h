@@ -54,7 +54,7 @@ enum class HidOpenError {
 const char* HidOpenErrorText(HidOpenError error);
 
 class CHidTransport {
-public:
+  public:
     CHidTransport();
     ~CHidTransport();
     CHidTransport(const CHidTransport&) = delete;
@@ -104,7 +104,7 @@ public:
     HidOpenError LastOpenError() const { return m_lastOpenError; }
     int LastOpenErrno() const { return m_lastOpenErrno; }
 
-private:
+  private:
     struct ReportSet {
         std::vector<uint8_t> buffer;
         std::vector<HidReportItem> items;

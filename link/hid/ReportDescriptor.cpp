@@ -112,7 +112,7 @@ void LogicalRange(const RawNumber& lo, const RawNumber& hi, int32_t& outMin, int
 }
 
 class Parser {
-public:
+  public:
     Parser(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
 
     HidParseError Run(std::vector<HidCollectionInfo>& out) {
@@ -175,7 +175,7 @@ public:
         return HidParseError::None;
     }
 
-private:
+  private:
     HidParseError Global(uint8_t tag, const RawNumber& v) {
         switch (tag) {
         case kUsagePage:

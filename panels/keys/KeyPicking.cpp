@@ -1,34 +1,13 @@
 #include "panels/keys/KeyPicking.h"
 
 #include "macros/KeyTables.h"
+#include "platform/input/ScanCodes.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
 
 namespace nk7x {
 namespace {
-
-// X servers number keys from 8 up: the evdev code plus 8.
-constexpr uint32_t kXKeycodeOffset = 8;
-// Up to this evdev code the numbering is the scan code of set 1.
-constexpr uint32_t kLastPlainCode = 88;
-
-struct ScanCode {
-    uint32_t evdev;
-    uint8_t scan;
-    bool extended;
-};
-
-// Keys whose evdev code differs from their set-1 scan code.
-constexpr ScanCode kMovedKeys[] = {
-    {54, 0x36, true}, // right Shift, as the key table lists it
-    {69, 0x45, true}, // Num Lock
-    {89, 0x73, false},  {92, 0x79, false}, {93, 0x70, false}, {94, 0x7B, false}, {96, 0x1C, true},
-    {97, 0x1D, true},   {98, 0x35, true},  {99, 0x37, true},  {100, 0x38, true}, {102, 0x47, true},
-    {103, 0x48, true},  {104, 0x49, true}, {105, 0x4B, true}, {106, 0x4D, true}, {107, 0x4F, true},
-    {108, 0x50, true},  {109, 0x51, true}, {110, 0x52, true}, {111, 0x53, true}, {119, 0x45, false},
-    {124, 0x7D, false}, {125, 0x5B, true}, {126, 0x5C, true}, {127, 0x5D, true},
-};
 
 struct QtUsage {
     int key;
@@ -65,12 +44,12 @@ constexpr std::pair<int, std::size_t> kQtModifiers[] = {
 } // namespace
 
 std::optional<std::size_t> KeyRowOfEvdevCode(uint32_t code) {
-    for (const ScanCode& k : kMovedKeys)
-        if (k.evdev == code)
-            return FindKeyByScanCode(k.scan, k.extended);
-    if (code == 0 || code > kLastPlainCode)
+    if (code == 0 || code > 0xFFFF)
         return std::nullopt;
-    return FindKeyByScanCode(static_cast<uint8_t>(code), false);
+    const std::optional<ScanCode> scan = ScanCodeFromKeyCode(static_cast<uint16_t>(code));
+    if (!scan)
+        return std::nullopt;
+    return FindKeyByScanCode(scan->code, scan->extended);
 }
 
 std::optional<std::size_t> KeyRowOfQtKey(int key, bool keypad) {
@@ -104,8 +83,8 @@ std::optional<std::size_t> KeyRowOfEvent(const QKeyEvent& event) {
     const uint32_t native = event.nativeScanCode();
     const QString platform = QGuiApplication::platformName();
     const bool xkb = platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
-    if (native > kXKeycodeOffset && xkb) {
-        if (const std::optional<std::size_t> row = KeyRowOfEvdevCode(native - kXKeycodeOffset))
+    if (native > kX11KeyCodeOffset && xkb) {
+        if (const std::optional<std::size_t> row = KeyRowOfEvdevCode(native - kX11KeyCodeOffset))
             return row;
     }
     return KeyRowOfQtKey(event.key(), event.modifiers().testFlag(Qt::KeypadModifier));

@@ -65,7 +65,9 @@ void CColorPaletteUI::PlaceMarker(uint32_t argb) {
     m_marker = QPointF(std::clamp<qreal>(h, 0, 1), std::clamp<qreal>(1.0 - s, 0, 1));
 }
 
-void CColorPaletteUI::resizeEvent(QResizeEvent*) { m_field = QImage(); }
+void CColorPaletteUI::resizeEvent(QResizeEvent*) {
+    m_field = QImage();
+}
 
 void CColorPaletteUI::paintEvent(QPaintEvent*) {
     QRectF f = Field();

@@ -26,7 +26,7 @@ constexpr int kKeyRole = Qt::UserRole + 1; // the language key of an item's text
 
 // Names of the enabling groups in LightGroup order; colour selects are two rows.
 const char* const kGroupNames[] = {
-    "deng_7color_check", "deng_RGB_edit",      "deng_color_select", "deng_color_layout",
+    "deng_7color_check",  "deng_RGB_edit",     "deng_color_select", "deng_color_layout",
     "colorpallet_layout", "deng_light_layout", "deng_fx_layout",    "deng_color_select1",
 };
 constexpr std::size_t kSelect1Slot = 7;
@@ -51,7 +51,9 @@ CLightControlUI::CLightControlUI(QWidget* parent) : QWidget(parent) {
 
 CLightControlUI::~CLightControlUI() = default;
 
-QString CLightControlUI::Text(const QString& key) const { return m_texts ? m_texts->Text(key) : key; }
+QString CLightControlUI::Text(const QString& key) const {
+    return m_texts ? m_texts->Text(key) : key;
+}
 
 QWidget* CLightControlUI::Control(QWidget*& cache, const char* name) {
     if (!cache)
@@ -65,11 +67,14 @@ QComboBox* CLightControlUI::Combo(QComboBox*& cache, const char* name) {
     return cache;
 }
 
-QComboBox* CLightControlUI::ModeCombo() { return Combo(m_modeCombo, "light_combo_modeSelect"); }
+QComboBox* CLightControlUI::ModeCombo() {
+    return Combo(m_modeCombo, "light_combo_modeSelect");
+}
 
 QAbstractSlider* CLightControlUI::Slider(QAbstractSlider*& cache, const char* name) {
     if (!cache)
-        cache = qobject_cast<QAbstractSlider*>(UiWindow::FindSubControlByName(this, QString::fromLatin1(name)));
+        cache =
+            qobject_cast<QAbstractSlider*>(UiWindow::FindSubControlByName(this, QString::fromLatin1(name)));
     return cache;
 }
 
@@ -81,20 +86,23 @@ QLineEdit* CLightControlUI::Edit(QLineEdit*& cache, const char* name) {
 
 QAbstractButton* CLightControlUI::Button(QAbstractButton*& cache, const char* name) {
     if (!cache)
-        cache = qobject_cast<QAbstractButton*>(UiWindow::FindSubControlByName(this, QString::fromLatin1(name)));
+        cache =
+            qobject_cast<QAbstractButton*>(UiWindow::FindSubControlByName(this, QString::fromLatin1(name)));
     return cache;
 }
 
 CColorPaletteUI* CLightControlUI::Palette() {
     if (!m_palette)
-        m_palette = qobject_cast<CColorPaletteUI*>(UiWindow::FindSubControlByName(this, QStringLiteral("deng_Color_Pallet")));
+        m_palette = qobject_cast<CColorPaletteUI*>(
+            UiWindow::FindSubControlByName(this, QStringLiteral("deng_Color_Pallet")));
     return m_palette;
 }
 
 void CLightControlUI::SetLanguageTexts(const LanguageTexts* texts) {
     m_texts = texts;
     TranslateModes();
-    for (QAbstractButton* b : {Button(m_leftOption, "deng_FXL_check"), Button(m_rightOption, "deng_FXR_check")})
+    for (QAbstractButton* b :
+         {Button(m_leftOption, "deng_FXL_check"), Button(m_rightOption, "deng_FXR_check")})
         if (b && b->property("textKey").isValid())
             b->setText(Text(b->property("textKey").toString()));
 }
@@ -210,9 +218,15 @@ void CLightControlUI::SetEditText(QLineEdit* edit, const QString& text) {
         edit->setText(text); // programmatic text raises no edit notification
 }
 
-void CLightControlUI::SetRedText(const QString& text) { SetEditText(Edit(m_editR, "deng_edit_R"), text); }
-void CLightControlUI::SetGreenText(const QString& text) { SetEditText(Edit(m_editG, "deng_edit_G"), text); }
-void CLightControlUI::SetBlueText(const QString& text) { SetEditText(Edit(m_editB, "deng_edit_B"), text); }
+void CLightControlUI::SetRedText(const QString& text) {
+    SetEditText(Edit(m_editR, "deng_edit_R"), text);
+}
+void CLightControlUI::SetGreenText(const QString& text) {
+    SetEditText(Edit(m_editG, "deng_edit_G"), text);
+}
+void CLightControlUI::SetBlueText(const QString& text) {
+    SetEditText(Edit(m_editB, "deng_edit_B"), text);
+}
 
 QString CLightControlUI::GetRedText() {
     QLineEdit* e = Edit(m_editR, "deng_edit_R");
@@ -283,8 +297,9 @@ void CLightControlUI::SetColorButton(uint32_t colour) {
     const QColor c = QColor::fromRgb(colour & 0xFFFFFFu);
     const QColor dim = QColor::fromRgb((c.red() * 3 + 0x18 * 7) / 10, (c.green() * 3 + 0x1b * 7) / 10,
                                        (c.blue() * 3 + 0x21 * 7) / 10);
-    b->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; } QPushButton:disabled { background-color: %2; }")
-                         .arg(HexColour(colour), dim.name()));
+    b->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: %1; } QPushButton:disabled { background-color: %2; }")
+            .arg(HexColour(colour), dim.name()));
 }
 
 bool CLightControlUI::IsMultiColor() {
@@ -344,7 +359,8 @@ void CLightControlUI::ArrangeThirdColumn(bool three) {
     auto* rightBox = right ? qobject_cast<QBoxLayout*>(right->layout()) : nullptr;
     if (!columnsBox || !rightBox)
         return;
-    QWidget* extra = columns->findChild<QWidget*>(QStringLiteral("light_column_extra"), Qt::FindDirectChildrenOnly);
+    QWidget* extra =
+        columns->findChild<QWidget*>(QStringLiteral("light_column_extra"), Qt::FindDirectChildrenOnly);
     if (three == (extra && extra->isVisibleTo(columns) && extra->layout() && extra->layout()->count() > 0))
         return;
     if (!extra) {
@@ -390,7 +406,8 @@ void CLightControlUI::Relayout(int mode) {
     QWidget* effect = UiWindow::FindSubControlByName(this, QStringLiteral("lighteffect_layout"));
     QWidget* speed = UiWindow::FindSubControlByName(this, QStringLiteral("deng_speed_layout"));
     QWidget* custom = UiWindow::FindSubControlByName(this, QStringLiteral("lightcustom_layout"));
-    QWidget* secondary = UiWindow::FindSubControlByName(this, QStringLiteral("light_combo_ZZCCmodeSelectLayout"));
+    QWidget* secondary =
+        UiWindow::FindSubControlByName(this, QStringLiteral("light_combo_ZZCCmodeSelectLayout"));
     QWidget* same = Button(m_sameMode, "deng_same_mode");
     QWidget* direction = m_groups[static_cast<std::size_t>(LightGroup::Direction)];
 
@@ -417,7 +434,8 @@ void CLightControlUI::Relayout(int mode) {
     const LightLayoutRow row = LightLayoutFor(m_style, mode);
     for (std::size_t i = 0; i < kLightGroupCount; ++i)
         Apply(m_groups[i], row.enable[i], &QWidget::setEnabled);
-    Apply(m_groups[kSelect1Slot], row.enable[static_cast<std::size_t>(LightGroup::ColorSelects)], &QWidget::setEnabled);
+    Apply(m_groups[kSelect1Slot], row.enable[static_cast<std::size_t>(LightGroup::ColorSelects)],
+          &QWidget::setEnabled);
     Apply(speed, row.speedShown, &QWidget::setVisible);
     Apply(speed, row.speedEnabled, &QWidget::setEnabled);
     if (same)

@@ -56,7 +56,9 @@ const TableRow kKeyboard[] = {
     {{K::Spectrum}, "0000010", Speed::Shown, true},
     {{K::Breathing}, "1111110", Speed::Shown, true},
     {{K::Static}, "1111110", Speed::Hidden, true},
-    {{K::Reactive, K::Ripple, K::ReactiveFade, K::Sparkle, K::CentreRipple, K::Raindrops, K::ReactiveRipple}, "1111110", Speed::Shown},
+    {{K::Reactive, K::Ripple, K::ReactiveFade, K::Sparkle, K::CentreRipple, K::Raindrops, K::ReactiveRipple},
+     "1111110",
+     Speed::Shown},
     {{K::KeyCycle}, "0000010", Speed::Shown},
     {{K::RowWave}, "0000011", Speed::Shown, false, false, false, Dc::DownUp},
     {{K::Burst}, "1111110", Speed::Shown},
@@ -106,7 +108,9 @@ template <std::size_t N> const TableRow& Find(const TableRow (&table)[N], int mo
 LightLayoutRow Convert(const TableRow& t) {
     LightLayoutRow row;
     for (std::size_t i = 0; i < kLightGroupCount && i < t.groups.size(); ++i)
-        row.enable[i] = t.groups[i] == '1' ? GroupState::On : t.groups[i] == '0' ? GroupState::Off : GroupState::Keep;
+        row.enable[i] = t.groups[i] == '1'   ? GroupState::On
+                        : t.groups[i] == '0' ? GroupState::Off
+                                             : GroupState::Keep;
     switch (t.speed) {
     case Speed::Shown:
         row.speedShown = GroupState::On;

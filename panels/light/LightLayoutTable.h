@@ -43,7 +43,9 @@ struct LightLayoutRow {
 LightLayoutRow LightLayoutFor(DeviceKind kind, int mode);
 
 // Whether a kind's re-layout starts by hiding the keyboard-only groups and the speed layout.
-constexpr bool IsKeyboardLayoutStyle(DeviceKind kind) { return kind == DeviceKind::Keyboard; }
+constexpr bool IsKeyboardLayoutStyle(DeviceKind kind) {
+    return kind == DeviceKind::Keyboard;
+}
 
 // Language keys of the left ("deng_FXL_check") and right ("deng_FXR_check") direction captions.
 const char* LeftCaptionKey(DirectionCaptions c);

@@ -37,7 +37,9 @@ class UpdateGuard {
 
 LightRoutes::LightRoutes(LightRoutesContext context) : m_ctx(std::move(context)) {}
 
-CDeviceBase* LightRoutes::Device() const { return m_ctx.currentDevice ? m_ctx.currentDevice() : nullptr; }
+CDeviceBase* LightRoutes::Device() const {
+    return m_ctx.currentDevice ? m_ctx.currentDevice() : nullptr;
+}
 
 CLightControlUI* LightRoutes::Panel() const {
     return m_ctx.currentLightPanel ? m_ctx.currentLightPanel() : nullptr;
@@ -67,7 +69,8 @@ void LightRoutes::Install(NotifyRouter& router) {
         [this](const UiNotify& m, int) { OnBrightness(static_cast<int>(m.wParam)); });
     row("valuechanged", M::Name, "deng_speed_slider",
         [this](const UiNotify& m, int) { OnSpeed(static_cast<int>(m.wParam)); });
-    row("selectchanged", M::Name, "deng_7color_check", [this](const UiNotify& m, int) { OnMultiColor(m.wParam != 0); });
+    row("selectchanged", M::Name, "deng_7color_check",
+        [this](const UiNotify& m, int) { OnMultiColor(m.wParam != 0); });
     // An option raises its change both when it is selected and when its partner takes over:
     // only the selection is an edit.
     row("selectchanged", M::Name, "deng_FXL_check", [this](const UiNotify& m, int) {
@@ -193,8 +196,9 @@ void LightRoutes::OnEditLeft(int component) {
     CLightControlUI* panel = Panel();
     if (!Device() || !panel || component < 0 || component > 2)
         return;
-    const QString text = component == 0 ? panel->GetRedText() : component == 1 ? panel->GetGreenText()
-                                                                                : panel->GetBlueText();
+    const QString text = component == 0   ? panel->GetRedText()
+                         : component == 1 ? panel->GetGreenText()
+                                          : panel->GetBlueText();
     bool rewrite = false;
     const int value = EditValue(text, rewrite);
     if (rewrite) {

@@ -3,9 +3,9 @@
 // the current effect to every open device.
 #pragma once
 
-#include "ui/NotifyRouter.h"
 #include "devices/light/CommonEffect.h"
 #include "profiles/ProfileRecords.h"
+#include "ui/NotifyRouter.h"
 
 #include <QString>
 
@@ -25,8 +25,8 @@ struct LightTarget {
 };
 
 struct LightRoutesContext {
-    std::function<CDeviceBase*()> currentDevice;          // device of the page shown; null when none
-    std::function<CLightControlUI*()> currentLightPanel;  // its lighting panel; null when none
+    std::function<CDeviceBase*()> currentDevice;         // device of the page shown; null when none
+    std::function<CLightControlUI*()> currentLightPanel; // its lighting panel; null when none
     UiWindow* window = nullptr;
     // Every device page: keyboards, then mice, mouse pads, headsets.
     std::function<std::vector<LightTarget>()> allDevices;

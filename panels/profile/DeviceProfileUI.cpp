@@ -12,7 +12,9 @@
 namespace nk7x {
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 } // namespace
 
@@ -23,14 +25,15 @@ CDeviceProfileUI::~CDeviceProfileUI() = default;
 // The content is built after the panel exists, so controls are looked up on first use and kept.
 QComboBox* CDeviceProfileUI::Combo() {
     if (!m_combo)
-        m_combo = qobject_cast<QComboBox*>(UiWindow::FindSubControlByName(this, QStringLiteral("device_profile_combo")));
+        m_combo = qobject_cast<QComboBox*>(
+            UiWindow::FindSubControlByName(this, QStringLiteral("device_profile_combo")));
     return m_combo;
 }
 
 QLineEdit* CDeviceProfileUI::NameEdit() {
     if (!m_nameEdit)
-        m_nameEdit =
-            qobject_cast<QLineEdit*>(UiWindow::FindSubControlByName(this, QStringLiteral("device_profile_name_edit")));
+        m_nameEdit = qobject_cast<QLineEdit*>(
+            UiWindow::FindSubControlByName(this, QStringLiteral("device_profile_name_edit")));
     return m_nameEdit;
 }
 
@@ -45,11 +48,14 @@ QWidget* CDeviceProfileUI::Tab(int n) {
         return nullptr;
     QPointer<QWidget>& tab = m_tabs[static_cast<std::size_t>(n - 1)];
     if (!tab)
-        tab = UiWindow::FindSubControlByName(this, QString::fromLatin1(kProfileTabNames[static_cast<std::size_t>(n - 1)]));
+        tab = UiWindow::FindSubControlByName(
+            this, QString::fromLatin1(kProfileTabNames[static_cast<std::size_t>(n - 1)]));
     return tab;
 }
 
-void CDeviceProfileUI::SetDeviceType(int type) { m_list.SetDeviceType(type); }
+void CDeviceProfileUI::SetDeviceType(int type) {
+    m_list.SetDeviceType(type);
+}
 
 void CDeviceProfileUI::SetFolders(const std::string& kindFolder, const std::string& defaultProfilePath) {
     m_list.SetFolders(kindFolder, defaultProfilePath);
@@ -218,8 +224,12 @@ ProfileResult CDeviceProfileUI::ImportProfile(const QString& path) {
     return result;
 }
 
-ProfileResult CDeviceProfileUI::ExportProfile(const QString& path) { return m_list.ExportProfile(path.toStdString()); }
+ProfileResult CDeviceProfileUI::ExportProfile(const QString& path) {
+    return m_list.ExportProfile(path.toStdString());
+}
 
-ProfileResult CDeviceProfileUI::ResetProfile() { return m_list.ResetProfile(); }
+ProfileResult CDeviceProfileUI::ResetProfile() {
+    return m_list.ResetProfile();
+}
 
 } // namespace nk7x

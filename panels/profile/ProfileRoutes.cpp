@@ -1,8 +1,8 @@
 #include "panels/profile/ProfileRoutes.h"
 
 #include "devices/DeviceBase.h"
-#include "profiles/ProfileList.h"
 #include "panels/profile/DeviceProfileUI.h"
+#include "profiles/ProfileList.h"
 #include "ui/UiWindow.h"
 #include "windows/MessageBox.h"
 
@@ -17,11 +17,15 @@ constexpr int kButtonsOk = 0;
 constexpr int kButtonsOkCancel = 1;
 
 // Kinds whose page has a key assignment editor and macros.
-bool HasKeysAndMacros(int type) { return type == 1 || type == 2; }
+bool HasKeysAndMacros(int type) {
+    return type == 1 || type == 2;
+}
 
 // The profile list reports a file it could not write (disk full, no permission); the user is told,
 // since the change they made is not stored.
-bool WriteFailed(ProfileResult result) { return result == ProfileResult::WriteFailed; }
+bool WriteFailed(ProfileResult result) {
+    return result == ProfileResult::WriteFailed;
+}
 
 } // namespace
 
@@ -52,7 +56,9 @@ QString FormatMessageCount(const QString& format, int n) {
 
 ProfileRoutes::ProfileRoutes(ProfileRoutesContext context) : m_ctx(std::move(context)) {}
 
-CDeviceBase* ProfileRoutes::Device() const { return m_ctx.currentDevice ? m_ctx.currentDevice() : nullptr; }
+CDeviceBase* ProfileRoutes::Device() const {
+    return m_ctx.currentDevice ? m_ctx.currentDevice() : nullptr;
+}
 
 CDeviceProfileUI* ProfileRoutes::Panel() const {
     return m_ctx.currentProfilePanel ? m_ctx.currentProfilePanel() : nullptr;
@@ -69,8 +75,8 @@ QString ProfileRoutes::ChooseFile(bool save) const {
 int ProfileRoutes::Show(const QString& text, bool textIsKey, int buttons) const {
     if (m_ctx.showMessage)
         return m_ctx.showMessage(m_ctx.window, text, textIsKey, buttons);
-    return ShowMessage(m_ctx.window, QString(), text, m_ctx.window ? m_ctx.window->Scale() : CMsgWnd::kDefaultDpi,
-                       textIsKey, buttons);
+    return ShowMessage(m_ctx.window, QString(), text,
+                       m_ctx.window ? m_ctx.window->Scale() : CMsgWnd::kDefaultDpi, textIsKey, buttons);
 }
 
 QString ProfileRoutes::Text(const QString& key) const {
@@ -89,7 +95,8 @@ void ProfileRoutes::Install(NotifyRouter& router) {
                 Show(QString::fromLatin1(kMsgSaveFailed), true, kButtonsOk);
         };
     };
-    router.Add(click, NotifyRouter::Match::Name, QStringLiteral("device_add_btn"), panelCall(&CDeviceProfileUI::AddProfile));
+    router.Add(click, NotifyRouter::Match::Name, QStringLiteral("device_add_btn"),
+               panelCall(&CDeviceProfileUI::AddProfile));
     router.Add(click, NotifyRouter::Match::Name, QStringLiteral("device_copy_btn"),
                panelCall(&CDeviceProfileUI::CopyProfile));
     router.Add(click, NotifyRouter::Match::Name, QStringLiteral("device_sub_btn"),
@@ -102,12 +109,13 @@ void ProfileRoutes::Install(NotifyRouter& router) {
                [this](const UiNotify&, int) { OnExport(); });
     router.Add(click, NotifyRouter::Match::Name, QStringLiteral("device_reset_btn"),
                [this](const UiNotify&, int) { OnReset(); });
-    router.Add(click, NotifyRouter::Match::Name, QStringLiteral("profile_fun_spread_btn"), [this](const UiNotify&, int) {
-        if (CDeviceProfileUI* panel = Panel())
-            panel->ShowMenu(!panel->IsMenuShown());
-    });
-    router.Add(QStringLiteral("itemselect"), NotifyRouter::Match::Name, QStringLiteral("device_profile_combo"),
-               [this](const UiNotify&, int) { OnComboSelect(); });
+    router.Add(click, NotifyRouter::Match::Name, QStringLiteral("profile_fun_spread_btn"),
+               [this](const UiNotify&, int) {
+                   if (CDeviceProfileUI* panel = Panel())
+                       panel->ShowMenu(!panel->IsMenuShown());
+               });
+    router.Add(QStringLiteral("itemselect"), NotifyRouter::Match::Name,
+               QStringLiteral("device_profile_combo"), [this](const UiNotify&, int) { OnComboSelect(); });
     for (int n = 1; n <= static_cast<int>(kProfileTabNames.size()); ++n) {
         router.Add(QStringLiteral("selectchanged"), NotifyRouter::Match::NameCase,
                    QString::fromLatin1(kProfileTabNames[static_cast<std::size_t>(n - 1)]),

@@ -24,10 +24,10 @@ inline constexpr int kProfileSwitchDelayMs = 400;
 QString FormatMessageCount(const QString& format, int n);
 
 struct ProfileRoutesContext {
-    std::function<CDeviceBase*()> currentDevice;             // device of the page shown; null when none
-    std::function<CDeviceProfileUI*()> currentProfilePanel;  // its profile panel; null when none
-    UiWindow* window = nullptr;                              // owner of timer 1055 and parent of the boxes
-    std::function<void()> hideKeyEditor;                     // may be empty
+    std::function<CDeviceBase*()> currentDevice;            // device of the page shown; null when none
+    std::function<CDeviceProfileUI*()> currentProfilePanel; // its profile panel; null when none
+    UiWindow* window = nullptr;                             // owner of timer 1055 and parent of the boxes
+    std::function<void()> hideKeyEditor;                    // may be empty
 
     // File choice for import (save = false) and export (save = true); returns the path, empty when
     // the user cancelled. Empty: the desktop's file dialog.

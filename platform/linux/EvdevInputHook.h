@@ -58,8 +58,8 @@ std::string DefaultInputFolder();
 
 struct EvdevHookOptions {
     std::string deviceFolder = DefaultInputFolder(); // nodes named event* are read
-    std::shared_ptr<IEvdevDeviceControl> control; // null: the kernel's ioctls
-    std::shared_ptr<ILockKeyOutput> lockKeys;     // null: a uinput device through /dev/uinput
+    std::shared_ptr<IEvdevDeviceControl> control;    // null: the kernel's ioctls
+    std::shared_ptr<ILockKeyOutput> lockKeys;        // null: a uinput device through /dev/uinput
 };
 
 class EvdevInputHook final : public IInputHook {

@@ -31,7 +31,9 @@ std::string ProgramFolder() {
     return NK7X_INSTALL_DATADIR;
 }
 
-std::string DefaultDataFolder() { return JoinPath(ProgramFolder(), "DefaultData"); }
+std::string DefaultDataFolder() {
+    return JoinPath(ProgramFolder(), "DefaultData");
+}
 
 std::string UserDataRoot() {
     std::string base;

@@ -99,7 +99,7 @@ bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& out, size_t li
 }
 
 class HidrawConnection final : public HidFdConnection {
-public:
+  public:
     using HidFdConnection::HidFdConnection;
 
     bool ReportDescriptor(std::vector<uint8_t>& out) override {

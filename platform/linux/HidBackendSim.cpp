@@ -121,7 +121,7 @@ std::string BaseOf(const std::string& socketPath, int* interfaceFromName = nullp
 }
 
 class EmulatedConnection final : public HidFdConnection {
-public:
+  public:
     EmulatedConnection(int fd, bool read, bool write, std::string base)
         : HidFdConnection(fd, true, read, write), m_base(std::move(base)) {}
 
@@ -137,7 +137,7 @@ public:
         return ReadInfo(m_base + ".info", out);
     }
 
-private:
+  private:
     std::string m_base;
 };
 

@@ -10,7 +10,7 @@
 namespace nk7x {
 
 class HidFdConnection : public IHidConnection {
-public:
+  public:
     // Takes ownership of `fd` (non-blocking). Valid() is false when the abort eventfd could not be made.
     HidFdConnection(int fd, bool isSocket, bool canRead, bool canWrite);
     ~HidFdConnection() override;
@@ -24,10 +24,10 @@ public:
     void Abort() override;
     void Close() override;
 
-protected:
+  protected:
     int Fd() const { return m_fd; }
 
-private:
+  private:
     HidIoResult Wait(short events, int64_t deadlineMs);
 
     int m_fd;

@@ -135,7 +135,8 @@ TEST_F(MainWndTest, AboutAndSettingsMenuItemsReachTheirHandlers) {
     EXPECT_EQ(w->SecondaryWindow()->objectName(), "about_window");
     w->TrayMenu()->findChild<QAction*>("setwnd_menu")->trigger();
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return w->SecondaryWindow() && w->SecondaryWindow()->objectName() == "settings_window"; }, 5000));
+        [&] { return w->SecondaryWindow() && w->SecondaryWindow()->objectName() == "settings_window"; },
+        5000));
     QPointer<QWidget> second = w->SecondaryWindow();
     w->RaiseByName("closebtn", "click");
     EXPECT_TRUE(!second || !second->isVisible()) << "closing the main window closes the secondary ones";

@@ -1,9 +1,9 @@
 #include "app/LightSyncWorker.h"
-#include "ui/NotifyRouter.h"
 #include "app/ScalePolicy.h"
 #include "app/ServiceAnswer.h"
 #include "platform/DebugLog.h"
 #include "platform/WorkerSlots.h"
+#include "ui/NotifyRouter.h"
 
 #include <gtest/gtest.h>
 
@@ -190,7 +190,8 @@ TEST(LightSyncWorker, IdleWorkerSleepsUntilWokenOrStoppedAndFlaggedDevicesAreSte
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     auto t0 = Clock::now();
     workers.StopAll(std::chrono::milliseconds(1000));
-    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(2000)) << "the idle wait is a wait on the stop event";
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(2000))
+        << "the idle wait is a wait on the stop event";
     EXPECT_EQ(LightSyncPeriod(0), 28);
     EXPECT_EQ(LightSyncPeriod(9), 28) << "an index out of range is taken as the slowest speed";
 }

@@ -3,9 +3,9 @@
 // the keyboard cannot be opened.
 #include "app/DeviceHost.h"
 #include "app/MainWnd.h"
-#include "panels/pages/BrindovaKeyboardDevice.h"
 #include "panels/DeviceOptionUI.h"
 #include "panels/light/LightControlUI.h"
+#include "panels/pages/BrindovaKeyboardDevice.h"
 #include "panels/profile/DeviceProfileUI.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
@@ -292,7 +292,9 @@ TEST_F(PageHostTest, AScanThatCannotListStillShowsTheWindow) {
     // is shown, with the placeholder, instead of staying away.
     struct Refusing : IInterfaceProbe {
         int EnumeratePaths(std::vector<std::string>&) override { return 0; }
-        HidOpenError OpenProbe(const std::string&, ProbedInterface&) override { return HidOpenError::NotFound; }
+        HidOpenError OpenProbe(const std::string&, ProbedInterface&) override {
+            return HidOpenError::NotFound;
+        }
         void CloseProbe() override {}
         bool IsPresent(const std::string&) override { return false; }
     };
@@ -306,7 +308,6 @@ TEST_F(PageHostTest, AScanThatCannotListStillShowsTheWindow) {
     EXPECT_TRUE(Placeholder(*w)->isVisible());
     EXPECT_FALSE(KeyboardPage(*w)->ListEntry()->IsShown());
 }
-
 
 TEST_F(PageHostTest, TheHintAboutPaintingKeysShowsInTheCustomModeOnly) {
     SimDevice sim(Keyboard(m_sim.Path(), "kbd1"));
@@ -324,7 +325,8 @@ TEST_F(PageHostTest, TheHintAboutPaintingKeysShowsInTheCustomModeOnly) {
     EXPECT_TRUE(hint->text().isEmpty());
     choose(19); // custom colours
     EXPECT_FALSE(hint->text().isEmpty());
-    EXPECT_TRUE(hint->text().contains(QStringLiteral("click a key"), Qt::CaseInsensitive)) << hint->text().toStdString();
+    EXPECT_TRUE(hint->text().contains(QStringLiteral("click a key"), Qt::CaseInsensitive))
+        << hint->text().toStdString();
     // A language change keeps the line in step with the mode.
     w->ReloadText(w->Texts());
     EXPECT_FALSE(hint->text().isEmpty());
@@ -332,4 +334,3 @@ TEST_F(PageHostTest, TheHintAboutPaintingKeysShowsInTheCustomModeOnly) {
     w->ReloadText(w->Texts());
     EXPECT_TRUE(hint->text().isEmpty());
 }
-

@@ -4,8 +4,8 @@
 // custom colours painted key by key).
 #include "app/MainWnd.h"
 #include "devices/KeyEventThread.h"
-#include "panels/pages/BrindovaKeyboardDevice.h"
 #include "panels/light/LightControlUI.h"
+#include "panels/pages/BrindovaKeyboardDevice.h"
 #include "support/KeyboardWindowFixture.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
@@ -63,13 +63,15 @@ class PageScreenshots : public test::KeyboardWindowFixture<::testing::Test> {
     }
     // Moves the slider as a user drags it; the slider raises the change itself.
     void Slide(const char* name, int value) {
-        auto* slider = qobject_cast<QAbstractSlider*>(UiWindow::FindSubControlByName(m_page, QString::fromLatin1(name)));
+        auto* slider =
+            qobject_cast<QAbstractSlider*>(UiWindow::FindSubControlByName(m_page, QString::fromLatin1(name)));
         ASSERT_NE(slider, nullptr) << name;
         slider->setValue(value);
         EXPECT_EQ(slider->value(), value) << name;
     }
     void ChooseColour(uint8_t r, uint8_t g, uint8_t b) {
-        Raise("deng_Color_Pallet", "colorchanged", qint64(0xFF000000u | uint32_t{r} << 16 | uint32_t{g} << 8 | b));
+        Raise("deng_Color_Pallet", "colorchanged",
+              qint64(0xFF000000u | uint32_t{r} << 16 | uint32_t{g} << 8 | b));
         const LightState s = m_page->Keyboard().GetLightSettings();
         EXPECT_EQ(s.red, r);
         EXPECT_EQ(s.green, g);
@@ -181,7 +183,8 @@ TEST_F(PageScreenshots, CustomColoursPaintedKeyByKey) {
     // A dim base for the whole board, WASD in one colour and the arrows in another.
     ChooseColour(0x20, 0x50, 0xB0);
     Raise("custom_bright_color_btn", "click", 0);
-    const std::vector<int> wasd = Keys({"keyboard_key_W", "keyboard_key_A", "keyboard_key_S", "keyboard_key_D"});
+    const std::vector<int> wasd =
+        Keys({"keyboard_key_W", "keyboard_key_A", "keyboard_key_S", "keyboard_key_D"});
     const std::vector<int> arrows =
         Keys({"keyboard_key_Up", "keyboard_key_Down", "keyboard_key_Left", "keyboard_key_Right"});
     ASSERT_EQ(wasd.size(), 4u);

@@ -19,7 +19,9 @@ uint32_t Premultiplied(std::mt19937& rng) {
     return uint32_t(a) << 24 | uint32_t(channel()) << 16 | uint32_t(channel()) << 8 | uint32_t(channel());
 }
 
-double Channel(uint32_t p, int shift) { return double((p >> shift) & 0xFF) / 255.0; }
+double Channel(uint32_t p, int shift) {
+    return double((p >> shift) & 0xFF) / 255.0;
+}
 
 // Source over destination, premultiplied, in floating point.
 void Over(const double src[4], double dst[4]) {
@@ -30,7 +32,8 @@ void Over(const double src[4], double dst[4]) {
 
 TEST(LightBlend, WidePassesEqualThePixelByPixelOneAndMatchSeparateLayers) {
     std::mt19937 rng(7);
-    for (size_t count : {size_t(0), size_t(1), size_t(3), size_t(4), size_t(7), size_t(8), size_t(13), size_t(301)}) {
+    for (size_t count :
+         {size_t(0), size_t(1), size_t(3), size_t(4), size_t(7), size_t(8), size_t(13), size_t(301)}) {
         std::vector<uint32_t> under(count), cover(count), base(count), fast(count), slow(count);
         std::vector<uint8_t> shape(count), weight(count);
         for (size_t i = 0; i < count; ++i) {
@@ -52,7 +55,8 @@ TEST(LightBlend, WidePassesEqualThePixelByPixelOneAndMatchSeparateLayers) {
             for (int brightness : {0, 1, 100, 200, 255}) {
                 BlendLight(fast.data(), layers, count, rgb, brightness);
                 BlendLightScalar(slow.data(), layers, count, rgb, brightness);
-                ASSERT_EQ(fast, slow) << "count " << count << " colour " << rgb << " brightness " << brightness;
+                ASSERT_EQ(fast, slow)
+                    << "count " << count << " colour " << rgb << " brightness " << brightness;
                 for (size_t i = 0; i < count; ++i) {
                     // The light as its own layer: the colour at shape times brightness.
                     const double alpha = shape[i] / 255.0 * brightness / 255.0;
@@ -68,7 +72,8 @@ TEST(LightBlend, WidePassesEqualThePixelByPixelOneAndMatchSeparateLayers) {
                         const int expected = int(std::lround(pixel[c] * 255.0));
                         const int got = int((fast[i] >> (8 * c)) & 0xFF);
                         ASSERT_LE(std::abs(got - expected), 4)
-                            << "pixel " << i << " channel " << c << " colour " << rgb << " brightness " << brightness;
+                            << "pixel " << i << " channel " << c << " colour " << rgb << " brightness "
+                            << brightness;
                     }
                 }
             }

@@ -8,9 +8,13 @@
 
 namespace nk7x::test {
 
-std::string DefaultDataDir() { return std::string(NK7X_SOURCE_DIR) + "/DefaultData"; }
+std::string DefaultDataDir() {
+    return std::string(NK7X_SOURCE_DIR) + "/DefaultData";
+}
 
-std::string DefaultDataPath(const std::string& name) { return DefaultDataDir() + "/" + name; }
+std::string DefaultDataPath(const std::string& name) {
+    return DefaultDataDir() + "/" + name;
+}
 
 std::string ReadDefaultText(const std::string& name) {
     std::ifstream in(DefaultDataPath(name), std::ios::binary);
@@ -78,14 +82,15 @@ bool IsValidUtf8(const std::string& text) {
 
 const std::vector<std::string>& ExpectedDefaultFiles() {
     static const std::vector<std::string> files = {
-        "keyboard.Json",     "mouse.Json",        "MousePad.Json",     "HD.Json",
+        "keyboard.Json",      "mouse.Json",         "MousePad.Json",     "HD.Json",
         "default_light.json", "tavro_light.config", "ShootData_0.Shoot", "ShootData_1.Shoot",
-        "ShootData_2.Shoot", "ShootData_3.Shoot",
+        "ShootData_2.Shoot",  "ShootData_3.Shoot",
     };
     return files;
 }
 
-::testing::AssertionResult IsIntIn(const Json::Value& value, long long lo, long long hi, const std::string& where) {
+::testing::AssertionResult IsIntIn(const Json::Value& value, long long lo, long long hi,
+                                   const std::string& where) {
     if (value.type() != Json::intValue && value.type() != Json::uintValue)
         return ::testing::AssertionFailure() << where << " is not an integer: " << value.toStyledString();
     const long long v = value.asInt64();

@@ -28,6 +28,7 @@ bool IsValidUtf8(const std::string& text);
 const std::vector<std::string>& ExpectedDefaultFiles();
 
 // Integer checks that say which member broke: `where` names the place in the file.
-::testing::AssertionResult IsIntIn(const Json::Value& value, long long lo, long long hi, const std::string& where);
+::testing::AssertionResult IsIntIn(const Json::Value& value, long long lo, long long hi,
+                                   const std::string& where);
 
 } // namespace nk7x::test

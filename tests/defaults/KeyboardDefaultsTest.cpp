@@ -44,11 +44,13 @@ TEST(KeyboardDefaults, KeyListIsTheFactoryTable) {
         ASSERT_TRUE(IsIntIn(entry["Assignment"], 0, 0xFFFFFF, where + ".Assignment"));
         ASSERT_TRUE(IsIntIn(entry["DefaultAssignment"], 0, 0xFFFFFF, where + ".DefaultAssignment"));
         EXPECT_EQ(entry["DefaultAssignment"].asInt64(), expected)
-            << where << ": default " << Hex(entry["DefaultAssignment"].asInt64()) << ", factory " << Hex(expected);
+            << where << ": default " << Hex(entry["DefaultAssignment"].asInt64()) << ", factory "
+            << Hex(expected);
         // Restoring defaults must leave every key on its own factory code, or the key is no longer
         // found in the keyboard's table (keys are located by factory code) and is never written.
         EXPECT_EQ(entry["Assignment"].asInt64(), expected)
-            << where << ": assignment " << Hex(entry["Assignment"].asInt64()) << ", factory " << Hex(expected);
+            << where << ": assignment " << Hex(entry["Assignment"].asInt64()) << ", factory "
+            << Hex(expected);
     }
 }
 
@@ -90,7 +92,8 @@ TEST(KeyboardDefaults, CustomColourGroupsCoverEveryKey) {
     const Json::Value& groups = custom["LightColorInfo"];
     ASSERT_TRUE(groups.isArray());
     ASSERT_EQ(groups.size(), kCustomGroupCount);
-    ASSERT_TRUE(IsIntIn(custom["CustomLightModeGroupIndex"], 0, kCustomGroupCount - 1, "CustomLightModeGroupIndex"));
+    ASSERT_TRUE(
+        IsIntIn(custom["CustomLightModeGroupIndex"], 0, kCustomGroupCount - 1, "CustomLightModeGroupIndex"));
     for (unsigned g = 0; g < groups.size(); ++g) {
         ASSERT_TRUE(groups[g].isArray());
         ASSERT_EQ(groups[g].size(), static_cast<unsigned>(kKeyboardKeyCount)) << "group " << g;
@@ -104,5 +107,6 @@ TEST(KeyboardDefaults, CustomColourGroupsCoverEveryKey) {
         }
     }
     // The group the light info selects must exist too.
-    EXPECT_TRUE(IsIntIn(KeyboardProfile()["LightInfo"]["CustomGroup"], 0, kCustomGroupCount - 1, "CustomGroup"));
+    EXPECT_TRUE(
+        IsIntIn(KeyboardProfile()["LightInfo"]["CustomGroup"], 0, kCustomGroupCount - 1, "CustomGroup"));
 }

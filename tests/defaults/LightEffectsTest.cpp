@@ -22,7 +22,8 @@ bool IsPlainStem(const std::string& s) {
     if (s.empty() || s.size() > 64 || s[0] == '.')
         return false;
     for (char c : s)
-        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '-'))
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
+              c == '-'))
             return false;
     return true;
 }

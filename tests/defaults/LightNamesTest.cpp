@@ -21,11 +21,13 @@ struct KindProfile {
     int kind;
     const char* file;
 };
-constexpr KindProfile kProfiles[] = {{0, "keyboard.Json"}, {1, "mouse.Json"}, {2, "MousePad.Json"}, {3, "HD.Json"}};
+constexpr KindProfile kProfiles[] = {
+    {0, "keyboard.Json"}, {1, "mouse.Json"}, {2, "MousePad.Json"}, {3, "HD.Json"}};
 
 bool IsVisibleBuiltIn(int kind, long long mode) {
     const auto modes = BuiltInLightModes(kind);
-    return mode >= 0 && mode < static_cast<long long>(modes.size()) && modes[static_cast<std::size_t>(mode)].visible;
+    return mode >= 0 && mode < static_cast<long long>(modes.size()) &&
+           modes[static_cast<std::size_t>(mode)].visible;
 }
 
 } // namespace
@@ -41,7 +43,8 @@ TEST(LightNames, ModeListsMatchTheModeTables) {
         // Item i of the mode list is mode i: one entry too many or too few shifts every mode after it.
         ASSERT_EQ(list.size(), modes.size()) << "kind " << kind;
         for (unsigned m = 0; m < list.size(); ++m) {
-            const std::string where = "DefaultLightName[" + std::to_string(kind) + "][" + std::to_string(m) + "]";
+            const std::string where =
+                "DefaultLightName[" + std::to_string(kind) + "][" + std::to_string(m) + "]";
             ASSERT_TRUE(list[m].isObject()) << where;
             EXPECT_EQ(list[m].size(), 2u) << where;
             ASSERT_TRUE(list[m]["LightName"].isString()) << where;
@@ -63,7 +66,8 @@ TEST(LightNames, AreaListsMatchTheAreaTables) {
         ASSERT_EQ(list.size(), areas.size()) << "kind " << kind;
         std::set<std::string> seen;
         for (unsigned a = 0; a < list.size(); ++a) {
-            const std::string where = "AreaLightName[" + std::to_string(kind) + "][" + std::to_string(a) + "]";
+            const std::string where =
+                "AreaLightName[" + std::to_string(kind) + "][" + std::to_string(a) + "]";
             ASSERT_TRUE(list[a].isObject()) << where;
             EXPECT_EQ(list[a].size(), 1u) << where;
             ASSERT_TRUE(list[a]["LightName"].isString()) << where;
@@ -100,14 +104,16 @@ TEST(LightNames, CommonEffectsAreOfferedByEveryKind) {
     for (int kind = 0; kind < kLightKindCount; ++kind) {
         for (int e = 0; e < 5; ++e) {
             const int mode = kind == 0 ? keyboard[e] : others[e];
-            EXPECT_TRUE(IsVisibleBuiltIn(kind, mode)) << "kind " << kind << " common effect " << e << " mode " << mode;
+            EXPECT_TRUE(IsVisibleBuiltIn(kind, mode))
+                << "kind " << kind << " common effect " << e << " mode " << mode;
         }
     }
     // The same five effects carry the same names on every kind.
     for (int e = 0; e < 5; ++e) {
         const std::string name = BuiltInLightModes(0)[static_cast<std::size_t>(keyboard[e])].nameKey;
         for (int kind = 1; kind < kLightKindCount; ++kind)
-            EXPECT_EQ(BuiltInLightModes(kind)[static_cast<std::size_t>(others[e])].nameKey, name) << "kind " << kind;
+            EXPECT_EQ(BuiltInLightModes(kind)[static_cast<std::size_t>(others[e])].nameKey, name)
+                << "kind " << kind;
     }
 }
 

@@ -18,7 +18,9 @@ const Json::Value& MouseProfile() {
     return root["Device"][0];
 }
 
-long long Packed(const KeyCode& c) { return static_cast<long long>(c.type) << 16 | c.b1 << 8 | c.b2; }
+long long Packed(const KeyCode& c) {
+    return static_cast<long long>(c.type) << 16 | c.b1 << 8 | c.b2;
+}
 
 } // namespace
 
@@ -93,7 +95,8 @@ TEST(MouseDefaults, FiveDpiStagesWithinTheRecord) {
 TEST(MouseDefaults, SystemAndReportStages) {
     const Json::Value& s = MouseProfile()["SystemStages"];
     ASSERT_TRUE(s.isObject());
-    for (const char* key : {"DoubleClickTime", "MouseSpeed", "PointerPrecision", "ScorllPage", "WheelScorlllinse"})
+    for (const char* key :
+         {"DoubleClickTime", "MouseSpeed", "PointerPrecision", "ScorllPage", "WheelScorlllinse"})
         EXPECT_TRUE(IsIntIn(s[key], 0, 0xFFFF, key));
     EXPECT_EQ(s.size(), 5u);
     EXPECT_TRUE(IsIntIn(s["PointerPrecision"], 0, 1, "PointerPrecision"));

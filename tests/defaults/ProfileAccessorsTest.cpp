@@ -22,11 +22,13 @@ using namespace nk7x::test;
 
 namespace {
 
-uint32_t Pack(uint8_t type, uint8_t high, uint8_t low) { return uint32_t{type} << 16 | uint32_t{high} << 8 | low; }
+uint32_t Pack(uint8_t type, uint8_t high, uint8_t low) {
+    return uint32_t{type} << 16 | uint32_t{high} << 8 | low;
+}
 
 // The program finds DefaultData in the source tree, and user files in a private temporary root.
 class DefaultProfiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_root = fs::temp_directory_path() / ("nk7x-defaults-" + std::to_string(::getpid()));
         fs::remove_all(m_root);
@@ -42,8 +44,7 @@ protected:
 
     // Loads the kind's default profile the way a page restores defaults: from a user profile
     // file whose "Device"[0] is null, so the default fills it in.
-    template <class Data>
-    void LoadDefault(Data& data, DeviceFamily family) {
+    template <class Data> void LoadDefault(Data& data, DeviceFamily family) {
         const char* kind = FolderName(family);
         const std::string defaultPath = DefaultProfilePath(family);
         ASSERT_TRUE(fs::is_regular_file(defaultPath)) << defaultPath;
@@ -116,7 +117,8 @@ TEST_F(DefaultProfiles, MouseButtonsStagesAndCorrections) {
     ASSERT_EQ(stages.size(), 5u);
     EXPECT_EQ(data.GetStageActive(), m_loaded["DPIStages"]["StageActive"].asInt());
     for (std::size_t s = 0; s < stages.size(); ++s) {
-        EXPECT_EQ(stages[s].dpiX, m_loaded["DPIStages"]["StageDPIs"][static_cast<int>(s)]["StageDPIX"].asInt());
+        EXPECT_EQ(stages[s].dpiX,
+                  m_loaded["DPIStages"]["StageDPIs"][static_cast<int>(s)]["StageDPIX"].asInt());
         EXPECT_EQ(stages[s].active, 1) << "stage " << s;
     }
     const MouseSystemStages sys = data.GetSystemStages();
@@ -142,7 +144,8 @@ TEST_F(DefaultProfiles, HeadsetPresetsReadAsTheTable) {
         const auto values = data.GetEqValues(t);
         ASSERT_EQ(values.size(), 10u) << "type " << t;
         for (std::size_t b = 0; b < values.size(); ++b)
-            EXPECT_EQ(values[b], presets[static_cast<std::size_t>(t - 1)][b]) << "type " << t << " band " << b;
+            EXPECT_EQ(values[b], presets[static_cast<std::size_t>(t - 1)][b])
+                << "type " << t << " band " << b;
     }
     // Type 0 reads slot 1; the custom curve has no slot.
     EXPECT_EQ(data.GetEqValues(0), data.GetEqValues(1));

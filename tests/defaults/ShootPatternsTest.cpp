@@ -18,7 +18,9 @@ constexpr int kGuns = 4;
 constexpr int kBullets = 30;
 constexpr int kEventsPerBullet = 6;
 
-Json::Value Pattern(int gun) { return ParseDefaultStrict("ShootData_" + std::to_string(gun) + ".Shoot"); }
+Json::Value Pattern(int gun) {
+    return ParseDefaultStrict("ShootData_" + std::to_string(gun) + ".Shoot");
+}
 
 struct Bullet {
     int sideways = 0; // counts; negative is to the left ("down")
@@ -27,7 +29,8 @@ struct Bullet {
 };
 
 // Checks one event record member by member; `dir` empty accepts either direction.
-::testing::AssertionResult IsEvent(const Json::Value& e, const std::string& dir, int type, int button, int delay) {
+::testing::AssertionResult IsEvent(const Json::Value& e, const std::string& dir, int type, int button,
+                                   int delay) {
     if (!e.isObject())
         return ::testing::AssertionFailure() << "not an object";
     if (e.size() != 4)
@@ -61,7 +64,8 @@ std::vector<Bullet> ReadBullets(int gun) {
     const Json::Value& events = root["Events"];
     EXPECT_TRUE(events.isArray()) << "gun " << gun;
     if (!events.isArray() || events.size() != kBullets * kEventsPerBullet) {
-        ADD_FAILURE() << "gun " << gun << ": " << events.size() << " events, not " << kBullets * kEventsPerBullet;
+        ADD_FAILURE() << "gun " << gun << ": " << events.size() << " events, not "
+                      << kBullets * kEventsPerBullet;
         return bullets;
     }
     for (int b = 0; b < kBullets; ++b) {

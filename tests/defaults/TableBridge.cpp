@@ -8,7 +8,9 @@
 namespace nk7x::test {
 namespace {
 
-uint32_t Pack(const KeyCode& c) { return uint32_t{c.type} << 16 | uint32_t{c.b1} << 8 | c.b2; }
+uint32_t Pack(const KeyCode& c) {
+    return uint32_t{c.type} << 16 | uint32_t{c.b1} << 8 | c.b2;
+}
 
 } // namespace
 

@@ -24,7 +24,7 @@ const std::string kKeysPath = "hid#vid_0c45&pid_0820&mi_01&col02#/dev/hidraw7";
 
 // Answers as a hidraw node of the keyboard would, with switches for the faults.
 class ScriptedProbe final : public IInterfaceProbe {
-public:
+  public:
     std::atomic<bool> listingFails{false};
     std::atomic<bool> permissionDenied{false};
     std::atomic<bool> present{true};
@@ -58,7 +58,7 @@ public:
         return opened;
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::set<std::string> opened;
 };

@@ -19,13 +19,13 @@ struct SinkEvent {
     enum Type { Connect, Remove, FirstScan, Denied } type;
     int index = -1;
     DeviceSlot slot;
-    uint64_t pass = 0;                 // the discovery pass the call came in
-    std::vector<DeviceSlot> denied;    // Denied only
-    bool listAgreed = true;            // the slot list, read inside the call, agreed with `slot`
+    uint64_t pass = 0;              // the discovery pass the call came in
+    std::vector<DeviceSlot> denied; // Denied only
+    bool listAgreed = true;         // the slot list, read inside the call, agreed with `slot`
 };
 
 class RecordingSink : public IDiscoverySink {
-public:
+  public:
     // Set before the thread starts: the call's pass number and the list the handler may read.
     const CDiscoveryThread* thread = nullptr;
     const CSlotList* slots = nullptr;
@@ -41,7 +41,7 @@ public:
     // Waits until `count` events of `type` have arrived; false on time-out.
     bool WaitFor(SinkEvent::Type type, size_t count, std::chrono::milliseconds timeout) const;
 
-private:
+  private:
     void Record(SinkEvent e);
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_cond;

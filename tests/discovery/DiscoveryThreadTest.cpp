@@ -10,10 +10,10 @@
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <thread>
 #include <set>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 #include "discovery/DiscoveryTestSupport.h"
@@ -36,7 +36,7 @@ SimOptions Keyboard(const std::string& folder, const std::string& name) {
 
 // A listening emulated interface made by hand, to see whether discovery ever connects to it.
 class HandMadeInterface {
-public:
+  public:
     HandMadeInterface(const std::string& folder, const std::string& name, const std::vector<uint8_t>& rdesc) {
         m_base = folder + "/" + name + "-mi01";
         std::ofstream(m_base + ".rdesc", std::ios::binary)
@@ -71,7 +71,7 @@ public:
         return n;
     }
 
-private:
+  private:
     std::string m_base;
     int m_fd = -1;
     bool m_ok = false;
@@ -79,13 +79,13 @@ private:
 
 // One keyboard collection (report id 1) and one consumer collection (report id 2).
 const std::vector<uint8_t> kTwoCollections = {
-    0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x85, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00,
-    0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0xC0, 0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01, 0x85,
-    0x02, 0x15, 0x00, 0x26, 0xFF, 0x03, 0x19, 0x00, 0x2A, 0xFF, 0x03, 0x75, 0x10, 0x95, 0x01, 0x81,
-    0x00, 0xC0};
+    0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x85, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25,
+    0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0xC0, 0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x02, 0x15,
+    0x00, 0x26, 0xFF, 0x03, 0x19, 0x00, 0x2A, 0xFF, 0x03, 0x75, 0x10, 0x95, 0x01, 0x81, 0x00, 0xC0};
 // A single keyboard collection: its path carries no "&col".
-const std::vector<uint8_t> kOneCollection = {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7,
-                                             0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0xC0};
+const std::vector<uint8_t> kOneCollection = {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07,
+                                             0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25, 0x01,
+                                             0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0xC0};
 
 // Slot index -> path of the connect events from `first` on (interfaces connect in listing order).
 std::map<int, std::string> ConnectedPaths(const std::vector<SinkEvent>& connects, size_t first) {
@@ -96,10 +96,8 @@ std::map<int, std::string> ConnectedPaths(const std::vector<SinkEvent>& connects
 }
 
 class DiscoveryThreadTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_sink.slots = &m_slots;
-    }
+  protected:
+    void SetUp() override { m_sink.slots = &m_slots; }
     void StartDiscovery(std::chrono::milliseconds interval = kDiscoveryPassInterval) {
         m_thread = std::make_unique<CDiscoveryThread>(m_slots, m_sink, nullptr, interval);
         m_sink.thread = m_thread.get();
@@ -177,7 +175,8 @@ TEST_F(DiscoveryThreadTest, UnplugIsSeenWithinTwoPassesAndReplugReattachesTheSam
     const auto seen = std::chrono::steady_clock::now();
     const std::vector<SinkEvent> removes = m_sink.Of(SinkEvent::Remove);
     std::printf("removal seen after %lld ms\n",
-                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(seen - unplugged).count()));
+                static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(seen - unplugged).count()));
     for (const SinkEvent& e : removes) {
         EXPECT_LE(e.pass, passAtUnplug + 2) << "slot " << e.index;
         EXPECT_TRUE(e.listAgreed) << "slot " << e.index;

@@ -18,7 +18,7 @@ namespace {
 
 // A fresh folder per input, removed afterwards, so that no run sees another's files.
 class ScratchFolder {
-public:
+  public:
     ScratchFolder() {
         // Memory-backed when available: the target writes several files per input.
         char shm[] = "/dev/shm/nk7x-fuzz-json-XXXXXX";
@@ -41,7 +41,7 @@ public:
     ScratchFolder& operator=(const ScratchFolder&) = delete;
     const std::string& Path() const { return m_path; }
 
-private:
+  private:
     std::string m_path;
 };
 
@@ -53,8 +53,7 @@ void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
     }
 }
 
-template <class Data>
-void CommonAccessors(Data& d, const std::string& config) {
+template <class Data> void CommonAccessors(Data& d, const std::string& config) {
     nk7x::LightState s = d.GetLightInfo();
     d.GetLightList();
     d.LoadConfig(config);

@@ -93,7 +93,8 @@ void CheckUsable(const ProfileList& list, const fs::path& kind, const std::set<s
 void CheckFolders(const Folders& f) {
     for (const auto& entry : fs::directory_iterator(f.root)) {
         const std::string name = entry.path().filename().string();
-        Check(entry.path() == f.kind || name == "default.Json" || name == "import.json" || name == "export.json");
+        Check(entry.path() == f.kind || name == "default.Json" || name == "import.json" ||
+              name == "export.json");
     }
     for (const auto& entry : fs::directory_iterator(f.kind)) {
         const std::string name = entry.path().filename().string();
@@ -147,7 +148,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int selected = list.GetSelectedIndex();
         switch (op) {
         case 's': { // select the index the next byte gives, in range or not
-            const int index = k + 1 < script.size() ? static_cast<signed char>(script[k + 1]) % (count + 2) : 0;
+            const int index =
+                k + 1 < script.size() ? static_cast<signed char>(script[k + 1]) % (count + 2) : 0;
             const ProfileResult r = list.SelectProfile(index);
             Check(r == (index >= 0 && index < count ? ProfileResult::Done : ProfileResult::Refused));
             Check(list.GetSelectedIndex() == (r == ProfileResult::Done ? index : selected));
@@ -165,8 +167,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         case 'd': {
             const ProfileResult r = list.DeleteProfile();
-            Check(r == ProfileResult::Done ? list.Count() == count - 1 && list.GetSelectedIndex() == (selected == 0 ? 0 : selected - 1)
-                    : count <= 1);
+            Check(r == ProfileResult::Done ? list.Count() == count - 1 &&
+                                                 list.GetSelectedIndex() == (selected == 0 ? 0 : selected - 1)
+                                           : count <= 1);
             break;
         }
         case 'r': {
@@ -179,7 +182,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             else {
                 bool taken = false;
                 for (int i = 0; i < count; ++i)
-                    taken = taken || (i != selected && ProfileList::SameName(list.Names()[static_cast<size_t>(i)], name));
+                    taken = taken || (i != selected &&
+                                      ProfileList::SameName(list.Names()[static_cast<size_t>(i)], name));
                 Check(taken);
             }
             break;

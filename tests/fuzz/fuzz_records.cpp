@@ -24,8 +24,7 @@ void Check(bool ok) {
 }
 
 // A record filled from a fixed pattern, so that "untouched" is told apart from "reset".
-template <class R>
-R Prepared() {
+template <class R> R Prepared() {
     std::array<uint8_t, 64> pattern{};
     for (size_t i = 0; i < pattern.size(); ++i)
         pattern[i] = static_cast<uint8_t>(0xA5 ^ (i * 37));
@@ -35,8 +34,7 @@ R Prepared() {
 }
 
 // Records whose every byte travels: the bytes read are the bytes written, and back.
-template <class R>
-void WholeRecord(std::span<const uint8_t> bytes) {
+template <class R> void WholeRecord(std::span<const uint8_t> bytes) {
     const R prepared = Prepared<R>();
     R r = prepared;
     const bool ok = R::Parse(bytes, r);

@@ -28,8 +28,8 @@ struct Shape {
 };
 
 Shape ShapeOf(const HidReportItem& i) {
-    return {i.isButton, i.usagePage, i.reportId, i.usageMin, i.usageMax, i.usageListCapacity, i.usageList.size(),
-            i.usage};
+    return {i.isButton, i.usagePage,         i.reportId,         i.usageMin,
+            i.usageMax, i.usageListCapacity, i.usageList.size(), i.usage};
 }
 
 bool SameState(const HidReportItem& a, const HidReportItem& b) {
@@ -47,8 +47,9 @@ const HidValueCap* ValueCapOf(const HidCollectionInfo& c, HidReportType type, co
     return nullptr;
 }
 
-void CheckAfterDecode(const HidCollectionInfo& c, HidReportType type, const std::vector<HidReportItem>& before,
-                      const std::vector<HidReportItem>& after, uint8_t id) {
+void CheckAfterDecode(const HidCollectionInfo& c, HidReportType type,
+                      const std::vector<HidReportItem>& before, const std::vector<HidReportItem>& after,
+                      uint8_t id) {
     for (size_t i = 0; i < after.size(); ++i) {
         const HidReportItem& a = after[i];
         if (!(ShapeOf(a) == ShapeOf(before[i])))
@@ -89,8 +90,8 @@ void Decode(const HidCollectionInfo& c, HidReportType type, std::vector<HidRepor
     report.shrink_to_fit();
     const std::vector<HidReportItem> before = items;
     CHidTransport::DecodeReport(items.data(), static_cast<uint32_t>(items.size()),
-                                report.empty() ? nullptr : report.data(), static_cast<uint32_t>(report.size()),
-                                type, &c);
+                                report.empty() ? nullptr : report.data(),
+                                static_cast<uint32_t>(report.size()), type, &c);
     if (!report.empty())
         CheckAfterDecode(c, type, before, items, report[0]);
     else if (!items.empty()) {

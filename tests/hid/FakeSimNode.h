@@ -10,7 +10,7 @@
 namespace nk7x::test {
 
 class FakeSimFolder {
-public:
+  public:
     FakeSimFolder();  // creates the folder and points NK7X_SIM_DIR at it
     ~FakeSimFolder(); // unplugs everything, removes the folder, clears NK7X_SIM_DIR
     FakeSimFolder(const FakeSimFolder&) = delete;
@@ -36,7 +36,7 @@ public:
     // Removes the socket, closes the connections, removes the other files.
     void Unplug(int index);
 
-private:
+  private:
     struct Interface {
         std::string base; // folder/NAME-miNN
         int listenFd = -1;

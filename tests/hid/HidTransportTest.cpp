@@ -50,7 +50,7 @@ bool HasRealHidNodes() {
 }
 
 class SimKeyboard : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_itf = m_sim.AddInterface("kbd", 1, test::LoadFixture("0C45_0820_0001_0080.rdesc"));
     }
@@ -472,7 +472,7 @@ TEST_F(SimKeyboard, BootKeyboardReportsGainTheirZeroId) {
 // A keyboard interface whose vendor collections share report id 4: input in collection 2, output
 // (with input report 5) in collection 3, feature in collection 4.
 class SimSharedIds : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_itf = m_sim.AddInterface("shared", 2, test::LoadFixture("FFFF_0003_0001_0006.rdesc"), 0xffff, 3);
         for (int c = 1; c <= 4; ++c)

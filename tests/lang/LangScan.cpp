@@ -88,8 +88,8 @@ bool ContainsCjk(std::string_view utf8) {
     while (i < utf8.size()) {
         if (!NextCodePoint(utf8, i, cp))
             return false;
-        if ((cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0x3400 && cp <= 0x4DBF) || (cp >= 0x3000 && cp <= 0x303F) ||
-            (cp >= 0xFF00 && cp <= 0xFFEF))
+        if ((cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0x3400 && cp <= 0x4DBF) ||
+            (cp >= 0x3000 && cp <= 0x303F) || (cp >= 0xFF00 && cp <= 0xFFEF))
             return true;
     }
     return false;
@@ -97,7 +97,9 @@ bool ContainsCjk(std::string_view utf8) {
 
 namespace {
 
-bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 bool IsWordChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || IsAsciiDigit(c) || c == '_';
@@ -183,11 +185,15 @@ std::string Describe(const Placeholders& p) {
     return out + "]";
 }
 
-void PrintTo(const Placeholders& p, std::ostream* os) { *os << Describe(p); }
+void PrintTo(const Placeholders& p, std::ostream* os) {
+    *os << Describe(p);
+}
 
 namespace {
 
-bool IsHexDigit(char c) { return IsAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool IsHexDigit(char c) {
+    return IsAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
 
 // True when the quote at i follows a raw-string prefix (R, u8R, uR, UR, LR) that starts a token.
 bool IsRawStringQuote(std::string_view s, std::size_t i) {
@@ -231,10 +237,22 @@ std::vector<std::string> StringLiterals(std::string_view s) {
                 if (s[i] == '\\' && i + 1 < n) {
                     const char e = s[i + 1];
                     switch (e) {
-                    case 'n': lit += '\n'; break;
-                    case 't': lit += '\t'; break;
-                    case '\\': case '"': case '\'': case '?': lit += e; break;
-                    default: lit += '\\'; lit += e; break;
+                    case 'n':
+                        lit += '\n';
+                        break;
+                    case 't':
+                        lit += '\t';
+                        break;
+                    case '\\':
+                    case '"':
+                    case '\'':
+                    case '?':
+                        lit += e;
+                        break;
+                    default:
+                        lit += '\\';
+                        lit += e;
+                        break;
                     }
                     i += 2;
                 } else {
@@ -310,7 +328,8 @@ namespace {
 // True for an attribute or property name such as "textKey" or "tooltipKey".
 bool IsKeyName(std::string_view name) {
     return name.size() > 3 && name[0] >= 'a' && name[0] <= 'z' && name.substr(name.size() - 3) == "Key" &&
-           std::all_of(name.begin(), name.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
+           std::all_of(name.begin(), name.end(),
+                       [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
 }
 
 std::size_t SkipSpace(std::string_view s, std::size_t i) {
@@ -332,7 +351,8 @@ void PropertyKeys(std::string_view xml, std::vector<std::string>& keys) {
         if (n == std::string_view::npos)
             continue;
         const std::size_t nameEnd = tag.find('"', n + kName.size());
-        if (nameEnd == std::string_view::npos || !IsKeyName(tag.substr(n + kName.size(), nameEnd - n - kName.size())))
+        if (nameEnd == std::string_view::npos ||
+            !IsKeyName(tag.substr(n + kName.size(), nameEnd - n - kName.size())))
             continue;
         std::size_t i = SkipSpace(xml, tagEnd + 1);
         if (xml.substr(i, 7) != "<string")
@@ -407,13 +427,14 @@ std::vector<std::string> FilesBelow(const std::string& folder, const std::vector
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
         return out;
-    for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(folder, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (!it->is_regular_file(ec))
             continue;
         const std::string name = it->path().filename().string();
         for (const auto& suffix : suffixes) {
-            if (name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            if (name.size() >= suffix.size() &&
+                name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
                 out.push_back(it->path().string());
                 break;
             }

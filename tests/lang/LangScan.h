@@ -13,8 +13,8 @@ namespace nk7x::langcheck {
 
 // One language text file: a flat JSON object {"language key": "text"}.
 struct TextFile {
-    bool ok = false;           // parsed as an object, without duplicate keys or trailing data
-    std::string error;         // why not, when !ok
+    bool ok = false;   // parsed as an object, without duplicate keys or trailing data
+    std::string error; // why not, when !ok
     std::map<std::string, std::string> texts;
     std::vector<std::string> nonStringKeys; // members whose value is not a string
 };

@@ -65,11 +65,12 @@ TEST(SourceLiterals, FindsLiteralsButNotCommentsOrCharacters) {
 }
 
 TEST(SourceLiterals, OnlyWholeKeysOfTheCheckedFamiliesCount) {
-    for (const char* key : {"message_text_16", "keyboard_key_Esc", "keyboard_key_Print Scr", "keyboard_key_`",
-                            "mouse_key_DPI_add", "mouse_move_to_left_text", "light_mode_off", "light_area_logo"})
+    for (const char* key :
+         {"message_text_16", "keyboard_key_Esc", "keyboard_key_Print Scr", "keyboard_key_`",
+          "mouse_key_DPI_add", "mouse_move_to_left_text", "light_mode_off", "light_area_logo"})
         EXPECT_TRUE(IsCheckedKeyLiteral(key)) << key;
-    for (const char* other : {"keyboard_key_", "mouse_key_", "message_text_", "message_text_x", "keyboard_key_%s",
-                              "light_mode_{0}", "key_", "main_title", "Light_Set", ""})
+    for (const char* other : {"keyboard_key_", "mouse_key_", "message_text_", "message_text_x",
+                              "keyboard_key_%s", "light_mode_{0}", "key_", "main_title", "Light_Set", ""})
         EXPECT_FALSE(IsCheckedKeyLiteral(other)) << other;
 }
 

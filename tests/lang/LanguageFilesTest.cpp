@@ -60,7 +60,7 @@ std::vector<ListedLanguage> ListedLanguages(std::string* error) {
 }
 
 class LanguageFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string error;
         m_languages = ListedLanguages(&error);
@@ -99,9 +99,11 @@ TEST_F(LanguageFiles, AllLanguagesCarryTheSameKeys) {
     for (std::size_t i = 1; i < m_languages.size(); ++i) {
         const auto& other = m_languages[i];
         for (const auto& [key, text] : first.texts.texts)
-            EXPECT_TRUE(other.texts.texts.count(key)) << other.file << " lacks \"" << key << "\" of " << first.file;
+            EXPECT_TRUE(other.texts.texts.count(key))
+                << other.file << " lacks \"" << key << "\" of " << first.file;
         for (const auto& [key, text] : other.texts.texts)
-            EXPECT_TRUE(first.texts.texts.count(key)) << first.file << " lacks \"" << key << "\" of " << other.file;
+            EXPECT_TRUE(first.texts.texts.count(key))
+                << first.file << " lacks \"" << key << "\" of " << other.file;
     }
 }
 
@@ -114,8 +116,8 @@ TEST_F(LanguageFiles, FormatArgumentsAgreeBetweenLanguages) {
                 continue; // reported by the key-set test
             const Placeholders mine = FindPlaceholders(text);
             const Placeholders theirs = FindPlaceholders(it->second);
-            EXPECT_EQ(mine, theirs) << "\"" << key << "\": " << m_languages[i].file << " " << Describe(mine) << ", "
-                                    << first.file << " " << Describe(theirs);
+            EXPECT_EQ(mine, theirs) << "\"" << key << "\": " << m_languages[i].file << " " << Describe(mine)
+                                    << ", " << first.file << " " << Describe(theirs);
         }
     }
 }

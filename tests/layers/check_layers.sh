@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fails when a file includes a layer above its own: the core (link, devices, profiles, macros,
+# Fails when a file includes a layer above its own: the core (link, devices, profiles, macros, update,
 # platform interfaces and their Linux side) never includes Qt or the toolkit, the panels or the
 # application; the toolkit adapter never includes the panels or the application.
 # Usage: check_layers.sh SOURCE_DIR
@@ -9,9 +9,9 @@ cd "$root" || exit 2
 
 # Folders of each layer, lowest first. A folder listed in a lower layer may hold a subfolder of a
 # higher one only where it is named here too (the more specific entry wins).
-core=(link devices profiles macros discovery platform platform/linux tools/sim)
+core=(link devices profiles macros discovery update platform platform/linux tools/sim)
 ui=(ui platform/qt)
-shell=(panels windows app update)
+shell=(panels windows app)
 
 # Sets LAYER to core, ui, shell or other for a path (no subshell: the tree has thousands of lines).
 layer_of() {

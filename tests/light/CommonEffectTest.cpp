@@ -8,8 +8,8 @@
 namespace nk7x::light {
 namespace {
 
-CommonEffectSettings Effect(CommonEffect effect, uint8_t brightness = 4, uint8_t speed = 0, bool forwards = true,
-                            bool multi = false, Rgb colour = {10, 20, 30}) {
+CommonEffectSettings Effect(CommonEffect effect, uint8_t brightness = 4, uint8_t speed = 0,
+                            bool forwards = true, bool multi = false, Rgb colour = {10, 20, 30}) {
     CommonEffectSettings s;
     s.effect = static_cast<int>(effect);
     s.brightness = brightness;

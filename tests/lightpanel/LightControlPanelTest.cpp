@@ -28,7 +28,8 @@ void Click(QWidget* w, QPoint p) {
 TEST(LightControlPanel, TheLayoutHoldsEveryControl) {
     PanelHost p(DeviceKind::Keyboard);
     ASSERT_TRUE(p.loaded);
-    for (const char* name : {"light_combo_modeSelect", "light_combo_ZZCCmodeSelect", "light_combo_custommodeSelect"})
+    for (const char* name :
+         {"light_combo_modeSelect", "light_combo_ZZCCmodeSelect", "light_combo_custommodeSelect"})
         EXPECT_TRUE(p.Find<QComboBox>(name)) << name;
     for (const char* name : {"deng_light_slider", "deng_speed_slider"})
         EXPECT_TRUE(p.Find<QSlider>(name)) << name;
@@ -38,13 +39,16 @@ TEST(LightControlPanel, TheLayoutHoldsEveryControl) {
     EXPECT_TRUE(p.Find<QCheckBox>("deng_7color_check"));
     EXPECT_TRUE(p.Find<QRadioButton>("deng_FXL_check"));
     EXPECT_TRUE(p.Find<QRadioButton>("deng_FXR_check"));
-    for (const char* name : {"deng_colordp_btn", "custom_bright_color_btn", "custom_off_color_btn", "deng_same_mode"})
+    for (const char* name :
+         {"deng_colordp_btn", "custom_bright_color_btn", "custom_off_color_btn", "deng_same_mode"})
         EXPECT_TRUE(p.Find<QPushButton>(name)) << name;
     for (int n = 0; n < 8; ++n)
-        EXPECT_TRUE(p.Find<QPushButton>(QStringLiteral("color_option_%1").arg(n).toLatin1().constData())) << n;
-    for (const char* name : {"lighteffect_layout", "deng_color_layout", "colorpallet_layout", "deng_light_layout",
-                             "deng_speed_layout", "deng_fx_layout", "deng_RGB_edit", "deng_color_select",
-                             "deng_color_select1", "lightcustom_layout", "light_combo_ZZCCmodeSelectLayout"})
+        EXPECT_TRUE(p.Find<QPushButton>(QStringLiteral("color_option_%1").arg(n).toLatin1().constData()))
+            << n;
+    for (const char* name :
+         {"lighteffect_layout", "deng_color_layout", "colorpallet_layout", "deng_light_layout",
+          "deng_speed_layout", "deng_fx_layout", "deng_RGB_edit", "deng_color_select", "deng_color_select1",
+          "lightcustom_layout", "light_combo_ZZCCmodeSelectLayout"})
         EXPECT_TRUE(p.Group(name)) << name;
     EXPECT_EQ(p.Find<QComboBox>("light_combo_custommodeSelect")->count(), 5);
     EXPECT_EQ(p.Find<QComboBox>("light_combo_ZZCCmodeSelect")->count(), 4);
@@ -57,7 +61,7 @@ TEST(LightControlPanel, ModesComeFromTheNameListWithTheirVisibility) {
     ASSERT_EQ(modes->count(), 30);
     auto* view = qobject_cast<QListView*>(modes->view());
     ASSERT_TRUE(view);
-    EXPECT_TRUE(view->isRowHidden(0));  // the user effect entries are not offered
+    EXPECT_TRUE(view->isRowHidden(0)); // the user effect entries are not offered
     EXPECT_TRUE(view->isRowHidden(20));
     EXPECT_FALSE(view->isRowHidden(19));
     EXPECT_EQ(modes->itemData(1).toString(), QStringLiteral("light_mode_wave"));
@@ -233,8 +237,8 @@ TEST(LightControlPanel, ThePaletteSpeaksOnlyForTheUser) {
     EXPECT_EQ(palette->GetSelectColor(), 0xFF00FF00u);
 
     // The top-left corner is pure red; a drag reports once, where it ends.
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), palette->mapToGlobal(QPointF(2, 2)), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), palette->mapToGlobal(QPointF(2, 2)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(palette, &press);
     QMouseEvent move(QEvent::MouseMove, QPointF(30, 5), palette->mapToGlobal(QPointF(30, 5)), Qt::NoButton,
                      Qt::LeftButton, Qt::NoModifier);

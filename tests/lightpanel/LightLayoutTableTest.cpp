@@ -7,14 +7,18 @@
 namespace nk7x {
 namespace {
 
-GroupState At(const LightLayoutRow& r, LightGroup g) { return r.enable[static_cast<std::size_t>(g)]; }
+GroupState At(const LightLayoutRow& r, LightGroup g) {
+    return r.enable[static_cast<std::size_t>(g)];
+}
 
 constexpr DeviceKind kKeyboard = DeviceKind::Keyboard;
 constexpr DeviceKind kMouse = DeviceKind::Mouse;
 constexpr DeviceKind kPad = DeviceKind::MousePad;
 constexpr DeviceKind kHeadset = DeviceKind::Headset;
 
-LightLayoutRow Row(DeviceKind kind, int mode) { return LightLayoutFor(kind, mode); }
+LightLayoutRow Row(DeviceKind kind, int mode) {
+    return LightLayoutFor(kind, mode);
+}
 
 TEST(LightLayoutTable, KeyboardRowsCarryTheirExtras) {
     EXPECT_TRUE(Row(kKeyboard, 4).sameMode);

@@ -22,7 +22,6 @@
 #include <string>
 #include <vector>
 
-#include "ui/NotifyRouter.h"
 #include "devices/keyboard/KeyboardDevice.h"
 #include "devices/keyboard/KeyboardRecords.h"
 #include "link/CommandFrame.h"
@@ -31,6 +30,7 @@
 #include "panels/light/LightRoutes.h"
 #include "profiles/LightNames.h"
 #include "tools/sim/SimDevice.h"
+#include "ui/NotifyRouter.h"
 #include "ui/PanelContent.h"
 #include "ui/UiWindow.h"
 

@@ -22,8 +22,8 @@ void PickPalette(CColorPaletteUI* palette, QPoint p) {
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(p), palette->mapToGlobal(QPointF(p)), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(palette, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(p), palette->mapToGlobal(QPointF(p)), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(p), palette->mapToGlobal(QPointF(p)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(palette, &release);
 }
 

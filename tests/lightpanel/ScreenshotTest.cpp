@@ -50,7 +50,8 @@ TEST(LightPanelScreenshots, StaticWaveAndCustom) {
     const char* names[] = {"lightpanel-static.png", "lightpanel-wave.png", "lightpanel-custom.png"};
     QDir().mkpath(OutDir());
     // A page that gives the panel a wide strip.
-    EXPECT_TRUE(Render(1, en, true, {880, 330}).save(QDir(OutDir()).filePath(QStringLiteral("lightpanel-wide.png"))));
+    EXPECT_TRUE(
+        Render(1, en, true, {880, 330}).save(QDir(OutDir()).filePath(QStringLiteral("lightpanel-wide.png"))));
     // A mode without a colour of its own: the colour groups are switched off.
     EXPECT_TRUE(Render(4, en, true).save(QDir(OutDir()).filePath(QStringLiteral("lightpanel-spectrum.png"))));
     for (int i = 0; i < 3; ++i) {

@@ -7,9 +7,9 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
-#include <thread>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include <json/reader.h>
 #include <json/value.h>

@@ -50,8 +50,9 @@ TEST(KeyTables, KeysThatMustBeUnique) {
 }
 
 TEST(KeyTables, ModifierRowsAreInBitOrder) {
-    const char* names[] = {"keyboard_key_LCtrl", "keyboard_key_LShift", "keyboard_key_LAlt", "keyboard_key_LWin",
-                           "keyboard_key_RCtrl", "keyboard_key_RShift", "keyboard_key_RAlt", "keyboard_key_RWin"};
+    const char* names[] = {"keyboard_key_LCtrl", "keyboard_key_LShift", "keyboard_key_LAlt",
+                           "keyboard_key_LWin",  "keyboard_key_RCtrl",  "keyboard_key_RShift",
+                           "keyboard_key_RAlt",  "keyboard_key_RWin"};
     for (std::size_t i = 0; i < 8; ++i) {
         const KeyTableRow& row = KeyTable()[i];
         EXPECT_EQ(row.nameKey, names[i]);

@@ -89,7 +89,7 @@ TEST(MacroEventRecord, WrittenFormHasStringDelay) {
 }
 
 TEST(MacroEventRecord, UnusableRecordsAreRefused) {
-    EXPECT_TRUE(MacroEventFromJson(Record("down", 1, 2, 0)));  // older kinds still load
+    EXPECT_TRUE(MacroEventFromJson(Record("down", 1, 2, 0))); // older kinds still load
     EXPECT_TRUE(MacroEventFromJson(Record("down", 1, 3, 0)));
     EXPECT_FALSE(MacroEventFromJson(Record("down", 1, 0, 0)));
     EXPECT_FALSE(MacroEventFromJson(Record("down", 1, 6, 0)));
@@ -133,10 +133,10 @@ TEST(MacroEventRow, KeyLabelAndActionText) {
 }
 
 TEST(MacroEventRow, RecordedInputBecomesEvents) {
-    EXPECT_EQ(KeyEventFromScanCode(0x2A, false, true), (MacroEvent{true, 9, 0x02, 0}));   // left Shift
+    EXPECT_EQ(KeyEventFromScanCode(0x2A, false, true), (MacroEvent{true, 9, 0x02, 0}));    // left Shift
     EXPECT_EQ(KeyEventFromScanCode(0x1E, false, false), (MacroEvent{false, 10, 0x04, 0})); // A
-    EXPECT_EQ(KeyEventFromScanCode(0x38, true, true), (MacroEvent{true, 9, 0x40, 0}));    // right Alt
-    EXPECT_EQ(KeyEventFromScanCode(0x1C, true, true), (MacroEvent{true, 10, 0x58, 0}));   // keypad Enter
+    EXPECT_EQ(KeyEventFromScanCode(0x38, true, true), (MacroEvent{true, 9, 0x40, 0}));     // right Alt
+    EXPECT_EQ(KeyEventFromScanCode(0x1C, true, true), (MacroEvent{true, 10, 0x58, 0}));    // keypad Enter
     EXPECT_FALSE(KeyEventFromScanCode(0x00, false, true));
     EXPECT_EQ(MouseEventFromMessage(0x0204), (MacroEvent{true, 1, 0x02, 0}));
     EXPECT_EQ(MouseEventFromMessage(0x0208), (MacroEvent{false, 1, 0x04, 0}));
@@ -162,9 +162,12 @@ TEST(MacroNaming, BlankAndCaseRules) {
     EXPECT_EQ(TrimWhitespace("  My macro \t"), "My macro");
 
     EXPECT_TRUE(SameNameIgnoringCase("Macro_2", "macro_2"));
-    EXPECT_TRUE(SameNameIgnoringCase("\xC3\x89t\xC3\xA9", "\xC3\xA9T\xC3\x89"));           // Été / éTÉ
+    EXPECT_TRUE(SameNameIgnoringCase("\xC3\x89t\xC3\xA9", "\xC3\xA9T\xC3\x89")); // Été / éTÉ
     EXPECT_TRUE(SameNameIgnoringCase("\xD0\x9C\xD0\xB0\xD0\xBA", "\xD0\xBC\xD0\x90\xD0\x9A")); // Мак / мАК
-    EXPECT_TRUE(SameNameIgnoringCase("\xE5\xAE\x8F" "1", "\xE5\xAE\x8F" "1"));
+    EXPECT_TRUE(SameNameIgnoringCase("\xE5\xAE\x8F"
+                                     "1",
+                                     "\xE5\xAE\x8F"
+                                     "1"));
     EXPECT_FALSE(SameNameIgnoringCase("macro", "macro_"));
     EXPECT_FALSE(SameNameIgnoringCase("\xE5\xAE\x8F", "\xE5\xAE\x90"));
     // Broken UTF-8 compares byte for byte and never reads past the end.

@@ -56,11 +56,11 @@ std::vector<std::string> FolderEntries(const fs::path& dir) {
 }
 
 class MacroStoreTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_root = fs::temp_directory_path() /
-                 ("nk7x-macros-" + std::to_string(::getpid()) + "-" + info->name());
+        m_root =
+            fs::temp_directory_path() / ("nk7x-macros-" + std::to_string(::getpid()) + "-" + info->name());
         fs::remove_all(m_root);
         fs::create_directories(m_root);
         ::setenv("XDG_DATA_HOME", m_root.c_str(), 1);
@@ -205,7 +205,8 @@ TEST_F(MacroStoreTest, SaveAndLoadEvents) {
 
 TEST_F(MacroStoreTest, IntegerDelaysLoadLikeStringsAndSaveAsStrings) {
     MacroInfo info = CreateOne();
-    WriteBytes(m_store->MacroPath(info.guid), R"({"MacroName":"macro_1","Guid":")" + info.guid + R"(","Version":64,
+    WriteBytes(m_store->MacroPath(info.guid),
+               R"({"MacroName":"macro_1","Guid":")" + info.guid + R"(","Version":64,
       "Events":[{"Action":"down","Button":4,"Type":10,"Delay":0},
                 {"Button":4,"Type":10,"Action":"up","Delay":"70000"},
                 {"Action":"down","Button":1,"Type":1,"Delay":250}]})");
@@ -225,10 +226,8 @@ TEST_F(MacroStoreTest, IntegerDelaysLoadLikeStringsAndSaveAsStrings) {
 TEST_F(MacroStoreTest, SaveRowsTakesDelayTextsAndStopsAtAnEmptyRow) {
     MacroInfo info = CreateOne();
     std::vector<MacroRow> rows = {
-        {MacroEvent{true, 10, 4, 0}, ""},
-        {MacroEvent{false, 10, 4, 0}, "120"},
-        {MacroEvent{true, 4, 44, 0}, "999999"},
-        {std::nullopt, "5"},
+        {MacroEvent{true, 10, 4, 0}, ""},       {MacroEvent{false, 10, 4, 0}, "120"},
+        {MacroEvent{true, 4, 44, 0}, "999999"}, {std::nullopt, "5"},
         {MacroEvent{false, 4, 44, 0}, "7"},
     };
     ASSERT_EQ(m_store->SaveRows(info, rows), MacroResult::Ok);
@@ -296,7 +295,8 @@ TEST_F(MacroStoreTest, ImportAndExportFailures) {
 }
 
 TEST_F(MacroStoreTest, MissingOrBrokenIndexReadsEmptyAndCreateStartsFresh) {
-    for (const char* text : {"", "not json", "[1,2,3]", R"({"MacroInfo": {"a": 1}})", R"({"MacroInfo": "x"})", "null"}) {
+    for (const char* text :
+         {"", "not json", "[1,2,3]", R"({"MacroInfo": {"a": 1}})", R"({"MacroInfo": "x"})", "null"}) {
         WriteBytes(m_store->IndexPath(), text);
         EXPECT_TRUE(m_store->LoadIndex().empty()) << text;
         MacroInfo info;
@@ -399,10 +399,18 @@ TEST_F(MacroStoreTest, OnAFullDiskEveryWriteFailsAndLeavesTheFilesAsTheyWere) {
 
     const std::vector<std::pair<const char*, std::function<MacroResult()>>> writes = {
         {"save", [&] { return m_store->Save(a, longer); }},
-        {"create", [&] { MacroInfo made; return m_store->Create(made); }},
+        {"create",
+         [&] {
+             MacroInfo made;
+             return m_store->Create(made);
+         }},
         {"rename", [&] { return m_store->Rename(0, "a much longer name than before"); }},
         {"delete", [&] { return m_store->Delete(0); }},
-        {"import", [&] { MacroInfo made; return m_store->Import(source.string(), made); }},
+        {"import",
+         [&] {
+             MacroInfo made;
+             return m_store->Import(source.string(), made);
+         }},
         {"export", [&] { return m_store->Export(b.guid, exported.string()); }},
     };
     for (const auto& [name, write] : writes) {

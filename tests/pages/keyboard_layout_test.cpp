@@ -156,7 +156,8 @@ TEST(KeyboardKeyPanel, CaptionsAreTheTranslatedKeyNames) {
     // Without texts the caption is the key's own name until the window's language reaches it.
     CSelectPanelUI bare;
     PopulateKeyboardKeys(&bare);
-    EXPECT_EQ(bare.findChild<CDeviceKeyButtonUI*>(QStringLiteral("key_35"))->text(), QStringLiteral("Insert"));
+    EXPECT_EQ(bare.findChild<CDeviceKeyButtonUI*>(QStringLiteral("key_35"))->text(),
+              QStringLiteral("Insert"));
 }
 
 TEST(KeyboardKeyPanel, LongCaptionsTakeTwoLinesInTheirCap) {

@@ -79,7 +79,8 @@ class KeyPicture : public ::testing::Test {
     }
     // The middle of a key, clear of its caption's usual place near the centre line.
     static QRect Inner(const QRect& key) {
-        return QRect(key.left() + key.width() / 4, key.top() + key.height() / 5, key.width() / 2, key.height() / 6);
+        return QRect(key.left() + key.width() / 4, key.top() + key.height() / 5, key.width() / 2,
+                     key.height() / 6);
     }
 
     CSelectPanelUI m_panel;

@@ -1,7 +1,7 @@
 // The keyboard page's settings controls, restore button and key clicks, from the control on the
 // page to the emulated keyboard.
-#include "support/TestSupport.h"
 #include "keyboard_test_support.h"
+#include "support/TestSupport.h"
 
 #include "devices/keyboard/KeyboardRecords.h"
 #include "tools/sim/SimDevice.h"
@@ -224,7 +224,8 @@ TEST_F(KeyboardRoutesTest, RestoreDefaultsConfirmedResetsTheProfileAndWritesKeys
 }
 
 TEST_F(KeyboardRoutesTest, RestoreDefaultsWithoutAKeyboardStillAsksThenDoesNothing) {
-    KeyboardRoutes none(KeyboardRoutesContext{[] { return static_cast<CKeyboardDevice*>(nullptr); }, nullptr});
+    KeyboardRoutes none(
+        KeyboardRoutesContext{[] { return static_cast<CKeyboardDevice*>(nullptr); }, nullptr});
     m_window->SetRoutes(&none);
     AnswerBoxWith("confirm_btn");
     ClickControl("default_btn");
@@ -294,7 +295,8 @@ TEST_F(KeyboardRoutesFaultTest, AFailedWriteShowsTheNoticeOnThePage) {
     auto* notice = m_window->Find<QLabel>("keyboard_write_notice");
     ASSERT_NE(notice, nullptr);
     EXPECT_TRUE(notice->isVisible());
-    EXPECT_TRUE(notice->text().contains(QString::number(ResultCode(m_window->failures[0].second)))) << notice->text().toStdString();
+    EXPECT_TRUE(notice->text().contains(QString::number(ResultCode(m_window->failures[0].second))))
+        << notice->text().toStdString();
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     // The setting is kept in the profile all the same.
     EXPECT_EQ(SavedStages().winKeyFlag, 1);

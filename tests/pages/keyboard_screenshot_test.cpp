@@ -62,7 +62,8 @@ TEST(KeyboardPagePicture, TheFilledPageShowsEveryKeyInItsColour) {
         QColor px;
         for (int i = 1; i <= 4; ++i)
             for (int j = 1; j <= 4; ++j) {
-                const QColor sample = shot.pixelColor(g.left() + g.width() * i / 5, g.top() + g.height() * j / 5);
+                const QColor sample =
+                    shot.pixelColor(g.left() + g.width() * i / 5, g.top() + g.height() * j / 5);
                 if (sample.saturationF() * sample.valueF() > px.saturationF() * px.valueF())
                     px = sample;
             }

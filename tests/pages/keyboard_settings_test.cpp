@@ -43,10 +43,10 @@ TEST(KeyboardPageLayout, HoldsEveryControlThePageAndItsRoutesUse) {
     EXPECT_NE(keyFunctions->widget(1)->findChild<QWidget*>(QStringLiteral("KeySetControlItem")), nullptr);
     EXPECT_NE(functions->widget(1)->findChild<QWidget*>(QStringLiteral("MacroControlItem")), nullptr);
     EXPECT_NE(functions->widget(3)->findChild<QWidget*>(QStringLiteral("polling_rate_option_0")), nullptr);
-    for (const char* name : {"polling_rate_option_0", "polling_rate_option_1", "polling_rate_option_2",
-                             "polling_rate_option_3", "winlockflag_option", "wflag_option", "6flag_option",
-                             "repeat_delay_check_0", "repeat_delay_check_1", "repeat_delay_check_2",
-                             "repeat_delay_check_3", "default_btn"})
+    for (const char* name :
+         {"polling_rate_option_0", "polling_rate_option_1", "polling_rate_option_2", "polling_rate_option_3",
+          "winlockflag_option", "wflag_option", "6flag_option", "repeat_delay_check_0",
+          "repeat_delay_check_1", "repeat_delay_check_2", "repeat_delay_check_3", "default_btn"})
         EXPECT_NE(window.Find<QAbstractButton>(name), nullptr) << name;
     EXPECT_NE(window.Find<QSlider>("repeat_rate_slider"), nullptr);
     EXPECT_NE(window.Find<QLabel>("repeat_delay_time_label1"), nullptr);
@@ -140,7 +140,8 @@ TEST(KeyboardSettingsView, TheWriteNoticeNamesTheFailureAndGoesAway) {
     ASSERT_NE(notice, nullptr);
     ShowWriteFailedNotice(window.page, KeyboardWrite::Settings, -102, &EnglishTexts());
     EXPECT_TRUE(notice->isVisible());
-    EXPECT_EQ(notice->text(), EnglishTexts().Text(QStringLiteral("keyboard_write_failed_settings")).arg(-102));
+    EXPECT_EQ(notice->text(),
+              EnglishTexts().Text(QStringLiteral("keyboard_write_failed_settings")).arg(-102));
     EXPECT_TRUE(notice->text().contains(QLatin1String("-102")));
     // No box: nothing modal is up.
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);

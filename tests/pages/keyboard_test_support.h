@@ -106,7 +106,9 @@ class KeyboardPageWindow : public UiWindow, public IKeyboardView {
     }
     void NameListsChanged(const std::vector<std::string>&, const LightNameLists&) override {}
     void CustomGroupSelected(int) override {}
-    void KeyAssignmentSelected(int keyIndex, const KeyAssignment&) override { selectedKeys.push_back(keyIndex); }
+    void KeyAssignmentSelected(int keyIndex, const KeyAssignment&) override {
+        selectedKeys.push_back(keyIndex);
+    }
     void FnKeyEnabled(bool) override {}
     void WriteFailed(KeyboardWrite what, LinkResult result) override {
         failures.emplace_back(what, result);

@@ -1,8 +1,8 @@
 // The keyboard page built from a small layout: its picture and tables, its panels, and what the
 // keyboard object reports reaching the key buttons.
 #include "devices/discovery/DeviceTables.h"
-#include "panels/pages/BrindovaKeyboardDevice.h"
 #include "panels/light/LightControlUI.h"
+#include "panels/pages/BrindovaKeyboardDevice.h"
 #include "panels/profile/DeviceProfileUI.h"
 #include "ui/ControlFactory.h"
 #include "ui/UiWindow.h"
@@ -60,8 +60,9 @@ class KeyboardPageTest : public ::testing::Test {
     // The page as the main window builds it: configured, then its content loaded.
     std::unique_ptr<CBrindovaKeyboardDevice> Build(bool withLight) {
         QString text = QString::fromLatin1(kLayout);
-        text.replace("%LIGHT%", withLight ? R"(<item><widget class="LightSetControlUI" name="LightControlItem"/></item>)"
-                                          : "");
+        text.replace("%LIGHT%",
+                     withLight ? R"(<item><widget class="LightSetControlUI" name="LightControlItem"/></item>)"
+                               : "");
         QFile f(m_dir.filePath("keyboarddevice.xml"));
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text.toUtf8());
@@ -141,7 +142,8 @@ TEST_F(KeyboardPageTest, TheFunctionModeEnablesTheFnKeyAndCaptionsBecomeTooltips
     KeyCaption outside{126, {}, "keyboard_key_B", false};
     page->Button(2)->setToolTip("old");
     page->KeyCaptionsChanged({own, changed, unnamed, outside});
-    EXPECT_EQ(page->Button(0)->toolTip(), "keyboard_key_Esc\nKey_Setkeyboard_key_Esc") << "keys shown without texts";
+    EXPECT_EQ(page->Button(0)->toolTip(), "keyboard_key_Esc\nKey_Setkeyboard_key_Esc")
+        << "keys shown without texts";
     EXPECT_TRUE(page->Button(0)->IsKeySetImageHidden());
     EXPECT_FALSE(page->Button(1)->IsKeySetImageHidden()) << "a changed key shows its key-set image";
     EXPECT_TRUE(page->Button(2)->toolTip().isEmpty());

@@ -1,8 +1,8 @@
 // The device page base: its key-button scan, the function tabs, live colours and timers armed from
 // another thread.
 #include "devices/discovery/DeviceTables.h"
-#include "panels/pages/BrindovaUSBDevice.h"
 #include "panels/DeviceOptionUI.h"
+#include "panels/pages/BrindovaUSBDevice.h"
 #include "ui/controls/DeviceKeyButtonUI.h"
 #include "ui/controls/SelectPanelUI.h"
 

@@ -1,5 +1,5 @@
-#include "platform/DebugLog.h"
 #include "platform/Folders.h"
+#include "platform/DebugLog.h"
 
 #include <gtest/gtest.h>
 

@@ -43,7 +43,8 @@ TEST_F(ListOperationsTest, AddCopyAndDeleteKeepComboAndListInStep) {
     EXPECT_EQ(m_panel->GetSelectedUUID(), secondUuid);
     EXPECT_EQ(m_panel->GetNameText(), QStringLiteral("profile2"));
     EXPECT_EQ(LoadJson(ListPath())["profileselect"].asInt(), 0);
-    EXPECT_NE(std::find(m_host->raised.begin(), m_host->raised.end(), QStringLiteral("itemselect device_profile_combo")),
+    EXPECT_NE(std::find(m_host->raised.begin(), m_host->raised.end(),
+                        QStringLiteral("itemselect device_profile_combo")),
               m_host->raised.end());
     ASSERT_TRUE(m_host->HasTimer(m_host.get(), kProfileSwitchTimerId));
     ASSERT_TRUE(WaitFor([&] { return m_kbd->ProfileName() == secondUuid; }, 3000));
@@ -83,8 +84,8 @@ TEST_F(ListOperationsTest, ImportTakesOnlyProfilesAndNamesThemApart) {
 
     OpenMenu();
     for (const QString& bad : {write("noname.json", noName), write("nouuid.json", noUuid),
-                               write("list.json", Json::Value(Json::arrayValue)), QString::fromStdString(folder + "/gone.json"),
-                               QString()}) {
+                               write("list.json", Json::Value(Json::arrayValue)),
+                               QString::fromStdString(folder + "/gone.json"), QString()}) {
         m_nextPath = bad;
         Click("device_import_btn");
         EXPECT_EQ(Combo()->count(), 1) << bad.toStdString();
@@ -148,7 +149,8 @@ TEST_F(ListOperationsTest, WithoutItsControlsThePanelChangesNothing) {
     EXPECT_EQ(bare.CopyProfile(), ProfileResult::Refused);
     EXPECT_EQ(bare.DeleteProfile(), ProfileResult::Refused);
     EXPECT_EQ(bare.RenameProfile(QStringLiteral("x")), ProfileResult::Refused);
-    EXPECT_EQ(bare.ImportProfile(QString::fromStdString(m_panel->SelectedProfilePath())), ProfileResult::Refused);
+    EXPECT_EQ(bare.ImportProfile(QString::fromStdString(m_panel->SelectedProfilePath())),
+              ProfileResult::Refused);
     bare.SelectTab(2);
     bare.ShowMenu(true);
     EXPECT_FALSE(bare.IsMenuShown());

@@ -25,13 +25,13 @@
 
 #include <json/json.h>
 
-#include "ui/NotifyRouter.h"
 #include "devices/keyboard/KeyboardDevice.h"
 #include "link/CommandFrame.h"
-#include "profiles/JsonFile.h"
 #include "panels/profile/DeviceProfileUI.h"
 #include "panels/profile/ProfileRoutes.h"
+#include "profiles/JsonFile.h"
 #include "tools/sim/SimDevice.h"
+#include "ui/NotifyRouter.h"
 #include "ui/PanelContent.h"
 #include "ui/UiWindow.h"
 
@@ -86,7 +86,9 @@ class ProfilePanelTest : public ::testing::Test {
 
         m_host = std::make_unique<HostWindow>();
         m_panel = new CDeviceProfileUI(m_host.get());
-        ASSERT_TRUE(FillPanel(*m_host, m_panel, QStringLiteral(NK7X_SOURCE_DIR "/skin/XML/CustomControlXML/DeviceProfile.xml")));
+        ASSERT_TRUE(
+            FillPanel(*m_host, m_panel,
+                      QStringLiteral(NK7X_SOURCE_DIR "/skin/XML/CustomControlXML/DeviceProfile.xml")));
         m_host->resize(1000, 60);
         m_host->show();
 
@@ -198,7 +200,8 @@ class ProfilePanelTest : public ::testing::Test {
             const std::string name = list.Names()[static_cast<size_t>(i)];
             EXPECT_EQ(combo->itemText(i).toStdString(), name) << i;
             EXPECT_EQ(combo->itemData(i).toString().toStdString(), name) << i;
-            EXPECT_EQ(combo->itemData(i, Qt::SizeHintRole).toSize().height(), CDeviceProfileUI::kItemHeight) << i;
+            EXPECT_EQ(combo->itemData(i, Qt::SizeHintRole).toSize().height(), CDeviceProfileUI::kItemHeight)
+                << i;
             EXPECT_EQ(file["profilelist"][i]["profilename"].asString(), name) << i;
             const std::string uuid = file["profilelist"][i]["profileUUID"].asString();
             EXPECT_EQ(LoadJson(ProfilePath(uuid))["profilename"].asString(), name) << i;

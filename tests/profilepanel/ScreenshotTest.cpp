@@ -16,10 +16,12 @@ class ScreenshotTest : public ProfilePanelTest {
   protected:
     QImage Shot(const char* language, bool menuOpen, const char* file) {
         LanguageTexts texts;
-        EXPECT_TRUE(texts.LoadFile(QStringLiteral(NK7X_SOURCE_DIR "/skin/lang/lan_%1.json").arg(QLatin1String(language))));
+        EXPECT_TRUE(texts.LoadFile(
+            QStringLiteral(NK7X_SOURCE_DIR "/skin/lang/lan_%1.json").arg(QLatin1String(language))));
         FontTable fonts;
         fonts.Rebuild();
-        m_host->SetBaseStyleSheet(LoadStyleSheet(QStringLiteral(NK7X_SOURCE_DIR "/skin"), QStringLiteral("theme.qss")));
+        m_host->SetBaseStyleSheet(
+            LoadStyleSheet(QStringLiteral(NK7X_SOURCE_DIR "/skin"), QStringLiteral("theme.qss")));
         m_host->SetScale(96);
         m_host->ApplyFonts(fonts);
         m_host->ReloadText(texts);

@@ -108,9 +108,9 @@ TEST_F(RecordedDeviceTest, SwitchRunsTheDeviceStepsInOrderAndReportsMacrosThatDo
     ASSERT_TRUE(m_routes->OnTimer(kProfileSwitchTimerId));
     const std::string uuid = m_panel->List().UuidAt(1);
     EXPECT_EQ(m_recorder.calls,
-              (std::vector<std::string>{"LoadProfile " + uuid, "PurgeMacroKeys", "RefreshPage", "WriteSettings 0 0",
-                                        "DownloadMacros", "message Remove 7 events (100%)",
-                                        "WriteProfileKeyAssignments 0"}));
+              (std::vector<std::string>{"LoadProfile " + uuid, "PurgeMacroKeys", "RefreshPage",
+                                        "WriteSettings 0 0", "DownloadMacros",
+                                        "message Remove 7 events (100%)", "WriteProfileKeyAssignments 0"}));
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_FALSE(m_messages[0].isKey);
     EXPECT_EQ(m_messages[0].buttons, 0);
@@ -207,7 +207,8 @@ TEST_F(SwitchTest, RenameRefusesBlankAndDuplicateNames) {
     Click("device_profile_edit_save_btn");
     edit->setText(QStringLiteral("PROFILE2"));
     Click("device_profile_edit_save_btn");
-    EXPECT_EQ(MessageTexts(), (std::vector<QString>{QStringLiteral("message_text_25"), QStringLiteral("message_text_5")}));
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<QString>{QStringLiteral("message_text_25"), QStringLiteral("message_text_5")}));
     for (const ShownMessage& m : m_messages) {
         EXPECT_TRUE(m.isKey);
         EXPECT_EQ(m.buttons, 0);
@@ -228,7 +229,8 @@ TEST_F(SwitchTest, RenameRefusesBlankAndDuplicateNames) {
 }
 
 TEST(MessageCount, FormatsOnlyTheFirstCount) {
-    EXPECT_EQ(FormatMessageCount(QStringLiteral("Remove %d events."), 12), QStringLiteral("Remove 12 events."));
+    EXPECT_EQ(FormatMessageCount(QStringLiteral("Remove %d events."), 12),
+              QStringLiteral("Remove 12 events."));
     EXPECT_EQ(FormatMessageCount(QStringLiteral("%d of %d, 5%%"), 3), QStringLiteral("3 of %d, 5%"));
     EXPECT_EQ(FormatMessageCount(QStringLiteral("%s %n %"), 3), QStringLiteral("%s %n %"));
     EXPECT_EQ(FormatMessageCount(QString(), 3), QString());

@@ -13,7 +13,7 @@ Json::Value Parse(const std::string& text) {
 }
 
 class BasicProfileTest : public ProfileTestEnv {
-protected:
+  protected:
     void SetUp() override {
         ProfileTestEnv::SetUp();
         m_defaultPath = DefaultData("keyboard.Json");
@@ -48,7 +48,7 @@ TEST_F(BasicProfileTest, LightInfoAbsentReadsZeroAndSetCreatesAllTenKeys) {
     EXPECT_EQ(m_data.GetProfileValue()["Other"].asInt(), 1);
     LightState back = m_data.GetLightInfo();
     LightState expected = s;
-    expected.multiColor = 1; // stored as a flag
+    expected.multiColor = 1;                                    // stored as a flag
     expected.unused8 = expected.unused9 = expected.present = 0; // never kept in the profile
     EXPECT_EQ(back, expected);
 }
@@ -205,7 +205,7 @@ TEST_F(BasicProfileTest, SaveWithoutAPathOrWithAFailingWriteReportsFailure) {
     EXPECT_EQ(empty.Save(), 0);
 
     class FailingWrites : public CBasicProfiledata {
-    public:
+      public:
         int WriteDocument(const Json::Value&, const std::string&) override { return 0; }
     } failing;
     failing.SetProfilePath(m_profilePath);
@@ -218,7 +218,7 @@ TEST_F(BasicProfileTest, SaveProfileValueUsesTheIndex) {
     WriteText(m_profilePath, R"({"Device":[{"a":0},{"a":1}]})");
     m_data.SetIndex(1);
     EXPECT_EQ(m_data.LoadFromFile(m_profilePath)["a"].asInt(), 1);
-    m_data.SetIndex(-1); // ignored
+    m_data.SetIndex(-1);      // ignored
     m_data.SetIndex(1 << 30); // ignored: no file grows a billion elements
     EXPECT_EQ(m_data.GetIndex(), 1);
     Json::Value v;
@@ -230,7 +230,7 @@ TEST_F(BasicProfileTest, SaveProfileValueUsesTheIndex) {
 }
 
 class EffectFramesTest : public BasicProfileTest {
-protected:
+  protected:
     void SetUp() override {
         BasicProfileTest::SetUp();
         m_configPath = InKind("keyboard", "tavro_light.config");
@@ -288,8 +288,8 @@ TEST_F(EffectFramesTest, NeverReadsTheWorkingDirectoryOrOutsideNames) {
     m_data.LoadConfig(Temp("work/none.config"));
     std::vector<EffectFrame> noConfig = FramesOfMode(0);
     std::filesystem::current_path(cwd);
-    EXPECT_TRUE(mode2.empty());  // "../escape" is no effect name
-    EXPECT_TRUE(mode3.empty());  // a number is no name
+    EXPECT_TRUE(mode2.empty()); // "../escape" is no effect name
+    EXPECT_TRUE(mode3.empty()); // a number is no name
     EXPECT_TRUE(noConfig.empty());
     EXPECT_TRUE(FramesOfMode(200).empty());
 }

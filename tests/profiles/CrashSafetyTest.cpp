@@ -10,8 +10,8 @@
 #include "profiles/ProfileFolders.h"
 #include "profiles/ProfileList.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <random>
@@ -32,7 +32,7 @@ namespace {
 constexpr rlim_t kListOnlyLimit = 700;
 
 class FullDiskTest : public ProfileTestEnv {
-protected:
+  protected:
     void SetUp() override {
         ProfileTestEnv::SetUp();
         SetJsonWriteSync(false);
@@ -270,7 +270,9 @@ void RunSaverOnce(const std::filesystem::path& folder, const char* mode) {
     ASSERT_EQ(WEXITSTATUS(status), 0) << "the saver failed a write in " << folder;
 }
 
-bool IsTemporary(const std::string& name) { return name.find(".tmp-") != std::string::npos; }
+bool IsTemporary(const std::string& name) {
+    return name.find(".tmp-") != std::string::npos;
+}
 
 using KilledSaverTest = ProfileTestEnv;
 
@@ -283,7 +285,8 @@ TEST_F(KilledSaverTest, EveryFileIsLeftOldOrNewAndWhole) {
     const auto started = std::chrono::steady_clock::now();
     RunSaverOnce(work, "a");
     const int onceMs = static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count());
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+            .count());
     const auto first = FolderPicture(a), second = FolderPicture(b);
     // The profile, the list and its two profiles, the macro index and the macro; all but the
     // profile that is not renamed differ between the two contents.

@@ -20,7 +20,7 @@
 namespace nk7x::test {
 
 class FileSizeLimit {
-public:
+  public:
     explicit FileSizeLimit(rlim_t bytes) {
         struct sigaction ignore {};
         ignore.sa_handler = SIG_IGN;
@@ -43,7 +43,7 @@ public:
 
     bool Active() const { return m_limitSet; }
 
-private:
+  private:
     struct sigaction m_previousSignal {};
     struct rlimit m_previousLimit {};
     bool m_signalSet = false;

@@ -47,7 +47,8 @@ TEST(JsonAccess, ReadersGiveTheDefaultForEveryWrongShape) {
     EXPECT_TRUE(JsonObject(v, "arr").empty());
 
     // Containers of the wrong type: JsonCpp's own operator[] would throw on each of these.
-    for (const Json::Value& wrong : {Json::Value(5), Json::Value("s"), Json::Value(Json::arrayValue), Json::Value(true)}) {
+    for (const Json::Value& wrong :
+         {Json::Value(5), Json::Value("s"), Json::Value(Json::arrayValue), Json::Value(true)}) {
         EXPECT_TRUE(JsonMember(wrong, "k").isNull());
         EXPECT_EQ(JsonInt(wrong, "k", 4), 4);
     }

@@ -6,8 +6,8 @@
 #include <csignal>
 #include <regex>
 
-#include <sys/resource.h>
 #include "support/TestSupport.h"
+#include <sys/resource.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -123,7 +123,8 @@ TEST_F(JsonFileTest, FailedWriteLeavesTheOldFileIntact) {
     big["blob"] = std::string(64 * 1024, 'x');
 
     // A file-size limit makes the write fail midway, as a full disk would.
-    struct sigaction ignore {}, previous {};
+    struct sigaction ignore {
+    }, previous{};
     ignore.sa_handler = SIG_IGN;
     ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &previous), 0);
     struct rlimit saved {};
@@ -168,8 +169,10 @@ TEST(TimeStampName, FormatsTheLocalTimeWithMilliseconds) {
     std::time_t before = std::time(nullptr);
     const std::string name = MakeTimeStampName();
     std::smatch m;
-    ASSERT_TRUE(std::regex_match(name, m, std::regex(R"((\d{4})_(\d\d)_(\d\d)_(\d\d)_(\d\d)_(\d\d)_(\d{3}))"))) << name;
-    std::tm local {};
+    ASSERT_TRUE(
+        std::regex_match(name, m, std::regex(R"((\d{4})_(\d\d)_(\d\d)_(\d\d)_(\d\d)_(\d\d)_(\d{3}))")))
+        << name;
+    std::tm local{};
     localtime_r(&before, &local);
     EXPECT_EQ(std::stoi(m[1]), local.tm_year + 1900);
     EXPECT_EQ(std::stoi(m[2]), local.tm_mon + 1);

@@ -89,7 +89,7 @@ Json::Value MouseProfile(int stages) {
         s["StageActive"] = 1;
         s["StageXY"] = 0;
         s["StageDPIX"] = 400 * (i + 1) + stages; // marks which profile it came from
-        s["StageDPIY"] = 0x10000 + 800;           // beyond 16 bits: low bits kept
+        s["StageDPIY"] = 0x10000 + 800;          // beyond 16 bits: low bits kept
         s["StageColorR"] = i;
         s["StageColorG"] = 2;
         s["StageColorB"] = 3;

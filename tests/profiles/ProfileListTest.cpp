@@ -11,7 +11,7 @@ namespace nk7x::test {
 namespace {
 
 class ProfileListTest : public ProfileTestEnv {
-protected:
+  protected:
     void SetUp() override {
         ProfileTestEnv::SetUp();
         SetJsonWriteSync(false);
@@ -55,10 +55,12 @@ protected:
 };
 
 bool LooksLikeUuid(const std::string& s) {
-    if (s.size() != 23) return false;
+    if (s.size() != 23)
+        return false;
     for (std::size_t i = 0; i < s.size(); ++i) {
         const bool sep = i == 4 || i == 7 || i == 10 || i == 13 || i == 16 || i == 19;
-        if (sep ? s[i] != '_' : (s[i] < '0' || s[i] > '9')) return false;
+        if (sep ? s[i] != '_' : (s[i] < '0' || s[i] > '9'))
+            return false;
     }
     return true;
 }
@@ -69,7 +71,8 @@ TEST_F(ProfileListTest, MissingOrBrokenListIsRebuiltWithProfile1) {
         SCOPED_TRACE(content);
         std::filesystem::remove_all(m_folder);
         std::filesystem::create_directories(m_folder);
-        if (*content) WriteText(ListPath(), content);
+        if (*content)
+            WriteText(ListPath(), content);
         ASSERT_EQ(m_list.LoadList(), ProfileResult::Done);
         ASSERT_EQ(m_list.Names(), std::vector<std::string>{"profile1"});
         EXPECT_EQ(m_list.GetSelectedIndex(), 0);
@@ -137,7 +140,8 @@ TEST_F(ProfileListTest, AddNamesFirstFreeProfileNumberIgnoringCase) {
 
 TEST_F(ProfileListTest, AddStopsAtFiftyProfiles) {
     Seed({"a"});
-    while (m_list.Count() < kMaxAddedProfiles) ASSERT_EQ(m_list.AddProfile(), ProfileResult::Done);
+    while (m_list.Count() < kMaxAddedProfiles)
+        ASSERT_EQ(m_list.AddProfile(), ProfileResult::Done);
     EXPECT_EQ(m_list.AddProfile(), ProfileResult::Refused);
     EXPECT_EQ(m_list.Count(), kMaxAddedProfiles);
     EXPECT_EQ(ListFile()["profilelist"].size(), static_cast<Json::ArrayIndex>(kMaxAddedProfiles));
@@ -204,7 +208,8 @@ TEST_F(ProfileListTest, RenameRefusesBlanksAndDuplicates) {
 TEST_F(ProfileListTest, ImportAddsSuffixesAndNeverOverwrites) {
     Seed({"A", "A(1)"});
     const std::string src = Temp("in.json");
-    WriteText(src, R"({"Device":[{"LightMode":5}],"profilename":"A","profileUUID":"2020_01_01_00_00_00_000"})");
+    WriteText(src,
+              R"({"Device":[{"LightMode":5}],"profilename":"A","profileUUID":"2020_01_01_00_00_00_000"})");
     const std::string before = ReadText(m_list.ProfilePathAt(0));
     ASSERT_EQ(m_list.ImportProfile(src), ProfileResult::Done);
     EXPECT_EQ(m_list.Names().back(), "A(1)(2)");
@@ -213,7 +218,7 @@ TEST_F(ProfileListTest, ImportAddsSuffixesAndNeverOverwrites) {
     const Json::Value imported = LoadJson(m_list.ProfilePathAt(2));
     EXPECT_EQ(imported["Device"][0]["LightMode"].asInt(), 5);
     EXPECT_EQ(JsonString(imported, "profileUUID"), m_list.UuidAt(2));
-    EXPECT_EQ(JsonString(LoadJson(src), "profilename"), "A");  // the chosen file is untouched
+    EXPECT_EQ(JsonString(LoadJson(src), "profilename"), "A"); // the chosen file is untouched
 
     for (const char* bad : {R"({"profileUUID":"u"})", R"({"profilename":"B"})",
                             R"({"profilename":null,"profileUUID":"u"})", "[1]", "garbage"}) {
@@ -282,10 +287,12 @@ TEST_F(ProfileListTest, TabsByDeviceType) {
     EXPECT_FALSE(m_list.TabVisible(5));
     EXPECT_TRUE(m_list.TabVisible(2));
     m_list.SetDeviceType(3);
-    for (int n : {2, 3, 4, 5}) EXPECT_FALSE(m_list.TabVisible(n)) << n;
+    for (int n : {2, 3, 4, 5})
+        EXPECT_FALSE(m_list.TabVisible(n)) << n;
     EXPECT_TRUE(m_list.TabVisible(1));
     m_list.SetDeviceType(7);
-    for (int n : {6, 7, 8}) EXPECT_TRUE(m_list.TabVisible(n)) << n;
+    for (int n : {6, 7, 8})
+        EXPECT_TRUE(m_list.TabVisible(n)) << n;
     EXPECT_FALSE(m_list.TabVisible(2));
     m_list.SetDeviceType(2);
     EXPECT_TRUE(m_list.TabVisible(5));

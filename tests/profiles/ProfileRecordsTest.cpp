@@ -8,8 +8,7 @@ namespace nk7x {
 namespace {
 
 // Every record survives serialise then parse, and a buffer one byte short is refused.
-template <class Record>
-void ExpectRoundTrip(const Record& record) {
+template <class Record> void ExpectRoundTrip(const Record& record) {
     auto bytes = record.Serialise();
     ASSERT_EQ(bytes.size(), Record::kSize);
     Record back;

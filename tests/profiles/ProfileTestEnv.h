@@ -16,7 +16,7 @@
 namespace nk7x::test {
 
 class ProfileTestEnv : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = (std::filesystem::temp_directory_path() / "nk7x-prof-XXXXXX").string();
         std::vector<char> buf(pattern.begin(), pattern.end());
@@ -40,7 +40,9 @@ protected:
         std::filesystem::remove_all(m_root, ec);
     }
 
-    std::string DefaultData(const std::string& name) const { return (m_program / "DefaultData" / name).string(); }
+    std::string DefaultData(const std::string& name) const {
+        return (m_program / "DefaultData" / name).string();
+    }
     std::string UserRoot() const { return (m_data / "Norla Keys NK-7X").string(); }
     std::string InKind(const std::string& kind, const std::string& name) const {
         return (m_data / "Norla Keys NK-7X" / kind / name).string();

@@ -3,11 +3,11 @@
 // colour page, a profile switch and a macro download never hold the window's thread for long, the
 // profile file stays whole, and the page comes back after a replug.
 #include "app/MainWnd.h"
-#include "panels/pages/BrindovaKeyboardDevice.h"
 #include "macros/MacroStore.h"
 #include "panels/light/LightControlUI.h"
-#include "profiles/JsonFile.h"
+#include "panels/pages/BrindovaKeyboardDevice.h"
 #include "panels/profile/DeviceProfileUI.h"
+#include "profiles/JsonFile.h"
 #include "support/KeyboardWindowFixture.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
@@ -82,7 +82,8 @@ class UiStallTest : public test::KeyboardWindowFixture<::testing::TestWithParam<
     void TearDown() override { CloseWindow(); }
 
     void Slide(const char* name, int value) {
-        auto* slider = qobject_cast<QAbstractSlider*>(UiWindow::FindSubControlByName(m_page, QString::fromLatin1(name)));
+        auto* slider =
+            qobject_cast<QAbstractSlider*>(UiWindow::FindSubControlByName(m_page, QString::fromLatin1(name)));
         ASSERT_NE(slider, nullptr) << name;
         slider->setValue(value);
     }
@@ -114,7 +115,6 @@ class UiStallTest : public test::KeyboardWindowFixture<::testing::TestWithParam<
         QTest::qWait(700);
         Raise("light_combo_modeSelect", "itemselect", kStaticMode);
     }
-
 };
 
 } // namespace
@@ -135,7 +135,8 @@ TEST_P(UiStallTest, TheWindowNeverWaitsOnTheKeyboard) {
         << "the device's worker never finished";
     const qint64 longest = meter.Stop();
     std::cout << "[ stall    ] " << fault << ": the window's thread was held at most " << longest << " ms\n";
-    EXPECT_LT(longest, kStallLimitMs) << "fault " << fault << ": the window's thread was held " << longest << " ms";
+    EXPECT_LT(longest, kStallLimitMs)
+        << "fault " << fault << ": the window's thread was held " << longest << " ms";
 
     // Whatever the keyboard did, the profile on disk is whole.
     const std::string profile = m_page->Keyboard().GetProfileName();

@@ -41,7 +41,8 @@ template <class Base> class KeyboardWindowFixture : public Base {
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->isVisible(); }, 5000));
         m_page = qobject_cast<CBrindovaKeyboardDevice*>(m_window->Devices().Page(0));
         ASSERT_NE(m_page, nullptr);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return m_page->ConnectsDone() >= 1; }, 5000)) << "the page is filled";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_page->ConnectsDone() >= 1; }, 5000))
+            << "the page is filled";
     }
     void CloseWindow() {
         m_window.reset();
@@ -50,7 +51,8 @@ template <class Base> class KeyboardWindowFixture : public Base {
     }
     // Raises a control's notification as the control itself would.
     void Raise(const char* name, const char* type, qint64 value) {
-        ASSERT_TRUE(m_window->RaiseByName(QString::fromLatin1(name), QString::fromLatin1(type), value)) << name;
+        ASSERT_TRUE(m_window->RaiseByName(QString::fromLatin1(name), QString::fromLatin1(type), value))
+            << name;
     }
 
     QTemporaryDir m_cfg;

@@ -50,7 +50,9 @@ DebugCapture::DebugCapture() {
     });
 }
 
-DebugCapture::~DebugCapture() { SetDebugSink({}); }
+DebugCapture::~DebugCapture() {
+    SetDebugSink({});
+}
 
 std::vector<std::string> DebugCapture::Lines() const {
     std::lock_guard<std::mutex> lock(m_mutex);

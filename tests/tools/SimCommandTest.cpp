@@ -11,7 +11,7 @@ namespace nk7x::test {
 namespace {
 
 class SimCommand : public SimFixture {
-protected:
+  protected:
     void SetUp() override {
         SimFixture::SetUp();
         ASSERT_TRUE(m_client.Connect(m_device->SocketPath()));
@@ -108,9 +108,9 @@ TEST_F(SimCommand, BadFramesAreRefusedAndChangeNothing) {
 }
 
 TEST_F(SimCommand, MessagesThatAreNotCommandFramesGetNoAnswer) {
-    EXPECT_TRUE(m_client.Send(Bytes(10, 4)));          // short
+    EXPECT_TRUE(m_client.Send(Bytes(10, 4))); // short
     Bytes otherReport = Request(1);
-    otherReport[0] = 3;                                // another report id
+    otherReport[0] = 3; // another report id
     EXPECT_TRUE(m_client.Send(otherReport));
     // Both taken: an answer would already be on its way.
     EXPECT_TRUE(WaitUntil([&] { return m_device->Counters().messagesReceived >= 2; }));
@@ -173,10 +173,10 @@ TEST_F(SimCommand, FactorySettingsRecordIsReadable) {
     EXPECT_EQ((*index)[8], 0); // record index n
     auto record = m_client.Exchange(ReadRequest(5, 26, 0));
     ASSERT_TRUE(record);
-    EXPECT_LT((*record)[8 + 1], 20);     // a lighting mode the keyboard has
-    EXPECT_LE((*record)[8 + 2], 4);      // brightness level
-    EXPECT_LE((*record)[8 + 3], 4);      // speed
-    EXPECT_LE((*record)[8 + 22], 3);     // polling-rate option
+    EXPECT_LT((*record)[8 + 1], 20); // a lighting mode the keyboard has
+    EXPECT_LE((*record)[8 + 2], 4);  // brightness level
+    EXPECT_LE((*record)[8 + 3], 4);  // speed
+    EXPECT_LE((*record)[8 + 22], 3); // polling-rate option
     for (int b = 9; b <= 17; ++b)
         EXPECT_EQ((*record)[8 + b], 0) << b;
 }

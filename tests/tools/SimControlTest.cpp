@@ -16,7 +16,7 @@ namespace nk7x::test {
 namespace {
 
 class SimControl : public SimFixture {
-protected:
+  protected:
     std::string Ask(const std::string& request) {
         std::string answer, error;
         const SimControlResult r = SimControlRequest(m_device->ControlPath(), request, answer, error);
@@ -116,9 +116,8 @@ TEST_F(SimControl, StatusNotifyAndFaultsThroughTheControlSocket) {
 TEST_F(SimControl, DumpsShowTheDeviceMemory) {
     ASSERT_TRUE(m_device->SetParameters(0x10, {0xDE, 0xAD}));
     EXPECT_EQ(Ask("dump params 16 2"), "ok\n0010: de ad\n");
-    EXPECT_EQ(Ask("dump params 0x0 0x20"),
-              "ok\n0000: 00 01 04 02 00 01 ff ff ff 00 00 00 00 00 00 00\n"
-              "0010: de ad 00 00 00 00 03 00 00 00 00 00 00 00 00 00\n");
+    EXPECT_EQ(Ask("dump params 0x0 0x20"), "ok\n0000: 00 01 04 02 00 01 ff ff ff 00 00 00 00 00 00 00\n"
+                                           "0010: de ad 00 00 00 00 03 00 00 00 00 00 00 00 00 00\n");
     EXPECT_EQ(Ask("dump params 4090 7").rfind("error: ", 0), 0u);
 
     const std::string keys = Ask("dump keytable");
@@ -166,13 +165,14 @@ TEST_F(SimControl, SetUnplugPlugAndResetThroughTheControlSocket) {
 TEST(SimControlClientTest, NoEmulatorIsReportedAsSuch) {
     TempFolder folder;
     std::string answer, error;
-    EXPECT_EQ(SimControlRequest(folder.Path() + "/kbd1.ctl", "status", answer, error), SimControlResult::NotRunning);
+    EXPECT_EQ(SimControlRequest(folder.Path() + "/kbd1.ctl", "status", answer, error),
+              SimControlResult::NotRunning);
     EXPECT_NE(error.find("no emulator"), std::string::npos);
 }
 
 // The nk7x-sim program, run as a user runs it.
 class SimProgram : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_binary = std::string(NK7X_BINARY_DIR) + "/bin/nk7x-sim";
         if (access(m_binary.c_str(), X_OK) != 0)

@@ -10,7 +10,7 @@ namespace {
 using Ms = std::chrono::milliseconds;
 
 class SimFaults : public SimFixture {
-protected:
+  protected:
     void SetUp() override {
         SimFixture::SetUp();
         ASSERT_TRUE(m_client.Connect(m_device->SocketPath()));
@@ -25,7 +25,8 @@ protected:
 TEST(SimFaultList, ParsesEveryKindWithCommandAndRepeat) {
     std::vector<SimFault> f;
     std::string error;
-    ASSERT_TRUE(ParseSimFaults("stale, noreply@7, slow=250@0x05:always, status=0xFE@6:3, unplug@21+2", f, &error))
+    ASSERT_TRUE(
+        ParseSimFaults("stale, noreply@7, slow=250@0x05:always, status=0xFE@6:3, unplug@21+2", f, &error))
         << error;
     ASSERT_EQ(f.size(), 5u);
     EXPECT_EQ(f[0].kind, SimFaultKind::StaleReply);
@@ -63,7 +64,8 @@ TEST(SimFaultList, ParsesEveryKindWithCommandAndRepeat) {
 
 TEST(SimFaultList, RefusesMalformedItemsAndKeepsTheListUntouched) {
     for (const char* bad : {"", "late", "slow", "slow=x", "slow=70000", "status", "status=0x100", "stale=3",
-                            "noreply@", "noreply@256", "unplug@21+", "unplug+x", "stale:0", "stale:sometimes", "stale,,noreply", "unplug@-1"}) {
+                            "noreply@", "noreply@256", "unplug@21+", "unplug+x", "stale:0", "stale:sometimes",
+                            "stale,,noreply", "unplug@-1"}) {
         std::vector<SimFault> f{SimFault{}};
         std::string error;
         EXPECT_FALSE(ParseSimFaults(bad, f, &error)) << bad;

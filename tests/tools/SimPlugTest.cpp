@@ -34,10 +34,12 @@ TEST(SimPlug, FilesAppearOnStartAndAllGoOnStop) {
 
     std::vector<std::string> names = folder.Entries();
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"kbdA-mi01.info", "kbdA-mi01.rdesc", "kbdA-mi01.sock", "kbdA.ctl"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"kbdA-mi01.info", "kbdA-mi01.rdesc", "kbdA-mi01.sock", "kbdA.ctl"}));
     EXPECT_EQ(device.SocketPath(), folder.Path() + "/kbdA-mi01.sock");
     EXPECT_EQ(device.CommandPath(), "sim#vid_0c45&pid_0820&mi_01&col04#" + folder.Path() + "/kbdA-mi01.sock");
-    EXPECT_EQ(device.NotificationPath(), "sim#vid_0c45&pid_0820&mi_01&col03#" + folder.Path() + "/kbdA-mi01.sock");
+    EXPECT_EQ(device.NotificationPath(),
+              "sim#vid_0c45&pid_0820&mi_01&col03#" + folder.Path() + "/kbdA-mi01.sock");
 
     std::map<std::string, std::string> info;
     std::istringstream lines(ReadText(device.InfoPath()));
@@ -210,19 +212,36 @@ std::vector<WalkedCollection> Walk(const Bytes& d) {
         for (size_t k = 0; k < n && i + 1 + k < d.size(); ++k)
             v |= uint32_t(d[i + 1 + k]) << (8 * k);
         switch (prefix & 0xFC) {
-        case 0x04: page = static_cast<uint16_t>(v); break;
-        case 0x08: usage = static_cast<uint16_t>(v); break;
-        case 0x74: size = v; break;
-        case 0x94: count = v; break;
-        case 0x84: reportId = static_cast<uint8_t>(v); break;
+        case 0x04:
+            page = static_cast<uint16_t>(v);
+            break;
+        case 0x08:
+            usage = static_cast<uint16_t>(v);
+            break;
+        case 0x74:
+            size = v;
+            break;
+        case 0x94:
+            count = v;
+            break;
+        case 0x84:
+            reportId = static_cast<uint8_t>(v);
+            break;
         case 0xA0:
             if (depth++ == 0)
                 out.push_back({page, usage, {}, {}});
             break;
-        case 0xC0: --depth; break;
-        case 0x80: out.back().inputBits[reportId] += size * count; break;
-        case 0x90: out.back().outputBits[reportId] += size * count; break;
-        default: break;
+        case 0xC0:
+            --depth;
+            break;
+        case 0x80:
+            out.back().inputBits[reportId] += size * count;
+            break;
+        case 0x90:
+            out.back().outputBits[reportId] += size * count;
+            break;
+        default:
+            break;
         }
         i += 1 + n;
     }

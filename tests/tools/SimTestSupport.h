@@ -38,7 +38,7 @@ inline bool FileExists(const std::string& path) {
 
 // A fresh folder under /tmp, removed with everything in it at the end.
 class TempFolder {
-public:
+  public:
     TempFolder() {
         char name[] = "/tmp/nk7x-simtest-XXXXXX";
         const char* made = mkdtemp(name);
@@ -56,7 +56,7 @@ public:
         return names;
     }
 
-private:
+  private:
     std::string m_path;
 };
 
@@ -84,7 +84,7 @@ inline Bytes ReadRequest(uint8_t command, uint8_t length, uint16_t offset = 0) {
 }
 
 class RawClient {
-public:
+  public:
     RawClient() = default;
     explicit RawClient(const std::string& socketPath) { Connect(socketPath); }
     ~RawClient() { Close(); }
@@ -115,7 +115,8 @@ public:
     bool IsConnected() const { return m_fd >= 0; }
 
     bool Send(const Bytes& message) {
-        return send(m_fd, message.data(), message.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(message.size());
+        return send(m_fd, message.data(), message.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(message.size());
     }
 
     // One message, or nothing after `timeoutMs`. `eof` is set when the device closed the connection.
@@ -187,15 +188,17 @@ public:
 
     int Fd() const { return m_fd; }
 
-private:
+  private:
     int m_fd = -1;
 };
 
-inline bool IsSuccessStatus(uint8_t status) { return status != 0xFF && status != 0xFE; }
+inline bool IsSuccessStatus(uint8_t status) {
+    return status != 0xFF && status != 0xFE;
+}
 
 // A device in its own folder, plugged in.
 class SimFixture : public ::testing::Test {
-protected:
+  protected:
     SimOptions Options() const {
         SimOptions o;
         o.folder = m_folder.Path();

@@ -12,7 +12,9 @@
 namespace nk7x::cli {
 namespace {
 
-const char* KindName(std::optional<DeviceKind> kind) { return kind ? DisplayName(*kind) : "unknown"; }
+const char* KindName(std::optional<DeviceKind> kind) {
+    return kind ? DisplayName(*kind) : "unknown";
+}
 
 const char* RoleName(uint16_t role) {
     return role == kRoleCommand ? "command" : "notification";

@@ -5,7 +5,9 @@
 #include "platform/DebugLog.h"
 #include "tools/cli/CliCommands.h"
 #include "tools/cli/CliSupport.h"
+#include "tools/cli/MacroImageCommand.h"
 #include "tools/cli/PreviewCommand.h"
+#include "tools/cli/UpdateCommand.h"
 
 using namespace nk7x;
 using namespace nk7x::cli;
@@ -25,6 +27,11 @@ commands:
                             --length N sets the length byte, --offset N the offset
   descriptor PATH|FILE      the top-level collections of a node's report descriptor, or of
                             a saved raw descriptor file
+  check-updates [--server BASE]
+                            ask the update server (API base BASE, e.g. http://host/api/) about
+                            the connected devices' firmware and this program; one line per
+                            product and the overall result: available, up-to-date or
+                            no-information (exit code 0 for each), 1 without a server
 
 options:
   --path PATH   the command interface to use (a path from `list`)
@@ -39,10 +46,16 @@ exit codes: 0 success, 1 other failure, 2 usage, 3 no device, 4 no permission (u
 Exit Run(int argc, char** argv) {
     if (IsPreviewCommand(argc, argv))
         return RunPreview(argc, argv);
+    if (IsUpdateCommand(argc, argv))
+        return RunCheckUpdates(argc, argv);
+    if (IsMacroImageCommand(argc, argv))
+        return RunMacroImage(argc, argv);
     Options options;
     std::string error;
     if (!ParseArguments(argc, argv, options, error)) {
-        std::cerr << "nk7x-cli: " << error << "\n\n" << kUsage << "\nwithout a device:\n" << kPreviewUsage;
+        std::cerr << "nk7x-cli: " << error << "\n\n"
+                  << kUsage << "\nwithout a device:\n"
+                  << kPreviewUsage << kMacroImageUsage;
         return Exit::Usage;
     }
     if (options.words.empty()) {
@@ -54,7 +67,7 @@ Exit Run(int argc, char** argv) {
     const std::string command = options.words.front();
     const Args args(options.words.begin() + 1, options.words.end());
     if (command == "help") {
-        std::cout << kUsage << "\nwithout a device:\n" << kPreviewUsage;
+        std::cout << kUsage << "\nwithout a device:\n" << kPreviewUsage << kMacroImageUsage;
         return Exit::Ok;
     }
     const bool noArgs = args.empty();

@@ -5,20 +5,20 @@ namespace nk7x {
 const std::vector<uint8_t>& KeyboardInterfaceDescriptor() {
     static const std::vector<uint8_t> descriptor = {
         // System control: power down, sleep, wake up.
-        0x05, 0x01,       // Usage Page (Generic Desktop)
-        0x09, 0x80,       // Usage (System Control)
-        0xA1, 0x01,       // Collection (Application)
-        0x85, 0x01,       //   Report ID (1)
-        0x19, 0x81,       //   Usage Minimum (0x81)
-        0x29, 0x83,       //   Usage Maximum (0x83)
-        0x15, 0x00,       //   Logical Minimum (0)
-        0x25, 0x01,       //   Logical Maximum (1)
-        0x75, 0x01,       //   Report Size (1)
-        0x95, 0x03,       //   Report Count (3)
-        0x81, 0x02,       //   Input (Data, Variable, Absolute)
-        0x95, 0x05,       //   Report Count (5)
-        0x81, 0x01,       //   Input (Constant)
-        0xC0,             // End Collection
+        0x05, 0x01, // Usage Page (Generic Desktop)
+        0x09, 0x80, // Usage (System Control)
+        0xA1, 0x01, // Collection (Application)
+        0x85, 0x01, //   Report ID (1)
+        0x19, 0x81, //   Usage Minimum (0x81)
+        0x29, 0x83, //   Usage Maximum (0x83)
+        0x15, 0x00, //   Logical Minimum (0)
+        0x25, 0x01, //   Logical Maximum (1)
+        0x75, 0x01, //   Report Size (1)
+        0x95, 0x03, //   Report Count (3)
+        0x81, 0x02, //   Input (Data, Variable, Absolute)
+        0x95, 0x05, //   Report Count (5)
+        0x81, 0x01, //   Input (Constant)
+        0xC0,       // End Collection
 
         // Keyboard: modifiers, reserved byte, six key slots; lock-key LEDs out.
         0x05, 0x01,       // Usage Page (Generic Desktop)

@@ -73,7 +73,8 @@ std::vector<uint8_t> SimFactoryLedTable(int keyCount) {
         if (key >= 0)
             table[static_cast<size_t>(p)] = SimKeyLed(key);
         else if (p < 170)
-            table[static_cast<size_t>(p)] = static_cast<uint8_t>(p); // extra keys: LEDs after the program keys
+            table[static_cast<size_t>(p)] =
+                static_cast<uint8_t>(p); // extra keys: LEDs after the program keys
     }
     return table;
 }

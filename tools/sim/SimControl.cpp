@@ -63,18 +63,26 @@ bool HexBytes(const std::vector<std::string_view>& words, size_t first, std::vec
     return true;
 }
 
-std::string Error(const std::string& message) { return "error: " + message + "\n"; }
-std::string Ok(const std::string& body = {}) { return "ok\n" + body; }
+std::string Error(const std::string& message) {
+    return "error: " + message + "\n";
+}
+std::string Ok(const std::string& body = {}) {
+    return "ok\n" + body;
+}
 std::string Dump(const std::vector<uint8_t>& bytes, size_t base = 0) {
     return Ok(SimHexDump(bytes.data(), bytes.size(), base));
 }
-const char* YesNo(bool b) { return b ? "yes" : "no"; }
+const char* YesNo(bool b) {
+    return b ? "yes" : "no";
+}
 
 std::string Status(SimDevice& device) {
     const SimCounters c = device.Counters();
     const SimOptions& o = device.Options();
     std::string s;
-    auto line = [&s](const char* key, const std::string& value) { s += std::string(key) + "=" + value + "\n"; };
+    auto line = [&s](const char* key, const std::string& value) {
+        s += std::string(key) + "=" + value + "\n";
+    };
     line("name", o.name);
     line("kind", "keyboard");
     line("keys", std::to_string(o.keyCount));
@@ -104,7 +112,8 @@ std::string Status(SimDevice& device) {
 
 std::string DumpRequest(SimDevice& device, const std::vector<std::string_view>& w) {
     if (w.size() < 2)
-        return Error("dump what? (params OFFSET LEN, keytable, leds, lighting PAGE, macros, info, live, status, shoot)");
+        return Error(
+            "dump what? (params OFFSET LEN, keytable, leds, lighting PAGE, macros, info, live, status, shoot)");
     const std::string_view what = w[1];
     if (what == "params") {
         long offset = 0, length = 0;
@@ -113,7 +122,8 @@ std::string DumpRequest(SimDevice& device, const std::vector<std::string_view>& 
         const std::vector<uint8_t> all = device.Parameters();
         if (size_t(offset) + size_t(length) > all.size())
             return Error("the parameter area has " + std::to_string(all.size()) + " bytes");
-        return Dump(std::vector<uint8_t>(all.begin() + offset, all.begin() + offset + length), size_t(offset));
+        return Dump(std::vector<uint8_t>(all.begin() + offset, all.begin() + offset + length),
+                    size_t(offset));
     }
     if (w.size() > 2 && what != "lighting")
         return Error("dump " + std::string(what) + " takes no arguments");
@@ -122,7 +132,8 @@ std::string DumpRequest(SimDevice& device, const std::vector<std::string_view>& 
         std::string s;
         char line[32];
         for (size_t p = 0; p + 2 < table.size(); p += 3) {
-            std::snprintf(line, sizeof line, "%03zu: %02x %02x %02x\n", p / 3, table[p], table[p + 1], table[p + 2]);
+            std::snprintf(line, sizeof line, "%03zu: %02x %02x %02x\n", p / 3, table[p], table[p + 1],
+                          table[p + 2]);
             s += line;
         }
         return Ok(s);

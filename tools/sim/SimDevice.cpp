@@ -34,7 +34,9 @@ constexpr int kInterfaceNumber = 1;
 constexpr size_t kReceiveBytes = 4096; // a longer message is malformed anyway
 constexpr uint8_t kStaleFill = 0xEE;
 
-std::string ErrnoText() { return std::strerror(errno); }
+std::string ErrnoText() {
+    return std::strerror(errno);
+}
 
 bool ValidName(const std::string& name) {
     if (name.empty() || name.size() > 64 || name[0] == '.')
@@ -229,10 +231,10 @@ struct SimDevice::Impl {
         if (!ClaimPath(SocketPath()))
             return 0;
         char info[256];
-        std::snprintf(info, sizeof info,
-                      "vendor=0x%04x\nproduct=0x%04x\nversion=0x%04x\ninterface=%d\nname=NK-7X Keyboard (%s)\n",
-                      options.vendorId, options.productId, options.version, kInterfaceNumber,
-                      options.name.c_str());
+        std::snprintf(
+            info, sizeof info,
+            "vendor=0x%04x\nproduct=0x%04x\nversion=0x%04x\ninterface=%d\nname=NK-7X Keyboard (%s)\n",
+            options.vendorId, options.productId, options.version, kInterfaceNumber, options.name.c_str());
         const std::vector<uint8_t>& rdesc = KeyboardInterfaceDescriptor();
         if (!WriteWholeFile(InfoPath(), info, std::strlen(info), lastError))
             return 0;
@@ -340,11 +342,21 @@ struct SimDevice::Impl {
                 continue;
             }
             switch (it->kind) {
-            case SimFaultKind::StaleReply: stale = true; break;
-            case SimFaultKind::NoReply: noReply = true; break;
-            case SimFaultKind::SlowReply: delayMs += it->value; break;
-            case SimFaultKind::Status: forcedStatus = it->value; break;
-            case SimFaultKind::Unplug: unplug = true; break;
+            case SimFaultKind::StaleReply:
+                stale = true;
+                break;
+            case SimFaultKind::NoReply:
+                noReply = true;
+                break;
+            case SimFaultKind::SlowReply:
+                delayMs += it->value;
+                break;
+            case SimFaultKind::Status:
+                forcedStatus = it->value;
+                break;
+            case SimFaultKind::Unplug:
+                unplug = true;
+                break;
             }
             if (it->count > 0 && --it->count == 0)
                 it = faults.erase(it);
@@ -412,7 +424,8 @@ struct SimDevice::Impl {
     }
 
     void CloseConnectionLocked(int fd) {
-        auto it = std::find_if(connections.begin(), connections.end(), [fd](const Connection& c) { return c.fd == fd; });
+        auto it = std::find_if(connections.begin(), connections.end(),
+                               [fd](const Connection& c) { return c.fd == fd; });
         if (it == connections.end())
             return;
         close(it->fd);
@@ -424,7 +437,8 @@ struct SimDevice::Impl {
     void ReadConnectionLocked(int fd) {
         uint8_t buf[kReceiveBytes];
         for (;;) {
-            auto it = std::find_if(connections.begin(), connections.end(), [fd](const Connection& c) { return c.fd == fd; });
+            auto it = std::find_if(connections.begin(), connections.end(),
+                                   [fd](const Connection& c) { return c.fd == fd; });
             if (it == connections.end())
                 return; // closed meanwhile (unplugged)
             const Connection from = *it;
@@ -479,7 +493,8 @@ struct SimDevice::Impl {
                 for (const Connection& c : connections)
                     fds.push_back({c.fd, POLLIN, 0});
                 if (!pending.empty()) {
-                    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(pending.front().due - Clock::now());
+                    const auto wait =
+                        std::chrono::ceil<std::chrono::milliseconds>(pending.front().due - Clock::now());
                     timeoutMs = static_cast<int>(std::max<int64_t>(0, wait.count()));
                 }
             }
@@ -538,7 +553,9 @@ SimDevice::SimDevice(SimOptions options) : m_impl(std::make_unique<Impl>(std::mo
         m_impl->folder.pop_back();
 }
 
-SimDevice::~SimDevice() { Stop(); }
+SimDevice::~SimDevice() {
+    Stop();
+}
 
 int SimDevice::Start() {
     Impl& d = *m_impl;
@@ -612,12 +629,24 @@ std::string SimDevice::LastError() const {
     return m_impl->lastError;
 }
 
-const SimOptions& SimDevice::Options() const { return m_impl->options; }
-std::string SimDevice::Folder() const { return m_impl->folder; }
-std::string SimDevice::SocketPath() const { return m_impl->SocketPath(); }
-std::string SimDevice::InfoPath() const { return m_impl->InfoPath(); }
-std::string SimDevice::DescriptorPath() const { return m_impl->DescriptorPath(); }
-std::string SimDevice::ControlPath() const { return m_impl->ControlPath(); }
+const SimOptions& SimDevice::Options() const {
+    return m_impl->options;
+}
+std::string SimDevice::Folder() const {
+    return m_impl->folder;
+}
+std::string SimDevice::SocketPath() const {
+    return m_impl->SocketPath();
+}
+std::string SimDevice::InfoPath() const {
+    return m_impl->InfoPath();
+}
+std::string SimDevice::DescriptorPath() const {
+    return m_impl->DescriptorPath();
+}
+std::string SimDevice::ControlPath() const {
+    return m_impl->ControlPath();
+}
 
 std::string SimDevice::CollectionPath(int collection) const {
     char markers[64];
@@ -658,11 +687,13 @@ int SimDevice::SendNotification(uint16_t code) {
     const uint8_t release[kSimConsumerReportBytes] = {kSimReportConsumer, 0, 0};
     int reached = 0;
     for (const Impl::Connection& c : d.connections) {
-        if (send(c.fd, press, sizeof press, MSG_DONTWAIT | MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof press))
+        if (send(c.fd, press, sizeof press, MSG_DONTWAIT | MSG_NOSIGNAL) ==
+            static_cast<ssize_t>(sizeof press))
             ++reached;
         else
             ++d.counters.droppedReports;
-        if (send(c.fd, release, sizeof release, MSG_DONTWAIT | MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof release))
+        if (send(c.fd, release, sizeof release, MSG_DONTWAIT | MSG_NOSIGNAL) !=
+            static_cast<ssize_t>(sizeof release))
             ++d.counters.droppedReports;
     }
     if (reached > 0)
@@ -696,20 +727,40 @@ bool SimDevice::WaitForFrames(uint64_t total, int timeoutMs) const {
                                           [&] { return m_impl->counters.framesReceived >= total; });
 }
 
-#define NK7X_SIM_COPY(member)                            \
-    std::lock_guard<std::mutex> lock(m_impl->mutex);     \
+#define NK7X_SIM_COPY(member)                                                                                \
+    std::lock_guard<std::mutex> lock(m_impl->mutex);                                                         \
     return m_impl->memory.member
 
-std::vector<uint8_t> SimDevice::DeviceInfo() const { NK7X_SIM_COPY(info); }
-std::vector<uint8_t> SimDevice::Parameters() const { NK7X_SIM_COPY(parameters); }
-std::vector<uint8_t> SimDevice::KeyTable() const { NK7X_SIM_COPY(keyTable); }
-std::vector<uint8_t> SimDevice::LedTable() const { NK7X_SIM_COPY(ledTable); }
-std::vector<uint8_t> SimDevice::LiveLighting() const { NK7X_SIM_COPY(live); }
-std::vector<uint8_t> SimDevice::MacroArea() const { NK7X_SIM_COPY(macros); }
-std::vector<uint8_t> SimDevice::ShootArea() const { NK7X_SIM_COPY(shoot); }
-std::vector<uint8_t> SimDevice::StatusBlock() const { NK7X_SIM_COPY(status); }
-bool SimDevice::IsLiveLighting() const { NK7X_SIM_COPY(liveLighting); }
-bool SimDevice::InConfig() const { NK7X_SIM_COPY(inConfig); }
+std::vector<uint8_t> SimDevice::DeviceInfo() const {
+    NK7X_SIM_COPY(info);
+}
+std::vector<uint8_t> SimDevice::Parameters() const {
+    NK7X_SIM_COPY(parameters);
+}
+std::vector<uint8_t> SimDevice::KeyTable() const {
+    NK7X_SIM_COPY(keyTable);
+}
+std::vector<uint8_t> SimDevice::LedTable() const {
+    NK7X_SIM_COPY(ledTable);
+}
+std::vector<uint8_t> SimDevice::LiveLighting() const {
+    NK7X_SIM_COPY(live);
+}
+std::vector<uint8_t> SimDevice::MacroArea() const {
+    NK7X_SIM_COPY(macros);
+}
+std::vector<uint8_t> SimDevice::ShootArea() const {
+    NK7X_SIM_COPY(shoot);
+}
+std::vector<uint8_t> SimDevice::StatusBlock() const {
+    NK7X_SIM_COPY(status);
+}
+bool SimDevice::IsLiveLighting() const {
+    NK7X_SIM_COPY(liveLighting);
+}
+bool SimDevice::InConfig() const {
+    NK7X_SIM_COPY(inConfig);
+}
 #undef NK7X_SIM_COPY
 
 std::vector<uint8_t> SimDevice::LightingPage(int page) const {
@@ -751,6 +802,8 @@ void SimDevice::ResetToFactory() {
     m_impl->memory.ResetToFactory();
 }
 
-std::string SimDevice::HandleControl(std::string_view request) { return RunSimControl(*this, request); }
+std::string SimDevice::HandleControl(std::string_view request) {
+    return RunSimControl(*this, request);
+}
 
 } // namespace nk7x

@@ -27,7 +27,7 @@ inline constexpr size_t kSimFrameBytes = 64;
 inline constexpr size_t kSimFramePayload = 56;
 inline constexpr size_t kSimDeviceInfoBytes = 34;
 inline constexpr size_t kSimParameterBytes = 4096;
-inline constexpr size_t kSimSettingsStride = 25;      // settings record n starts at n x 25
+inline constexpr size_t kSimSettingsStride = 25; // settings record n starts at n x 25
 inline constexpr size_t kSimSettingsRecordBytes = 26;
 inline constexpr size_t kSimLightingPageBytes = 512;
 inline constexpr size_t kSimLiveLightingBytes = 512;
@@ -36,33 +36,33 @@ inline constexpr size_t kSimShootAreaBytes = 1024;
 inline constexpr size_t kSimMacroUnit = 128;
 
 struct SimOptions {
-    std::string folder;          // where the files appear; empty = DefaultSimFolder()
-    std::string name = "kbd1";   // NAME of NAME-mi01.sock and NAME.ctl
+    std::string folder;        // where the files appear; empty = DefaultSimFolder()
+    std::string name = "kbd1"; // NAME of NAME-mi01.sock and NAME.ctl
     SimKind kind = SimKind::Keyboard;
     uint16_t vendorId = 0x0C45;
     uint16_t productId = 0x0820;
     uint16_t version = 0x0100;
-    int keyCount = 126;          // K: device information byte 5, key table 3 x K, LED table K (1..255)
-    uint8_t macroCapacity = 32;  // device information byte 6: macro area of capacity x 128 bytes
-    int lightingPages = 8;       // custom colour pages of 512 bytes (command 11: page x 512 + offset)
-    std::string faults;          // fault list in the text form of ParseSimFaults, armed by Start()
-    bool verifyChecksum = true;  // refuse frames with a wrong checksum (status 0xFE)
+    int keyCount = 126;           // K: device information byte 5, key table 3 x K, LED table K (1..255)
+    uint8_t macroCapacity = 32;   // device information byte 6: macro area of capacity x 128 bytes
+    int lightingPages = 8;        // custom colour pages of 512 bytes (command 11: page x 512 + offset)
+    std::string faults;           // fault list in the text form of ParseSimFaults, armed by Start()
+    bool verifyChecksum = true;   // refuse frames with a wrong checksum (status 0xFE)
     size_t frameLogLimit = 10000; // newest frames kept in the log; older ones are dropped
 };
 
 // One message the device received on its command interface.
 struct SimFrameRecord {
-    uint64_t sequence = 0;   // 1, 2, ... over the device's life (not reset by ClearFrameLog)
-    int connection = 0;      // connection number, 1-based in accept order
+    uint64_t sequence = 0; // 1, 2, ... over the device's life (not reset by ClearFrameLog)
+    int connection = 0;    // connection number, 1-based in accept order
     std::array<uint8_t, kSimFrameBytes> raw{}; // the message as received (zero past `size`)
-    size_t size = 0;         // bytes received
-    bool wellFormed = false; // 64 bytes with report id 4
-    uint8_t command = 0;     // byte 3
-    uint8_t length = 0;      // byte 4
-    uint16_t offset = 0;     // bytes 5-6
+    size_t size = 0;                           // bytes received
+    bool wellFormed = false;                   // 64 bytes with report id 4
+    uint8_t command = 0;                       // byte 3
+    uint8_t length = 0;                        // byte 4
+    uint16_t offset = 0;                       // bytes 5-6
     bool checksumValid = false;
-    bool answered = false;   // a reply went out (false: no-reply or unplug fault, malformed message)
-    uint8_t status = 0;      // reply byte 7 when answered
+    bool answered = false; // a reply went out (false: no-reply or unplug fault, malformed message)
+    uint8_t status = 0;    // reply byte 7 when answered
 
     std::vector<uint8_t> Payload() const; // bytes 8.. of the request, `length` of them (at most 56)
 };
@@ -72,7 +72,7 @@ struct SimCounters {
     uint64_t framesReceived = 0;    // well-formed command frames
     uint64_t malformedMessages = 0; // wrong size or report id: ignored, not answered
     uint64_t checksumErrors = 0;
-    uint64_t repliesSent = 0;       // replies sent, counted once per frame (not per connection)
+    uint64_t repliesSent = 0; // replies sent, counted once per frame (not per connection)
     uint64_t staleRepliesSent = 0;
     uint64_t refusedFrames = 0;     // answered with 0xFF or 0xFE
     uint64_t liveFrames = 0;        // command 18 frames taken
@@ -89,7 +89,7 @@ std::string DefaultSimFolder();
 bool EnsureSimFolder(const std::string& folder, std::string* error = nullptr);
 
 class SimDevice {
-public:
+  public:
     explicit SimDevice(SimOptions options = {});
     ~SimDevice(); // unplugs
     SimDevice(const SimDevice&) = delete;
@@ -139,17 +139,17 @@ public:
     bool WaitForFrames(uint64_t total, int timeoutMs) const;
 
     // Device memory.
-    std::vector<uint8_t> DeviceInfo() const;  // 34 bytes
-    std::vector<uint8_t> Parameters() const;  // kSimParameterBytes
-    std::vector<uint8_t> KeyTable() const;    // 3 x K, device position order
-    std::vector<uint8_t> LedTable() const;    // K, LED index per position (0xFF: no LED)
+    std::vector<uint8_t> DeviceInfo() const;           // 34 bytes
+    std::vector<uint8_t> Parameters() const;           // kSimParameterBytes
+    std::vector<uint8_t> KeyTable() const;             // 3 x K, device position order
+    std::vector<uint8_t> LedTable() const;             // K, LED index per position (0xFF: no LED)
     std::vector<uint8_t> LightingPage(int page) const; // 512 bytes; empty for a page it lacks
-    std::vector<uint8_t> LiveLighting() const; // last colours streamed with command 18 (512)
-    std::vector<uint8_t> MacroArea() const;   // capacity x 128
-    std::vector<uint8_t> ShootArea() const;   // kSimShootAreaBytes
-    std::vector<uint8_t> StatusBlock() const; // 6 bytes, read with command 26
-    bool IsLiveLighting() const; // set by command 28
-    bool InConfig() const;       // between commands 1 and 2
+    std::vector<uint8_t> LiveLighting() const;         // last colours streamed with command 18 (512)
+    std::vector<uint8_t> MacroArea() const;            // capacity x 128
+    std::vector<uint8_t> ShootArea() const;            // kSimShootAreaBytes
+    std::vector<uint8_t> StatusBlock() const;          // 6 bytes, read with command 26
+    bool IsLiveLighting() const;                       // set by command 28
+    bool InConfig() const;                             // between commands 1 and 2
 
     // Changes made on the keyboard itself (its own keys), outside the protocol.
     bool SetParameters(size_t offset, const std::vector<uint8_t>& bytes); // false outside the area
@@ -161,7 +161,7 @@ public:
     // The answer starts with "ok" or "error: ...".
     std::string HandleControl(std::string_view request);
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };

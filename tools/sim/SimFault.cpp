@@ -65,7 +65,8 @@ bool ParseOne(std::string_view item, SimFault& f, std::string& error) {
     else if (kind == "unplug")
         f.kind = SimFaultKind::Unplug;
     else {
-        error = "unknown fault kind '" + std::string(kind) + "' (stale, noreply, slow=MS, status=0xFF|0xFE, unplug)";
+        error = "unknown fault kind '" + std::string(kind) +
+                "' (stale, noreply, slow=MS, status=0xFF|0xFE, unplug)";
         return false;
     }
 
@@ -101,7 +102,8 @@ bool ParseOne(std::string_view item, SimFault& f, std::string& error) {
         else if (count == "always")
             f.count = 0;
         else if (!ParseNumber(count, 1000000, f.count) || f.count == 0) {
-            error = "fault repeat must be once, always or a count of 1 or more, not '" + std::string(count) + "'";
+            error =
+                "fault repeat must be once, always or a count of 1 or more, not '" + std::string(count) + "'";
             return false;
         }
     }
@@ -139,14 +141,22 @@ std::string FormatSimFault(const SimFault& f) {
     std::string s;
     char buf[16];
     switch (f.kind) {
-    case SimFaultKind::StaleReply: s = "stale"; break;
-    case SimFaultKind::NoReply: s = "noreply"; break;
-    case SimFaultKind::SlowReply: s = "slow=" + std::to_string(f.value); break;
+    case SimFaultKind::StaleReply:
+        s = "stale";
+        break;
+    case SimFaultKind::NoReply:
+        s = "noreply";
+        break;
+    case SimFaultKind::SlowReply:
+        s = "slow=" + std::to_string(f.value);
+        break;
     case SimFaultKind::Status:
         std::snprintf(buf, sizeof buf, "status=0x%02X", f.value & 0xFF);
         s = buf;
         break;
-    case SimFaultKind::Unplug: s = "unplug"; break;
+    case SimFaultKind::Unplug:
+        s = "unplug";
+        break;
     }
     if (f.command >= 0) {
         std::snprintf(buf, sizeof buf, "@0x%02X", f.command & 0xFF);

@@ -43,7 +43,9 @@ std::vector<uint8_t> SimFactorySettingsRecord() {
     return r;
 }
 
-SimMemory::SimMemory(const SimOptions& options) : m_options(options) { ResetToFactory(); }
+SimMemory::SimMemory(const SimOptions& options) : m_options(options) {
+    ResetToFactory();
+}
 
 void SimMemory::ResetToFactory() {
     const int k = std::clamp(m_options.keyCount, 0, 255);

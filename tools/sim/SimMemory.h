@@ -10,17 +10,17 @@
 namespace nk7x {
 
 // Device information record bytes (34 bytes; read with command 3).
-inline constexpr size_t kSimInfoFirmware = 0;     // 2 bytes, little-endian firmware version
-inline constexpr size_t kSimInfoProduct = 2;      // 2 bytes, little-endian product id
-inline constexpr size_t kSimInfoKind = 4;         // 1 = keyboard
-inline constexpr size_t kSimInfoKeyCount = 5;     // K
-inline constexpr size_t kSimInfoMacroUnits = 6;   // macro memory in units of 128 bytes
-inline constexpr size_t kSimInfoRecords = 7;      // settings records held
-inline constexpr size_t kSimInfoPages = 8;        // custom colour pages
+inline constexpr size_t kSimInfoFirmware = 0;   // 2 bytes, little-endian firmware version
+inline constexpr size_t kSimInfoProduct = 2;    // 2 bytes, little-endian product id
+inline constexpr size_t kSimInfoKind = 4;       // 1 = keyboard
+inline constexpr size_t kSimInfoKeyCount = 5;   // K
+inline constexpr size_t kSimInfoMacroUnits = 6; // macro memory in units of 128 bytes
+inline constexpr size_t kSimInfoRecords = 7;    // settings records held
+inline constexpr size_t kSimInfoPages = 8;      // custom colour pages
 inline constexpr uint16_t kSimFirmwareVersion = 0x0105;
 
 class SimMemory {
-public:
+  public:
     explicit SimMemory(const SimOptions& options);
 
     void ResetToFactory();
@@ -43,7 +43,7 @@ public:
     bool liveLighting = false;
     bool inConfig = false;
 
-private:
+  private:
     static uint8_t ReadArea(const std::vector<uint8_t>& area, uint16_t offset, uint8_t length, uint8_t* out);
     static uint8_t WriteArea(std::vector<uint8_t>& area, uint16_t offset, uint8_t length, const uint8_t* in);
 

@@ -15,7 +15,7 @@
 namespace {
 
 constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;   // the emulator could not start, or refused a control request
+constexpr int kExitFailed = 1; // the emulator could not start, or refused a control request
 constexpr int kExitUsage = 2;
 constexpr int kExitNotRunning = 3;
 
@@ -98,7 +98,8 @@ int RunControl(int argc, char** argv) {
     std::string answer, error;
     switch (nk7x::SimControlRequest(path, request, answer, error)) {
     case nk7x::SimControlResult::NotRunning:
-        std::fprintf(stderr, "nk7x-sim: %s (start one with: nk7x-sim --name %s)\n", error.c_str(), name.c_str());
+        std::fprintf(stderr, "nk7x-sim: %s (start one with: nk7x-sim --name %s)\n", error.c_str(),
+                     name.c_str());
         return kExitNotRunning;
     case nk7x::SimControlResult::Failed:
         std::fprintf(stderr, "nk7x-sim: %s\n", error.c_str());
@@ -131,7 +132,8 @@ int RunDevice(int argc, char** argv) {
             if (!v)
                 return UsageError("--kind needs a value", kUsage);
             if (std::string_view(v) != "keyboard")
-                return UsageError(std::string("device kind '") + v + "' is not emulated (only keyboard)", kUsage);
+                return UsageError(std::string("device kind '") + v + "' is not emulated (only keyboard)",
+                                  kUsage);
         } else if (a == "--keys") {
             const char* v = value();
             if (!v || !ParseInt(v, 1, 255, options.keyCount))

@@ -188,7 +188,8 @@ void CDeviceKeyButtonUI::UpdateGlow(double dpr, CDeviceKeyButtonUI* cover) {
         if (coverImage.size() != pixels)
             cover = nullptr;
     }
-    const GlowFrom from{m_glowShape.cacheKey(), m_layerGeneration, cover, cover ? cover->m_layerGeneration : 0};
+    const GlowFrom from{m_glowShape.cacheKey(), m_layerGeneration, cover,
+                        cover ? cover->m_layerGeneration : 0};
     const size_t count = size_t(pixels.width()) * size_t(pixels.height());
     if (m_glowBase.isNull() || !(from == m_glowFrom)) {
         m_glowBase = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
@@ -200,7 +201,8 @@ void CDeviceKeyButtonUI::UpdateGlow(double dpr, CDeviceKeyButtonUI* cover) {
         size_t at = 0;
         for (int y = 0; y < pixels.height(); ++y) {
             const auto* shape = reinterpret_cast<const QRgb*>(m_glowShape.constScanLine(y));
-            const auto* below = under ? reinterpret_cast<const QRgb*>(m_underImage.constScanLine(y)) : nullptr;
+            const auto* below =
+                under ? reinterpret_cast<const QRgb*>(m_underImage.constScanLine(y)) : nullptr;
             const auto* above = cover ? reinterpret_cast<const QRgb*>(coverImage.constScanLine(y)) : nullptr;
             auto* base = reinterpret_cast<QRgb*>(m_glowBase.scanLine(y));
             for (int x = 0; x < pixels.width(); ++x, ++at) {
@@ -297,7 +299,8 @@ void CDeviceKeyButtonUI::EnsureLayers(double dpr) {
     const bool overEmpty = !key.keySetShown && !key.dragSelected && opt.text.isEmpty() && opt.icon.isNull();
     if (m_lightShown) {
         // The bevel, the light and what lies above it: three layers, the middle one live.
-        m_under = layer([&](QPainter& lp) { style()->drawControl(QStyle::CE_PushButtonBevel, &opt, &lp, this); });
+        m_under =
+            layer([&](QPainter& lp) { style()->drawControl(QStyle::CE_PushButtonBevel, &opt, &lp, this); });
         m_over = overEmpty ? QPixmap() : layer([&](QPainter& lp) { PaintOver(lp, opt); });
     } else {
         // Nothing between the bevel and the caption: one layer.

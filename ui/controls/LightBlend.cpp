@@ -115,10 +115,10 @@ void BlendLight(uint32_t* out, const LightLayers& layers, size_t count, uint32_t
         __m128i q = _mm_cvtsi32_si128(packed);
         q = _mm_unpacklo_epi8(q, q);
         q = _mm_unpacklo_epi16(q, q); // each weight in its pixel's four channels
-        const __m128i lo = half(_mm_unpacklo_epi8(p, zero), _mm_unpacklo_epi8(u, zero),
-                                share(_mm_unpacklo_epi8(q, zero)));
-        const __m128i hi = half(_mm_unpackhi_epi8(p, zero), _mm_unpackhi_epi8(u, zero),
-                                share(_mm_unpackhi_epi8(q, zero)));
+        const __m128i lo =
+            half(_mm_unpacklo_epi8(p, zero), _mm_unpacklo_epi8(u, zero), share(_mm_unpacklo_epi8(q, zero)));
+        const __m128i hi =
+            half(_mm_unpackhi_epi8(p, zero), _mm_unpackhi_epi8(u, zero), share(_mm_unpackhi_epi8(q, zero)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
     }
 #endif

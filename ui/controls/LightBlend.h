@@ -13,9 +13,9 @@
 namespace nk7x {
 
 struct LightLayers {
-    const uint32_t* base = nullptr;   // P, premultiplied ARGB
-    const uint32_t* under = nullptr;  // U, premultiplied ARGB
-    const uint8_t* weight = nullptr;  // Q, 0..255, one per pixel
+    const uint32_t* base = nullptr;  // P, premultiplied ARGB
+    const uint32_t* under = nullptr; // U, premultiplied ARGB
+    const uint8_t* weight = nullptr; // Q, 0..255, one per pixel
 };
 
 // Writes `count` pixels of `out` for the colour `rgb` (0xRRGGBB) at `brightness` 0..255.

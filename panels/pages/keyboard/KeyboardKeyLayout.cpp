@@ -39,13 +39,18 @@ constexpr KeyPlace P(int row, double x, double width = 1.0, double height = 1.0)
 constexpr KeyPlace M(int row, double x, double width = 1.0, double height = 1.0) {
     return KeyPlace{row, kMainX + x, width, height};
 }
-constexpr KeyPlace N(int row, double x) { return KeyPlace{row, kNavX + x, 1.0, 1.0}; }
+constexpr KeyPlace N(int row, double x) {
+    return KeyPlace{row, kNavX + x, 1.0, 1.0};
+}
 constexpr KeyPlace D(int row, double x, double width = 1.0, double height = 1.0) {
     return KeyPlace{row, kPadX + x, width, height};
 }
 // The regional and spare keys sit in one short row below the board's main rows.
-constexpr KeyPlace X(int slot) { return KeyPlace{6, kMainX + slot * 1.0, 1.0, 1.0}; }
+constexpr KeyPlace X(int slot) {
+    return KeyPlace{6, kMainX + slot * 1.0, 1.0, 1.0};
+}
 
+// clang-format off
 constexpr std::array<KeyPlace, kKeyboardLayoutKeys> kLayout = {{
     // Function row.
     M(0, 0),                                              // 0 Esc
@@ -105,6 +110,7 @@ constexpr std::array<KeyPlace, kKeyboardLayoutKeys> kLayout = {{
     P(1, kMacroX), P(2, kMacroX), P(3, kMacroX), P(4, kMacroX), P(5, kMacroX), // 120..124 M1..M5
     M(5, 11),                                             // 125 RWin
 }};
+// clang-format on
 
 // The function row stands a little apart from the main rows, the extra row below them.
 constexpr double kRowTops[] = {0.0, 1.25, 2.25, 3.25, 4.25, 5.25, 6.5};
@@ -206,7 +212,8 @@ class KeyPlacer : public QObject {
         if (!EnsureBody())
             return;
         if (m_body.cacheKey() != before) // a new skin image: the picture takes the new body
-            QMetaObject::invokeMethod(this, [this] { CoverKeys(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { CoverKeys(); }, Qt::QueuedConnection);
         QPainter p(m_panel);
         p.drawPixmap(QPointF(0, 0), m_body);
     }
@@ -292,7 +299,8 @@ class KeyPlacer : public QObject {
         const int split = space >= 0 ? space : text.lastIndexOf(QLatin1Char(' '));
         if (split > 0) {
             two = QStringList{text.left(split), text.mid(split + 1)};
-        } else if (text.size() >= 3 && std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x2E80; })) {
+        } else if (text.size() >= 3 &&
+                   std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x2E80; })) {
             // Words of ideographs have no spaces; any place between two of them may break.
             const int half = int((text.size() + 1) / 2);
             two = QStringList{text.left(half), text.mid(half)};

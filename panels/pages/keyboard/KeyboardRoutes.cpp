@@ -94,7 +94,8 @@ void KeyboardRoutes::OnRepeatDelay(const UiNotify& msg, int option) {
 
 void KeyboardRoutes::OnDefaults() {
     const int dpi = m_ctx.window ? m_ctx.window->Scale() : CMsgWnd::kDefaultDpi;
-    if (ShowMessage(m_ctx.window, QString(), QStringLiteral("message_text_22"), dpi, true, 1) != CMsgWnd::kConfirm)
+    if (ShowMessage(m_ctx.window, QString(), QStringLiteral("message_text_22"), dpi, true, 1) !=
+        CMsgWnd::kConfirm)
         return;
     // Asked before looking at the page, so the question comes whatever is shown.
     CKeyboardDevice* kbd = Keyboard();

@@ -12,7 +12,8 @@ void KeyboardRoutes::Install(NotifyRouter& router) {
     router.Add(select, M::Prefix, QStringLiteral("polling_rate_option_"),
                [this](const UiNotify& msg, int n) { OnPollingRate(msg, n); });
     for (const char* name : {"winlockflag_option", "wflag_option", "6flag_option"})
-        router.Add(select, M::Name, QString::fromLatin1(name), [this](const UiNotify& msg, int) { OnFlagOption(msg); });
+        router.Add(select, M::Name, QString::fromLatin1(name),
+                   [this](const UiNotify& msg, int) { OnFlagOption(msg); });
     router.Add(select, M::Prefix, QStringLiteral("repeat_delay_check_"),
                [this](const UiNotify& msg, int n) { OnRepeatDelay(msg, n); });
     router.Add(QStringLiteral("valuechanged"), M::Name, QStringLiteral("repeat_rate_slider"),

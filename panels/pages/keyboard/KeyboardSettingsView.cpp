@@ -34,7 +34,8 @@ QString Translate(QWidget* page, const LanguageTexts* texts, const QString& key)
         const MsgWndSetup& setup = GetMsgWndSetup();
         text = setup.lookup ? setup.lookup(key) : key;
     }
-    if (auto* probe = qobject_cast<QLabel*>(UiWindow::FindSubControlByName(page, QStringLiteral("text_test"))))
+    if (auto* probe =
+            qobject_cast<QLabel*>(UiWindow::FindSubControlByName(page, QStringLiteral("text_test"))))
         probe->setText(text);
     return text;
 }
@@ -44,7 +45,8 @@ QString Translate(QWidget* page, const LanguageTexts* texts, const QString& key)
 void SelectOption(QWidget* page, const QString& prefix, int count, int selected) {
     std::vector<std::pair<int, QAbstractButton*>> group;
     for (int i = 0; i < count; ++i)
-        if (auto* b = qobject_cast<QAbstractButton*>(UiWindow::FindSubControlByName(page, prefix + QString::number(i))))
+        if (auto* b = qobject_cast<QAbstractButton*>(
+                UiWindow::FindSubControlByName(page, prefix + QString::number(i))))
             group.emplace_back(i, b);
     std::vector<std::unique_ptr<QSignalBlocker>> quiet;
     for (auto& [i, b] : group)
@@ -88,24 +90,28 @@ QWidget* NoticeArea(QWidget* page) {
 
 } // namespace
 
-void ShowKeyboardSettings(QWidget* page, const KeyboardSettingsControls& controls, const LanguageTexts* texts) {
+void ShowKeyboardSettings(QWidget* page, const KeyboardSettingsControls& controls,
+                          const LanguageTexts* texts) {
     if (!page)
         return;
-    const int polling = controls.pollingOption >= 0 && controls.pollingOption <= 3 ? controls.pollingOption : 0;
+    const int polling =
+        controls.pollingOption >= 0 && controls.pollingOption <= 3 ? controls.pollingOption : 0;
     SelectOption(page, QStringLiteral("polling_rate_option_"), 4, polling);
     SetCheck(page, QStringLiteral("winlockflag_option"), controls.winLock);
     SetCheck(page, QStringLiteral("wflag_option"), controls.wFlag);
     SetCheck(page, QStringLiteral("6flag_option"), controls.key6Flag);
-    if (auto* s = qobject_cast<QAbstractSlider*>(UiWindow::FindSubControlByName(page, QStringLiteral("repeat_rate_slider")))) {
+    if (auto* s = qobject_cast<QAbstractSlider*>(
+            UiWindow::FindSubControlByName(page, QStringLiteral("repeat_rate_slider")))) {
         const QSignalBlocker quiet(s);
         s->setValue(std::clamp(controls.repeatRate, s->minimum(), s->maximum()));
     }
     const int delay =
         controls.repeatDelayOption >= 0 && controls.repeatDelayOption <= 3 ? controls.repeatDelayOption : 0;
     SelectOption(page, QStringLiteral("repeat_delay_check_"), 4, delay);
-    if (auto* l = qobject_cast<QLabel*>(UiWindow::FindSubControlByName(page, QStringLiteral("repeat_delay_time_label1"))))
-        l->setText(Translate(page, texts, QStringLiteral("Repeat_Delay_Time")) + QString::number(delay * 250 + 250) +
-                   QStringLiteral("ms"));
+    if (auto* l = qobject_cast<QLabel*>(
+            UiWindow::FindSubControlByName(page, QStringLiteral("repeat_delay_time_label1"))))
+        l->setText(Translate(page, texts, QStringLiteral("Repeat_Delay_Time")) +
+                   QString::number(delay * 250 + 250) + QStringLiteral("ms"));
     QWidget* field = UiWindow::FindSubControlByName(page, QStringLiteral("repeat_input_richedit"));
     const QString tip = field ? Translate(page, texts, QStringLiteral("Repeat_input_text")) : QString();
     if (auto* e = qobject_cast<QLineEdit*>(field)) {
@@ -139,8 +145,7 @@ void ShowWriteFailedNotice(QWidget* page, KeyboardWrite what, int result, const 
     DebugLogf("keyboard write failed: kind %d result %d", static_cast<int>(what), result);
     QWidget* area = NoticeArea(page);
     QString text = Translate(page, texts, WriteFailedTextKey(what));
-    text = text.contains(QLatin1String("%1")) ? text.arg(result)
-                                              : text + QStringLiteral(" (%1)").arg(result);
+    text = text.contains(QLatin1String("%1")) ? text.arg(result) : text + QStringLiteral(" (%1)").arg(result);
     // The area is a label, or a container whose first label carries the text.
     QLabel* label = qobject_cast<QLabel*>(area);
     if (!label)

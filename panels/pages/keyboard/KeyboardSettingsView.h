@@ -17,7 +17,8 @@ inline constexpr int kWriteNoticeMs = 4000;
 
 // Fills the page's settings controls without raising a notification. Texts come from `texts` when
 // given, else from the page's hidden label "text_test"; missing controls are skipped.
-void ShowKeyboardSettings(QWidget* page, const KeyboardSettingsControls& controls, const LanguageTexts* texts);
+void ShowKeyboardSettings(QWidget* page, const KeyboardSettingsControls& controls,
+                          const LanguageTexts* texts);
 
 // The language key of the notice for a failed transfer of that kind.
 QString WriteFailedTextKey(KeyboardWrite what);
