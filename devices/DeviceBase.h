@@ -194,7 +194,7 @@ class CDeviceBase {
 
     // The notification interface: opens it (when not open yet) and starts the reader. 1 on
     // success, 0 when the interface cannot be opened (see NotificationLink().Transport()).
-    int StartKeyEventThread(const std::string& path);
+    [[nodiscard]] int StartKeyEventThread(const std::string& path);
     // Stops the reader and closes the interface; returns when the thread has ended.
     void StopKeyEventThread();
     bool KeyEventThreadRunning() const { return m_keyEvents && m_keyEvents->Running(); }

@@ -30,7 +30,7 @@ class CDeviceCommandLink {
 
     // The connect step: under the exchange lock, open the transport on `path` (read and write,
     // shared) and set the open flag on success. Returns the transport's result (1 or 0).
-    int OpenPath(const std::string& path);
+    [[nodiscard]] int OpenPath(const std::string& path);
     // The remove step: clear the open flag first so new exchanges fail fast, then close the
     // transport, which aborts a transfer that is waiting.
     void ClosePath();
@@ -55,7 +55,7 @@ class CDeviceCommandLink {
     void SetBackgroundPause(bool on) { m_backgroundPause.store(on, std::memory_order_relaxed); }
 
     // 1 and stored when n <= 512; else 0 and the old size stays.
-    int SetDataSize(uint32_t n);
+    [[nodiscard]] int SetDataSize(uint32_t n);
     uint16_t DataSize() const { return m_dataSize.load(std::memory_order_relaxed); }
     uint8_t ChunkSize() const { return m_chunkSize; }
 

@@ -24,7 +24,7 @@ class CBasicProfiledata {
     // Stores the profile object as "Device"[index] of the profile file. 1 on success, 0 when no
     // profile path is set or the file could not be written (disk full, no permission...); the file
     // is then byte for byte what it was.
-    virtual int Save();
+    [[nodiscard]] virtual int Save();
     // Stores `value` as "Device"[index] of the file at `path`; every other key of the file stays.
     // 0 without writing when the file has content that cannot be read, or that does not parse and
     // cannot be kept aside as "<name>.bad".

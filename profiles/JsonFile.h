@@ -36,10 +36,10 @@ std::string StyledJsonText(const Json::Value& value);
 // byte as it was and removes the temporary; a killed process leaves the old or the new file whole.
 // The one failure after the rename is a folder that could not be flushed: the new content is then
 // in place but may not outlive a power loss.
-int WriteJson(const std::string& path, const Json::Value& value);
+[[nodiscard]] int WriteJson(const std::string& path, const Json::Value& value);
 
 // Replaces the file at `path` with `text` in the same atomic way. 1 on success, 0 on failure.
-int ReplaceFileContent(const std::string& path, const std::string& text);
+[[nodiscard]] int ReplaceFileContent(const std::string& path, const std::string& text);
 
 // Whether WriteJson waits for the data and the folder to reach the disk (on by default).
 // Benchmarks turn it off to measure the cost; the program never does.

@@ -1,5 +1,7 @@
 #include "profiles/ProfileList.h"
 
+#include "platform/DebugLog.h"
+
 #include "profiles/JsonAccess.h"
 #include "profiles/JsonFile.h"
 #include "profiles/ProfileFolders.h"
@@ -354,8 +356,8 @@ ProfileResult ProfileList::RenameProfile(const std::string& name) {
         if (written == ListWrite::Written)
             return ProfileResult::Done;
         // Both files agree again when the old text can go back; the list keeps the old name anyway.
-        if (written == ListWrite::Failed && !oldText.empty())
-            ReplaceFileContent(path, oldText);
+        if (written == ListWrite::Failed && !oldText.empty() && ReplaceFileContent(path, oldText) != 1)
+            DebugLogf("profiles: %s keeps the new name while the list keeps the old one", path.c_str());
         return ProfileResult::WriteFailed;
     });
 }

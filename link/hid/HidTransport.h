@@ -62,7 +62,7 @@ class CHidTransport {
 
     // Builds the list of every present HID interface path (real hidraw collections and, when
     // NK7X_SIM_DIR is set, the emulated ones). 1 on success (also with no interface), 0 on failure.
-    int EnumeratePaths();
+    [[nodiscard]] int EnumeratePaths();
     // The entry at the cursor, then advances; nullptr when there is no list or at its end.
     const char* NextPath();
     void ReleasePaths();
@@ -70,7 +70,7 @@ class CHidTransport {
 
     // Opens and probes one path; any open handle is closed first. 1 on success, 0 on failure.
     // Nodes are never opened exclusively: other programs may talk to the same device.
-    int Open(const std::string& path, bool read, bool write);
+    [[nodiscard]] int Open(const std::string& path, bool read, bool write);
     // Aborts a waiting transfer, frees the capabilities and closes the handle. Safe from another
     // thread while a transfer waits; a closed transport stays closed.
     void Close();
@@ -79,8 +79,9 @@ class CHidTransport {
     // Move one report of `length` bytes (byte 0 is the report id). `transferred` may be null.
     // 1 on success; 0 on refusal, time-out, abort or transfer error (transferred 0, or what the
     // platform reported for an error).
-    int ReadReport(uint8_t* buffer, uint32_t length, uint32_t* transferred, uint32_t timeoutMs);
-    int WriteReport(const uint8_t* buffer, uint32_t length, uint32_t* transferred, uint32_t timeoutMs);
+    [[nodiscard]] int ReadReport(uint8_t* buffer, uint32_t length, uint32_t* transferred, uint32_t timeoutMs);
+    [[nodiscard]] int WriteReport(const uint8_t* buffer, uint32_t length, uint32_t* transferred,
+                                  uint32_t timeoutMs);
 
     // Fills the items that belong to `report` (its first byte is the report id). 1 when all
     // matching items were handled, 0 at a value that cannot be decoded.

@@ -210,7 +210,7 @@ TEST_F(SimKeyboard, PathOfExactlyTheLimitIsNotRefusedForLength) {
 HidOpenError OpenErrorAsUser(const std::string& path, int* err) {
     if (::geteuid() != 0) {
         CHidTransport t;
-        t.Open(path, true, true);
+        (void)t.Open(path, true, true); // the refusal is what is asked for
         *err = t.LastOpenErrno();
         return t.LastOpenError();
     }
@@ -223,7 +223,7 @@ HidOpenError OpenErrorAsUser(const std::string& path, int* err) {
         int answer[2] = {-1, 0};
         if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
             CHidTransport t;
-            t.Open(path, true, true);
+            (void)t.Open(path, true, true); // the refusal is what is asked for
             answer[0] = static_cast<int>(t.LastOpenError());
             answer[1] = t.LastOpenErrno();
         }
@@ -406,11 +406,12 @@ TEST_F(SimKeyboard, CloseRacingTransfersThatAreJustStarting) {
     Bytes buf(64);
     for (int i = 0; i < 40; ++i) {
         ASSERT_EQ(t.Open(PathOf(4), true, true), 1);
-        std::thread reader([&] { t.ReadReport(buf.data(), 64, nullptr, kHidInfinite); });
+        // Either transfer may be cut short by the close: only that nothing hangs or crashes counts.
+        std::thread reader([&] { (void)t.ReadReport(buf.data(), 64, nullptr, kHidInfinite); });
         std::thread writer([&] {
             Bytes frame(64, 0);
             frame[0] = 4;
-            t.WriteReport(frame.data(), 64, nullptr, kHidInfinite);
+            (void)t.WriteReport(frame.data(), 64, nullptr, kHidInfinite);
         });
         if (i % 2)
             std::this_thread::sleep_for(std::chrono::microseconds(200 * (i % 5)));
