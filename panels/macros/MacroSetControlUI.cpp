@@ -6,6 +6,7 @@
 #include "ui/UiWindow.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QIntValidator>
@@ -17,6 +18,7 @@
 #include <QStyle>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 
 namespace nk7x {
@@ -25,6 +27,8 @@ namespace {
 constexpr int kDelayFieldHeight = 25;
 constexpr const char* kDelayFieldName = "macro_delay";
 constexpr const char* kRowName = "macro_action";
+// Rows above and below the view that keep their widgets, so a step of scrolling finds them made.
+constexpr int kRowsAroundView = 3;
 // A control name; written in two pieces because "mouse_move_" literals are read as language keys.
 constexpr const char* kMoveLayoutName = "mouse_move"
                                         "_layout";
@@ -80,6 +84,11 @@ CMacroSetControlUI::CMacroSetControlUI(QWidget* parent) : QWidget(parent) {
 
 CMacroSetControlUI::~CMacroSetControlUI() {
     m_actions.SetListener({});
+    // The list outlives this part of the panel: its scrolling must not reach the rows any more.
+    if (m_actionList) {
+        m_actionList->verticalScrollBar()->disconnect(this);
+        m_actionList->viewport()->removeEventFilter(this);
+    }
 }
 
 void CMacroSetControlUI::SetClock(MacroRecorder::Clock clock) {
@@ -134,6 +143,12 @@ void CMacroSetControlUI::Init() {
     if (m_actionList && !m_actionList->property("_macroWired").toBool()) {
         m_actionList->setProperty("_macroWired", true);
         m_actionList->setSelectionMode(QAbstractItemView::SingleSelection);
+        m_actionList->setUniformItemSizes(true); // every row is kRowHeight high
+        m_actionList->viewport()->installEventFilter(this);
+        connect(m_actionList->verticalScrollBar(), &QScrollBar::valueChanged, this,
+                [this] { ShowVisibleRows(); });
+        connect(m_actionList->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+                [this] { ShowVisibleRows(); });
         m_actionList->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(m_actionList, &QListWidget::currentRowChanged, this, [this](int row) {
             if (!m_syncing)
@@ -625,14 +640,51 @@ void CMacroSetControlUI::RebuildRows() {
     m_syncing = true;
     m_actionList->setUpdatesEnabled(false);
     m_actionList->clear();
-    for (const MacroActionRow& row : m_actions.Rows()) {
+    m_rowWidgets.clear();
+    for (std::size_t i = 0; i < m_actions.Size(); ++i) {
         auto* item = new QListWidgetItem(m_actionList);
         item->setSizeHint(QSize(0, kRowHeight));
-        m_actionList->setItemWidget(item, MakeRow(row));
     }
     m_actionList->setUpdatesEnabled(true);
     m_syncing = false;
     ShowSelection();
+    ShowVisibleRows();
+}
+
+void CMacroSetControlUI::ShowVisibleRows() {
+    // Creating a row can scroll the list, which calls back here.
+    if (!m_actionList || m_showingRows || m_actionList->count() != static_cast<int>(m_actions.Size()))
+        return;
+    m_showingRows = true;
+    const int count = m_actionList->count();
+    const QRect view = m_actionList->viewport()->rect();
+    int first = 0;
+    for (int y : {view.top(), view.top() + kRowHeight / 2})
+        if (QListWidgetItem* top = m_actionList->itemAt(QPoint(view.center().x(), y))) {
+            first = m_actionList->row(top);
+            break;
+        }
+    const int low = std::max(0, first - kRowsAroundView);
+    const int high = std::min(count - 1, first + view.height() / kRowHeight + 1 + kRowsAroundView);
+    // A row being typed in keeps its widget wherever it is.
+    const QWidget* focus = QApplication::focusWidget();
+    for (auto it = m_rowWidgets.begin(); it != m_rowWidgets.end();) {
+        const int r = m_actionList->row(*it);
+        QWidget* w = m_actionList->itemWidget(*it);
+        if ((r >= low && r <= high) || (w && focus && w->isAncestorOf(focus))) {
+            ++it;
+            continue;
+        }
+        m_actionList->removeItemWidget(*it);
+        delete w;
+        it = m_rowWidgets.erase(it);
+    }
+    for (int r = low; r <= high; ++r) {
+        QListWidgetItem* item = m_actionList->item(r);
+        if (item && m_rowWidgets.insert(item).second)
+            m_actionList->setItemWidget(item, MakeRow(m_actions.Row(static_cast<std::size_t>(r))));
+    }
+    m_showingRows = false;
 }
 
 void CMacroSetControlUI::ShowSelection() {
@@ -659,9 +711,9 @@ void CMacroSetControlUI::OnActionsChanged(const MacroActionChange& change) {
         auto* item = new QListWidgetItem;
         item->setSizeHint(QSize(0, kRowHeight));
         m_actionList->insertItem(row, item);
-        m_actionList->setItemWidget(item, MakeRow(m_actions.Row(change.row)));
         m_syncing = false;
         ShowSelection();
+        ShowVisibleRows();
         break;
     }
     case MacroActionChange::Kind::Replaced:
@@ -671,20 +723,23 @@ void CMacroSetControlUI::OnActionsChanged(const MacroActionChange& change) {
         break;
     case MacroActionChange::Kind::Removed:
         m_syncing = true;
+        m_rowWidgets.erase(m_actionList->item(row));
         delete m_actionList->takeItem(row);
         m_syncing = false;
         ShowSelection();
+        ShowVisibleRows();
         break;
     case MacroActionChange::Kind::Moved: {
         // The row is built anew from its stored record at its new place.
         m_syncing = true;
+        m_rowWidgets.erase(m_actionList->item(row));
         delete m_actionList->takeItem(row);
         auto* item = new QListWidgetItem;
         item->setSizeHint(QSize(0, kRowHeight));
         m_actionList->insertItem(static_cast<int>(change.to), item);
-        m_actionList->setItemWidget(item, MakeRow(m_actions.Row(change.to)));
         m_syncing = false;
         ShowSelection();
+        ShowVisibleRows();
         break;
     }
     case MacroActionChange::Kind::Reset:
@@ -708,6 +763,9 @@ int CMacroSetControlUI::RowOfDelayEdit(const QObject* edit) const {
 }
 
 bool CMacroSetControlUI::eventFilter(QObject* watched, QEvent* event) {
+    if (m_actionList && watched == m_actionList->viewport() &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        ShowVisibleRows();
     if (watched->objectName() == QLatin1String(kDelayFieldName)) {
         if (event->type() == QEvent::FocusIn) {
             // Typing a delay selects its row, as a click on the row does.

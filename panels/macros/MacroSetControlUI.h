@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class QTimer;
@@ -134,6 +135,9 @@ class CMacroSetControlUI : public QWidget {
     QWidget* MakeRow(const MacroActionRow& row);
     void ShowRow(QWidget* widget, const MacroActionRow& row);
     void RebuildRows();
+    // Row widgets exist only for the rows in view and a few around them: a macro of thousands of
+    // events would otherwise lay out and move thousands of widgets on every change.
+    void ShowVisibleRows();
     void ShowSelection();
     int RowOfDelayEdit(const QObject* edit) const;
     void ScrollToSelected();
@@ -149,6 +153,8 @@ class CMacroSetControlUI : public QWidget {
     std::unique_ptr<MacroRecorder> m_recorder;
     bool m_syncing = false; // the widgets are being set from the model
     bool m_recordingState = false;
+    bool m_showingRows = false;
+    std::unordered_set<QListWidgetItem*> m_rowWidgets; // the items that have a row widget
 
     QPointer<QListWidget> m_nameList;
     QPointer<QListWidget> m_actionList;
