@@ -358,10 +358,16 @@ CKeyboardDevice::MacroImageBytes CKeyboardDevice::PrepareMacroImage() const {
         image.early = MacroDownload::Status::NothingToSend;
         return image;
     }
-    // Unreadable files count as no macros or no events here, as they always have; the
-    // command-line tool reports them.
     MacroImageBuild built = BuildMacroImage(folder);
     image.early = built.status;
+    // A file that is there but cannot be read would go to the keyboard as a macro without events
+    // (or no macros at all) and wipe what it holds: nothing is sent, and the user hears that the
+    // download failed.
+    if (!built.unreadable.empty()) {
+        for (const std::string& path : built.unreadable)
+            DebugLogf("macros: %s cannot be read; the keyboard keeps the macros it has", path.c_str());
+        image.early = MacroDownload::Status::NoImage;
+    }
     if (image.early == MacroDownload::Status::Sent)
         image.bytes = std::move(built.bytes);
     return image;

@@ -372,6 +372,19 @@ TEST_F(MacroDownloadTest, AFailedMacroWriteIsReported) {
     EXPECT_EQ(m_view.failures[0], std::make_pair(KeyboardWrite::Macros, kResultDeviceFailed));
 }
 
+TEST_F(MacroDownloadTest, AnUnreadableMacroFileSendsNothing) {
+    AddMacros({3, 4});
+    const std::vector<MacroInfo> listed = MacroStore(KindFolder()).LoadIndex();
+    ASSERT_EQ(listed.size(), 2u);
+    // The second macro's file is damaged: sent as it reads, the keyboard would lose its events.
+    std::ofstream(KindFolder() + "/" + listed[1].guid + ".mac", std::ios::trunc) << "{ not json";
+    m_sim->ClearFrameLog();
+    const MacroDownload answer = m_kbd->DownloadMacros();
+    EXPECT_EQ(answer.status, MacroDownload::Status::NoImage);
+    EXPECT_EQ(answer.Code(), -1) << "the user is told the download failed";
+    EXPECT_TRUE(Frames(21).empty()) << "nothing reached the macro area";
+}
+
 class SmallMacroAreaTest : public MacroDownloadTest {
   protected:
     void SetUp() override {
