@@ -1,5 +1,7 @@
 #include "tools/cli/CliSupport.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <iostream>
 
@@ -169,6 +171,21 @@ void PrintJson(const Json::Value& value) {
 Exit Fail(Exit code, const std::string& message) {
     std::cerr << "nk7x-cli: " << message << '\n';
     return code;
+}
+
+bool FirstCommandIs(int argc, char** argv, std::string_view command,
+                    std::initializer_list<std::string_view> valued) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (std::find(valued.begin(), valued.end(), arg) != valued.end()) {
+            ++i; // its value follows
+            continue;
+        }
+        if (!arg.empty() && arg[0] == '-')
+            continue;
+        return arg == command;
+    }
+    return false;
 }
 
 } // namespace nk7x::cli

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,6 +43,11 @@ struct Options {
 
 // Parses argv; false with a message on an unknown option or a missing option value.
 bool ParseArguments(int argc, char** argv, Options& out, std::string& error);
+
+// True when the first word of the command line that is neither an option nor the value of one of
+// `valued` (options that take a value) is `command`.
+bool FirstCommandIs(int argc, char** argv, std::string_view command,
+                    std::initializer_list<std::string_view> valued);
 
 // A decimal or 0x-prefixed number not above `max`.
 std::optional<uint32_t> ParseNumber(std::string_view text, uint32_t max);

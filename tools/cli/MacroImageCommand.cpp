@@ -50,17 +50,7 @@ bool Parse(int argc, char** argv, MacroImageOptions& o, std::string& error) {
 } // namespace
 
 bool IsMacroImageCommand(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--path" || arg == "--length" || arg == "--offset" || arg == "--folder") {
-            ++i; // these take a value
-            continue;
-        }
-        if (!arg.empty() && arg[0] == '-')
-            continue;
-        return arg == "macro-image";
-    }
-    return false;
+    return FirstCommandIs(argc, argv, "macro-image", {"--path", "--length", "--offset", "--folder"});
 }
 
 Exit RunMacroImage(int argc, char** argv) {

@@ -174,17 +174,7 @@ bool Parse(int argc, char** argv, PreviewOptions& o, std::string& error) {
 } // namespace
 
 bool IsPreviewCommand(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--path" || arg == "--length" || arg == "--offset") {
-            ++i; // these take a value
-            continue;
-        }
-        if (arg.size() >= 1 && arg[0] == '-')
-            continue;
-        return arg == "preview";
-    }
-    return false;
+    return FirstCommandIs(argc, argv, "preview", {"--path", "--length", "--offset"});
 }
 
 Exit RunPreview(int argc, char** argv) {

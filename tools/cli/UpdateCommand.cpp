@@ -88,17 +88,7 @@ std::vector<uint16_t> DeviceListVersions() {
 } // namespace
 
 bool IsUpdateCommand(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--path" || arg == "--length" || arg == "--offset" || arg == "--server") {
-            ++i; // these take a value
-            continue;
-        }
-        if (!arg.empty() && arg[0] == '-')
-            continue;
-        return arg == "check-updates";
-    }
-    return false;
+    return FirstCommandIs(argc, argv, "check-updates", {"--path", "--length", "--offset", "--server"});
 }
 
 Exit RunCheckUpdates(int argc, char** argv) {
