@@ -26,7 +26,7 @@ build: configure
 
 # The sources the formatter and the checks look at: every C++ file of the tree but the build folders.
 SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null || find . -path './build*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -print)
-CORE_SOURCES = $(filter link/% devices/% profiles/% macros/% tools/%,$(filter %.cpp,$(SOURCES))) \
+CORE_SOURCES = $(filter link/% devices/% profiles/% macros/% update/% tools/%,$(filter %.cpp,$(SOURCES))) \
                $(filter platform/%,$(filter-out platform/qt/%,$(filter %.cpp,$(SOURCES))))
 
 # Fails on any file that .clang-format would change (tables keep "// clang-format off").
@@ -40,7 +40,7 @@ format: deps
 # commands; any finding fails.
 tidy: deps
 	@[ -f $(ASAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(ASAN_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DNK7X_SANITIZE=ON -DNK7X_GUI=OFF
-	run-clang-tidy -quiet -j $(JOBS) -p $(ASAN_BUILD) -warnings-as-errors='*' $(CORE_SOURCES)
+	bash scripts/run-tidy.sh $(ASAN_BUILD) $(JOBS) $(CORE_SOURCES)
 
 # The plain suite, the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, a
 # short run of every fuzz target, the threaded core tests under ThreadSanitizer, and clang-tidy over
@@ -61,10 +61,10 @@ test-asan: deps
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 # The tests of the core's threads (command link, HID transport, light thread and sync hub, key-event
-# thread with its sync requests, discovery, emulator plugging) built with ThreadSanitizer; a reported
-# race fails the run.
-TSAN_TESTS ?= ^(CommandLink[A-Za-z]*|SimKeyboard|HidrawNode|NoDevices|SimFolder|LightThreadTest|LightSyncHubTest|LightPreviewWiringTest|KeyEventTest|DeviceWorker|WorkerKeyboardTest|KeyEventThread|LiveLightingTest|DiscoveryThreadTest|DiscoveryProbeFaults|SimPlug)\.
-TSAN_TARGETS ?= test_link test_hid test_light test_keyboard test_discovery test_tools
+# thread with its sync requests, discovery, emulator plugging, the evdev reader) built with
+# ThreadSanitizer; a reported race fails the run.
+TSAN_TESTS ?= ^(CommandLink[A-Za-z]*|SimKeyboard|HidrawNode|NoDevices|SimFolder|LightThreadTest|LightSyncHubTest|LightPreviewWiringTest|KeyEventTest|DeviceWorker|WorkerKeyboardTest|KeyEventThread|LiveLightingTest|DiscoveryThreadTest|DiscoveryProbeFaults|SimPlug|EvdevHookTest)\.
+TSAN_TARGETS ?= test_link test_hid test_light test_keyboard test_discovery test_tools test_platform
 test-tsan: deps
 	@[ -f $(TSAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(TSAN_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DNK7X_TSAN=ON -DNK7X_GUI=OFF
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TARGETS)
