@@ -531,14 +531,13 @@ void MainWnd::SetLightingControl(bool on, bool announce) {
     m_lightingControl = on;
     if (announce && m_bus)
         m_bus->Announce(1, on ? 1 : 0);
-    QString text = on ? QStringLiteral("控制灯光") : QStringLiteral("不控制灯光");
     if (auto* b = qobject_cast<QAbstractButton*>(FindControl(QStringLiteral("control_light_status")))) {
-        b->setText(text);
+        b->setText(LightingControlText());
         b->setProperty("lightingOff", !on);
         b->style()->unpolish(b);
         b->style()->polish(b);
     }
-    DebugLog(text.toStdString());
+    DebugLog(on ? "控制灯光" : "不控制灯光");
     for (ShellPage* p : m_pages)
         p->SetLiveLighting(m_lightingControl);
     ForEachDevice([this](CDeviceBase& d) { d.SetLiveLighting(m_lightingControl); });
@@ -609,9 +608,14 @@ void MainWnd::SetLanguage(const LanguageEntry& entry) {
                 a->setText(m_texts.Text(key));
         }
     }
-    // The lighting button shows its state, not a language text.
+    // The lighting button shows its state in the language chosen.
     if (auto* b = qobject_cast<QAbstractButton*>(FindControl(QStringLiteral("control_light_status"))))
-        b->setText(m_lightingControl ? QStringLiteral("控制灯光") : QStringLiteral("不控制灯光"));
+        b->setText(LightingControlText());
+}
+
+QString MainWnd::LightingControlText() const {
+    return m_texts.Text(m_lightingControl ? QStringLiteral("control_light_on_text")
+                                          : QStringLiteral("control_light_off_text"));
 }
 
 void MainWnd::RebuildFonts() {

@@ -136,6 +136,8 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     void FrontAndRefresh();
     void RefreshNoDeviceLink();
     void SetLightingControl(bool on, bool announce);
+    // The lighting button's caption for the current state, in the current language.
+    QString LightingControlText() const;
     void UpdatePreview();
     void ShowNotYet(const QString& what);
     void CentreOnScreen();

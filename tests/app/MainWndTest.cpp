@@ -155,12 +155,16 @@ TEST_F(MainWndTest, LightingRequestsAndTheButton) {
     EXPECT_FALSE(w->LightingControl());
     ASSERT_EQ(m_page.live, std::vector<bool>{false});
     auto* status = qobject_cast<QAbstractButton*>(w->FindControl("control_light_status"));
-    EXPECT_EQ(status->text(), QString::fromUtf8("不控制灯光"));
+    EXPECT_EQ(status->text(), QStringLiteral("Lighting: other programs"));
 
     w->RaiseByName("control_light_status", "click");
     EXPECT_TRUE(w->LightingControl());
-    EXPECT_EQ(status->text(), QString::fromUtf8("控制灯光"));
+    EXPECT_EQ(status->text(), QStringLiteral("Lighting: this program"));
     EXPECT_EQ(m_page.live.back(), true);
+    // The caption follows the language; the Chinese one keeps the program's own texts.
+    w->RequestLanguage(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->LanguageSwitch().Current() == 1; }, 5000));
+    EXPECT_EQ(status->text(), QString::fromUtf8("控制灯光"));
 }
 
 TEST_F(MainWndTest, SuspendStopsLiveLightingAndResumeFollowsLightingControl) {
