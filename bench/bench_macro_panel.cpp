@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchMacroEvents.h"
 #include "macros/MacroStore.h"
 #include "panels/macros/MacroSetControlUI.h"
 #include "profiles/JsonFile.h"
@@ -32,16 +33,6 @@ QString SourceFolder() {
     if (const char* dir = std::getenv("NK7X_SOURCE_DIR"); dir && *dir)
         return QString::fromLocal8Bit(dir);
     return QString::fromStdString(std::filesystem::path(__FILE__).parent_path().parent_path().string());
-}
-
-std::vector<MacroEvent> TypedEvents(std::size_t count) {
-    std::vector<MacroEvent> events;
-    events.reserve(count);
-    for (std::size_t i = 0; i < count; ++i)
-        events.push_back(MacroEvent{i % 2 == 0, static_cast<int>(MacroEventType::KeyboardKey),
-                                    static_cast<uint8_t>(0x04 + (i / 2) % 26),
-                                    static_cast<uint16_t>(i % 300)});
-    return events;
 }
 
 // The panel in a window of its base size, shown, with three macros: 3 999 events, 4 000 events

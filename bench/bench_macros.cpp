@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchMacroEvents.h"
 #include "devices/keyboard/KeyboardRecords.h"
 #include "devices/keyboard/MacroImageBuild.h"
 #include "macros/MacroActionList.h"
@@ -22,17 +23,6 @@ using namespace nk7x;
 constexpr std::size_t kListRows = 3999;
 constexpr int kImageMacros = 50;
 constexpr int kImageEvents = 200;
-
-// Presses and releases of A, B, C... with delays, as a recording leaves them.
-std::vector<MacroEvent> TypedEvents(std::size_t count) {
-    std::vector<MacroEvent> events;
-    events.reserve(count);
-    for (std::size_t i = 0; i < count; ++i)
-        events.push_back(MacroEvent{i % 2 == 0, static_cast<int>(MacroEventType::KeyboardKey),
-                                    static_cast<uint8_t>(0x04 + (i / 2) % 26),
-                                    static_cast<uint16_t>(i % 300)});
-    return events;
-}
 
 // A folder under /tmp that holds the macros of one kind folder for the life of the object.
 class MacroFolder {

@@ -192,11 +192,8 @@ void CMacroSetControlUI::LoadMacroList() {
     m_syncing = true;
     if (m_nameList) {
         m_nameList->clear();
-        for (const MacroInfo& info : index) {
-            auto* item = new QListWidgetItem(Q(info.name), m_nameList);
-            item->setData(Qt::UserRole, Q(info.guid));
-            item->setSizeHint(QSize(0, kRowHeight));
-        }
+        for (const MacroInfo& info : index)
+            m_nameList->addItem(MacroItem(info));
         m_nameList->setCurrentRow(-1);
     }
     m_syncing = false;
@@ -260,20 +257,30 @@ void CMacroSetControlUI::EnableEditing(bool enabled) {
             w->setEnabled(enabled);
 }
 
+QListWidgetItem* CMacroSetControlUI::MacroItem(const MacroInfo& info) const {
+    auto* item = new QListWidgetItem(Q(info.name));
+    item->setData(Qt::UserRole, Q(info.guid));
+    item->setSizeHint(QSize(0, kRowHeight));
+    return item;
+}
+
+QListWidgetItem* CMacroSetControlUI::AppendMacro(const MacroInfo& info) {
+    QListWidgetItem* item = MacroItem(info);
+    m_syncing = true;
+    m_nameList->addItem(item);
+    m_syncing = false;
+    m_names.push_back(info.name);
+    SelectMacroAt(m_nameList->count() - 1);
+    return item;
+}
+
 std::string CMacroSetControlUI::CreateMacro() {
     if (!m_nameList)
         return {};
     MacroInfo created;
     if (m_store.Create(created) != MacroResult::Ok)
         return {};
-    auto* item = new QListWidgetItem(Q(created.name));
-    item->setData(Qt::UserRole, Q(created.guid));
-    item->setSizeHint(QSize(0, kRowHeight));
-    m_syncing = true;
-    m_nameList->addItem(item);
-    m_syncing = false;
-    m_names.push_back(created.name);
-    SelectMacroAt(m_nameList->count() - 1);
+    QListWidgetItem* item = AppendMacro(created);
     m_nameList->scrollToItem(item);
     return created.name;
 }
@@ -342,14 +349,7 @@ std::string CMacroSetControlUI::ImportMacro(const QString& path, MacroResult* re
         *result = r;
     if (r != MacroResult::Ok)
         return {};
-    auto* item = new QListWidgetItem(Q(created.name));
-    item->setData(Qt::UserRole, Q(created.guid));
-    item->setSizeHint(QSize(0, kRowHeight));
-    m_syncing = true;
-    m_nameList->addItem(item);
-    m_syncing = false;
-    m_names.push_back(created.name);
-    SelectMacroAt(m_nameList->count() - 1);
+    AppendMacro(created);
     return created.name;
 }
 

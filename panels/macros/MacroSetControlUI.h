@@ -128,6 +128,9 @@ class CMacroSetControlUI : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // A row of the macro list for `info`; AppendMacro adds it at the end and selects it.
+    QListWidgetItem* MacroItem(const MacroInfo& info) const;
+    QListWidgetItem* AppendMacro(const MacroInfo& info);
     QString Text(const std::string& key) const;
     MacroInfo SelectedInfo() const;
     void EnableEditing(bool enabled);
