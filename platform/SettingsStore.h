@@ -1,5 +1,5 @@
 // The per-user settings store that stands where the registry stood: keys named like registry key
-// paths ("SOFTWARE\\<product name>") holding 32-bit values, kept in one file replaced atomically.
+// paths ("SOFTWARE\\<product name>") holding 32-bit values and texts, kept in one file replaced atomically.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +32,13 @@ class SettingsStore {
     // Sets the value in an existing key; false (and nothing written) when the key is missing or the
     // file cannot be replaced.
     bool WriteDword(const std::string& key, const std::string& value, uint32_t data);
+
+    // The text of the value when key and value exist (blanks around it are not kept).
+    std::optional<std::string> ReadString(const std::string& key, const std::string& value) const;
+
+    // Sets a text value in an existing key; false (and nothing written) when the key is missing, the
+    // name is not usable or the text holds a line break.
+    bool WriteString(const std::string& key, const std::string& value, const std::string& data);
 
     // How many times this object replaced the file; lets callers prove that nothing was written.
     int WriteCount() const { return m_writes; }

@@ -146,4 +146,27 @@ bool SettingsStore::WriteDword(const std::string& key, const std::string& value,
     return Save(sections);
 }
 
+std::optional<std::string> SettingsStore::ReadString(const std::string& key, const std::string& value) const {
+    Sections sections = Load();
+    auto s = sections.find(key);
+    if (s == sections.end())
+        return std::nullopt;
+    auto v = s->second.find(value);
+    if (v == s->second.end())
+        return std::nullopt;
+    return v->second;
+}
+
+bool SettingsStore::WriteString(const std::string& key, const std::string& value, const std::string& data) {
+    if (value.empty() || value.find_first_of("=[]\n\r") != std::string::npos ||
+        data.find_first_of("\n\r") != std::string::npos)
+        return false;
+    Sections sections = Load();
+    auto s = sections.find(key);
+    if (s == sections.end())
+        return false;
+    s->second[value] = data;
+    return Save(sections);
+}
+
 } // namespace nk7x

@@ -12,8 +12,10 @@
 
 #include "TestHttpServer.h"
 #include "link/LinkTestSupport.h"
+#include "platform/SettingsStore.h"
 #include "tools/sim/SimDevice.h"
 #include "update/AppVersion.h"
+#include "update/UpdateServer.h"
 
 using namespace nk7x;
 using namespace nk7x::test;
@@ -38,6 +40,9 @@ class CliUpdateTest : public ::testing::Test {
         if (::access(CliBinary().c_str(), X_OK) != 0)
             GTEST_SKIP() << "nk7x-cli is not built: " << CliBinary();
         KeepLoopbackOffProxies();
+        // The tool reads a stored server address from the user's settings: keep the user's own out.
+        m_config = m_folder.Path() + "/config";
+        ::setenv("XDG_CONFIG_HOME", m_config.c_str(), 1);
         SimOptions options;
         options.folder = m_folder.Path();
         options.version = 0x0105;
@@ -47,10 +52,12 @@ class CliUpdateTest : public ::testing::Test {
     void TearDown() override {
         if (m_sim)
             m_sim->Stop();
+        ::unsetenv("XDG_CONFIG_HOME");
     }
     CliResult Run(const std::vector<std::string>& args) { return RunCli(args, m_folder.Path()); }
 
     TempSimFolder m_folder;
+    std::string m_config;
     std::unique_ptr<SimDevice> m_sim;
 };
 
@@ -123,4 +130,23 @@ TEST(CliUpdateNoDevice, OnlyTheApplicationIsChecked) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "App: installed " + AppVersionText() + ", newest -, up to date\nresult: up-to-date\n");
     EXPECT_EQ(server.RequestCount(), 1);
+}
+
+TEST_F(CliUpdateTest, TheStoredServerIsAskedUnlessTheCommandLineNamesAnother) {
+    TestHttpServer stored(KeyboardHasAnUpdate());
+    ASSERT_TRUE(stored.Started());
+    SettingsStore store(SettingsStore::DefaultPath());
+    ASSERT_EQ(store.Path(), m_config + "/Norla Keys NK-7X/settings.ini");
+    ASSERT_TRUE(WriteUpdateServer(store, stored.Origin() + "/api/"));
+
+    const CliResult r = Run({"check-updates", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"available\""), std::string::npos) << r.out;
+    EXPECT_EQ(stored.RequestCount(), 2);
+
+    RefusingPort port;
+    const CliResult other = Run(
+        {"check-updates", "--json", "--server", "http://127.0.0.1:" + std::to_string(port.Port()) + "/api/"});
+    EXPECT_NE(other.out.find("\"no-information\""), std::string::npos) << other.out;
+    EXPECT_EQ(stored.RequestCount(), 2);
 }

@@ -8,8 +8,10 @@
 #include "devices/discovery/DeviceTables.h"
 #include "link/hid/HidTransport.h"
 #include "platform/DebugLog.h"
+#include "platform/SettingsStore.h"
 #include "update/AppVersion.h"
 #include "update/UpdateCheck.h"
+#include "update/UpdateServer.h"
 
 namespace nk7x::cli {
 
@@ -100,6 +102,9 @@ Exit RunCheckUpdates(int argc, char** argv) {
     }
     if (o.log)
         SetDebugToStderr(true);
+    // The command line wins over the address the settings window stored.
+    if (o.server.empty())
+        o.server = ReadUpdateServer(SettingsStore(SettingsStore::DefaultPath()));
     if (o.server.empty())
         return Fail(Exit::Failure, "no update server configured (give its API base address with --server)");
 
