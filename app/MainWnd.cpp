@@ -14,6 +14,7 @@
 #include "panels/pages/keyboard/KeyboardRoutes.h"
 #include "panels/profile/DeviceProfileUI.h"
 #include "panels/profile/ProfileRoutes.h"
+#include "platform/Autostart.h"
 #include "platform/DebugLog.h"
 #include "platform/Folders.h"
 #include "platform/qt/DesktopBus.h"
@@ -23,6 +24,7 @@
 #include "ui/PanelContent.h"
 #include "ui/Theme.h"
 #include "windows/MessageBox.h"
+#include "windows/SkinSettings.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -127,6 +129,13 @@ void MainWnd::Create() {
     InitWindow();
     // Every message box speaks the window's language and uses its fonts.
     SetMsgWndLanguage(&m_texts, &m_fonts, skin);
+    m_background = std::make_unique<WindowBackground>(FindControl(QStringLiteral("root")), skin);
+    m_background->SetRefusedHandler([this](const QString&) {
+        ShowMessage(this, QString(), QStringLiteral("skin_picture_unreadable_text"), Scale(), true, 0);
+    });
+    m_background->ListenToSkinChanges();
+    m_background->ApplyStored(SkinSettingsPath());
+    BuildSecondaryWindows();
     CentreOnScreen();
     RaiseNotify(this, QStringLiteral("windowinit"));
 }
@@ -189,8 +198,8 @@ void MainWnd::BuildRoutes() {
     click("minbtn", [this] { showMinimized(); });
     click("maxbtn", [this] { showMaximized(); });
     click("restorebtn", [this] { showNormal(); });
-    click("skinbtn", [this] { ShowNotYet(QStringLiteral("skin_picker")); });
-    click("setbtn", [this] { ShowNotYet(QStringLiteral("settings_window")); });
+    click("skinbtn", [this] { m_windows->OpenSkinPicker(FindControl(QStringLiteral("skinbtn"))); });
+    click("setbtn", [this] { m_windows->OpenSettings(SecondaryWindows::Placement::BesideButton); });
     click("control_light_status", [this] { SetLightingControl(!m_lightingControl, true); });
     click("device_select_prev", [this] { m_host->SelectPrev(); });
     click("device_select_next", [this] { m_host->SelectNext(); });
@@ -454,11 +463,21 @@ void MainWnd::OnInstanceMessage(qint64 wParam, qint64 lParam) {
         return;
     DebugLogf("软件标示 %d，%xd%xd", InstanceMessageId(), static_cast<unsigned>(wParam),
               static_cast<unsigned>(lParam));
+    // (0, 0) is the end of the start-up scan, which ends a start in the tray; a second start asks
+    // with (0, 1) and is always answered.
+    const bool startScanInTray = lParam == 0 && m_options.startHidden && TrayAvailable();
+    m_options.startHidden = false;
+    if (startScanInTray) {
+        RefreshNoDeviceLink();
+        return;
+    }
     FrontAndRefresh();
 }
 
 void MainWnd::FrontAndRefresh() {
     RefreshNoDeviceLink();
+    if (m_options.startHidden && TrayAvailable())
+        return;
     showNormal();
     // Brought to the front without staying on top.
     raise();
@@ -470,10 +489,55 @@ void MainWnd::RefreshNoDeviceLink() {
 }
 
 void MainWnd::CloseSecondaryWindows() {
-    if (m_settingsWnd)
-        m_settingsWnd->close();
-    if (m_secondWnd)
-        m_secondWnd->close();
+    if (m_windows)
+        m_windows->CloseAll();
+}
+
+void MainWnd::BuildSecondaryWindows() {
+    SecondaryWindowsContext ctx;
+    ctx.owner = this;
+    ctx.store = &m_store;
+    ctx.deviceVersions = [this] {
+        // One version per device list entry, in its order; 0 where the device's link is not open.
+        std::vector<uint16_t> versions;
+        for (int i = 0; i < m_host->PageCount(); ++i) {
+            CBrindovaUSBDevice* page = m_host->Page(i);
+            const bool open = page && page->Device().Link().IsOpen();
+            versions.push_back(open ? page->Device().Link().Transport().Attributes().versionNumber : 0);
+        }
+        return versions;
+    };
+    ctx.languageKeys = [this] {
+        QStringList keys;
+        for (const LanguageEntry& entry : m_languages->List())
+            keys << QString::fromStdString(entry.text);
+        return keys;
+    };
+    ctx.languageIndex = [this] { return m_languages->Current(); };
+    ctx.chooseLanguage = [this](int index) { RequestLanguage(index); };
+    ctx.upToDate = [this] { OnUpToDate(); };
+    ctx.autostartEnabled = [] { return AutostartEnabled(); };
+    ctx.setAutostart = [](bool on) {
+        std::string error;
+        const bool done = SetAutostart(on, ExecutableFolder() + "/nk7x", &error);
+        if (!done)
+            DebugLogf("autostart not changed: %s", error.c_str());
+        return done;
+    };
+    m_windows = std::make_unique<SecondaryWindows>(std::move(ctx));
+}
+
+void MainWnd::OpenSettingsCentred() {
+    if (m_running && m_windows)
+        m_windows->OpenSettings(SecondaryWindows::Placement::Centred);
+}
+
+void MainWnd::OnUpToDate() {
+    if (QWidget* button = FindControl(QStringLiteral("setbtn"))) {
+        button->setProperty("updateAvailable", false);
+        button->style()->unpolish(button);
+        button->style()->polish(button);
+    }
 }
 
 void MainWnd::HideToTray() {
@@ -507,24 +571,10 @@ void MainWnd::OnMenuChoice(const QString& item) {
         CloseSecondaryWindows();
         close();
     } else if (item == QLatin1String("about_menu")) {
-        ShowNotYet(QStringLiteral("about_window"));
+        m_windows->OpenAbout();
     } else if (item == QLatin1String("setwnd_menu")) {
-        ShowNotYet(QStringLiteral("settings_window"));
+        m_windows->OpenSettings(SecondaryWindows::Placement::Centred);
     }
-}
-
-void MainWnd::ShowNotYet(const QString& what) {
-    // The secondary windows come with their own work; until then say so instead of doing nothing.
-    DebugLogf("%s not yet available", what.toUtf8().constData());
-    if (m_secondWnd)
-        m_secondWnd->close();
-    auto* box = new QMessageBox(QMessageBox::Information, QString::fromUtf8(kProductName),
-                                m_texts.Text(QStringLiteral("not_yet_text")), QMessageBox::Ok, this);
-    box->setObjectName(what);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
-    m_secondWnd = box;
-    box->show();
 }
 
 void MainWnd::SetLightingControl(bool on, bool announce) {
@@ -632,8 +682,8 @@ void MainWnd::LanguageChanged() {
             light->SetLanguageTexts(&m_texts);
         page->Device().RefreshPage();
     }
-    if (m_settingsWnd)
-        QMetaObject::invokeMethod(m_settingsWnd, "RebuildTexts", Qt::QueuedConnection);
+    if (m_windows)
+        m_windows->LanguageChanged();
     if (layout())
         layout()->activate();
 }

@@ -5,7 +5,9 @@
 #include "app/DeviceHost.h"
 #include "app/Languages.h"
 #include "app/LightSyncWorker.h"
+#include "app/SecondaryWindows.h"
 #include "app/ShellPage.h"
+#include "app/WindowBackground.h"
 #include "devices/light/LightSyncHub.h"
 #include "platform/SettingsStore.h"
 #include "platform/WorkerSlots.h"
@@ -45,6 +47,9 @@ struct ShellOptions {
     // What discovery lists and opens the interfaces with; empty: the HID layer.
     std::function<std::unique_ptr<IInterfaceProbe>()> makeProbe;
     enum class Tray { Auto, Absent, Present } tray = Tray::Auto;
+    // Start in the tray: the window is not shown by the start-up scan nor by devices found during
+    // it; a second start still brings it up. Ignored without a tray.
+    bool startHidden = false;
 
     // The running program's choice: ProgramFolder(), SettingsStore::DefaultPath().
     static ShellOptions FromEnvironment();
@@ -106,7 +111,13 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     bool Started() const { return m_started; }
     bool Destroyed() const { return m_destroyed; }
     QList<int> ServiceAnswer() const;
-    QWidget* SecondaryWindow() const { return m_secondWnd; }
+    // The settings, about and skin windows.
+    SecondaryWindows& Windows() { return *m_windows; }
+    const WindowBackground& Background() const { return *m_background; }
+    // Opens the settings window centred (as a request from another part of the program does).
+    void OpenSettingsCentred();
+    // The settings window says everything is up to date: the settings button drops its mark.
+    void OnUpToDate();
 
   signals:
     // The window was first shown (start-up measurement, screenshots).
@@ -132,6 +143,7 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     void OnTimer(int id);
     void OnDestroy();
     void CloseSecondaryWindows();
+    void BuildSecondaryWindows();
     void HideToTray();
     void FrontAndRefresh();
     void RefreshNoDeviceLink();
@@ -139,7 +151,6 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     // The lighting button's caption for the current state, in the current language.
     QString LightingControlText() const;
     void UpdatePreview();
-    void ShowNotYet(const QString& what);
     void CentreOnScreen();
 
     // LanguageTarget
@@ -167,8 +178,8 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     std::unique_ptr<QMenu> m_trayMenu;
     DesktopBus* m_bus = nullptr;
     SleepWatcher* m_sleep = nullptr;
-    QPointer<QWidget> m_settingsWnd;
-    QPointer<QWidget> m_secondWnd;
+    std::unique_ptr<SecondaryWindows> m_windows;
+    std::unique_ptr<WindowBackground> m_background;
     std::vector<ShellPage*> m_pages;
     light::LightSyncHub m_syncHub;
     std::unique_ptr<DeviceHost> m_host;

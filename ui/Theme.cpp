@@ -8,12 +8,8 @@
 
 namespace nk7x {
 
-QString LoadStyleSheet(const QString& skinFolder, const QString& file) {
-    QFile f(QDir(skinFolder).filePath(file));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QString qss = QString::fromUtf8(f.readAll());
-    static const QRegularExpression url(QStringLiteral("url\\(\\s*['\"]?([^'\"\\):]+)['\"]?\\s*\\)"));
+QString ResolveSkinUrls(const QString& qss, const QString& skinFolder) {
+    static const QRegularExpression url(QStringLiteral("url\\(\\s*['\"]?([^'\"\\)]+)['\"]?\\s*\\)"));
     QString out;
     qsizetype last = 0;
     auto it = url.globalMatch(qss);
@@ -21,13 +17,20 @@ QString LoadStyleSheet(const QString& skinFolder, const QString& file) {
         auto m = it.next();
         out += qss.mid(last, m.capturedStart() - last);
         QString path = m.captured(1).trimmed();
-        if (!QDir::isAbsolutePath(path))
+        if (!QDir::isAbsolutePath(path) && !path.startsWith(QLatin1Char(':')))
             path = QDir(skinFolder).absoluteFilePath(path);
         out += QStringLiteral("url(\"%1\")").arg(path);
         last = m.capturedEnd();
     }
     out += qss.mid(last);
     return out;
+}
+
+QString LoadStyleSheet(const QString& skinFolder, const QString& file) {
+    QFile f(QDir(skinFolder).filePath(file));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return ResolveSkinUrls(QString::fromUtf8(f.readAll()), skinFolder);
 }
 
 QString ScaleStyleSheet(const QString& qss, int scale) {

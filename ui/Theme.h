@@ -10,6 +10,9 @@ namespace nk7x {
 // resolved against the skin folder.
 QString LoadStyleSheet(const QString& skinFolder, const QString& file);
 
+// Makes every relative url(...) of a style sheet absolute below the skin folder.
+QString ResolveSkinUrls(const QString& qss, const QString& skinFolder);
+
 // Multiplies every "<n>px" by scale / 96, rounding to the nearest pixel (never below 1 for n > 0).
 QString ScaleStyleSheet(const QString& qss, int scale);
 

@@ -1,23 +1,15 @@
 #include "windows/MessageBox.h"
 
 #include "platform/DebugLog.h"
-#include "platform/Folders.h"
 #include "ui/FontTable.h"
 #include "ui/LanguageTexts.h"
-#include "ui/ResourceList.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QEventLoop>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
-#include <QPointer>
-#include <QRegularExpression>
-#include <QScreen>
 
 #include <memory>
 #include <utility>
@@ -28,39 +20,6 @@ namespace {
 MsgWndSetup& Setup() {
     static MsgWndSetup setup;
     return setup;
-}
-
-QString SkinFolder() {
-    const QString& folder = Setup().skinFolder;
-    if (!folder.isEmpty())
-        return folder;
-    return QString::fromStdString(JoinPath(ProgramFolder(), "skin"));
-}
-
-void SetWidgetText(QWidget* w, const QString& text) {
-    if (auto* label = qobject_cast<QLabel*>(w))
-        label->setText(text);
-    else if (auto* button = qobject_cast<QAbstractButton*>(w))
-        button->setText(text);
-}
-
-// Image paths in the layout's style are relative to the skin folder.
-QString ResolveStyleUrls(QString qss, const QString& skin) {
-    static const QRegularExpression url(QStringLiteral("url\\(\\s*['\"]?([^'\"\\)]+)['\"]?\\s*\\)"));
-    QString out;
-    qsizetype last = 0;
-    auto it = url.globalMatch(qss);
-    while (it.hasNext()) {
-        const auto m = it.next();
-        out += qss.mid(last, m.capturedStart() - last);
-        QString path = m.captured(1).trimmed();
-        if (!QDir::isAbsolutePath(path) && !path.startsWith(QLatin1Char(':')))
-            path = QDir(skin).absoluteFilePath(path);
-        out += QStringLiteral("url(\"%1\")").arg(path);
-        last = m.capturedEnd();
-    }
-    out += qss.mid(last);
-    return out;
 }
 
 } // namespace
@@ -84,10 +43,7 @@ const MsgWndSetup& GetMsgWndSetup() {
     return Setup();
 }
 
-CMsgWnd::CMsgWnd(QWidget* owner) : UiWindow(nullptr), m_owner(owner) {
-    // Not a child of the owner: the box must outlive nothing but its own call.
-    setObjectName(QStringLiteral("msgwnd"));
-    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+CMsgWnd::CMsgWnd(QWidget* owner) : CSecondaryWnd(owner, QStringLiteral("msgwnd")) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowModality(Qt::ApplicationModal);
 }
@@ -95,15 +51,8 @@ CMsgWnd::CMsgWnd(QWidget* owner) : UiWindow(nullptr), m_owner(owner) {
 CMsgWnd::~CMsgWnd() = default;
 
 bool CMsgWnd::Build() {
-    const QString skin = SkinFolder();
-    ResourceList resources;
-    resources.Load(skin);
-    const QString layout = resources.Contains(QStringLiteral("XML_MSG"))
-                               ? QStringLiteral("XML_MSG")
-                               : QStringLiteral("xml/MessageBox.ui");
-    if (!LoadLayout(resources, layout))
+    if (!BuildSkinLayout(QStringLiteral("XML_MSG"), QStringLiteral("xml/MessageBox.ui")))
         return false;
-
     m_title = FindControl(QStringLiteral("MessageTitle"));
     m_text = FindControl(QStringLiteral("MessageText"));
     m_confirm = FindControl(QStringLiteral("confirm_btn"));
@@ -113,38 +62,15 @@ bool CMsgWnd::Build() {
         DebugLog("message box layout lacks one of its five controls");
         return false;
     }
-
-    // The layout carries its look; the window applies it scaled.
-    if (QWidget* root = Root(); root && !root->styleSheet().isEmpty()) {
-        const QString qss = ResolveStyleUrls(root->styleSheet(), skin);
-        root->setStyleSheet(QString());
-        SetBaseStyleSheet(qss);
-    }
-    if (Setup().fonts)
-        ApplyFonts(*Setup().fonts);
-    ApplyLayoutTexts();
     setWindowTitle(qobject_cast<QLabel*>(m_title) ? qobject_cast<QLabel*>(m_title)->text() : QString());
     return true;
-}
-
-void CMsgWnd::ApplyLayoutTexts() {
-    const MsgWndSetup& setup = Setup();
-    if (!setup.lookup)
-        return;
-    for (QWidget* w : findChildren<QWidget*>()) {
-        const QString key = w->property("textKey").toString();
-        // A key the language lacks keeps the layout's own words.
-        if (key.isEmpty() || (setup.hasText && !setup.hasText(key)))
-            continue;
-        SetWidgetText(w, setup.lookup(key));
-    }
 }
 
 void CMsgWnd::SetTitle(const QString& title) {
     if (title.isEmpty() || !m_title)
         return;
     m_title->setProperty("textKey", QVariant());
-    SetWidgetText(m_title, title);
+    SetControlText(m_title, title);
     setWindowTitle(title);
 }
 
@@ -155,7 +81,7 @@ void CMsgWnd::SetText(const QString& text, bool isLanguageKey) {
     QString shown = text;
     if (isLanguageKey && Setup().lookup)
         shown = Setup().lookup(text);
-    SetWidgetText(m_text, shown);
+    SetControlText(m_text, shown);
 }
 
 void CMsgWnd::SetButtons(int buttons) {
@@ -170,47 +96,15 @@ void CMsgWnd::SetButtons(int buttons) {
     }
 }
 
-bool CMsgWnd::IsAllowedDpi(int dpi) {
-    switch (dpi) {
-    case 48:
-    case 72:
-    case 96:
-    case 120:
-    case 144:
-    case 168:
-    case 192:
-        return true;
-    default:
-        return false;
-    }
-}
-
 int CMsgWnd::SetDpi(int dpi) {
-    if (!IsAllowedDpi(dpi)) {
-        DebugLog("MSG_WND DPI SET ERROR");
-        dpi = kDefaultDpi;
-    }
-    m_dpi = dpi;
     // Only this box: the other windows keep the scale their own policy gave them.
-    SetScale(dpi);
-    return dpi;
-}
-
-void CMsgWnd::CentreOnOwner() {
-    adjustSize();
-    QRect area;
-    QWidget* ownerWindow = m_owner ? m_owner->window() : nullptr;
-    if (ownerWindow && ownerWindow->isVisible())
-        area = ownerWindow->frameGeometry();
-    else if (QScreen* screen = ownerWindow ? ownerWindow->screen() : QGuiApplication::primaryScreen())
-        area = screen->availableGeometry();
-    if (area.isValid())
-        move(area.center() - QPoint(width() / 2, height() / 2));
+    return ApplyDpi(dpi, "MSG_WND DPI SET ERROR");
 }
 
 int CMsgWnd::ShowModal() {
     m_answered = false;
     m_answer = kCancel;
+    adjustSize();
     CentreOnOwner();
     show();
     raise();
@@ -254,31 +148,6 @@ void CMsgWnd::keyPressEvent(QKeyEvent* event) {
         return;
     }
     UiWindow::keyPressEvent(event);
-}
-
-void CMsgWnd::mousePressEvent(QMouseEvent* event) {
-    // The box has no frame: it is moved by dragging anywhere outside its buttons.
-    if (event->button() == Qt::LeftButton) {
-        m_dragging = true;
-        m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
-        event->accept();
-        return;
-    }
-    UiWindow::mousePressEvent(event);
-}
-
-void CMsgWnd::mouseMoveEvent(QMouseEvent* event) {
-    if (m_dragging && (event->buttons() & Qt::LeftButton)) {
-        move(event->globalPosition().toPoint() - m_dragOffset);
-        event->accept();
-        return;
-    }
-    UiWindow::mouseMoveEvent(event);
-}
-
-void CMsgWnd::mouseReleaseEvent(QMouseEvent* event) {
-    m_dragging = false;
-    UiWindow::mouseReleaseEvent(event);
 }
 
 int ShowMessage(QWidget* owner, const QString& title, const QString& text, int dpi, bool textIsKey,

@@ -2,10 +2,8 @@
 // and OK, or OK and Cancel; ShowMessage builds it, waits for the answer and returns it.
 #pragma once
 
-#include "ui/UiWindow.h"
+#include "windows/SecondaryWnd.h"
 
-#include <QPoint>
-#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -30,11 +28,10 @@ void SetMsgWndSetup(MsgWndSetup setup);
 void SetMsgWndLanguage(const LanguageTexts* texts, const FontTable* fonts, const QString& skinFolder);
 const MsgWndSetup& GetMsgWndSetup();
 
-class CMsgWnd : public UiWindow {
+class CMsgWnd : public CSecondaryWnd {
     Q_OBJECT
   public:
     static QString ClassName() { return QStringLiteral("MsgWnd"); }
-    static constexpr int kDefaultDpi = 96;
     // Answers.
     static constexpr int kConfirm = 1;
     static constexpr int kCancel = 0;
@@ -52,11 +49,9 @@ class CMsgWnd : public UiWindow {
     // 0: OK only; 1: OK and Cancel; other values keep the layout's buttons.
     void SetButtons(int buttons);
 
-    static bool IsAllowedDpi(int dpi);
     // Applies the DPI; one that is not allowed becomes 96 (and says so in the debug output).
     // Returns the DPI applied.
     int SetDpi(int dpi);
-    int Dpi() const { return m_dpi; }
 
     // Centres on the owner (or the screen), shows the box modally and returns the answer.
     int ShowModal();
@@ -69,26 +64,16 @@ class CMsgWnd : public UiWindow {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
-    void ApplyLayoutTexts();
-    void CentreOnOwner();
-
-    QPointer<QWidget> m_owner;
     QWidget* m_title = nullptr;
     QWidget* m_text = nullptr;
     QWidget* m_confirm = nullptr;
     QWidget* m_cancel = nullptr;
     QWidget* m_close = nullptr;
-    int m_dpi = kDefaultDpi;
     int m_answer = kCancel;
     bool m_answered = false;
     QEventLoop* m_loop = nullptr;
-    bool m_dragging = false;
-    QPoint m_dragOffset;
 };
 
 // Builds, shows and ends one message box. `owner` may be null; `title` and `text` may be empty;

@@ -2,6 +2,10 @@
 #include "platform/DebugLog.h"
 #include "platform/Folders.h"
 #include "platform/SettingsStore.h"
+#include "windows/AboutWnd.h"
+#include "windows/SetWnd.h"
+#include "windows/SkinFrame.h"
+#include "windows/SkinNotifier.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -128,18 +132,40 @@ TEST_F(MainWndTest, TrayExitShutsDownAndJoinsTheWorkers) {
     EXPECT_TRUE(has("所有对象处于激发状态"));
 }
 
-TEST_F(MainWndTest, AboutAndSettingsMenuItemsReachTheirHandlers) {
+TEST_F(MainWndTest, TheMenuAndTheButtonsOpenTheSecondaryWindowsOnceEach) {
     auto w = Make();
     w->TrayMenu()->findChild<QAction*>("about_menu")->trigger();
-    ASSERT_NE(w->SecondaryWindow(), nullptr);
-    EXPECT_EQ(w->SecondaryWindow()->objectName(), "about_window");
+    QPointer<CAboutWnd> about = w->Windows().About();
+    ASSERT_FALSE(about.isNull());
+    EXPECT_TRUE(about->isVisible());
+    w->TrayMenu()->findChild<QAction*>("about_menu")->trigger();
+    EXPECT_EQ(w->Windows().About(), about.data()) << "a second open is ignored";
+    about->close();
+
     w->TrayMenu()->findChild<QAction*>("setwnd_menu")->trigger();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return w->SecondaryWindow() && w->SecondaryWindow()->objectName() == "settings_window"; },
-        5000));
-    QPointer<QWidget> second = w->SecondaryWindow();
+    QPointer<CSetWnd> settings = w->Windows().Settings();
+    ASSERT_FALSE(settings.isNull());
+    EXPECT_TRUE(settings->isVisible());
+    w->RaiseByName("setbtn", "click");
+    EXPECT_EQ(w->Windows().Settings(), settings.data()) << "one settings window at a time";
+    // No server in a fresh store: nothing is asked, and the window says so.
+    EXPECT_EQ(settings->WindowStateValue(), CSetWnd::kNotConfigured);
+
+    w->RaiseByName("skinbtn", "click");
+    QPointer<CSkinFrame> skin = w->Windows().SkinPicker();
+    ASSERT_FALSE(skin.isNull());
     w->RaiseByName("closebtn", "click");
-    EXPECT_TRUE(!second || !second->isVisible()) << "closing the main window closes the secondary ones";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return settings.isNull() && skin.isNull(); }, 2000))
+        << "hiding the main window closes the secondary ones";
+}
+
+TEST_F(MainWndTest, APictureFromTheSkinPickerBecomesTheBackground) {
+    auto w = Make();
+    SkinChangedObserver::Instance().Broadcast({false, 0, QStringLiteral("backgrounds/teal.png")});
+    EXPECT_EQ(w->Background().Picture(), "backgrounds/teal.png");
+    EXPECT_TRUE(w->FindControl("root")->styleSheet().contains("teal.png"));
+    SkinChangedObserver::Instance().Broadcast({true, 0xFF15302Cu, {}});
+    EXPECT_EQ(w->Background().Color(), 0xFF15302Cu);
 }
 
 TEST_F(MainWndTest, LightingRequestsAndTheButton) {
