@@ -76,6 +76,8 @@ class SetWndTest : public ::testing::Test {
         ctx.http.receiveTimeoutMs = 5000;
         ctx.chooseLanguage = [this](int index) { m_languages.push_back(index); };
         ctx.upToDate = [this] { ++m_upToDate; };
+        ctx.autostartEnabled = [] { return true; };
+        ctx.setAutostart = [](bool) { return true; };
         ctx.openLocation = [this](const QString& location) {
             m_opened << location;
             return true;
