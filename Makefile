@@ -5,11 +5,12 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 TSAN_BUILD ?= build-tsan
+PACKAGE_BUILD ?= build-deb
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 30
 GEN        := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps configure build test test-fast test-asan test-tsan run fuzz fuzz-short bench install clean format format-check tidy
+.PHONY: all deps configure build test test-fast test-asan test-tsan run fuzz fuzz-short bench install package clean format format-check tidy
 
 all: build
 
@@ -89,5 +90,15 @@ bench: build
 install: build
 	cmake --install $(BUILD)
 
+# The Debian package, $(PACKAGE_BUILD)/nk7x_VERSION_ARCH.deb: a build of its own for the prefix /usr
+# (the packaged program looks for its data there), of only what the package holds. The test suite
+# checks the package of its own build (tests/install/check_package.sh).
+package: deps
+	@[ -f $(PACKAGE_BUILD)/CMakeCache.txt ] || cmake -S . -B $(PACKAGE_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr
+	@grep -qx 'CMAKE_INSTALL_PREFIX:PATH=/usr' $(PACKAGE_BUILD)/CMakeCache.txt || { \
+	  echo "package: $(PACKAGE_BUILD) is not configured for /usr (cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_INSTALL_PREFIX=/usr)" >&2; exit 1; }
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS) --target nk7x_installed
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD) $(PACKAGE_BUILD)

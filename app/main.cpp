@@ -1,5 +1,5 @@
-// Process entry: private fonts, one instance per user, the main window and its message loop, and
-// tear-down in reverse order.
+// Process entry: the informational options, private fonts, one instance per user, the main window
+// and its message loop, and tear-down in reverse order.
 #include "app/MainWnd.h"
 #include "platform/DebugLog.h"
 #include "platform/Folders.h"
@@ -9,6 +9,7 @@
 #include "ui/ResourceList.h"
 #include "ui/controls/CustomControls.h"
 #include "ui/controls/LayoutBuilderHook.h"
+#include "update/AppVersion.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -17,9 +18,32 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace {
+
+constexpr const char* kUsage =
+    "usage: nk7x [--hidden] [--screenshot=FILE]\n"
+    "       nk7x --version | --help\n"
+    "\n"
+    "Configures NK-7X keyboards. Closing the window hides it to the system tray.\n"
+    "\n"
+    "  --hidden           start in the system tray without showing the window (shown as usual\n"
+    "                     when the desktop has no tray)\n"
+    "  --screenshot=FILE  save a picture of the window once it is shown, then exit\n"
+    "  --version          print the version and exit\n"
+    "  --help             this text\n"
+    "\n"
+    "NK7X_SIM_DIR=FOLDER also uses the emulated devices of FOLDER (see nk7x-sim).\n";
+
+bool HasArg(int argc, char** argv, const char* name) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], name) == 0)
+            return true;
+    }
+    return false;
+}
 
 QString ArgValue(int argc, char** argv, const char* name) {
     const QString prefix = QString::fromLatin1(name) + QLatin1Char('=');
@@ -35,6 +59,16 @@ QString ArgValue(int argc, char** argv, const char* name) {
 
 int main(int argc, char** argv) {
     using namespace nk7x;
+    // Answered before the toolkit starts: no display, no instance lock, no window.
+    if (HasArg(argc, argv, "--help") || HasArg(argc, argv, "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (HasArg(argc, argv, "--version")) {
+        std::printf("nk7x %s\n", ApplicationVersionText());
+        return 0;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kProductName));
     // Hiding the last window to the tray must not end the program.
@@ -50,13 +84,16 @@ int main(int argc, char** argv) {
 
     const QString screenshot = ArgValue(argc, argv, "--screenshot");
     const bool printShown = std::getenv("NK7X_PRINT_SHOWN") != nullptr;
-    // Measurement: the window goes to the tray as soon as it has been shown once.
-    bool hideAfterShown = false;
-    for (int i = 1; i < argc; ++i)
-        hideAfterShown = hideAfterShown || QString::fromLocal8Bit(argv[i]) == QLatin1String("--hidden");
+    const bool hidden = HasArg(argc, argv, "--hidden");
+    // Measurement times the first show in both modes, so there --hidden shows the window and sends
+    // it to the tray right after; otherwise the window starts in the tray. A screenshot needs the
+    // window shown.
+    const bool hideAfterShown = hidden && printShown;
+    ShellOptions options = ShellOptions::FromEnvironment();
+    options.startHidden = hidden && !printShown && screenshot.isEmpty();
 
     RegisterCustomControls();
-    auto wnd = std::make_unique<MainWnd>(ShellOptions::FromEnvironment());
+    auto wnd = std::make_unique<MainWnd>(options);
     MainWnd* w = wnd.get();
     SetControlLayoutBuilder([w](const QString& layoutName, QWidget* parent) -> QWidget* {
         QString path = w->Resources().Resolve(layoutName);

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need; only the missing ones.
+# librsvg2-bin renders the PNG icons; desktop-file-utils, appstream, man-db, groff-base and
+# bash-completion check the install tree, dpkg-dev computes the package's dependencies.
 # Works as root or through sudo; does nothing when everything is present.
 set -eu
 PKGS=(
@@ -9,6 +11,8 @@ PKGS=(
   qt6-base-dev qt6-tools-dev qt6-svg-dev qt6-base-dev-tools libqt6opengl6-dev
   clang libclang-rt-14-dev clang-format clang-tidy
   xvfb xauth dbus imagemagick fonts-wqy-microhei fonts-dejavu-core
+  librsvg2-bin
+  desktop-file-utils appstream man-db groff-base bash-completion dpkg-dev
 )
 missing=()
 for p in "${PKGS[@]}"; do
