@@ -259,8 +259,8 @@ TEST_F(SimProgram, UsageErrorsAndMissingEmulatorHaveTheirOwnExitCodes) {
     EXPECT_EQ(Run({"ctl", "--help"}, dir, text), 0);
     EXPECT_NE(text.find("dump keytable"), std::string::npos);
     EXPECT_EQ(Run({"--keys", "0"}, dir, text), 2);
-    EXPECT_EQ(Run({"--kind", "mouse"}, dir, text), 2);
-    EXPECT_NE(text.find("only keyboard"), std::string::npos);
+    EXPECT_EQ(Run({"--kind", "toaster"}, dir, text), 2);
+    EXPECT_NE(text.find("keyboard, mouse or receiver"), std::string::npos);
     EXPECT_EQ(Run({"--fault", "sideways"}, dir, text), 2);
     EXPECT_EQ(Run({"--frobnicate"}, dir, text), 2);
     EXPECT_EQ(Run({"ctl"}, dir, text), 2);

@@ -7,14 +7,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "tools/sim/SimDescriptorParts.h"
+
 namespace nk7x {
 
 inline constexpr uint8_t kSimReportSystem = 1;
 inline constexpr uint8_t kSimReportKeyboard = 2;
-inline constexpr uint8_t kSimReportConsumer = 3;
-inline constexpr uint8_t kSimReportVendor = 4;
-inline constexpr size_t kSimConsumerReportBytes = 3; // report id + 16-bit usage
-inline constexpr size_t kSimVendorReportBytes = 64;  // report id + 63 data bytes
 
 const std::vector<uint8_t>& KeyboardInterfaceDescriptor();
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tools/sim/SimDevice.h"
+#include "tools/sim/SimMemory.h"
 
 namespace nk7x {
 
@@ -84,9 +85,19 @@ std::string Status(SimDevice& device) {
         s += std::string(key) + "=" + value + "\n";
     };
     line("name", o.name);
-    line("kind", "keyboard");
-    line("keys", std::to_string(o.keyCount));
+    line("kind", SimKindName(o.kind));
+    if (SimIsMouse(o.kind)) {
+        line("buttons", std::to_string(o.buttonCount));
+        line("dpi_step", std::to_string(o.dpiStep));
+        line("max_steps", std::to_string(o.maxDpiSteps));
+        line("min_dpi", std::to_string(o.minDpi));
+    } else {
+        line("keys", std::to_string(o.keyCount));
+    }
     line("macro_capacity", std::to_string(o.macroCapacity));
+    if (o.kind == SimKind::Receiver)
+        line("mouse_asleep", YesNo(device.IsMouseAsleep()));
+    line("reply_delay_ms", std::to_string(o.replyDelayMs));
     line("plugged", YesNo(device.IsPlugged()));
     line("folder", device.Folder());
     line("connections", std::to_string(device.ConnectionCount()));
@@ -101,6 +112,8 @@ std::string Status(SimDevice& device) {
     line("notifications", std::to_string(c.notificationsSent));
     line("dropped_reports", std::to_string(c.droppedReports));
     line("unplugs", std::to_string(c.unplugs));
+    if (o.kind == SimKind::Receiver)
+        line("frames_while_asleep", std::to_string(c.framesWhileAsleep));
     line("live_lighting", YesNo(device.IsLiveLighting()));
     line("in_config", YesNo(device.InConfig()));
     std::string faults;
@@ -113,7 +126,8 @@ std::string Status(SimDevice& device) {
 std::string DumpRequest(SimDevice& device, const std::vector<std::string_view>& w) {
     if (w.size() < 2)
         return Error(
-            "dump what? (params OFFSET LEN, keytable, leds, lighting PAGE, macros, info, live, status, shoot)");
+            "dump what? (params OFFSET LEN, record [N], keytable, leds, lighting PAGE, macros, info, "
+            "live, status, shoot)");
     const std::string_view what = w[1];
     if (what == "params") {
         long offset = 0, length = 0;
@@ -124,6 +138,17 @@ std::string DumpRequest(SimDevice& device, const std::vector<std::string_view>& 
             return Error("the parameter area has " + std::to_string(all.size()) + " bytes");
         return Dump(std::vector<uint8_t>(all.begin() + offset, all.begin() + offset + length),
                     size_t(offset));
+    }
+    if (what == "record") {
+        long n = 0;
+        if (w.size() > 3 || (w.size() == 3 && !Number(w[2], 0xFFFF, n)))
+            return Error("usage: dump record [N]");
+        if (w.size() == 2)
+            n = device.Parameters()[0]; // the record the device uses now
+        const std::vector<uint8_t> record = device.SettingsRecord(static_cast<int>(n));
+        if (record.empty())
+            return Error("no settings record " + std::to_string(n) + " in the parameter area");
+        return Dump(record, size_t(n) * SimSettingsStride(device.Options().kind));
     }
     if (w.size() > 2 && what != "lighting")
         return Error("dump " + std::string(what) + " takes no arguments");
@@ -138,8 +163,11 @@ std::string DumpRequest(SimDevice& device, const std::vector<std::string_view>& 
         }
         return Ok(s);
     }
-    if (what == "leds")
+    if (what == "leds") {
+        if (SimIsMouse(device.Options().kind))
+            return Error("a mouse has no LED table");
         return Dump(device.LedTable());
+    }
     if (what == "lighting") {
         long page = 0;
         if (w.size() != 3 || !Number(w[2], 255, page))
@@ -163,6 +191,23 @@ std::string DumpRequest(SimDevice& device, const std::vector<std::string_view>& 
     return Error("unknown area '" + std::string(what) + "'");
 }
 
+// "set status BATTERY POWER [PHONE]": two or three short numbers. The 6-byte hex form needs twelve
+// digits, which words of at most three digits (or 0x and two) never make up, so the forms never meet.
+bool PowerStatusWords(const std::vector<std::string_view>& w) {
+    if (w.size() != 4 && w.size() != 5)
+        return false;
+    for (size_t i = 2; i < w.size(); ++i) {
+        const std::string_view word = w[i];
+        const bool hex = word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
+        if (word.empty() || word.size() > (hex ? 4u : 3u))
+            return false;
+        for (size_t j = hex ? 2 : 0; j < word.size(); ++j)
+            if (hex ? HexDigit(word[j]) < 0 : (word[j] < '0' || word[j] > '9'))
+                return false;
+    }
+    return true;
+}
+
 std::string SetRequest(SimDevice& device, const std::vector<std::string_view>& w) {
     std::vector<uint8_t> bytes;
     if (w.size() >= 4 && w[1] == "params") {
@@ -174,14 +219,24 @@ std::string SetRequest(SimDevice& device, const std::vector<std::string_view>& w
         return Ok();
     }
     if (w.size() >= 3 && w[1] == "status") {
+        if (PowerStatusWords(w)) {
+            long battery = 0, power = 0, phone = -1;
+            if (!Number(w[2], 100, battery) || !Number(w[3], 2, power) ||
+                (w.size() == 5 && !Number(w[4], 255, phone)))
+                return Error("usage: set status BATTERY POWER [PHONE] (0..100, 0 powered / 1 charging / "
+                             "2 on battery, 0..255)");
+            device.SetPowerStatus(static_cast<int>(battery), static_cast<int>(power),
+                                  static_cast<int>(phone));
+            return Ok();
+        }
         if (!HexBytes(w, 2, bytes) || bytes.size() != kSimStatusBlockBytes)
-            return Error("usage: set status HEX (6 bytes)");
+            return Error("usage: set status HEX (6 bytes) | set status BATTERY POWER [PHONE]");
         std::array<uint8_t, kSimStatusBlockBytes> block{};
         std::copy(bytes.begin(), bytes.end(), block.begin());
         device.SetStatusBlock(block);
         return Ok();
     }
-    return Error("usage: set params OFFSET HEX | set status HEX");
+    return Error("usage: set params OFFSET HEX | set status HEX | set status BATTERY POWER [PHONE]");
 }
 
 } // namespace
@@ -193,14 +248,18 @@ const char* SimControlHelp() {
            "fault clear              disarm every fault\n"
            "fault                    list the armed faults\n"
            "dump params OFFSET LEN   bytes of the parameter area\n"
-           "dump keytable            key table, one position a line\n"
-           "dump leds                LED table\n"
-           "dump lighting PAGE       one custom colour page of 512 bytes\n"
+           "dump record [N]          settings record N (default: the one byte 0 names)\n"
+           "dump keytable            key (mouse: button) table, one position a line\n"
+           "dump leds                LED table (keyboard)\n"
+           "dump lighting PAGE       one custom colour page of 512 bytes (keyboard)\n"
            "dump macros              macro area\n"
            "dump info                device information record\n"
            "dump live|status|shoot   live colours, status block, shoot area\n"
-           "set params OFFSET HEX    change settings as the keyboard's own keys do\n"
+           "set params OFFSET HEX    change settings as the device's own keys do\n"
            "set status HEX           replace the 6-byte status block\n"
+           "set status BATTERY POWER [PHONE]\n"
+           "                         battery %, power 0 powered / 1 charging / 2 on battery, phone type\n"
+           "sleep | wake             (receiver) the mouse behind it falls asleep / wakes up\n"
            "unplug | plug            pull the device out, put it back\n"
            "reset                    back to the factory state\n";
 }
@@ -266,6 +325,12 @@ std::string RunSimControl(SimDevice& device, std::string_view request) {
     if (verb == "plug" && w.size() == 1) {
         if (!device.Start())
             return Error(device.LastError());
+        return Ok();
+    }
+    if ((verb == "sleep" || verb == "wake") && w.size() == 1) {
+        if (!device.SetMouseAsleep(verb == "sleep"))
+            return Error(std::string("only a receiver's mouse sleeps; this is a ") +
+                         SimKindName(device.Options().kind));
         return Ok();
     }
     if (verb == "reset" && w.size() == 1) {

@@ -20,7 +20,9 @@
 #include <thread>
 
 #include "tools/sim/KeyboardDescriptor.h"
+#include "tools/sim/MouseDescriptor.h"
 #include "tools/sim/SimControl.h"
+#include "tools/sim/SimDeviceRows.h"
 #include "tools/sim/SimFrame.h"
 #include "tools/sim/SimMemory.h"
 
@@ -33,6 +35,43 @@ namespace {
 constexpr int kInterfaceNumber = 1;
 constexpr size_t kReceiveBytes = 4096; // a longer message is malformed anyway
 constexpr uint8_t kStaleFill = 0xEE;
+constexpr int kMaxReplyDelayMs = 60000;
+
+// The keyboard's defaults, which the other kinds replace with their own.
+constexpr const char* kKeyboardName = "kbd1";
+constexpr uint16_t kKeyboardVendor = 0x0C45;
+constexpr uint16_t kKeyboardProduct = 0x0820;
+constexpr uint16_t kMouseVendor = 0x320F;
+constexpr uint16_t kMouseProduct = 0x5001;
+constexpr uint16_t kReceiverProduct = 0x5002;
+
+SimOptions ResolveOptions(SimOptions o) {
+    if (o.kind != SimKind::Keyboard) {
+        const bool receiver = o.kind == SimKind::Receiver;
+        if (o.name == kKeyboardName)
+            o.name = receiver ? "rcv1" : "mouse1";
+        if (o.vendorId == kKeyboardVendor && o.productId == kKeyboardProduct) {
+            o.vendorId = kMouseVendor;
+            o.productId = receiver ? kReceiverProduct : kMouseProduct;
+        }
+        o.lightingPages = 0; // a mouse has no custom colour pages
+    }
+    if (!o.deviceRows.has_value())
+        o.deviceRows = o.kind != SimKind::Keyboard;
+    return o;
+}
+
+const char* ProductName(SimKind kind) {
+    switch (kind) {
+    case SimKind::Mouse:
+        return "NK-7X Mouse";
+    case SimKind::Receiver:
+        return "NK-7X Wireless Receiver";
+    case SimKind::Keyboard:
+        break;
+    }
+    return "NK-7X Keyboard";
+}
 
 std::string ErrnoText() {
     return std::strerror(errno);
@@ -127,13 +166,35 @@ uint8_t StaleEcho(uint8_t command) {
 
 } // namespace
 
+const char* SimKindName(SimKind kind) {
+    switch (kind) {
+    case SimKind::Mouse:
+        return "mouse";
+    case SimKind::Receiver:
+        return "receiver";
+    case SimKind::Keyboard:
+        break;
+    }
+    return "keyboard";
+}
+
+bool ParseSimKind(std::string_view text, SimKind& kind) {
+    for (SimKind k : {SimKind::Keyboard, SimKind::Mouse, SimKind::Receiver}) {
+        if (text == SimKindName(k)) {
+            kind = k;
+            return true;
+        }
+    }
+    return false;
+}
+
 std::vector<uint8_t> SimFrameRecord::Payload() const {
     const size_t n = std::min<size_t>(length, kSimFramePayload);
     return std::vector<uint8_t>(raw.begin() + 8, raw.begin() + 8 + static_cast<std::ptrdiff_t>(n));
 }
 
 struct SimDevice::Impl {
-    explicit Impl(SimOptions o) : options(std::move(o)), memory(options) {}
+    explicit Impl(SimOptions o) : options(ResolveOptions(std::move(o))), memory(options) {}
 
     struct Connection {
         int fd = -1;
@@ -163,6 +224,7 @@ struct SimDevice::Impl {
     int wakeFd = -1;
     bool plugged = false;
     bool running = false;
+    bool mouseAsleep = false; // receiver only
     bool faultsFromOptionsArmed = false;
     std::string lastError;
 
@@ -180,6 +242,8 @@ struct SimDevice::Impl {
     std::string InfoPath() const { return FilePath(".info"); }
     std::string DescriptorPath() const { return FilePath(".rdesc"); }
     std::string ControlPath() const { return folder + "/" + options.name + ".ctl"; }
+    std::string DeviceRowsPath() const { return folder + "/" + options.name + ".devices.json"; }
+    bool WritesRows() const { return options.deviceRows.value_or(false); }
 
     void Wake() const {
         if (wakeFd >= 0) {
@@ -193,8 +257,16 @@ struct SimDevice::Impl {
             lastError = "device name must be 1-64 letters, digits, '-', '_' or '.', not starting with '.'";
             return false;
         }
-        if (options.keyCount < 1 || options.keyCount > 255) {
+        if (options.kind == SimKind::Keyboard && (options.keyCount < 1 || options.keyCount > 255)) {
             lastError = "key count must be 1..255";
+            return false;
+        }
+        if (options.kind != SimKind::Keyboard && (options.buttonCount < 1 || options.buttonCount > 255)) {
+            lastError = "button count must be 1..255";
+            return false;
+        }
+        if (options.replyDelayMs < 0 || options.replyDelayMs > kMaxReplyDelayMs) {
+            lastError = "reply delay must be 0.." + std::to_string(kMaxReplyDelayMs) + " ms";
             return false;
         }
         if (options.lightingPages < 0 || options.lightingPages > 128) {
@@ -230,22 +302,33 @@ struct SimDevice::Impl {
         }
         if (!ClaimPath(SocketPath()))
             return 0;
+        // The rows come first: whoever sees the socket can already take the device.
+        if (WritesRows()) {
+            const std::string rows = SimDeviceRowsJson(options);
+            if (!WriteWholeFile(DeviceRowsPath(), rows.data(), rows.size(), lastError))
+                return 0;
+        }
         char info[256];
-        std::snprintf(
-            info, sizeof info,
-            "vendor=0x%04x\nproduct=0x%04x\nversion=0x%04x\ninterface=%d\nname=NK-7X Keyboard (%s)\n",
-            options.vendorId, options.productId, options.version, kInterfaceNumber, options.name.c_str());
-        const std::vector<uint8_t>& rdesc = KeyboardInterfaceDescriptor();
-        if (!WriteWholeFile(InfoPath(), info, std::strlen(info), lastError))
-            return 0;
-        if (!WriteWholeFile(DescriptorPath(), rdesc.data(), rdesc.size(), lastError)) {
+        std::snprintf(info, sizeof info,
+                      "vendor=0x%04x\nproduct=0x%04x\nversion=0x%04x\ninterface=%d\nname=%s (%s)\n",
+                      options.vendorId, options.productId, options.version, kInterfaceNumber,
+                      ProductName(options.kind), options.name.c_str());
+        const std::vector<uint8_t>& rdesc =
+            options.kind == SimKind::Keyboard ? KeyboardInterfaceDescriptor() : MouseInterfaceDescriptor();
+        auto undo = [this] {
             unlink(InfoPath().c_str());
+            unlink(DescriptorPath().c_str());
+            if (WritesRows())
+                unlink(DeviceRowsPath().c_str());
+        };
+        if (!WriteWholeFile(InfoPath(), info, std::strlen(info), lastError) ||
+            !WriteWholeFile(DescriptorPath(), rdesc.data(), rdesc.size(), lastError)) {
+            undo();
             return 0;
         }
         listenFd = MakeListener(SocketPath(), lastError);
         if (listenFd < 0) {
-            unlink(InfoPath().c_str());
-            unlink(DescriptorPath().c_str());
+            undo();
             return 0;
         }
         plugged = true;
@@ -272,6 +355,8 @@ struct SimDevice::Impl {
         busyUntil = {};
         unlink(InfoPath().c_str());
         unlink(DescriptorPath().c_str());
+        if (WritesRows())
+            unlink(DeviceRowsPath().c_str()); // only once nothing of the device can be found any more
         // Power is gone: the volatile modes end; stored memory stays.
         memory.inConfig = false;
         memory.liveLighting = false;
@@ -330,7 +415,7 @@ struct SimDevice::Impl {
             ++counters.checksumErrors;
 
         bool stale = false, noReply = false, unplug = false;
-        int delayMs = 0, forcedStatus = -1;
+        int delayMs = options.replyDelayMs, forcedStatus = -1;
         for (auto it = faults.begin(); it != faults.end();) {
             if (!it->Matches(request.command)) {
                 ++it;
@@ -376,20 +461,30 @@ struct SimDevice::Impl {
         reply.command = request.command;
         reply.length = request.length;
         reply.offset = request.offset;
-        uint8_t status;
+        uint8_t status = 0;
+        bool lostInTheAir = false; // for a sleeping mouse: the receiver passes it on, nobody answers
         if (forcedStatus >= 0)
             status = static_cast<uint8_t>(forcedStatus);
         else if (options.verifyChecksum && !rec.checksumValid)
             status = kSimStatusBadFrame;
         else if (request.length > kSimFramePayload)
             status = kSimStatusBadFrame;
-        else
+        else if (mouseAsleep && request.command == kSimCommandProbe) {
+            status = kSimStatusOk; // the receiver itself answers that the mouse does not
+            reply.data[0] = kSimProbeAsleep;
+        } else if (mouseAsleep) {
+            lostInTheAir = true;
+            noReply = true;
+            ++counters.framesWhileAsleep;
+        } else
             status = memory.Execute(request.command, request.length, request.offset, request.data.data(),
                                     reply.data.data());
-        if (status == kSimStatusRefused || status == kSimStatusBadFrame)
-            ++counters.refusedFrames;
-        else if (request.command == 18)
-            ++counters.liveFrames;
+        if (!lostInTheAir) {
+            if (status == kSimStatusRefused || status == kSimStatusBadFrame)
+                ++counters.refusedFrames;
+            else if (request.command == 18)
+                ++counters.liveFrames;
+        }
         reply.status = status;
         rec.status = status;
         rec.answered = !noReply;
@@ -647,6 +742,9 @@ std::string SimDevice::DescriptorPath() const {
 std::string SimDevice::ControlPath() const {
     return m_impl->ControlPath();
 }
+std::string SimDevice::DeviceRowsPath() const {
+    return m_impl->DeviceRowsPath();
+}
 
 std::string SimDevice::CollectionPath(int collection) const {
     char markers[64];
@@ -795,6 +893,42 @@ bool SimDevice::SetKeyEntry(int position, uint8_t type, uint8_t b1, uint8_t b2) 
 void SimDevice::SetStatusBlock(const std::array<uint8_t, kSimStatusBlockBytes>& block) {
     std::lock_guard<std::mutex> lock(m_impl->mutex);
     m_impl->memory.status.assign(block.begin(), block.end());
+}
+
+bool SimDevice::SetPowerStatus(int battery, int power, int phone) {
+    if (battery < 0 || battery > 100 || power < 0 || power > 2 || phone > 255)
+        return false;
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    std::vector<uint8_t>& status = m_impl->memory.status;
+    status[0] = static_cast<uint8_t>(battery);
+    status[1] = static_cast<uint8_t>(power);
+    if (phone >= 0)
+        status[5] = static_cast<uint8_t>(phone);
+    return true;
+}
+
+std::vector<uint8_t> SimDevice::SettingsRecord(int n) const {
+    const size_t stride = SimSettingsStride(m_impl->options.kind);
+    const size_t size = SimSettingsRecordBytes(m_impl->options.kind);
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    const std::vector<uint8_t>& area = m_impl->memory.parameters;
+    if (n < 0 || size_t(n) * stride + size > area.size())
+        return {};
+    const auto begin = area.begin() + static_cast<std::ptrdiff_t>(size_t(n) * stride);
+    return std::vector<uint8_t>(begin, begin + static_cast<std::ptrdiff_t>(size));
+}
+
+bool SimDevice::SetMouseAsleep(bool asleep) {
+    if (m_impl->options.kind != SimKind::Receiver)
+        return false;
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    m_impl->mouseAsleep = asleep;
+    return true;
+}
+
+bool SimDevice::IsMouseAsleep() const {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    return m_impl->mouseAsleep;
 }
 
 void SimDevice::ResetToFactory() {

@@ -1,12 +1,14 @@
-// SimDevice: one emulated keyboard on the device side of the vendor protocol. It plugs in by creating
-// its interface files and socket in a folder (docs/EMULATOR.md), serves every connection on its own
-// thread, holds real device memory, injects faults on request and records what it received.
+// SimDevice: one emulated keyboard, mouse or mouse receiver on the device side of the vendor protocol.
+// It plugs in by creating its interface files and socket in a folder (docs/EMULATOR.md), serves every
+// connection on its own thread, holds real device memory, injects faults on request and records what
+// it received.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,7 +17,14 @@
 
 namespace nk7x {
 
-enum class SimKind { Keyboard };
+// Receiver: the wireless receiver with the mouse behind it; it answers for the mouse, and not at all
+// while the mouse sleeps.
+enum class SimKind { Keyboard, Mouse, Receiver };
+
+// "keyboard", "mouse", "receiver".
+const char* SimKindName(SimKind kind);
+// Reads one of those names; false for any other text.
+bool ParseSimKind(std::string_view text, SimKind& kind);
 
 // Reply status bytes (reply byte 7). Success is neither 0xFF nor 0xFE.
 inline constexpr uint8_t kSimStatusOk = 0x01;
@@ -27,14 +36,17 @@ inline constexpr size_t kSimFrameBytes = 64;
 inline constexpr size_t kSimFramePayload = 56;
 inline constexpr size_t kSimDeviceInfoBytes = 34;
 inline constexpr size_t kSimParameterBytes = 4096;
-inline constexpr size_t kSimSettingsStride = 25; // settings record n starts at n x 25
+inline constexpr size_t kSimSettingsStride = 25; // the keyboard's settings record n starts at n x 25
 inline constexpr size_t kSimSettingsRecordBytes = 26;
 inline constexpr size_t kSimLightingPageBytes = 512;
 inline constexpr size_t kSimLiveLightingBytes = 512;
 inline constexpr size_t kSimStatusBlockBytes = 6;
-inline constexpr size_t kSimShootAreaBytes = 1024;
+inline constexpr size_t kSimShootAreaBytes = 4096; // room for four full patterns (2920 bytes)
 inline constexpr size_t kSimMacroUnit = 128;
 
+// A default SimOptions is the keyboard. With another kind, the fields left at the keyboard's values
+// (name kbd1, ids 0C45:0820) take that kind's: mouse1 and 320F:5001 for the mouse, rcv1 and 320F:5002
+// for the receiver. SimDevice::Options() shows the values in use.
 struct SimOptions {
     std::string folder;        // where the files appear; empty = DefaultSimFolder()
     std::string name = "kbd1"; // NAME of NAME-mi01.sock and NAME.ctl
@@ -42,12 +54,21 @@ struct SimOptions {
     uint16_t vendorId = 0x0C45;
     uint16_t productId = 0x0820;
     uint16_t version = 0x0100;
-    int keyCount = 126;           // K: device information byte 5, key table 3 x K, LED table K (1..255)
-    uint8_t macroCapacity = 32;   // device information byte 6: macro area of capacity x 128 bytes
-    int lightingPages = 8;        // custom colour pages of 512 bytes (command 11: page x 512 + offset)
-    std::string faults;           // fault list in the text form of ParseSimFaults, armed by Start()
-    bool verifyChecksum = true;   // refuse frames with a wrong checksum (status 0xFE)
+    int keyCount = 126;         // keyboard's K: information byte 5, key table 3 x K, LED table K (1..255)
+    int buttonCount = 10;       // mouse's K: information byte 5, button table 3 x K (1..255)
+    uint8_t macroCapacity = 32; // device information byte 6: macro area of capacity x 128 bytes
+    int lightingPages = 8;      // keyboard's custom colour pages of 512 bytes (command 11); a mouse has none
+    uint8_t dpiStep = 50;       // mouse information byte 11: DPI per step
+    uint16_t maxDpiSteps = 320; // mouse information bytes 12-13: largest DPI step count
+    uint16_t minDpi = 100;      // mouse information bytes 14-15: smallest DPI the page accepts
+    int replyDelayMs = 0;       // every reply goes out this late (0..60000), as through a slow radio
+    std::string faults;         // fault list in the text form of ParseSimFaults, armed by Start()
+    bool verifyChecksum = true; // refuse frames with a wrong checksum (status 0xFE)
     size_t frameLogLimit = 10000; // newest frames kept in the log; older ones are dropped
+    // Whether NAME.devices.json (rows for the program's supported-device tables) is written while
+    // plugged in. Nothing: written for the mouse and the receiver, whose rows the program does not
+    // have built in, not for the keyboard.
+    std::optional<bool> deviceRows;
 };
 
 // One message the device received on its command interface.
@@ -80,6 +101,7 @@ struct SimCounters {
     uint64_t droppedReports = 0;    // input reports a full connection could not take
     uint64_t connectionsAccepted = 0;
     uint64_t unplugs = 0;
+    uint64_t framesWhileAsleep = 0;         // taken by a receiver whose mouse sleeps and left unanswered
     std::array<uint64_t, 256> perCommand{}; // well-formed frames by command code
 };
 
@@ -95,12 +117,13 @@ class SimDevice {
     SimDevice(const SimDevice&) = delete;
     SimDevice& operator=(const SimDevice&) = delete;
 
-    // Plugs in: writes NAME-mi01.info and NAME-mi01.rdesc, then creates NAME-mi01.sock and NAME.ctl
-    // and starts serving. 1 on success (also when already plugged), 0 with LastError() set.
-    // The device memory survives Stop()/Start(), as a real device's does across a replug.
+    // Plugs in: writes NAME.devices.json (when rows are on), NAME-mi01.info and NAME-mi01.rdesc, then
+    // creates NAME-mi01.sock and NAME.ctl and starts serving. 1 on success (also when already plugged), 0
+    // with LastError() set. The device memory survives Stop()/Start(), as a real device's does across a
+    // replug.
     int Start();
     // Unplugs: removes the socket, closes every connection (a waiting read fails at once), then
-    // removes the other files. Nothing is left in the folder. Safe to call twice.
+    // removes the other files, the rows file last. Nothing is left in the folder. Safe to call twice.
     void Stop();
     // Unplugs as Stop() does, but the control socket and the server stay, so that Start() (or the
     // control request "plug") plugs the same device in again. An unplug fault does the same.
@@ -108,12 +131,13 @@ class SimDevice {
     bool IsPlugged() const; // false after Stop(), Unplug() and an unplug fault
     std::string LastError() const;
 
-    const SimOptions& Options() const;
+    const SimOptions& Options() const; // as in use: the kind's defaults filled in
     std::string Folder() const;
     std::string SocketPath() const;     // NAME-mi01.sock
     std::string InfoPath() const;       // NAME-mi01.info
     std::string DescriptorPath() const; // NAME-mi01.rdesc
     std::string ControlPath() const;    // NAME.ctl
+    std::string DeviceRowsPath() const; // NAME.devices.json
     // The transport path of top-level collection `collection` (1..4) of interface 1:
     // "sim#vid_0c45&pid_0820&mi_01&colNN#" + SocketPath().
     std::string CollectionPath(int collection) const;
@@ -139,10 +163,10 @@ class SimDevice {
     bool WaitForFrames(uint64_t total, int timeoutMs) const;
 
     // Device memory.
-    std::vector<uint8_t> DeviceInfo() const;           // 34 bytes
-    std::vector<uint8_t> Parameters() const;           // kSimParameterBytes
-    std::vector<uint8_t> KeyTable() const;             // 3 x K, device position order
-    std::vector<uint8_t> LedTable() const;             // K, LED index per position (0xFF: no LED)
+    std::vector<uint8_t> DeviceInfo() const; // 34 bytes
+    std::vector<uint8_t> Parameters() const; // kSimParameterBytes
+    std::vector<uint8_t> KeyTable() const;   // 3 x K, device position order (mouse: buttons)
+    std::vector<uint8_t> LedTable() const;   // K, LED index per position (0xFF: no LED); mouse: empty
     std::vector<uint8_t> LightingPage(int page) const; // 512 bytes; empty for a page it lacks
     std::vector<uint8_t> LiveLighting() const;         // last colours streamed with command 18 (512)
     std::vector<uint8_t> MacroArea() const;            // capacity x 128
@@ -150,12 +174,25 @@ class SimDevice {
     std::vector<uint8_t> StatusBlock() const;          // 6 bytes, read with command 26
     bool IsLiveLighting() const;                       // set by command 28
     bool InConfig() const;                             // between commands 1 and 2
+    // Settings record n as a read takes it (keyboard: 26 bytes at n x 25; mouse: 71 at n x 128);
+    // empty when it does not fit the parameter area.
+    std::vector<uint8_t> SettingsRecord(int n) const;
 
     // Changes made on the keyboard itself (its own keys), outside the protocol.
     bool SetParameters(size_t offset, const std::vector<uint8_t>& bytes); // false outside the area
     bool SetKeyEntry(int position, uint8_t type, uint8_t b1, uint8_t b2);
     void SetStatusBlock(const std::array<uint8_t, kSimStatusBlockBytes>& block);
+    // Status block bytes 0 (battery %, 0..100), 1 (0 powered, 1 charging, 2 on battery) and, when
+    // `phone` >= 0, 5 (phone type); the others stay. False, and nothing changes, outside those ranges.
+    bool SetPowerStatus(int battery, int power, int phone = -1);
     void ResetToFactory();
+
+    // The mouse behind a receiver falls asleep or wakes up. While it sleeps the receiver answers
+    // Probe (0xAA) with data byte 0 = 0 ("the mouse does not answer") and leaves every other frame
+    // unanswered and unapplied, so the host's time-out runs out. The state outlasts an unplug of the
+    // receiver. False for a keyboard or a mouse by cable, which never sleep.
+    bool SetMouseAsleep(bool asleep);
+    bool IsMouseAsleep() const;
 
     // One control request in the text form of NAME.ctl (also served on the socket); see --help.
     // The answer starts with "ok" or "error: ...".

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tools/sim/KeyboardLayout.h"
+#include "tools/sim/MouseMemory.h"
 
 namespace nk7x {
 
@@ -23,10 +24,26 @@ enum Command : uint8_t {
     kReadBlock = 26,
     kReadKeyIndexTable = 27,
     kEnterLiveLighting = 28,
-    kProbe = 0xAA,
+    kProbe = kSimCommandProbe,
 };
-constexpr uint8_t kProbeAnswer = 0xFF;
+
+// Commands only the keyboard knows; a mouse refuses them as unknown.
+bool KeyboardOnly(uint8_t command) {
+    return command == kWriteLightingPage || command == kReadKeyIndexTable;
+}
 } // namespace
+
+bool SimIsMouse(SimKind kind) {
+    return kind == SimKind::Mouse || kind == SimKind::Receiver;
+}
+
+size_t SimSettingsStride(SimKind kind) {
+    return SimIsMouse(kind) ? kSimMouseSettingsStride : kSimSettingsStride;
+}
+
+size_t SimSettingsRecordBytes(SimKind kind) {
+    return SimIsMouse(kind) ? kSimMouseSettingsRecordBytes : kSimSettingsRecordBytes;
+}
 
 std::vector<uint8_t> SimFactorySettingsRecord() {
     std::vector<uint8_t> r(kSimSettingsRecordBytes, 0);
@@ -48,29 +65,36 @@ SimMemory::SimMemory(const SimOptions& options) : m_options(options) {
 }
 
 void SimMemory::ResetToFactory() {
-    const int k = std::clamp(m_options.keyCount, 0, 255);
+    const bool mouse = SimIsMouse(m_options.kind);
+    const int k = std::clamp(mouse ? m_options.buttonCount : m_options.keyCount, 0, 255);
+    const int pages = mouse ? 0 : std::clamp(m_options.lightingPages, 0, 255);
     info.assign(kSimDeviceInfoBytes, 0);
     info[kSimInfoFirmware] = kSimFirmwareVersion & 0xFF;
     info[kSimInfoFirmware + 1] = kSimFirmwareVersion >> 8;
     info[kSimInfoProduct] = static_cast<uint8_t>(m_options.productId & 0xFF);
     info[kSimInfoProduct + 1] = static_cast<uint8_t>(m_options.productId >> 8);
-    info[kSimInfoKind] = 1;
+    info[kSimInfoKind] = mouse ? 2 : 1;
     info[kSimInfoKeyCount] = static_cast<uint8_t>(k);
     info[kSimInfoMacroUnits] = m_options.macroCapacity;
     info[kSimInfoRecords] = 1;
-    info[kSimInfoPages] = static_cast<uint8_t>(std::clamp(m_options.lightingPages, 0, 255));
+    info[kSimInfoPages] = static_cast<uint8_t>(pages);
+    if (mouse)
+        SimFillMouseDeviceInfo(m_options, info);
 
     parameters.assign(kSimParameterBytes, 0);
-    const std::vector<uint8_t> record = SimFactorySettingsRecord();
+    const std::vector<uint8_t> record = mouse ? SimFactoryMouseSettingsRecord() : SimFactorySettingsRecord();
     std::copy(record.begin(), record.end(), parameters.begin());
 
-    keyTable = SimFactoryKeyTable(k);
-    ledTable = SimFactoryLedTable(k);
-    lighting.assign(static_cast<size_t>(std::max(m_options.lightingPages, 0)) * kSimLightingPageBytes, 0);
+    keyTable = mouse ? SimFactoryButtonTable(k) : SimFactoryKeyTable(k);
+    ledTable = mouse ? std::vector<uint8_t>{} : SimFactoryLedTable(k);
+    lighting.assign(static_cast<size_t>(pages) * kSimLightingPageBytes, 0);
     live.assign(kSimLiveLightingBytes, 0);
     macros.assign(static_cast<size_t>(m_options.macroCapacity) * kSimMacroUnit, 0);
     shoot.assign(kSimShootAreaBytes, 0);
-    status = {100, 0, 0, 0, 0, 0}; // full battery, powered
+    if (m_options.kind == SimKind::Receiver)
+        status = {80, 2, 0, 0, 0, 0}; // a wireless mouse runs on its battery
+    else
+        status = {100, 0, 0, 0, 0, 0}; // full battery, powered
     liveLighting = false;
     inConfig = false;
 }
@@ -93,6 +117,8 @@ uint8_t SimMemory::WriteArea(std::vector<uint8_t>& area, uint16_t offset, uint8_
 
 uint8_t SimMemory::Execute(uint8_t command, uint8_t length, uint16_t offset, const uint8_t* payload,
                            uint8_t* replyData) {
+    if (SimIsMouse(m_options.kind) && KeyboardOnly(command))
+        return kSimStatusRefused;
     switch (command) {
     case kBeginConfig:
         inConfig = true;
@@ -126,7 +152,7 @@ uint8_t SimMemory::Execute(uint8_t command, uint8_t length, uint16_t offset, con
         liveLighting = true;
         return kSimStatusOk;
     case kProbe:
-        replyData[0] = kProbeAnswer;
+        replyData[0] = kSimProbeAwake;
         return kSimStatusOk;
     default:
         return kSimStatusRefused;

@@ -1,5 +1,5 @@
-// The emulated keyboard's memory and what each command does to it. No sockets here: the server
-// hands over one well-formed request and sends back what this returns.
+// The emulated device's memory (keyboard or mouse) and what each command does to it. No sockets here:
+// the server hands over one well-formed request and sends back what this returns.
 #pragma once
 
 #include <cstdint>
@@ -12,12 +12,23 @@ namespace nk7x {
 // Device information record bytes (34 bytes; read with command 3).
 inline constexpr size_t kSimInfoFirmware = 0;   // 2 bytes, little-endian firmware version
 inline constexpr size_t kSimInfoProduct = 2;    // 2 bytes, little-endian product id
-inline constexpr size_t kSimInfoKind = 4;       // 1 = keyboard
+inline constexpr size_t kSimInfoKind = 4;       // 1 = keyboard, 2 = mouse (also through the receiver)
 inline constexpr size_t kSimInfoKeyCount = 5;   // K
 inline constexpr size_t kSimInfoMacroUnits = 6; // macro memory in units of 128 bytes
 inline constexpr size_t kSimInfoRecords = 7;    // settings records held
-inline constexpr size_t kSimInfoPages = 8;      // custom colour pages
+inline constexpr size_t kSimInfoPages = 8;      // custom colour pages (keyboard)
 inline constexpr uint16_t kSimFirmwareVersion = 0x0105;
+
+// Probe (0xAA) reply data byte 0: the device behind the link answers, or (a receiver whose mouse
+// sleeps) it does not.
+inline constexpr uint8_t kSimProbeAwake = 0xFF;
+inline constexpr uint8_t kSimProbeAsleep = 0x00;
+inline constexpr uint8_t kSimCommandProbe = 0xAA;
+
+// Where settings record n starts in the parameter area, and how many bytes a read of it takes.
+size_t SimSettingsStride(SimKind kind);
+size_t SimSettingsRecordBytes(SimKind kind);
+bool SimIsMouse(SimKind kind); // by cable or through the receiver
 
 class SimMemory {
   public:
@@ -33,9 +44,9 @@ class SimMemory {
 
     std::vector<uint8_t> info;
     std::vector<uint8_t> parameters;
-    std::vector<uint8_t> keyTable;
-    std::vector<uint8_t> ledTable;
-    std::vector<uint8_t> lighting; // all pages back to back
+    std::vector<uint8_t> keyTable; // the mouse's button table
+    std::vector<uint8_t> ledTable; // keyboard only
+    std::vector<uint8_t> lighting; // all pages back to back (keyboard only)
     std::vector<uint8_t> live;
     std::vector<uint8_t> macros;
     std::vector<uint8_t> shoot;

@@ -1,4 +1,5 @@
-// nk7x-sim: runs one emulated keyboard until SIGINT/SIGTERM, or talks to a running one (`ctl`).
+// nk7x-sim: runs one emulated keyboard, mouse or mouse receiver until SIGINT/SIGTERM, or talks to a
+// running one (`ctl`).
 #include <signal.h>
 
 #include <charconv>
@@ -20,18 +21,28 @@ constexpr int kExitUsage = 2;
 constexpr int kExitNotRunning = 3;
 
 const char* kUsage =
-    "usage: nk7x-sim [--kind keyboard] [--keys K] [--macro-capacity N] [--name NAME] [--fault LIST]\n"
+    "usage: nk7x-sim [--kind keyboard|mouse|receiver] [--keys K] [--buttons K] [--dpi-step N]\n"
+    "                [--max-steps N] [--min-dpi N] [--macro-capacity N] [--reply-delay-ms MS]\n"
+    "                [--name NAME] [--fault LIST] [--no-rows]\n"
     "       nk7x-sim ctl [--name NAME] REQUEST...\n"
     "\n"
-    "Runs one emulated NK-7X keyboard in $NK7X_SIM_DIR (default $XDG_RUNTIME_DIR/nk7x-sim, or\n"
+    "Runs one emulated NK-7X device in $NK7X_SIM_DIR (default $XDG_RUNTIME_DIR/nk7x-sim, or\n"
     "/tmp/nk7x-sim-$UID) until SIGINT or SIGTERM, which unplug it. The program and nk7x-cli list it\n"
     "when NK7X_SIM_DIR names that folder.\n"
     "\n"
-    "  --kind keyboard       the device kind (only keyboards are emulated)\n"
-    "  --keys K              key table positions, 1..255 (default 126)\n"
+    "  --kind KIND           keyboard (default, 0C45:0820), mouse (by cable, 320F:5001) or receiver\n"
+    "                        (the wireless receiver with the mouse behind it, 320F:5002)\n"
+    "  --keys K              keyboard: key table positions, 1..255 (default 126)\n"
+    "  --buttons K           mouse, receiver: button table entries, 1..255 (default 10)\n"
+    "  --dpi-step N          mouse, receiver: DPI per step, 0..255 (default 50)\n"
+    "  --max-steps N         mouse, receiver: largest DPI step count, 0..65535 (default 320)\n"
+    "  --min-dpi N           mouse, receiver: smallest DPI, 0..65535 (default 100)\n"
     "  --macro-capacity N    macro memory in units of 128 bytes, 0..255 (default 32)\n"
-    "  --name NAME           device name, names its files (default kbd1)\n"
+    "  --reply-delay-ms MS   every reply goes out MS ms late, 0..60000 (default 0)\n"
+    "  --name NAME           device name, names its files (default kbd1, mouse1 or rcv1)\n"
     "  --fault LIST          faults armed from the start (see below)\n"
+    "  --no-rows             do not write NAME.devices.json, the device's rows for the program's\n"
+    "                        supported-device tables\n"
     "  -h, --help            this text\n"
     "\n"
     "Faults: KIND[=VALUE][@CMD][+SKIP][:once|:always|:N], several separated by commas.\n"
@@ -45,7 +56,8 @@ const char* kUsage =
     "  Example: --fault stale@7,slow=300@5:always,unplug@21+2\n"
     "\n"
     "An unplug fault or `nk7x-sim ctl unplug` pulls the device out; the program keeps running and\n"
-    "`nk7x-sim ctl plug` puts it back in.\n";
+    "`nk7x-sim ctl plug` puts it back in. `nk7x-sim ctl --name rcv1 sleep` puts a receiver's mouse to\n"
+    "sleep: Probe then answers no and other frames go unanswered until `ctl wake`.\n";
 
 const char* kCtlUsage =
     "usage: nk7x-sim ctl [--name NAME] REQUEST...\n"
@@ -121,6 +133,7 @@ int RunControl(int argc, char** argv) {
 
 int RunDevice(int argc, char** argv) {
     nk7x::SimOptions options;
+    std::vector<std::string> keyboardOnly, mouseOnly; // options given that fit one family only
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -131,13 +144,40 @@ int RunDevice(int argc, char** argv) {
             const char* v = value();
             if (!v)
                 return UsageError("--kind needs a value", kUsage);
-            if (std::string_view(v) != "keyboard")
-                return UsageError(std::string("device kind '") + v + "' is not emulated (only keyboard)",
+            if (!nk7x::ParseSimKind(v, options.kind))
+                return UsageError(std::string("device kind '") + v +
+                                      "' is not emulated (keyboard, mouse or receiver)",
                                   kUsage);
         } else if (a == "--keys") {
             const char* v = value();
             if (!v || !ParseInt(v, 1, 255, options.keyCount))
                 return UsageError("--keys needs a number 1..255", kUsage);
+            keyboardOnly.emplace_back(a);
+        } else if (a == "--buttons") {
+            const char* v = value();
+            if (!v || !ParseInt(v, 1, 255, options.buttonCount))
+                return UsageError("--buttons needs a number 1..255", kUsage);
+            mouseOnly.emplace_back(a);
+        } else if (a == "--dpi-step") {
+            const char* v = value();
+            int step = 0;
+            if (!v || !ParseInt(v, 0, 255, step))
+                return UsageError("--dpi-step needs a number 0..255", kUsage);
+            options.dpiStep = static_cast<uint8_t>(step);
+            mouseOnly.emplace_back(a);
+        } else if (a == "--max-steps" || a == "--min-dpi") {
+            const char* v = value();
+            int n = 0;
+            if (!v || !ParseInt(v, 0, 0xFFFF, n))
+                return UsageError(std::string(a) + " needs a number 0..65535", kUsage);
+            (a == "--max-steps" ? options.maxDpiSteps : options.minDpi) = static_cast<uint16_t>(n);
+            mouseOnly.emplace_back(a);
+        } else if (a == "--reply-delay-ms") {
+            const char* v = value();
+            if (!v || !ParseInt(v, 0, 60000, options.replyDelayMs))
+                return UsageError("--reply-delay-ms needs a number 0..60000", kUsage);
+        } else if (a == "--no-rows") {
+            options.deviceRows = false;
         } else if (a == "--macro-capacity") {
             const char* v = value();
             int capacity = 0;
@@ -163,6 +203,16 @@ int RunDevice(int argc, char** argv) {
         }
     }
 
+    const bool mouse = options.kind != nk7x::SimKind::Keyboard;
+    if (mouse && !keyboardOnly.empty())
+        return UsageError(keyboardOnly.front() + " is for a keyboard (use --buttons for a mouse)", kUsage);
+    if (!mouse && !mouseOnly.empty())
+        return UsageError(mouseOnly.front() + " is for a mouse or receiver (add --kind mouse)", kUsage);
+    // Run from a shell, every kind leaves its rows for the program, the keyboard's too (they equal
+    // the built-in ones).
+    if (!options.deviceRows.has_value())
+        options.deviceRows = true;
+
     // Signals are taken by sigwait below; the server thread inherits the blocked mask.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
@@ -177,16 +227,22 @@ int RunDevice(int argc, char** argv) {
         std::fprintf(stderr, "nk7x-sim: %s\n", device.LastError().c_str());
         return kExitFailed;
     }
-    std::printf("nk7x-sim: keyboard %s plugged in: %s (%d keys)\n", options.name.c_str(),
-                device.SocketPath().c_str(), options.keyCount);
-    std::printf("nk7x-sim: control with: nk7x-sim ctl --name %s status\n", options.name.c_str());
+    const nk7x::SimOptions& used = device.Options();
+    const char* kind = nk7x::SimKindName(used.kind);
+    if (mouse)
+        std::printf("nk7x-sim: %s %s (%04x:%04x) plugged in: %s (%d buttons)\n", kind, used.name.c_str(),
+                    used.vendorId, used.productId, device.SocketPath().c_str(), used.buttonCount);
+    else
+        std::printf("nk7x-sim: %s %s plugged in: %s (%d keys)\n", kind, used.name.c_str(),
+                    device.SocketPath().c_str(), used.keyCount);
+    std::printf("nk7x-sim: control with: nk7x-sim ctl --name %s status\n", used.name.c_str());
     std::fflush(stdout);
 
     int received = 0;
     while (sigwait(&stopSignals, &received) != 0) {
     }
     device.Stop();
-    std::printf("nk7x-sim: keyboard %s unplugged\n", options.name.c_str());
+    std::printf("nk7x-sim: %s %s unplugged\n", kind, used.name.c_str());
     return kExitOk;
 }
 

@@ -1,0 +1,51 @@
+#include "tools/sim/SimDeviceRows.h"
+
+#include <cstdio>
+
+#include "devices/DeviceKind.h"
+#include "tools/sim/SimDescriptorParts.h"
+#include "tools/sim/SimDevice.h"
+
+namespace nk7x {
+
+namespace {
+DeviceKind TableKind(SimKind kind) {
+    switch (kind) {
+    case SimKind::Mouse:
+        return DeviceKind::Mouse;
+    case SimKind::Receiver:
+        return DeviceKind::MouseReceiver; // the program then waits long for the mouse behind it
+    case SimKind::Keyboard:
+        break;
+    }
+    return DeviceKind::Keyboard;
+}
+
+std::string InterfaceRow(const SimOptions& o, int collection, const char* role, uint16_t usagePage,
+                         uint16_t usage) {
+    char row[256];
+    std::snprintf(
+        row, sizeof row,
+        "    {\"vendor\": \"0x%04x\", \"product\": \"0x%04x\", \"interface\": 1, \"collection\": %d,\n"
+        "     \"kind\": %d, \"role\": \"%s\", \"usagePage\": \"0x%04x\", \"usage\": \"0x%04x\"}",
+        o.vendorId, o.productId, collection, KindNumber(TableKind(o.kind)), role, usagePage, usage);
+    return row;
+}
+} // namespace
+
+std::string SimDeviceRowsJson(const SimOptions& o) {
+    const DeviceKind kind = TableKind(o.kind);
+    char option[256];
+    std::snprintf(option, sizeof option,
+                  "    {\"family\": \"%s\", \"vendor\": \"0x%04x\", \"product\": \"0x%04x\", \"kind\": %d, "
+                  "\"role\": \"command\"}",
+                  o.kind == SimKind::Keyboard ? "keyboard" : "mouse", o.vendorId, o.productId,
+                  KindNumber(kind));
+    return "{\n  \"interfaces\": [\n" +
+           InterfaceRow(o, kSimCommandCollection, "command", kSimVendorUsagePage, kSimVendorUsage) + ",\n" +
+           InterfaceRow(o, kSimNotificationCollection, "notification", kSimConsumerUsagePage,
+                        kSimConsumerUsage) +
+           "\n  ],\n  \"options\": [\n" + option + "\n  ]\n}\n";
+}
+
+} // namespace nk7x
