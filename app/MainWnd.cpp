@@ -2,6 +2,7 @@
 
 #include "app/ScalePolicy.h"
 #include "app/ServiceAnswer.h"
+#include "devices/discovery/DeviceTables.h"
 #include "panels/DeviceOptionUI.h"
 #include "panels/MpDevicePowerUI.h"
 #include "panels/keys/KeySetControlUI.h"
@@ -11,9 +12,12 @@
 #include "panels/macros/MacroRoutes.h"
 #include "panels/macros/MacroSetControlUI.h"
 #include "panels/pages/BrindovaKeyboardDevice.h"
+#include "panels/pages/BrindovaMouseDevice.h"
 #include "panels/pages/keyboard/KeyboardRoutes.h"
 #include "panels/profile/DeviceProfileUI.h"
 #include "panels/profile/ProfileRoutes.h"
+#include "panels/shoot/ShootControlUI.h"
+#include "panels/shoot/ShootRoutes.h"
 #include "platform/Autostart.h"
 #include "platform/DebugLog.h"
 #include "platform/Folders.h"
@@ -108,6 +112,9 @@ MainWnd::MainWnd(const ShellOptions& options, QWidget* parent)
         if (m_macroRoutes)
             m_macroRoutes->StopRecording();
     };
+    // The device rows files as they are now (the emulator's folder may have changed since the
+    // tables were first read).
+    ReloadDeviceRows();
     m_host = std::make_unique<DeviceHost>(std::move(devices));
     BuildRoutes();
 }
@@ -285,6 +292,22 @@ void MainWnd::BuildRoutes() {
     macros.text = [this](const QString& key) { return m_texts.Text(key); };
     m_macroRoutes = std::make_unique<MacroRoutes>(std::move(macros));
     m_macroRoutes->Install(r);
+
+    ShootRoutesContext shoot;
+    shoot.currentPanel = [currentPage]() -> CShootControlUI* {
+        auto* page = qobject_cast<CBrindovaMouseDevice*>(currentPage());
+        return page ? page->ShootPanel() : nullptr;
+    };
+    shoot.currentPageIsMouse = [currentPage] {
+        return qobject_cast<CBrindovaMouseDevice*>(currentPage()) != nullptr;
+    };
+    shoot.downloadShootPatterns = [currentPage] {
+        if (auto* page = qobject_cast<CBrindovaMouseDevice*>(currentPage()))
+            page->Mouse().QueueShootDownload();
+    };
+    shoot.window = this;
+    m_shootRoutes = std::make_unique<ShootRoutes>(std::move(shoot));
+    m_shootRoutes->Install(r);
 }
 
 void MainWnd::Notify(const UiNotify& msg) {
@@ -347,6 +370,8 @@ QWidget* MainWnd::CreateControl(const QString& className) {
         return new CLightControlUI;
     if (className.compare(CBrindovaKeyboardDevice::ClassName(), Qt::CaseInsensitive) == 0)
         return new CBrindovaKeyboardDevice;
+    if (className.compare(CBrindovaMouseDevice::ClassName(), Qt::CaseInsensitive) == 0)
+        return new CBrindovaMouseDevice;
     if (className.compare(CBrindovaUSBDevice::ClassName(), Qt::CaseInsensitive) == 0)
         return new CBrindovaUSBDevice;
     for (const ContentClass& c : kContentClasses) {

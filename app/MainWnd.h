@@ -35,6 +35,7 @@ class KeyboardRoutes;
 class KeySetRoutes;
 class LightRoutes;
 class MacroRoutes;
+class ShootRoutes;
 class ProfileRoutes;
 class SleepWatcher;
 
@@ -188,6 +189,7 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     std::unique_ptr<KeyboardRoutes> m_keyboardRoutes;
     std::unique_ptr<KeySetRoutes> m_keySetRoutes;
     std::unique_ptr<MacroRoutes> m_macroRoutes;
+    std::unique_ptr<ShootRoutes> m_shootRoutes;
     std::set<QString> m_filling; // panel classes whose layout is being built
 
     bool m_lightingControl = true;

@@ -1,6 +1,8 @@
 #include "devices/discovery/DeviceTables.h"
 
+#include "devices/discovery/DeviceRowsFile.h"
 #include "link/hid/HidTransport.h"
+#include "platform/DebugLog.h"
 
 namespace nk7x {
 namespace {
@@ -57,7 +59,9 @@ bool SameInterface(const DeviceSlot& a, const DeviceSlot& b) {
            a.usagePage == b.usagePage && a.usage == b.usage;
 }
 
-const std::array<DeviceSlot, kInterfaceRowCount>& InterfaceTable() {
+namespace {
+
+const std::array<DeviceSlot, kInterfaceRowCount>& ShippedInterfaces() {
     static const std::array<DeviceSlot, kInterfaceRowCount> table = {
         Row(0x0C45, 0x0820, 1, 4, DeviceKind::Keyboard, kRoleCommand, 0xFF1C, 0x0092),
         Row(0x0C45, 0x0820, 1, 3, DeviceKind::Keyboard, kRoleNotification, 0x000C, 0x0001),
@@ -66,7 +70,7 @@ const std::array<DeviceSlot, kInterfaceRowCount>& InterfaceTable() {
 }
 
 // clang-format off
-const std::array<DeviceOptionRow, kOptionRowCount>& OptionTable() {
+const std::array<DeviceOptionRow, kOptionRowCount>& ShippedOptions() {
     static constexpr std::array<DeviceOptionRow, kOptionRowCount> table = {{
         {kEntryLayout, kOptionGroup, kPowerTab, FolderName(DeviceFamily::Mouse),
          {0, 0, 0, FamilyIndex(DeviceFamily::Mouse), 0, 0, KindNumber(DeviceKind::Mouse), kRoleCommand}},
@@ -83,7 +87,7 @@ const std::array<DeviceOptionRow, kOptionRowCount>& OptionTable() {
 }
 // clang-format on
 
-const std::array<DevicePageRow, kOptionRowCount>& PageTable() {
+const std::array<DevicePageRow, kOptionRowCount>& ShippedPages() {
     static constexpr std::array<DevicePageRow, kOptionRowCount> table = {{
         {6, 7, 0, -1, "XML\\DeviceXml\\mousedevice.xml", "tavro_light"},
         {126, 126, 0, -1, "XML\\DeviceXml\\keyboarddevice.xml", "tavro_light"},
@@ -91,6 +95,116 @@ const std::array<DevicePageRow, kOptionRowCount>& PageTable() {
         {13, 0, 0, -1, "XML\\DeviceXml\\hs6533device.xml", "tavro_light"},
     }};
     return table;
+}
+
+struct Tables {
+    std::vector<DeviceSlot> interfaces;
+    std::vector<DeviceOptionRow> options;
+    std::vector<DevicePageRow> pages;
+    std::vector<std::string> problems;
+};
+
+void AddInterface(Tables& t, const DeviceSlot& row) {
+    for (const DeviceSlot& have : t.interfaces) {
+        if (SameInterface(have, row))
+            return;
+    }
+    t.interfaces.push_back(row);
+}
+
+void AddOption(Tables& t, const DeviceRows::Option& o) {
+    for (const DeviceOptionRow& have : t.options) {
+        if (have.VendorId() == o.vendorId && have.ProductId() == o.productId && have.Kind() == o.kind &&
+            have.Role() == o.role)
+            return;
+    }
+    const int family = FamilyIndex(o.family);
+    for (DeviceOptionRow& have : t.options) {
+        // The shipped row of a family that names no device yet takes the first one named.
+        if (have.values[3] == family && have.VendorId() == 0) {
+            have.values[4] = o.vendorId;
+            have.values[5] = o.productId;
+            have.values[7] = o.role;
+            return;
+        }
+    }
+    for (size_t i = 0; i < kOptionRowCount; ++i) {
+        if (ShippedOptions()[i].values[3] != family)
+            continue;
+        DeviceOptionRow row = ShippedOptions()[i];
+        row.values[4] = o.vendorId;
+        row.values[5] = o.productId;
+        row.values[6] = KindNumber(o.kind);
+        row.values[7] = o.role;
+        t.options.push_back(row);
+        t.pages.push_back(ShippedPages()[i]);
+        return;
+    }
+}
+
+// A mouse by cable and its receiver: rows of the same role and collection pair up, first come first.
+void LinkMousePartners(std::vector<DeviceSlot>& rows) {
+    for (size_t r = 0; r < rows.size(); ++r) {
+        if (rows[r].kind != DeviceKind::MouseReceiver || rows[r].hasPartner)
+            continue;
+        for (size_t c = 0; c < rows.size(); ++c) {
+            DeviceSlot& cable = rows[c];
+            if (cable.kind != DeviceKind::Mouse || cable.hasPartner || cable.role != rows[r].role ||
+                cable.collection != rows[r].collection)
+                continue;
+            cable.hasPartner = 1;
+            cable.partner = static_cast<uint16_t>(r);
+            rows[r].hasPartner = 1;
+            rows[r].partner = static_cast<uint16_t>(c);
+            break;
+        }
+    }
+}
+
+Tables LoadTables() {
+    Tables t;
+    t.interfaces.assign(ShippedInterfaces().begin(), ShippedInterfaces().end());
+    t.options.assign(ShippedOptions().begin(), ShippedOptions().end());
+    t.pages.assign(ShippedPages().begin(), ShippedPages().end());
+    for (const std::string& file : DeviceRowsFiles()) {
+        const DeviceRows rows = ReadDeviceRowsFile(file);
+        for (const DeviceSlot& row : rows.interfaces)
+            AddInterface(t, row);
+        for (const DeviceRows::Option& o : rows.options)
+            AddOption(t, o);
+        t.problems.insert(t.problems.end(), rows.problems.begin(), rows.problems.end());
+    }
+    LinkMousePartners(t.interfaces);
+    for (const std::string& line : t.problems)
+        DebugLogf("device rows: %s", line.c_str());
+    return t;
+}
+
+Tables& CurrentTables() {
+    static Tables tables = LoadTables();
+    return tables;
+}
+
+} // namespace
+
+const std::vector<DeviceSlot>& InterfaceTable() {
+    return CurrentTables().interfaces;
+}
+
+const std::vector<DeviceOptionRow>& OptionTable() {
+    return CurrentTables().options;
+}
+
+const std::vector<DevicePageRow>& PageTable() {
+    return CurrentTables().pages;
+}
+
+void ReloadDeviceRows() {
+    CurrentTables() = LoadTables();
+}
+
+const std::vector<std::string>& DeviceRowProblems() {
+    return CurrentTables().problems;
 }
 
 uint16_t ReadPathNumber(std::string_view path, std::string_view marker) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "devices/DeviceKind.h"
 
@@ -63,12 +64,21 @@ struct DevicePageRow {
     const char* lightingName;
 };
 
+// The shipped rows; the tables below may hold more (DeviceRowsFile.h).
 inline constexpr size_t kInterfaceRowCount = 2;
 inline constexpr size_t kOptionRowCount = 4;
 
-const std::array<DeviceSlot, kInterfaceRowCount>& InterfaceTable();
-const std::array<DeviceOptionRow, kOptionRowCount>& OptionTable();
-const std::array<DevicePageRow, kOptionRowCount>& PageTable();
+// The shipped rows followed by those of the device rows files. An option row of the files fills the
+// shipped row of its family while that row names no device (vendor 0), else it is appended with a
+// copy of the family's page row. A mouse row and a receiver row of the same role and collection are
+// each other's partner. Read at the first use; ReloadDeviceRows reads the files again (at start-up,
+// before discovery runs: the tables are not guarded against a concurrent reader).
+const std::vector<DeviceSlot>& InterfaceTable();
+const std::vector<DeviceOptionRow>& OptionTable();
+const std::vector<DevicePageRow>& PageTable();
+void ReloadDeviceRows();
+// What the files had that could not be taken, one line each (since the last load).
+const std::vector<std::string>& DeviceRowProblems();
 
 // The hexadecimal number after `marker` ("vid_", "pid_", "&mi_", "&col"), found without regard to
 // case. 0 when the marker is absent, no digit follows, or the number does not fit 16 bits.

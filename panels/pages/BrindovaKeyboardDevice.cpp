@@ -1,4 +1,5 @@
 #include "panels/pages/BrindovaKeyboardDevice.h"
+#include "panels/pages/BrindovaMouseDevice.h"
 
 #include "devices/DeviceKind.h"
 #include "devices/keyboard/KeyAssignmentCodes.h"
@@ -277,6 +278,8 @@ void RegisterDevicePages(ControlFactory& factory) {
                      [](QWidget* parent) { return new CBrindovaUSBDevice(parent); });
     factory.Register(CBrindovaKeyboardDevice::ClassName(),
                      [](QWidget* parent) { return new CBrindovaKeyboardDevice(parent); });
+    factory.Register(CBrindovaMouseDevice::ClassName(),
+                     [](QWidget* parent) { return new CBrindovaMouseDevice(parent); });
 }
 
 } // namespace nk7x

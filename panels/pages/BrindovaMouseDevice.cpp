@@ -1,0 +1,370 @@
+#include "panels/pages/BrindovaMouseDevice.h"
+
+#include "devices/DeviceKind.h"
+#include "panels/MpDevicePowerUI.h"
+#include "panels/light/LightControlUI.h"
+#include "panels/profile/DeviceProfileUI.h"
+#include "panels/shoot/ShootControlUI.h"
+#include "platform/DebugLog.h"
+#include "platform/Folders.h"
+#include "profiles/ProfileList.h"
+#include "ui/ControlFactory.h"
+#include "ui/LanguageTexts.h"
+#include "ui/UiWindow.h"
+#include "ui/controls/DeviceKeyButtonUI.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QStyle>
+
+namespace nk7x {
+namespace {
+
+constexpr int kLightLevels = 4;
+constexpr int kFirstTab = 1;
+constexpr int kTabCount = 4;
+// Where the LEDs sit on the picture (at scale 96): the wheel, the two side strips, the logo, the
+// lower rim left and right.
+constexpr std::array<QPoint, CBrindovaMouseDevice::kLedCount> kLedSpots{
+    {{120, 62}, {26, 196}, {214, 196}, {120, 250}, {70, 318}, {170, 318}}};
+constexpr int kLedSize = 18;
+
+} // namespace
+
+// The mouse object of the page: the page learns when a connection's work is done.
+class CBrindovaMouseDevice::PageMouse final : public CMouseDevice {
+  public:
+    explicit PageMouse(CBrindovaMouseDevice& page) : CMouseDevice(kLedCount), m_page(page) {}
+    ~PageMouse() override { StopKeyEventThread(); }
+
+  protected:
+    void ConnectFinished() override {
+        ++m_page.m_connectsDone;
+        emit m_page.connectDone();
+    }
+
+  private:
+    CBrindovaMouseDevice& m_page;
+};
+
+CBrindovaMouseDevice::CBrindovaMouseDevice(QWidget* parent)
+    : CBrindovaUSBDevice(std::make_unique<PageMouse>(*this), parent) {
+    setObjectName(ClassName());
+    m_mouse = static_cast<CMouseDevice*>(&Device());
+    m_mouse->SetView(this);
+    // The shoot editor in the layout is built by the control factory.
+    RegisterShootControl(ControlFactory::Instance());
+}
+
+CBrindovaMouseDevice::~CBrindovaMouseDevice() {
+    m_mouse->SetView(nullptr);
+    StopDevice();
+}
+
+void CBrindovaMouseDevice::Shutdown() {
+    m_mouse->StopLightThread();
+    CBrindovaUSBDevice::Shutdown();
+}
+
+void CBrindovaMouseDevice::OnDeviceRemoved() {
+    m_mouse->StopLightThread();
+}
+
+QString CBrindovaMouseDevice::Text(const QString& key) const {
+    return Texts() ? Texts()->Text(key) : key;
+}
+
+void CBrindovaMouseDevice::LoadContent() {
+    BuildPage();
+}
+
+void CBrindovaMouseDevice::BuildPicture() {
+    QWidget* picture = UiWindow::FindSubControlByName(this, QStringLiteral("mouse_device_picture"));
+    if (!picture)
+        return;
+    m_keyPanel = picture;
+    for (int i = 0; i < kLedCount; ++i) {
+        auto* led = new CDeviceKeyButtonUI(picture);
+        led->setObjectName(QStringLiteral("light_0_%1").arg(i));
+        led->setProperty("userdata", QStringLiteral("light_%1").arg(i));
+        led->setGeometry(kLedSpots[static_cast<size_t>(i)].x() - kLedSize / 2,
+                         kLedSpots[static_cast<size_t>(i)].y() - kLedSize / 2, kLedSize, kLedSize);
+        led->setToolTip(Text(QStringLiteral("mouse_led_text")).arg(i + 1));
+        SetKeyButton(i, led);
+    }
+}
+
+void CBrindovaMouseDevice::BuildPage() {
+    ResetTables();
+    BuildPicture();
+
+    m_profilePanel = qobject_cast<CDeviceProfileUI*>(
+        UiWindow::FindSubControlByName(this, QStringLiteral("DeviceProfileItem")));
+    if (m_profilePanel) {
+        m_profilePanel->SetDeviceType(KindNumber(DeviceKind::Mouse));
+        m_profilePanel->SetFolders(m_mouse->DataFolder(), m_mouse->DefaultProfilePath());
+        if (m_profilePanel->LoadList() == ProfileResult::WriteFailed)
+            DebugLogf("profiles: the mouse's profile list could not be written to %s",
+                      m_mouse->DataFolder().c_str());
+        m_profilePanel->SelectTab(kFirstTab);
+        m_mouse->SetProfileName(m_profilePanel->GetSelectedUUID());
+    }
+    m_lightPanel = qobject_cast<CLightControlUI*>(
+        UiWindow::FindSubControlByName(this, QStringLiteral("LightControlItem")));
+    if (m_lightPanel) {
+        m_lightPanel->SetLayoutStyle(DeviceKind::Mouse);
+        m_lightPanel->SetLanguageTexts(Texts());
+    }
+    for (int s = 0; s < kMouseDpiStageCount; ++s) {
+        m_stageChecks[static_cast<size_t>(s)] =
+            findChild<QCheckBox*>(QStringLiteral("DPI_enable_check_%1").arg(s));
+        m_stageSliders[static_cast<size_t>(s)] = findChild<QSlider*>(QStringLiteral("DPI_slider_%1").arg(s));
+        m_stageEdits[static_cast<size_t>(s)] = findChild<QLineEdit*>(QStringLiteral("DPI_edit_%1").arg(s));
+    }
+    m_shootPanel = findChild<CShootControlUI*>();
+    if (m_shootPanel) {
+        m_shootPanel->SetLanguageTexts(Texts());
+        m_shootPanel->SetPatternFolder(m_mouse->DataFolder());
+        m_shootPanel->SetDefaultPatternFolder(DefaultDataFolder() + "/");
+        if (m_shootPanel->InitControls()) {
+            m_shootPanel->SelectGun(0);
+            m_shootPanel->SelectBullet(0);
+        }
+    }
+    WireControls();
+    ShowSettingTab(0);
+    // The light list of the mode names, and the profile's stages before the mouse is first seen.
+    m_mouse->LoadProfile();
+    m_mouse->RefreshPage();
+}
+
+void CBrindovaMouseDevice::WireControls() {
+    for (int t = 0; t < kTabCount; ++t) {
+        if (auto* tab = findChild<QAbstractButton*>(QStringLiteral("mouse_device_seting_option_%1").arg(t)))
+            connect(
+                tab, &QAbstractButton::clicked, this, [this, t] { ShowSettingTab(t); }, Qt::UniqueConnection);
+    }
+    for (int s = 0; s < kMouseDpiStageCount; ++s) {
+        const auto i = static_cast<size_t>(s);
+        if (QCheckBox* check = m_stageChecks[i])
+            connect(check, &QCheckBox::toggled, this, [this, s](bool on) {
+                if (!m_filling)
+                    SetStageEnabled(s, on);
+            });
+        if (QSlider* slider = m_stageSliders[i]) {
+            connect(slider, &QSlider::valueChanged, this, [this, s, i](int steps) {
+                if (m_filling)
+                    return;
+                if (QLineEdit* edit = m_stageEdits[i])
+                    edit->setText(QString::number(steps * m_info.dpiStep));
+                // A drag sends once, when the slider is let go.
+                if (!m_stageSliders[i]->isSliderDown())
+                    m_mouse->SetStageSteps(s, steps);
+            });
+            connect(slider, &QSlider::sliderReleased, this,
+                    [this, s, i] { m_mouse->SetStageSteps(s, m_stageSliders[i]->value()); });
+        }
+        if (QLineEdit* edit = m_stageEdits[i]) {
+            edit->setValidator(new QIntValidator(0, 65535, edit));
+            connect(edit, &QLineEdit::editingFinished, this, [this, s] { OnDpiTyped(s); });
+        }
+    }
+    for (int r = 0; r < kMouseReportStageCount; ++r) {
+        if (auto* option = findChild<QRadioButton*>(QStringLiteral("polling_rate_option_%1").arg(r)))
+            connect(option, &QRadioButton::toggled, this, [this, r](bool on) {
+                if (on && !m_filling)
+                    m_mouse->SetReportStage(r);
+            });
+    }
+    for (const char* name : {"pointer_speed_slider", "double_click_slider", "scroll_speed_slider"}) {
+        if (auto* slider = findChild<QSlider*>(QString::fromLatin1(name)))
+            connect(slider, &QSlider::valueChanged, this, [this] {
+                if (!m_filling)
+                    StoreSystemSettings();
+            });
+    }
+    for (const char* name : {"pointer_precision_check", "scrolls_page_check"}) {
+        if (auto* check = findChild<QCheckBox*>(QString::fromLatin1(name)))
+            connect(check, &QCheckBox::toggled, this, [this] {
+                if (!m_filling)
+                    StoreSystemSettings();
+            });
+    }
+}
+
+void CBrindovaMouseDevice::ShowSettingTab(int tab) {
+    if (tab < 0 || tab >= kTabCount)
+        tab = 0;
+    if (auto* pages = findChild<QStackedWidget*>(QStringLiteral("mouse_option_layout")))
+        pages->setCurrentIndex(std::min(tab, pages->count() - 1));
+    if (auto* option =
+            findChild<QAbstractButton*>(QStringLiteral("mouse_device_seting_option_%1").arg(tab))) {
+        const QSignalBlocker quiet(option);
+        option->setChecked(true);
+    }
+}
+
+void CBrindovaMouseDevice::SetStageEnabled(int stage, bool on) {
+    if (stage < 0 || stage >= kMouseDpiStageCount)
+        return;
+    m_filling = true;
+    if (QCheckBox* check = m_stageChecks[static_cast<size_t>(stage)])
+        check->setChecked(on);
+    if (on) {
+        for (auto& c : m_stageChecks) {
+            if (c)
+                c->setEnabled(true);
+        }
+    } else {
+        // At least one stage always stays on: the last ticked one cannot be cleared.
+        QCheckBox* last = nullptr;
+        int ticked = 0;
+        for (auto& c : m_stageChecks) {
+            if (c && c->isVisible() && c->isChecked()) {
+                ++ticked;
+                last = c;
+            }
+        }
+        if (ticked == 1 && last)
+            last->setEnabled(false);
+    }
+    m_filling = false;
+    m_mouse->SetStageEnabled(stage, on);
+}
+
+void CBrindovaMouseDevice::OnDpiTyped(int stage) {
+    const auto i = static_cast<size_t>(stage);
+    QLineEdit* edit = m_stageEdits[i];
+    if (!edit || m_info.dpiStep <= 0)
+        return;
+    const int steps = m_info.StepsForDpi(edit->text().trimmed().toInt());
+    m_filling = true;
+    if (QSlider* slider = m_stageSliders[i])
+        slider->setValue(steps);
+    edit->setText(QString::number(steps * m_info.dpiStep));
+    m_filling = false;
+    m_mouse->SetStageSteps(stage, steps);
+}
+
+void CBrindovaMouseDevice::StoreSystemSettings() {
+    MouseSystemStages system = m_mouse->Profile().SystemStages();
+    auto value = [this](const char* name) {
+        auto* slider = findChild<QSlider*>(QString::fromLatin1(name));
+        return static_cast<uint16_t>(slider ? slider->value() : 0);
+    };
+    auto ticked = [this](const char* name) {
+        auto* check = findChild<QCheckBox*>(QString::fromLatin1(name));
+        return static_cast<uint16_t>(check && check->isChecked() ? 1 : 0);
+    };
+    system.pointerSpeed = value("pointer_speed_slider");
+    system.doubleClickTime = value("double_click_slider");
+    system.wheelScrollLines = value("scroll_speed_slider");
+    system.pointerPrecision = ticked("pointer_precision_check");
+    system.scrollPage = ticked("scrolls_page_check");
+    m_mouse->SetSystemStages(system);
+}
+
+void CBrindovaMouseDevice::DpiRangesChanged(const MouseDeviceInfo& info) {
+    m_info = info;
+    m_filling = true;
+    for (size_t s = 0; s < m_stageSliders.size(); ++s) {
+        if (QSlider* slider = m_stageSliders[s])
+            slider->setRange(0, info.maxSteps);
+        if (QLineEdit* edit = m_stageEdits[s])
+            edit->setValidator(new QIntValidator(0, info.MaxDpi(), edit));
+    }
+    m_filling = false;
+    ShowStages(m_mouse->SettingsControls());
+}
+
+void CBrindovaMouseDevice::ShowStages(const MouseSettingsControls& controls) {
+    m_filling = true;
+    for (int s = 0; s < kMouseDpiStageCount; ++s) {
+        const auto i = static_cast<size_t>(s);
+        const bool present = i < controls.stages.size();
+        if (QWidget* row = findChild<QWidget*>(QStringLiteral("DPI_layout_%1").arg(s))) {
+            row->setVisible(present);
+            row->setProperty("dpiActive", present && s == controls.activeStage);
+            row->style()->unpolish(row);
+            row->style()->polish(row);
+        }
+        if (!present)
+            continue;
+        const DpiStage& stage = controls.stages[i];
+        // Every stage the profile has shows as present and ticked; the check writes the flag.
+        if (QCheckBox* check = m_stageChecks[i])
+            check->setChecked(true);
+        if (QSlider* slider = m_stageSliders[i])
+            slider->setValue(stage.dpiX);
+        if (QLineEdit* edit = m_stageEdits[i])
+            edit->setText(m_info.dpiStep > 0 ? QString::number(stage.dpiX * m_info.dpiStep)
+                                             : QString::number(stage.dpiX));
+    }
+    m_filling = false;
+}
+
+void CBrindovaMouseDevice::MouseSettingsChanged(const MouseSettingsControls& controls,
+                                                const LightState& light) {
+    ShowStages(controls);
+    m_filling = true;
+    if (auto* option =
+            findChild<QRadioButton*>(QStringLiteral("polling_rate_option_%1").arg(controls.reportStage)))
+        option->setChecked(true);
+    auto setSlider = [this](const char* name, int value) {
+        if (auto* slider = findChild<QSlider*>(QString::fromLatin1(name)))
+            slider->setValue(value);
+    };
+    auto setCheck = [this](const char* name, bool on) {
+        if (auto* check = findChild<QCheckBox*>(QString::fromLatin1(name)))
+            check->setChecked(on);
+    };
+    setSlider("pointer_speed_slider", controls.system.pointerSpeed);
+    setSlider("double_click_slider", controls.system.doubleClickTime);
+    setSlider("scroll_speed_slider", controls.system.wheelScrollLines);
+    setCheck("pointer_precision_check", controls.system.pointerPrecision != 0);
+    setCheck("scrolls_page_check", controls.system.scrollPage != 0);
+    m_filling = false;
+    if (m_lightPanel)
+        m_lightPanel->ShowLightSettings(light);
+}
+
+void CBrindovaMouseDevice::LightNamesChanged(const LightNameLists& names) {
+    if (m_lightPanel)
+        m_lightPanel->FillModes(names.modes, kLightLevels, kLightLevels);
+}
+
+void CBrindovaMouseDevice::MouseWriteFailed(MouseWrite what, LinkResult result) {
+    auto* notice = findChild<QLabel*>(QStringLiteral("mouse_write_notice"));
+    if (!notice)
+        return;
+    const char* key = "mouse_write_failed_settings";
+    switch (what) {
+    case MouseWrite::Settings:
+        break;
+    case MouseWrite::KeyAssignments:
+        key = "mouse_write_failed_keys";
+        break;
+    case MouseWrite::Macros:
+        key = "mouse_write_failed_macros";
+        break;
+    case MouseWrite::ShootPatterns:
+        key = "mouse_write_failed_shoot";
+        break;
+    }
+    notice->setText(Text(QString::fromLatin1(key)).arg(ResultCode(result)));
+    notice->show();
+}
+
+void CBrindovaMouseDevice::StatusChanged(const std::array<uint8_t, DeviceStatusRecord::kSize>& status) {
+    if (CMpDevicePowerUI* power = PowerIndicator())
+        power->ShowStatus(status.data(), status.size());
+}
+
+} // namespace nk7x

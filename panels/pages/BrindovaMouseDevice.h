@@ -1,0 +1,82 @@
+// CBrindovaMouseDevice: the mouse's device page. It owns the mouse device object, draws the mouse
+// with its LEDs in their live colours, and holds the lighting, DPI, report-rate and pointer, and
+// shoot-pattern views; edits go into the profile and, where the mouse keeps them, to the mouse.
+#pragma once
+
+#include "devices/mouse/MouseDevice.h"
+#include "panels/pages/BrindovaUSBDevice.h"
+#include "panels/shoot/ShootControlUI.h"
+
+#include <QPointer>
+
+#include <array>
+
+class QCheckBox;
+class QLineEdit;
+class QSlider;
+
+namespace nk7x {
+
+class CBrindovaMouseDevice : public CBrindovaUSBDevice, public IMouseView {
+    Q_OBJECT
+  public:
+    // LEDs drawn on the mouse and streamed to it.
+    static constexpr int kLedCount = 6;
+
+    explicit CBrindovaMouseDevice(QWidget* parent = nullptr);
+    ~CBrindovaMouseDevice() override;
+
+    static QString ClassName() { return QStringLiteral("BrindovaMouseDevice"); }
+
+    CMouseDevice& Mouse() { return *m_mouse; }
+    // The shoot-pattern editor of the page; null when the layout has none.
+    CShootControlUI* ShootPanel() const { return m_shootPanel; }
+
+    void LoadContent() override;
+    void BuildPage();
+    void Shutdown() override;
+    void OnDeviceRemoved() override;
+    int ConnectsDone() const { return m_connectsDone; }
+
+    // The settings tab shown ("mouse_device_seting_option_" + t); one beyond the tabs shows tab 0.
+    void ShowSettingTab(int tab);
+    // A stage's check: the profile's flag and the write; at least one stage always stays on.
+    void SetStageEnabled(int stage, bool on);
+    // A DPI typed into a stage's edit: raised to the smallest DPI, turned into steps, shown again.
+    void OnDpiTyped(int stage);
+
+    // IDeviceView
+    void ArmTimer(int timerId, int ms) override { CBrindovaUSBDevice::ArmTimer(timerId, ms); }
+    void RunOnOwner(std::function<void()> work) override { RunOnPage(std::move(work)); }
+    void SelectFunctionTabs(const FunctionTabs& tabs) override {
+        CBrindovaUSBDevice::SelectFunctionTabs(tabs);
+    }
+    void ShowKeyColour(int keyIndex, uint32_t packedColour, uint8_t brightness) override {
+        CBrindovaUSBDevice::ShowKeyColour(keyIndex, packedColour, brightness);
+    }
+    // IMouseView
+    void DpiRangesChanged(const MouseDeviceInfo& info) override;
+    void MouseSettingsChanged(const MouseSettingsControls& controls, const LightState& light) override;
+    void LightNamesChanged(const LightNameLists& names) override;
+    void MouseWriteFailed(MouseWrite what, LinkResult result) override;
+    void StatusChanged(const std::array<uint8_t, DeviceStatusRecord::kSize>& status) override;
+
+  private:
+    class PageMouse;
+    void BuildPicture();
+    void WireControls();
+    void ShowStages(const MouseSettingsControls& controls);
+    void StoreSystemSettings();
+    QString Text(const QString& key) const;
+
+    CMouseDevice* m_mouse = nullptr; // owned by the base as its device
+    MouseDeviceInfo m_info;
+    std::array<QPointer<QCheckBox>, kMouseDpiStageCount> m_stageChecks{};
+    std::array<QPointer<QSlider>, kMouseDpiStageCount> m_stageSliders{};
+    std::array<QPointer<QLineEdit>, kMouseDpiStageCount> m_stageEdits{};
+    QPointer<CShootControlUI> m_shootPanel;
+    bool m_filling = false;
+    int m_connectsDone = 0;
+};
+
+} // namespace nk7x
