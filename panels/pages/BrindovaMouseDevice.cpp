@@ -115,6 +115,9 @@ void CBrindovaMouseDevice::BuildPage() {
                       m_mouse->DataFolder().c_str());
         m_profilePanel->SelectTab(kFirstTab);
         m_mouse->SetProfileName(m_profilePanel->GetSelectedUUID());
+        // The mouse's views have their own tabs on the page.
+        if (QWidget* tabs = m_profilePanel->findChild<QWidget*>(QStringLiteral("profile_tab_bar")))
+            tabs->hide();
     }
     m_lightPanel = qobject_cast<CLightControlUI*>(
         UiWindow::FindSubControlByName(this, QStringLiteral("LightControlItem")));
@@ -148,8 +151,7 @@ void CBrindovaMouseDevice::BuildPage() {
 void CBrindovaMouseDevice::WireControls() {
     for (int t = 0; t < kTabCount; ++t) {
         if (auto* tab = findChild<QAbstractButton*>(QStringLiteral("mouse_device_seting_option_%1").arg(t)))
-            connect(
-                tab, &QAbstractButton::clicked, this, [this, t] { ShowSettingTab(t); }, Qt::UniqueConnection);
+            connect(tab, &QAbstractButton::clicked, this, [this, t] { ShowSettingTab(t); });
     }
     for (int s = 0; s < kMouseDpiStageCount; ++s) {
         const auto i = static_cast<size_t>(s);
@@ -227,7 +229,7 @@ void CBrindovaMouseDevice::SetStageEnabled(int stage, bool on) {
         QCheckBox* last = nullptr;
         int ticked = 0;
         for (auto& c : m_stageChecks) {
-            if (c && c->isVisible() && c->isChecked()) {
+            if (c && !c->parentWidget()->isHidden() && c->isChecked()) {
                 ++ticked;
                 last = c;
             }

@@ -1,0 +1,156 @@
+// The mouse page in the main window against the emulated mouse: the DPI stage controls, the
+// settings tabs, and the same mouse by cable and through its receiver as either comes and goes.
+#include "app/MainWnd.h"
+#include "panels/DeviceOptionUI.h"
+#include "panels/pages/BrindovaMouseDevice.h"
+#include "support/TestSupport.h"
+#include "tools/sim/SimDevice.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace nk7x::test {
+namespace {
+
+class MousePageTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_cfg.isValid());
+        ::setenv("XDG_DATA_HOME", m_cfg.filePath("data").toLocal8Bit().constData(), 1);
+        ::setenv("XDG_CONFIG_HOME", m_cfg.filePath("config").toLocal8Bit().constData(), 1);
+        m_options.programFolder = QStringLiteral(NK7X_SOURCE_DIR);
+        m_options.settingsPath = m_cfg.filePath("settings.ini");
+        m_options.useBuses = false;
+        m_options.tray = ShellOptions::Tray::Present;
+    }
+    void TearDown() override {
+        m_window.reset();
+        m_cable.reset();
+        m_receiver.reset();
+        ::unsetenv("XDG_DATA_HOME");
+        ::unsetenv("XDG_CONFIG_HOME");
+    }
+    std::unique_ptr<SimDevice> Start(SimKind kind) {
+        SimOptions o;
+        o.folder = m_sim.Path();
+        o.kind = kind;
+        auto device = std::make_unique<SimDevice>(o);
+        EXPECT_EQ(device->Start(), 1) << device->LastError();
+        return device;
+    }
+    void OpenWindow() {
+        m_window = std::make_unique<MainWnd>(m_options);
+        m_window->Create();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->isVisible(); }, 5000));
+        const auto pages = m_window->Devices().PagesOf(DeviceFamily::Mouse);
+        ASSERT_EQ(pages.size(), 1u) << "one page for the mouse, whichever way it is connected";
+        m_page = qobject_cast<CBrindovaMouseDevice*>(pages[0]);
+        ASSERT_NE(m_page, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_page->ConnectsDone() >= 1; }, 8000))
+            << "the page is filled";
+    }
+    template <class T> T* Find(const QString& name) const { return m_page->findChild<T*>(name); }
+    void Type(int stage, const QString& text) {
+        QLineEdit* edit = Find<QLineEdit>(QStringLiteral("DPI_edit_%1").arg(stage));
+        ASSERT_NE(edit, nullptr);
+        edit->setText(text);
+        emit edit->editingFinished();
+    }
+
+    QTemporaryDir m_cfg;
+    TempSimFolder m_sim;
+    ShellOptions m_options;
+    std::unique_ptr<SimDevice> m_cable;
+    std::unique_ptr<SimDevice> m_receiver;
+    std::unique_ptr<MainWnd> m_window;
+    CBrindovaMouseDevice* m_page = nullptr;
+};
+
+} // namespace
+
+TEST_F(MousePageTest, DpiStagesFollowTheMousesStepAndReachIt) {
+    m_cable = Start(SimKind::Mouse);
+    OpenWindow();
+    QSlider* slider = Find<QSlider>(QStringLiteral("DPI_slider_0"));
+    ASSERT_NE(slider, nullptr);
+    EXPECT_EQ(slider->minimum(), 0);
+    EXPECT_EQ(slider->maximum(), 320);
+
+    Type(0, QStringLiteral("75"));
+    EXPECT_EQ(slider->value(), 2);
+    EXPECT_EQ(Find<QLineEdit>(QStringLiteral("DPI_edit_0"))->text(), "100");
+    Type(0, QStringLiteral("1234"));
+    EXPECT_EQ(slider->value(), 24);
+    EXPECT_EQ(Find<QLineEdit>(QStringLiteral("DPI_edit_0"))->text(), "1200");
+    // The record's stage 0 carries the step count (bytes 16-17).
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_cable->SettingsRecord(0)[16] == 24; }, 3000));
+    EXPECT_EQ(m_page->Mouse().Profile().GetDpiStages()[0].dpiX, 24);
+
+    // Stages go off one by one; the last one that is on cannot be switched off.
+    int shown = 0;
+    for (int s = 0; s < kMouseDpiStageCount; ++s)
+        shown += Find<QWidget>(QStringLiteral("DPI_layout_%1").arg(s))->isHidden() ? 0 : 1;
+    ASSERT_GE(shown, 2);
+    for (int s = 0; s < shown - 1; ++s)
+        Find<QCheckBox>(QStringLiteral("DPI_enable_check_%1").arg(s))->click();
+    QCheckBox* last = Find<QCheckBox>(QStringLiteral("DPI_enable_check_%1").arg(shown - 1));
+    EXPECT_TRUE(last->isChecked());
+    EXPECT_FALSE(last->isEnabled());
+    EXPECT_EQ(m_page->Mouse().Profile().GetDpiStages()[0].active, 0);
+    // Turning one on again frees the others.
+    Find<QCheckBox>(QStringLiteral("DPI_enable_check_0"))->click();
+    EXPECT_TRUE(last->isEnabled());
+
+    // The three views as a user sees them.
+    if (const char* out = std::getenv("NK7X_SCREENSHOT_DIR")) {
+        const char* names[] = {"screenshot-mouse-lighting", "screenshot-mouse-dpi",
+                               "screenshot-mouse-settings", "screenshot-mouse-shoot"};
+        for (int tab = 0; tab < 4; ++tab) {
+            m_page->ShowSettingTab(tab);
+            QTest::qWait(300); // a few light frames, so the LEDs show the effect
+            EXPECT_TRUE(m_window->grab().save(QString::fromLocal8Bit(out) + QLatin1Char('/') +
+                                              QString::fromLatin1(names[tab]) + QStringLiteral(".png")));
+        }
+    }
+
+    // A tab beyond the last shows the first.
+    m_page->ShowSettingTab(7);
+    EXPECT_EQ(Find<QStackedWidget>(QStringLiteral("mouse_option_layout"))->currentIndex(), 0);
+}
+
+TEST_F(MousePageTest, CableAndReceiverHandOverTheSamePage) {
+    m_cable = Start(SimKind::Mouse);
+    m_receiver = Start(SimKind::Receiver);
+    OpenWindow();
+    CDeviceCommandLink& link = m_page->Mouse().Link();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return link.IsOpen() && !link.LongTimeouts(); }, 5000))
+        << "the cable is preferred";
+
+    // The cable is pulled while the receiver stays: the page goes on through the receiver.
+    m_cable->Stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return link.IsOpen() && link.LongTimeouts(); }, 15000));
+    EXPECT_EQ(m_page->Mouse().GetIdentity().kind, DeviceKind::MouseReceiver);
+    EXPECT_TRUE(m_page->ListEntry()->IsShown());
+
+    // The cable comes back: it takes over again.
+    ASSERT_EQ(m_cable->Start(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return link.IsOpen() && !link.LongTimeouts(); }, 15000));
+    EXPECT_EQ(m_page->Mouse().GetIdentity().kind, DeviceKind::Mouse);
+
+    // Both gone: the entry goes.
+    m_cable->Stop();
+    m_receiver->Stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !link.IsOpen(); }, 15000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_page->ListEntry()->IsShown(); }, 5000));
+}
+
+} // namespace nk7x::test
