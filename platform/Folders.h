@@ -12,8 +12,9 @@ inline constexpr const char* kProductName = "Norla Keys NK-7X";
 // The folder of the running executable.
 std::string ExecutableFolder();
 
-// The executable's folder when it holds "DefaultData" (build tree, portable copy), else the
-// installed data folder. NK7X_PROGRAM_DIR overrides both (tests, packaging checks).
+// The executable's folder when it holds "DefaultData" (build tree, portable copy), else
+// "<executable's folder>/../share/nk7x" when that holds it (an installed tree wherever it lies),
+// else the installed data folder of the build. NK7X_PROGRAM_DIR overrides all (tests).
 std::string ProgramFolder();
 
 // ProgramFolder() + "/DefaultData".

@@ -28,6 +28,11 @@ std::string ProgramFolder() {
     std::error_code ec;
     if (fs::is_directory(fs::path(exeDir) / "DefaultData", ec))
         return exeDir;
+    // An installed tree is found relative to the program, so a package built for one prefix and
+    // a tree unpacked under another (DESTDIR, /opt) both find their own data.
+    const fs::path beside = fs::path(exeDir).parent_path() / "share" / "nk7x";
+    if (fs::is_directory(beside / "DefaultData", ec))
+        return beside.string();
     return NK7X_INSTALL_DATADIR;
 }
 

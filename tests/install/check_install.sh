@@ -133,10 +133,10 @@ for option in --version --help --hidden --screenshot=FILE; do
 done
 [ -e "$work/Norla Keys NK-7X.lock" ] && fail "nk7x --version took the single-instance lock"
 
-# The emulated keyboard, from the installed emulator; the tools use the installed data folder
-# (the build's compiled-in folder is not inside this DESTDIR).
+# The emulated keyboard, from the installed emulator. Nothing points the tools at their data: an
+# installed tree finds it beside itself (../share/nk7x), wherever the tree lies.
 export NK7X_SIM_DIR="$work/sim"
-export NK7X_PROGRAM_DIR="$root/share/nk7x"
+unset NK7X_PROGRAM_DIR
 "$root/bin/nk7x-sim" --name inst >"$work/sim.log" 2>&1 &
 sim_pid=$!
 for _ in $(seq 1 200); do

@@ -91,8 +91,9 @@ class CliMacroImageTest : public ::testing::Test {
             MacroInfo info;
             EXPECT_EQ(store.Create(info), MacroResult::Ok);
             m_infos.push_back(info);
-            if (!events[i].empty())
+            if (!events[i].empty()) {
                 EXPECT_EQ(store.Save(info, events[i]), MacroResult::Ok);
+            }
         }
         return events;
     }
