@@ -1,6 +1,7 @@
 // Process entry: the informational options, private fonts, one instance per user, the main window
 // and its message loop, and tear-down in reverse order.
 #include "app/MainWnd.h"
+#include "panels/pages/BrindovaUSBDevice.h"
 #include "platform/DebugLog.h"
 #include "platform/Folders.h"
 #include "platform/qt/PrivateFonts.h"
@@ -132,6 +133,17 @@ int main(int argc, char** argv) {
     w->Create();
     app.exec();
 
+    if (printShown) {
+        // Measurement: how the streamed lighting frames left while the program ran.
+        for (int i = 0; i < w->Devices().PageCount(); ++i) {
+            const StreamTiming t = w->Devices().Page(i)->Device().StreamStats();
+            if (t.frames > 0)
+                std::printf("NK7X_STREAM %s frames=%llu worst_delay_ms=%.2f worst_interval_ms=%.2f\n",
+                            w->Devices().Page(i)->Device().KindName().c_str(),
+                            static_cast<unsigned long long>(t.frames), t.worstDelayMs, t.worstIntervalMs);
+        }
+        std::fflush(stdout);
+    }
     SetControlLayoutBuilder(nullptr);
     wnd.reset();
     instance.reset();

@@ -1,5 +1,6 @@
 #include "devices/DeviceBase.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <thread>
@@ -127,7 +128,9 @@ LinkResult CDeviceBase::RefreshLighting() {
     size_t length = static_cast<size_t>(m_keyCount) * 3;
     if (length > buffer.size())
         length = buffer.size();
-    auto stream = [this, buffer, length] {
+    const auto made = std::chrono::steady_clock::now();
+    auto stream = [this, buffer, length, made] {
+        NoteStreamSend(made);
         const LinkResult result = m_link.StreamLighting(buffer.data(), length);
         if (result != kResultOk)
             std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
@@ -141,6 +144,23 @@ LinkResult CDeviceBase::RefreshLighting() {
         return nullptr;
     });
     return kResultOk;
+}
+
+void CDeviceBase::NoteStreamSend(std::chrono::steady_clock::time_point made) {
+    using Ms = std::chrono::duration<double, std::milli>;
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard<std::mutex> lock(m_streamTimingLock);
+    m_streamTiming.worstDelayMs = std::max(m_streamTiming.worstDelayMs, Ms(now - made).count());
+    if (m_streamTiming.frames > 0)
+        m_streamTiming.worstIntervalMs =
+            std::max(m_streamTiming.worstIntervalMs, Ms(now - m_lastSend).count());
+    m_lastSend = now;
+    ++m_streamTiming.frames;
+}
+
+StreamTiming CDeviceBase::StreamStats() const {
+    std::lock_guard<std::mutex> lock(m_streamTimingLock);
+    return m_streamTiming;
 }
 
 int CDeviceBase::StartKeyEventThread(const std::string& path) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -68,6 +69,14 @@ inline constexpr int kSyncTimerId = 1002;
 inline constexpr int kLiveLightingBytes = 512;
 inline constexpr int kLiveLightingSkippedKey = 126; // this index is never streamed
 inline constexpr uint32_t kFailedFramePauseMs = 200;
+
+// How the streamed lighting frames left: how many, the longest wait from the refresh that made a
+// frame to its send, and the longest time between two sends (measurement, bench/app_cpu.sh).
+struct StreamTiming {
+    uint64_t frames = 0;
+    double worstDelayMs = 0;
+    double worstIntervalMs = 0;
+};
 
 class CDeviceBase {
   public:
@@ -157,6 +166,7 @@ class CDeviceBase {
     // One live-lighting run: repaints the key buttons and streams the colours. Returns the stream's
     // result (1 also when nothing needed sending).
     virtual LinkResult RefreshLighting();
+    StreamTiming StreamStats() const;
     // Whether the device's lighting is the program's stream (it stops when the runs stop) rather
     // than effects the device runs itself; a page out of sight keeps the runs of a streamed one.
     virtual bool StreamsLighting() const { return true; }
@@ -214,6 +224,8 @@ class CDeviceBase {
     std::vector<EffectFrame> m_effectFrames; // the custom effect's frames (effect-frame lock)
 
   private:
+    void NoteStreamSend(std::chrono::steady_clock::time_point made);
+
     CDeviceCommandLink m_link;
     CDeviceCommandLink m_notifyLink;
     std::unique_ptr<CKeyEventThread> m_keyEvents;
@@ -237,6 +249,9 @@ class CDeviceBase {
     std::mutex m_lightListLock;
     std::mutex m_effectFrameLock;
     std::atomic<bool> m_liveLighting{true};
+    mutable std::mutex m_streamTimingLock;
+    StreamTiming m_streamTiming;
+    std::chrono::steady_clock::time_point m_lastSend{};
     std::atomic<bool> m_preview{true};
     // Last: it stops first, while everything its jobs reach is still there.
     CDeviceWorker m_worker;
