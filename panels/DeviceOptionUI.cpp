@@ -397,10 +397,11 @@ void CDeviceOptionUI::OnTimer(int id) {
         break;
     case kRefreshTimer: {
         // A page nobody sees needs no new colours; the first run after it shows brings them. A
-        // device that runs its own effects then needs no runs at all until the page is back.
+        // device that runs its own effects then needs no runs at all until the page is back; one
+        // whose LEDs are the program's stream keeps being fed, or its lights would freeze.
         const bool seen = !m_page || m_page->isVisible();
         // A frame that failed is dropped: the next run sends newer colours anyway.
-        if (seen)
+        if (seen || device->StreamsLighting())
             (void)device->RefreshLighting();
         if (m_preview && IsEntrySelected() && device->IsPreview() && PreviewWantsRepaint(m_preview))
             m_preview->update();

@@ -127,6 +127,18 @@ TEST_F(MousePageTest, DpiStagesFollowTheMousesStepAndReachIt) {
     EXPECT_EQ(Find<QStackedWidget>(QStringLiteral("mouse_option_layout"))->currentIndex(), 0);
 }
 
+TEST_F(MousePageTest, AHiddenWindowKeepsTheMousesLightsMoving) {
+    m_cable = Start(SimKind::Mouse);
+    OpenWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_cable->Counters().liveFrames >= 3; }, 5000));
+    m_window->hide();
+    ASSERT_FALSE(m_page->isVisible());
+    const uint64_t before = m_cable->Counters().liveFrames;
+    // The mouse runs no effect of its own: without frames its LEDs would stand still.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_cable->Counters().liveFrames >= before + 10; }, 5000))
+        << "frames while hidden: " << m_cable->Counters().liveFrames - before;
+}
+
 TEST_F(MousePageTest, CableAndReceiverHandOverTheSamePage) {
     m_cable = Start(SimKind::Mouse);
     m_receiver = Start(SimKind::Receiver);
