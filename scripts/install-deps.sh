@@ -6,7 +6,7 @@
 set -eu
 PKGS=(
   build-essential cmake pkg-config ninja-build
-  libjsoncpp-dev libudev-dev libevdev-dev libcurl4-openssl-dev libssl-dev
+  libjsoncpp-dev libudev-dev libevdev-dev libasound2-dev libcurl4-openssl-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-tools-dev qt6-svg-dev qt6-base-dev-tools libqt6opengl6-dev
   clang libclang-rt-14-dev clang-format clang-tidy
