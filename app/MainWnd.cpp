@@ -13,6 +13,7 @@
 #include "panels/macros/MacroSetControlUI.h"
 #include "panels/pages/BrindovaKeyboardDevice.h"
 #include "panels/pages/BrindovaMouseDevice.h"
+#include "panels/pages/BrindovaMousePadDevice.h"
 #include "panels/pages/keyboard/KeyboardRoutes.h"
 #include "panels/profile/DeviceProfileUI.h"
 #include "panels/profile/ProfileRoutes.h"
@@ -251,33 +252,39 @@ void MainWnd::BuildRoutes() {
     m_keyboardRoutes = std::make_unique<KeyboardRoutes>(std::move(keyboard));
     m_keyboardRoutes->Install(r);
 
+    // The key and macro editors serve the keyboard's keys and the mouse's buttons alike.
+    auto keyDevice = [currentPage]() -> CDeviceBase* {
+        CBrindovaUSBDevice* page = currentPage();
+        if (qobject_cast<CBrindovaKeyboardDevice*>(page) || qobject_cast<CBrindovaMouseDevice*>(page))
+            return &page->Device();
+        return nullptr;
+    };
+    auto keyPanel = [currentPage]() -> CKeySetControlUI* {
+        if (auto* keyboardPage = qobject_cast<CBrindovaKeyboardDevice*>(currentPage()))
+            return keyboardPage->KeySetPanel();
+        if (auto* mousePage = qobject_cast<CBrindovaMouseDevice*>(currentPage()))
+            return mousePage->KeySetPanel();
+        return nullptr;
+    };
+    auto macroPanel = [currentPage]() -> CMacroSetControlUI* {
+        if (auto* keyboardPage = qobject_cast<CBrindovaKeyboardDevice*>(currentPage()))
+            return keyboardPage->MacroPanel();
+        if (auto* mousePage = qobject_cast<CBrindovaMouseDevice*>(currentPage()))
+            return mousePage->MacroPanel();
+        return nullptr;
+    };
     KeySetRoutesContext keys;
-    keys.currentKeyboard = [currentPage]() -> CKeyboardDevice* {
-        auto* page = qobject_cast<CBrindovaKeyboardDevice*>(currentPage());
-        return page ? &page->Keyboard() : nullptr;
-    };
-    keys.currentPanel = [currentPage]() -> CKeySetControlUI* {
-        auto* page = qobject_cast<CBrindovaKeyboardDevice*>(currentPage());
-        return page ? page->KeySetPanel() : nullptr;
-    };
+    keys.currentKeyboard = keyDevice;
+    keys.currentPanel = keyPanel;
     keys.window = this;
     m_keySetRoutes = std::make_unique<KeySetRoutes>(std::move(keys));
     m_keySetRoutes->Install(r);
 
     MacroRoutesContext macros;
-    macros.currentPanel = [currentPage]() -> CMacroSetControlUI* {
-        auto* page = qobject_cast<CBrindovaKeyboardDevice*>(currentPage());
-        return page ? page->MacroPanel() : nullptr;
-    };
+    macros.currentPanel = macroPanel;
     macros.currentDevice = [this] { return m_host->CurrentDevice(); };
-    macros.currentKeyboard = [currentPage]() -> CKeyboardDevice* {
-        auto* page = qobject_cast<CBrindovaKeyboardDevice*>(currentPage());
-        return page ? &page->Keyboard() : nullptr;
-    };
-    macros.currentKeyPanel = [currentPage]() -> CKeySetControlUI* {
-        auto* page = qobject_cast<CBrindovaKeyboardDevice*>(currentPage());
-        return page ? page->KeySetPanel() : nullptr;
-    };
+    macros.currentKeyboard = keyDevice;
+    macros.currentKeyPanel = keyPanel;
     // While recording the user stays on the page: no other device, no profile switch.
     macros.setPageSwitching = [this, currentPage](bool enabled) {
         for (const char* name : {"device_select_layout", "device_select_prev", "device_select_next"})
@@ -372,6 +379,8 @@ QWidget* MainWnd::CreateControl(const QString& className) {
         return new CBrindovaKeyboardDevice;
     if (className.compare(CBrindovaMouseDevice::ClassName(), Qt::CaseInsensitive) == 0)
         return new CBrindovaMouseDevice;
+    if (className.compare(CBrindovaMousePadDevice::ClassName(), Qt::CaseInsensitive) == 0)
+        return new CBrindovaMousePadDevice;
     if (className.compare(CBrindovaUSBDevice::ClassName(), Qt::CaseInsensitive) == 0)
         return new CBrindovaUSBDevice;
     for (const ContentClass& c : kContentClasses) {

@@ -142,6 +142,15 @@ class CDeviceBase {
     virtual void SetLightSettings(LightState state) { m_lightSettings = state; }
     LightState GetLightSettings() const { return m_lightSettings; }
     virtual void SelectKey(int index) { m_selectedKey = index; }
+    // The key (or button) assignments of the profile, one per key; empty for a kind without keys.
+    virtual const std::vector<KeyAssignment>& KeyList() const;
+    // Key `index` does `assignment` from now on (profile object only: not saved, nothing sent).
+    // False for an index outside the list, and always for a kind without keys.
+    virtual bool SetKeyAssignment(int index, const KeyCode& assignment) {
+        (void)index;
+        (void)assignment;
+        return false;
+    }
     int SelectedKey() const { return m_selectedKey; }
     virtual void SetFunctionMode(int mode);
     int GetFunctionMode() const { return m_functionMode; }

@@ -109,11 +109,11 @@ class CKeyboardDevice : public CDeviceBase {
     LinkResult WriteProfileKeyAssignments(int index) override;
     void QueueProfileKeyAssignmentsWrite(int index) override;
     void PurgeMacroKeys() override;
-    const std::vector<KeyAssignment>& KeyList() const { return m_keyList; }
+    const std::vector<KeyAssignment>& KeyList() const override { return m_keyList; }
     // Key `index` of the key list does `assignment` from now on: the whole list goes into the
     // profile object (not saved, nothing sent) and the captions are shown again. False for an
     // index outside the list.
-    bool SetKeyAssignment(int index, const KeyCode& assignment);
+    bool SetKeyAssignment(int index, const KeyCode& assignment) override;
     std::vector<KeyCaption> KeyCaptions() const;
 
     // Macros: 0 when sent (or nothing to send), -1 when the image cannot be built, else the number

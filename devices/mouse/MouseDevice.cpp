@@ -1,13 +1,11 @@
 #include "devices/mouse/MouseDevice.h"
 
-#include <json/value.h>
-
 #include <algorithm>
 
 #include "devices/keyboard/MacroImageBuild.h"
 #include "devices/mouse/ShootImageBuild.h"
+#include "macros/MacroStore.h"
 #include "platform/DebugLog.h"
-#include "profiles/JsonFile.h"
 #include "profiles/ProfileFolders.h"
 
 namespace nk7x {
@@ -17,15 +15,8 @@ constexpr int kMaxRecordIndex = 255;
 
 } // namespace
 
-CMouseDevice::CMouseDevice(int ledCount)
-    : m_lightEngine(std::make_unique<light::MouseLightEngine>(static_cast<std::size_t>(std::max(ledCount, 1)),
-                                                              m_lightClock,
-                                                              static_cast<uint32_t>(m_lightClock.NowMs()))),
-      m_lightThread(std::make_unique<light::LightThread>(
-          *m_lightEngine, [this] { return Link().IsOpen(); }, [this] { return Link().BackgroundPause(); })) {
+CMouseDevice::CMouseDevice(int ledCount) : CStreamedLightDevice(DeviceFamily::Mouse, ledCount) {
     m_positions.fill(kMouseButtonNotFound);
-    SetKindName(FolderName(DeviceFamily::Mouse));
-    SetKeyCount(std::max(ledCount, 1));
     m_profile.SetDefaultPath(nk7x::DefaultProfilePath(DeviceFamily::Mouse));
 }
 
@@ -37,7 +28,7 @@ CMouseDevice::~CMouseDevice() {
 
 void CMouseDevice::SetView(IMouseView* view) {
     m_view = view;
-    SetDeviceView(view);
+    SetStreamedLightView(view);
 }
 
 void CMouseDevice::SetScreenSize(int width, int height) {
@@ -74,7 +65,7 @@ CMouseDevice::LayoutRead CMouseDevice::FetchButtonLayout() {
         r.buttons = r.info[5];
         // A table larger than one transfer could not have come from a mouse.
         if (r.buttons > 0 && link.SetDataSize(3 * r.buttons) == 1) {
-            r.table.assign(static_cast<size_t>(3 * r.buttons), 0);
+            r.table.assign(3 * static_cast<size_t>(r.buttons), 0);
             f.Take(link.ReadKeyTable(r.table.data()));
         } else {
             f.Take(kResultFailed);
@@ -86,7 +77,7 @@ CMouseDevice::LayoutRead CMouseDevice::FetchButtonLayout() {
 }
 
 LinkResult CMouseDevice::ApplyButtonLayout(const LayoutRead& read) {
-    if (read.result != kResultOk || read.table.size() != static_cast<size_t>(3 * read.buttons))
+    if (read.result != kResultOk || read.table.size() != 3 * static_cast<size_t>(read.buttons))
         return read.asleep ? kResultFailed : read.result;
     SetDeviceInfo(read.info);
     m_info = MouseDeviceInfo::From(read.info);
@@ -141,7 +132,7 @@ LinkResult CMouseDevice::ApplySettings(const SettingsRead& read) {
     light.blue = record.light.blue;
     m_lightSettings = light;
     m_profile.SetLightInfo(light);
-    m_lightEngine->SetLightSettings(light);
+    Engine().SetLightSettings(light);
     m_profile.SetStageActive(record.activeStage);
     StoreProfile();
     return kResultOk;
@@ -391,119 +382,13 @@ void CMouseDevice::QueueShootDownload() {
     });
 }
 
-// ---- status and lighting --------------------------------------------------------------------
-
-void CMouseDevice::StatusPoll() {
-    CDeviceCommandLink& link = Link();
-    if (!link.IsOpen())
-        return;
-    const bool wireless = link.LongTimeouts();
-    RunTransfer("status", [this, wireless]() -> Continuation {
-        std::array<uint8_t, DeviceStatusRecord::kSize> status{};
-        if (Link().ReadBlock(status.data(), status.size(), 0) != kResultOk)
-            return nullptr;
-        // The indicator shows the wireless state whatever the mouse sent in this byte.
-        status[3] = wireless ? 1 : 0;
-        return [this, status] {
-            m_status = status;
-            if (m_view)
-                m_view->StatusChanged(status);
-        };
-    });
-}
-
-bool CMouseDevice::StartLightThread() {
-    return m_lightThread->Start();
-}
-
-void CMouseDevice::StopLightThread() {
-    m_lightThread->Stop();
-}
-
-LinkResult CMouseDevice::RefreshLighting() {
-    if (!IsLiveLighting())
-        return kResultOk;
-    const std::vector<light::Rgba> colours = m_lightEngine->Colours();
-    for (size_t i = 0; i < colours.size() && i < KeyColours().size(); ++i)
-        CDeviceBase::SetKeyColour(static_cast<int>(i),
-                                  {colours[i].r, colours[i].g, colours[i].b, colours[i].a});
-    return CDeviceBase::RefreshLighting();
-}
-
 // ---- profile --------------------------------------------------------------------------------
 
 void CMouseDevice::ApplyProfile() {
-    m_lightSettings = m_profile.GetLightInfo();
-    m_lightEngine->SetLightSettings(m_lightSettings);
-    m_lightEngine->SetLightList(m_profile.GetLightList());
-    m_lightEngine->SetEffectFrames(m_profile.GetEffectFrames());
+    ApplyProfileLighting();
     (void)m_profile.GetDpiStages();
     (void)m_profile.GetSystemStages();
     (void)m_profile.GetCorrectInfo();
-}
-
-void CMouseDevice::SetProfilePaths() {
-    const std::string folder = DataFolder();
-    if (folder.empty())
-        return;
-    if (IsPlainFileName(ProfileName()))
-        m_profile.SetProfilePath(folder + ProfileName() + ".Json");
-    if (IsPlainFileName(LightingName()))
-        m_profile.SetConfigPath(folder + LightingName() + ".config");
-}
-
-void CMouseDevice::LoadProfile() {
-    SetProfilePaths();
-    (void)m_profile.LoadFromFile(m_profile.GetProfilePath());
-    m_keyList = m_profile.GetKeyList();
-    ApplyProfile();
-}
-
-void CMouseDevice::RestoreDefaults() {
-    SetProfilePaths();
-    const Json::Value document = LoadJson(m_profile.GetDefaultPath());
-    Json::Value value;
-    const auto index = static_cast<Json::ArrayIndex>(m_profile.GetIndex());
-    if (document.isObject() && document["Device"].isArray() && index < document["Device"].size())
-        value = document["Device"][index];
-    m_profile.SetProfileValue(value);
-    m_keyList = m_profile.GetKeyList();
-    ApplyProfile();
-    SaveProfile();
-    RefreshPage();
-}
-
-void CMouseDevice::SaveProfile() {
-    StoreProfile();
-}
-
-void CMouseDevice::StoreProfile() {
-    if (m_profile.Save() == 1) {
-        m_saveFailureTold = false;
-    } else if (!m_saveFailureTold) {
-        m_saveFailureTold = true;
-        DebugLogf("mouse: profile %s could not be saved", m_profile.GetProfilePath().c_str());
-    }
-}
-
-void CMouseDevice::SetProfileIndex(int index) {
-    CDeviceBase::SetProfileIndex(index);
-    m_profile.SetIndex(0);
-}
-
-void CMouseDevice::SetLightSettings(LightState state) {
-    CDeviceBase::SetLightSettings(state);
-    m_profile.SetLightInfo(state);
-    m_lightEngine->SetLightSettings(state);
-}
-
-void CMouseDevice::RefreshNameLists() {
-    m_lightNames = {};
-    if (!DataFolder().empty())
-        m_lightNames = ReadLightNameLists(FamilyIndex(DeviceFamily::Mouse), DefaultLightNamesPath(),
-                                          LightConfigPath(KindName()));
-    if (m_view)
-        m_view->LightNamesChanged(m_lightNames);
 }
 
 // ---- page flow ------------------------------------------------------------------------------
@@ -538,8 +423,38 @@ void CMouseDevice::OnSyncRequest() {
 
 void CMouseDevice::RefreshPage() {
     RefreshNameLists();
-    if (m_view)
+    if (m_view) {
         m_view->MouseSettingsChanged(SettingsControls(), m_lightSettings);
+        m_view->ButtonAssignmentsChanged(m_keyList);
+    }
+}
+
+void CMouseDevice::RefreshNameLists() {
+    CStreamedLightDevice::RefreshNameLists();
+    m_macroNames.clear();
+    const std::string folder = DataFolder();
+    if (!folder.empty()) {
+        for (const MacroInfo& info : ReadMacroIndex(folder + std::string(kMacroIndexFileName)))
+            m_macroNames.push_back(info.name);
+    }
+    if (m_view)
+        m_view->MacroNamesChanged(m_macroNames);
+}
+
+bool CMouseDevice::SetKeyAssignment(int index, const KeyCode& assignment) {
+    if (index < 0 || static_cast<size_t>(index) >= m_keyList.size())
+        return false;
+    m_keyList[static_cast<size_t>(index)].assignment = assignment;
+    m_profile.SetKeyList(m_keyList);
+    if (m_view)
+        m_view->ButtonAssignmentsChanged(m_keyList);
+    return true;
+}
+
+void CMouseDevice::SelectKey(int index) {
+    CDeviceBase::SelectKey(index);
+    if (m_view && index >= 0 && static_cast<size_t>(index) < m_keyList.size())
+        m_view->ButtonSelected(index, m_keyList[static_cast<size_t>(index)]);
 }
 
 } // namespace nk7x

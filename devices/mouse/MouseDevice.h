@@ -1,8 +1,9 @@
 // CMouseDevice: every operation of the mouse page on its device and its profile, without a toolkit:
 // the button table and its positions, the settings record (lighting, report rate, five DPI stages,
-// screen size, correction), key assignments, macros, the four shoot patterns, the status poll and
-// the program-driven lighting stream. Behind the wireless receiver (the link's long time-outs) every
-// configuration step first asks whether the mouse answers, and ends quietly when it does not.
+// screen size, correction), key assignments, macros and the four shoot patterns; the status poll
+// and the program-driven lighting stream are the shared ones (CStreamedLightDevice). Behind the
+// wireless receiver (the link's long time-outs) every configuration step first asks whether the
+// mouse answers, and ends quietly when it does not.
 #pragma once
 
 #include <array>
@@ -11,18 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "devices/DeviceBase.h"
-#include "devices/light/LightClock.h"
-#include "devices/light/LightThread.h"
-#include "devices/light/MouseLightEngine.h"
+#include "devices/StreamedLightDevice.h"
 #include "devices/mouse/MouseRecords.h"
 #include "devices/mouse/MouseView.h"
-#include "profiles/LightNames.h"
 #include "profiles/MouseProfileData.h"
 
 namespace nk7x {
 
-class CMouseDevice : public CDeviceBase {
+class CMouseDevice : public CStreamedLightDevice {
   public:
     // `ledCount`: the LEDs the page shows and streams (the page table's key count).
     explicit CMouseDevice(int ledCount = 6);
@@ -70,7 +67,15 @@ class CMouseDevice : public CDeviceBase {
     LinkResult WriteKeyAssignments(int index, const std::vector<KeyAssignment>& list) override;
     LinkResult WriteProfileKeyAssignments(int index) override;
     void QueueProfileKeyAssignmentsWrite(int index) override;
-    const std::vector<KeyAssignment>& KeyList() const { return m_keyList; }
+    const std::vector<KeyAssignment>& KeyList() const override { return m_keyList; }
+    // Button `index` does `assignment` from now on: the list goes into the profile object (not
+    // saved, nothing sent) and the page shows it.
+    bool SetKeyAssignment(int index, const KeyCode& assignment) override;
+    // The button the editor works on.
+    void SelectKey(int index) override;
+    // The macro names of the kind folder (for the button editor's macro choice).
+    const std::vector<std::string>& MacroNames() const { return m_macroNames; }
+    void RefreshNameLists() override;
 
     // Macros and shoot patterns.
     MacroDownload DownloadMacros() override;
@@ -78,35 +83,15 @@ class CMouseDevice : public CDeviceBase {
     LinkResult DownloadShootPatterns();
     void QueueShootDownload();
 
-    // The status record, every 5 s.
-    void StatusPoll() override;
-    const std::array<uint8_t, DeviceStatusRecord::kSize>& LastStatus() const { return m_status; }
-
     // DPI stages and system settings from the page's controls: into the profile (saved), then sent.
     void SetStageEnabled(int stage, bool on);
     void SetStageSteps(int stage, int steps);
     void SetReportStage(int stage);
     void SetSystemStages(const MouseSystemStages& stages);
 
-    // Lighting: the engine animates the mouse's LEDs on the light thread; RefreshLighting copies its
-    // colours into the per-LED table and streams them (the base's frame).
-    bool StartLightThread();
-    void StopLightThread();
-    LinkResult RefreshLighting() override;
-    const light::MouseLightEngine& LightPreview() const { return *m_lightEngine; }
-
-    // Profile.
+    // Profile (loading, saving and the lighting names are the shared ones).
     CMouseProfiledata& Profile() { return m_profile; }
     void ApplyProfile() override;
-    void LoadProfile() override;
-    void RestoreDefaults() override;
-    void SaveProfile() override;
-    void SetProfilePaths() override;
-    std::string GetProfileName() const override { return m_profile.GetProfilePath(); }
-    void SetProfileIndex(int index) override;
-    void SetLightSettings(LightState state) override;
-    void RefreshNameLists() override;
-    const LightNameLists& LightNames() const { return m_lightNames; }
 
     // Page flow.
     void OnConnect() override;
@@ -115,6 +100,9 @@ class CMouseDevice : public CDeviceBase {
 
   protected:
     void StopDeviceWork() { StopWorker(); }
+    CBasicProfiledata& ProfileData() override { return m_profile; }
+    const CBasicProfiledata& ProfileData() const override { return m_profile; }
+    void ProfileLoaded() override { m_keyList = m_profile.GetKeyList(); }
 
   private:
     // Behind the receiver: whether the mouse answers; by cable always true.
@@ -123,7 +111,6 @@ class CMouseDevice : public CDeviceBase {
     LinkResult TransferKeyTable(int index, const std::vector<uint8_t>& table);
     bool BuildButtonTable(const std::vector<KeyAssignment>& list, std::vector<uint8_t>& table) const;
     void ReportFailure(MouseWrite what, LinkResult result);
-    void StoreProfile();
 
     IMouseView* m_view = nullptr;
     CMouseProfiledata m_profile;
@@ -131,17 +118,11 @@ class CMouseDevice : public CDeviceBase {
     std::vector<uint8_t> m_buttonTable;
     std::array<uint8_t, kMouseButtonCount> m_positions{};
     std::vector<KeyAssignment> m_keyList;
+    std::vector<std::string> m_macroNames;
     MouseSettingsRecord m_mirror;
     uint8_t m_settingsIndex = 0;
     int m_screenWidth = 0;
     int m_screenHeight = 0;
-    std::array<uint8_t, DeviceStatusRecord::kSize> m_status{};
-    LightNameLists m_lightNames;
-    bool m_saveFailureTold = false;
-
-    light::SteadyLightClock m_lightClock;
-    std::unique_ptr<light::MouseLightEngine> m_lightEngine;
-    std::unique_ptr<light::LightThread> m_lightThread;
 };
 
 } // namespace nk7x

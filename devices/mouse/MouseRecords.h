@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "devices/DeviceStatus.h"
 #include "devices/mouse/MouseTables.h"
 #include "link/CommandFrame.h"
 #include "profiles/ProfileRecords.h"
@@ -61,15 +62,5 @@ void TakeCorrection(const std::vector<CorrectEntry>& entries, MouseSettingsRecor
 // Button index -> position in the device's button table (kMouseButtonNotFound when the factory code
 // of the button is nowhere in the first `count` entries).
 std::array<uint8_t, kMouseButtonCount> BuildButtonPositionMap(std::span<const uint8_t> table, int count);
-
-// The status record every kind answers with (6 bytes).
-struct DeviceStatusRecord {
-    static constexpr size_t kSize = 6;
-    uint8_t battery = 0;
-    uint8_t power = 0; // 0 powered, 1 charging, 2 on battery
-    uint8_t wireless = 0;
-    uint8_t phoneType = 0;
-    std::array<uint8_t, kSize> raw{};
-};
 
 } // namespace nk7x

@@ -4,9 +4,8 @@
 
 #include <vector>
 
-#include "devices/DeviceBase.h"
+#include "devices/StreamedLightDevice.h"
 #include "devices/mouse/MouseRecords.h"
-#include "profiles/LightNames.h"
 
 namespace nk7x {
 
@@ -20,17 +19,23 @@ struct MouseSettingsControls {
 
 enum class MouseWrite { Settings, KeyAssignments, Macros, ShootPatterns };
 
-class IMouseView : public IDeviceView {
+class IMouseView : public IStreamedLightView {
   public:
     // The device information arrived: the stage controls' ranges.
     virtual void DpiRangesChanged(const MouseDeviceInfo& info) = 0;
     // Fill the settings controls and the lighting panel without raising notifications.
     virtual void MouseSettingsChanged(const MouseSettingsControls& controls, const LightState& light) = 0;
-    virtual void LightNamesChanged(const LightNameLists& names) { (void)names; }
     // A transfer to the mouse failed with `result`.
     virtual void MouseWriteFailed(MouseWrite what, LinkResult result) = 0;
-    // The status record of the last poll (battery, power, wireless, phone type).
-    virtual void StatusChanged(const std::array<uint8_t, DeviceStatusRecord::kSize>& status) { (void)status; }
+    // The button assignments as the profile has them now (after a load or an edit).
+    virtual void ButtonAssignmentsChanged(const std::vector<KeyAssignment>& list) { (void)list; }
+    // The button editor works on button `index` with this assignment.
+    virtual void ButtonSelected(int index, const KeyAssignment& entry) {
+        (void)index;
+        (void)entry;
+    }
+    // The macro names the button editor offers.
+    virtual void MacroNamesChanged(const std::vector<std::string>& names) { (void)names; }
 };
 
 } // namespace nk7x

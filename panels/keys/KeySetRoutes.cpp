@@ -33,7 +33,7 @@ constexpr const char* kStoringFields[] = {
 
 KeySetRoutes::KeySetRoutes(KeySetRoutesContext context) : m_ctx(std::move(context)) {}
 
-CKeyboardDevice* KeySetRoutes::Keyboard() const {
+CDeviceBase* KeySetRoutes::Keyboard() const {
     return m_ctx.currentKeyboard ? m_ctx.currentKeyboard() : nullptr;
 }
 
@@ -130,12 +130,12 @@ void KeySetRoutes::OnCancel() {
 }
 
 bool KeySetRoutes::Store() {
-    CKeyboardDevice* keyboard = Keyboard();
+    CDeviceBase* keyboard = Keyboard();
     CKeySetControlUI* panel = Panel();
     return keyboard && panel && StoreOn(*keyboard, *panel);
 }
 
-bool KeySetRoutes::StoreOn(CKeyboardDevice& keyboard, CKeySetControlUI& panel) {
+bool KeySetRoutes::StoreOn(CDeviceBase& keyboard, CKeySetControlUI& panel) {
     // An assignment the editor cannot show is kept as it is rather than replaced by the default.
     if (!panel.HasKey() || panel.SelectedCategory() < 0)
         return false;
@@ -150,7 +150,7 @@ bool KeySetRoutes::StoreOn(CKeyboardDevice& keyboard, CKeySetControlUI& panel) {
 }
 
 void KeySetRoutes::OnWrite() {
-    CKeyboardDevice* keyboard = Keyboard();
+    CDeviceBase* keyboard = Keyboard();
     if (!keyboard)
         return;
     // The download runs on the device's worker; its answer comes back to this thread. A failed

@@ -11,15 +11,16 @@ class QWidget;
 
 namespace nk7x {
 
-class CKeyboardDevice;
+class CDeviceBase;
 class CKeySetControlUI;
 class NotifyRouter;
 class UiWindow;
 struct UiNotify;
 
 struct KeySetRoutesContext {
-    // The keyboard of the page shown and its editor; null when the page shown has none.
-    std::function<CKeyboardDevice*()> currentKeyboard;
+    // The device of the page shown (keyboard or mouse) and its editor; null when the page shown
+    // has none.
+    std::function<CDeviceBase*()> currentKeyboard;
     std::function<CKeySetControlUI*()> currentPanel;
     // Parent of the message boxes; may be null.
     UiWindow* window = nullptr;
@@ -47,10 +48,10 @@ class KeySetRoutes {
     bool Store();
 
     // The same store for a given device and editor (key picking on the page).
-    static bool StoreOn(CKeyboardDevice& keyboard, CKeySetControlUI& panel);
+    static bool StoreOn(CDeviceBase& keyboard, CKeySetControlUI& panel);
 
   private:
-    CKeyboardDevice* Keyboard() const;
+    CDeviceBase* Keyboard() const;
     CKeySetControlUI* Panel() const;
     // A notification from an editor other than the one shown (a page filling its own) edits nothing.
     bool FromShownPanel(const UiNotify& msg) const;

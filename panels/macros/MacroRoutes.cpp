@@ -183,7 +183,7 @@ void MacroRoutes::OnDelete() {
     const int k = panel->SelectedMacro();
     if (k < 0)
         return;
-    CKeyboardDevice* keyboard = m_ctx.currentKeyboard ? m_ctx.currentKeyboard() : nullptr;
+    CDeviceBase* keyboard = m_ctx.currentKeyboard ? m_ctx.currentKeyboard() : nullptr;
     std::vector<KeyAssignment> keys = keyboard ? keyboard->KeyList() : std::vector<KeyAssignment>();
     if (AnyKeyUsesMacro(keys, k) &&
         Show(QString::fromLatin1(kMsgMacroAssigned), true, kButtonsOkCancel, false) != 1)

@@ -18,7 +18,6 @@ class QWidget;
 namespace nk7x {
 
 class CDeviceBase;
-class CKeyboardDevice;
 class CKeySetControlUI;
 class CMacroSetControlUI;
 class NotifyRouter;
@@ -29,8 +28,8 @@ struct MacroRoutesContext {
     // The panel of the page shown and its device; null when the page has none.
     std::function<CMacroSetControlUI*()> currentPanel;
     std::function<CDeviceBase*()> currentDevice;
-    // The keyboard whose key assignments follow the macros; null when the page has none.
-    std::function<CKeyboardDevice*()> currentKeyboard;
+    // The device whose key assignments follow the macros (keyboard or mouse); null when none.
+    std::function<CDeviceBase*()> currentKeyboard;
     // The key assignment editor of the page shown; may be empty or give null.
     std::function<CKeySetControlUI*()> currentKeyPanel;
     // Locks (false) or frees the device list and the page's profile panel while recording.

@@ -1,5 +1,6 @@
 #include "panels/pages/BrindovaKeyboardDevice.h"
 #include "panels/pages/BrindovaMouseDevice.h"
+#include "panels/pages/BrindovaMousePadDevice.h"
 
 #include "devices/DeviceKind.h"
 #include "devices/keyboard/KeyAssignmentCodes.h"
@@ -280,6 +281,8 @@ void RegisterDevicePages(ControlFactory& factory) {
                      [](QWidget* parent) { return new CBrindovaKeyboardDevice(parent); });
     factory.Register(CBrindovaMouseDevice::ClassName(),
                      [](QWidget* parent) { return new CBrindovaMouseDevice(parent); });
+    factory.Register(CBrindovaMousePadDevice::ClassName(),
+                     [](QWidget* parent) { return new CBrindovaMousePadDevice(parent); });
 }
 
 } // namespace nk7x

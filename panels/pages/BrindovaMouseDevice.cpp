@@ -1,7 +1,9 @@
 #include "panels/pages/BrindovaMouseDevice.h"
 
 #include "devices/DeviceKind.h"
+#include "devices/keyboard/KeyAssignmentCodes.h"
 #include "panels/MpDevicePowerUI.h"
+#include "panels/keys/KeySetRoutes.h"
 #include "panels/light/LightControlUI.h"
 #include "panels/profile/DeviceProfileUI.h"
 #include "panels/shoot/ShootControlUI.h"
@@ -18,6 +20,7 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -29,7 +32,7 @@ namespace {
 
 constexpr int kLightLevels = 4;
 constexpr int kFirstTab = 1;
-constexpr int kTabCount = 4;
+constexpr int kTabCount = 6;
 // Where the LEDs sit on the picture (at scale 96): the wheel, the two side strips, the logo, the
 // lower rim left and right.
 constexpr std::array<QPoint, CBrindovaMouseDevice::kLedCount> kLedSpots{
@@ -59,8 +62,10 @@ CBrindovaMouseDevice::CBrindovaMouseDevice(QWidget* parent)
     setObjectName(ClassName());
     m_mouse = static_cast<CMouseDevice*>(&Device());
     m_mouse->SetView(this);
-    // The shoot editor in the layout is built by the control factory.
+    // The editors in the layout are built by the control factory.
     RegisterShootControl(ControlFactory::Instance());
+    RegisterKeySetControl(ControlFactory::Instance());
+    RegisterMacroSetControl(ControlFactory::Instance());
 }
 
 CBrindovaMouseDevice::~CBrindovaMouseDevice() {
@@ -141,6 +146,29 @@ void CBrindovaMouseDevice::BuildPage() {
             m_shootPanel->SelectBullet(0);
         }
     }
+    m_keySetPanel = findChild<CKeySetControlUI*>();
+    if (m_keySetPanel) {
+        m_keySetPanel->Init();
+        m_keySetPanel->SetDeviceType(KindNumber(DeviceKind::Mouse));
+        m_keySetPanel->SetLanguageTexts(Texts());
+        // Picking a key stores at once, as the editor's store button does.
+        connect(m_keySetPanel, &CKeySetControlUI::keyPicked, this, [this] {
+            if (m_keySetPanel)
+                KeySetRoutes::StoreOn(*m_mouse, *m_keySetPanel);
+        });
+    }
+    m_macroPanel = findChild<CMacroSetControlUI*>();
+    if (m_macroPanel) {
+        m_macroPanel->Init();
+        m_macroPanel->SetLanguageTexts(Texts());
+        m_macroPanel->SetDataFolder(m_mouse->DataFolder());
+        m_macroPanel->LoadMacroList();
+    }
+    if (auto* list = findChild<QListWidget*>(QStringLiteral("device_setkeyinfo_list")))
+        connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
+            if (row >= 0)
+                m_mouse->SelectKey(row);
+        });
     WireControls();
     ShowSettingTab(0);
     // The light list of the mode names, and the profile's stages before the mouse is first seen.
@@ -362,6 +390,46 @@ void CBrindovaMouseDevice::MouseWriteFailed(MouseWrite what, LinkResult result) 
     }
     notice->setText(Text(QString::fromLatin1(key)).arg(ResultCode(result)));
     notice->show();
+}
+
+void CBrindovaMouseDevice::ButtonAssignmentsChanged(const std::vector<KeyAssignment>& list) {
+    auto* rows = findChild<QListWidget*>(QStringLiteral("device_setkeyinfo_list"));
+    if (!rows)
+        return;
+    const QSignalBlocker quiet(rows);
+    const int current = rows->currentRow();
+    rows->clear();
+    // One row per button: its name, then what it does now.
+    for (size_t b = 0; b < list.size() && b < DefaultButtonCodeTable.size(); ++b) {
+        const QString button = Text(QString::fromLatin1(DefaultButtonCodeTable[b].nameKey));
+        const std::string does = AssignmentNameKey(list[b].assignment, m_macroNames);
+        const QString function = does.empty() ? QStringLiteral("—") : Text(QString::fromStdString(does));
+        rows->addItem(button + QStringLiteral("\n    ") + function);
+    }
+    if (current >= 0 && current < rows->count())
+        rows->setCurrentRow(current);
+}
+
+void CBrindovaMouseDevice::ButtonSelected(int index, const KeyAssignment& entry) {
+    if (!m_keySetPanel)
+        return;
+    const QString name =
+        index >= 0 && static_cast<size_t>(index) < DefaultButtonCodeTable.size()
+            ? Text(QString::fromLatin1(DefaultButtonCodeTable[static_cast<size_t>(index)].nameKey))
+            : QString();
+    m_keySetPanel->SetKeyTitle(name);
+    m_keySetPanel->SetKey(entry);
+}
+
+void CBrindovaMouseDevice::MacroNamesChanged(const std::vector<std::string>& names) {
+    m_macroNames = names;
+    if (m_keySetPanel) {
+        m_keySetPanel->SetLanguageTexts(Texts());
+        m_keySetPanel->FillMacroNames(names);
+        if (m_keySetPanel->HasKey())
+            m_keySetPanel->ShowCurrent();
+    }
+    ButtonAssignmentsChanged(m_mouse->KeyList());
 }
 
 void CBrindovaMouseDevice::StatusChanged(const std::array<uint8_t, DeviceStatusRecord::kSize>& status) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "devices/mouse/MouseDevice.h"
+#include "panels/keys/KeySetControlUI.h"
+#include "panels/macros/MacroSetControlUI.h"
 #include "panels/pages/BrindovaUSBDevice.h"
 #include "panels/shoot/ShootControlUI.h"
 
@@ -31,6 +33,9 @@ class CBrindovaMouseDevice : public CBrindovaUSBDevice, public IMouseView {
     CMouseDevice& Mouse() { return *m_mouse; }
     // The shoot-pattern editor of the page; null when the layout has none.
     CShootControlUI* ShootPanel() const { return m_shootPanel; }
+    // The button assignment and macro editors; null when the layout has none.
+    CKeySetControlUI* KeySetPanel() const { return m_keySetPanel; }
+    CMacroSetControlUI* MacroPanel() const { return m_macroPanel; }
 
     void LoadContent() override;
     void BuildPage();
@@ -59,6 +64,9 @@ class CBrindovaMouseDevice : public CBrindovaUSBDevice, public IMouseView {
     void MouseSettingsChanged(const MouseSettingsControls& controls, const LightState& light) override;
     void LightNamesChanged(const LightNameLists& names) override;
     void MouseWriteFailed(MouseWrite what, LinkResult result) override;
+    void ButtonAssignmentsChanged(const std::vector<KeyAssignment>& list) override;
+    void ButtonSelected(int index, const KeyAssignment& entry) override;
+    void MacroNamesChanged(const std::vector<std::string>& names) override;
     void StatusChanged(const std::array<uint8_t, DeviceStatusRecord::kSize>& status) override;
 
   private:
@@ -75,6 +83,9 @@ class CBrindovaMouseDevice : public CBrindovaUSBDevice, public IMouseView {
     std::array<QPointer<QSlider>, kMouseDpiStageCount> m_stageSliders{};
     std::array<QPointer<QLineEdit>, kMouseDpiStageCount> m_stageEdits{};
     QPointer<CShootControlUI> m_shootPanel;
+    QPointer<CKeySetControlUI> m_keySetPanel;
+    QPointer<CMacroSetControlUI> m_macroPanel;
+    std::vector<std::string> m_macroNames;
     bool m_filling = false;
     int m_connectsDone = 0;
 };

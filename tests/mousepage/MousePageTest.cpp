@@ -2,12 +2,14 @@
 // settings tabs, and the same mouse by cable and through its receiver as either comes and goes.
 #include "app/MainWnd.h"
 #include "panels/DeviceOptionUI.h"
+#include "panels/keys/KeySetControlUI.h"
 #include "panels/pages/BrindovaMouseDevice.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -113,8 +115,9 @@ TEST_F(MousePageTest, DpiStagesFollowTheMousesStepAndReachIt) {
     // The three views as a user sees them.
     if (const char* out = std::getenv("NK7X_SCREENSHOT_DIR")) {
         const char* names[] = {"screenshot-mouse-lighting", "screenshot-mouse-dpi",
-                               "screenshot-mouse-settings", "screenshot-mouse-shoot"};
-        for (int tab = 0; tab < 4; ++tab) {
+                               "screenshot-mouse-settings", "screenshot-mouse-shoot",
+                               "screenshot-mouse-buttons"};
+        for (int tab = 0; tab < 5; ++tab) {
             m_page->ShowSettingTab(tab);
             QTest::qWait(300); // a few light frames, so the LEDs show the effect
             EXPECT_TRUE(m_window->grab().save(QString::fromLocal8Bit(out) + QLatin1Char('/') +
@@ -137,6 +140,35 @@ TEST_F(MousePageTest, AHiddenWindowKeepsTheMousesLightsMoving) {
     // The mouse runs no effect of its own: without frames its LEDs would stand still.
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_cable->Counters().liveFrames >= before + 10; }, 5000))
         << "frames while hidden: " << m_cable->Counters().liveFrames - before;
+}
+
+TEST_F(MousePageTest, ButtonsAreListedEditedAndWritten) {
+    m_cable = Start(SimKind::Mouse);
+    OpenWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_page->Mouse().ButtonTable().empty(); }, 5000));
+    auto* rows = Find<QListWidget>(QStringLiteral("device_setkeyinfo_list"));
+    ASSERT_NE(rows, nullptr);
+    ASSERT_EQ(rows->count(), kMouseButtonCount);
+    ASSERT_NE(m_page->KeySetPanel(), nullptr);
+    ASSERT_NE(m_page->MacroPanel(), nullptr);
+
+    // Choosing a button puts it into the editor.
+    rows->setCurrentRow(2);
+    EXPECT_EQ(m_page->Mouse().SelectedKey(), 2);
+    EXPECT_TRUE(m_page->KeySetPanel()->HasKey());
+    EXPECT_EQ(m_page->KeySetPanel()->Current().assignment, m_page->Mouse().KeyList()[2].assignment);
+
+    // "Forward" does what "back" did: the row says so, and the mouse's table has it at its position.
+    const QString before = rows->item(3)->text();
+    ASSERT_TRUE(m_page->Mouse().SetKeyAssignment(3, DefaultButtonCodeTable[4].code));
+    EXPECT_NE(rows->item(3)->text(), before);
+    m_page->Mouse().QueueProfileKeyAssignmentsWrite(0);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return m_cable->KeyTable()[9] == DefaultButtonCodeTable[4].code.type &&
+                   m_cable->KeyTable()[10] == DefaultButtonCodeTable[4].code.b1;
+        },
+        3000));
 }
 
 TEST_F(MousePageTest, CableAndReceiverHandOverTheSamePage) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "tools/sim/PadMemory.h"
 #include "tools/sim/SimDevice.h"
 #include "tools/sim/SimMemory.h"
 
@@ -91,10 +92,13 @@ std::string Status(SimDevice& device) {
         line("dpi_step", std::to_string(o.dpiStep));
         line("max_steps", std::to_string(o.maxDpiSteps));
         line("min_dpi", std::to_string(o.minDpi));
+    } else if (o.kind == SimKind::Pad) {
+        line("leds", std::to_string(kSimPadLedCount));
     } else {
         line("keys", std::to_string(o.keyCount));
     }
-    line("macro_capacity", std::to_string(o.macroCapacity));
+    if (o.kind != SimKind::Pad)
+        line("macro_capacity", std::to_string(o.macroCapacity));
     if (o.kind == SimKind::Receiver)
         line("mouse_asleep", YesNo(device.IsMouseAsleep()));
     line("reply_delay_ms", std::to_string(o.replyDelayMs));
@@ -152,6 +156,16 @@ std::string DumpRequest(SimDevice& device, const std::vector<std::string_view>& 
     }
     if (w.size() > 2 && what != "lighting")
         return Error("dump " + std::string(what) + " takes no arguments");
+    // A pad holds its settings, live colours and status only.
+    if (device.Options().kind == SimKind::Pad) {
+        const char* lacks = what == "keytable" ? "key table"
+                            : what == "leds"   ? "LED table"
+                            : what == "macros" ? "macro area"
+                            : what == "shoot"  ? "shoot area"
+                                               : nullptr;
+        if (lacks)
+            return Error(std::string("a mouse pad has no ") + lacks);
+    }
     if (what == "keytable") {
         const std::vector<uint8_t> table = device.KeyTable();
         std::string s;
@@ -249,16 +263,17 @@ const char* SimControlHelp() {
            "fault                    list the armed faults\n"
            "dump params OFFSET LEN   bytes of the parameter area\n"
            "dump record [N]          settings record N (default: the one byte 0 names)\n"
-           "dump keytable            key (mouse: button) table, one position a line\n"
+           "dump keytable            key (mouse: button) table, one position a line (not a pad)\n"
            "dump leds                LED table (keyboard)\n"
            "dump lighting PAGE       one custom colour page of 512 bytes (keyboard)\n"
-           "dump macros              macro area\n"
+           "dump macros              macro area (not a pad)\n"
            "dump info                device information record\n"
-           "dump live|status|shoot   live colours, status block, shoot area\n"
+           "dump live|status|shoot   live colours, status block, shoot area (not a pad)\n"
            "set params OFFSET HEX    change settings as the device's own keys do\n"
            "set status HEX           replace the 6-byte status block\n"
            "set status BATTERY POWER [PHONE]\n"
            "                         battery %, power 0 powered / 1 charging / 2 on battery, phone type\n"
+           "                         (a pad shows it: 1 iPhone, 2 Samsung, 3 other, else none)\n"
            "sleep | wake             (receiver) the mouse behind it falls asleep / wakes up\n"
            "unplug | plug            pull the device out, put it back\n"
            "reset                    back to the factory state\n";

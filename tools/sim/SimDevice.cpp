@@ -44,18 +44,48 @@ constexpr uint16_t kKeyboardProduct = 0x0820;
 constexpr uint16_t kMouseVendor = 0x320F;
 constexpr uint16_t kMouseProduct = 0x5001;
 constexpr uint16_t kReceiverProduct = 0x5002;
+constexpr uint16_t kPadProduct = 0x1004; // the product of the shipped option table's pad row
+
+const char* DefaultName(SimKind kind) {
+    switch (kind) {
+    case SimKind::Mouse:
+        return "mouse1";
+    case SimKind::Receiver:
+        return "rcv1";
+    case SimKind::Pad:
+        return "pad1";
+    case SimKind::Keyboard:
+        break;
+    }
+    return kKeyboardName;
+}
+
+uint16_t DefaultProduct(SimKind kind) {
+    switch (kind) {
+    case SimKind::Mouse:
+        return kMouseProduct;
+    case SimKind::Receiver:
+        return kReceiverProduct;
+    case SimKind::Pad:
+        return kPadProduct;
+    case SimKind::Keyboard:
+        break;
+    }
+    return kKeyboardProduct;
+}
 
 SimOptions ResolveOptions(SimOptions o) {
     if (o.kind != SimKind::Keyboard) {
-        const bool receiver = o.kind == SimKind::Receiver;
         if (o.name == kKeyboardName)
-            o.name = receiver ? "rcv1" : "mouse1";
+            o.name = DefaultName(o.kind);
         if (o.vendorId == kKeyboardVendor && o.productId == kKeyboardProduct) {
             o.vendorId = kMouseVendor;
-            o.productId = receiver ? kReceiverProduct : kMouseProduct;
+            o.productId = DefaultProduct(o.kind);
         }
-        o.lightingPages = 0; // a mouse has no custom colour pages
+        o.lightingPages = 0; // only the keyboard has custom colour pages
     }
+    if (o.kind == SimKind::Pad)
+        o.macroCapacity = 0; // nor has a pad macro memory
     if (!o.deviceRows.has_value())
         o.deviceRows = o.kind != SimKind::Keyboard;
     return o;
@@ -67,6 +97,8 @@ const char* ProductName(SimKind kind) {
         return "NK-7X Mouse";
     case SimKind::Receiver:
         return "NK-7X Wireless Receiver";
+    case SimKind::Pad:
+        return "NK-7X Mouse Pad";
     case SimKind::Keyboard:
         break;
     }
@@ -172,6 +204,8 @@ const char* SimKindName(SimKind kind) {
         return "mouse";
     case SimKind::Receiver:
         return "receiver";
+    case SimKind::Pad:
+        return "pad";
     case SimKind::Keyboard:
         break;
     }
@@ -179,7 +213,7 @@ const char* SimKindName(SimKind kind) {
 }
 
 bool ParseSimKind(std::string_view text, SimKind& kind) {
-    for (SimKind k : {SimKind::Keyboard, SimKind::Mouse, SimKind::Receiver}) {
+    for (SimKind k : {SimKind::Keyboard, SimKind::Mouse, SimKind::Receiver, SimKind::Pad}) {
         if (text == SimKindName(k)) {
             kind = k;
             return true;
@@ -261,7 +295,7 @@ struct SimDevice::Impl {
             lastError = "key count must be 1..255";
             return false;
         }
-        if (options.kind != SimKind::Keyboard && (options.buttonCount < 1 || options.buttonCount > 255)) {
+        if (SimIsMouse(options.kind) && (options.buttonCount < 1 || options.buttonCount > 255)) {
             lastError = "button count must be 1..255";
             return false;
         }
@@ -313,8 +347,10 @@ struct SimDevice::Impl {
                       "vendor=0x%04x\nproduct=0x%04x\nversion=0x%04x\ninterface=%d\nname=%s (%s)\n",
                       options.vendorId, options.productId, options.version, kInterfaceNumber,
                       ProductName(options.kind), options.name.c_str());
+        // The pad has no input of its own: it shows the keyboard's collections, whose third and fourth
+        // are the ones every kind has.
         const std::vector<uint8_t>& rdesc =
-            options.kind == SimKind::Keyboard ? KeyboardInterfaceDescriptor() : MouseInterfaceDescriptor();
+            SimIsMouse(options.kind) ? MouseInterfaceDescriptor() : KeyboardInterfaceDescriptor();
         auto undo = [this] {
             unlink(InfoPath().c_str());
             unlink(DescriptorPath().c_str());

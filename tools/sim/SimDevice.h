@@ -1,4 +1,5 @@
-// SimDevice: one emulated keyboard, mouse or mouse receiver on the device side of the vendor protocol.
+// SimDevice: one emulated keyboard, mouse, mouse receiver or mouse pad on the device side of the vendor
+// protocol.
 // It plugs in by creating its interface files and socket in a folder (docs/EMULATOR.md), serves every
 // connection on its own thread, holds real device memory, injects faults on request and records what
 // it received.
@@ -18,10 +19,10 @@
 namespace nk7x {
 
 // Receiver: the wireless receiver with the mouse behind it; it answers for the mouse, and not at all
-// while the mouse sleeps.
-enum class SimKind { Keyboard, Mouse, Receiver };
+// while the mouse sleeps. Pad: the lighted mouse pad (15 LEDs the host streams, one settings record).
+enum class SimKind { Keyboard, Mouse, Receiver, Pad };
 
-// "keyboard", "mouse", "receiver".
+// "keyboard", "mouse", "receiver", "pad".
 const char* SimKindName(SimKind kind);
 // Reads one of those names; false for any other text.
 bool ParseSimKind(std::string_view text, SimKind& kind);
@@ -46,7 +47,7 @@ inline constexpr size_t kSimMacroUnit = 128;
 
 // A default SimOptions is the keyboard. With another kind, the fields left at the keyboard's values
 // (name kbd1, ids 0C45:0820) take that kind's: mouse1 and 320F:5001 for the mouse, rcv1 and 320F:5002
-// for the receiver. SimDevice::Options() shows the values in use.
+// for the receiver, pad1 and 320F:1004 for the mouse pad. SimDevice::Options() shows the values in use.
 struct SimOptions {
     std::string folder;        // where the files appear; empty = DefaultSimFolder()
     std::string name = "kbd1"; // NAME of NAME-mi01.sock and NAME.ctl
@@ -56,7 +57,7 @@ struct SimOptions {
     uint16_t version = 0x0100;
     int keyCount = 126;         // keyboard's K: information byte 5, key table 3 x K, LED table K (1..255)
     int buttonCount = 10;       // mouse's K: information byte 5, button table 3 x K (1..255)
-    uint8_t macroCapacity = 32; // device information byte 6: macro area of capacity x 128 bytes
+    uint8_t macroCapacity = 32; // device information byte 6: macro area of capacity x 128 bytes (a pad: 0)
     int lightingPages = 8;      // keyboard's custom colour pages of 512 bytes (command 11); a mouse has none
     uint8_t dpiStep = 50;       // mouse information byte 11: DPI per step
     uint16_t maxDpiSteps = 320; // mouse information bytes 12-13: largest DPI step count
@@ -66,8 +67,8 @@ struct SimOptions {
     bool verifyChecksum = true; // refuse frames with a wrong checksum (status 0xFE)
     size_t frameLogLimit = 10000; // newest frames kept in the log; older ones are dropped
     // Whether NAME.devices.json (rows for the program's supported-device tables) is written while
-    // plugged in. Nothing: written for the mouse and the receiver, whose rows the program does not
-    // have built in, not for the keyboard.
+    // plugged in. Nothing: written for the mouse, the receiver and the pad, whose rows the program
+    // does not have built in, not for the keyboard.
     std::optional<bool> deviceRows;
 };
 
@@ -165,8 +166,8 @@ class SimDevice {
     // Device memory.
     std::vector<uint8_t> DeviceInfo() const; // 34 bytes
     std::vector<uint8_t> Parameters() const; // kSimParameterBytes
-    std::vector<uint8_t> KeyTable() const;   // 3 x K, device position order (mouse: buttons)
-    std::vector<uint8_t> LedTable() const;   // K, LED index per position (0xFF: no LED); mouse: empty
+    std::vector<uint8_t> KeyTable() const;   // 3 x K, device position order (mouse: buttons; pad: empty)
+    std::vector<uint8_t> LedTable() const;   // K, LED index per position (0xFF: no LED); mouse, pad: empty
     std::vector<uint8_t> LightingPage(int page) const; // 512 bytes; empty for a page it lacks
     std::vector<uint8_t> LiveLighting() const;         // last colours streamed with command 18 (512)
     std::vector<uint8_t> MacroArea() const;            // capacity x 128
@@ -174,7 +175,7 @@ class SimDevice {
     std::vector<uint8_t> StatusBlock() const;          // 6 bytes, read with command 26
     bool IsLiveLighting() const;                       // set by command 28
     bool InConfig() const;                             // between commands 1 and 2
-    // Settings record n as a read takes it (keyboard: 26 bytes at n x 25; mouse: 71 at n x 128);
+    // Settings record n as a read takes it (keyboard and pad: 26 bytes at n x 25; mouse: 71 at n x 128);
     // empty when it does not fit the parameter area.
     std::vector<uint8_t> SettingsRecord(int n) const;
 

@@ -15,10 +15,26 @@ DeviceKind TableKind(SimKind kind) {
         return DeviceKind::Mouse;
     case SimKind::Receiver:
         return DeviceKind::MouseReceiver; // the program then waits long for the mouse behind it
+    case SimKind::Pad:
+        return DeviceKind::MousePad;
     case SimKind::Keyboard:
         break;
     }
     return DeviceKind::Keyboard;
+}
+
+// The family name of the option row, as the rows file reader takes it.
+const char* FamilyName(SimKind kind) {
+    switch (kind) {
+    case SimKind::Mouse:
+    case SimKind::Receiver:
+        return "mouse";
+    case SimKind::Pad:
+        return "mousepad";
+    case SimKind::Keyboard:
+        break;
+    }
+    return "keyboard";
 }
 
 std::string InterfaceRow(const SimOptions& o, int collection, const char* role, uint16_t usagePage,
@@ -39,8 +55,7 @@ std::string SimDeviceRowsJson(const SimOptions& o) {
     std::snprintf(option, sizeof option,
                   "    {\"family\": \"%s\", \"vendor\": \"0x%04x\", \"product\": \"0x%04x\", \"kind\": %d, "
                   "\"role\": \"command\"}",
-                  o.kind == SimKind::Keyboard ? "keyboard" : "mouse", o.vendorId, o.productId,
-                  KindNumber(kind));
+                  FamilyName(o.kind), o.vendorId, o.productId, KindNumber(kind));
     return "{\n  \"interfaces\": [\n" +
            InterfaceRow(o, kSimCommandCollection, "command", kSimVendorUsagePage, kSimVendorUsage) + ",\n" +
            InterfaceRow(o, kSimNotificationCollection, "notification", kSimConsumerUsagePage,

@@ -5,6 +5,7 @@
 
 #include "tools/sim/KeyboardLayout.h"
 #include "tools/sim/MouseMemory.h"
+#include "tools/sim/PadMemory.h"
 
 namespace nk7x {
 
@@ -31,6 +32,17 @@ enum Command : uint8_t {
 bool KeyboardOnly(uint8_t command) {
     return command == kWriteLightingPage || command == kReadKeyIndexTable;
 }
+
+// What a kind refuses as unknown: a mouse the keyboard's own commands, a pad (no keys, macros or
+// shoot patterns) those and every table and area it lacks.
+bool Refuses(SimKind kind, uint8_t command) {
+    if (kind == SimKind::Keyboard)
+        return false;
+    if (KeyboardOnly(command))
+        return true;
+    return kind == SimKind::Pad && (command == kReadKeyTable || command == kWriteKeyTable ||
+                                    command == kWriteMacroArea || command == kWriteShootArea);
+}
 } // namespace
 
 bool SimIsMouse(SimKind kind) {
@@ -38,10 +50,14 @@ bool SimIsMouse(SimKind kind) {
 }
 
 size_t SimSettingsStride(SimKind kind) {
+    if (kind == SimKind::Pad)
+        return kSimPadSettingsReadStride;
     return SimIsMouse(kind) ? kSimMouseSettingsStride : kSimSettingsStride;
 }
 
 size_t SimSettingsRecordBytes(SimKind kind) {
+    if (kind == SimKind::Pad)
+        return kSimPadSettingsRecordBytes;
     return SimIsMouse(kind) ? kSimMouseSettingsRecordBytes : kSimSettingsRecordBytes;
 }
 
@@ -66,31 +82,39 @@ SimMemory::SimMemory(const SimOptions& options) : m_options(options) {
 
 void SimMemory::ResetToFactory() {
     const bool mouse = SimIsMouse(m_options.kind);
-    const int k = std::clamp(mouse ? m_options.buttonCount : m_options.keyCount, 0, 255);
-    const int pages = mouse ? 0 : std::clamp(m_options.lightingPages, 0, 255);
+    const bool pad = m_options.kind == SimKind::Pad;
+    const int k =
+        pad ? kSimPadLedCount : std::clamp(mouse ? m_options.buttonCount : m_options.keyCount, 0, 255);
+    const int pages = mouse || pad ? 0 : std::clamp(m_options.lightingPages, 0, 255);
+    const uint8_t macroUnits = pad ? 0 : m_options.macroCapacity;
     info.assign(kSimDeviceInfoBytes, 0);
     info[kSimInfoFirmware] = kSimFirmwareVersion & 0xFF;
     info[kSimInfoFirmware + 1] = kSimFirmwareVersion >> 8;
     info[kSimInfoProduct] = static_cast<uint8_t>(m_options.productId & 0xFF);
     info[kSimInfoProduct + 1] = static_cast<uint8_t>(m_options.productId >> 8);
-    info[kSimInfoKind] = mouse ? 2 : 1;
+    info[kSimInfoKind] = pad ? kSimPadKind : mouse ? 2 : 1;
     info[kSimInfoKeyCount] = static_cast<uint8_t>(k);
-    info[kSimInfoMacroUnits] = m_options.macroCapacity;
+    info[kSimInfoMacroUnits] = macroUnits;
     info[kSimInfoRecords] = 1;
     info[kSimInfoPages] = static_cast<uint8_t>(pages);
     if (mouse)
         SimFillMouseDeviceInfo(m_options, info);
 
     parameters.assign(kSimParameterBytes, 0);
-    const std::vector<uint8_t> record = mouse ? SimFactoryMouseSettingsRecord() : SimFactorySettingsRecord();
+    const std::vector<uint8_t> record = pad     ? SimFactoryPadSettingsRecord()
+                                        : mouse ? SimFactoryMouseSettingsRecord()
+                                                : SimFactorySettingsRecord();
     std::copy(record.begin(), record.end(), parameters.begin());
 
-    keyTable = mouse ? SimFactoryButtonTable(k) : SimFactoryKeyTable(k);
-    ledTable = mouse ? std::vector<uint8_t>{} : SimFactoryLedTable(k);
+    if (pad)
+        keyTable.clear();
+    else
+        keyTable = mouse ? SimFactoryButtonTable(k) : SimFactoryKeyTable(k);
+    ledTable = mouse || pad ? std::vector<uint8_t>{} : SimFactoryLedTable(k);
     lighting.assign(static_cast<size_t>(pages) * kSimLightingPageBytes, 0);
     live.assign(kSimLiveLightingBytes, 0);
-    macros.assign(static_cast<size_t>(m_options.macroCapacity) * kSimMacroUnit, 0);
-    shoot.assign(kSimShootAreaBytes, 0);
+    macros.assign(static_cast<size_t>(macroUnits) * kSimMacroUnit, 0);
+    shoot.assign(pad ? 0 : kSimShootAreaBytes, 0);
     if (m_options.kind == SimKind::Receiver)
         status = {80, 2, 0, 0, 0, 0}; // a wireless mouse runs on its battery
     else
@@ -117,7 +141,7 @@ uint8_t SimMemory::WriteArea(std::vector<uint8_t>& area, uint16_t offset, uint8_
 
 uint8_t SimMemory::Execute(uint8_t command, uint8_t length, uint16_t offset, const uint8_t* payload,
                            uint8_t* replyData) {
-    if (SimIsMouse(m_options.kind) && KeyboardOnly(command))
+    if (Refuses(m_options.kind, command))
         return kSimStatusRefused;
     switch (command) {
     case kBeginConfig:

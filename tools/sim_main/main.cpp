@@ -1,5 +1,5 @@
-// nk7x-sim: runs one emulated keyboard, mouse or mouse receiver until SIGINT/SIGTERM, or talks to a
-// running one (`ctl`).
+// nk7x-sim: runs one emulated keyboard, mouse, mouse receiver or mouse pad until SIGINT/SIGTERM, or
+// talks to a running one (`ctl`).
 #include <signal.h>
 
 #include <charconv>
@@ -21,7 +21,7 @@ constexpr int kExitUsage = 2;
 constexpr int kExitNotRunning = 3;
 
 const char* kUsage =
-    "usage: nk7x-sim [--kind keyboard|mouse|receiver] [--keys K] [--buttons K] [--dpi-step N]\n"
+    "usage: nk7x-sim [--kind keyboard|mouse|receiver|pad] [--keys K] [--buttons K] [--dpi-step N]\n"
     "                [--max-steps N] [--min-dpi N] [--macro-capacity N] [--reply-delay-ms MS]\n"
     "                [--name NAME] [--fault LIST] [--no-rows]\n"
     "       nk7x-sim ctl [--name NAME] REQUEST...\n"
@@ -30,16 +30,18 @@ const char* kUsage =
     "/tmp/nk7x-sim-$UID) until SIGINT or SIGTERM, which unplug it. The program and nk7x-cli list it\n"
     "when NK7X_SIM_DIR names that folder.\n"
     "\n"
-    "  --kind KIND           keyboard (default, 0C45:0820), mouse (by cable, 320F:5001) or receiver\n"
-    "                        (the wireless receiver with the mouse behind it, 320F:5002)\n"
+    "  --kind KIND           keyboard (default, 0C45:0820), mouse (by cable, 320F:5001), receiver\n"
+    "                        (the wireless receiver with the mouse behind it, 320F:5002) or pad\n"
+    "                        (the lighted mouse pad, 15 LEDs, 320F:1004)\n"
     "  --keys K              keyboard: key table positions, 1..255 (default 126)\n"
     "  --buttons K           mouse, receiver: button table entries, 1..255 (default 10)\n"
     "  --dpi-step N          mouse, receiver: DPI per step, 0..255 (default 50)\n"
     "  --max-steps N         mouse, receiver: largest DPI step count, 0..65535 (default 320)\n"
     "  --min-dpi N           mouse, receiver: smallest DPI, 0..65535 (default 100)\n"
-    "  --macro-capacity N    macro memory in units of 128 bytes, 0..255 (default 32)\n"
+    "  --macro-capacity N    keyboard, mouse, receiver: macro memory in units of 128 bytes, 0..255\n"
+    "                        (default 32)\n"
     "  --reply-delay-ms MS   every reply goes out MS ms late, 0..60000 (default 0)\n"
-    "  --name NAME           device name, names its files (default kbd1, mouse1 or rcv1)\n"
+    "  --name NAME           device name, names its files (default kbd1, mouse1, rcv1 or pad1)\n"
     "  --fault LIST          faults armed from the start (see below)\n"
     "  --no-rows             do not write NAME.devices.json, the device's rows for the program's\n"
     "                        supported-device tables\n"
@@ -57,7 +59,8 @@ const char* kUsage =
     "\n"
     "An unplug fault or `nk7x-sim ctl unplug` pulls the device out; the program keeps running and\n"
     "`nk7x-sim ctl plug` puts it back in. `nk7x-sim ctl --name rcv1 sleep` puts a receiver's mouse to\n"
-    "sleep: Probe then answers no and other frames go unanswered until `ctl wake`.\n";
+    "sleep: Probe then answers no and other frames go unanswered until `ctl wake`.\n"
+    "`nk7x-sim ctl --name pad1 set status 100 0 1` lays an iPhone on the pad (phone type, byte 5).\n";
 
 const char* kCtlUsage =
     "usage: nk7x-sim ctl [--name NAME] REQUEST...\n"
@@ -133,7 +136,8 @@ int RunControl(int argc, char** argv) {
 
 int RunDevice(int argc, char** argv) {
     nk7x::SimOptions options;
-    std::vector<std::string> keyboardOnly, mouseOnly; // options given that fit one family only
+    // Options given that fit one family only, and the macro capacity, which a pad lacks.
+    std::vector<std::string> keyboardOnly, mouseOnly, notPad;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -145,9 +149,10 @@ int RunDevice(int argc, char** argv) {
             if (!v)
                 return UsageError("--kind needs a value", kUsage);
             if (!nk7x::ParseSimKind(v, options.kind))
-                return UsageError(std::string("device kind '") + v +
-                                      "' is not emulated (keyboard, mouse or receiver)",
-                                  kUsage);
+                return UsageError(
+                    std::string("device kind '") + v +
+                        "' is not emulated (keyboard, mouse or receiver; pad for the mouse pad)",
+                    kUsage);
         } else if (a == "--keys") {
             const char* v = value();
             if (!v || !ParseInt(v, 1, 255, options.keyCount))
@@ -184,6 +189,7 @@ int RunDevice(int argc, char** argv) {
             if (!v || !ParseInt(v, 0, 255, capacity))
                 return UsageError("--macro-capacity needs a number 0..255", kUsage);
             options.macroCapacity = static_cast<uint8_t>(capacity);
+            notPad.emplace_back(a);
         } else if (a == "--name") {
             const char* v = value();
             if (!v || !*v)
@@ -203,11 +209,19 @@ int RunDevice(int argc, char** argv) {
         }
     }
 
-    const bool mouse = options.kind != nk7x::SimKind::Keyboard;
-    if (mouse && !keyboardOnly.empty())
-        return UsageError(keyboardOnly.front() + " is for a keyboard (use --buttons for a mouse)", kUsage);
+    const bool keyboard = options.kind == nk7x::SimKind::Keyboard;
+    const bool pad = options.kind == nk7x::SimKind::Pad;
+    const bool mouse = !keyboard && !pad;
+    if (!keyboard && !keyboardOnly.empty())
+        return UsageError(keyboardOnly.front() + " is for a keyboard" +
+                              (mouse ? " (use --buttons for a mouse)" : ""),
+                          kUsage);
     if (!mouse && !mouseOnly.empty())
-        return UsageError(mouseOnly.front() + " is for a mouse or receiver (add --kind mouse)", kUsage);
+        return UsageError(mouseOnly.front() + " is for a mouse or receiver" +
+                              (keyboard ? " (add --kind mouse)" : ""),
+                          kUsage);
+    if (pad && !notPad.empty())
+        return UsageError(notPad.front() + " is not for a pad: it has no macro memory", kUsage);
     // Run from a shell, every kind leaves its rows for the program, the keyboard's too (they equal
     // the built-in ones).
     if (!options.deviceRows.has_value())
@@ -232,6 +246,9 @@ int RunDevice(int argc, char** argv) {
     if (mouse)
         std::printf("nk7x-sim: %s %s (%04x:%04x) plugged in: %s (%d buttons)\n", kind, used.name.c_str(),
                     used.vendorId, used.productId, device.SocketPath().c_str(), used.buttonCount);
+    else if (pad)
+        std::printf("nk7x-sim: %s %s (%04x:%04x) plugged in: %s (15 LEDs)\n", kind, used.name.c_str(),
+                    used.vendorId, used.productId, device.SocketPath().c_str());
     else
         std::printf("nk7x-sim: %s %s plugged in: %s (%d keys)\n", kind, used.name.c_str(),
                     device.SocketPath().c_str(), used.keyCount);

@@ -1,0 +1,158 @@
+#include "devices/StreamedLightDevice.h"
+
+#include <json/value.h>
+
+#include <algorithm>
+
+#include "devices/light/MouseLightEngine.h"
+#include "devices/light/RingLightEngine.h"
+#include "platform/DebugLog.h"
+#include "profiles/JsonFile.h"
+#include "profiles/ProfileFolders.h"
+
+namespace nk7x {
+namespace {
+
+std::unique_ptr<light::LightEngine> MakeEngine(DeviceFamily family, std::size_t leds,
+                                               const light::LightClock& clock) {
+    const auto seed = static_cast<uint32_t>(clock.NowMs());
+    if (family == DeviceFamily::MousePad || family == DeviceFamily::Headset)
+        return std::make_unique<light::RingLightEngine>(family, leds, clock, seed);
+    return std::make_unique<light::MouseLightEngine>(leds, clock, seed);
+}
+
+} // namespace
+
+CStreamedLightDevice::CStreamedLightDevice(DeviceFamily family, int ledCount)
+    : m_family(family),
+      m_lightEngine(MakeEngine(family, static_cast<std::size_t>(std::max(ledCount, 1)), m_lightClock)),
+      m_lightThread(std::make_unique<light::LightThread>(
+          *m_lightEngine, [this] { return Link().IsOpen(); }, [this] { return Link().BackgroundPause(); })) {
+    SetKindName(FolderName(family));
+    SetKeyCount(std::max(ledCount, 1));
+}
+
+CStreamedLightDevice::~CStreamedLightDevice() {
+    StopLightThread();
+}
+
+void CStreamedLightDevice::SetStreamedLightView(IStreamedLightView* view) {
+    m_view = view;
+    SetDeviceView(view);
+}
+
+// ---- lighting and status --------------------------------------------------------------------
+
+bool CStreamedLightDevice::StartLightThread() {
+    return m_lightThread->Start();
+}
+
+void CStreamedLightDevice::StopLightThread() {
+    m_lightThread->Stop();
+}
+
+LinkResult CStreamedLightDevice::RefreshLighting() {
+    if (!IsLiveLighting())
+        return kResultOk;
+    const std::vector<light::Rgba> colours = m_lightEngine->Colours();
+    for (size_t i = 0; i < colours.size() && i < KeyColours().size(); ++i)
+        CDeviceBase::SetKeyColour(static_cast<int>(i),
+                                  {colours[i].r, colours[i].g, colours[i].b, colours[i].a});
+    return CDeviceBase::RefreshLighting();
+}
+
+void CStreamedLightDevice::StatusPoll() {
+    CDeviceCommandLink& link = Link();
+    if (!link.IsOpen())
+        return;
+    const bool wireless = link.LongTimeouts();
+    RunTransfer("status", [this, wireless]() -> Continuation {
+        DeviceStatusBytes status{};
+        if (Link().ReadBlock(status.data(), status.size(), 0) != kResultOk)
+            return nullptr;
+        // The indicator shows the wireless state whatever the device sent in this byte.
+        status[DeviceStatusRecord::kWireless] = wireless ? 1 : 0;
+        return [this, status] {
+            m_status = status;
+            if (m_view)
+                m_view->StatusChanged(status);
+        };
+    });
+}
+
+// ---- profile --------------------------------------------------------------------------------
+
+void CStreamedLightDevice::ApplyProfileLighting() {
+    CBasicProfiledata& profile = ProfileData();
+    m_lightSettings = profile.GetLightInfo();
+    m_lightEngine->SetLightSettings(m_lightSettings);
+    m_lightEngine->SetLightList(profile.GetLightList());
+    m_lightEngine->SetEffectFrames(profile.GetEffectFrames());
+}
+
+void CStreamedLightDevice::SetProfilePaths() {
+    const std::string folder = DataFolder();
+    if (folder.empty())
+        return;
+    CBasicProfiledata& profile = ProfileData();
+    if (IsPlainFileName(ProfileName()))
+        profile.SetProfilePath(folder + ProfileName() + ".Json");
+    if (IsPlainFileName(LightingName()))
+        profile.SetConfigPath(folder + LightingName() + ".config");
+}
+
+void CStreamedLightDevice::LoadProfile() {
+    SetProfilePaths();
+    CBasicProfiledata& profile = ProfileData();
+    (void)profile.LoadFromFile(profile.GetProfilePath());
+    ProfileLoaded();
+    ApplyProfile();
+}
+
+void CStreamedLightDevice::RestoreDefaults() {
+    SetProfilePaths();
+    CBasicProfiledata& profile = ProfileData();
+    const Json::Value document = LoadJson(profile.GetDefaultPath());
+    Json::Value value;
+    const auto index = static_cast<Json::ArrayIndex>(profile.GetIndex());
+    if (document.isObject() && document["Device"].isArray() && index < document["Device"].size())
+        value = document["Device"][index];
+    profile.SetProfileValue(value);
+    ProfileLoaded();
+    ApplyProfile();
+    SaveProfile();
+    RefreshPage();
+}
+
+void CStreamedLightDevice::StoreProfile() {
+    if (ProfileData().Save() == 1) {
+        m_saveFailureTold = false;
+    } else if (!m_saveFailureTold) {
+        m_saveFailureTold = true;
+        DebugLogf("%s: profile %s could not be saved", FolderName(m_family),
+                  ProfileData().GetProfilePath().c_str());
+    }
+}
+
+void CStreamedLightDevice::SetProfileIndex(int index) {
+    CDeviceBase::SetProfileIndex(index);
+    // Every profile file of the family holds its one device at element 0.
+    ProfileData().SetIndex(0);
+}
+
+void CStreamedLightDevice::SetLightSettings(LightState state) {
+    CDeviceBase::SetLightSettings(state);
+    ProfileData().SetLightInfo(state);
+    m_lightEngine->SetLightSettings(state);
+}
+
+void CStreamedLightDevice::RefreshNameLists() {
+    m_lightNames = {};
+    if (!DataFolder().empty())
+        m_lightNames =
+            ReadLightNameLists(FamilyIndex(m_family), DefaultLightNamesPath(), LightConfigPath(KindName()));
+    if (m_view)
+        m_view->LightNamesChanged(m_lightNames);
+}
+
+} // namespace nk7x

@@ -1,0 +1,67 @@
+// CMousePadDevice: every operation of the mouse pad page on its device and its profile, without a
+// toolkit: the device information read at connection, the mirror of the pad's settings record (read
+// when the pad reports a change, sent after lighting changes), and the pad's LEDs, which the
+// program animates and streams itself (CStreamedLightDevice) as a ring.
+#pragma once
+
+#include "devices/StreamedLightDevice.h"
+#include "devices/mousepad/MousePadTables.h"
+#include "devices/mousepad/MousePadView.h"
+#include "devices/mousepad/PadRecords.h"
+#include "profiles/BasicProfileData.h"
+
+namespace nk7x {
+
+class CMousePadDevice : public CStreamedLightDevice {
+  public:
+    // `ledCount`: the LEDs the page shows and streams (the page table's key count).
+    explicit CMousePadDevice(int ledCount = kMousePadLedCount);
+    ~CMousePadDevice() override;
+
+    void SetView(IMousePadView* view);
+
+    // Device information, read at connection; the pad gives none of its bytes a meaning the page
+    // uses. The halves as the mouse's: the transfer on any thread, the result on the page's thread.
+    struct InfoRead {
+        LinkResult result = kResultFailed;
+        DeviceInfoRecord info{};
+    };
+    InfoRead FetchDeviceInfo();
+    LinkResult ApplyDeviceInfo(const InfoRead& read);
+
+    // Settings record: a read replaces the mirror (the profile stays as it is); a write sends the
+    // mirror, not the profile.
+    PadSettingsRead FetchSettings();
+    LinkResult ApplySettings(const PadSettingsRead& read);
+    LinkResult ReadSettings();
+    const PadSettingsRecord& Mirror() const { return m_mirror; }
+    // Sends the mirror as record n (the main window always writes record 0); byte 0 is not taken
+    // from the caller: it stays the record index last read.
+    LinkResult WriteSettings(int n, uint8_t byte0) override;
+    void QueueSettingsWrite(int n, uint8_t byte0) override;
+
+    // Profile: the pad keeps only lighting.
+    CBasicProfiledata& Profile() { return m_profile; }
+    // The profile's lighting into the device, the engine and the mirror.
+    void ApplyProfile() override;
+
+    // Page flow. The connection reads the device information and the settings record (so that the
+    // pad's own bytes go back unchanged), then loads the profile and starts the light thread.
+    void OnConnect() override;
+    void OnSyncRequest() override;
+    void RefreshPage() override;
+
+  protected:
+    CBasicProfiledata& ProfileData() override { return m_profile; }
+    const CBasicProfiledata& ProfileData() const override { return m_profile; }
+
+  private:
+    LinkResult TransferSettings(int n, const PadWireRecord& wire);
+    void ReportFailure(LinkResult result);
+
+    IMousePadView* m_view = nullptr;
+    CBasicProfiledata m_profile;
+    PadSettingsRecord m_mirror;
+};
+
+} // namespace nk7x
