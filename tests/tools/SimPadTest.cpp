@@ -288,8 +288,11 @@ TEST_F(SimPadProgram, RunsAPadWhosePhoneTheShellSets) {
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(WaitUntil([&] { return FileExists(m_dir + "/pad1.ctl"); }))
         << ReadText(m_root.Path() + "/device.log");
-    EXPECT_NE(ReadText(m_root.Path() + "/device.log").find("pad pad1 (320f:1004) plugged in"),
-              std::string::npos);
+    // The line is written once the device is up, which may be a moment after its files appear.
+    EXPECT_TRUE(WaitUntil([&] {
+        return ReadText(m_root.Path() + "/device.log").find("pad pad1 (320f:1004) plugged in") !=
+               std::string::npos;
+    })) << ReadText(m_root.Path() + "/device.log");
     EXPECT_NE(ReadText(m_dir + "/pad1.devices.json").find("\"family\": \"mousepad\""), std::string::npos);
 
     std::string text;
