@@ -1,6 +1,7 @@
 #include "app/ScalePolicy.h"
 
 #include "platform/DebugLog.h"
+#include "ui/Theme.h"
 
 namespace nk7x {
 
@@ -9,19 +10,10 @@ int ScaleForWorkArea(int width, int height) {
 }
 
 int CheckedScale(int scale) {
-    switch (scale) {
-    case 48:
-    case 72:
-    case 96:
-    case 120:
-    case 144:
-    case 168:
-    case 192:
+    if (IsAllowedDpi(scale))
         return scale;
-    default:
-        DebugLog("MAIN_WND DPI SET ERROR");
-        return 96;
-    }
+    DebugLog("MAIN_WND DPI SET ERROR");
+    return 96;
 }
 
 } // namespace nk7x

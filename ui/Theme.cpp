@@ -8,6 +8,21 @@
 
 namespace nk7x {
 
+bool IsAllowedDpi(int dpi) {
+    switch (dpi) {
+    case 48:
+    case 72:
+    case 96:
+    case 120:
+    case 144:
+    case 168:
+    case 192:
+        return true;
+    default:
+        return false;
+    }
+}
+
 QString ResolveSkinUrls(const QString& qss, const QString& skinFolder) {
     static const QRegularExpression url(QStringLiteral("url\\(\\s*['\"]?([^'\"\\)]+)['\"]?\\s*\\)"));
     QString out;

@@ -10,6 +10,9 @@ namespace nk7x {
 // resolved against the skin folder.
 QString LoadStyleSheet(const QString& skinFolder, const QString& file);
 
+// Whether the windows support a scale (DPI): 48, 72, 96, 120, 144, 168 or 192.
+bool IsAllowedDpi(int dpi);
+
 // Makes every relative url(...) of a style sheet absolute below the skin folder.
 QString ResolveSkinUrls(const QString& qss, const QString& skinFolder);
 

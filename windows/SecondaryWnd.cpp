@@ -55,18 +55,7 @@ void CSecondaryWnd::SetControlText(QWidget* control, const QString& text) {
 }
 
 bool CSecondaryWnd::IsAllowedDpi(int dpi) {
-    switch (dpi) {
-    case 48:
-    case 72:
-    case 96:
-    case 120:
-    case 144:
-    case 168:
-    case 192:
-        return true;
-    default:
-        return false;
-    }
+    return nk7x::IsAllowedDpi(dpi);
 }
 
 int CSecondaryWnd::ApplyDpi(int dpi, const char* errorLine) {

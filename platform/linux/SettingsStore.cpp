@@ -120,14 +120,10 @@ bool SettingsStore::CreateKey(const std::string& key) {
 }
 
 std::optional<uint32_t> SettingsStore::ReadDword(const std::string& key, const std::string& value) const {
-    Sections sections = Load();
-    auto s = sections.find(key);
-    if (s == sections.end())
+    const std::optional<std::string> stored = ReadString(key, value);
+    if (!stored)
         return std::nullopt;
-    auto v = s->second.find(value);
-    if (v == s->second.end())
-        return std::nullopt;
-    const std::string& text = v->second;
+    const std::string& text = *stored;
     uint32_t out = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
     if (ec != std::errc() || end != text.data() + text.size() || text.empty())
