@@ -29,8 +29,10 @@ std::optional<EqCurve> EqPresetCurve(int eqType) {
     if (!preset)
         return std::nullopt;
     EqCurve curve{};
+    // The bands are signed gains, not characters: the sign is meant to carry over.
     for (int b = 0; b < kEqBandCount; ++b)
-        curve[static_cast<size_t>(b)] = (*preset)[static_cast<size_t>(b)];
+        curve[static_cast<size_t>(b)] =
+            (*preset)[static_cast<size_t>(b)]; // NOLINT(bugprone-signed-char-misuse)
     return curve;
 }
 
