@@ -28,7 +28,7 @@ constexpr const char* kUsage =
     "usage: nk7x [--hidden] [--screenshot=FILE]\n"
     "       nk7x --version | --help\n"
     "\n"
-    "Configures NK-7X keyboards. Closing the window hides it to the system tray.\n"
+    "Configures NK-7X keyboards, mice and mouse pads. Closing the window hides it to the system tray.\n"
     "\n"
     "  --hidden           start in the system tray without showing the window (shown as usual\n"
     "                     when the desktop has no tray)\n"
