@@ -29,8 +29,7 @@ namespace {
 constexpr int kFnKey = 110;
 constexpr const char* kAssignedMark = "file='images/keyboard/key_assigned.svg' dest='3,3,10,10'";
 constexpr int kLightLevels = 4; // brightness and speed indices 0..4
-constexpr int kFirstTab = 1;
-constexpr int kOkOnly = 0; // message box with the confirm button alone
+constexpr int kOkOnly = 0;      // message box with the confirm button alone
 
 } // namespace
 
@@ -123,26 +122,8 @@ void CBrindovaKeyboardDevice::BuildPage() {
         }
     }
 
-    m_profilePanel = qobject_cast<CDeviceProfileUI*>(
-        UiWindow::FindSubControlByName(this, QStringLiteral("DeviceProfileItem")));
-    if (m_profilePanel) {
-        m_profilePanel->SetDeviceType(KindNumber(DeviceKind::Keyboard));
-        m_profilePanel->SetFolders(m_keyboard->DataFolder(), m_keyboard->DefaultProfilePath());
-        // A list that could not be repaired on disk is still used for this run; the next save
-        // that fails tells the user.
-        if (m_profilePanel->LoadList() == ProfileResult::WriteFailed)
-            DebugLogf("profiles: the keyboard's profile list could not be written to %s",
-                      m_keyboard->DataFolder().c_str());
-        m_profilePanel->SelectTab(kFirstTab);
-        m_keyboard->SetProfileName(m_profilePanel->GetSelectedUUID());
-    }
-
-    m_lightPanel = qobject_cast<CLightControlUI*>(
-        UiWindow::FindSubControlByName(this, QStringLiteral("LightControlItem")));
-    if (m_lightPanel) {
-        m_lightPanel->SetLayoutStyle(DeviceKind::Keyboard);
-        m_lightPanel->SetLanguageTexts(Texts());
-    }
+    SetUpProfilePanel(DeviceKind::Keyboard, false);
+    SetUpLightPanel(DeviceKind::Keyboard);
     m_keySetPanel = findChild<CKeySetControlUI*>();
     if (m_keySetPanel) {
         m_keySetPanel->Init();

@@ -31,7 +31,6 @@ namespace nk7x {
 namespace {
 
 constexpr int kLightLevels = 4;
-constexpr int kFirstTab = 1;
 constexpr int kTabCount = 6;
 // Where the LEDs sit on the picture (at scale 96): the wheel, the two side strips, the logo, the
 // lower rim left and right.
@@ -110,26 +109,9 @@ void CBrindovaMouseDevice::BuildPage() {
     ResetTables();
     BuildPicture();
 
-    m_profilePanel = qobject_cast<CDeviceProfileUI*>(
-        UiWindow::FindSubControlByName(this, QStringLiteral("DeviceProfileItem")));
-    if (m_profilePanel) {
-        m_profilePanel->SetDeviceType(KindNumber(DeviceKind::Mouse));
-        m_profilePanel->SetFolders(m_mouse->DataFolder(), m_mouse->DefaultProfilePath());
-        if (m_profilePanel->LoadList() == ProfileResult::WriteFailed)
-            DebugLogf("profiles: the mouse's profile list could not be written to %s",
-                      m_mouse->DataFolder().c_str());
-        m_profilePanel->SelectTab(kFirstTab);
-        m_mouse->SetProfileName(m_profilePanel->GetSelectedUUID());
-        // The mouse's views have their own tabs on the page.
-        if (QWidget* tabs = m_profilePanel->findChild<QWidget*>(QStringLiteral("profile_tab_bar")))
-            tabs->hide();
-    }
-    m_lightPanel = qobject_cast<CLightControlUI*>(
-        UiWindow::FindSubControlByName(this, QStringLiteral("LightControlItem")));
-    if (m_lightPanel) {
-        m_lightPanel->SetLayoutStyle(DeviceKind::Mouse);
-        m_lightPanel->SetLanguageTexts(Texts());
-    }
+    // The mouse's views have their own tabs on the page.
+    SetUpProfilePanel(DeviceKind::Mouse, true);
+    SetUpLightPanel(DeviceKind::Mouse);
     for (int s = 0; s < kMouseDpiStageCount; ++s) {
         m_stageChecks[static_cast<size_t>(s)] =
             findChild<QCheckBox*>(QStringLiteral("DPI_enable_check_%1").arg(s));

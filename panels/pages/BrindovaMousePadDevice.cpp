@@ -17,7 +17,6 @@ namespace nk7x {
 namespace {
 
 constexpr int kLightLevels = 4;
-constexpr int kFirstTab = 1;
 constexpr const char* kLedContainer = "mousepad_device_key_light";
 
 } // namespace
@@ -48,7 +47,7 @@ CBrindovaMousePadDevice::CBrindovaMousePadDevice(QWidget* parent)
     ControlFactory& factory = ControlFactory::Instance();
     if (!factory.Knows(CDeviceKeyButtonUI::ClassName()))
         factory.Register(CDeviceKeyButtonUI::ClassName(),
-                         [](QWidget* parent) { return new CDeviceKeyButtonUI(parent); });
+                         [](QWidget* owner) { return new CDeviceKeyButtonUI(owner); });
 }
 
 CBrindovaMousePadDevice::~CBrindovaMousePadDevice() {
@@ -98,26 +97,9 @@ void CBrindovaMousePadDevice::BuildPage() {
     ResetTables();
     CollectLedButtons();
 
-    m_profilePanel = qobject_cast<CDeviceProfileUI*>(
-        UiWindow::FindSubControlByName(this, QStringLiteral("DeviceProfileItem")));
-    if (m_profilePanel) {
-        m_profilePanel->SetDeviceType(KindNumber(DeviceKind::MousePad));
-        m_profilePanel->SetFolders(m_pad->DataFolder(), m_pad->DefaultProfilePath());
-        if (m_profilePanel->LoadList() == ProfileResult::WriteFailed)
-            DebugLogf("profiles: the mouse pad's profile list could not be written to %s",
-                      m_pad->DataFolder().c_str());
-        m_profilePanel->SelectTab(kFirstTab);
-        m_pad->SetProfileName(m_profilePanel->GetSelectedUUID());
-        // The pad has lighting only: the panel's view tabs have nothing to switch.
-        if (QWidget* tabs = m_profilePanel->findChild<QWidget*>(QStringLiteral("profile_tab_bar")))
-            tabs->hide();
-    }
-    m_lightPanel = qobject_cast<CLightControlUI*>(
-        UiWindow::FindSubControlByName(this, QStringLiteral("LightControlItem")));
-    if (m_lightPanel) {
-        m_lightPanel->SetLayoutStyle(DeviceKind::MousePad);
-        m_lightPanel->SetLanguageTexts(Texts());
-    }
+    // The pad has lighting only: the panel's view tabs have nothing to switch.
+    SetUpProfilePanel(DeviceKind::MousePad, true);
+    SetUpLightPanel(DeviceKind::MousePad);
     // The mode names, and the profile's lighting before the pad is first seen.
     m_pad->LoadProfile();
     m_pad->RefreshPage();

@@ -6,6 +6,7 @@
 #include "panels/MpDevicePowerUI.h"
 #include "panels/light/LightControlUI.h"
 #include "panels/profile/DeviceProfileUI.h"
+#include "profiles/ProfileList.h"
 #include "ui/UiWindow.h"
 #include "ui/controls/DeviceKeyButtonUI.h"
 #include "ui/controls/SelectPanelUI.h"
@@ -134,6 +135,37 @@ void CBrindovaUSBDevice::SetPowerMode(int mode) {
     m_device->SetPowerMode(mode);
     if (m_power)
         m_power->ShowPowerLayout(mode != 0);
+}
+
+void CBrindovaUSBDevice::SetUpProfilePanel(DeviceKind kind, bool ownTabs) {
+    constexpr int kFirstProfileTab = 1;
+    m_profilePanel = qobject_cast<CDeviceProfileUI*>(
+        UiWindow::FindSubControlByName(this, QStringLiteral("DeviceProfileItem")));
+    if (!m_profilePanel)
+        return;
+    CDeviceBase& device = Device();
+    m_profilePanel->SetDeviceType(KindNumber(kind));
+    m_profilePanel->SetFolders(device.DataFolder(), device.DefaultProfilePath());
+    // A list that could not be repaired on disk is still used for this run; the next save that
+    // fails tells the user.
+    if (m_profilePanel->LoadList() == ProfileResult::WriteFailed)
+        DebugLogf("profiles: the %s profile list could not be written to %s", device.KindName().c_str(),
+                  device.DataFolder().c_str());
+    m_profilePanel->SelectTab(kFirstProfileTab);
+    device.SetProfileName(m_profilePanel->GetSelectedUUID());
+    if (ownTabs) {
+        if (QWidget* tabs = m_profilePanel->findChild<QWidget*>(QStringLiteral("profile_tab_bar")))
+            tabs->hide();
+    }
+}
+
+void CBrindovaUSBDevice::SetUpLightPanel(DeviceKind kind) {
+    m_lightPanel = qobject_cast<CLightControlUI*>(
+        UiWindow::FindSubControlByName(this, QStringLiteral("LightControlItem")));
+    if (!m_lightPanel)
+        return;
+    m_lightPanel->SetLayoutStyle(kind);
+    m_lightPanel->SetLanguageTexts(Texts());
 }
 
 void CBrindovaUSBDevice::ResetTables() {

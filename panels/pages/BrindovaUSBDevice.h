@@ -98,6 +98,12 @@ class CBrindovaUSBDevice : public QWidget {
     // Ends the device's worker threads and detaches its view. A kind calls it first in its own
     // destructor, so that no thread reaches the kind's part of the view while it is destroyed.
     void StopDevice();
+    // Finds the layout's profile panel ("DeviceProfileItem"), gives it the kind and the folders,
+    // loads the profile list, selects the first profile and hands its name to the device. With
+    // `ownTabs` the page has its own view tabs and the panel's tab bar is hidden.
+    void SetUpProfilePanel(DeviceKind kind, bool ownTabs);
+    // Finds the layout's lighting panel ("LightControlItem") and gives it the kind and the texts.
+    void SetUpLightPanel(DeviceKind kind);
     // Empties and resizes the two tables to the device's button and key counts.
     void ResetTables();
     void SetButton(int n, CDeviceKeyButtonUI* button);
