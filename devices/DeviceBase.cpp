@@ -111,12 +111,18 @@ void CDeviceBase::SetLiveLighting(bool on) {
 LinkResult CDeviceBase::RefreshLighting() {
     if (!IsLiveLighting())
         return kResultOk;
+    if (IDeviceView* view = DeviceView())
+        for (size_t i = 0; i < m_keyColours.size(); ++i)
+            view->ShowKeyColour(static_cast<int>(i), PackKeyButtonColour(m_keyColours[i]),
+                                m_keyColours[i].alpha);
+    return StreamKeyColours();
+}
+
+LinkResult CDeviceBase::StreamKeyColours() {
     std::array<uint8_t, kLiveLightingBytes> buffer{};
     const size_t count = m_keyColours.size();
     for (size_t i = 0; i < count; ++i) {
         const KeyColour c = m_keyColours[i];
-        if (IDeviceView* view = DeviceView())
-            view->ShowKeyColour(static_cast<int>(i), PackKeyButtonColour(c), c.alpha);
         if (i == static_cast<size_t>(kLiveLightingSkippedKey) || 3 * i + 2 >= buffer.size())
             continue;
         buffer[3 * i] = static_cast<uint8_t>((c.red * c.alpha) >> 8);

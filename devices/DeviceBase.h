@@ -175,6 +175,9 @@ class CDeviceBase {
     // One live-lighting run: repaints the key buttons and streams the colours. Returns the stream's
     // result (1 also when nothing needed sending).
     virtual LinkResult RefreshLighting();
+    // The stream half of a run: the per-key colours to the device as live-colour frames (on the
+    // worker when it runs; a frame still waiting is replaced). A kind with another wire overrides it.
+    virtual LinkResult StreamKeyColours();
     StreamTiming StreamStats() const;
     // Whether the device's lighting is the program's stream (it stops when the runs stop) rather
     // than effects the device runs itself; a page out of sight keeps the runs of a streamed one.
@@ -232,9 +235,11 @@ class CDeviceBase {
     std::vector<LightState> m_lightList;     // the profile's light areas (light-list lock)
     std::vector<EffectFrame> m_effectFrames; // the custom effect's frames (effect-frame lock)
 
-  private:
+    // One frame left (on the stream's thread): its delay since it was made and the gap since the
+    // last one go into StreamStats.
     void NoteStreamSend(std::chrono::steady_clock::time_point made);
 
+  private:
     CDeviceCommandLink m_link;
     CDeviceCommandLink m_notifyLink;
     std::unique_ptr<CKeyEventThread> m_keyEvents;

@@ -89,6 +89,9 @@ class CDeviceCommandLink {
     // Live colours: frames are dropped while a logged exchange runs and not sent with long
     // time-outs; both count as success.
     LinkResult StreamLighting(const uint8_t* buffer, size_t length);
+    // One output report of the command collection (byte 0 its report id), written whole and not
+    // answered. Under the lighting lock, dropped like a live frame while a logged exchange runs.
+    LinkResult SendOutputReport(const uint8_t* report, size_t length);
     LinkResult WriteMacroArea(const uint8_t* buffer, size_t length);
     // Fixed 56-byte frames, exchange lock only.
     LinkResult WriteShootArea(const uint8_t* buffer, size_t length);

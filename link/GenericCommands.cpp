@@ -172,6 +172,22 @@ LinkResult CDeviceCommandLink::StreamLighting(const uint8_t* buffer, size_t leng
     return kResultOk;
 }
 
+LinkResult CDeviceCommandLink::SendOutputReport(const uint8_t* report, size_t length) {
+    if (!report || length == 0 || length > 0xFFFF)
+        return kResultFailed;
+    if (!IsOpen())
+        return kResultFailed;
+    if (IsBusy())
+        return kResultOk; // stale in 50 ms anyway, as a live frame
+    std::lock_guard<std::mutex> lighting(m_lightingLock);
+    // The exchange lock keeps the write apart from a frame another thread is writing.
+    std::lock_guard<std::mutex> exchange(m_exchangeLock);
+    uint32_t sent = 0;
+    if (m_transport.WriteReport(report, static_cast<uint32_t>(length), &sent, kTimeoutMs) != 1)
+        return kResultFailed;
+    return sent == length ? kResultOk : kResultFailed;
+}
+
 LinkResult CDeviceCommandLink::WriteMacroArea(const uint8_t* buffer, size_t length) {
     return WriteChunked(CommandCode::WriteMacroArea, buffer, length, 0, FrameLock::Command, m_chunkSize);
 }

@@ -7,8 +7,13 @@
 
 namespace nk7x {
 
-CMousePadDevice::CMousePadDevice(int ledCount) : CStreamedLightDevice(DeviceFamily::MousePad, ledCount) {
-    m_profile.SetDefaultPath(nk7x::DefaultProfilePath(DeviceFamily::MousePad));
+CMousePadDevice::CMousePadDevice(int ledCount)
+    : CMousePadDevice(DeviceFamily::MousePad, ledCount, std::make_unique<CBasicProfiledata>(), "mouse pad") {}
+
+CMousePadDevice::CMousePadDevice(DeviceFamily family, int ledCount,
+                                 std::unique_ptr<CBasicProfiledata> profile, const char* logName)
+    : CStreamedLightDevice(family, ledCount), m_profile(std::move(profile)), m_logName(logName) {
+    m_profile->SetDefaultPath(nk7x::DefaultProfilePath(family));
 }
 
 CMousePadDevice::~CMousePadDevice() {
@@ -116,11 +121,10 @@ void CMousePadDevice::OnConnect() {
         return [this, read, record] {
             const LinkResult result = ApplyDeviceInfo(read);
             if (result != kResultOk && Link().IsOpen())
-                DebugLogf("mouse pad: device information not read (%d)", ResultCode(result));
+                DebugLogf("%s: device information not read (%d)", m_logName, ResultCode(result));
             if (ApplySettings(*record) != kResultOk && Link().IsOpen())
-                DebugLog(
-                    "mouse pad: settings record not read at connection; the pad's own bytes go out as 0");
-            LoadProfile(); // lays the profile's lighting over the record just read
+                DebugLogf("%s: settings record not read at connection; its own bytes go out as 0", m_logName);
+            LoadConnectedProfile(); // lays the profile's lighting over the record just read
             RefreshPage();
             StartLightThread();
             ConnectFinished();
@@ -134,7 +138,7 @@ void CMousePadDevice::OnSyncRequest() {
         return [this, read] {
             const LinkResult result = ApplySettings(*read);
             if (result != kResultOk)
-                DebugLogf("mouse pad: settings not read back (%d)", ResultCode(result));
+                DebugLogf("%s: settings not read back (%d)", m_logName, ResultCode(result));
         };
     });
 }

@@ -1,8 +1,11 @@
 // CMousePadDevice: every operation of the mouse pad page on its device and its profile, without a
 // toolkit: the device information read at connection, the mirror of the pad's settings record (read
 // when the pad reports a change, sent after lighting changes), and the pad's LEDs, which the
-// program animates and streams itself (CStreamedLightDevice) as a ring.
+// program animates and streams itself (CStreamedLightDevice) as a ring. The headset keeps the same
+// record and lighting and derives from it.
 #pragma once
+
+#include <memory>
 
 #include "devices/StreamedLightDevice.h"
 #include "devices/mousepad/MousePadTables.h"
@@ -41,7 +44,7 @@ class CMousePadDevice : public CStreamedLightDevice {
     void QueueSettingsWrite(int n, uint8_t byte0) override;
 
     // Profile: the pad keeps only lighting.
-    CBasicProfiledata& Profile() { return m_profile; }
+    CBasicProfiledata& Profile() { return *m_profile; }
     // The profile's lighting into the device, the engine and the mirror.
     void ApplyProfile() override;
 
@@ -52,15 +55,24 @@ class CMousePadDevice : public CStreamedLightDevice {
     void RefreshPage() override;
 
   protected:
-    CBasicProfiledata& ProfileData() override { return m_profile; }
-    const CBasicProfiledata& ProfileData() const override { return m_profile; }
+    // A kind that shares the pad's record: its family, LEDs, profile object (given its default
+    // path here) and the name its log lines start with.
+    CMousePadDevice(DeviceFamily family, int ledCount, std::unique_ptr<CBasicProfiledata> profile,
+                    const char* logName);
+
+    CBasicProfiledata& ProfileData() override { return *m_profile; }
+    const CBasicProfiledata& ProfileData() const override { return *m_profile; }
+    IMousePadView* PadView() const { return m_view; }
+    // The connection's profile load (after the record was read, before the page is filled).
+    virtual void LoadConnectedProfile() { LoadProfile(); }
 
   private:
     LinkResult TransferSettings(int n, const PadWireRecord& wire);
     void ReportFailure(LinkResult result);
 
     IMousePadView* m_view = nullptr;
-    CBasicProfiledata m_profile;
+    std::unique_ptr<CBasicProfiledata> m_profile;
+    const char* m_logName;
     PadSettingsRecord m_mirror;
 };
 

@@ -1,0 +1,40 @@
+// CHeadsetDevice: the headset's device operations without a toolkit. Its settings record and ring
+// lighting are the mouse pad's; its LED frame leaves as twelve output reports instead of live-colour
+// frames. Its sound settings live in the same profile and reach the headset through the page.
+#pragma once
+
+#include "devices/headset/HeadsetLightReports.h"
+#include "devices/headset/HeadsetTables.h"
+#include "devices/headset/HeadsetView.h"
+#include "devices/mousepad/MousePadDevice.h"
+#include "profiles/HeadsetProfileData.h"
+
+namespace nk7x {
+
+class CHeadsetDevice : public CMousePadDevice {
+  public:
+    explicit CHeadsetDevice(int ledCount = kHeadsetLedCount);
+    ~CHeadsetDevice() override;
+
+    void SetView(IHeadsetView* view);
+    CHs6533Profiledata& HeadsetProfile() { return *m_headsetProfile; }
+
+    // The per-key colours (the engine's) as one frame of output reports, on the worker; a frame
+    // still waiting is replaced by the newer one.
+    LinkResult StreamKeyColours() override;
+    // Sends one frame now on the calling thread; 1 when every report left.
+    LinkResult SendFrame(const HeadsetFrame& frame);
+
+    void RefreshPage() override;
+
+  protected:
+    void LoadConnectedProfile() override;
+    void ProfileLoaded() override;
+
+  private:
+    CHs6533Profiledata* m_headsetProfile; // owned by the pad base as its profile
+    IHeadsetView* m_view = nullptr;
+    bool m_loadingAtConnection = false;
+};
+
+} // namespace nk7x
