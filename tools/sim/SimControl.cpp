@@ -2,8 +2,10 @@
 
 #include <charconv>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
+#include "tools/sim/HeadsetLighting.h"
 #include "tools/sim/PadMemory.h"
 #include "tools/sim/SimDevice.h"
 #include "tools/sim/SimMemory.h"
@@ -94,10 +96,12 @@ std::string Status(SimDevice& device) {
         line("min_dpi", std::to_string(o.minDpi));
     } else if (o.kind == SimKind::Pad) {
         line("leds", std::to_string(kSimPadLedCount));
+    } else if (o.kind == SimKind::Headset) {
+        line("leds", std::to_string(kSimHeadsetLedCount));
     } else {
         line("keys", std::to_string(o.keyCount));
     }
-    if (o.kind != SimKind::Pad)
+    if (!SimHasPadMemory(o.kind))
         line("macro_capacity", std::to_string(o.macroCapacity));
     if (o.kind == SimKind::Receiver)
         line("mouse_asleep", YesNo(device.IsMouseAsleep()));
@@ -110,6 +114,8 @@ std::string Status(SimDevice& device) {
     line("replies", std::to_string(c.repliesSent));
     line("stale_replies", std::to_string(c.staleRepliesSent));
     line("malformed", std::to_string(c.malformedMessages));
+    if (o.kind == SimKind::Headset)
+        line("lighting_reports", std::to_string(c.lightingReports));
     line("checksum_errors", std::to_string(c.checksumErrors));
     line("refused", std::to_string(c.refusedFrames));
     line("live_frames", std::to_string(c.liveFrames));
@@ -125,6 +131,26 @@ std::string Status(SimDevice& device) {
         faults += (faults.empty() ? "" : ",") + FormatSimFault(f);
     line("faults", faults.empty() ? "none" : faults);
     return Ok(s);
+}
+
+// One line per LED bank, 13 RRGGBB values each, then the report counts.
+std::string HeadsetFrameText(const SimHeadsetFrame& frame) {
+    std::string s;
+    char cell[16];
+    const std::pair<uint8_t, const decltype(frame.bank22)*> banks[] = {{kSimHeadsetBank22, &frame.bank22},
+                                                                       {kSimHeadsetBank44, &frame.bank44}};
+    for (const auto& [id, bank] : banks) {
+        std::snprintf(cell, sizeof cell, "bank 0x%02x:", id);
+        s += cell;
+        for (size_t led = 0; led < kSimHeadsetLedCount; ++led) {
+            std::snprintf(cell, sizeof cell, " %02x%02x%02x", (*bank)[led * 3], (*bank)[led * 3 + 1],
+                          (*bank)[led * 3 + 2]);
+            s += cell;
+        }
+        s += "\n";
+    }
+    return s + "reports " + std::to_string(frame.reports) + " refused " + std::to_string(frame.refused) +
+           "\n";
 }
 
 std::string DumpRequest(SimDevice& device, const std::vector<std::string_view>& w) {
@@ -156,15 +182,17 @@ std::string DumpRequest(SimDevice& device, const std::vector<std::string_view>& 
     }
     if (w.size() > 2 && what != "lighting")
         return Error("dump " + std::string(what) + " takes no arguments");
-    // A pad holds its settings, live colours and status only.
-    if (device.Options().kind == SimKind::Pad) {
+    // A pad or a headset holds its settings, live colours and status only.
+    const SimKind kind = device.Options().kind;
+    if (SimHasPadMemory(kind)) {
         const char* lacks = what == "keytable" ? "key table"
                             : what == "leds"   ? "LED table"
                             : what == "macros" ? "macro area"
                             : what == "shoot"  ? "shoot area"
                                                : nullptr;
         if (lacks)
-            return Error(std::string("a mouse pad has no ") + lacks);
+            return Error(std::string(kind == SimKind::Pad ? "a mouse pad" : "a headset") + " has no " +
+                         lacks);
     }
     if (what == "keytable") {
         const std::vector<uint8_t> table = device.KeyTable();
@@ -196,8 +224,11 @@ std::string DumpRequest(SimDevice& device, const std::vector<std::string_view>& 
         return Dump(device.MacroArea());
     if (what == "info")
         return Dump(device.DeviceInfo());
-    if (what == "live")
+    if (what == "live") {
+        if (kind == SimKind::Headset)
+            return Ok(HeadsetFrameText(device.HeadsetLeds()));
         return Dump(device.LiveLighting());
+    }
     if (what == "status")
         return Dump(device.StatusBlock());
     if (what == "shoot")
@@ -263,12 +294,13 @@ const char* SimControlHelp() {
            "fault                    list the armed faults\n"
            "dump params OFFSET LEN   bytes of the parameter area\n"
            "dump record [N]          settings record N (default: the one byte 0 names)\n"
-           "dump keytable            key (mouse: button) table, one position a line (not a pad)\n"
+           "dump keytable            key (mouse: button) table, one position a line (not a pad or headset)\n"
            "dump leds                LED table (keyboard)\n"
            "dump lighting PAGE       one custom colour page of 512 bytes (keyboard)\n"
-           "dump macros              macro area (not a pad)\n"
+           "dump macros              macro area (not a pad or headset)\n"
            "dump info                device information record\n"
-           "dump live|status|shoot   live colours, status block, shoot area (not a pad)\n"
+           "dump live|status|shoot   live colours, status block, shoot area (not a pad or headset);\n"
+           "                         a headset's live: its two LED banks as its output reports set them\n"
            "set params OFFSET HEX    change settings as the device's own keys do\n"
            "set status HEX           replace the 6-byte status block\n"
            "set status BATTERY POWER [PHONE]\n"

@@ -87,7 +87,7 @@ void AppendConsumerCollection(std::vector<uint8_t>& out) {
     });
 }
 
-void AppendVendorCollection(std::vector<uint8_t>& out) {
+void AppendVendorCollection(std::vector<uint8_t>& out, const std::vector<uint8_t>& moreReports) {
     // 63 data bytes each way.
     Append(out, {
         0x06, 0x1C, 0xFF,         // Usage Page (0xFF1C)
@@ -103,6 +103,9 @@ void AppendVendorCollection(std::vector<uint8_t>& out) {
         0x95, 0x3F,               //   Report Count (63)
         0x09, 0x02,               //   Usage (2)
         0x91, 0x02,               //   Output (Data, Variable, Absolute)
+    });
+    out.insert(out.end(), moreReports.begin(), moreReports.end());
+    Append(out, {
         0xC0,                     // End Collection
     });
 }

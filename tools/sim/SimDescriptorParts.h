@@ -26,6 +26,8 @@ inline constexpr uint16_t kSimVendorUsage = 0x0092;
 void AppendSystemControlCollection(std::vector<uint8_t>& out, uint8_t reportId);
 void AppendKeyboardCollection(std::vector<uint8_t>& out, uint8_t reportId);
 void AppendConsumerCollection(std::vector<uint8_t>& out); // report 3
-void AppendVendorCollection(std::vector<uint8_t>& out);   // report 4
+// Report 4; `moreReports` are items of a kind's further reports of this collection, placed after the
+// command reports (whose report size and logical range they inherit).
+void AppendVendorCollection(std::vector<uint8_t>& out, const std::vector<uint8_t>& moreReports = {});
 
 } // namespace nk7x

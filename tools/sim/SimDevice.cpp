@@ -19,6 +19,8 @@
 #include <mutex>
 #include <thread>
 
+#include "tools/sim/HeadsetDescriptor.h"
+#include "tools/sim/HeadsetLighting.h"
 #include "tools/sim/KeyboardDescriptor.h"
 #include "tools/sim/MouseDescriptor.h"
 #include "tools/sim/SimControl.h"
@@ -45,6 +47,8 @@ constexpr uint16_t kMouseVendor = 0x320F;
 constexpr uint16_t kMouseProduct = 0x5001;
 constexpr uint16_t kReceiverProduct = 0x5002;
 constexpr uint16_t kPadProduct = 0x1004; // the product of the shipped option table's pad row
+constexpr uint16_t kHeadsetVendor = 0x0C45;
+constexpr uint16_t kHeadsetProduct = 0x6533;
 
 const char* DefaultName(SimKind kind) {
     switch (kind) {
@@ -54,6 +58,8 @@ const char* DefaultName(SimKind kind) {
         return "rcv1";
     case SimKind::Pad:
         return "pad1";
+    case SimKind::Headset:
+        return "headset1";
     case SimKind::Keyboard:
         break;
     }
@@ -68,10 +74,26 @@ uint16_t DefaultProduct(SimKind kind) {
         return kReceiverProduct;
     case SimKind::Pad:
         return kPadProduct;
+    case SimKind::Headset:
+        return kHeadsetProduct;
     case SimKind::Keyboard:
         break;
     }
     return kKeyboardProduct;
+}
+
+uint16_t DefaultVendor(SimKind kind) {
+    switch (kind) {
+    case SimKind::Mouse:
+    case SimKind::Receiver:
+    case SimKind::Pad:
+        return kMouseVendor;
+    case SimKind::Headset:
+        return kHeadsetVendor;
+    case SimKind::Keyboard:
+        break;
+    }
+    return kKeyboardVendor;
 }
 
 SimOptions ResolveOptions(SimOptions o) {
@@ -79,13 +101,13 @@ SimOptions ResolveOptions(SimOptions o) {
         if (o.name == kKeyboardName)
             o.name = DefaultName(o.kind);
         if (o.vendorId == kKeyboardVendor && o.productId == kKeyboardProduct) {
-            o.vendorId = kMouseVendor;
+            o.vendorId = DefaultVendor(o.kind);
             o.productId = DefaultProduct(o.kind);
         }
         o.lightingPages = 0; // only the keyboard has custom colour pages
     }
-    if (o.kind == SimKind::Pad)
-        o.macroCapacity = 0; // nor has a pad macro memory
+    if (SimHasPadMemory(o.kind))
+        o.macroCapacity = 0; // nor has a pad or a headset macro memory
     if (!o.deviceRows.has_value())
         o.deviceRows = o.kind != SimKind::Keyboard;
     return o;
@@ -99,6 +121,8 @@ const char* ProductName(SimKind kind) {
         return "NK-7X Wireless Receiver";
     case SimKind::Pad:
         return "NK-7X Mouse Pad";
+    case SimKind::Headset:
+        return "NK-7X Headset";
     case SimKind::Keyboard:
         break;
     }
@@ -206,6 +230,8 @@ const char* SimKindName(SimKind kind) {
         return "receiver";
     case SimKind::Pad:
         return "pad";
+    case SimKind::Headset:
+        return "headset";
     case SimKind::Keyboard:
         break;
     }
@@ -213,7 +239,7 @@ const char* SimKindName(SimKind kind) {
 }
 
 bool ParseSimKind(std::string_view text, SimKind& kind) {
-    for (SimKind k : {SimKind::Keyboard, SimKind::Mouse, SimKind::Receiver, SimKind::Pad}) {
+    for (SimKind k : {SimKind::Keyboard, SimKind::Mouse, SimKind::Receiver, SimKind::Pad, SimKind::Headset}) {
         if (text == SimKindName(k)) {
             kind = k;
             return true;
@@ -347,10 +373,12 @@ struct SimDevice::Impl {
                       "vendor=0x%04x\nproduct=0x%04x\nversion=0x%04x\ninterface=%d\nname=%s (%s)\n",
                       options.vendorId, options.productId, options.version, kInterfaceNumber,
                       ProductName(options.kind), options.name.c_str());
-        // The pad has no input of its own: it shows the keyboard's collections, whose third and fourth
-        // are the ones every kind has.
-        const std::vector<uint8_t>& rdesc =
-            SimIsMouse(options.kind) ? MouseInterfaceDescriptor() : KeyboardInterfaceDescriptor();
+        // The pad and the headset have no input of their own: they show the keyboard's collections,
+        // whose third and fourth are the ones every kind has (the headset's fourth with its LED report).
+        const std::vector<uint8_t>& rdesc = SimIsMouse(options.kind) ? MouseInterfaceDescriptor()
+                                            : options.kind == SimKind::Headset
+                                                ? HeadsetInterfaceDescriptor()
+                                                : KeyboardInterfaceDescriptor();
         auto undo = [this] {
             unlink(InfoPath().c_str());
             unlink(DescriptorPath().c_str());
@@ -397,6 +425,7 @@ struct SimDevice::Impl {
         memory.inConfig = false;
         memory.liveLighting = false;
         std::fill(memory.live.begin(), memory.live.end(), 0);
+        memory.headsetLeds = {};
         ++counters.unplugs;
         framesChanged.notify_all();
     }
@@ -433,6 +462,16 @@ struct SimDevice::Impl {
         rec.size = size;
         std::memcpy(rec.raw.data(), msg, std::min(size, rec.raw.size()));
         rec.wellFormed = size == kSimFrameBytes && msg[0] == kSimReportVendor;
+        if (options.kind == SimKind::Headset && IsSimHeadsetLightingReport(msg, size)) {
+            // An output report, not a command: it sets LED colours and is never answered, and the
+            // faults, which act on command frames, leave it alone.
+            rec.lightingReport = true;
+            ++counters.lightingReports;
+            ApplySimHeadsetLightingReport(memory.headsetLeds, msg);
+            RecordLocked(rec);
+            framesChanged.notify_all();
+            return;
+        }
         if (!rec.wellFormed) {
             // Not a command frame (a wrong size or another report): the device ignores it.
             ++counters.malformedMessages;
@@ -888,6 +927,9 @@ std::vector<uint8_t> SimDevice::ShootArea() const {
 }
 std::vector<uint8_t> SimDevice::StatusBlock() const {
     NK7X_SIM_COPY(status);
+}
+SimHeadsetFrame SimDevice::HeadsetLeds() const {
+    NK7X_SIM_COPY(headsetLeds);
 }
 bool SimDevice::IsLiveLighting() const {
     NK7X_SIM_COPY(liveLighting);

@@ -1,5 +1,5 @@
-// SimDevice: one emulated keyboard, mouse, mouse receiver or mouse pad on the device side of the vendor
-// protocol.
+// SimDevice: one emulated keyboard, mouse, mouse receiver, mouse pad or headset on the device side of
+// the vendor protocol.
 // It plugs in by creating its interface files and socket in a folder (docs/EMULATOR.md), serves every
 // connection on its own thread, holds real device memory, injects faults on request and records what
 // it received.
@@ -20,9 +20,10 @@ namespace nk7x {
 
 // Receiver: the wireless receiver with the mouse behind it; it answers for the mouse, and not at all
 // while the mouse sleeps. Pad: the lighted mouse pad (15 LEDs the host streams, one settings record).
-enum class SimKind { Keyboard, Mouse, Receiver, Pad };
+// Headset: 13 LEDs in two banks, set by output reports of their own, and the pad's settings record.
+enum class SimKind { Keyboard, Mouse, Receiver, Pad, Headset };
 
-// "keyboard", "mouse", "receiver", "pad".
+// "keyboard", "mouse", "receiver", "pad", "headset".
 const char* SimKindName(SimKind kind);
 // Reads one of those names; false for any other text.
 bool ParseSimKind(std::string_view text, SimKind& kind);
@@ -44,10 +45,20 @@ inline constexpr size_t kSimLiveLightingBytes = 512;
 inline constexpr size_t kSimStatusBlockBytes = 6;
 inline constexpr size_t kSimShootAreaBytes = 4096; // room for four full patterns (2920 bytes)
 inline constexpr size_t kSimMacroUnit = 128;
+inline constexpr size_t kSimHeadsetLedCount = 13;
+
+// The LED colours the headset's output reports set, per bank: LED i at [3i], [3i+1], [3i+2] (R, G, B).
+struct SimHeadsetFrame {
+    std::array<uint8_t, 3 * kSimHeadsetLedCount> bank22{};
+    std::array<uint8_t, 3 * kSimHeadsetLedCount> bank44{};
+    uint64_t reports = 0; // output reports taken
+    uint64_t refused = 0; // output reports with an unknown bank or code
+};
 
 // A default SimOptions is the keyboard. With another kind, the fields left at the keyboard's values
 // (name kbd1, ids 0C45:0820) take that kind's: mouse1 and 320F:5001 for the mouse, rcv1 and 320F:5002
-// for the receiver, pad1 and 320F:1004 for the mouse pad. SimDevice::Options() shows the values in use.
+// for the receiver, pad1 and 320F:1004 for the mouse pad, headset1 and 0C45:6533 for the headset.
+// SimDevice::Options() shows the values in use.
 struct SimOptions {
     std::string folder;        // where the files appear; empty = DefaultSimFolder()
     std::string name = "kbd1"; // NAME of NAME-mi01.sock and NAME.ctl
@@ -57,7 +68,7 @@ struct SimOptions {
     uint16_t version = 0x0100;
     int keyCount = 126;         // keyboard's K: information byte 5, key table 3 x K, LED table K (1..255)
     int buttonCount = 10;       // mouse's K: information byte 5, button table 3 x K (1..255)
-    uint8_t macroCapacity = 32; // device information byte 6: macro area of capacity x 128 bytes (a pad: 0)
+    uint8_t macroCapacity = 32; // device information byte 6: macro area of x 128 bytes (pad, headset: 0)
     int lightingPages = 8;      // keyboard's custom colour pages of 512 bytes (command 11); a mouse has none
     uint8_t dpiStep = 50;       // mouse information byte 11: DPI per step
     uint16_t maxDpiSteps = 320; // mouse information bytes 12-13: largest DPI step count
@@ -67,8 +78,8 @@ struct SimOptions {
     bool verifyChecksum = true; // refuse frames with a wrong checksum (status 0xFE)
     size_t frameLogLimit = 10000; // newest frames kept in the log; older ones are dropped
     // Whether NAME.devices.json (rows for the program's supported-device tables) is written while
-    // plugged in. Nothing: written for the mouse, the receiver and the pad, whose rows the program
-    // does not have built in, not for the keyboard.
+    // plugged in. Nothing: written for the mouse, the receiver, the pad and the headset, whose rows the
+    // program does not have built in, not for the keyboard.
     std::optional<bool> deviceRows;
 };
 
@@ -79,6 +90,7 @@ struct SimFrameRecord {
     std::array<uint8_t, kSimFrameBytes> raw{}; // the message as received (zero past `size`)
     size_t size = 0;                           // bytes received
     bool wellFormed = false;                   // 64 bytes with report id 4
+    bool lightingReport = false;               // a headset's LED output report (17 bytes, id 0xFF)
     uint8_t command = 0;                       // byte 3
     uint8_t length = 0;                        // byte 4
     uint16_t offset = 0;                       // bytes 5-6
@@ -93,6 +105,7 @@ struct SimCounters {
     uint64_t messagesReceived = 0;  // every message on the command socket
     uint64_t framesReceived = 0;    // well-formed command frames
     uint64_t malformedMessages = 0; // wrong size or report id: ignored, not answered
+    uint64_t lightingReports = 0;   // a headset's LED output reports (never answered)
     uint64_t checksumErrors = 0;
     uint64_t repliesSent = 0; // replies sent, counted once per frame (not per connection)
     uint64_t staleRepliesSent = 0;
@@ -166,17 +179,20 @@ class SimDevice {
     // Device memory.
     std::vector<uint8_t> DeviceInfo() const; // 34 bytes
     std::vector<uint8_t> Parameters() const; // kSimParameterBytes
-    std::vector<uint8_t> KeyTable() const;   // 3 x K, device position order (mouse: buttons; pad: empty)
-    std::vector<uint8_t> LedTable() const;   // K, LED index per position (0xFF: no LED); mouse, pad: empty
+    std::vector<uint8_t>
+    KeyTable() const; // 3 x K, device position order (mouse: buttons; pad, headset: empty)
+    std::vector<uint8_t> LedTable() const; // K, LED index per position (0xFF: no LED); keyboard only
     std::vector<uint8_t> LightingPage(int page) const; // 512 bytes; empty for a page it lacks
     std::vector<uint8_t> LiveLighting() const;         // last colours streamed with command 18 (512)
     std::vector<uint8_t> MacroArea() const;            // capacity x 128
     std::vector<uint8_t> ShootArea() const;            // kSimShootAreaBytes
     std::vector<uint8_t> StatusBlock() const;          // 6 bytes, read with command 26
-    bool IsLiveLighting() const;                       // set by command 28
-    bool InConfig() const;                             // between commands 1 and 2
-    // Settings record n as a read takes it (keyboard and pad: 26 bytes at n x 25; mouse: 71 at n x 128);
-    // empty when it does not fit the parameter area.
+    // The colours the headset's LED output reports set (cleared on unplug); all zero on other kinds.
+    SimHeadsetFrame HeadsetLeds() const;
+    bool IsLiveLighting() const; // set by command 28
+    bool InConfig() const;       // between commands 1 and 2
+    // Settings record n as a read takes it (keyboard, pad, headset: 26 bytes at n x 25; mouse: 71 at n x
+    // 128); empty when it does not fit the parameter area.
     std::vector<uint8_t> SettingsRecord(int n) const;
 
     // Changes made on the keyboard itself (its own keys), outside the protocol.

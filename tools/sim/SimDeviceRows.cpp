@@ -17,6 +17,8 @@ DeviceKind TableKind(SimKind kind) {
         return DeviceKind::MouseReceiver; // the program then waits long for the mouse behind it
     case SimKind::Pad:
         return DeviceKind::MousePad;
+    case SimKind::Headset:
+        return DeviceKind::Headset;
     case SimKind::Keyboard:
         break;
     }
@@ -31,6 +33,8 @@ const char* FamilyName(SimKind kind) {
         return "mouse";
     case SimKind::Pad:
         return "mousepad";
+    case SimKind::Headset:
+        return "headset";
     case SimKind::Keyboard:
         break;
     }

@@ -1,6 +1,6 @@
 // NAME.devices.json: the rows an emulated device adds to the program's supported-device tables (its
 // command and notification interfaces, and the device list option of its family), so that the
-// program takes a mouse, receiver or mouse pad it has no built-in row for.
+// program takes a mouse, receiver, mouse pad or headset it has no built-in row for.
 #pragma once
 
 #include <string>

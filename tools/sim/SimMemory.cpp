@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tools/sim/HeadsetMemory.h"
 #include "tools/sim/KeyboardLayout.h"
 #include "tools/sim/MouseMemory.h"
 #include "tools/sim/PadMemory.h"
@@ -33,15 +34,15 @@ bool KeyboardOnly(uint8_t command) {
     return command == kWriteLightingPage || command == kReadKeyIndexTable;
 }
 
-// What a kind refuses as unknown: a mouse the keyboard's own commands, a pad (no keys, macros or
-// shoot patterns) those and every table and area it lacks.
+// What a kind refuses as unknown: a mouse the keyboard's own commands, a pad or a headset (no keys,
+// macros or shoot patterns) those and every table and area it lacks.
 bool Refuses(SimKind kind, uint8_t command) {
     if (kind == SimKind::Keyboard)
         return false;
     if (KeyboardOnly(command))
         return true;
-    return kind == SimKind::Pad && (command == kReadKeyTable || command == kWriteKeyTable ||
-                                    command == kWriteMacroArea || command == kWriteShootArea);
+    return SimHasPadMemory(kind) && (command == kReadKeyTable || command == kWriteKeyTable ||
+                                     command == kWriteMacroArea || command == kWriteShootArea);
 }
 } // namespace
 
@@ -49,14 +50,18 @@ bool SimIsMouse(SimKind kind) {
     return kind == SimKind::Mouse || kind == SimKind::Receiver;
 }
 
+bool SimHasPadMemory(SimKind kind) {
+    return kind == SimKind::Pad || kind == SimKind::Headset;
+}
+
 size_t SimSettingsStride(SimKind kind) {
-    if (kind == SimKind::Pad)
+    if (SimHasPadMemory(kind))
         return kSimPadSettingsReadStride;
     return SimIsMouse(kind) ? kSimMouseSettingsStride : kSimSettingsStride;
 }
 
 size_t SimSettingsRecordBytes(SimKind kind) {
-    if (kind == SimKind::Pad)
+    if (SimHasPadMemory(kind))
         return kSimPadSettingsRecordBytes;
     return SimIsMouse(kind) ? kSimMouseSettingsRecordBytes : kSimSettingsRecordBytes;
 }
@@ -82,9 +87,11 @@ SimMemory::SimMemory(const SimOptions& options) : m_options(options) {
 
 void SimMemory::ResetToFactory() {
     const bool mouse = SimIsMouse(m_options.kind);
-    const bool pad = m_options.kind == SimKind::Pad;
-    const int k =
-        pad ? kSimPadLedCount : std::clamp(mouse ? m_options.buttonCount : m_options.keyCount, 0, 255);
+    const bool pad = SimHasPadMemory(m_options.kind); // or the headset, which has the pad's memory
+    const bool headset = m_options.kind == SimKind::Headset;
+    const int k = headset ? static_cast<int>(kSimHeadsetLedCount)
+                  : pad   ? kSimPadLedCount
+                          : std::clamp(mouse ? m_options.buttonCount : m_options.keyCount, 0, 255);
     const int pages = mouse || pad ? 0 : std::clamp(m_options.lightingPages, 0, 255);
     const uint8_t macroUnits = pad ? 0 : m_options.macroCapacity;
     info.assign(kSimDeviceInfoBytes, 0);
@@ -92,7 +99,7 @@ void SimMemory::ResetToFactory() {
     info[kSimInfoFirmware + 1] = kSimFirmwareVersion >> 8;
     info[kSimInfoProduct] = static_cast<uint8_t>(m_options.productId & 0xFF);
     info[kSimInfoProduct + 1] = static_cast<uint8_t>(m_options.productId >> 8);
-    info[kSimInfoKind] = pad ? kSimPadKind : mouse ? 2 : 1;
+    info[kSimInfoKind] = headset ? kSimHeadsetKind : pad ? kSimPadKind : mouse ? 2 : 1;
     info[kSimInfoKeyCount] = static_cast<uint8_t>(k);
     info[kSimInfoMacroUnits] = macroUnits;
     info[kSimInfoRecords] = 1;
@@ -121,6 +128,7 @@ void SimMemory::ResetToFactory() {
         status = {100, 0, 0, 0, 0, 0}; // full battery, powered
     liveLighting = false;
     inConfig = false;
+    headsetLeds = {};
 }
 
 uint8_t SimMemory::ReadArea(const std::vector<uint8_t>& area, uint16_t offset, uint8_t length, uint8_t* out) {

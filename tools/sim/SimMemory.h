@@ -1,5 +1,5 @@
-// The emulated device's memory (keyboard, mouse or mouse pad) and what each command does to it. No sockets
-// here: the server hands over one well-formed request and sends back what this returns.
+// The emulated device's memory (keyboard, mouse, mouse pad or headset) and what each command does to it. No
+// sockets here: the server hands over one well-formed request and sends back what this returns.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +12,8 @@ namespace nk7x {
 // Device information record bytes (34 bytes; read with command 3).
 inline constexpr size_t kSimInfoFirmware = 0; // 2 bytes, little-endian firmware version
 inline constexpr size_t kSimInfoProduct = 2;  // 2 bytes, little-endian product id
-inline constexpr size_t kSimInfoKind = 4;     // 1 = keyboard, 2 = mouse (also through the receiver), 3 = pad
-inline constexpr size_t kSimInfoKeyCount = 5; // K (a pad: its LEDs)
+inline constexpr size_t kSimInfoKind = 4; // 1 keyboard, 2 mouse (also through the receiver), 3 pad, 7 headset
+inline constexpr size_t kSimInfoKeyCount = 5;   // K (a pad, a headset: its LEDs)
 inline constexpr size_t kSimInfoMacroUnits = 6; // macro memory in units of 128 bytes
 inline constexpr size_t kSimInfoRecords = 7;    // settings records held
 inline constexpr size_t kSimInfoPages = 8;      // custom colour pages (keyboard)
@@ -29,6 +29,9 @@ inline constexpr uint8_t kSimCommandProbe = 0xAA;
 size_t SimSettingsStride(SimKind kind);
 size_t SimSettingsRecordBytes(SimKind kind);
 bool SimIsMouse(SimKind kind); // by cable or through the receiver
+// The pad and the headset: one settings record, live colours and a status block, and no key, LED or
+// colour tables, macros or shoot area.
+bool SimHasPadMemory(SimKind kind);
 
 class SimMemory {
   public:
@@ -44,7 +47,7 @@ class SimMemory {
 
     std::vector<uint8_t> info;
     std::vector<uint8_t> parameters;
-    std::vector<uint8_t> keyTable; // the mouse's button table; a pad has none
+    std::vector<uint8_t> keyTable; // the mouse's button table; a pad or headset has none
     std::vector<uint8_t> ledTable; // keyboard only
     std::vector<uint8_t> lighting; // all pages back to back (keyboard only)
     std::vector<uint8_t> live;
@@ -53,6 +56,7 @@ class SimMemory {
     std::vector<uint8_t> status;
     bool liveLighting = false;
     bool inConfig = false;
+    SimHeadsetFrame headsetLeds; // what the headset's LED output reports set; volatile
 
   private:
     static uint8_t ReadArea(const std::vector<uint8_t>& area, uint16_t offset, uint8_t length, uint8_t* out);

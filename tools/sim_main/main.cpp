@@ -1,5 +1,5 @@
-// nk7x-sim: runs one emulated keyboard, mouse, mouse receiver or mouse pad until SIGINT/SIGTERM, or
-// talks to a running one (`ctl`).
+// nk7x-sim: runs one emulated keyboard, mouse, mouse receiver, mouse pad or headset until
+// SIGINT/SIGTERM, or talks to a running one (`ctl`).
 #include <signal.h>
 
 #include <charconv>
@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/sim/PadMemory.h"
 #include "tools/sim/SimControl.h"
 #include "tools/sim/SimControlClient.h"
 #include "tools/sim/SimDevice.h"
@@ -21,9 +22,9 @@ constexpr int kExitUsage = 2;
 constexpr int kExitNotRunning = 3;
 
 const char* kUsage =
-    "usage: nk7x-sim [--kind keyboard|mouse|receiver|pad] [--keys K] [--buttons K] [--dpi-step N]\n"
-    "                [--max-steps N] [--min-dpi N] [--macro-capacity N] [--reply-delay-ms MS]\n"
-    "                [--name NAME] [--fault LIST] [--no-rows]\n"
+    "usage: nk7x-sim [--kind keyboard|mouse|receiver|pad|headset] [--keys K] [--buttons K]\n"
+    "                [--dpi-step N] [--max-steps N] [--min-dpi N] [--macro-capacity N]\n"
+    "                [--reply-delay-ms MS] [--name NAME] [--fault LIST] [--no-rows]\n"
     "       nk7x-sim ctl [--name NAME] REQUEST...\n"
     "\n"
     "Runs one emulated NK-7X device in $NK7X_SIM_DIR (default $XDG_RUNTIME_DIR/nk7x-sim, or\n"
@@ -31,8 +32,9 @@ const char* kUsage =
     "when NK7X_SIM_DIR names that folder.\n"
     "\n"
     "  --kind KIND           keyboard (default, 0C45:0820), mouse (by cable, 320F:5001), receiver\n"
-    "                        (the wireless receiver with the mouse behind it, 320F:5002) or pad\n"
-    "                        (the lighted mouse pad, 15 LEDs, 320F:1004)\n"
+    "                        (the wireless receiver with the mouse behind it, 320F:5002), pad\n"
+    "                        (the lighted mouse pad, 15 LEDs, 320F:1004) or headset (13 LEDs in\n"
+    "                        two banks set by output reports, 0C45:6533)\n"
     "  --keys K              keyboard: key table positions, 1..255 (default 126)\n"
     "  --buttons K           mouse, receiver: button table entries, 1..255 (default 10)\n"
     "  --dpi-step N          mouse, receiver: DPI per step, 0..255 (default 50)\n"
@@ -41,7 +43,8 @@ const char* kUsage =
     "  --macro-capacity N    keyboard, mouse, receiver: macro memory in units of 128 bytes, 0..255\n"
     "                        (default 32)\n"
     "  --reply-delay-ms MS   every reply goes out MS ms late, 0..60000 (default 0)\n"
-    "  --name NAME           device name, names its files (default kbd1, mouse1, rcv1 or pad1)\n"
+    "  --name NAME           device name, names its files (default kbd1, mouse1, rcv1, pad1 or\n"
+    "                        headset1)\n"
     "  --fault LIST          faults armed from the start (see below)\n"
     "  --no-rows             do not write NAME.devices.json, the device's rows for the program's\n"
     "                        supported-device tables\n"
@@ -60,7 +63,9 @@ const char* kUsage =
     "An unplug fault or `nk7x-sim ctl unplug` pulls the device out; the program keeps running and\n"
     "`nk7x-sim ctl plug` puts it back in. `nk7x-sim ctl --name rcv1 sleep` puts a receiver's mouse to\n"
     "sleep: Probe then answers no and other frames go unanswered until `ctl wake`.\n"
-    "`nk7x-sim ctl --name pad1 set status 100 0 1` lays an iPhone on the pad (phone type, byte 5).\n";
+    "`nk7x-sim ctl --name pad1 set status 100 0 1` lays an iPhone on the pad (phone type, byte 5).\n"
+    "`nk7x-sim ctl --name headset1 dump live` shows the headset's LED colours as its output reports\n"
+    "set them.\n";
 
 const char* kCtlUsage =
     "usage: nk7x-sim ctl [--name NAME] REQUEST...\n"
@@ -136,7 +141,7 @@ int RunControl(int argc, char** argv) {
 
 int RunDevice(int argc, char** argv) {
     nk7x::SimOptions options;
-    // Options given that fit one family only, and the macro capacity, which a pad lacks.
+    // Options given that fit one family only, and the macro capacity, which a pad and a headset lack.
     std::vector<std::string> keyboardOnly, mouseOnly, notPad;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
@@ -151,7 +156,8 @@ int RunDevice(int argc, char** argv) {
             if (!nk7x::ParseSimKind(v, options.kind))
                 return UsageError(
                     std::string("device kind '") + v +
-                        "' is not emulated (keyboard, mouse or receiver; pad for the mouse pad)",
+                        "' is not emulated (keyboard, mouse or receiver; pad for the mouse pad, "
+                        "headset for the headset)",
                     kUsage);
         } else if (a == "--keys") {
             const char* v = value();
@@ -211,7 +217,8 @@ int RunDevice(int argc, char** argv) {
 
     const bool keyboard = options.kind == nk7x::SimKind::Keyboard;
     const bool pad = options.kind == nk7x::SimKind::Pad;
-    const bool mouse = !keyboard && !pad;
+    const bool headset = options.kind == nk7x::SimKind::Headset;
+    const bool mouse = !keyboard && !pad && !headset;
     if (!keyboard && !keyboardOnly.empty())
         return UsageError(keyboardOnly.front() + " is for a keyboard" +
                               (mouse ? " (use --buttons for a mouse)" : ""),
@@ -220,8 +227,10 @@ int RunDevice(int argc, char** argv) {
         return UsageError(mouseOnly.front() + " is for a mouse or receiver" +
                               (keyboard ? " (add --kind mouse)" : ""),
                           kUsage);
-    if (pad && !notPad.empty())
-        return UsageError(notPad.front() + " is not for a pad: it has no macro memory", kUsage);
+    if ((pad || headset) && !notPad.empty())
+        return UsageError(notPad.front() + " is not for a " + (pad ? "pad" : "headset") +
+                              ": it has no macro memory",
+                          kUsage);
     // Run from a shell, every kind leaves its rows for the program, the keyboard's too (they equal
     // the built-in ones).
     if (!options.deviceRows.has_value())
@@ -246,9 +255,10 @@ int RunDevice(int argc, char** argv) {
     if (mouse)
         std::printf("nk7x-sim: %s %s (%04x:%04x) plugged in: %s (%d buttons)\n", kind, used.name.c_str(),
                     used.vendorId, used.productId, device.SocketPath().c_str(), used.buttonCount);
-    else if (pad)
-        std::printf("nk7x-sim: %s %s (%04x:%04x) plugged in: %s (15 LEDs)\n", kind, used.name.c_str(),
-                    used.vendorId, used.productId, device.SocketPath().c_str());
+    else if (pad || headset)
+        std::printf("nk7x-sim: %s %s (%04x:%04x) plugged in: %s (%d LEDs)\n", kind, used.name.c_str(),
+                    used.vendorId, used.productId, device.SocketPath().c_str(),
+                    pad ? nk7x::kSimPadLedCount : static_cast<int>(nk7x::kSimHeadsetLedCount));
     else
         std::printf("nk7x-sim: %s %s plugged in: %s (%d keys)\n", kind, used.name.c_str(),
                     device.SocketPath().c_str(), used.keyCount);
