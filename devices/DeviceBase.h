@@ -67,6 +67,8 @@ class IDeviceView {
 
 inline constexpr int kSyncTimerId = 1002;
 inline constexpr int kLiveLightingBytes = 512;
+// A streamed device gets a frame of live colours this often.
+inline constexpr int kLiveFramePeriodMs = 50;
 inline constexpr int kLiveLightingSkippedKey = 126; // this index is never streamed
 inline constexpr uint32_t kFailedFramePauseMs = 200;
 
@@ -182,6 +184,13 @@ class CDeviceBase {
     // Whether the device's lighting is the program's stream (it stops when the runs stop) rather
     // than effects the device runs itself; a page out of sight keeps the runs of a streamed one.
     virtual bool StreamsLighting() const { return true; }
+    // While its page is out of sight, a streamed device can send its frames from its own light
+    // thread, with no run on the page's thread: true when it does from now on. `false` hands the
+    // stream back to the runs. The base cannot.
+    virtual bool StreamInBackground(bool on) {
+        (void)on;
+        return false;
+    }
     // The connection's first work (the layout read, the profile, the page). With the worker
     // running it ends later, on the page's thread, with ConnectFinished.
     virtual void OnConnect() { ConnectFinished(); }

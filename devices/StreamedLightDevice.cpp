@@ -61,6 +61,33 @@ LinkResult CStreamedLightDevice::RefreshLighting() {
     return CDeviceBase::RefreshLighting();
 }
 
+bool CStreamedLightDevice::StreamInBackground(bool on) {
+    if (!on || !m_lightThread->Running()) {
+        m_lightThread->SetFrameSink({}, std::chrono::milliseconds(kLiveFramePeriodMs));
+        return false;
+    }
+    m_lightThread->SetFrameSink(
+        [this](light::LightThreadClock::TimePoint due) {
+            if (!IsLiveLighting() || Link().LongTimeouts())
+                return;
+            NoteStreamSend(due);
+            (void)SendLiveColours(m_lightEngine->Colours()); // a lost frame is followed by the next
+        },
+        std::chrono::milliseconds(kLiveFramePeriodMs));
+    return true;
+}
+
+LinkResult CStreamedLightDevice::SendLiveColours(const std::vector<light::Rgba>& colours) {
+    std::array<uint8_t, kLiveLightingBytes> buffer{};
+    const size_t count = std::min<size_t>(colours.size(), static_cast<size_t>(KeyCount()));
+    for (size_t i = 0; i < count && 3 * i + 2 < buffer.size(); ++i) {
+        buffer[3 * i] = static_cast<uint8_t>((colours[i].r * colours[i].a) >> 8);
+        buffer[3 * i + 1] = static_cast<uint8_t>((colours[i].g * colours[i].a) >> 8);
+        buffer[3 * i + 2] = static_cast<uint8_t>((colours[i].b * colours[i].a) >> 8);
+    }
+    return Link().StreamLighting(buffer.data(), std::min(buffer.size(), 3 * static_cast<size_t>(KeyCount())));
+}
+
 void CStreamedLightDevice::StatusPoll() {
     CDeviceCommandLink& link = Link();
     if (!link.IsOpen())

@@ -37,6 +37,9 @@ class CStreamedLightDevice : public CDeviceBase {
     bool LightThreadRunning() const { return m_lightThread->Running(); }
     LinkResult RefreshLighting() override;
     const light::LightEngine& LightPreview() const { return *m_lightEngine; }
+    // Needs the light thread running; the frames leave on it every 50 ms.
+    bool StreamInBackground(bool on) override;
+    bool StreamingInBackground() const { return m_lightThread->HasFrameSink(); }
 
     // The status record, every 5 s while the page's power mode asks for it. Behind a receiver
     // (the link's long time-outs) byte 3 says wireless whatever the device sent.
@@ -58,6 +61,10 @@ class CStreamedLightDevice : public CDeviceBase {
   protected:
     // `ledCount`: the LEDs the page shows and streams (the page table's key count, at least 1).
     CStreamedLightDevice(DeviceFamily family, int ledCount);
+
+    // One frame of the engine's colours to the device now, on the calling thread, without the
+    // page: three bytes a LED as live colours. A kind with another wire overrides it.
+    virtual LinkResult SendLiveColours(const std::vector<light::Rgba>& colours);
 
     virtual CBasicProfiledata& ProfileData() = 0;
     virtual const CBasicProfiledata& ProfileData() const = 0;

@@ -239,12 +239,14 @@ void CDeviceOptionUI::AttachPage(CDeviceBase* device, QWidget* page) {
     if (page)
         m_pageGone = connect(page, &QObject::destroyed, this, [this] {
             m_device = nullptr;
+            m_backgroundStream = false; // the device and its light thread went with the page
             for (auto& entry : m_timers)
                 entry.second->stop();
         });
 }
 
 void CDeviceOptionUI::DetachPage() {
+    EndBackgroundStream();
     if (m_pageGone)
         disconnect(m_pageGone);
     m_pageGone = {};
@@ -371,10 +373,19 @@ bool PreviewWantsRepaint(const QWidget* preview) {
 bool CDeviceOptionUI::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_page && event->type() == QEvent::Show && m_refreshResting) {
         m_refreshResting = false;
+        EndBackgroundStream();
         if (LinkOpen())
             ArmTimer(kRefreshTimer, kFirstRefreshMs);
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void CDeviceOptionUI::EndBackgroundStream() {
+    if (!m_backgroundStream)
+        return;
+    m_backgroundStream = false;
+    if (m_device)
+        (void)m_device->StreamInBackground(false);
 }
 
 void CDeviceOptionUI::OnTimer(int id) {
@@ -390,6 +401,7 @@ void CDeviceOptionUI::OnTimer(int id) {
         return;
     switch (id) {
     case kConnectTimer:
+        EndBackgroundStream(); // a new connection starts with the runs
         device->OnConnect();
         ArmTimer(kRefreshTimer, kFirstRefreshMs);
         if (device->PowerMode() != 0 && LinkOpen())
@@ -400,6 +412,13 @@ void CDeviceOptionUI::OnTimer(int id) {
         // device that runs its own effects then needs no runs at all until the page is back; one
         // whose LEDs are the program's stream keeps being fed, or its lights would freeze.
         const bool seen = !m_page || m_page->isVisible();
+        // Out of sight, a stream that can run on the device's own light thread goes there: the
+        // page's thread and the device worker then have nothing to do per frame.
+        if (!seen && device->StreamsLighting() && LinkOpen() && device->StreamInBackground(true)) {
+            m_backgroundStream = true;
+            m_refreshResting = true;
+            break;
+        }
         // A frame that failed is dropped: the next run sends newer colours anyway.
         if (seen || device->StreamsLighting())
             (void)device->RefreshLighting();

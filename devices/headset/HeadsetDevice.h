@@ -28,6 +28,9 @@ class CHeadsetDevice : public CMousePadDevice {
     void RefreshPage() override;
 
   protected:
+    LinkResult SendLiveColours(const std::vector<light::Rgba>& colours) override {
+        return SendFrame(BuildHeadsetFrame(colours));
+    }
     void LoadConnectedProfile() override;
     void ProfileLoaded() override;
 

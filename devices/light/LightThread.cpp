@@ -73,6 +73,19 @@ bool LightThread::Watched() const {
     return m_watched;
 }
 
+void LightThread::SetFrameSink(FrameSink sink, std::chrono::milliseconds period) {
+    std::lock_guard lock(m_mutex);
+    m_sink = std::move(sink);
+    m_framePeriod = period.count() > 0 ? period : std::chrono::milliseconds(50);
+    m_sinkChanged = true;
+    m_cond.notify_all();
+}
+
+bool LightThread::HasFrameSink() const {
+    std::lock_guard lock(m_mutex);
+    return static_cast<bool>(m_sink);
+}
+
 bool LightThread::WaitWatched() {
     std::unique_lock lock(m_mutex);
     while (!m_stop && !m_watched)
@@ -87,9 +100,65 @@ bool LightThread::WaitUntil(LightThreadClock::TimePoint deadline) {
     return m_stop;
 }
 
+bool LightThread::RunFrame(LightThreadClock::TimePoint& nextPass, LightThreadClock::TimePoint& nextFrame) {
+    {
+        std::unique_lock lock(m_mutex);
+        while (!m_stop && !m_sinkChanged && m_clock.Now() < nextFrame)
+            m_clock.SleepUntil(m_cond, lock, nextFrame);
+        if (m_stop)
+            return true;
+        if (m_sinkChanged)
+            return false; // the caller looks at the mode again
+    }
+    FrameSink sink;
+    std::chrono::milliseconds period;
+    {
+        std::lock_guard lock(m_mutex);
+        sink = m_sink;
+        period = m_framePeriod;
+    }
+    const auto due = nextFrame;
+    auto now = m_clock.Now();
+    if (sink && (!m_linkOpen || m_linkOpen()) && !(m_pause && m_pause())) {
+        // The passes that fell due since the last frame, at most a second of them.
+        int burst = 0;
+        constexpr int kMaxBurst = static_cast<int>(std::chrono::seconds(1) / kLightTick);
+        while (nextPass <= now && burst++ < kMaxBurst) {
+            m_engine.Step();
+            ++m_passes;
+            nextPass += kLightTick;
+        }
+        if (nextPass <= now)
+            nextPass = now + kLightTick;
+        sink(due);
+        now = m_clock.Now();
+    } else {
+        nextPass = now;
+    }
+    nextFrame += period;
+    if (nextFrame < now) // fell behind (a slow device, a suspend): resume the rhythm from now
+        nextFrame = now + period;
+    return false;
+}
+
 void LightThread::Run() {
     auto next = m_clock.Now();
+    auto nextFrame = next;
     for (;;) {
+        bool sinkMode = false;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_sinkChanged) {
+                m_sinkChanged = false;
+                nextFrame = m_clock.Now();
+            }
+            sinkMode = static_cast<bool>(m_sink);
+        }
+        if (sinkMode) {
+            if (RunFrame(next, nextFrame))
+                break;
+            continue;
+        }
         if (!Watched()) {
             if (WaitWatched())
                 break;

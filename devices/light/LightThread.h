@@ -72,12 +72,23 @@ class LightThread {
     // Passes run since the start (for the idle and tick checks).
     uint64_t Passes() const { return m_passes.load(); }
 
+    // Called on the light thread once per frame period with the time the frame was due.
+    using FrameSink = std::function<void(LightThreadClock::TimePoint due)>;
+    // While a sink is set the thread wakes once per `period` only: it runs the passes due by then
+    // in one burst (the effect keeps its pace) and hands the frame to the sink. A stream that only
+    // the device sees then costs one wake per frame instead of a pass every tick and two threads
+    // more per frame. An empty sink returns to a pass every tick.
+    void SetFrameSink(FrameSink sink, std::chrono::milliseconds period);
+    bool HasFrameSink() const;
+
   private:
     void Run();
     // Waits until `deadline` or a stop request; true on a stop request.
     bool WaitUntil(LightThreadClock::TimePoint deadline);
     // Waits until the thread is watched or asked to stop; true on a stop request.
     bool WaitWatched();
+    // One period of the sink mode; true on a stop request.
+    bool RunFrame(LightThreadClock::TimePoint& nextPass, LightThreadClock::TimePoint& nextFrame);
 
     LightEngine& m_engine;
     LightThreadClock& m_clock;
@@ -89,6 +100,9 @@ class LightThread {
     bool m_stop = false;
     bool m_ended = false;
     bool m_watched = true;
+    FrameSink m_sink;
+    std::chrono::milliseconds m_framePeriod{50};
+    bool m_sinkChanged = false;
     std::atomic<uint64_t> m_passes{0};
 };
 

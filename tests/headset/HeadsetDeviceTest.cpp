@@ -85,6 +85,8 @@ TEST_F(HeadsetDeviceTest, TheEnginesColoursReachBothBanksAsOutputReports) {
     }));
     m_headset->SetLiveLighting(true);
     ASSERT_EQ(m_headset->RefreshLighting(), kResultOk);
+    // Output reports are not answered: the headset takes them in its own time.
+    ASSERT_TRUE(WaitUntil([&] { return m_sim->HeadsetLeds().reports >= 12; }));
     const SimHeadsetFrame frame = m_sim->HeadsetLeds();
     EXPECT_EQ(frame.reports, 12u);
     EXPECT_EQ(frame.refused, 0u);
@@ -108,8 +110,12 @@ TEST_F(HeadsetDeviceTest, TheEnginesColoursReachBothBanksAsOutputReports) {
     }));
 
     m_headset->SetLiveLighting(false);
+    // Every report sent so far has arrived once a command has been answered after them.
+    DeviceInfoRecord info{};
+    ASSERT_EQ(m_headset->Link().ReadDeviceInfo(info), kResultOk);
     const uint64_t before = m_sim->HeadsetLeds().reports;
     EXPECT_EQ(m_headset->RefreshLighting(), kResultOk);
+    ASSERT_EQ(m_headset->Link().ReadDeviceInfo(info), kResultOk);
     EXPECT_EQ(m_sim->HeadsetLeds().reports, before) << "nothing goes out with live lighting off";
 
     // A closed link refuses the frame instead of reporting it sent.

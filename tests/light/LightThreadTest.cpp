@@ -96,6 +96,61 @@ TEST_F(LightThreadTest, AThreadThatFellBehindRunsOnePassAndResumesItsRhythmFromT
     EXPECT_EQ(StopOnStillClock(thread, ticks), 1);
 }
 
+// With a frame sink the thread wakes once a frame: the passes due run in a burst, so the effect keeps
+// its pace, and each frame is handed over with the time it was due.
+TEST_F(LightThreadTest, AFrameSinkGetsOneFrameAPeriodAndThePassesKeepTheirPace) {
+    SteadyLightClock clock;
+    KeyboardLightEngine engine(clock);
+    engine.SetLightSettings(Settings(4, 4, 4));
+    TestThreadClock ticks;
+    LightThread thread(engine, nullptr, nullptr, ticks);
+    ASSERT_TRUE(thread.Start());
+    ASSERT_TRUE(ticks.Settle());
+    std::mutex dueLock;
+    std::vector<LightThreadClock::TimePoint> dues;
+    thread.SetFrameSink(
+        [&](LightThreadClock::TimePoint due) {
+            std::lock_guard lock(dueLock);
+            dues.push_back(due);
+        },
+        50ms);
+    EXPECT_TRUE(thread.HasFrameSink());
+    ASSERT_TRUE(ticks.Advance(kLightTick)); // the thread leaves its tick wait and takes the sink
+    const uint64_t start = thread.Passes();
+    size_t framesBefore = 0;
+    {
+        std::lock_guard lock(dueLock);
+        framesBefore = dues.size();
+    }
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(ticks.Advance(50ms));
+    // A second of passes at 64 a second, whatever the number of wakes.
+    EXPECT_NEAR(static_cast<double>(thread.Passes() - start), 64.0, 1.0);
+    {
+        std::lock_guard lock(dueLock);
+        ASSERT_EQ(dues.size(), framesBefore + 20);
+        for (size_t i = framesBefore + 1; i < dues.size(); ++i)
+            EXPECT_EQ(dues[i] - dues[i - 1], std::chrono::milliseconds(50)) << i;
+    }
+    // Without the sink the thread runs a pass every tick again, and no more frames.
+    thread.SetFrameSink({}, 50ms);
+    EXPECT_FALSE(thread.HasFrameSink());
+    ASSERT_TRUE(ticks.Advance(50ms));
+    const uint64_t back = thread.Passes();
+    size_t frames = 0;
+    {
+        std::lock_guard lock(dueLock);
+        frames = dues.size();
+    }
+    ASSERT_TRUE(ticks.Ticks(4));
+    EXPECT_EQ(thread.Passes(), back + 4);
+    {
+        std::lock_guard lock(dueLock);
+        EXPECT_EQ(dues.size(), frames);
+    }
+    EXPECT_EQ(StopOnStillClock(thread, ticks), 1);
+}
+
 TEST_F(LightThreadTest, ClosedLinkAndBackgroundPauseRunNoPasses) {
     SteadyLightClock clock;
     RingLightEngine engine(LightPage::MousePad, 16, clock);

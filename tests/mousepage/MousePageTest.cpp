@@ -140,6 +140,16 @@ TEST_F(MousePageTest, AHiddenWindowKeepsTheMousesLightsMoving) {
     // The mouse runs no effect of its own: without frames its LEDs would stand still.
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_cable->Counters().liveFrames >= before + 10; }, 5000))
         << "frames while hidden: " << m_cable->Counters().liveFrames - before;
+    // Out of sight the frames leave from the mouse's light thread, not from runs of the window.
+    EXPECT_TRUE(m_page->Mouse().StreamingInBackground());
+    const StreamTiming hidden = m_page->Mouse().StreamStats();
+    EXPECT_LT(hidden.worstDelayMs, 40.0) << "a frame leaves close to its tick";
+
+    // Shown again, the window's runs take the stream back and the key buttons follow it.
+    m_window->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_page->Mouse().StreamingInBackground(); }, 3000));
+    const uint64_t shown = m_cable->Counters().liveFrames;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_cable->Counters().liveFrames >= shown + 5; }, 5000));
 }
 
 TEST_F(MousePageTest, ButtonsAreListedEditedAndWritten) {
