@@ -11,6 +11,7 @@
 #include "panels/light/LightRoutes.h"
 #include "panels/macros/MacroRoutes.h"
 #include "panels/macros/MacroSetControlUI.h"
+#include "panels/pages/BrindovaHS6533Device.h"
 #include "panels/pages/BrindovaKeyboardDevice.h"
 #include "panels/pages/BrindovaMouseDevice.h"
 #include "panels/pages/BrindovaMousePadDevice.h"
@@ -19,6 +20,8 @@
 #include "panels/profile/ProfileRoutes.h"
 #include "panels/shoot/ShootControlUI.h"
 #include "panels/shoot/ShootRoutes.h"
+#include "panels/sound/SoundRoutes.h"
+#include "panels/sound/Voice6533ControlUI.h"
 #include "platform/Autostart.h"
 #include "platform/DebugLog.h"
 #include "platform/Folders.h"
@@ -315,6 +318,22 @@ void MainWnd::BuildRoutes() {
     shoot.window = this;
     m_shootRoutes = std::make_unique<ShootRoutes>(std::move(shoot));
     m_shootRoutes->Install(r);
+
+    SoundRoutesContext sound;
+    sound.currentActions = [currentPage]() -> IHeadsetSoundActions* {
+        return qobject_cast<CBrindovaHS6533Device*>(currentPage());
+    };
+    sound.currentMagicPanel = [currentPage]() -> CMagicControlUI* {
+        auto* page = qobject_cast<CBrindovaHS6533Device*>(currentPage());
+        return page ? page->MagicPanel() : nullptr;
+    };
+    sound.currentVoicePanel = [currentPage]() -> CVoice6533ControlUI* {
+        auto* page = qobject_cast<CBrindovaHS6533Device*>(currentPage());
+        return page ? page->VoicePanel() : nullptr;
+    };
+    sound.window = this;
+    m_soundRoutes = std::make_unique<SoundRoutes>(std::move(sound));
+    m_soundRoutes->Install(r);
 }
 
 void MainWnd::Notify(const UiNotify& msg) {
@@ -381,6 +400,8 @@ QWidget* MainWnd::CreateControl(const QString& className) {
         return new CBrindovaMouseDevice;
     if (className.compare(CBrindovaMousePadDevice::ClassName(), Qt::CaseInsensitive) == 0)
         return new CBrindovaMousePadDevice;
+    if (className.compare(CBrindovaHS6533Device::ClassName(), Qt::CaseInsensitive) == 0)
+        return new CBrindovaHS6533Device;
     if (className.compare(CBrindovaUSBDevice::ClassName(), Qt::CaseInsensitive) == 0)
         return new CBrindovaUSBDevice;
     for (const ContentClass& c : kContentClasses) {
@@ -714,6 +735,9 @@ void MainWnd::LanguageChanged() {
     for (CBrindovaUSBDevice* page : m_host->PagesInPanelOrder()) {
         if (CLightControlUI* light = page->LightPanel())
             light->SetLanguageTexts(&m_texts);
+        if (auto* headset = qobject_cast<CBrindovaHS6533Device*>(page))
+            if (CVoice6533ControlUI* voice = headset->VoicePanel())
+                voice->SetLanguageTexts(&m_texts);
         page->Device().RefreshPage();
     }
     if (m_windows)

@@ -36,6 +36,7 @@ class KeySetRoutes;
 class LightRoutes;
 class MacroRoutes;
 class ShootRoutes;
+class SoundRoutes;
 class ProfileRoutes;
 class SleepWatcher;
 
@@ -190,6 +191,7 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     std::unique_ptr<KeySetRoutes> m_keySetRoutes;
     std::unique_ptr<MacroRoutes> m_macroRoutes;
     std::unique_ptr<ShootRoutes> m_shootRoutes;
+    std::unique_ptr<SoundRoutes> m_soundRoutes;
     std::set<QString> m_filling; // panel classes whose layout is being built
 
     bool m_lightingControl = true;

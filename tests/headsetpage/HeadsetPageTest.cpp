@@ -1,0 +1,218 @@
+// The headset page in the main window against the emulated headset: its LEDs streamed as output
+// reports, and its sound panels reaching the headset through the chip library, through the sound
+// card's mixer, or saying that neither is there.
+#include "app/MainWnd.h"
+#include "headsetaudio/FakeChipFolder.h"
+#include "headsetaudio/FakeMixer.h"
+#include "panels/pages/BrindovaHS6533Device.h"
+#include "panels/sound/MagicControlUI.h"
+#include "panels/sound/Voice6533ControlUI.h"
+#include "support/TestSupport.h"
+#include "tools/sim/SimDevice.h"
+#include "ui/UiNotify.h"
+#include "ui/controls/DeviceKeyButtonUI.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace nk7x::test {
+namespace {
+
+using ::testing::Contains;
+using ::testing::HasSubstr;
+
+class HeadsetPageTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_cfg.isValid());
+        ::setenv("XDG_DATA_HOME", m_cfg.filePath("data").toLocal8Bit().constData(), 1);
+        ::setenv("XDG_CONFIG_HOME", m_cfg.filePath("config").toLocal8Bit().constData(), 1);
+        m_options.programFolder = QStringLiteral(NK7X_SOURCE_DIR);
+        m_options.settingsPath = m_cfg.filePath("settings.ini");
+        m_options.useBuses = false;
+        m_options.tray = ShellOptions::Tray::Present;
+        SimOptions o;
+        o.folder = m_sim.Path();
+        o.kind = SimKind::Headset;
+        m_headset = std::make_unique<SimDevice>(o);
+        ASSERT_EQ(m_headset->Start(), 1) << m_headset->LastError();
+    }
+    void TearDown() override {
+        m_window.reset();
+        m_headset.reset();
+        ::unsetenv("XDG_DATA_HOME");
+        ::unsetenv("XDG_CONFIG_HOME");
+    }
+    void OpenWindow() {
+        m_window = std::make_unique<MainWnd>(m_options);
+        m_window->Create();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->isVisible(); }, 5000));
+        const auto pages = m_window->Devices().PagesOf(DeviceFamily::Headset);
+        ASSERT_EQ(pages.size(), 1u) << "one page for the headset";
+        m_page = qobject_cast<CBrindovaHS6533Device*>(pages[0]);
+        ASSERT_NE(m_page, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_page->ConnectsDone() >= 1; }, 8000))
+            << "the page is filled";
+        ASSERT_EQ(m_window->Devices().CurrentPage(), m_page);
+        ASSERT_NE(m_page->VoicePanel(), nullptr);
+        ASSERT_NE(m_page->MagicPanel(), nullptr);
+    }
+    // The sound reached another way, as at a connection: the headset's state read, the panels filled.
+    void UseAudio(HeadsetAudio::Sources sources) {
+        m_page->InitAudio(std::move(sources));
+        m_page->SoundConnected();
+        m_page->SoundRefresh();
+    }
+    bool Raise(const char* name, const char* type, qint64 value = 0) {
+        QWidget* control = m_page->findChild<QWidget*>(QString::fromLatin1(name));
+        return control && RaiseNotify(control, QString::fromLatin1(type), value);
+    }
+    void Screenshot(const char* file) {
+        if (const char* out = std::getenv("NK7X_SCREENSHOT_DIR")) {
+            QTest::qWait(200);
+            EXPECT_TRUE(
+                m_window->grab().save(QDir(QString::fromLocal8Bit(out)).filePath(QString::fromLatin1(file))));
+        }
+    }
+
+    QTemporaryDir m_cfg;
+    TempSimFolder m_sim;
+    ShellOptions m_options;
+    std::unique_ptr<SimDevice> m_headset;
+    std::unique_ptr<MainWnd> m_window;
+    CBrindovaHS6533Device* m_page = nullptr;
+};
+
+} // namespace
+
+TEST_F(HeadsetPageTest, TheLedsAreStreamedAndWithoutSoundControlsThePanelsSaySo) {
+    OpenWindow();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const SimHeadsetFrame f = m_headset->HeadsetLeds();
+            return f.reports >= 24 &&
+                   std::any_of(f.bank22.begin(), f.bank22.end(), [](uint8_t b) { return b; });
+        },
+        8000))
+        << "reports: " << m_headset->HeadsetLeds().reports;
+    EXPECT_EQ(m_headset->HeadsetLeds().refused, 0u);
+    // The picture shows the same LEDs.
+    ASSERT_EQ(m_page->KeyButtonTableSize(), kHeadsetLedCount);
+    for (int i = 0; i < kHeadsetLedCount; ++i)
+        ASSERT_NE(m_page->KeyButton(i), nullptr) << "LED " << i;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_page->KeyButton(12)->IsLightShown(); }, 3000));
+    EXPECT_EQ(m_headset->Counters().liveFrames, 0u) << "a headset gets no live-colour frames";
+
+    // This machine has no headset sound card and no chip library: nothing is offered as working.
+    ASSERT_NE(m_page->Audio(), nullptr);
+    EXPECT_EQ(m_page->Audio()->Backend(), AudioBackend::None);
+    for (int f = 0; f < kFeatureCount; ++f)
+        EXPECT_FALSE(m_page->VoicePanel()->Supports(static_cast<Feature>(f)))
+            << FeatureName(static_cast<Feature>(f));
+    auto* source = m_page->findChild<QLabel*>(QStringLiteral("hs6533_sound_source"));
+    ASSERT_NE(source, nullptr);
+    EXPECT_THAT(source->text().toStdString(), HasSubstr("not found"));
+    // A user action finds nothing to reach and stores nothing.
+    m_page->VoicePanel()->SetMicSlider(60);
+    ASSERT_TRUE(Raise("6533_MicIn_slider", "valuechanged", 60));
+    EXPECT_NE(m_page->Headset().HeadsetProfile().GetSystemSetStages().micInValue, 60);
+}
+
+TEST_F(HeadsetPageTest, WithTheChipLibraryThePanelsReachTheChipAndTheProfileKeepsIt) {
+    OpenWindow();
+    FakeChipFolder chip(NK7X_FAKE_CHIP);
+    UseAudio({chip.LibraryPath(), {}});
+    ASSERT_EQ(m_page->Audio()->Backend(), AudioBackend::ChipLibrary);
+    CVoice6533ControlUI* voice = m_page->VoicePanel();
+    EXPECT_TRUE(voice->Supports(Feature::Equaliser));
+    EXPECT_TRUE(m_page->MagicPanel()->Supports(Feature::VoiceEffect));
+
+    size_t mark = chip.Mark();
+    ASSERT_TRUE(Raise("6533_eq_option_6", "selectchanged", 1));
+    EXPECT_THAT(chip.CallsFrom(mark), Contains(HasSubstr("EQ_Slider3 -13")));
+    EXPECT_EQ(voice->GetBandValue(2), -13);
+    EXPECT_EQ(m_page->Headset().HeadsetProfile().GetSystemSetStages().eqType, 6);
+
+    mark = chip.Mark();
+    ASSERT_TRUE(Raise("magic_option_3", "selectchanged", 1));
+    EXPECT_THAT(chip.CallsFrom(mark), Contains(HasSubstr("MagicVoice_Selection 2")));
+
+    mark = chip.Mark();
+    voice->SetMicSlider(37);
+    ASSERT_TRUE(Raise("6533_MicIn_slider", "valuechanged", 37));
+    EXPECT_THAT(chip.CallsFrom(mark), Contains(HasSubstr("VolumeScalarControl 0.37")));
+    EXPECT_EQ(m_page->Headset().HeadsetProfile().GetSystemSetStages().micInValue, 37);
+
+    // A band moved off the preset, then kept as a named curve.
+    mark = chip.Mark();
+    voice->SetBandValue(9, 12);
+    ASSERT_TRUE(Raise("6533_eq_hz_slider_9", "valuechanged", 12));
+    EXPECT_THAT(chip.CallsFrom(mark), Contains(HasSubstr("EQ_Slider10 12")));
+    EXPECT_EQ(voice->EqType(), kEqTypeCustom);
+    voice->SetCustomEqNameText(QStringLiteral("Night"));
+    ASSERT_TRUE(Raise("hs_EQ_btn_save", "click"));
+    EXPECT_EQ(voice->GetCustomEqCount(), 1);
+    EXPECT_EQ(voice->GetCustomEqSelection(), 0);
+    EXPECT_TRUE(voice->GetCustomEqNameText().isEmpty());
+    CHs6533Profiledata reread;
+    ASSERT_TRUE(reread.LoadFromFile(m_page->Headset().HeadsetProfile().GetProfilePath()).isObject());
+    EXPECT_EQ(reread.GetCustomEqNames(), std::vector<std::string>{"Night"});
+    EXPECT_EQ(reread.GetCustomEqValues(0)[9], 12);
+    EXPECT_EQ(reread.GetCustomEqValues(0)[2], -13);
+
+    m_page->ShowSettingTab(1);
+    Screenshot("screenshot-headset-eq.png");
+}
+
+TEST_F(HeadsetPageTest, WithOnlyTheSoundCardTheMicrophoneWorksAndTheRestSaysWhy) {
+    OpenWindow();
+    FakeMixer* card = nullptr;
+    MixerOpener opener = [&card](uint16_t, uint16_t, std::string* report) -> std::unique_ptr<MixerLayer> {
+        auto mixer = std::make_unique<FakeMixer>();
+        mixer->volumes[MixerControl::MicVolume] = {{0, 100}, 30};
+        mixer->switches[MixerControl::MicSwitch] = true;
+        mixer->volumes[MixerControl::MonitorVolume] = {{0, 31}, 0};
+        mixer->switches[MixerControl::MonitorSwitch] = false;
+        card = mixer.get();
+        *report = "fake card";
+        return mixer;
+    };
+    UseAudio({m_cfg.filePath("no-such-library.so").toStdString(), opener});
+    ASSERT_EQ(m_page->Audio()->Backend(), AudioBackend::Mixer);
+    ASSERT_NE(card, nullptr);
+    CVoice6533ControlUI* voice = m_page->VoicePanel();
+    EXPECT_TRUE(voice->Supports(Feature::MicVolume));
+    EXPECT_FALSE(voice->Supports(Feature::Equaliser));
+    EXPECT_FALSE(m_page->MagicPanel()->Supports(Feature::VoiceEffect));
+    // The card's state is what the panel shows after the connection.
+    EXPECT_EQ(voice->GetMicSlider(), 30);
+    EXPECT_FALSE(voice->IsMonitorOn());
+
+    voice->SetMicSlider(50);
+    ASSERT_TRUE(Raise("6533_MicIn_slider", "valuechanged", 50));
+    EXPECT_EQ(card->volumes[MixerControl::MicVolume].value, 50);
+    ASSERT_TRUE(Raise("6533_MicMoniter_option", "selectchanged", 1));
+    EXPECT_TRUE(card->switches[MixerControl::MonitorSwitch]);
+    EXPECT_TRUE(voice->IsMonitorOn());
+    EXPECT_EQ(m_page->Headset().HeadsetProfile().GetSystemSetStages().micMonitorSelected, 1);
+
+    // The equaliser cannot be reached: choosing a preset reaches no card control.
+    const int writes = card->writes;
+    ASSERT_TRUE(Raise("6533_eq_option_2", "selectchanged", 1));
+    EXPECT_EQ(card->writes, writes);
+
+    m_page->ShowSettingTab(1);
+    Screenshot("screenshot-headset-mic.png");
+}
+
+} // namespace nk7x::test
