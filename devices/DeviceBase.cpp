@@ -111,11 +111,15 @@ void CDeviceBase::SetLiveLighting(bool on) {
 LinkResult CDeviceBase::RefreshLighting() {
     if (!IsLiveLighting())
         return kResultOk;
+    ShowLiveColours();
+    return StreamKeyColours();
+}
+
+void CDeviceBase::ShowLiveColours() {
     if (IDeviceView* view = DeviceView())
         for (size_t i = 0; i < m_keyColours.size(); ++i)
             view->ShowKeyColour(static_cast<int>(i), PackKeyButtonColour(m_keyColours[i]),
                                 m_keyColours[i].alpha);
-    return StreamKeyColours();
 }
 
 LinkResult CDeviceBase::StreamKeyColours() {

@@ -177,6 +177,8 @@ class CDeviceBase {
     // One live-lighting run: repaints the key buttons and streams the colours. Returns the stream's
     // result (1 also when nothing needed sending).
     virtual LinkResult RefreshLighting();
+    // The show half of a run: the per-key colours on the page's key buttons.
+    void ShowLiveColours();
     // The stream half of a run: the per-key colours to the device as live-colour frames (on the
     // worker when it runs; a frame still waiting is replaced). A kind with another wire overrides it.
     virtual LinkResult StreamKeyColours();
@@ -184,10 +186,11 @@ class CDeviceBase {
     // Whether the device's lighting is the program's stream (it stops when the runs stop) rather
     // than effects the device runs itself; a page out of sight keeps the runs of a streamed one.
     virtual bool StreamsLighting() const { return true; }
-    // While its page is out of sight, a streamed device can send its frames from its own light
-    // thread, with no run on the page's thread: true when it does from now on. `false` hands the
-    // stream back to the runs. The base cannot.
-    virtual bool StreamInBackground(bool on) {
+    // A streamed device can send its frames from its own light thread, so that neither the page's
+    // thread nor the worker has anything to do per frame and each frame leaves on its tick: true
+    // when it does from now on; the runs then only show the colours. `false` hands the stream back
+    // to the runs. The base cannot.
+    virtual bool StreamFromLightThread(bool on) {
         (void)on;
         return false;
     }

@@ -58,10 +58,14 @@ LinkResult CStreamedLightDevice::RefreshLighting() {
     for (size_t i = 0; i < colours.size() && i < KeyColours().size(); ++i)
         CDeviceBase::SetKeyColour(static_cast<int>(i),
                                   {colours[i].r, colours[i].g, colours[i].b, colours[i].a});
+    if (StreamingFromLightThread()) {
+        ShowLiveColours();
+        return kResultOk;
+    }
     return CDeviceBase::RefreshLighting();
 }
 
-bool CStreamedLightDevice::StreamInBackground(bool on) {
+bool CStreamedLightDevice::StreamFromLightThread(bool on) {
     if (!on || !m_lightThread->Running()) {
         m_lightThread->SetFrameSink({}, std::chrono::milliseconds(kLiveFramePeriodMs));
         return false;

@@ -31,15 +31,15 @@ class CStreamedLightDevice : public CDeviceBase {
     ~CStreamedLightDevice() override;
 
     // The light thread animates the engine; RefreshLighting copies the engine's colours into the
-    // per-key table and streams them (the base's frame).
+    // per-key table, shows them and streams them (the base's frame) unless the light thread does.
     bool StartLightThread();
     void StopLightThread();
     bool LightThreadRunning() const { return m_lightThread->Running(); }
     LinkResult RefreshLighting() override;
     const light::LightEngine& LightPreview() const { return *m_lightEngine; }
     // Needs the light thread running; the frames leave on it every 50 ms.
-    bool StreamInBackground(bool on) override;
-    bool StreamingInBackground() const { return m_lightThread->HasFrameSink(); }
+    bool StreamFromLightThread(bool on) override;
+    bool StreamingFromLightThread() const { return m_lightThread->HasFrameSink(); }
 
     // The status record, every 5 s while the page's power mode asks for it. Behind a receiver
     // (the link's long time-outs) byte 3 says wireless whatever the device sent.

@@ -239,14 +239,14 @@ void CDeviceOptionUI::AttachPage(CDeviceBase* device, QWidget* page) {
     if (page)
         m_pageGone = connect(page, &QObject::destroyed, this, [this] {
             m_device = nullptr;
-            m_backgroundStream = false; // the device and its light thread went with the page
+            m_threadStream = false; // the device and its light thread went with the page
             for (auto& entry : m_timers)
                 entry.second->stop();
         });
 }
 
 void CDeviceOptionUI::DetachPage() {
-    EndBackgroundStream();
+    EndThreadStream();
     if (m_pageGone)
         disconnect(m_pageGone);
     m_pageGone = {};
@@ -373,19 +373,18 @@ bool PreviewWantsRepaint(const QWidget* preview) {
 bool CDeviceOptionUI::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_page && event->type() == QEvent::Show && m_refreshResting) {
         m_refreshResting = false;
-        EndBackgroundStream();
         if (LinkOpen())
             ArmTimer(kRefreshTimer, kFirstRefreshMs);
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void CDeviceOptionUI::EndBackgroundStream() {
-    if (!m_backgroundStream)
+void CDeviceOptionUI::EndThreadStream() {
+    if (!m_threadStream)
         return;
-    m_backgroundStream = false;
+    m_threadStream = false;
     if (m_device)
-        (void)m_device->StreamInBackground(false);
+        (void)m_device->StreamFromLightThread(false);
 }
 
 void CDeviceOptionUI::OnTimer(int id) {
@@ -401,7 +400,7 @@ void CDeviceOptionUI::OnTimer(int id) {
         return;
     switch (id) {
     case kConnectTimer:
-        EndBackgroundStream(); // a new connection starts with the runs
+        EndThreadStream(); // a new connection starts with the runs
         device->OnConnect();
         ArmTimer(kRefreshTimer, kFirstRefreshMs);
         if (device->PowerMode() != 0 && LinkOpen())
@@ -412,10 +411,12 @@ void CDeviceOptionUI::OnTimer(int id) {
         // device that runs its own effects then needs no runs at all until the page is back; one
         // whose LEDs are the program's stream keeps being fed, or its lights would freeze.
         const bool seen = !m_page || m_page->isVisible();
-        // Out of sight, a stream that can run on the device's own light thread goes there: the
-        // page's thread and the device worker then have nothing to do per frame.
-        if (!seen && device->StreamsLighting() && LinkOpen() && device->StreamInBackground(true)) {
-            m_backgroundStream = true;
+        // A stream that can run on the device's own light thread goes there: each frame leaves on
+        // its tick, and the runs only show the colours, which nobody needs while the page is out
+        // of sight.
+        if (!m_threadStream && device->StreamsLighting() && LinkOpen())
+            m_threadStream = device->StreamFromLightThread(true);
+        if (m_threadStream && !seen) {
             m_refreshResting = true;
             break;
         }

@@ -117,8 +117,9 @@ class CDeviceOptionUI : public QWidget {
 
     // Runs the handler of a timer as if it had fired (the timer's own expiry calls this).
     void OnTimer(int id);
-    // The device takes the stream back from its light thread (the page shows, a connection starts).
-    void EndBackgroundStream();
+    // The runs take the stream back from the device's light thread (a connection starts, the page
+    // goes).
+    void EndThreadStream();
 
   protected:
     // The page coming into sight restarts a lighting run that rested while it was hidden.
@@ -136,8 +137,8 @@ class CDeviceOptionUI : public QWidget {
     CDeviceBase* m_device = nullptr;
     QPointer<QWidget> m_page;
     QMetaObject::Connection m_pageGone;
-    bool m_refreshResting = false;   // the lighting run waits for the page to be shown
-    bool m_backgroundStream = false; // the device streams from its own thread meanwhile
+    bool m_refreshResting = false; // the lighting run waits for the page to be shown
+    bool m_threadStream = false;   // the device streams from its own light thread
     const LanguageTexts* m_texts = nullptr;
     QPointer<QWidget> m_preview;
     int m_kind = 0;

@@ -6,6 +6,7 @@
 #include "panels/pages/BrindovaMouseDevice.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
+#include "ui/controls/DeviceKeyButtonUI.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -140,16 +141,23 @@ TEST_F(MousePageTest, AHiddenWindowKeepsTheMousesLightsMoving) {
     // The mouse runs no effect of its own: without frames its LEDs would stand still.
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_cable->Counters().liveFrames >= before + 10; }, 5000))
         << "frames while hidden: " << m_cable->Counters().liveFrames - before;
-    // Out of sight the frames leave from the mouse's light thread, not from runs of the window.
-    EXPECT_TRUE(m_page->Mouse().StreamingInBackground());
+    // The frames leave from the mouse's light thread, not from runs of the window.
+    EXPECT_TRUE(m_page->Mouse().StreamingFromLightThread());
     const StreamTiming hidden = m_page->Mouse().StreamStats();
     EXPECT_LT(hidden.worstDelayMs, 40.0) << "a frame leaves close to its tick";
 
-    // Shown again, the window's runs take the stream back and the key buttons follow it.
+    // Shown again, the frames go on and the LEDs on the picture follow the stream.
     m_window->show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_page->Mouse().StreamingInBackground(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_page->isVisible(); }, 3000));
     const uint64_t shown = m_cable->Counters().liveFrames;
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_cable->Counters().liveFrames >= shown + 5; }, 5000));
+    CDeviceKeyButtonUI* led = m_page->KeyButton(0);
+    ASSERT_NE(led, nullptr);
+    const quint32 colour = led->LiveColor();
+    const int brightness = led->Brightness();
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return led->LiveColor() != colour || led->Brightness() != brightness; }, 5000))
+        << "the picture shows the moving effect";
 }
 
 TEST_F(MousePageTest, ButtonsAreListedEditedAndWritten) {
