@@ -138,10 +138,14 @@ LinkResult CDeviceBase::StreamKeyColours() {
     size_t length = static_cast<size_t>(m_keyCount) * 3;
     if (length > buffer.size())
         length = buffer.size();
+    return SendStreamFrame([this, buffer, length] { return m_link.StreamLighting(buffer.data(), length); });
+}
+
+LinkResult CDeviceBase::SendStreamFrame(std::function<LinkResult()> send) {
     const auto made = std::chrono::steady_clock::now();
-    auto stream = [this, buffer, length, made] {
+    auto stream = [this, send = std::move(send), made] {
         NoteStreamSend(made);
-        const LinkResult result = m_link.StreamLighting(buffer.data(), length);
+        const LinkResult result = send();
         if (result != kResultOk)
             std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
         return result;

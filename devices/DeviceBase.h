@@ -247,6 +247,10 @@ class CDeviceBase {
     std::vector<LightState> m_lightList;     // the profile's light areas (light-list lock)
     std::vector<EffectFrame> m_effectFrames; // the custom effect's frames (effect-frame lock)
 
+    // One frame of the live stream: `send` runs on the worker (a frame still waiting there is
+    // replaced by this one), or here when the worker does not run; its timing goes into
+    // StreamStats and a failure pauses the stream a little.
+    LinkResult SendStreamFrame(std::function<LinkResult()> send);
     // One frame left (on the stream's thread): its delay since it was made and the gap since the
     // last one go into StreamStats.
     void NoteStreamSend(std::chrono::steady_clock::time_point made);

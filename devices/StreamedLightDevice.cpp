@@ -65,6 +65,16 @@ LinkResult CStreamedLightDevice::RefreshLighting() {
     return CDeviceBase::RefreshLighting();
 }
 
+LinkResult CStreamedLightDevice::StreamKeyColours() {
+    if (Link().LongTimeouts())
+        return kResultOk;
+    std::vector<light::Rgba> colours;
+    colours.reserve(KeyColours().size());
+    for (const KeyColour& c : KeyColours())
+        colours.push_back({c.red, c.green, c.blue, c.alpha});
+    return SendStreamFrame([this, colours] { return SendLiveColours(colours); });
+}
+
 bool CStreamedLightDevice::StreamFromLightThread(bool on) {
     if (!on || !m_lightThread->Running()) {
         m_lightThread->SetFrameSink({}, std::chrono::milliseconds(kLiveFramePeriodMs));

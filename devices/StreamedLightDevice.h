@@ -36,6 +36,8 @@ class CStreamedLightDevice : public CDeviceBase {
     void StopLightThread();
     bool LightThreadRunning() const { return m_lightThread->Running(); }
     LinkResult RefreshLighting() override;
+    // The per-key colours through SendLiveColours, on the worker.
+    LinkResult StreamKeyColours() override;
     const light::LightEngine& LightPreview() const { return *m_lightEngine; }
     // Needs the light thread running; the frames leave on it every 50 ms.
     bool StreamFromLightThread(bool on) override;

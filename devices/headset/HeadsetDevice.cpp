@@ -1,8 +1,6 @@
 #include "devices/headset/HeadsetDevice.h"
 
-#include <chrono>
 #include <memory>
-#include <thread>
 
 namespace nk7x {
 
@@ -30,31 +28,6 @@ LinkResult CHeadsetDevice::SendFrame(const HeadsetFrame& frame) {
             result = r;
     }
     return result;
-}
-
-LinkResult CHeadsetDevice::StreamKeyColours() {
-    if (Link().LongTimeouts())
-        return kResultOk;
-    std::vector<light::Rgba> colours;
-    colours.reserve(KeyColours().size());
-    for (const KeyColour& c : KeyColours())
-        colours.push_back({c.red, c.green, c.blue, c.alpha});
-    const HeadsetFrame frame = BuildHeadsetFrame(colours);
-    const auto made = std::chrono::steady_clock::now();
-    auto stream = [this, frame, made] {
-        NoteStreamSend(made);
-        const LinkResult result = SendFrame(frame);
-        if (result != kResultOk)
-            std::this_thread::sleep_for(std::chrono::milliseconds(kFailedFramePauseMs));
-        return result;
-    };
-    if (!Worker().Running())
-        return stream();
-    RunTransfer("stream", [stream]() -> Continuation {
-        (void)stream();
-        return nullptr;
-    });
-    return kResultOk;
 }
 
 void CHeadsetDevice::LoadConnectedProfile() {

@@ -19,9 +19,6 @@ class CHeadsetDevice : public CMousePadDevice {
     void SetView(IHeadsetView* view);
     CHs6533Profiledata& HeadsetProfile() { return *m_headsetProfile; }
 
-    // The per-key colours (the engine's) as one frame of output reports, on the worker; a frame
-    // still waiting is replaced by the newer one.
-    LinkResult StreamKeyColours() override;
     // Sends one frame now on the calling thread; 1 when every report left.
     LinkResult SendFrame(const HeadsetFrame& frame);
 
