@@ -21,7 +21,6 @@
 namespace nk7x {
 namespace {
 
-constexpr int kLightLevels = 4;
 constexpr const char* kLedContainer = "hs6533_device_key_light";
 
 } // namespace
@@ -72,10 +71,6 @@ void CBrindovaHS6533Device::OnDeviceRemoved() {
     m_headset->StopLightThread();
 }
 
-QString CBrindovaHS6533Device::Text(const QString& key) const {
-    return Texts() ? Texts()->Text(key) : key;
-}
-
 CMagicControlUI* CBrindovaHS6533Device::MagicPanel() const {
     return m_magicPanel;
 }
@@ -89,27 +84,9 @@ void CBrindovaHS6533Device::LoadContent() {
     InitAudio();
 }
 
-void CBrindovaHS6533Device::CollectLedButtons() {
-    QWidget* container = UiWindow::FindSubControlByName(this, QString::fromLatin1(kLedContainer));
-    if (!container)
-        return;
-    m_keyPanel = container;
-    for (QObject* child : container->children()) {
-        auto* button = qobject_cast<CDeviceKeyButtonUI*>(child);
-        if (!button)
-            continue;
-        const PageNumberedName user = SplitPageName(button->property("userdata").toString());
-        if (user.prefix.compare(QLatin1String("light_"), Qt::CaseInsensitive) != 0 || user.number < 0 ||
-            user.number >= m_headset->KeyCount())
-            continue;
-        SetKeyButton(user.number, button);
-        button->setToolTip(Text(QStringLiteral("hs6533_led_text")).arg(user.number + 1));
-    }
-}
-
 void CBrindovaHS6533Device::BuildPage() {
     ResetTables();
-    CollectLedButtons();
+    CollectPictureButtons(QString::fromLatin1(kLedContainer), QStringLiteral("hs6533_led_text"));
 
     SetUpProfilePanel(DeviceKind::Headset, true);
     SetUpLightPanel(DeviceKind::Headset);
@@ -200,21 +177,16 @@ void CBrindovaHS6533Device::PadLightChanged(const LightState& light) {
 }
 
 void CBrindovaHS6533Device::LightNamesChanged(const LightNameLists& names) {
-    if (m_lightPanel)
-        m_lightPanel->FillModes(names.modes, kLightLevels, kLightLevels);
+    FillLightModes(names.modes);
 }
 
 void CBrindovaHS6533Device::PadWriteFailed(LinkResult result) {
-    auto* notice = findChild<QLabel*>(QStringLiteral("hs6533_write_notice"));
-    if (!notice)
-        return;
-    notice->setText(Text(QStringLiteral("hs6533_write_failed_settings")).arg(ResultCode(result)));
-    notice->show();
+    ShowResultNotice(QStringLiteral("hs6533_write_notice"), QStringLiteral("hs6533_write_failed_settings"),
+                     result);
 }
 
 void CBrindovaHS6533Device::StatusChanged(const DeviceStatusBytes& status) {
-    if (CMpDevicePowerUI* power = PowerIndicator())
-        power->ShowStatus(status.data(), status.size());
+    ShowPowerStatus(status.data(), status.size());
 }
 
 // ---- the sound panels -----------------------------------------------------------------------

@@ -100,9 +100,7 @@ class CBrindovaHS6533Device : public CBrindovaUSBDevice,
 
   private:
     class PageHeadset;
-    void CollectLedButtons();
     void ShowAudioSupport();
-    QString Text(const QString& key) const;
 
     CHeadsetDevice* m_headset = nullptr; // owned by the base as its device
     CHeadsetSound m_sound;

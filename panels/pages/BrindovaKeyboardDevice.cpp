@@ -28,8 +28,7 @@ namespace {
 
 constexpr int kFnKey = 110;
 constexpr const char* kAssignedMark = "file='images/keyboard/key_assigned.svg' dest='3,3,10,10'";
-constexpr int kLightLevels = 4; // brightness and speed indices 0..4
-constexpr int kOkOnly = 0;      // message box with the confirm button alone
+constexpr int kOkOnly = 0; // message box with the confirm button alone
 
 } // namespace
 
@@ -93,10 +92,6 @@ void CBrindovaKeyboardDevice::Shutdown() {
 
 void CBrindovaKeyboardDevice::OnDeviceRemoved() {
     m_keyboard->StopLightThread();
-}
-
-QString CBrindovaKeyboardDevice::Text(const QString& key) const {
-    return Texts() ? Texts()->Text(key) : key;
 }
 
 void CBrindovaKeyboardDevice::LoadContent() {
@@ -198,8 +193,7 @@ void CBrindovaKeyboardDevice::NameListsChanged(const std::vector<std::string>& m
         if (m_keySetPanel->HasKey())
             m_keySetPanel->ShowCurrent();
     }
-    if (m_lightPanel)
-        m_lightPanel->FillModes(lightNames.modes, kLightLevels, kLightLevels);
+    FillLightModes(lightNames.modes);
 }
 
 void CBrindovaKeyboardDevice::CustomGroupSelected(int group) {

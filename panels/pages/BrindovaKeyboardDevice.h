@@ -72,7 +72,6 @@ class CBrindovaKeyboardDevice : public CBrindovaUSBDevice, public IKeyboardView 
   private:
     class PageKeyboard;
     void OnConnectDone(std::chrono::milliseconds took);
-    QString Text(const QString& key) const;
     // The editor's key picking stores at once, as its store button does.
     void OnKeyPicked();
 

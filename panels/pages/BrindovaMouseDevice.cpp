@@ -30,7 +30,6 @@
 namespace nk7x {
 namespace {
 
-constexpr int kLightLevels = 4;
 constexpr int kTabCount = 6;
 // Where the LEDs sit on the picture (at scale 96): the wheel, the two side strips, the logo, the
 // lower rim left and right.
@@ -79,10 +78,6 @@ void CBrindovaMouseDevice::Shutdown() {
 
 void CBrindovaMouseDevice::OnDeviceRemoved() {
     m_mouse->StopLightThread();
-}
-
-QString CBrindovaMouseDevice::Text(const QString& key) const {
-    return Texts() ? Texts()->Text(key) : key;
 }
 
 void CBrindovaMouseDevice::LoadContent() {
@@ -348,8 +343,7 @@ void CBrindovaMouseDevice::MouseSettingsChanged(const MouseSettingsControls& con
 }
 
 void CBrindovaMouseDevice::LightNamesChanged(const LightNameLists& names) {
-    if (m_lightPanel)
-        m_lightPanel->FillModes(names.modes, kLightLevels, kLightLevels);
+    FillLightModes(names.modes);
 }
 
 void CBrindovaMouseDevice::MouseWriteFailed(MouseWrite what, LinkResult result) {
@@ -415,8 +409,7 @@ void CBrindovaMouseDevice::MacroNamesChanged(const std::vector<std::string>& nam
 }
 
 void CBrindovaMouseDevice::StatusChanged(const std::array<uint8_t, DeviceStatusRecord::kSize>& status) {
-    if (CMpDevicePowerUI* power = PowerIndicator())
-        power->ShowStatus(status.data(), status.size());
+    ShowPowerStatus(status.data(), status.size());
 }
 
 } // namespace nk7x

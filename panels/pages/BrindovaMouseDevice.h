@@ -75,7 +75,6 @@ class CBrindovaMouseDevice : public CBrindovaUSBDevice, public IMouseView {
     void WireControls();
     void ShowStages(const MouseSettingsControls& controls);
     void StoreSystemSettings();
-    QString Text(const QString& key) const;
 
     CMouseDevice* m_mouse = nullptr; // owned by the base as its device
     MouseDeviceInfo m_info;

@@ -16,7 +16,6 @@
 namespace nk7x {
 namespace {
 
-constexpr int kLightLevels = 4;
 constexpr const char* kLedContainer = "mousepad_device_key_light";
 
 } // namespace
@@ -64,38 +63,13 @@ void CBrindovaMousePadDevice::OnDeviceRemoved() {
     m_pad->StopLightThread();
 }
 
-QString CBrindovaMousePadDevice::Text(const QString& key) const {
-    return Texts() ? Texts()->Text(key) : key;
-}
-
 void CBrindovaMousePadDevice::LoadContent() {
     BuildPage();
 }
 
-void CBrindovaMousePadDevice::CollectLedButtons() {
-    QWidget* container = UiWindow::FindSubControlByName(this, QString::fromLatin1(kLedContainer));
-    if (!container)
-        return;
-    m_keyPanel = container;
-    for (QObject* child : container->children()) {
-        auto* button = qobject_cast<CDeviceKeyButtonUI*>(child);
-        if (!button)
-            continue;
-        const PageNumberedName name = SplitPageName(button->objectName());
-        if (name.prefix.compare(QLatin1String("key_"), Qt::CaseInsensitive) == 0)
-            SetButton(name.number, button); // the pad has none; a layout that gives some keeps them
-        const PageNumberedName user = SplitPageName(button->property("userdata").toString());
-        if (user.prefix.compare(QLatin1String("light_"), Qt::CaseInsensitive) != 0 || user.number < 0 ||
-            user.number >= m_pad->KeyCount())
-            continue;
-        SetKeyButton(user.number, button);
-        button->setToolTip(Text(QStringLiteral("mousepad_led_text")).arg(user.number + 1));
-    }
-}
-
 void CBrindovaMousePadDevice::BuildPage() {
     ResetTables();
-    CollectLedButtons();
+    CollectPictureButtons(QString::fromLatin1(kLedContainer), QStringLiteral("mousepad_led_text"));
 
     // The pad has lighting only: the panel's view tabs have nothing to switch.
     SetUpProfilePanel(DeviceKind::MousePad, true);
@@ -111,21 +85,16 @@ void CBrindovaMousePadDevice::PadLightChanged(const LightState& light) {
 }
 
 void CBrindovaMousePadDevice::LightNamesChanged(const LightNameLists& names) {
-    if (m_lightPanel)
-        m_lightPanel->FillModes(names.modes, kLightLevels, kLightLevels);
+    FillLightModes(names.modes);
 }
 
 void CBrindovaMousePadDevice::PadWriteFailed(LinkResult result) {
-    auto* notice = findChild<QLabel*>(QStringLiteral("mousepad_write_notice"));
-    if (!notice)
-        return;
-    notice->setText(Text(QStringLiteral("mousepad_write_failed_settings")).arg(ResultCode(result)));
-    notice->show();
+    ShowResultNotice(QStringLiteral("mousepad_write_notice"),
+                     QStringLiteral("mousepad_write_failed_settings"), result);
 }
 
 void CBrindovaMousePadDevice::StatusChanged(const DeviceStatusBytes& status) {
-    if (CMpDevicePowerUI* power = PowerIndicator())
-        power->ShowStatus(status.data(), status.size());
+    ShowPowerStatus(status.data(), status.size());
 }
 
 } // namespace nk7x

@@ -46,8 +46,6 @@ class CBrindovaMousePadDevice : public CBrindovaUSBDevice, public IMousePadView 
 
   private:
     class PagePad;
-    void CollectLedButtons();
-    QString Text(const QString& key) const;
 
     CMousePadDevice* m_pad = nullptr; // owned by the base as its device
     int m_connectsDone = 0;

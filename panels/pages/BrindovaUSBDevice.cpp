@@ -7,10 +7,12 @@
 #include "panels/light/LightControlUI.h"
 #include "panels/profile/DeviceProfileUI.h"
 #include "profiles/ProfileList.h"
+#include "ui/LanguageTexts.h"
 #include "ui/UiWindow.h"
 #include "ui/controls/DeviceKeyButtonUI.h"
 #include "ui/controls/SelectPanelUI.h"
 
+#include <QLabel>
 #include <QStackedWidget>
 #include <QTabWidget>
 
@@ -261,6 +263,50 @@ void CBrindovaUSBDevice::ShowKeyColour(int keyIndex, uint32_t packedColour, uint
     CDeviceKeyButtonUI* button = KeyButton(keyIndex);
     if (button && button->isVisible())
         button->SetLiveColor(packedColour, brightness, true);
+}
+
+QString CBrindovaUSBDevice::Text(const QString& key) const {
+    return m_texts ? m_texts->Text(key) : key;
+}
+
+void CBrindovaUSBDevice::CollectPictureButtons(const QString& container, const QString& ledTextKey) {
+    QWidget* picture = UiWindow::FindSubControlByName(this, container);
+    if (!picture)
+        return;
+    m_keyPanel = picture;
+    for (QObject* child : picture->children()) {
+        auto* button = qobject_cast<CDeviceKeyButtonUI*>(child);
+        if (!button)
+            continue;
+        const PageNumberedName name = SplitPageName(button->objectName());
+        if (name.prefix.compare(QLatin1String("key_"), Qt::CaseInsensitive) == 0)
+            SetButton(name.number, button);
+        const PageNumberedName user = SplitPageName(button->property("userdata").toString());
+        if (user.prefix.compare(QLatin1String("light_"), Qt::CaseInsensitive) != 0 || user.number < 0 ||
+            user.number >= m_device->KeyCount())
+            continue;
+        SetKeyButton(user.number, button);
+        button->setToolTip(Text(ledTextKey).arg(user.number + 1));
+    }
+}
+
+void CBrindovaUSBDevice::FillLightModes(const std::vector<LightModeName>& modes) {
+    constexpr int kLightLevels = 4; // brightness and speed indices 0..4
+    if (m_lightPanel)
+        m_lightPanel->FillModes(modes, kLightLevels, kLightLevels);
+}
+
+void CBrindovaUSBDevice::ShowPowerStatus(const uint8_t* status, size_t size) {
+    if (CMpDevicePowerUI* power = PowerIndicator())
+        power->ShowStatus(status, size);
+}
+
+void CBrindovaUSBDevice::ShowResultNotice(const QString& name, const QString& textKey, LinkResult result) {
+    auto* notice = findChild<QLabel*>(name);
+    if (!notice)
+        return;
+    notice->setText(Text(textKey).arg(ResultCode(result)));
+    notice->show();
 }
 
 } // namespace nk7x

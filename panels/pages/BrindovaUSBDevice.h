@@ -4,6 +4,7 @@
 #pragma once
 
 #include "devices/DeviceBase.h"
+#include "profiles/LightNames.h"
 
 #include <QPointer>
 #include <QString>
@@ -106,6 +107,17 @@ class CBrindovaUSBDevice : public QWidget {
     void SetUpLightPanel(DeviceKind kind);
     // Empties and resizes the two tables to the device's button and key counts.
     void ResetTables();
+    // The buttons of a picture's `container`: "key_" n by name into the button table, user data
+    // "light_" n into the live-colour table, each LED with the tooltip `ledTextKey` ("%1": n + 1).
+    void CollectPictureButtons(const QString& container, const QString& ledTextKey);
+    // The text of a language key (the key itself without texts).
+    QString Text(const QString& key) const;
+    // The lighting panel's mode list from the device's lighting names (levels 0..4).
+    void FillLightModes(const std::vector<LightModeName>& modes);
+    // The status record in the power indicator.
+    void ShowPowerStatus(const uint8_t* status, size_t size);
+    // The notice label `name` shows the text of `textKey` with the result's code as "%1".
+    void ShowResultNotice(const QString& name, const QString& textKey, LinkResult result);
     void SetButton(int n, CDeviceKeyButtonUI* button);
     void SetKeyButton(int n, CDeviceKeyButtonUI* button);
 
