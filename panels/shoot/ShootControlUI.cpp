@@ -4,6 +4,7 @@
 #include "platform/DebugLog.h"
 #include "ui/ControlFactory.h"
 #include "ui/LanguageTexts.h"
+#include "ui/QuietControls.h"
 #include "ui/UiWindow.h"
 
 #include <QAbstractButton>
@@ -31,35 +32,6 @@ constexpr int kDelayDigits = 5; // 0..65535
 
 QString Name(const char* prefix, int n) {
     return QString::fromLatin1(prefix) + QString::number(n);
-}
-
-// Checks or clears a button without a notification.
-void SetCheckedQuietly(QAbstractButton* button, bool on) {
-    if (!button)
-        return;
-    const QSignalBlocker quiet(button);
-    button->setChecked(on);
-}
-
-// Selects option `index` of an exclusive group and clears the others, all without notifications.
-template <std::size_t N> void SelectOnly(const std::array<QPointer<QAbstractButton>, N>& options, int index) {
-    std::array<std::unique_ptr<QSignalBlocker>, N> quiet;
-    for (std::size_t i = 0; i < N; ++i) {
-        if (!options[i])
-            continue;
-        quiet[i] = std::make_unique<QSignalBlocker>(options[i].data());
-        // An exclusive option cannot be cleared directly while it is the checked one.
-        QButtonGroup* group = options[i]->group();
-        const bool groupExclusive = group && group->exclusive();
-        const bool exclusive = options[i]->autoExclusive();
-        if (groupExclusive)
-            group->setExclusive(false);
-        options[i]->setAutoExclusive(false);
-        options[i]->setChecked(static_cast<int>(i) == index);
-        options[i]->setAutoExclusive(exclusive);
-        if (groupExclusive)
-            group->setExclusive(true);
-    }
 }
 
 } // namespace
@@ -169,14 +141,14 @@ bool CShootControlUI::InitControls() {
 
 void CShootControlUI::SelectGun(int gun) {
     m_gun = std::clamp(gun, 0, kGunCount - 1);
-    SelectOnly(m_gunOptions, m_gun);
+    SelectOnlyQuietly(m_gunOptions, m_gun);
     if (m_pictures && m_gun < m_pictures->count())
         m_pictures->setCurrentIndex(m_gun);
 }
 
 void CShootControlUI::SelectBullet(int bullet) {
     m_bullet = std::clamp(bullet, 0, kBulletCount - 1);
-    SelectOnly(m_bulletOptions, m_bullet);
+    SelectOnlyQuietly(m_bulletOptions, m_bullet);
     if (m_index)
         m_index->setText(QString::number(m_bullet + 1));
     for (const QPointer<ShootPatternView>& view : m_views)

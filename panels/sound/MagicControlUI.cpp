@@ -1,6 +1,6 @@
 #include "panels/sound/MagicControlUI.h"
 
-#include "panels/sound/QuietControls.h"
+#include "ui/QuietControls.h"
 #include "ui/UiWindow.h"
 
 #include <QAbstractButton>
@@ -62,7 +62,7 @@ void CMagicControlUI::ShowMagicEnabled(bool on) {
     LookUp();
     if (!m_enable)
         return;
-    sound::SetCheckedQuietly(m_enable, on);
+    SetCheckedQuietly(m_enable, on);
     EnableMagicChoices(on);
 }
 
@@ -81,7 +81,7 @@ bool CMagicControlUI::IsMagicEnabled() const {
 void CMagicControlUI::ShowMagicType(int choice) {
     LookUp();
     m_type = choice >= 1 && choice <= kChoiceCount ? choice : 0;
-    sound::SelectOnlyQuietly(m_options, m_type - 1);
+    SelectOnlyQuietly(m_options, m_type - 1);
 }
 
 } // namespace nk7x

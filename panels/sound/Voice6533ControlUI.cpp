@@ -1,9 +1,9 @@
 #include "panels/sound/Voice6533ControlUI.h"
 
 #include "panels/sound/EqChartView.h"
-#include "panels/sound/QuietControls.h"
 #include "panels/sound/SoundPanelTexts.h"
 #include "ui/LanguageTexts.h"
+#include "ui/QuietControls.h"
 #include "ui/UiWindow.h"
 
 #include <QAbstractButton>
@@ -212,7 +212,7 @@ void CVoice6533ControlUI::SetCustomEqMode(bool on) {
 void CVoice6533ControlUI::ShowEqType(int eqType) {
     LookUp();
     m_eqType = eqType >= 1 && eqType <= kEqTypeCount ? eqType : 0;
-    sound::SelectOnlyQuietly(m_eqOptions, m_eqType - 1);
+    SelectOnlyQuietly(m_eqOptions, m_eqType - 1);
 }
 
 bool CVoice6533ControlUI::HasBand(int band) const {
@@ -265,7 +265,7 @@ void CVoice6533ControlUI::SetVolume(const Volume& v, int value) {
 void CVoice6533ControlUI::ShowOn(const Volume& v, bool on) {
     if (!v.option)
         return;
-    sound::SetCheckedQuietly(v.option, on);
+    SetCheckedQuietly(v.option, on);
     ShowVolumeCaption(v);
 }
 

@@ -1,10 +1,10 @@
-#include "panels/sound/QuietControls.h"
+#include "ui/QuietControls.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QSignalBlocker>
 
-namespace nk7x::sound {
+namespace nk7x {
 
 void SetCheckedQuietly(QAbstractButton* button, bool on) {
     if (!button)
@@ -34,4 +34,4 @@ void SelectOnlyQuietly(std::span<const QPointer<QAbstractButton>> options, int i
     }
 }
 
-} // namespace nk7x::sound
+} // namespace nk7x

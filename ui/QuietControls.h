@@ -8,7 +8,7 @@
 
 class QAbstractButton;
 
-namespace nk7x::sound {
+namespace nk7x {
 
 void SetCheckedQuietly(QAbstractButton* button, bool on);
 
@@ -16,4 +16,4 @@ void SetCheckedQuietly(QAbstractButton* button, bool on);
 // outside the list clears them all, even where the options are mutually exclusive.
 void SelectOnlyQuietly(std::span<const QPointer<QAbstractButton>> options, int index);
 
-} // namespace nk7x::sound
+} // namespace nk7x
