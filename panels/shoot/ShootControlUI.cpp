@@ -8,11 +8,9 @@
 #include "ui/UiWindow.h"
 
 #include <QAbstractButton>
-#include <QButtonGroup>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSignalBlocker>
 #include <QStackedWidget>
 
 #include <algorithm>
