@@ -7,6 +7,7 @@
 #include "panels/pages/BrindovaHS6533Device.h"
 #include "panels/sound/MagicControlUI.h"
 #include "panels/sound/Voice6533ControlUI.h"
+#include "support/PrivateWindowFolders.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
 #include "ui/UiNotify.h"
@@ -34,13 +35,7 @@ using ::testing::HasSubstr;
 class HeadsetPageTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(m_cfg.isValid());
-        ::setenv("XDG_DATA_HOME", m_cfg.filePath("data").toLocal8Bit().constData(), 1);
-        ::setenv("XDG_CONFIG_HOME", m_cfg.filePath("config").toLocal8Bit().constData(), 1);
-        m_options.programFolder = QStringLiteral(NK7X_SOURCE_DIR);
-        m_options.settingsPath = m_cfg.filePath("settings.ini");
-        m_options.useBuses = false;
-        m_options.tray = ShellOptions::Tray::Present;
+        ASSERT_TRUE(m_folders.IsValid());
         SimOptions o;
         o.folder = m_sim.Path();
         o.kind = SimKind::Headset;
@@ -50,11 +45,9 @@ class HeadsetPageTest : public ::testing::Test {
     void TearDown() override {
         m_window.reset();
         m_headset.reset();
-        ::unsetenv("XDG_DATA_HOME");
-        ::unsetenv("XDG_CONFIG_HOME");
     }
     void OpenWindow() {
-        m_window = std::make_unique<MainWnd>(m_options);
+        m_window = std::make_unique<MainWnd>(m_folders.Options());
         m_window->Create();
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->isVisible(); }, 5000));
         const auto pages = m_window->Devices().PagesOf(DeviceFamily::Headset);
@@ -85,9 +78,8 @@ class HeadsetPageTest : public ::testing::Test {
         }
     }
 
-    QTemporaryDir m_cfg;
+    PrivateWindowFolders m_folders;
     TempSimFolder m_sim;
-    ShellOptions m_options;
     std::unique_ptr<SimDevice> m_headset;
     std::unique_ptr<MainWnd> m_window;
     CBrindovaHS6533Device* m_page = nullptr;
@@ -187,7 +179,7 @@ TEST_F(HeadsetPageTest, WithOnlyTheSoundCardTheMicrophoneWorksAndTheRestSaysWhy)
         *report = "fake card";
         return mixer;
     };
-    UseAudio({m_cfg.filePath("no-such-library.so").toStdString(), opener});
+    UseAudio({m_folders.FilePath("no-such-library.so").toStdString(), opener});
     ASSERT_EQ(m_page->Audio()->Backend(), AudioBackend::Mixer);
     ASSERT_NE(card, nullptr);
     CVoice6533ControlUI* voice = m_page->VoicePanel();

@@ -7,6 +7,7 @@
 #include "panels/light/LightControlUI.h"
 #include "panels/pages/BrindovaMousePadDevice.h"
 #include "panels/profile/DeviceProfileUI.h"
+#include "support/PrivateWindowFolders.h"
 #include "support/TestSupport.h"
 #include "tools/sim/PadMemory.h"
 #include "tools/sim/SimDevice.h"
@@ -30,13 +31,7 @@ using Bytes = std::vector<uint8_t>;
 class PadPageTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(m_cfg.isValid());
-        ::setenv("XDG_DATA_HOME", m_cfg.filePath("data").toLocal8Bit().constData(), 1);
-        ::setenv("XDG_CONFIG_HOME", m_cfg.filePath("config").toLocal8Bit().constData(), 1);
-        m_options.programFolder = QStringLiteral(NK7X_SOURCE_DIR);
-        m_options.settingsPath = m_cfg.filePath("settings.ini");
-        m_options.useBuses = false;
-        m_options.tray = ShellOptions::Tray::Present;
+        ASSERT_TRUE(m_folders.IsValid());
         SimOptions o;
         o.folder = m_sim.Path();
         o.kind = SimKind::Pad;
@@ -46,11 +41,9 @@ class PadPageTest : public ::testing::Test {
     void TearDown() override {
         m_window.reset();
         m_pad.reset();
-        ::unsetenv("XDG_DATA_HOME");
-        ::unsetenv("XDG_CONFIG_HOME");
     }
     void OpenWindow() {
-        m_window = std::make_unique<MainWnd>(m_options);
+        m_window = std::make_unique<MainWnd>(m_folders.Options());
         m_window->Create();
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->isVisible(); }, 5000));
         const auto pages = m_window->Devices().PagesOf(DeviceFamily::MousePad);
@@ -78,9 +71,8 @@ class PadPageTest : public ::testing::Test {
             8000);
     }
 
-    QTemporaryDir m_cfg;
+    PrivateWindowFolders m_folders;
     TempSimFolder m_sim;
-    ShellOptions m_options;
     std::unique_ptr<SimDevice> m_pad;
     std::unique_ptr<MainWnd> m_window;
     CBrindovaMousePadDevice* m_page = nullptr;

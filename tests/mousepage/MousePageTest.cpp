@@ -4,6 +4,7 @@
 #include "panels/DeviceOptionUI.h"
 #include "panels/keys/KeySetControlUI.h"
 #include "panels/pages/BrindovaMouseDevice.h"
+#include "support/PrivateWindowFolders.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
 #include "ui/controls/DeviceKeyButtonUI.h"
@@ -26,21 +27,11 @@ namespace {
 
 class MousePageTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_cfg.isValid());
-        ::setenv("XDG_DATA_HOME", m_cfg.filePath("data").toLocal8Bit().constData(), 1);
-        ::setenv("XDG_CONFIG_HOME", m_cfg.filePath("config").toLocal8Bit().constData(), 1);
-        m_options.programFolder = QStringLiteral(NK7X_SOURCE_DIR);
-        m_options.settingsPath = m_cfg.filePath("settings.ini");
-        m_options.useBuses = false;
-        m_options.tray = ShellOptions::Tray::Present;
-    }
+    void SetUp() override { ASSERT_TRUE(m_folders.IsValid()); }
     void TearDown() override {
         m_window.reset();
         m_cable.reset();
         m_receiver.reset();
-        ::unsetenv("XDG_DATA_HOME");
-        ::unsetenv("XDG_CONFIG_HOME");
     }
     std::unique_ptr<SimDevice> Start(SimKind kind) {
         SimOptions o;
@@ -51,7 +42,7 @@ class MousePageTest : public ::testing::Test {
         return device;
     }
     void OpenWindow() {
-        m_window = std::make_unique<MainWnd>(m_options);
+        m_window = std::make_unique<MainWnd>(m_folders.Options());
         m_window->Create();
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->isVisible(); }, 5000));
         const auto pages = m_window->Devices().PagesOf(DeviceFamily::Mouse);
@@ -69,9 +60,8 @@ class MousePageTest : public ::testing::Test {
         emit edit->editingFinished();
     }
 
-    QTemporaryDir m_cfg;
+    PrivateWindowFolders m_folders;
     TempSimFolder m_sim;
-    ShellOptions m_options;
     std::unique_ptr<SimDevice> m_cable;
     std::unique_ptr<SimDevice> m_receiver;
     std::unique_ptr<MainWnd> m_window;
