@@ -10,7 +10,7 @@ JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 30
 GEN        := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps configure build test test-fast test-asan test-tsan run fuzz fuzz-short bench install package clean format format-check tidy
+.PHONY: all deps configure build test test-kernel test-fast test-asan test-tsan run fuzz fuzz-short bench install package clean format format-check tidy
 
 all: build
 
@@ -48,10 +48,16 @@ tidy: deps
 # the core.
 test: format-check build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) test-kernel
 	$(MAKE) test-asan
 	$(MAKE) fuzz-short
 	$(MAKE) test-tsan
 	$(MAKE) tidy
+
+# The tests under Debian's own kernel in a QEMU guest: the emulated devices on a real USB bus
+# (dummy_hcd and the HID gadget), found through usbhid, hidraw and udev (tests/kernel/).
+test-kernel: build
+	bash tests/kernel/run-kernel-tests.sh $(BUILD)
 
 test-fast: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

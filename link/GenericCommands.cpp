@@ -183,7 +183,8 @@ LinkResult CDeviceCommandLink::SendOutputReport(const uint8_t* report, size_t le
     // The exchange lock keeps the write apart from a frame another thread is writing.
     std::lock_guard<std::mutex> exchange(m_exchangeLock);
     uint32_t sent = 0;
-    if (m_transport.WriteReport(report, static_cast<uint32_t>(length), &sent, kTimeoutMs) != 1)
+    // As the headset wants its LED reports: SET_REPORT on the control pipe.
+    if (m_transport.SetOutputReport(report, static_cast<uint32_t>(length), &sent, kTimeoutMs) != 1)
         return kResultFailed;
     return sent == length ? kResultOk : kResultFailed;
 }

@@ -49,6 +49,16 @@ class IHidConnection {
     virtual HidIoResult Read(uint8_t* buffer, size_t length, size_t* received, int64_t timeoutMs) = 0;
     // Writes one message whole.
     virtual HidIoResult Write(const uint8_t* data, size_t length, size_t* sent, int64_t timeoutMs) = 0;
+    // Sends one output report with SET_REPORT on the control pipe rather than over the interrupt OUT
+    // endpoint, as a device that takes some reports only there needs. Refused where the node or the
+    // kernel cannot (the caller then writes it); the wait is the kernel's control-transfer time-out.
+    virtual HidIoResult SetOutputReport(const uint8_t* data, size_t length, size_t* sent) {
+        (void)data;
+        (void)length;
+        if (sent)
+            *sent = 0;
+        return HidIoResult::Refused;
+    }
     // Cuts every waiting transfer short and refuses later ones. Sticky; safe from any thread.
     virtual void Abort() = 0;
     // Releases the node. Only when no transfer runs; the destructor does the same.

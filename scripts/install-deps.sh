@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need; only the missing ones.
 # librsvg2-bin renders the PNG icons; desktop-file-utils, appstream, man-db, groff-base and
-# bash-completion check the install tree, dpkg-dev computes the package's dependencies.
+# bash-completion check the install tree, dpkg-dev computes the package's dependencies; QEMU,
+# Debian's kernel, static busybox, cpio, kmod and udev make the test machine of the kernel tests.
 # Works as root or through sudo; does nothing when everything is present.
 set -eu
 PKGS=(
@@ -13,6 +14,7 @@ PKGS=(
   xvfb xauth dbus imagemagick fonts-wqy-microhei fonts-dejavu-core
   librsvg2-bin
   desktop-file-utils appstream man-db groff-base bash-completion dpkg-dev
+  qemu-system-x86 linux-image-amd64 busybox-static cpio kmod udev xz-utils
 )
 missing=()
 for p in "${PKGS[@]}"; do

@@ -23,6 +23,7 @@ struct CHidTransport::Session {
     uint16_t inputLength = 0;
     std::array<bool, 256> inputIds{};
     std::array<uint16_t, 256> outputLengths{}; // per report id; 0 = no such output report
+    std::atomic<bool> setOutputRefused{false}; // the node refused SET_REPORT once: write from then on
 };
 
 // Running transfers, counted under a mutex that also guards the session pointer. Close and
@@ -280,16 +281,22 @@ int CHidTransport::Probe(const std::string& path) {
 }
 
 int CHidTransport::ReadReport(uint8_t* buffer, uint32_t length, uint32_t* transferred, uint32_t timeoutMs) {
-    return Transfer(true, buffer, length, transferred, timeoutMs);
+    return Transfer(Direction::Read, buffer, length, transferred, timeoutMs);
 }
 
 int CHidTransport::WriteReport(const uint8_t* buffer, uint32_t length, uint32_t* transferred,
                                uint32_t timeoutMs) {
-    return Transfer(false, const_cast<uint8_t*>(buffer), length, transferred, timeoutMs);
+    return Transfer(Direction::Write, const_cast<uint8_t*>(buffer), length, transferred, timeoutMs);
 }
 
-int CHidTransport::Transfer(bool isRead, uint8_t* buffer, uint32_t length, uint32_t* transferred,
+int CHidTransport::SetOutputReport(const uint8_t* buffer, uint32_t length, uint32_t* transferred,
+                                   uint32_t timeoutMs) {
+    return Transfer(Direction::SetOutput, const_cast<uint8_t*>(buffer), length, transferred, timeoutMs);
+}
+
+int CHidTransport::Transfer(Direction direction, uint8_t* buffer, uint32_t length, uint32_t* transferred,
                             uint32_t timeoutMs) {
+    const bool isRead = direction == Direction::Read;
     if (transferred)
         *transferred = 0;
     const std::shared_ptr<Gate> gate = m_gate;
@@ -349,7 +356,16 @@ int CHidTransport::Transfer(bool isRead, uint8_t* buffer, uint32_t length, uint3
         if (session->canWrite && idOk && session->outputLengths[id] != 0 &&
             length >= session->outputLengths[id]) {
             size_t sent = 0;
-            ok = link.Write(buffer, length, &sent, timeout) == HidIoResult::Ok;
+            HidIoResult r = HidIoResult::Refused;
+            if (direction == Direction::SetOutput && !session->setOutputRefused.load()) {
+                r = link.SetOutputReport(buffer, length, &sent);
+                if (r == HidIoResult::Refused && !session->setOutputRefused.exchange(true))
+                    DebugLogf("hid: %s takes no output report by SET_REPORT; writing them instead",
+                              m_devicePath.c_str());
+            }
+            if (r == HidIoResult::Refused)
+                r = link.Write(buffer, length, &sent, timeout);
+            ok = r == HidIoResult::Ok;
             done = ok ? static_cast<uint32_t>(sent) : 0;
         }
     }

@@ -82,6 +82,11 @@ class CHidTransport {
     [[nodiscard]] int ReadReport(uint8_t* buffer, uint32_t length, uint32_t* transferred, uint32_t timeoutMs);
     [[nodiscard]] int WriteReport(const uint8_t* buffer, uint32_t length, uint32_t* transferred,
                                   uint32_t timeoutMs);
+    // An output report sent with SET_REPORT on the control pipe, for reports a device takes only
+    // there; where the platform or the node refuses that, it is written as WriteReport does (and
+    // from then on for this handle). Same results as WriteReport.
+    [[nodiscard]] int SetOutputReport(const uint8_t* buffer, uint32_t length, uint32_t* transferred,
+                                      uint32_t timeoutMs);
 
     // Fills the items that belong to `report` (its first byte is the report id). 1 when all
     // matching items were handled, 0 at a value that cannot be decoded.
@@ -114,7 +119,9 @@ class CHidTransport {
     struct Gate;    // counts running transfers so Close can wait for them to leave
     void FreeCapabilities();
     int Probe(const std::string& path);
-    int Transfer(bool isRead, uint8_t* buffer, uint32_t length, uint32_t* transferred, uint32_t timeoutMs);
+    enum class Direction { Read, Write, SetOutput };
+    int Transfer(Direction direction, uint8_t* buffer, uint32_t length, uint32_t* transferred,
+                 uint32_t timeoutMs);
     ReportSet& Set(HidReportType type);
 
     std::vector<std::string> m_paths;

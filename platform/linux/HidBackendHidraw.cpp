@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/HidBackend.h"
 #include "platform/linux/HidFdConnection.h"
@@ -114,6 +115,40 @@ class HidrawConnection final : public HidFdConnection {
             return false;
         out.assign(desc.value, desc.value + size);
         return true;
+    }
+
+    HidIoResult SetOutputReport(const uint8_t* data, size_t length, size_t* sent) override {
+        if (sent)
+            *sent = 0;
+#ifdef HIDIOCSOUTPUT
+        if (data == nullptr || length == 0 || length > HID_MAX_DESCRIPTOR_SIZE)
+            return HidIoResult::Refused;
+        // The ioctl takes a writable buffer (it may hand a report back); never the caller's.
+        std::vector<uint8_t> report(data, data + length);
+        int r;
+        do {
+            r = ::ioctl(Fd(), HIDIOCSOUTPUT(length), report.data());
+        } while (r < 0 && errno == EINTR);
+        if (r >= 0) {
+            if (sent)
+                *sent = length;
+            return HidIoResult::Ok;
+        }
+        switch (errno) {
+        case ENOTTY: // a kernel before 5.11
+        case EINVAL:
+        case ENOSYS:
+        case EOPNOTSUPP:
+        case EPIPE: // the device stalls SET_REPORT: it takes output reports on its endpoint only
+            return HidIoResult::Refused;
+        default:
+            return HidIoResult::Error;
+        }
+#else
+        (void)data;
+        (void)length;
+        return HidIoResult::Refused;
+#endif
     }
 
     bool Identity(HidNodeIdentity& out) override {

@@ -27,6 +27,7 @@
 #include "tools/sim/SimDeviceRows.h"
 #include "tools/sim/SimFrame.h"
 #include "tools/sim/SimMemory.h"
+#include "tools/sim/SimUsbGadget.h"
 
 namespace nk7x {
 
@@ -38,6 +39,7 @@ constexpr int kInterfaceNumber = 1;
 constexpr size_t kReceiveBytes = 4096; // a longer message is malformed anyway
 constexpr uint8_t kStaleFill = 0xEE;
 constexpr int kMaxReplyDelayMs = 60000;
+constexpr size_t kNodeQueueReports = 256; // input reports waiting for the host to poll the endpoint
 
 // The keyboard's defaults, which the other kinds replace with their own.
 constexpr const char* kKeyboardName = "kbd1";
@@ -259,6 +261,10 @@ struct SimDevice::Impl {
     struct Connection {
         int fd = -1;
         int id = 0;
+        // The gadget's /dev/hidgN rather than a socket: reads and writes whole reports, and a write
+        // waits until the host has polled the previous one, so reports queue here.
+        bool node = false;
+        std::deque<std::vector<uint8_t>> out;
     };
     struct PendingReply {
         Clock::time_point due;
@@ -287,6 +293,8 @@ struct SimDevice::Impl {
     bool mouseAsleep = false; // receiver only
     bool faultsFromOptionsArmed = false;
     std::string lastError;
+    SimUsbGadget gadget; // on a USB bus (options.usbGadget)
+    bool gadgetBuilt = false;
 
     // Touched by the server thread alone.
     std::vector<int> controlConnections;
@@ -360,6 +368,8 @@ struct SimDevice::Impl {
             lastError = "folder path too long for a socket: " + folder;
             return 0;
         }
+        if (options.usbGadget)
+            return PlugGadgetLocked();
         if (!ClaimPath(SocketPath()))
             return 0;
         // The rows come first: whoever sees the socket can already take the device.
@@ -400,11 +410,93 @@ struct SimDevice::Impl {
         return 1;
     }
 
+    SimGadgetSpec GadgetSpec() const {
+        SimGadgetSpec spec;
+        spec.name = "nk7x-" + options.name;
+        spec.vendorId = options.vendorId;
+        spec.productId = options.productId;
+        spec.version = options.version;
+        spec.manufacturer = "Norla Keys";
+        spec.product = ProductName(options.kind);
+        spec.serial = SimUsbSerial(options.name);
+        // Interface 0 only holds its number: the collections live on interface 1, as on the device.
+        SimGadgetInterface first;
+        first.hid = false;
+        SimGadgetInterface vendor;
+        vendor.reportDescriptor = SimIsMouse(options.kind)           ? MouseInterfaceDescriptor()
+                                  : options.kind == SimKind::Headset ? HeadsetInterfaceDescriptor()
+                                                                     : KeyboardInterfaceDescriptor();
+        vendor.reportLength = kSimFrameBytes;
+        // The headset takes its LED reports as SET_REPORT on the control pipe, so it has no OUT
+        // endpoint (the kernel's HID function stalls SET_REPORT where it has one).
+        vendor.outEndpoint = options.kind != SimKind::Headset;
+        spec.interfaces = {first, vendor};
+        return spec;
+    }
+
+    // Rows file, then the gadget on the bus, then its interface 1 node as the one connection.
+    int PlugGadgetLocked() {
+        if (WritesRows()) {
+            const std::string rows = SimDeviceRowsJson(options);
+            if (!WriteWholeFile(DeviceRowsPath(), rows.data(), rows.size(), lastError))
+                return 0;
+        }
+        auto undo = [this] {
+            gadget.Detach();
+            if (WritesRows())
+                unlink(DeviceRowsPath().c_str());
+            return 0;
+        };
+        if (!gadgetBuilt) {
+            if (!gadget.Create(GadgetSpec(), lastError))
+                return undo();
+            gadgetBuilt = true;
+        }
+        if (!gadget.Attach(lastError))
+            return undo();
+        const std::string node = gadget.InterfaceNode(kInterfaceNumber);
+        if (node.empty()) {
+            lastError = "the gadget's interface node did not appear in /dev";
+            return undo();
+        }
+        const int fd = open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            lastError = "cannot open " + node + ": " + ErrnoText();
+            return undo();
+        }
+        Connection c;
+        c.fd = fd;
+        c.id = nextConnectionId++;
+        c.node = true;
+        connections.push_back(std::move(c));
+        ++counters.connectionsAccepted;
+        plugged = true;
+        Wake();
+        return 1;
+    }
+
     // The socket goes first, then every connection, then the other files.
     void UnplugLocked() {
         if (!plugged)
             return;
         plugged = false;
+        if (options.usbGadget) {
+            for (const Connection& c : connections)
+                close(c.fd);
+            connections.clear();
+            gadget.Detach(); // the host sees the device go
+            pending.clear();
+            busyUntil = {};
+            if (WritesRows())
+                unlink(DeviceRowsPath().c_str());
+            memory.inConfig = false;
+            memory.liveLighting = false;
+            std::fill(memory.live.begin(), memory.live.end(), 0);
+            memory.headsetLeds = {};
+            ++counters.unplugs;
+            framesChanged.notify_all();
+            return;
+        }
         unlink(SocketPath().c_str());
         if (listenFd >= 0) {
             close(listenFd);
@@ -430,10 +522,33 @@ struct SimDevice::Impl {
         framesChanged.notify_all();
     }
 
+    // Writes what the node takes now; the rest waits for the host's next poll of the endpoint.
+    void FlushNodeLocked(Connection& c) {
+        while (!c.out.empty()) {
+            const std::vector<uint8_t>& r = c.out.front();
+            const ssize_t n = write(c.fd, r.data(), r.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                return;
+            c.out.pop_front(); // written, or refused (the host deconfigured the interface)
+        }
+    }
+
+    // True when the report went out or waits in the node's queue.
+    bool SendLocked(Connection& c, const uint8_t* bytes, size_t size) {
+        if (!c.node)
+            return send(c.fd, bytes, size, MSG_DONTWAIT | MSG_NOSIGNAL) == static_cast<ssize_t>(size);
+        if (c.out.size() >= kNodeQueueReports)
+            return false; // nobody has polled the endpoint for a while: the oldest stay, this one is lost
+        c.out.emplace_back(bytes, bytes + size);
+        FlushNodeLocked(c);
+        return true;
+    }
+
     void Broadcast(const uint8_t* bytes, size_t size) {
-        for (const Connection& c : connections) {
-            if (send(c.fd, bytes, size, MSG_DONTWAIT | MSG_NOSIGNAL) < 0 &&
-                (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS))
+        for (Connection& c : connections) {
+            if (!SendLocked(c, bytes, size))
                 ++counters.droppedReports; // a reader that does not keep up loses reports, as on a node
         }
     }
@@ -459,6 +574,8 @@ struct SimDevice::Impl {
         SimFrameRecord rec;
         rec.sequence = ++sequence;
         rec.connection = from.id;
+        // Without an OUT endpoint the gadget hands over what came by SET_REPORT.
+        rec.controlPipe = from.node && options.kind == SimKind::Headset;
         rec.size = size;
         std::memcpy(rec.raw.data(), msg, std::min(size, rec.raw.size()));
         rec.wellFormed = size == kSimFrameBytes && msg[0] == kSimReportVendor;
@@ -611,16 +728,26 @@ struct SimDevice::Impl {
                                    [fd](const Connection& c) { return c.fd == fd; });
             if (it == connections.end())
                 return; // closed meanwhile (unplugged)
-            const Connection from = *it;
-            const ssize_t n = recv(fd, buf, sizeof buf, MSG_DONTWAIT);
+            const bool node = it->node;
+            const int id = it->id;
+            const ssize_t n = node ? read(fd, buf, sizeof buf) : recv(fd, buf, sizeof buf, MSG_DONTWAIT);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
                 return;
+            if (node && n <= 0) {
+                // The host took the configuration away (a reset); the node stays ours until unplug.
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                return;
+            }
             if (n <= 0) {
                 CloseConnectionLocked(fd);
                 return;
             }
+            Connection from;
+            from.fd = fd;
+            from.id = id;
+            from.node = node;
             OnMessageLocked(from, buf, static_cast<size_t>(n));
             return;
         }
@@ -631,7 +758,10 @@ struct SimDevice::Impl {
             const int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (fd < 0)
                 return;
-            connections.push_back(Connection{fd, nextConnectionId++});
+            Connection c;
+            c.fd = fd;
+            c.id = nextConnectionId++;
+            connections.push_back(std::move(c));
             ++counters.connectionsAccepted;
         }
     }
@@ -661,7 +791,7 @@ struct SimDevice::Impl {
                 if (listenFd >= 0)
                     fds.push_back({listenFd, POLLIN, 0});
                 for (const Connection& c : connections)
-                    fds.push_back({c.fd, POLLIN, 0});
+                    fds.push_back({c.fd, static_cast<short>(POLLIN | (c.out.empty() ? 0 : POLLOUT)), 0});
                 if (!pending.empty()) {
                     const auto wait =
                         std::chrono::ceil<std::chrono::milliseconds>(pending.front().due - Clock::now());
@@ -699,8 +829,16 @@ struct SimDevice::Impl {
                         controlReady.push_back(p.fd);
                     else if (p.fd == listenFd)
                         AcceptLocked();
-                    else
-                        ReadConnectionLocked(p.fd);
+                    else {
+                        if (p.revents & POLLOUT) {
+                            for (Connection& c : connections) {
+                                if (c.fd == p.fd && c.node)
+                                    FlushNodeLocked(c);
+                            }
+                        }
+                        if (p.revents & (POLLIN | POLLERR | POLLHUP))
+                            ReadConnectionLocked(p.fd);
+                    }
                 }
             }
             for (int fd : controlReady)
@@ -773,6 +911,8 @@ void SimDevice::Stop() {
         d.thread.join();
     std::lock_guard<std::mutex> lock(d.mutex);
     d.UnplugLocked();
+    d.gadget.Remove();
+    d.gadgetBuilt = false;
     for (int fd : d.controlConnections)
         close(fd);
     d.controlConnections.clear();
@@ -821,6 +961,11 @@ std::string SimDevice::DeviceRowsPath() const {
     return m_impl->DeviceRowsPath();
 }
 
+std::string SimDevice::UsbController() const {
+    std::lock_guard<std::mutex> lock(m_impl->mutex);
+    return m_impl->gadget.Controller();
+}
+
 std::string SimDevice::CollectionPath(int collection) const {
     char markers[64];
     std::snprintf(markers, sizeof markers, "sim#vid_%04x&pid_%04x&mi_%02x&col%02x#", m_impl->options.vendorId,
@@ -859,16 +1004,15 @@ int SimDevice::SendNotification(uint16_t code) {
                                                     static_cast<uint8_t>(code >> 8)};
     const uint8_t release[kSimConsumerReportBytes] = {kSimReportConsumer, 0, 0};
     int reached = 0;
-    for (const Impl::Connection& c : d.connections) {
-        if (send(c.fd, press, sizeof press, MSG_DONTWAIT | MSG_NOSIGNAL) ==
-            static_cast<ssize_t>(sizeof press))
+    for (Impl::Connection& c : d.connections) {
+        if (d.SendLocked(c, press, sizeof press))
             ++reached;
         else
             ++d.counters.droppedReports;
-        if (send(c.fd, release, sizeof release, MSG_DONTWAIT | MSG_NOSIGNAL) !=
-            static_cast<ssize_t>(sizeof release))
+        if (!d.SendLocked(c, release, sizeof release))
             ++d.counters.droppedReports;
     }
+    d.Wake(); // a node with queued reports needs polling for room
     if (reached > 0)
         ++d.counters.notificationsSent;
     return reached;

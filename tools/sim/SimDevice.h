@@ -81,6 +81,13 @@ struct SimOptions {
     // plugged in. Nothing: written for the mouse, the receiver, the pad and the headset, whose rows the
     // program does not have built in, not for the keyboard.
     std::optional<bool> deviceRows;
+    // Plugs in on a real USB bus through the kernel's gadget framework instead of the socket folder
+    // (root, configfs and a device controller such as dummy_hcd's): the host then finds the device
+    // through usbhid and hidraw. Interface 1 holds the device's collections (interface 0 is a
+    // placeholder: the kernel allows four HID gadget interfaces at once, so four devices); the headset's
+    // interface 1 has no OUT endpoint, so its output reports arrive by SET_REPORT. The rows file and the
+    // control socket stay in the folder.
+    bool usbGadget = false;
 };
 
 // One message the device received on its command interface.
@@ -90,10 +97,13 @@ struct SimFrameRecord {
     std::array<uint8_t, kSimFrameBytes> raw{}; // the message as received (zero past `size`)
     size_t size = 0;                           // bytes received
     bool wellFormed = false;                   // 64 bytes with report id 4
-    bool lightingReport = false;               // a headset's LED output report (17 bytes, id 0xFF)
-    uint8_t command = 0;                       // byte 3
-    uint8_t length = 0;                        // byte 4
-    uint16_t offset = 0;                       // bytes 5-6
+    // On a USB bus: the message came with SET_REPORT on the control pipe (the interface has no OUT
+    // endpoint), not over the interrupt OUT endpoint. Always false on the socket.
+    bool controlPipe = false;
+    bool lightingReport = false; // a headset's LED output report (17 bytes, id 0xFF)
+    uint8_t command = 0;         // byte 3
+    uint8_t length = 0;          // byte 4
+    uint16_t offset = 0;         // bytes 5-6
     bool checksumValid = false;
     bool answered = false; // a reply went out (false: no-reply or unplug fault, malformed message)
     uint8_t status = 0;    // reply byte 7 when answered
@@ -121,6 +131,9 @@ struct SimCounters {
 
 // $NK7X_SIM_DIR, else $XDG_RUNTIME_DIR/nk7x-sim, else /tmp/nk7x-sim-$UID.
 std::string DefaultSimFolder();
+// The USB serial number of a device plugged in as a gadget: "NK7X-" + its name, so that a test
+// finds the host's side of it among other devices.
+std::string SimUsbSerial(const std::string& name);
 // Creates the folder (mode 0700) when missing; false with a message when it is not usable.
 bool EnsureSimFolder(const std::string& folder, std::string* error = nullptr);
 
@@ -152,6 +165,8 @@ class SimDevice {
     std::string DescriptorPath() const; // NAME-mi01.rdesc
     std::string ControlPath() const;    // NAME.ctl
     std::string DeviceRowsPath() const; // NAME.devices.json
+    // On a USB bus: the device controller it is attached to ("dummy_udc.0"); empty otherwise.
+    std::string UsbController() const;
     // The transport path of top-level collection `collection` (1..4) of interface 1:
     // "sim#vid_0c45&pid_0820&mi_01&colNN#" + SocketPath().
     std::string CollectionPath(int collection) const;

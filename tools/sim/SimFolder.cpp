@@ -19,6 +19,10 @@ std::string DefaultSimFolder() {
     return "/tmp/nk7x-sim-" + std::to_string(static_cast<unsigned long>(getuid()));
 }
 
+std::string SimUsbSerial(const std::string& name) {
+    return "NK7X-" + name;
+}
+
 bool EnsureSimFolder(const std::string& folder, std::string* error) {
     auto fail = [&](const std::string& message) {
         if (error)

@@ -24,7 +24,7 @@ constexpr int kExitNotRunning = 3;
 const char* kUsage =
     "usage: nk7x-sim [--kind keyboard|mouse|receiver|pad|headset] [--keys K] [--buttons K]\n"
     "                [--dpi-step N] [--max-steps N] [--min-dpi N] [--macro-capacity N]\n"
-    "                [--reply-delay-ms MS] [--name NAME] [--fault LIST] [--no-rows]\n"
+    "                [--reply-delay-ms MS] [--name NAME] [--fault LIST] [--no-rows] [--usb-gadget]\n"
     "       nk7x-sim ctl [--name NAME] REQUEST...\n"
     "\n"
     "Runs one emulated NK-7X device in $NK7X_SIM_DIR (default $XDG_RUNTIME_DIR/nk7x-sim, or\n"
@@ -48,6 +48,11 @@ const char* kUsage =
     "  --fault LIST          faults armed from the start (see below)\n"
     "  --no-rows             do not write NAME.devices.json, the device's rows for the program's\n"
     "                        supported-device tables\n"
+    "  --usb-gadget          plug in on a real USB bus through the kernel's gadget framework\n"
+    "                        (root; configfs, usb_f_hid and a device controller such as\n"
+    "                        dummy_hcd's) instead of the socket folder: the program then finds it\n"
+    "                        as a hidraw node. The rows file and the control socket stay in the\n"
+    "                        folder; ctl unplug and plug detach and attach it\n"
     "  -h, --help            this text\n"
     "\n"
     "Faults: KIND[=VALUE][@CMD][+SKIP][:once|:always|:N], several separated by commas.\n"
@@ -187,6 +192,8 @@ int RunDevice(int argc, char** argv) {
             const char* v = value();
             if (!v || !ParseInt(v, 0, 60000, options.replyDelayMs))
                 return UsageError("--reply-delay-ms needs a number 0..60000", kUsage);
+        } else if (a == "--usb-gadget") {
+            options.usbGadget = true;
         } else if (a == "--no-rows") {
             options.deviceRows = false;
         } else if (a == "--macro-capacity") {
@@ -252,7 +259,11 @@ int RunDevice(int argc, char** argv) {
     }
     const nk7x::SimOptions& used = device.Options();
     const char* kind = nk7x::SimKindName(used.kind);
-    if (mouse)
+    if (used.usbGadget)
+        std::printf("nk7x-sim: %s %s (%04x:%04x) plugged in on USB controller %s (serial %s)\n", kind,
+                    used.name.c_str(), used.vendorId, used.productId, device.UsbController().c_str(),
+                    nk7x::SimUsbSerial(used.name).c_str());
+    else if (mouse)
         std::printf("nk7x-sim: %s %s (%04x:%04x) plugged in: %s (%d buttons)\n", kind, used.name.c_str(),
                     used.vendorId, used.productId, device.SocketPath().c_str(), used.buttonCount);
     else if (pad || headset)
