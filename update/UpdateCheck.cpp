@@ -58,10 +58,10 @@ UpdateRecord RecordFromAnswer(const UpdateProduct& product, const HttpResult& ht
     Json::Value doc;
     if (!ParseJsonText(answer, doc) || !doc.isObject())
         return r;
-    const std::string name = JsonString(doc, "name");
-    if (name.empty())
+    // The answer's name only says that the server knows the product; the list shows the table's
+    // display name, whatever the server calls it.
+    if (JsonString(doc, "name").empty())
         return r;
-    r.name = name;
     r.downloadPath = JsonString(doc, "path");
     r.versionName = JsonString(doc, "version_name");
     r.deviceId = JsonInt(doc, "device_id");

@@ -25,7 +25,7 @@ inline constexpr int kUpdateStatusUpToDate = 7;
 struct UpdateRecord {
     int status = kUpdateStatusUpToDate;
     int deviceId = 0;          // "device_id" of the answer
-    std::string name;          // the answer's "name"; the table's display name when there is none
+    std::string name;          // the product table's display name (an answer's "name" is not shown)
     std::string installedText; // "V0105" (firmware), "V10" (application)
     std::string versionName;   // "version_name" of the answer
     std::string newestText;    // "V0106" (firmware) or the version name (application); empty when up to date

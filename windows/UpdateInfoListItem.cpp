@@ -137,6 +137,8 @@ QString CUpdateInfoListItemUI::InstalledText() const {
 void CUpdateInfoListItemUI::SetNewestText(const QString& text) {
     if (!m_newRev)
         return;
+    // The server's text, shown as it is: never read as markup (a link, a picture to fetch).
+    m_newRev->setTextFormat(Qt::PlainText);
     m_newRev->setText(text);
     m_newRev->setVisible(!text.isEmpty());
 }

@@ -6,7 +6,9 @@ namespace nk7x {
 
 CHeadsetDevice::CHeadsetDevice(int ledCount)
     : CMousePadDevice(DeviceFamily::Headset, ledCount, std::make_unique<CHs6533Profiledata>(), "headset"),
-      m_headsetProfile(static_cast<CHs6533Profiledata*>(&ProfileData())) {}
+      m_headsetProfile(static_cast<CHs6533Profiledata*>(&ProfileData())) {
+    m_readsDeviceInfo = false;
+}
 
 CHeadsetDevice::~CHeadsetDevice() {
     StopWorker();

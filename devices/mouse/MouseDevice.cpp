@@ -31,9 +31,11 @@ void CMouseDevice::SetView(IMouseView* view) {
     SetStreamedLightView(view);
 }
 
-void CMouseDevice::SetScreenSize(int width, int height) {
-    m_screenWidth = std::clamp(width, 0, 0xFFFF);
-    m_screenHeight = std::clamp(height, 0, 0xFFFF);
+bool CMouseDevice::SetScreenSize(int width, int height) {
+    const int w = std::clamp(width, 0, 0xFFFF);
+    const int h = std::clamp(height, 0, 0xFFFF);
+    const bool changed = m_screenWidth.exchange(w) != w;
+    return m_screenHeight.exchange(h) != h || changed;
 }
 
 bool CMouseDevice::Awake() {
@@ -339,10 +341,9 @@ MacroDownload CMouseDevice::DownloadMacros() {
         return answer;
     }
     f.Take(link.BeginConfig());
-    if (Awake())
-        f.Take(link.WriteMacroArea(image.bytes.data(), image.bytes.size()));
-    if (Awake())
-        f.Take(link.EndConfig());
+    // Once the download has begun, a mouse that stops answering fails it: part of it is missing.
+    f.Take(Awake() ? link.WriteMacroArea(image.bytes.data(), image.bytes.size()) : kResultFailed);
+    f.Take(Awake() ? link.EndConfig() : kResultFailed);
     answer.link = f.result;
     ReportFailure(MouseWrite::Macros, f.result);
     return answer;
@@ -366,10 +367,9 @@ LinkResult CMouseDevice::DownloadShootPatterns() {
     if (!Awake())
         return kResultOk;
     f.Take(link.BeginConfig());
-    if (Awake())
-        f.Take(link.WriteShootArea(image.data(), image.size()));
-    if (Awake())
-        f.Take(link.EndConfig());
+    // Begun, a download the mouse stops answering has failed, as with the macros.
+    f.Take(Awake() ? link.WriteShootArea(image.data(), image.size()) : kResultFailed);
+    f.Take(Awake() ? link.EndConfig() : kResultFailed);
     ReportFailure(MouseWrite::ShootPatterns, f.result);
     return f.result;
 }
@@ -441,8 +441,22 @@ void CMouseDevice::RefreshNameLists() {
         m_view->MacroNamesChanged(m_macroNames);
 }
 
+bool CMouseDevice::IsLastLeftButton(int index) const {
+    const KeyCode left = DefaultButtonCodeTable[0].code; // 10 01 00
+    if (index < 0 || static_cast<size_t>(index) >= m_keyList.size() ||
+        !(m_keyList[static_cast<size_t>(index)].assignment == left))
+        return false;
+    for (size_t b = 0; b < m_keyList.size(); ++b) {
+        if (static_cast<int>(b) != index && m_keyList[b].assignment == left)
+            return false;
+    }
+    return true;
+}
+
 bool CMouseDevice::SetKeyAssignment(int index, const KeyCode& assignment) {
     if (index < 0 || static_cast<size_t>(index) >= m_keyList.size())
+        return false;
+    if (IsLastLeftButton(index) && !(assignment == DefaultButtonCodeTable[0].code))
         return false;
     m_keyList[static_cast<size_t>(index)].assignment = assignment;
     m_profile.SetKeyList(m_keyList);

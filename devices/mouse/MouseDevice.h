@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,8 +28,9 @@ class CMouseDevice : public CStreamedLightDevice {
 
     void SetView(IMouseView* view);
 
-    // The screen size the settings record carries (the primary screen's, read once at start).
-    void SetScreenSize(int width, int height);
+    // The screen size the settings record carries: the size in pixels of the screen the window is
+    // on, given again when it changes. True when it differs from the size held before.
+    bool SetScreenSize(int width, int height);
 
     // Layout: device information and button table. The halves as the keyboard's: transfers on any
     // thread, taking the result on the page's thread.
@@ -69,8 +71,11 @@ class CMouseDevice : public CStreamedLightDevice {
     void QueueProfileKeyAssignmentsWrite(int index) override;
     const std::vector<KeyAssignment>& KeyList() const override { return m_keyList; }
     // Button `index` does `assignment` from now on: the list goes into the profile object (not
-    // saved, nothing sent) and the page shows it.
+    // saved, nothing sent) and the page shows it. False, and nothing changes, for the last button
+    // that clicks left: a mouse without one could not be used to put it back.
     bool SetKeyAssignment(int index, const KeyCode& assignment) override;
+    // Whether button `index` is the only one that clicks left.
+    bool IsLastLeftButton(int index) const;
     // The button the editor works on.
     void SelectKey(int index) override;
     // The macro names of the kind folder (for the button editor's macro choice).
@@ -121,8 +126,9 @@ class CMouseDevice : public CStreamedLightDevice {
     std::vector<std::string> m_macroNames;
     MouseSettingsRecord m_mirror;
     uint8_t m_settingsIndex = 0;
-    int m_screenWidth = 0;
-    int m_screenHeight = 0;
+    // Set on the window's thread, read by the worker that builds the record.
+    std::atomic<int> m_screenWidth{0};
+    std::atomic<int> m_screenHeight{0};
 };
 
 } // namespace nk7x

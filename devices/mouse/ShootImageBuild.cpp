@@ -1,8 +1,9 @@
 #include "devices/mouse/ShootImageBuild.h"
 
 #include "devices/keyboard/KeyboardRecords.h"
-#include "macros/MacroStore.h"
+#include "macros/MacroEvent.h"
 #include "platform/Folders.h"
+#include "profiles/JsonAccess.h"
 #include "profiles/JsonFile.h"
 
 #include <filesystem>
@@ -23,6 +24,23 @@ bool PresentButUnreadable(const std::string& path) {
     return !LoadJson(path).isObject();
 }
 
+// Every record of the file in its place; an unusable one as the empty event (all four bytes 0).
+std::vector<MacroEvent> ReadPatternSlots(const Json::Value& doc, std::size_t& emptied) {
+    std::vector<MacroEvent> events;
+    const Json::Value& records = JsonArray(doc, "Events");
+    MacroEvent empty;
+    empty.down = false;
+    for (Json::ArrayIndex i = 0; i < records.size() && events.size() < kMaxLoadedEvents; ++i) {
+        if (std::optional<MacroEvent> event = MacroEventFromJson(records[i])) {
+            events.push_back(*event);
+        } else {
+            events.push_back(empty);
+            ++emptied;
+        }
+    }
+    return events;
+}
+
 } // namespace
 
 std::string ShootPatternFileName(int gun) {
@@ -41,7 +59,7 @@ ShootImageBuild BuildShootImage(const std::string& folder) {
         image.macros.reserve(kShootGunCount);
         for (int gun = 0; gun < kShootGunCount; ++gun) {
             const std::string path = ShootPatternPath(folder, gun);
-            std::vector<MacroEvent> events = ReadMacroEvents(path);
+            std::vector<MacroEvent> events = ReadPatternSlots(LoadJson(path), out.emptied);
             if (events.empty() && PresentButUnreadable(path))
                 out.unreadable.push_back(path);
             out.eventCounts[static_cast<std::size_t>(gun)] = events.size();

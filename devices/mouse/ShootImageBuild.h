@@ -26,12 +26,15 @@ struct ShootImageBuild {
     // memory. `bytes` is then empty and nothing is to be sent.
     bool ok = false;
     std::vector<uint8_t> bytes;
-    // Events in each gun's block. Records of a file that are no usable event (null, an unknown
-    // type, a distance outside 0..255) are left out, as a macro download leaves them out.
+    // Events in each gun's block: one per record of its file, so that every bullet keeps its six
+    // slots. A record that is no usable event (null, an unknown type, a distance outside 0..255)
+    // goes as an empty event (four zero bytes), which the mouse passes over.
     std::array<std::size_t, kShootGunCount> eventCounts{};
     // Files that are there but could not be read as a pattern; their guns count as having no
     // events. A missing file counts the same way but is not listed.
     std::vector<std::string> unreadable;
+    // Records sent as empty events, all guns together.
+    std::size_t emptied = 0;
 };
 
 // Reads the four pattern files of `folder` and builds the image; writes nothing.

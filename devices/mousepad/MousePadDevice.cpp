@@ -112,14 +112,15 @@ void CMousePadDevice::ApplyProfile() {
 
 void CMousePadDevice::OnConnect() {
     RunTransfer("connect", [this]() -> Continuation {
-        const InfoRead read = FetchDeviceInfo();
+        const bool askInfo = m_readsDeviceInfo;
+        const InfoRead read = askInfo ? FetchDeviceInfo() : InfoRead{};
         // The record too: the first lighting change would otherwise overwrite the pad's own bytes
         // (4 and 9..20) with the zeros of a mirror that was never read.
         auto record = std::make_shared<PadSettingsRead>();
         if (Link().IsOpen())
             *record = ReadPadSettings(Link());
-        return [this, read, record] {
-            const LinkResult result = ApplyDeviceInfo(read);
+        return [this, askInfo, read, record] {
+            const LinkResult result = askInfo ? ApplyDeviceInfo(read) : kResultOk;
             if (result != kResultOk && Link().IsOpen())
                 DebugLogf("%s: device information not read (%d)", m_logName, ResultCode(result));
             if (ApplySettings(*record) != kResultOk && Link().IsOpen())

@@ -65,6 +65,9 @@ class CMousePadDevice : public CStreamedLightDevice {
     IMousePadView* PadView() const { return m_view; }
     // The connection's profile load (after the record was read, before the page is filled).
     virtual void LoadConnectedProfile() { LoadProfile(); }
+    // Whether the connection asks for the device information (command 3): the pad does; a headset
+    // is not asked, since it need not answer that command.
+    bool m_readsDeviceInfo = true;
 
   private:
     LinkResult TransferSettings(int n, const PadWireRecord& wire);

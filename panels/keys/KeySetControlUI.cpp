@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QStackedWidget>
+#include <QTimer>
 
 namespace nk7x {
 namespace {
@@ -480,6 +481,23 @@ void CKeySetControlUI::PickKey(const KeyTableRow& row, bool down) {
     ShowKeyName(picked.keyRow);
     SetPickedKey({kTypeKeyboard, ModifierBitOfOption(picked.modifier), picked.usage});
     emit keyPicked();
+    // One key per pick: the focus goes on to the next control, which ends the pick and lets the
+    // keyboards go, so that nobody who came here with Tab is caught in the field. After the
+    // current event: the pick may come from inside the input hook's delivery.
+    QTimer::singleShot(0, this, [this] { LeaveKeyField(); });
+}
+
+void CKeySetControlUI::LeaveKeyField() {
+    if (!m_keyName || !m_keyName->hasFocus())
+        return;
+    QWidget* next = m_keyName->nextInFocusChain();
+    while (next && next != m_keyName &&
+           !(next->isVisible() && next->isEnabled() && (next->focusPolicy() & Qt::TabFocus)))
+        next = next->nextInFocusChain();
+    if (next && next != m_keyName)
+        next->setFocus(Qt::TabFocusReason);
+    else
+        m_keyName->clearFocus();
 }
 
 bool CKeySetControlUI::eventFilter(QObject* watched, QEvent* event) {

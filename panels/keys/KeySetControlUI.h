@@ -85,7 +85,8 @@ class CKeySetControlUI : public QWidget {
 
     // Key picking: a key of the key table was pressed (down) or released while the name field had
     // the focus. A press shows the key or its modifier; the panel then says keyPicked so that the
-    // host stores the choice. Keys outside the keyboard page and releases change nothing.
+    // host stores the choice, and the focus moves on to the next control (one key per pick).
+    // Keys outside the keyboard page and releases change nothing.
     void PickKey(const KeyTableRow& row, bool down);
 
     // The controls' state as plain values, and back; no notification is raised.
@@ -99,6 +100,8 @@ class CKeySetControlUI : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // After a pick: the focus to the next control that takes it (or nowhere).
+    void LeaveKeyField();
     QString Text(const QString& key) const;
     void FillFixedLists();
     void FillFunctionList();

@@ -1,5 +1,7 @@
 #include "panels/macros/MacroRoutes.h"
 
+#include <QTimer>
+
 #include "devices/keyboard/KeyboardDevice.h"
 #include "macros/KeyTables.h"
 #include "panels/keys/KeySetControlUI.h"
@@ -361,6 +363,14 @@ void MacroRoutes::StartKeyPicking() {
     // keys itself.
     EnsureHook().Install(
         HookMode::KeyPick, [this](const InputEvent& e) { OnInput(e); }, false);
+    // A pick that nobody answers does not keep the keyboards: after a while the field reads only
+    // the keys that reach this window.
+    const int pick = ++m_pickGeneration;
+    QTimer::singleShot(kKeyPickGrabMs, m_hook.get(), [this, pick] {
+        if (pick == m_pickGeneration && !Recording() && m_hook && m_hook->Installed() &&
+            m_hook->Mode() == HookMode::KeyPick)
+            m_hook->Uninstall();
+    });
 }
 
 void MacroRoutes::StopKeyPicking() {

@@ -24,6 +24,9 @@ class NotifyRouter;
 class RecordingHook;
 class UiWindow;
 
+// How long a key pick may hold every keyboard without a key pressed.
+inline constexpr int kKeyPickGrabMs = 15000;
+
 struct MacroRoutesContext {
     // The panel of the page shown and its device; null when the page has none.
     std::function<CMacroSetControlUI*()> currentPanel;
@@ -96,6 +99,7 @@ class MacroRoutes {
 
     MacroRoutesContext m_ctx;
     std::unique_ptr<RecordingHook> m_hook;
+    int m_pickGeneration = 0;                 // which key pick a grab's time limit belongs to
     QPointer<CMacroSetControlUI> m_recording; // the panel being recorded into
     std::unique_ptr<QMenu> m_menu;
 };

@@ -12,11 +12,14 @@
 #include "ui/LanguageTexts.h"
 #include "ui/UiWindow.h"
 #include "ui/controls/DeviceKeyButtonUI.h"
+#include "windows/MessageBox.h"
 
 #include <QAbstractButton>
+
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QStackedWidget>
+#include <algorithm>
 
 namespace nk7x {
 namespace {
@@ -133,6 +136,24 @@ void CBrindovaHS6533Device::InitAudio(HeadsetAudio::Sources sources) {
               AudioBackendName(m_audio->Backend()), m_audio->Report().c_str());
     m_sound.SetChip(m_audio->Chip());
     ShowAudioSupport();
+    ShowChipNotices();
+}
+
+void CBrindovaHS6533Device::ShowChipNotices() {
+    const ChipLibrary* library = m_audio ? m_audio->Library() : nullptr;
+    if (!library)
+        return;
+    for (ChipLibrary::Notice notice : library->Notices()) {
+        if (std::find(m_noticesShown.begin(), m_noticesShown.end(), notice) != m_noticesShown.end())
+            continue;
+        m_noticesShown.push_back(notice);
+        DebugLogf("headset: %s", ChipLibrary::NoticeText(notice));
+        // After the current event: the library starts while the page is built or connected.
+        RunOnPage([this, notice] {
+            ShowMessage(window(), QString(), QString::fromLatin1(ChipLibrary::NoticeText(notice)),
+                        CMsgWnd::kDefaultDpi, false, 0 /* the confirm button alone */);
+        });
+    }
 }
 
 void CBrindovaHS6533Device::ShowAudioSupport() {

@@ -101,11 +101,15 @@ class CBrindovaHS6533Device : public CBrindovaUSBDevice,
   private:
     class PageHeadset;
     void ShowAudioSupport();
+    // The chip library's start-up failures as message boxes, each once.
+    void ShowChipNotices();
 
     CHeadsetDevice* m_headset = nullptr; // owned by the base as its device
     CHeadsetSound m_sound;
     std::unique_ptr<HeadsetAudio> m_audio;
     HeadsetAudio::Sources m_audioSources;
+    // The chip library's start-up notices already shown (each once per run of the program).
+    std::vector<ChipLibrary::Notice> m_noticesShown;
     QPointer<CMagicControlUI> m_magicPanel;
     QPointer<CVoice6533ControlUI> m_voicePanel;
     int m_connectsDone = 0;

@@ -14,6 +14,7 @@
 #include "ui/LanguageTexts.h"
 #include "ui/UiWindow.h"
 #include "ui/controls/DeviceKeyButtonUI.h"
+#include "windows/MessageBox.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -64,6 +65,38 @@ CBrindovaMouseDevice::CBrindovaMouseDevice(QWidget* parent)
     RegisterShootControl(ControlFactory::Instance());
     RegisterKeySetControl(ControlFactory::Instance());
     RegisterMacroSetControl(ControlFactory::Instance());
+    UpdateScreenSize(); // the primary screen until the window shows on one
+}
+
+void CBrindovaMouseDevice::UpdateScreenSize() {
+    const QScreen* s = screen();
+    if (!s)
+        return;
+    // In pixels of the screen, as the mouse counts them, not in the toolkit's scaled units.
+    const QSize size = s->geometry().size() * s->devicePixelRatio();
+    if (m_mouse->SetScreenSize(size.width(), size.height()) && m_connectsDone > 0 && m_mouse->Link().IsOpen())
+        m_mouse->QueueSettingsWrite(0, 0);
+}
+
+void CBrindovaMouseDevice::FollowScreen() {
+    QWindow* w = window()->windowHandle();
+    if (w && w != m_followedWindow) {
+        m_followedWindow = w;
+        connect(w, &QWindow::screenChanged, this, [this] { FollowScreen(); });
+    }
+    QScreen* s = screen();
+    if (s && s != m_followedScreen) {
+        if (m_followedScreen)
+            disconnect(m_followedScreen, nullptr, this, nullptr);
+        m_followedScreen = s;
+        connect(s, &QScreen::geometryChanged, this, [this] { UpdateScreenSize(); });
+    }
+    UpdateScreenSize();
+}
+
+void CBrindovaMouseDevice::showEvent(QShowEvent* event) {
+    CBrindovaUSBDevice::showEvent(event);
+    FollowScreen();
 }
 
 CBrindovaMouseDevice::~CBrindovaMouseDevice() {
@@ -142,9 +175,20 @@ void CBrindovaMouseDevice::BuildPage() {
         m_macroPanel->LoadMacroList();
     }
     if (auto* list = findChild<QListWidget*>(QStringLiteral("device_setkeyinfo_list")))
-        connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
-            if (row >= 0)
-                m_mouse->SelectKey(row);
+        connect(list, &QListWidget::currentRowChanged, this, [this, list](int row) {
+            if (row < 0)
+                return;
+            if (m_mouse->IsLastLeftButton(row)) {
+                // The last left click stays where it is: the row is not taken.
+                const QSignalBlocker quiet(list);
+                list->setCurrentRow(m_mouse->SelectedKey());
+                RunOnPage([this] {
+                    ShowMessage(window(), QString(), QStringLiteral("message_text_6"), CMsgWnd::kDefaultDpi,
+                                true, 0 /* the confirm button alone */);
+                });
+                return;
+            }
+            m_mouse->SelectKey(row);
         });
     WireControls();
     ShowSettingTab(0);

@@ -10,6 +10,8 @@
 #include "panels/shoot/ShootControlUI.h"
 
 #include <QPointer>
+#include <QScreen>
+#include <QWindow>
 
 #include <array>
 
@@ -69,8 +71,15 @@ class CBrindovaMouseDevice : public CBrindovaUSBDevice, public IMouseView {
     void MacroNamesChanged(const std::vector<std::string>& names) override;
     void StatusChanged(const std::array<uint8_t, DeviceStatusRecord::kSize>& status) override;
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
     class PageMouse;
+    // The size of the screen the window is on, for the settings record; sent again when it changes
+    // while the mouse is connected.
+    void UpdateScreenSize();
+    void FollowScreen();
     void BuildPicture();
     void WireControls();
     void ShowStages(const MouseSettingsControls& controls);
@@ -87,6 +96,8 @@ class CBrindovaMouseDevice : public CBrindovaUSBDevice, public IMouseView {
     std::vector<std::string> m_macroNames;
     bool m_filling = false;
     int m_connectsDone = 0;
+    QPointer<QWindow> m_followedWindow;
+    QPointer<QScreen> m_followedScreen;
 };
 
 } // namespace nk7x

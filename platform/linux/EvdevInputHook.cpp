@@ -91,12 +91,17 @@ class UinputLockKeys final : public ILockKeyOutput {
         uinput_setup setup{};
         setup.id.bustype = BUS_VIRTUAL;
         std::strncpy(setup.name, kLockKeysDeviceName, UINPUT_MAX_NAME_SIZE - 1);
-        const bool ok = ::ioctl(m_fd, UI_SET_EVBIT, EV_KEY) == 0 &&
-                        ::ioctl(m_fd, UI_SET_EVBIT, EV_SYN) == 0 &&
-                        ::ioctl(m_fd, UI_SET_KEYBIT, KEY_CAPSLOCK) == 0 &&
-                        ::ioctl(m_fd, UI_SET_KEYBIT, KEY_NUMLOCK) == 0 &&
-                        ::ioctl(m_fd, UI_SET_KEYBIT, KEY_SCROLLLOCK) == 0 &&
-                        ::ioctl(m_fd, UI_DEV_SETUP, &setup) == 0 && ::ioctl(m_fd, UI_DEV_CREATE) == 0;
+        bool ok = ::ioctl(m_fd, UI_SET_EVBIT, EV_KEY) == 0 && ::ioctl(m_fd, UI_SET_EVBIT, EV_SYN) == 0 &&
+                  ::ioctl(m_fd, UI_SET_KEYBIT, KEY_CAPSLOCK) == 0 &&
+                  ::ioctl(m_fd, UI_SET_KEYBIT, KEY_NUMLOCK) == 0 &&
+                  ::ioctl(m_fd, UI_SET_KEYBIT, KEY_SCROLLLOCK) == 0;
+        // The pointer of a grabbed keyboard-and-mouse goes on through the same device.
+        ok = ok && ::ioctl(m_fd, UI_SET_EVBIT, EV_REL) == 0;
+        for (int code : {REL_X, REL_Y, REL_WHEEL, REL_HWHEEL, REL_WHEEL_HI_RES, REL_HWHEEL_HI_RES})
+            ok = ok && ::ioctl(m_fd, UI_SET_RELBIT, code) == 0;
+        for (int code = BTN_LEFT; code <= BTN_TASK && ok; ++code)
+            ok = ::ioctl(m_fd, UI_SET_KEYBIT, code) == 0;
+        ok = ok && ::ioctl(m_fd, UI_DEV_SETUP, &setup) == 0 && ::ioctl(m_fd, UI_DEV_CREATE) == 0;
         if (!ok) {
             if (why)
                 *why = m_path + " does not make a virtual keyboard: " + std::strerror(errno);
@@ -119,6 +124,18 @@ class UinputLockKeys final : public ILockKeyOutput {
         (void)!::write(m_fd, events, sizeof events);
     }
 
+    bool RelaysPointer() const override { return m_fd >= 0; }
+
+    void Relay(uint16_t type, uint16_t code, int32_t value) override {
+        if (m_fd < 0)
+            return;
+        input_event event{};
+        event.type = type;
+        event.code = code;
+        event.value = value;
+        (void)!::write(m_fd, &event, sizeof event);
+    }
+
     void Close() override {
         if (m_fd < 0)
             return;
@@ -139,6 +156,11 @@ bool IsLockKey(uint16_t code) {
 // Keyboard keys, as opposed to the buttons of mice, joysticks and pens.
 bool IsKeyboardKey(uint16_t code) {
     return (code > 0 && code < BTN_MISC) || (code >= KEY_OK && code < BTN_DPAD_UP);
+}
+
+// What a pointer sends: movement and wheels, mouse buttons, and the report's end.
+bool IsPointerEvent(uint16_t type, uint16_t code) {
+    return type == EV_REL || type == EV_SYN || (type == EV_KEY && code >= BTN_MOUSE && code <= BTN_TASK);
 }
 
 std::optional<MouseButtonId> MouseButtonOf(uint16_t code) {
@@ -268,17 +290,31 @@ bool EvdevInputHook::Install(HookMode mode, InputSink sink) {
         return false;
     }
 
+    // With the keyboards taken, the lock keys would no longer switch: they are passed on through a
+    // virtual device. Without one they are still recorded but do not switch until Uninstall.
+    bool anyKeyboardToTake = false;
+    for (const Device& device : m_devices)
+        anyKeyboardToTake |= device.info.keyboard;
+    std::string outputWhy;
+    if (anyKeyboardToTake)
+        m_lockKeysOpen = m_options.lockKeys->Open(&outputWhy);
+    const bool relay = m_lockKeysOpen && m_options.lockKeys->RelaysPointer();
+
     // Keyboards are taken for this program alone. One with a key down now is taken when all its
     // keys are up: taken earlier, the desktop would never see that key released and repeat it.
-    // A device that has mouse buttons as well is never taken: the window must still get clicks.
+    // A keyboard that is a mouse as well is taken only when its pointer can be passed on, so that
+    // the window still gets its movement and clicks; otherwise its keys reach other programs too.
     bool anyGrabbed = false;
     for (Device& device : m_devices) {
         if (!device.info.keyboard)
             continue;
         if (device.info.mouseButtons) {
-            AddLimitation(device.info.name + " (" + device.path +
-                          ") is a keyboard and mouse in one: its keys also reach other programs");
-            continue;
+            if (!relay) {
+                AddLimitation(device.info.name + " (" + device.path +
+                              ") is a keyboard and mouse in one: its keys also reach other programs");
+                continue;
+            }
+            device.relayPointer = true;
         }
         device.held = m_options.control->HeldKeys(device.fd, device.path);
         if (!device.held.empty()) {
@@ -293,15 +329,12 @@ bool EvdevInputHook::Install(HookMode mode, InputSink sink) {
         }
     }
 
-    // With the keyboards taken, the lock keys would no longer switch: they are passed on through a
-    // virtual keyboard. Without one they are still recorded but do not switch until Uninstall.
-    if (anyGrabbed) {
-        std::string why;
-        m_lockKeysOpen = m_options.lockKeys->Open(&why);
-        if (!m_lockKeysOpen)
-            AddLimitation(
-                "Caps Lock, Num Lock and Scroll Lock are recorded but do not switch while recording (" + why +
-                ")");
+    if (anyGrabbed && !m_lockKeysOpen)
+        AddLimitation("Caps Lock, Num Lock and Scroll Lock are recorded but do not switch while recording (" +
+                      outputWhy + ")");
+    if (!anyGrabbed && m_lockKeysOpen) {
+        m_options.lockKeys->Close();
+        m_lockKeysOpen = false;
     }
     if (!anyMouse && HookModeWantsMouse(mode))
         AddLimitation("no mouse can be read in " + folder + ": mouse buttons are not recorded");
@@ -404,6 +437,9 @@ bool EvdevInputHook::ReadDevice(Device& device) {
 
 void EvdevInputHook::HandleEvent(Device& device, uint16_t type, uint16_t code, int32_t value,
                                  int64_t timeMs) {
+    // A grabbed keyboard-and-mouse: its pointer goes on to the desktop as it came.
+    if (device.grabbed && device.relayPointer && m_lockKeysOpen && IsPointerEvent(type, code))
+        m_options.lockKeys->Relay(type, code, value);
     if (type != EV_KEY)
         return;
     if (const std::optional<MouseButtonId> button = MouseButtonOf(code)) {

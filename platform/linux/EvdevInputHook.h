@@ -1,6 +1,7 @@
 // The input hook on Linux through evdev: reads every keyboard and mouse under /dev/input, grabs
 // the keyboards while installed so that keys reach no other program, and passes Caps Lock, Num
-// Lock and Scroll Lock on through a virtual uinput keyboard so they still switch. Needs read
+// Lock and Scroll Lock on through a virtual uinput device so they still switch. A keyboard that is
+// also a mouse is grabbed too, its pointer (movement, wheel, buttons) passed on the same way. Needs read
 // access to the input devices; without it Install fails and the caller uses the window grab.
 #pragma once
 
@@ -19,7 +20,8 @@ namespace nk7x {
 // What an input device node offers.
 struct EvdevDeviceInfo {
     bool keyboard = false;     // has typing keys: grabbed while installed
-    bool mouseButtons = false; // has a left button: read, never grabbed, so the window still gets clicks
+    bool mouseButtons = false; // has a left button: read; grabbed only when also a keyboard, its
+                               // pointer then passed on so that the window still gets clicks
     std::string name;
 };
 
@@ -36,7 +38,8 @@ class IEvdevDeviceControl {
     virtual std::vector<uint16_t> HeldKeys(int fd, const std::string& path) = 0;
 };
 
-// Where the lock keys go while the keyboards are grabbed. Send is called on the reader thread.
+// Where the lock keys, and the pointer of a grabbed keyboard-and-mouse, go while the devices are
+// grabbed. Send and Relay are called on the reader thread.
 class ILockKeyOutput {
   public:
     virtual ~ILockKeyOutput() = default;
@@ -44,9 +47,17 @@ class ILockKeyOutput {
     virtual bool Open(std::string* why) = 0;
     virtual void Send(uint16_t keyCode, bool down) = 0;
     virtual void Close() = 0;
+    // Whether the open output also carries a pointer: movement, wheels and mouse buttons.
+    virtual bool RelaysPointer() const { return false; }
+    // One pointer event (EV_REL, a mouse button, or the EV_SYN that ends a report) as it came.
+    virtual void Relay(uint16_t type, uint16_t code, int32_t value) {
+        (void)type;
+        (void)code;
+        (void)value;
+    }
 };
 
-// The name of the virtual keyboard the lock keys are sent through; the hook never reads it.
+// The name of the virtual device the lock keys are sent through; the hook never reads it.
 inline constexpr const char* kLockKeysDeviceName = "nk7x lock keys";
 
 std::unique_ptr<IEvdevDeviceControl> MakeKernelEvdevControl();
@@ -88,6 +99,7 @@ class EvdevInputHook final : public IInputHook {
         std::string path;
         EvdevDeviceInfo info;
         bool grabbed = false;
+        bool relayPointer = false;          // a grabbed keyboard-and-mouse: its pointer goes on
         bool grabPending = false;           // a key was held at install: grab once all are up
         std::vector<uint16_t> held;         // keys held, tracked only while grabPending
         std::vector<unsigned char> partial; // the start of an event not read whole yet

@@ -226,7 +226,9 @@ bool WindowGrabInputHook::eventFilter(QObject* watched, QEvent* event) {
         const bool lock = input && IsLockKey(input->keyCode);
         if (!again) {
             m_lastKey = seen;
-            if (input) {
+            // A held key repeats as more presses (and on some desktops releases) flagged as
+            // repeats; the recording keeps the one press and the one release of the hand.
+            if (input && !key->isAutoRepeat()) {
                 InputEvent e = *input;
                 const QPoint at = QCursor::pos();
                 e.hasPosition = true;

@@ -111,11 +111,10 @@ TEST_F(HeadsetDeviceTest, TheEnginesColoursReachBothBanksAsOutputReports) {
 
     m_headset->SetLiveLighting(false);
     // Every report sent so far has arrived once a command has been answered after them.
-    DeviceInfoRecord info{};
-    ASSERT_EQ(m_headset->Link().ReadDeviceInfo(info), kResultOk);
+    ASSERT_EQ(m_headset->Link().EndConfig(), kResultOk);
     const uint64_t before = m_sim->HeadsetLeds().reports;
     EXPECT_EQ(m_headset->RefreshLighting(), kResultOk);
-    ASSERT_EQ(m_headset->Link().ReadDeviceInfo(info), kResultOk);
+    ASSERT_EQ(m_headset->Link().EndConfig(), kResultOk);
     EXPECT_EQ(m_sim->HeadsetLeds().reports, before) << "nothing goes out with live lighting off";
 
     // A closed link refuses the frame instead of reporting it sent.
@@ -129,8 +128,9 @@ TEST_F(HeadsetDeviceTest, ConnectionReadsTheRecordThenAsksForTheHeadsetsSound) {
     std::vector<uint8_t> commands;
     for (const SimFrameRecord& f : m_sim->FrameLog())
         commands.push_back(f.command);
-    EXPECT_EQ(commands, (std::vector<uint8_t>{1, 3, 2, 5, 5})) << "information, then the record";
-    EXPECT_EQ(m_headset->DeviceInfo()[4], 7) << "a headset's device information";
+    // The headset is not asked for its device information (it need not answer): the record only.
+    EXPECT_EQ(commands, (std::vector<uint8_t>{5, 5}));
+    EXPECT_EQ(m_sim->Counters().perCommand[3], 0u);
     // At connection the headset's own sound state is read, never overwritten by the profile.
     EXPECT_EQ(std::count(m_view.events.begin(), m_view.events.end(), "sound-profile"), 0);
     const auto connected = std::find(m_view.events.begin(), m_view.events.end(), "sound-connected");

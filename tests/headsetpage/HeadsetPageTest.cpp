@@ -12,13 +12,17 @@
 #include "tools/sim/SimDevice.h"
 #include "ui/UiNotify.h"
 #include "ui/controls/DeviceKeyButtonUI.h"
+#include "windows/MessageBox.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -164,6 +168,38 @@ TEST_F(HeadsetPageTest, WithTheChipLibraryThePanelsReachTheChipAndTheProfileKeep
 
     m_page->ShowSettingTab(1);
     Screenshot("screenshot-headset-eq.png");
+}
+
+// The library that fails to start, and its short feature list, are told to the user, each once.
+TEST_F(HeadsetPageTest, TheChipLibrarysStartFailuresAreShownOnce) {
+    OpenWindow();
+    FakeChipFolder chip(NK7X_FAKE_CHIP);
+    chip.Configure("INIT", "7");
+    chip.Configure("STATE", "in:GetSupportFeature=131072,0,0,0,16,0");
+    QStringList shown;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<CMsgWnd*>(w);
+            if (!box || !box->isVisible() || !box->IsRunning())
+                continue;
+            if (auto* text = qobject_cast<QLabel*>(box->FindControl(QStringLiteral("MessageText"))))
+                shown << text->text();
+            if (auto* ok = qobject_cast<QAbstractButton*>(box->FindControl(QStringLiteral("confirm_btn"))))
+                ok->click();
+        }
+    });
+    answer.start(10);
+    UseAudio({chip.LibraryPath(), {}});
+    ASSERT_EQ(m_page->Audio()->Backend(), AudioBackend::ChipLibrary);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown.size() >= 2; }, 5000))
+        << shown.join(QLatin1Char('|')).toStdString();
+    EXPECT_THAT(shown.join(QLatin1Char('|')).toStdString(), HasSubstr("ConfLibInit called failed!"));
+    EXPECT_THAT(shown.join(QLatin1Char('|')).toStdString(), HasSubstr("UpdateAPOAvailable failed!"));
+    // Started again (the headset plugged in anew): not told twice.
+    UseAudio({chip.LibraryPath(), {}});
+    QTest::qWait(300);
+    EXPECT_EQ(shown.size(), 2);
 }
 
 TEST_F(HeadsetPageTest, WithOnlyTheSoundCardTheMicrophoneWorksAndTheRestSaysWhy) {

@@ -139,6 +139,9 @@ TEST_F(KeySetWindowTest, ModifiersAndPickedKeysAreStoredAsTheUserGoes) {
     QTest::keyClick(field, Qt::Key_B);
     EXPECT_EQ(ListCode(key), (KeyCode{0x20, 0x02, 0x05}));
     EXPECT_EQ(field->text(), m_window->Texts().Text(QStringLiteral("keyboard_key_B")));
+    // One key per pick: the focus moves on, so a keyboard user is not held in the field (and the
+    // keyboards a pick took are let go).
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !field->hasFocus(); }, 1000));
 
     // Another key shows its own assignment; back on this one the choice is there again.
     const int other = KeyNamed("keyboard_key_Q");

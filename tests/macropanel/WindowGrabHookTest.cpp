@@ -3,6 +3,8 @@
 // with their position and still reach the controls, and nothing arrives once uninstalled.
 #include "platform/qt/WindowGrabInputHook.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -73,6 +75,33 @@ TEST(WindowGrabHookTest, KeysAreTakenAndClicksAreReportedWhileInstalled) {
     QTest::keyClicks(field, QStringLiteral("ok"));
     EXPECT_EQ(field->text(), QStringLiteral("ok"));
     EXPECT_TRUE(got.empty());
+}
+
+// A held key: the toolkit repeats it as presses (and, on Wayland, releases) flagged as repeats. The
+// recording gets the one press and the one release.
+TEST(WindowGrabHookTest, AHeldKeysRepeatsAreNotRecorded) {
+    QWidget window;
+    auto* field = new QLineEdit(&window);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    WindowGrabInputHook hook(&window);
+    std::vector<InputEvent> got;
+    ASSERT_TRUE(hook.Install(HookMode::Record, [&](const InputEvent& e) { got.push_back(e); }));
+    auto send = [&](QEvent::Type type, bool repeat) {
+        QKeyEvent event(type, Qt::Key_B, Qt::NoModifier, QStringLiteral("b"), repeat);
+        QApplication::sendEvent(field, &event);
+    };
+    send(QEvent::KeyPress, false);
+    for (int i = 0; i < 5; ++i) {
+        send(QEvent::KeyRelease, true);
+        send(QEvent::KeyPress, true);
+    }
+    send(QEvent::KeyRelease, false);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_TRUE(got[0].down);
+    EXPECT_EQ(got[0].scanCode, 0x30);
+    EXPECT_FALSE(got[1].down);
+    EXPECT_TRUE(field->text().isEmpty()) << "the repeats reach no control either";
 }
 
 TEST(WindowGrabHookTest, ToolkitKeysMapToTheKeyTablesCodes) {

@@ -90,8 +90,8 @@ TEST_F(ShootImageTest, AnEmptyFolderGivesFourEmptyBlocks) {
 }
 
 // Records the panel leaves behind (nulls where a later bullet was saved first) and records no
-// device can carry are left out, as the macro download leaves them out.
-TEST_F(ShootImageTest, RecordsThatAreNoEventAreLeftOut) {
+// device can carry keep their slots as empty events, so that every later bullet stays in its place.
+TEST_F(ShootImageTest, RecordsThatAreNoEventKeepTheirSlotsEmpty) {
     Write(1, R"({"Events": [null, null,
         {"Action": "UP", "Button": 7, "Delay": 90, "Type": 5},
         {"Action": "down", "Button": 256, "Delay": 5, "Type": 4},
@@ -100,12 +100,19 @@ TEST_F(ShootImageTest, RecordsThatAreNoEventAreLeftOut) {
     Write(2, R"({"Events": {"Action": "down"}})"); // "Events" that is no array
     const ShootImageBuild built = BuildShootImage(Folder());
     ASSERT_TRUE(built.ok);
-    EXPECT_EQ((built.eventCounts), (std::array<std::size_t, 4>{0, 1, 0, 0}));
-    ASSERT_EQ(built.bytes.size(), 44u);
-    EXPECT_EQ(U16(built.bytes, 2), 44);
+    EXPECT_EQ((built.eventCounts), (std::array<std::size_t, 4>{0, 6, 0, 0}));
+    EXPECT_EQ(built.emptied, 5u);
+    ASSERT_EQ(built.bytes.size(), 16u + 24u + 4u * 6u);
     EXPECT_EQ(U16(built.bytes, 18), 28); // gun 1's block
-    // "UP" is not "down": the direction bit stays clear.
-    EXPECT_EQ(Bytes(built.bytes.begin() + 28, built.bytes.begin() + 36), (Bytes{1, 0, 0, 0, 90, 0, 0x05, 7}));
+    const Bytes zero(4, 0);
+    EXPECT_EQ(Bytes(built.bytes.begin() + 28, built.bytes.begin() + 32), (Bytes{6, 0, 0, 0}));
+    EXPECT_EQ(Bytes(built.bytes.begin() + 32, built.bytes.begin() + 36), zero);
+    EXPECT_EQ(Bytes(built.bytes.begin() + 36, built.bytes.begin() + 40), zero);
+    // The third record in the third slot; "UP" is not "down": the direction bit stays clear.
+    EXPECT_EQ(Bytes(built.bytes.begin() + 40, built.bytes.begin() + 44), (Bytes{90, 0, 0x05, 7}));
+    for (int slot = 3; slot < 6; ++slot)
+        EXPECT_EQ(Bytes(built.bytes.begin() + 32 + 4 * slot, built.bytes.begin() + 36 + 4 * slot), zero)
+            << slot;
     EXPECT_TRUE(built.unreadable.empty()) << "both files are readable patterns";
 }
 

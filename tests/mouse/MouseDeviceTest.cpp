@@ -13,6 +13,7 @@
 
 #include "devices/mouse/MouseDevice.h"
 #include "devices/mouse/ShootImageBuild.h"
+#include "macros/MacroStore.h"
 #include "platform/Folders.h"
 #include "profiles/JsonFile.h"
 #include "tools/sim/SimDevice.h"
@@ -255,6 +256,35 @@ TEST_F(MouseDeviceTest, ASleepingMouseEndsEveryStepQuietlyAfterItsProbe) {
     // Awake again, the same steps go through.
     ASSERT_TRUE(m_sim->SetMouseAsleep(false));
     EXPECT_EQ(m_mouse->ReadButtonLayout(), kResultOk);
+}
+
+// A mouse that falls asleep once a download has begun leaves it half done: that is a failure, told
+// to the user, not a quiet end.
+TEST_F(MouseDeviceTest, AMouseThatFallsAsleepInTheMiddleOfADownloadFailsIt) {
+    Plug(SimKind::Receiver);
+    {
+        // One macro, so that there is something to send.
+        MacroStore store(m_mouse->DataFolder());
+        MacroInfo info;
+        ASSERT_EQ(store.Create(info), MacroResult::Ok);
+        const std::vector<MacroEvent> events = {{true, 10, 4, 5}, {false, 10, 4, 5}};
+        ASSERT_EQ(store.Save(info, events), MacroResult::Ok);
+    }
+    ASSERT_EQ(m_sim->AddFaults("sleep@1"), 1); // asleep right after BeginConfig
+    EXPECT_NE(m_mouse->DownloadShootPatterns(), kResultOk);
+    EXPECT_EQ(m_sim->Counters().perCommand[23], 0u);
+    ASSERT_FALSE(m_view.failures.empty());
+    EXPECT_EQ(m_view.failures.back().first, MouseWrite::ShootPatterns);
+
+    ASSERT_TRUE(m_sim->SetMouseAsleep(false));
+    m_view.failures.clear();
+    ASSERT_EQ(m_sim->AddFaults("sleep@1"), 1);
+    const MacroDownload macros = m_mouse->DownloadMacros();
+    EXPECT_EQ(macros.status, MacroDownload::Status::Sent);
+    EXPECT_NE(macros.link, kResultOk);
+    EXPECT_EQ(m_sim->Counters().perCommand[21], 0u);
+    ASSERT_FALSE(m_view.failures.empty());
+    EXPECT_EQ(m_view.failures.back().first, MouseWrite::Macros);
 }
 
 } // namespace nk7x::test

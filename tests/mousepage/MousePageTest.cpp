@@ -8,14 +8,20 @@
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
 #include "ui/controls/DeviceKeyButtonUI.h"
+#include "windows/MessageBox.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScreen>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -87,6 +93,12 @@ TEST_F(MousePageTest, DpiStagesFollowTheMousesStepAndReachIt) {
     // The record's stage 0 carries the step count (bytes 16-17).
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_cable->SettingsRecord(0)[16] == 24; }, 3000));
     EXPECT_EQ(m_page->Mouse().Profile().GetDpiStages()[0].dpiX, 24);
+    // The record carries the size in pixels of the screen the window is on (bytes 60-63).
+    const std::vector<uint8_t> record = m_cable->SettingsRecord(0);
+    const QSize screen = m_page->screen()->geometry().size() * m_page->screen()->devicePixelRatio();
+    ASSERT_GT(screen.width(), 0);
+    EXPECT_EQ(record[60] | record[61] << 8, screen.width());
+    EXPECT_EQ(record[62] | record[63] << 8, screen.height());
 
     // Stages go off one by one; the last one that is on cannot be switched off.
     int shown = 0;
@@ -177,6 +189,49 @@ TEST_F(MousePageTest, ButtonsAreListedEditedAndWritten) {
                    m_cable->KeyTable()[10] == DefaultButtonCodeTable[4].code.b1;
         },
         3000));
+}
+
+// The only button that clicks left cannot be taken into the editor: a click on its row says why
+// and the editor keeps the button it had; nor can its left click be replaced another way.
+TEST_F(MousePageTest, TheLastLeftClickStaysAndTheUserIsToldWhy) {
+    m_cable = Start(SimKind::Mouse);
+    OpenWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_page->Mouse().ButtonTable().empty(); }, 5000));
+    auto* rows = Find<QListWidget>(QStringLiteral("device_setkeyinfo_list"));
+    ASSERT_NE(rows, nullptr);
+    m_page->ShowSettingTab(4);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rows->isVisible(); }, 3000));
+    QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->visualItemRect(rows->item(2)).center());
+    ASSERT_EQ(m_page->Mouse().SelectedKey(), 2);
+    ASSERT_TRUE(m_page->Mouse().IsLastLeftButton(0));
+
+    QStringList shown;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<CMsgWnd*>(w);
+            if (!box || !box->isVisible() || !box->IsRunning())
+                continue;
+            if (auto* text = qobject_cast<QLabel*>(box->FindControl(QStringLiteral("MessageText"))))
+                shown << text->text();
+            if (auto* ok = qobject_cast<QAbstractButton*>(box->FindControl(QStringLiteral("confirm_btn"))))
+                ok->click();
+        }
+    });
+    answer.start(10);
+    QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->visualItemRect(rows->item(0)).center());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !shown.isEmpty(); }, 3000));
+    EXPECT_EQ(shown.value(0), m_window->Texts().Text(QStringLiteral("message_text_6")));
+    EXPECT_EQ(m_page->Mouse().SelectedKey(), 2) << "the editor keeps its button";
+    EXPECT_EQ(rows->currentRow(), 2);
+    EXPECT_FALSE(m_page->Mouse().SetKeyAssignment(0, DefaultButtonCodeTable[1].code));
+    EXPECT_EQ(m_page->Mouse().KeyList()[0].assignment, DefaultButtonCodeTable[0].code);
+
+    // With the left click on another button as well, the first one may change.
+    ASSERT_TRUE(m_page->Mouse().SetKeyAssignment(4, DefaultButtonCodeTable[0].code));
+    EXPECT_FALSE(m_page->Mouse().IsLastLeftButton(0));
+    QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->visualItemRect(rows->item(0)).center());
+    EXPECT_EQ(m_page->Mouse().SelectedKey(), 0);
 }
 
 TEST_F(MousePageTest, CableAndReceiverHandOverTheSamePage) {

@@ -10,6 +10,7 @@
 #include <linux/input.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <csignal>
 #include <cstring>
@@ -99,11 +100,22 @@ class FakeLockKeys final : public ILockKeyOutput {
         std::lock_guard<std::mutex> lock(m);
         return sent;
     }
+    bool RelaysPointer() const override { return open && relays; }
+    void Relay(uint16_t type, uint16_t code, int32_t value) override {
+        std::lock_guard<std::mutex> lock(m);
+        relayed.push_back({type, code, value});
+    }
+    std::vector<std::array<int32_t, 3>> Relayed() {
+        std::lock_guard<std::mutex> lock(m);
+        return relayed;
+    }
 
     std::mutex m;
     bool canOpen = true;
     bool open = false;
+    bool relays = false; // a virtual device with a pointer, as the uinput one
     std::vector<std::pair<uint16_t, bool>> sent;
+    std::vector<std::array<int32_t, 3>> relayed;
 };
 
 // What the sink received, safe to look at from the test thread.
@@ -304,6 +316,42 @@ TEST_F(EvdevHookTest, KeyPickingSkipsButtonsAndAComboDeviceIsNotGrabbed) {
     ASSERT_EQ(e.size(), 1u);
     EXPECT_EQ(e[0].kind, InputEventKind::Key);
     EXPECT_EQ(e[0].scanCode, 0x30);
+}
+
+// Where the virtual device carries a pointer, a keyboard that is also a mouse is taken like any
+// keyboard: its keys reach no other program, and its movement, wheel and clicks go on through the
+// virtual device so that the pointer still works (the stop button can be clicked).
+TEST_F(EvdevHookTest, AComboDeviceIsGrabbedAndItsPointerPassedOnWhereItCanBe) {
+    lockKeys->relays = true;
+    AddNode("event0", Keyboard());
+    AddNode("event1", EvdevDeviceInfo{true, true, "keyboard with touchpad"});
+    Received got;
+    EvdevInputHook hook(Options());
+    ASSERT_TRUE(hook.Install(HookMode::Record, got.Sink()));
+    EXPECT_TRUE(control->Grabbed("event0"));
+    EXPECT_TRUE(control->Grabbed("event1"));
+    EXPECT_EQ(hook.Limitations().find("keyboard with touchpad"), std::string::npos) << hook.Limitations();
+
+    Send("event1", EV_REL, REL_X, 5);
+    Send("event1", EV_SYN, SYN_REPORT, 0);
+    Send("event1", EV_KEY, BTN_LEFT, 1);
+    Send("event1", EV_SYN, SYN_REPORT, 0);
+    Key("event1", KEY_B, 1);
+    ASSERT_TRUE(got.WaitFor(2));
+    const std::vector<std::array<int32_t, 3>> relayed = lockKeys->Relayed();
+    const std::vector<std::array<int32_t, 3>> want = {
+        {EV_REL, REL_X, 5},
+        {EV_SYN, SYN_REPORT, 0},
+        {EV_KEY, BTN_LEFT, 1},
+        {EV_SYN, SYN_REPORT, 0},
+        {EV_SYN, SYN_REPORT, 0}}; // the key's report end goes too; the key itself does not
+    EXPECT_EQ(relayed, want);
+    const std::vector<InputEvent> e = got.Events();
+    ASSERT_EQ(e.size(), 2u);
+    EXPECT_EQ(e[0].kind, InputEventKind::MouseButton);
+    EXPECT_EQ(e[1].scanCode, 0x30);
+    hook.Uninstall();
+    EXPECT_FALSE(control->Grabbed("event1"));
 }
 
 TEST_F(EvdevHookTest, LockKeysOfGrabbedKeyboardsArePassedOn) {

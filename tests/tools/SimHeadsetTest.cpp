@@ -123,8 +123,7 @@ TEST_F(SimHeadsetFixture, TakesItsOwnIdsAndNameUnlessGivenOthers) {
     Plug(own);
     EXPECT_EQ(m_device->CommandPath(),
               "sim#vid_1234&pid_6534&mi_01&col04#" + m_folder.Path() + "/hs9-mi01.sock");
-    DeviceInfoRecord record{};
-    ASSERT_EQ(m_link.ReadDeviceInfo(record), kResultOk);
+    const Bytes record = m_device->DeviceInfo();
     EXPECT_EQ(record[2] | record[3] << 8, 0x6534);
 }
 
@@ -165,12 +164,13 @@ TEST_F(SimHeadsetFixture, VendorCollectionDeclaresTheLedOutputReport) {
     EXPECT_EQ(notifications.WriteReport(red.data(), static_cast<uint32_t>(red.size()), &sent, kDueMs), 0);
 }
 
-TEST_F(SimHeadsetFixture, InformationNamesTheHeadsetAndItsLeds) {
+TEST_F(SimHeadsetFixture, InformationNamesTheHeadsetAndItsLedsButIsNotGiven) {
+    // Like a headset that need not answer command 3, it refuses it.
     DeviceInfoRecord info{};
-    ASSERT_EQ(m_link.ReadDeviceInfo(info), kResultOk);
-    const Bytes b(info.begin(), info.end());
+    EXPECT_NE(m_link.ReadDeviceInfo(info), kResultOk);
+    EXPECT_EQ(m_device->Counters().refusedFrames, 1u);
+    const Bytes b = m_device->DeviceInfo();
     ASSERT_EQ(b.size(), 34u);
-    EXPECT_EQ(b, m_device->DeviceInfo());
     EXPECT_EQ(b[0] | b[1] << 8, 0x0105); // firmware
     EXPECT_EQ(b[2] | b[3] << 8, 0x6533); // product id
     EXPECT_EQ(b[4], 7);                  // kind: headset

@@ -72,8 +72,8 @@ TEST_F(CliUpdateTest, PlainOutputListsEveryProductAndTheResult) {
     ASSERT_TRUE(server.Started());
     const CliResult r = Run({"check-updates", "--server", server.Origin() + "/api/"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "NK-7X: installed V0105, newest V0106, update available\n"
-                     "App: installed " +
+    EXPECT_EQ(r.out, "Norla Keys NK-7X: installed V0105, newest V0106, update available\n"
+                     "Norla Keys NK-7X: installed " +
                          AppVersionText() +
                          ", newest -, up to date\n"
                          "result: available\n");
@@ -92,12 +92,32 @@ TEST_F(CliUpdateTest, JsonOutput) {
     EXPECT_EQ(doc["result"].asString(), "available");
     ASSERT_EQ(doc["products"].size(), 2u);
     const Json::Value& kb = doc["products"][0];
-    EXPECT_EQ(kb["name"].asString(), "NK-7X");
+    EXPECT_EQ(kb["name"].asString(), "Norla Keys NK-7X");
     EXPECT_EQ(kb["installed"].asString(), "V0105");
     EXPECT_EQ(kb["newest"].asString(), "V0106");
     EXPECT_EQ(kb["status"].asInt(), 1);
     EXPECT_EQ(doc["products"][1]["installed"].asString(), AppVersionText());
     EXPECT_EQ(doc["products"][1]["status"].asInt(), 7);
+}
+
+// What a server says is shown, never obeyed: an escape sequence in its version name reaches the
+// terminal as plain characters.
+TEST_F(CliUpdateTest, ServerTextCannotDriveTheTerminal) {
+    TestHttpServer server([](const TestHttpServer::Request&) {
+        return TestHttpServer::Reply{
+            TestHttpServer::Action::Answer,
+            TestHttpServer::Answer(200, R"({"name":"x\u001b]0;owned\u0007","version":"99999",)"
+                                        R"("version_name":"\u001b[2J\u009b31mV9\r\nresult: up-to-date"})")};
+    });
+    ASSERT_TRUE(server.Started());
+    const CliResult r = Run({"check-updates", "--server", server.Origin() + "/api/"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("\xc2\x9b"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\r'), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("owned"), std::string::npos) << "the server's name is not shown";
+    EXPECT_NE(r.out.find("?[2J?31mV9??result: up-to-date"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nresult: available\n"), std::string::npos) << r.out;
 }
 
 TEST_F(CliUpdateTest, UnreachableServerIsNoInformationAndStillSucceeds) {
@@ -128,7 +148,8 @@ TEST(CliUpdateNoDevice, OnlyTheApplicationIsChecked) {
     ASSERT_TRUE(server.Started());
     const CliResult r = RunCli({"check-updates", "--server", server.Origin() + "/api/"}, folder.Path());
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "App: installed " + AppVersionText() + ", newest -, up to date\nresult: up-to-date\n");
+    EXPECT_EQ(r.out,
+              "Norla Keys NK-7X: installed " + AppVersionText() + ", newest -, up to date\nresult: up-to-date\n");
     EXPECT_EQ(server.RequestCount(), 1);
 }
 

@@ -118,7 +118,7 @@ TEST(UpdateAnswer, NewerLaterEqualAndBrokenVersions) {
     EXPECT_EQ(r.status, kUpdateStatusAvailable);
     EXPECT_EQ(r.installedText, "V0105");
     EXPECT_EQ(r.newestText, "V0106");
-    EXPECT_EQ(r.name, "NK-7X Keyboard");
+    EXPECT_EQ(r.name, "Norla Keys NK-7X") << "the table's display name, not the server's";
     EXPECT_EQ(r.downloadPath, "http://h/fw.bin");
     EXPECT_EQ(r.deviceId, 3);
     EXPECT_TRUE(r.reached);

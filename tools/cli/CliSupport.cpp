@@ -108,6 +108,24 @@ std::optional<std::vector<uint8_t>> ParseHex(std::string_view text) {
     return bytes;
 }
 
+std::string TerminalSafe(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) {
+            out += '?';
+        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            out += '?'; // U+0080..U+009F, the C1 controls (CSI among them)
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 std::string ToHex(const uint8_t* data, size_t size, char separator) {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string s;

@@ -54,6 +54,10 @@ std::optional<uint32_t> ParseNumber(std::string_view text, uint32_t max);
 // Hex bytes: pairs of digits, optionally separated by blanks, ':' or '-'. Empty text is no bytes.
 std::optional<std::vector<uint8_t>> ParseHex(std::string_view text);
 std::string ToHex(const uint8_t* data, size_t size, char separator = ' ');
+// Text from outside (a server's answer) as a terminal may show it: control characters, the C1
+// controls and the escape that starts a terminal sequence become "?", so that nothing it holds
+// moves the cursor, changes colours or retitles the window.
+std::string TerminalSafe(std::string_view text);
 std::string Hex16(uint16_t value); // 0x-prefixed, 4 digits
 
 // The exit code and message for a link result code other than success.

@@ -128,7 +128,7 @@ Exit RunCheckUpdates(int argc, char** argv) {
     } else {
         for (const UpdateRecord& r : records)
             std::printf("%s: installed %s, newest %s, %s\n", r.name.c_str(), r.installedText.c_str(),
-                        r.newestText.empty() ? "-" : r.newestText.c_str(),
+                        r.newestText.empty() ? "-" : TerminalSafe(r.newestText).c_str(),
                         r.status == kUpdateStatusAvailable ? "update available" : "up to date");
         std::printf("result: %s\n", UpdateCheckStateName(state));
     }

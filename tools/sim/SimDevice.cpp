@@ -606,7 +606,7 @@ struct SimDevice::Impl {
         if (!rec.checksumValid)
             ++counters.checksumErrors;
 
-        bool stale = false, noReply = false, unplug = false;
+        bool stale = false, noReply = false, unplug = false, fallAsleep = false;
         int delayMs = options.replyDelayMs, forcedStatus = -1;
         for (auto it = faults.begin(); it != faults.end();) {
             if (!it->Matches(request.command)) {
@@ -633,6 +633,9 @@ struct SimDevice::Impl {
                 break;
             case SimFaultKind::Unplug:
                 unplug = true;
+                break;
+            case SimFaultKind::Sleep:
+                fallAsleep = options.kind == SimKind::Receiver;
                 break;
             }
             if (it->count > 0 && --it->count == 0)
@@ -681,6 +684,8 @@ struct SimDevice::Impl {
         rec.status = status;
         rec.answered = !noReply;
         RecordLocked(rec);
+        if (fallAsleep)
+            mouseAsleep = true; // this frame is answered; the next ones are not
 
         const Clock::time_point now = Clock::now();
         if (stale) {

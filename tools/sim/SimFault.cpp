@@ -64,9 +64,11 @@ bool ParseOne(std::string_view item, SimFault& f, std::string& error) {
         f.kind = SimFaultKind::Status;
     else if (kind == "unplug")
         f.kind = SimFaultKind::Unplug;
+    else if (kind == "sleep")
+        f.kind = SimFaultKind::Sleep;
     else {
         error = "unknown fault kind '" + std::string(kind) +
-                "' (stale, noreply, slow=MS, status=0xFF|0xFE, unplug)";
+                "' (stale, noreply, slow=MS, status=0xFF|0xFE, unplug, sleep)";
         return false;
     }
 
@@ -156,6 +158,9 @@ std::string FormatSimFault(const SimFault& f) {
         break;
     case SimFaultKind::Unplug:
         s = "unplug";
+        break;
+    case SimFaultKind::Sleep:
+        s = "sleep";
         break;
     }
     if (f.command >= 0) {

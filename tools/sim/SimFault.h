@@ -16,6 +16,7 @@ enum class SimFaultKind {
     SlowReply,  // "slow=MS": the reply is sent MS milliseconds late (the device is busy meanwhile)
     Status,     // "status=0xFF" / "status=0xFE": the frame is refused with that status, nothing applied
     Unplug,     // "unplug":  the device disappears after taking the frame, before answering
+    Sleep,      // "sleep":   a receiver's mouse falls asleep once the frame is answered
 };
 
 struct SimFault {
@@ -28,7 +29,7 @@ struct SimFault {
     bool Matches(uint8_t code) const { return command < 0 || command == code; }
 };
 
-// Parses a fault list. Items: "stale", "noreply", "slow=MS", "status=0xFF|0xFE|N", "unplug", each
+// Parses a fault list. Items: "stale", "noreply", "slow=MS", "status=0xFF|0xFE|N", "unplug", "sleep", each
 // optionally followed by "@CMD" (decimal or 0x hex), by "+SKIP" (let SKIP matching frames pass
 // first) and by ":once" (default), ":always" or ":N".
 // Returns false with a message in `error` (when given) on any malformed item; `out` is then untouched.

@@ -41,6 +41,9 @@ bool Refuses(SimKind kind, uint8_t command) {
         return false;
     if (KeyboardOnly(command))
         return true;
+    // A headset keeps its information to itself (the host does not ask it).
+    if (kind == SimKind::Headset && command == kReadDeviceInfo)
+        return true;
     return SimHasPadMemory(kind) && (command == kReadKeyTable || command == kWriteKeyTable ||
                                      command == kWriteMacroArea || command == kWriteShootArea);
 }

@@ -61,6 +61,7 @@ const char* kUsage =
     "  slow=MS      the reply comes MS milliseconds late\n"
     "  status=0xFF  the frame is refused with that status (also 0xFE)\n"
     "  unplug       the device disappears after taking the frame\n"
+    "  sleep        receiver: the mouse falls asleep once the frame is answered\n"
     "  @CMD limits a fault to one command code, +SKIP lets that many matching frames pass first;\n"
     "  faults act once unless :always or :N.\n"
     "  Example: --fault stale@7,slow=300@5:always,unplug@21+2\n"
