@@ -148,8 +148,8 @@ TEST(CliUpdateNoDevice, OnlyTheApplicationIsChecked) {
     ASSERT_TRUE(server.Started());
     const CliResult r = RunCli({"check-updates", "--server", server.Origin() + "/api/"}, folder.Path());
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "Norla Keys NK-7X: installed " + AppVersionText() + ", newest -, up to date\nresult: up-to-date\n");
+    EXPECT_EQ(r.out, "Norla Keys NK-7X: installed " + AppVersionText() +
+                         ", newest -, up to date\nresult: up-to-date\n");
     EXPECT_EQ(server.RequestCount(), 1);
 }
 
