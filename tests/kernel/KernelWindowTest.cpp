@@ -11,6 +11,7 @@
 #include <map>
 
 #include "app/MainWnd.h"
+#include "devices/NotifyCodes.h"
 #include "devices/headset/HeadsetLightReports.h"
 #include "devices/keyboard/KeyboardRecords.h"
 #include "devices/mouse/MouseRecords.h"
@@ -100,6 +101,16 @@ TEST(KernelWindow, EveryKindConnectsThroughHidrawAndItsWritesCrossTheBusWhole) {
     const auto expectedKeyboard =
         KeyboardSettingsRecord::From(0, kp.GetLightInfo(), kp.GetSystemStages()).Serialise();
     EXPECT_EQ(Hex(kbd.SettingsRecord(0)), Hex({expectedKeyboard.begin(), expectedKeyboard.end()}));
+
+    // A change made on the keyboard itself arrives as a consumer-control input report through the
+    // same hidraw node: the page reads the settings back.
+    kbd.SetParameters(1, {5});
+    const uint64_t readsBefore = kbd.Counters().perCommand[5];
+    ASSERT_GE(kbd.SendNotification(kNotifySync), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return kbd.Counters().perCommand[5] > readsBefore; }, 10000))
+        << "the notification reached the page";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return kp.GetLightInfo().mode == 5; }, 10000))
+        << "and the record was read back";
 
     // A key assignment written to the keyboard's table at the key's position.
     CKeyboardDevice& keyboard = keyboardPage->Keyboard();

@@ -131,7 +131,7 @@ TEST_F(SetWndTest, OneUpdateAvailableIsTickedAndOffered) {
     EXPECT_EQ(m_wnd->WindowStateValue(), CSetWnd::kAvailable);
     EXPECT_EQ(StateText(), "Updates are available.");
     CUpdateInfoListItemUI* kb = m_wnd->Entry(0);
-    EXPECT_EQ(kb->Name(), "NK-7X keyboard");
+    EXPECT_EQ(kb->Name(), "Norla Keys NK-7X") << "the table's display name, not the server's";
     EXPECT_EQ(kb->InstalledText(), "V0105");
     EXPECT_EQ(kb->NewestText(), "V0106");
     EXPECT_EQ(kb->State(), 1);
@@ -140,7 +140,7 @@ TEST_F(SetWndTest, OneUpdateAvailableIsTickedAndOffered) {
     EXPECT_EQ(StatusText(0), "Update available");
     EXPECT_EQ(kb->UserData(), "https://example.invalid/kb.bin");
     CUpdateInfoListItemUI* app = m_wnd->Entry(1);
-    EXPECT_EQ(app->Name(), "NK-7X configurator");
+    EXPECT_EQ(app->Name(), "Norla Keys NK-7X");
     EXPECT_EQ(app->State(), 7);
     EXPECT_EQ(app->NewestText(), "") << "an up-to-date product shows no newest version";
     EXPECT_FALSE(app->findChild<QLabel*>(QStringLiteral("updateRev"))->isVisible());
@@ -183,7 +183,7 @@ TEST_F(SetWndTest, UpdateOkOpensOnlyTheTickedWebLocations) {
     Click("update_fw_and_ap");
     auto* tabs = qobject_cast<QStackedWidget*>(Control("get_update_tab_layout"));
     EXPECT_EQ(tabs->currentIndex(), 1);
-    EXPECT_EQ(qobject_cast<QLabel*>(Control("update_selection_text"))->text(), "NK-7X keyboard");
+    EXPECT_EQ(qobject_cast<QLabel*>(Control("update_selection_text"))->text(), "Norla Keys NK-7X");
     Click("update_OK_btn");
     EXPECT_EQ(tabs->currentIndex(), 0);
     EXPECT_EQ(m_wnd->Entry(0)->State(), 3);
