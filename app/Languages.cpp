@@ -1,5 +1,7 @@
 #include "app/Languages.h"
 
+#include "profiles/JsonFile.h"
+
 #include "platform/DebugLog.h"
 
 #include <json/json.h>
@@ -25,11 +27,8 @@ std::vector<LanguageEntry> ReadLanguageList(const std::string& path) {
     std::ostringstream buf;
     buf << in.rdbuf();
     std::string text = buf.str();
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
-    std::string errors;
-    if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors) || !root.isObject())
+    if (!ParseJsonText(text, root) || !root.isObject())
         return {};
     const Json::Value& list = root["Language"];
     if (!list.isArray())

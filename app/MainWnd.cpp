@@ -1,5 +1,7 @@
 #include "app/MainWnd.h"
 
+#include "profiles/UnreadableFiles.h"
+
 #include "app/ScalePolicy.h"
 #include "app/ServiceAnswer.h"
 #include "devices/discovery/DeviceTables.h"
@@ -36,6 +38,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QPointer>
 #include <QCloseEvent>
 #include <QDir>
 #include <QGuiApplication>
@@ -124,6 +127,7 @@ MainWnd::MainWnd(const ShellOptions& options, QWidget* parent)
 }
 
 MainWnd::~MainWnd() {
+    SetUnreadableFileListener({});
     if (!m_destroyed)
         OnDestroy();
     // The tray icon refers to the menu; it goes first.
@@ -148,7 +152,28 @@ void MainWnd::Create() {
     m_background->ApplyStored(SkinSettingsPath());
     BuildSecondaryWindows();
     CentreOnScreen();
+    // A file moved aside on any thread is told on this one, after what is under way.
+    QPointer<MainWnd> self(this);
+    SetUnreadableFileListener([self] {
+        QMetaObject::invokeMethod(
+            qApp, [self] { if (self) self->ShowUnreadableFiles(); }, Qt::QueuedConnection);
+    });
+    QMetaObject::invokeMethod(this, [this] { ShowUnreadableFiles(); }, Qt::QueuedConnection);
     RaiseNotify(this, QStringLiteral("windowinit"));
+}
+
+void MainWnd::ShowUnreadableFiles() {
+    const std::vector<UnreadableFileNotice> notices = TakeUnreadableFileNotices();
+    if (notices.empty())
+        return;
+    QStringList lines;
+    for (const UnreadableFileNotice& n : notices) {
+        const QString path = QString::fromStdString(n.path);
+        lines << (n.keptAs.empty() ? m_texts.Text(QStringLiteral("message_file_unreadable_left")).arg(path)
+                                   : m_texts.Text(QStringLiteral("message_file_unreadable"))
+                                         .arg(path, QString::fromStdString(n.keptAs)));
+    }
+    ShowNotice(this, QString(), lines.join(QStringLiteral("\n\n")), Scale());
 }
 
 void MainWnd::InitWindow() {

@@ -140,6 +140,9 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
 
   private:
     void InitWindow();
+    // The user's files that could not be read and were moved aside since the last time: one notice
+    // that names each and says where it went (it waits for nothing).
+    void ShowUnreadableFiles();
     void StartRoutine();
     void BuildRoutes();
     void OnTimer(int id);

@@ -5,6 +5,7 @@
 #include "profiles/JsonFile.h"
 #include "profiles/ProfileFolders.h"
 #include "profiles/ProfileJson.h"
+#include "profiles/UnreadableFiles.h"
 
 #include <filesystem>
 #include <system_error>
@@ -40,13 +41,28 @@ bool SameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, ec);
 }
 
-// A regular file with content that still read as nothing (too large, or a read error): what it
-// holds is unknown, so it must not be replaced.
-bool UnreadableContent(const std::string& path, const std::string& text) {
-    if (!text.empty())
-        return false;
+// Why the file at `path` cannot be used as a profile document, or empty when it can (or is not
+// there, or is empty): not a regular file, too large, unreadable, or no JSON object.
+std::string WhyUnusable(const std::string& path, const std::string& text, bool unusable) {
+    std::string why = UnusableFileReason(path, kMaxJsonFileSize);
+    if (!why.empty())
+        return why;
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+    if (text.empty() && ::stat(path.c_str(), &st) == 0 && st.st_size > 0)
+        return "could not be read";
+    if (unusable)
+        return "not a profile (no JSON object)";
+    return {};
+}
+
+// A document that cannot be used is moved aside (the user is told) and a new one begins; false
+// when it could not be moved, and so must not be replaced either.
+bool SetAsideIfUnusable(const std::string& path, const std::string& text, bool unusable, Json::Value& doc) {
+    const std::string why = WhyUnusable(path, text, unusable);
+    if (why.empty())
+        return true;
+    doc = Json::Value();
+    return !SetAsideUnreadable(path, why).empty();
 }
 
 std::string FolderOf(const std::string& path) {
@@ -83,9 +99,7 @@ bool CBasicProfiledata::LoadDocumentForUpdate(const std::string& path, Json::Val
     std::string text;
     bool unusable = false;
     doc = ReadDocument(path, text, unusable);
-    if (UnreadableContent(path, text))
-        return false;
-    return !unusable || ReplaceFileContent(path + ".bad", text) == 1;
+    return SetAsideIfUnusable(path, text, unusable, doc);
 }
 
 void CBasicProfiledata::PutDevice(Json::Value& document, const Json::Value& value) const {
@@ -112,9 +126,10 @@ Json::Value CBasicProfiledata::LoadFromFile(const std::string& path) {
         const Json::Value& fallback = JsonElement(JsonMember(defaults, "Device"), m_index);
         if (fallback.isObject())
             m_profile = fallback;
-        // The write-back only saves refilling next time; it is skipped when the file's content
-        // could be neither read nor kept aside, and a failed one leaves the file as it was.
-        if (UnreadableContent(path, text) || (unusable && ReplaceFileContent(path + ".bad", text) != 1))
+        // A file that cannot be read is moved aside (and the user told) before the default takes
+        // its place; one that cannot be moved is left alone. The write-back only saves refilling
+        // next time, and a failed one leaves the file as it was.
+        if (!SetAsideIfUnusable(path, text, unusable, doc))
             return m_profile;
         PutDevice(doc, m_profile);
         WriteDocument(doc, path);

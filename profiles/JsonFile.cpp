@@ -65,16 +65,22 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-// The file a write replaces: a symbolic link is followed, so the link stays and its target gets
-// the new content.
+// The file a write replaces: a symbolic link to a regular file is followed, so the link stays and
+// its target gets the new content. Empty when what is there is no regular file (nor a link to one):
+// a write must never put a file in place of a FIFO, a device node or a link to one.
 std::string ReplaceTarget(const std::string& path) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
-        if (real)
-            return real.get();
-    }
-    return path;
+    if (::lstat(path.c_str(), &st) != 0)
+        return path; // nothing there yet: a new file
+    if (S_ISREG(st.st_mode))
+        return path;
+    if (!S_ISLNK(st.st_mode))
+        return {};
+    struct stat target {};
+    if (::stat(path.c_str(), &target) != 0 || !S_ISREG(target.st_mode))
+        return {};
+    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+    return real ? std::string(real.get()) : std::string();
 }
 
 // The folder that holds `path` ("." for a bare name).
@@ -176,6 +182,10 @@ int WriteJson(const std::string& path, const Json::Value& value) {
         errno = ENOMEM;
         return 0;
     }
+    if (text.size() > kMaxJsonFileSize) {
+        errno = EFBIG;
+        return 0;
+    }
     return ReplaceFileContent(path, text);
 }
 
@@ -185,6 +195,10 @@ int ReplaceFileContent(const std::string& path, const std::string& text) {
         return 0;
     }
     const std::string target = ReplaceTarget(path);
+    if (target.empty()) {
+        errno = EEXIST;
+        return 0;
+    }
     const bool sync = g_sync.load(std::memory_order_relaxed);
 
     // The temporary name is unique per process and call, and O_EXCL refuses any file already there.

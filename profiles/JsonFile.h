@@ -11,8 +11,10 @@
 
 namespace nk7x {
 
-// Files larger than this are not profiles; they read as empty rather than filling memory.
-inline constexpr std::size_t kMaxJsonFileSize = 64u * 1024u * 1024u;
+// The one size limit of the program's JSON files, for reading and for writing alike, so that the
+// program never writes what it could not read back. A profile is about 130 KB, the longest macro
+// about 6 MB; a larger file is not one of them and reads as empty rather than filling memory.
+inline constexpr std::size_t kMaxJsonFileSize = 8u * 1024u * 1024u;
 
 // The whole content of a regular file, or empty text when it does not open, is not a regular
 // file, is too large, or could not be read to its end. Writes the "readjsonFile" debug line.
@@ -29,7 +31,8 @@ bool ParseJsonText(const std::string& text, Json::Value& out);
 // end after the document.
 std::string StyledJsonText(const Json::Value& value);
 
-// Replaces the file at `path` with the styled form of `value`: the text goes to a temporary file
+// Replaces the file at `path` with the styled form of `value` (refused with EFBIG when the text
+// would be larger than kMaxJsonFileSize): the text goes to a temporary file
 // in the same folder, is flushed to the disk, is renamed over the old file, and the folder is
 // flushed so the rename itself lasts. Returns 1 on success, 0 on failure with errno telling why
 // (ENOSPC, EDQUOT, EFBIG, EIO, EACCES...). A failure before the rename leaves the old file byte for
@@ -39,6 +42,9 @@ std::string StyledJsonText(const Json::Value& value);
 [[nodiscard]] int WriteJson(const std::string& path, const Json::Value& value);
 
 // Replaces the file at `path` with `text` in the same atomic way. 1 on success, 0 on failure.
+// Only a regular file is replaced, or one a symbolic link points to (the link stays); anything else
+// at `path` (a FIFO, a device node, a folder, a link to one of those or to nothing) is left alone
+// and the write refused with EEXIST.
 [[nodiscard]] int ReplaceFileContent(const std::string& path, const std::string& text);
 
 // Whether WriteJson waits for the data and the folder to reach the disk (on by default).

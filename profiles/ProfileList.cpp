@@ -5,11 +5,15 @@
 #include "profiles/JsonAccess.h"
 #include "profiles/JsonFile.h"
 #include "profiles/ProfileFolders.h"
+#include "profiles/UnreadableFiles.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <system_error>
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace nk7x {
 namespace {
@@ -178,13 +182,66 @@ ProfileResult ProfileList::AppendProfile(const std::string& name, const std::str
     return ProfileResult::WriteFailed;
 }
 
+Json::Value ProfileList::RecoveredList() const {
+    Json::Value list(Json::objectValue);
+    list["profilelist"] = Json::Value(Json::arrayValue);
+    std::vector<std::pair<std::string, std::string>> found; // uuid, name
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(m_kindFolder, ec)) {
+        const std::string file = entry.path().filename().string();
+        if (file.size() <= 5 || file.compare(file.size() - 5, 5, ".Json") != 0 || !entry.is_regular_file(ec))
+            continue;
+        const std::string uuid = file.substr(0, file.size() - 5);
+        const Json::Value doc = LoadJson(entry.path().string());
+        const std::string name = JsonString(doc, "profilename");
+        if (!IsSafeUuid(uuid) || JsonString(doc, "profileUUID") != uuid || name.empty() || IsBlank(name))
+            continue;
+        found.emplace_back(uuid, name);
+    }
+    // Time-stamp names: the order the profiles were made in.
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> names;
+    for (const auto& [uuid, name] : found) {
+        std::string unique = name;
+        for (int k = 2; std::any_of(names.begin(), names.end(),
+                                    [&](const std::string& n) { return SameName(n, unique); });
+             ++k)
+            unique = name + " (" + std::to_string(k) + ")";
+        names.push_back(unique);
+        list["profilelist"].append(MakeEntry(unique, uuid));
+    }
+    if (!found.empty())
+        DebugLogf("%s: profile list made again from %zu profile files", m_kindFolder.c_str(), found.size());
+    list["profileselect"] = 0;
+    return list;
+}
+
 ProfileResult ProfileList::LoadList() {
     return JsonGuard(ProfileResult::Refused, [&] {
         if (m_kindFolder.empty())
             return ProfileResult::Refused;
-        Json::Value doc = LoadJson(m_kindFolder + "/" + kListFile);
-        if (!doc.isObject())
-            doc = Json::Value(Json::objectValue);
+        const std::string listPath = m_kindFolder + "/" + kListFile;
+        Json::Value doc = LoadJson(listPath);
+        bool rebuilt = false;
+        if (!doc.isObject()) {
+            // A list that is there but cannot be read is moved aside (the user is told). A missing
+            // or unusable list is made again from the profile files of the folder, under their own
+            // names, so that no profile drops out of the window.
+            if (PathTaken(listPath)) {
+                std::string why = UnusableFileReason(listPath, kMaxJsonFileSize);
+                if (why.empty()) {
+                    struct stat st {};
+                    if (!ReadJsonText(listPath).empty())
+                        why = "not a profile list (no JSON object)";
+                    else if (::stat(listPath.c_str(), &st) == 0 && st.st_size > 0)
+                        why = "could not be read";
+                }
+                if (!why.empty() && SetAsideUnreadable(listPath, why).empty())
+                    return ProfileResult::WriteFailed; // neither readable nor movable: left alone
+            }
+            doc = RecoveredList();
+            rebuilt = !JsonArray(doc, "profilelist").empty();
+        }
         m_list = Json::Value(Json::objectValue);
         m_list["profilelist"] = Json::Value(Json::arrayValue);
         m_names.clear();
@@ -213,6 +270,7 @@ ProfileResult ProfileList::LoadList() {
             m_names.push_back(JsonString(entry, "profilename"));
         }
 
+        changed |= rebuilt;
         ProfileResult result = ProfileResult::Done;
         if (m_names.empty()) {
             // One profile from the default. Its file comes first, and the list counts only once it
@@ -243,11 +301,23 @@ ProfileResult ProfileList::LoadList() {
                 result = ProfileResult::WriteFailed;
         }
 
-        // A listed profile whose file is gone starts again from the default under its own name.
+        // A listed profile whose file is gone starts again from the default under its own name;
+        // one whose file is there but cannot be read is first moved aside (the user is told).
         for (int i = 0; i < Count(); ++i) {
             const std::string path = ProfilePathAt(i);
-            if (!path.empty() && !LoadJson(path).isObject() &&
-                !WriteProfileFile(UuidAt(i), DefaultProfile(), m_names[static_cast<std::size_t>(i)]))
+            if (path.empty() || LoadJson(path).isObject())
+                continue;
+            if (PathTaken(path)) {
+                std::string why = UnusableFileReason(path, kMaxJsonFileSize);
+                if (why.empty())
+                    why = ReadJsonText(path).empty() ? "empty or could not be read"
+                                                     : "not a profile (no JSON object)";
+                if (SetAsideUnreadable(path, why).empty()) {
+                    result = ProfileResult::WriteFailed;
+                    continue;
+                }
+            }
+            if (!WriteProfileFile(UuidAt(i), DefaultProfile(), m_names[static_cast<std::size_t>(i)]))
                 result = ProfileResult::WriteFailed;
         }
 

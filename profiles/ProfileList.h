@@ -50,8 +50,10 @@ class ProfileList {
     int DeviceType() const { return m_type; }
     void SetFolders(const std::string& kindFolder, const std::string& defaultProfilePath);
 
-    // Reads the list; a missing, broken or empty list is rebuilt with the single profile "profile1",
-    // an entry whose profile file is missing gets a fresh one from the default, a selection out of
+    // Reads the list; a list file that cannot be read is moved aside (the user is told) and the
+    // list is made again from the profile files present, and with none the single profile
+    // "profile1" is made; a listed profile file that cannot be read is moved aside as well, and
+    // gets a fresh one from the default, as an entry whose file is missing does; a selection out of
     // range becomes 0. Selects the listed profile. Refused when no folder is set, WriteFailed when a
     // repair could not be written (a rebuilt list that could not be written leaves the list empty).
     ProfileResult LoadList();
@@ -110,6 +112,9 @@ class ProfileList {
     bool NameTaken(const std::string& name, int except = -1) const;
     std::string NewUuid() const;
     Json::Value DefaultProfile() const;
+    // A list of the profile files in the kind folder (those that read as profiles), oldest first,
+    // their names made unique; for a list file that is missing or could not be read.
+    Json::Value RecoveredList() const;
     int WriteList();
     enum class ListWrite { Written, Failed, FailedAfterReplace };
     // Writes `list` to the list file; memory takes it (and `names`) only when the file holds it,

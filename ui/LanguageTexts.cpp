@@ -1,5 +1,7 @@
 #include "ui/LanguageTexts.h"
 
+#include "profiles/JsonFile.h"
+
 #include <QFile>
 
 #include <json/json.h>
@@ -16,13 +18,8 @@ bool LanguageTexts::LoadFile(const QString& path) {
     if (file.size() > 8 * 1024 * 1024)
         return false;
     QByteArray bytes = file.readAll();
-    Json::CharReaderBuilder builder;
-    builder["collectComments"] = false;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
-    std::string errors;
-    if (!reader->parse(bytes.constData(), bytes.constData() + bytes.size(), &root, &errors) ||
-        !root.isObject())
+    if (!ParseJsonText(bytes.toStdString(), root) || !root.isObject())
         return false;
     QHash<QString, QString> texts;
     for (auto it = root.begin(); it != root.end(); ++it) {

@@ -125,6 +125,8 @@ void CMsgWnd::Close(int answer) {
     m_answered = true;
     if (m_loop)
         m_loop->quit();
+    else if (m_notice)
+        close(); // a notice: nothing waits for the answer
 }
 
 void CMsgWnd::Notify(const UiNotify& msg) {
@@ -148,6 +150,25 @@ void CMsgWnd::keyPressEvent(QKeyEvent* event) {
         return;
     }
     UiWindow::keyPressEvent(event);
+}
+
+CMsgWnd* ShowNotice(QWidget* owner, const QString& title, const QString& text, int dpi) {
+    auto* box = new CMsgWnd(owner);
+    if (!box->Build()) {
+        delete box;
+        return nullptr;
+    }
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->m_notice = true;
+    box->SetTitle(title);
+    box->SetText(text, false);
+    box->SetDpi(dpi);
+    box->SetButtons(0);
+    box->adjustSize();
+    box->CentreOnOwner();
+    box->show();
+    box->raise();
+    return box;
 }
 
 int ShowMessage(QWidget* owner, const QString& title, const QString& text, int dpi, bool textIsKey,

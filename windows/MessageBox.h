@@ -74,7 +74,13 @@ class CMsgWnd : public CSecondaryWnd {
     int m_answer = kCancel;
     bool m_answered = false;
     QEventLoop* m_loop = nullptr;
+    bool m_notice = false; // shown by ShowNotice: closes itself when answered
+    friend CMsgWnd* ShowNotice(QWidget*, const QString&, const QString&, int);
 };
+
+// Shows a box with finished words and OK that waits for nothing (the program goes on; the box
+// closes itself when answered and is deleted then). Null when no box could be built.
+CMsgWnd* ShowNotice(QWidget* owner, const QString& title, const QString& text, int dpi);
 
 // Builds, shows and ends one message box. `owner` may be null; `title` and `text` may be empty;
 // with `textIsKey` the text is a language key. Returns 1 for "confirm_btn", 0 for "cancel_btn",

@@ -1,5 +1,7 @@
 #include "devices/discovery/DeviceRowsFile.h"
 
+#include "profiles/JsonFile.h"
+
 #include <json/reader.h>
 #include <json/value.h>
 
@@ -83,10 +85,8 @@ std::string Where(const std::string& source, const char* list, Json::ArrayIndex 
 DeviceRows ParseDeviceRows(const std::string& text, const std::string& source) {
     DeviceRows rows;
     Json::Value doc;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    std::istringstream in(text);
-    if (!Json::parseFromStream(builder, in, &doc, &errors) || !doc.isObject()) {
+    // The program's one reader: a nesting limit, and no exception out of a hostile file.
+    if (!ParseJsonText(text, doc) || !doc.isObject()) {
         rows.problems.push_back(source + ": not a JSON object; nothing taken from it");
         return rows;
     }

@@ -135,9 +135,11 @@ void CMacroSetControlUI::Init() {
     if (m_nameList && !m_nameList->property("_macroWired").toBool()) {
         m_nameList->setProperty("_macroWired", true);
         // Only the user's choice reaches the window; the panel's own selections load directly.
-        connect(m_nameList, &QListWidget::currentRowChanged, this, [this](int row) {
+        // Told once the row is selected: a click makes the row current before it selects it, and
+        // the macro is loaded only for a selected row.
+        connect(m_nameList, &QListWidget::itemSelectionChanged, this, [this] {
             if (!m_syncing)
-                RaiseNotify(m_nameList, QStringLiteral("itemselect"), row);
+                RaiseNotify(m_nameList, QStringLiteral("itemselect"), m_nameList->currentRow());
         });
     }
     if (m_actionList && !m_actionList->property("_macroWired").toBool()) {

@@ -13,6 +13,7 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QImage>
+#include <QListWidget>
 #include <QStackedWidget>
 #include <QTest>
 
@@ -106,6 +107,24 @@ TEST_F(MacroWindowTest, DeletingAnAssignedMacroFixesTheKeysAndDownloadsTheRest) 
     })) << "the macros were downloaded";
     EXPECT_EQ(image.macros[0], Store().LoadAll()[0].events);
     EXPECT_EQ(image.macros[0].size(), 4u);
+}
+
+// A click on a macro's name loads it: the events in the editor, Rename and Export on.
+TEST_F(MacroWindowTest, AClickOnAMacrosNameLoadsIt) {
+    ClickNamed("macro_btn_name_add");
+    ASSERT_TRUE(m_panel->InsertMenuItem(QStringLiteral("left_click")));
+    ClickNamed("macro_btn_name_add");
+    ASSERT_EQ(m_panel->Actions().Size(), 0u) << "the new, empty macro is the one shown";
+    auto* names = qobject_cast<QListWidget*>(m_window->FindControl(QStringLiteral("macro_name_list")));
+    ASSERT_NE(names, nullptr);
+    ASSERT_EQ(names->count(), 2);
+    QTest::mouseClick(names->viewport(), Qt::LeftButton, {}, names->visualItemRect(names->item(0)).center());
+    EXPECT_EQ(m_panel->Actions().Size(), 2u) << "the press and release of the left click";
+    for (const char* name : {"macro_btn_name_edit", "macro_btn_export"}) {
+        auto* b = qobject_cast<QAbstractButton*>(m_window->FindControl(QString::fromLatin1(name)));
+        ASSERT_NE(b, nullptr) << name;
+        EXPECT_TRUE(b->isEnabled()) << name;
+    }
 }
 
 TEST_F(MacroWindowTest, UnpluggingDuringARecordingEndsAndSavesIt) {

@@ -2,6 +2,7 @@
 
 #include "profiles/BasicProfileData.h"
 #include "profiles/JsonFile.h"
+#include "profiles/UnreadableFiles.h"
 
 namespace nk7x::test {
 namespace {
@@ -140,15 +141,21 @@ TEST_F(BasicProfileTest, MissingProfileIsFilledFromTheDefaultAndWrittenBack) {
 }
 
 TEST_F(BasicProfileTest, UnparsableFileBehavesLikeAMissingOneButIsKeptAside) {
+    (void)TakeUnreadableFileNotices();
     const std::string missing = Temp("missing.Json");
     Json::Value fromMissing = m_data.LoadFromFile(missing);
+    EXPECT_TRUE(TakeUnreadableFileNotices().empty()) << "a missing file is no news";
     WriteText(m_profilePath, "{\"profilename\":\"mine\", broken");
     Json::Value fromBroken = m_data.LoadFromFile(m_profilePath);
     EXPECT_EQ(fromBroken, fromMissing);
     EXPECT_EQ(LoadJson(m_profilePath), LoadJson(missing));
-    // What could not be read is kept for the user instead of being overwritten.
-    EXPECT_EQ(ReadText(m_profilePath + ".bad"), "{\"profilename\":\"mine\", broken");
-    EXPECT_FALSE(std::filesystem::exists(missing + ".bad"));
+    // What could not be read is moved aside for the user instead of being overwritten, and the
+    // user is told where it went.
+    const std::vector<UnreadableFileNotice> told = TakeUnreadableFileNotices();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].path, m_profilePath);
+    EXPECT_EQ(told[0].keptAs.rfind(m_profilePath + ".unreadable-", 0), 0u) << told[0].keptAs;
+    EXPECT_EQ(ReadText(told[0].keptAs), "{\"profilename\":\"mine\", broken");
 
     // "Device" of the wrong type, and a profile that is not an object, are refilled too.
     for (const char* text : {R"({"Device":5})", R"({"Device":[7]})", R"({"Device":{"0":{}}})"}) {

@@ -9,6 +9,7 @@
 #include "profiles/JsonFile.h"
 #include "profiles/ProfileFolders.h"
 #include "profiles/ProfileList.h"
+#include "profiles/UnreadableFiles.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -123,26 +124,23 @@ TEST_F(FullDiskTest, AProfileSaveThatDoesNotFitKeepsTheFile) {
     EXPECT_EQ(LoadJson(path)["Device"][0]["Blob"].asString().size(), 8000u);
 }
 
-TEST_F(FullDiskTest, AnUnreadableProfileIsNeverReplacedWithoutItsCopy) {
+TEST_F(FullDiskTest, AnUnreadableProfileIsNeverReplacedOnlyMovedAside) {
     const std::string path = m_folder + "/profile.Json";
     const std::string broken = "{\"profilename\":\"mine\", half written by another program";
     WriteText(path, broken);
-    // The copy cannot be made: its name is taken by a folder.
-    std::filesystem::create_directories(path + ".bad");
+    (void)TakeUnreadableFileNotices();
     CBasicProfiledata data(DefaultData("keyboard.Json"));
     data.SetProfilePath(path);
 
-    Json::Value loaded = data.LoadFromFile(path);
+    // Even on a full disk: moving a name aside takes no room, and the default waits for room.
+    Json::Value loaded = WithFullDisk(0, [&] { return data.LoadFromFile(path); });
     EXPECT_EQ(loaded["LightMode"].asInt(), 3); // the page still gets the default profile
-    EXPECT_EQ(ReadText(path), broken);
-    EXPECT_EQ(data.Save(), 0);
-    EXPECT_EQ(ReadText(path), broken);
-
-    // Once the copy can be kept, the file is replaced and its old text is beside it.
-    std::filesystem::remove(path + ".bad");
+    const std::vector<UnreadableFileNotice> told = TakeUnreadableFileNotices();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(ReadText(told[0].keptAs), broken);
     EXPECT_EQ(data.Save(), 1);
-    EXPECT_EQ(ReadText(path + ".bad"), broken);
     EXPECT_EQ(LoadJson(path)["Device"][0]["LightMode"].asInt(), 3);
+    EXPECT_EQ(ReadText(told[0].keptAs), broken) << "the user's text stays where it was put";
 }
 
 struct ListOperation {
