@@ -38,7 +38,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QPointer>
 #include <QCloseEvent>
 #include <QDir>
 #include <QGuiApplication>
@@ -48,6 +47,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QStyle>
@@ -156,9 +156,15 @@ void MainWnd::Create() {
     QPointer<MainWnd> self(this);
     SetUnreadableFileListener([self] {
         QMetaObject::invokeMethod(
-            qApp, [self] { if (self) self->ShowUnreadableFiles(); }, Qt::QueuedConnection);
+            qApp,
+            [self] {
+                if (self)
+                    self->ShowUnreadableFiles();
+            },
+            Qt::QueuedConnection);
     });
-    QMetaObject::invokeMethod(this, [this] { ShowUnreadableFiles(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { ShowUnreadableFiles(); }, Qt::QueuedConnection);
     RaiseNotify(this, QStringLiteral("windowinit"));
 }
 
