@@ -2,6 +2,8 @@
 
 #include <json/value.h>
 
+#include <chrono>
+
 #include "platform/DebugLog.h"
 #include "platform/WorkerSlots.h"
 #include "profiles/JsonAccess.h"
@@ -52,16 +54,20 @@ UpdateRecord RecordFromAnswer(const UpdateProduct& product, const HttpResult& ht
                               const std::string& answer) {
     UpdateRecord r = PlaceholderRecord(product);
     r.reached = http.sent && http.status != 0;
-    // Nothing usable: not sent, no answer byte, or an answer cut at the bound (never half-read).
-    if (http.bytes <= 0 || !http.sent || http.truncated)
+    // Nothing usable: not sent, another status than success (a redirect, an error page: its body
+    // says nothing of the product), no answer byte, or an answer cut at the bound (never half-read).
+    if (!http.sent || http.status < 200 || http.status > 299 || http.bytes <= 0 || http.truncated)
         return r;
     Json::Value doc;
     if (!ParseJsonText(answer, doc) || !doc.isObject())
         return r;
     // The answer's name only says that the server knows the product; the list shows the table's
     // display name, whatever the server calls it.
-    if (JsonString(doc, "name").empty())
+    const Json::Value& name = JsonMember(doc, "name");
+    const Json::Value& versionValue = JsonMember(doc, "version");
+    if (!name.isString() || name.asString().empty() || !(versionValue.isString() || versionValue.isNumeric()))
         return r;
+    r.known = true;
     r.downloadPath = JsonString(doc, "path");
     r.versionName = JsonString(doc, "version_name");
     r.deviceId = JsonInt(doc, "device_id");
@@ -74,13 +80,13 @@ UpdateRecord RecordFromAnswer(const UpdateProduct& product, const HttpResult& ht
 }
 
 UpdateCheckState OverallResult(const std::vector<UpdateRecord>& records) {
-    std::size_t unreached = 0;
+    std::size_t unknown = 0;
     for (const UpdateRecord& r : records) {
-        if (r.status == kUpdateStatusAvailable)
+        if (r.known && r.status == kUpdateStatusAvailable)
             return UpdateCheckState::Available;
-        unreached += r.reached ? 0 : 1;
+        unknown += r.known ? 0 : 1;
     }
-    return unreached == records.size() ? UpdateCheckState::NoInformation : UpdateCheckState::UpToDate;
+    return records.empty() || unknown > 0 ? UpdateCheckState::NoInformation : UpdateCheckState::UpToDate;
 }
 
 std::string UpdateUrl(const std::string& apiBase) {
@@ -110,7 +116,7 @@ void CUpdateCheck::Report(UpdateCheckState state) {
         m_listener.onState(state);
 }
 
-UpdateCheckState CUpdateCheck::Run(const StopEvent* stop) {
+UpdateCheckState CUpdateCheck::Run(const StopEvent* stop, uint32_t deadlineMs) {
     m_failures = 0;
     for (std::size_t i = 0; i < m_products.size(); ++i)
         m_records[i] = PlaceholderRecord(m_products[i]);
@@ -120,13 +126,21 @@ UpdateCheckState CUpdateCheck::Run(const StopEvent* stop) {
         return UpdateCheckState::NotConfigured;
     }
     auto stopping = [&] { return m_cancel.load() || (stop && stop->IsSet()); };
-    if (stop)
-        m_client.SetStopQuery([stop] { return stop->IsSet(); });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
+    auto late = [deadline] { return std::chrono::steady_clock::now() >= deadline; };
+    // The request under way ends at the stop or at the deadline, whichever comes first.
+    m_client.SetStopQuery([stop, late] { return (stop && stop->IsSet()) || late(); });
     Report(UpdateCheckState::Checking);
     const std::string url = UpdateUrl(m_apiBase);
     for (std::size_t i = 0; i < m_products.size(); ++i) {
         if (stopping())
             break;
+        if (late()) {
+            DebugLogf("update check: no time left for %s (%u ms for the whole check)",
+                      ProductKey(m_products[i].info).c_str(), deadlineMs);
+            ++m_failures;
+            continue;
+        }
         const UpdateProduct& product = m_products[i];
         m_client.ResetSettings();
         m_client.Settings() = m_http;
@@ -136,12 +150,14 @@ UpdateCheckState CUpdateCheck::Run(const StopEvent* stop) {
             m_client.Request("POST", url, reinterpret_cast<const uint8_t*>(body.data()), body.size(), answer);
         if (stopping())
             break; // an answer cut short by the stop says nothing
-        UpdateRecord record = RecordFromAnswer(product, http, answer);
-        if (!record.reached)
+        // Nor does one the deadline cut short: what arrived may be any part of it.
+        UpdateRecord record = late() ? PlaceholderRecord(product) : RecordFromAnswer(product, http, answer);
+        if (!record.known)
             ++m_failures;
-        DebugLogf("update check: %s installed %s newest %s status %d%s", ProductKey(product.info).c_str(),
-                  record.installedText.c_str(), record.newestText.c_str(), record.status,
-                  record.reached ? "" : " (no answer)");
+        DebugLogf("update check: %s installed %s newest %s status %d%s (HTTP %ld, %d bytes%s)",
+                  ProductKey(product.info).c_str(), record.installedText.c_str(), record.newestText.c_str(),
+                  record.status, record.known ? "" : ", no information", http.status, http.bytes,
+                  http.truncated ? ", cut" : "");
         m_records[i] = record;
         if (!m_lastCheckFile.empty())
             WriteLastCheck(m_lastCheckFile, m_lastCheckDate);

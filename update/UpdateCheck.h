@@ -31,7 +31,14 @@ struct UpdateRecord {
     std::string newestText;    // "V0106" (firmware) or the version name (application); empty when up to date
     std::string downloadPath;  // "path" of the answer
     bool reached = false;      // the server gave an HTTP answer for this product
+    // The server told something usable: a 2xx answer, whole, a JSON object with a "name" and a
+    // "version". Without it the product's state is unknown ("no information"), never up to date.
+    bool known = false;
 };
+
+// How long a whole check may take, every product together; what has not answered by then has no
+// information. A server that sends a byte now and then cannot hold the check (or the window) longer.
+inline constexpr uint32_t kUpdateCheckDeadlineMs = 30000;
 
 // Where a check stands; the first four numbers are the settings window's states.
 enum class UpdateCheckState : int {
@@ -50,15 +57,16 @@ const char* UpdateCheckStateName(UpdateCheckState state);
 // version text, status up to date.
 UpdateRecord PlaceholderRecord(const UpdateProduct& product);
 
-// The record for a product from the client's outcome and the answer text. A refused argument, an
-// unsent request, an answer that is not a JSON object, one without "name", or one cut at the
-// buffer's bound all read as up to date; `reached` tells whether an HTTP answer arrived at all.
-// A "version" that is not a number reads as 0 (up to date).
+// The record for a product from the client's outcome and the answer text. Only a 2xx answer that
+// arrived whole and is a JSON object with a non-empty "name" and a "version" (text or number) is
+// known; anything else (not sent, another status, cut at the buffer's bound, not JSON, wrong types)
+// leaves the product unknown. `reached` tells whether an HTTP answer arrived at all. A "version"
+// text that is not a number reads as 0 (up to date).
 UpdateRecord RecordFromAnswer(const UpdateProduct& product, const HttpResult& http,
                               const std::string& answer);
 
-// The overall result of finished records: Available when any has status 1, else NoInformation when
-// none reached the server (also for no record), else UpToDate.
+// The overall result of finished records: Available when any has status 1, else UpToDate when every
+// product is known, else NoInformation (also for no record).
 UpdateCheckState OverallResult(const std::vector<UpdateRecord>& records);
 
 // "<base>updates", with a "/" put between when the base does not end with one.
@@ -88,13 +96,15 @@ class CUpdateCheck {
     // The placeholders before the check; the results once Run has returned. Not to be read while
     // the check runs on another thread: use the listener then.
     const std::vector<UpdateRecord>& Records() const { return m_records; }
-    // The number of products the server could not be reached for, in the last run.
+    // The number of products the last run got no information for (no answer, an unusable one, or
+    // none in time).
     std::size_t Failures() const { return m_failures; }
 
-    // Runs the whole check: one request after the other, in list order. Ends early as Cancelled when
-    // Cancel was called or `stop` is set (it is looked at about every 100 ms during a request).
+    // Runs the whole check: one request after the other, in list order, within `deadlineMs` for
+    // them all. Ends early as Cancelled when Cancel was called or `stop` is set (it is looked at
+    // about every 100 ms during a request).
     // Without a server address, ends at once as NotConfigured.
-    UpdateCheckState Run(const StopEvent* stop = nullptr);
+    UpdateCheckState Run(const StopEvent* stop = nullptr, uint32_t deadlineMs = kUpdateCheckDeadlineMs);
 
     // Runs the check in the slot of `slots` (its stop event cancels it); false when the slot is busy.
     // The check object must outlive the slot's thread (stop the slots first).

@@ -232,9 +232,11 @@ void CSetWnd::OnRecord(quint64 generation, std::size_t index, const UpdateRecord
     entry->SetInstalledText(Q(record.installedText));
     entry->SetNewestText(record.status == kUpdateStatusUpToDate ? QString() : Q(record.newestText));
     entry->SetState(record.status);
+    // A product the server told nothing usable about is not "up to date": the row says so.
+    entry->SetStatusOverride(record.known ? QString() : QStringLiteral("NoUpdateInfoText"));
     entry->SetUserData(Q(record.downloadPath));
     entry->SetLocalFile(QStringLiteral("UpdateData/") + Q(record.name));
-    if (record.reached)
+    if (record.known)
         m_lastCheck = Q(m_ctx.today);
 }
 

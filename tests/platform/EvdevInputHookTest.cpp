@@ -338,6 +338,7 @@ TEST_F(EvdevHookTest, AComboDeviceIsGrabbedAndItsPointerPassedOnWhereItCanBe) {
     Send("event1", EV_SYN, SYN_REPORT, 0);
     Key("event1", KEY_B, 1);
     ASSERT_TRUE(got.WaitFor(2));
+    ASSERT_TRUE(WaitUntil([&] { return lockKeys->Relayed().size() >= 5; })); // the key's report end too
     const std::vector<std::array<int32_t, 3>> relayed = lockKeys->Relayed();
     const std::vector<std::array<int32_t, 3>> want = {
         {EV_REL, REL_X, 5},

@@ -120,6 +120,24 @@ TEST_F(CliUpdateTest, ServerTextCannotDriveTheTerminal) {
     EXPECT_NE(r.out.find("\nresult: available\n"), std::string::npos) << r.out;
 }
 
+// An error page, a redirect without a body: no product line claims "up to date".
+TEST_F(CliUpdateTest, AnswersThatSayNothingAreToldAsNoInformation) {
+    TestHttpServer server([](const TestHttpServer::Request& request) {
+        const bool keyboard = request.body.starts_with("app_key=" + kKeyboardKey);
+        return TestHttpServer::Reply{TestHttpServer::Action::Answer,
+                                     keyboard ? TestHttpServer::Answer(404, "<html>Not Found</html>")
+                                              : TestHttpServer::Answer(301, "")};
+    });
+    ASSERT_TRUE(server.Started());
+    const CliResult r = Run({"check-updates", "--server", server.Origin() + "/api/"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Norla Keys NK-7X: installed V0105, no information from the server\n"
+                     "Norla Keys NK-7X: installed " +
+                         AppVersionText() +
+                         ", no information from the server\n"
+                         "result: no-information\n");
+}
+
 TEST_F(CliUpdateTest, UnreachableServerIsNoInformationAndStillSucceeds) {
     RefusingPort port;
     const CliResult r = Run(

@@ -244,6 +244,12 @@ void TestHttpServer::ServeConnection(int fd) {
             }
             if (ssl)
                 SSL_shutdown(ssl);
+        } else if (reply.action == Action::Trickle && !ssl) {
+            for (char c : reply.bytes) {
+                pollfd stop{m_stopPipe[0], POLLIN, 0};
+                if (::poll(&stop, 1, reply.gapMs) != 0 || ::send(fd, &c, 1, MSG_NOSIGNAL) != 1)
+                    break; // the server stops, or the client hung up
+            }
         } else if (reply.action == Action::Hold) {
             // Silent until the server stops or the client hangs up.
             for (;;) {

@@ -40,13 +40,15 @@ class TestHttpServer {
         std::string body; // Content-Length bytes after it
     };
     enum class Action {
-        Answer, // send `bytes`, then close
-        Close,  // close without a byte
-        Hold,   // keep the connection open and answer nothing, until the client hangs up or the server stops
+        Answer,  // send `bytes`, then close
+        Close,   // close without a byte
+        Hold,    // keep the connection open and answer nothing, until the client hangs up or the server stops
+        Trickle, // send `bytes` one byte at a time, `gapMs` apart (plain connections only)
     };
     struct Reply {
         Action action = Action::Answer;
         std::string bytes;
+        int gapMs = 900;
     };
     using Handler = std::function<Reply(const Request&)>;
 

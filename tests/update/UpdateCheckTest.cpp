@@ -2,6 +2,8 @@
 // result, and whole checks against a real server on the loopback interface, cancelled ones included.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -127,8 +129,22 @@ TEST(UpdateAnswer, NewerLaterEqualAndBrokenVersions) {
     EXPECT_EQ(fw(R"({"name":"K","version":"0104"})").status, kUpdateStatusUpToDate); // lower
     EXPECT_EQ(fw(R"({"name":"K","version":"10a"})").status, kUpdateStatusAvailable); // hexadecimal
     EXPECT_EQ(fw(R"({"name":"K","version":"new"})").status, kUpdateStatusUpToDate);  // not a number
-    EXPECT_EQ(fw(R"({"name":"K","version":[1]})").status, kUpdateStatusUpToDate);
-    EXPECT_EQ(fw(R"({"name":"K"})").status, kUpdateStatusUpToDate);
+    EXPECT_TRUE(fw(R"({"name":"K","version":"new"})").known);
+    // Wrong types say nothing: neither newer nor up to date.
+    for (const char* answer :
+         {R"({"name":"K","version":[1]})", R"({"name":"K"})", R"({"name":5,"version":"0106"})",
+          R"({"name":"K","version":null})", R"({"name":["K"],"version":"0200"})"}) {
+        EXPECT_FALSE(fw(answer).known) << answer;
+        EXPECT_EQ(fw(answer).status, kUpdateStatusUpToDate) << answer;
+    }
+    // Only a success status counts: a valid body under an error or a redirect says nothing.
+    for (long status : {500L, 404L, 301L, 302L, 100L}) {
+        const UpdateRecord other = RecordFromAnswer(list[0], Answered(newer, status), newer);
+        EXPECT_FALSE(other.known) << status;
+        EXPECT_EQ(other.status, kUpdateStatusUpToDate) << status;
+        EXPECT_TRUE(other.reached) << status;
+    }
+    EXPECT_TRUE(RecordFromAnswer(list[0], Answered(newer, 203), newer).known);
     EXPECT_EQ(fw(R"({"name":"K","version":"99999999999999"})").status, kUpdateStatusAvailable);
 
     // The application's versions are decimal and its newest text is the version name.
@@ -138,10 +154,11 @@ TEST(UpdateAnswer, NewerLaterEqualAndBrokenVersions) {
     EXPECT_EQ(r.newestText, "V0.1.1");
     EXPECT_EQ(app(R"({"name":"C","version":"a"})").status, kUpdateStatusUpToDate);
 
-    // No name, not an object, not JSON: up to date under the table's name, but reached.
+    // No name, not an object, not JSON: no information under the table's name, but reached.
     for (const std::string answer : {R"({"version":"0200"})", R"({"name":"","version":"0200"})",
                                      R"(["name"])", "<html>oops</html>", "", "null"}) {
         r = fw(answer);
+        EXPECT_FALSE(r.known) << answer;
         EXPECT_EQ(r.status, kUpdateStatusUpToDate) << answer;
         EXPECT_EQ(r.name, "Norla Keys NK-7X") << answer;
         EXPECT_EQ(r.newestText, "") << answer;
@@ -150,18 +167,24 @@ TEST(UpdateAnswer, NewerLaterEqualAndBrokenVersions) {
     HttpResult cut = Answered(newer);
     cut.truncated = true;
     EXPECT_EQ(RecordFromAnswer(list[0], cut, newer).status, kUpdateStatusUpToDate);
+    EXPECT_FALSE(RecordFromAnswer(list[0], cut, newer).known);
 }
 
 TEST(UpdateAnswer, OverallResult) {
     UpdateRecord available;
     available.status = kUpdateStatusAvailable;
-    available.reached = true;
+    available.reached = available.known = true;
     UpdateRecord upToDate;
-    upToDate.reached = true;
+    upToDate.reached = upToDate.known = true;
+    UpdateRecord saidNothing; // reached, but no usable answer
+    saidNothing.reached = true;
     const UpdateRecord unreached;
     EXPECT_EQ(OverallResult({}), UpdateCheckState::NoInformation);
     EXPECT_EQ(OverallResult({unreached, unreached}), UpdateCheckState::NoInformation);
-    EXPECT_EQ(OverallResult({unreached, upToDate}), UpdateCheckState::UpToDate);
+    EXPECT_EQ(OverallResult({upToDate, upToDate}), UpdateCheckState::UpToDate);
+    // Up to date only when every product is known to be.
+    EXPECT_EQ(OverallResult({unreached, upToDate}), UpdateCheckState::NoInformation);
+    EXPECT_EQ(OverallResult({saidNothing, upToDate}), UpdateCheckState::NoInformation);
     EXPECT_EQ(OverallResult({unreached, available}), UpdateCheckState::Available);
     EXPECT_STREQ(UpdateCheckStateName(UpdateCheckState::Available), "available");
     EXPECT_STREQ(UpdateCheckStateName(UpdateCheckState::UpToDate), "up-to-date");
@@ -200,7 +223,7 @@ TEST(UpdateCheckRun, KeyboardUpdateAvailableApplicationCurrent) {
     EXPECT_EQ(requests[1].body, "app_key=" + kApplicationKey + "&version=10" + std::string(1, '\0'));
 }
 
-TEST(UpdateCheckRun, AnswersThatSayNothingLeaveEverythingUpToDate) {
+TEST(UpdateCheckRun, AnswersThatSayNothingAreNoInformation) {
     std::string padded = R"({"name":"NK-7X","version":"0200"})";
     padded.append(200000 - padded.size(), ' '); // parses if read only up to the bound
     TestHttpServer server([&](const TestHttpServer::Request& request) {
@@ -210,10 +233,32 @@ TEST(UpdateCheckRun, AnswersThatSayNothingLeaveEverythingUpToDate) {
     });
     ASSERT_TRUE(server.Started());
     CUpdateCheck check(server.Origin() + "/api/", KeyboardAndApplication());
-    EXPECT_EQ(check.Run(), UpdateCheckState::UpToDate);
-    EXPECT_EQ(check.Records()[0].status, kUpdateStatusUpToDate);
-    EXPECT_EQ(check.Records()[1].status, kUpdateStatusUpToDate);
-    EXPECT_EQ(check.Failures(), 0u);
+    EXPECT_EQ(check.Run(), UpdateCheckState::NoInformation);
+    EXPECT_FALSE(check.Records()[0].known) << "an answer cut at the bound";
+    EXPECT_FALSE(check.Records()[1].known) << "an error page";
+    EXPECT_EQ(check.Failures(), 2u);
+}
+
+// A server that sends one byte now and then: the whole check ends at its deadline, what was not
+// answered by then has no information.
+TEST(UpdateCheckRun, ATricklingServerCannotHoldTheCheck) {
+    TestHttpServer server([](const TestHttpServer::Request&) {
+        return TestHttpServer::Reply{TestHttpServer::Action::Trickle,
+                                     TestHttpServer::Answer(200, R"({"name":"NK-7X","version":"0200"})"),
+                                     200};
+    });
+    ASSERT_TRUE(server.Started());
+    CUpdateCheck check(server.Origin() + "/api/", KeyboardAndApplication());
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(check.Run(nullptr, 1500), UpdateCheckState::NoInformation);
+    const auto took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin)
+            .count();
+    EXPECT_LT(took, 4000) << "one deadline for both products";
+    EXPECT_GE(took, 1400);
+    EXPECT_FALSE(check.Records()[0].known);
+    EXPECT_FALSE(check.Records()[1].known);
+    EXPECT_EQ(check.Failures(), 2u);
 }
 
 TEST(UpdateCheckRun, UnreachableServerGivesNoInformation) {
@@ -305,7 +350,8 @@ TEST(UpdateCheckRun, WritesTheLastCheckDateAfterEachProduct) {
         std::filesystem::temp_directory_path() / ("nk7x-lastcheck-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     const std::string file = (folder / "updatetime.config").string();
-    TestHttpServer server(ByKey({}));
+    TestHttpServer server(ByKey({{kKeyboardKey, R"({"name":"K","version":"0105"})"},
+                                 {kApplicationKey, R"({"name":"A","version":"10"})"}}));
     ASSERT_TRUE(server.Started());
     CUpdateCheck check(server.Origin() + "/api/", KeyboardAndApplication());
     check.SetLastCheckFile(file, "2024-5-6");

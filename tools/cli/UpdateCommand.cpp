@@ -121,15 +121,21 @@ Exit RunCheckUpdates(int argc, char** argv) {
             p["installed"] = r.installedText;
             p["newest"] = r.newestText;
             p["status"] = r.status;
+            p["known"] = r.known; // false: no usable answer, so neither newer nor up to date
             products.append(p);
         }
         doc["products"] = products;
         PrintJson(doc);
     } else {
-        for (const UpdateRecord& r : records)
-            std::printf("%s: installed %s, newest %s, %s\n", r.name.c_str(), r.installedText.c_str(),
-                        r.newestText.empty() ? "-" : TerminalSafe(r.newestText).c_str(),
-                        r.status == kUpdateStatusAvailable ? "update available" : "up to date");
+        for (const UpdateRecord& r : records) {
+            if (!r.known)
+                std::printf("%s: installed %s, no information from the server\n", r.name.c_str(),
+                            r.installedText.c_str());
+            else
+                std::printf("%s: installed %s, newest %s, %s\n", r.name.c_str(), r.installedText.c_str(),
+                            r.newestText.empty() ? "-" : TerminalSafe(r.newestText).c_str(),
+                            r.status == kUpdateStatusAvailable ? "update available" : "up to date");
+        }
         std::printf("result: %s\n", UpdateCheckStateName(state));
     }
     return Exit::Ok;
