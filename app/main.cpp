@@ -1,6 +1,7 @@
 // Process entry: the informational options, private fonts, one instance per user, the main window
 // and its message loop, and tear-down in reverse order.
 #include "app/MainWnd.h"
+#include "app/StoredLanguage.h"
 #include "panels/pages/BrindovaUSBDevice.h"
 #include "platform/DebugLog.h"
 #include "platform/Folders.h"
@@ -11,9 +12,11 @@
 #include "ui/controls/CustomControls.h"
 #include "ui/controls/LayoutBuilderHook.h"
 #include "update/AppVersion.h"
+#include "windows/MessageBox.h"
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QPixmap>
 #include <QTimer>
 
@@ -81,8 +84,21 @@ int main(int argc, char** argv) {
 
     DebugLogf("软件标示：%d", InstanceMessageId());
     auto instance = std::make_unique<SingleInstance>(QString::fromUtf8(kProductName));
-    if (instance->Acquire() == SingleInstance::Role::Second)
+    const SingleInstance::Role role = instance->Acquire();
+    if (role == SingleInstance::Role::Second)
         return 0;
+    if (role == SingleInstance::Role::Unanswered) {
+        // Another instance holds the claim but does not answer (stopped, or hanging): starting a
+        // second one would fight it over the devices, so say so and end.
+        const ShellOptions shell = ShellOptions::FromEnvironment();
+        LanguageTexts texts;
+        LoadStoredLanguageTexts(shell, texts);
+        const QString text = texts.Text(QStringLiteral("message_instance_not_answering"));
+        std::fprintf(stderr, "nk7x: %s\n", text.toLocal8Bit().constData());
+        SetMsgWndLanguage(&texts, nullptr, QDir(shell.programFolder).filePath(QStringLiteral("skin")));
+        ShowMessage(nullptr, QString(), text, CMsgWnd::kDefaultDpi, false, 0);
+        return 1;
+    }
 
     const QString screenshot = ArgValue(argc, argv, "--screenshot");
     const bool printShown = std::getenv("NK7X_PRINT_SHOWN") != nullptr;

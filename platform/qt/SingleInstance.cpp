@@ -3,10 +3,13 @@
 #include "platform/DebugLog.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QStandardPaths>
 
 #include <unistd.h>
+
+#include <algorithm>
 
 namespace nk7x {
 namespace {
@@ -34,14 +37,16 @@ SingleInstance::~SingleInstance() {
         m_server->close();
 }
 
-SingleInstance::Role SingleInstance::Acquire() {
+SingleInstance::Role SingleInstance::Acquire(int answerWaitMs) {
     m_lock = std::make_unique<QLockFile>(m_lockPath);
     // Only a live owner counts: a lock left by a crashed instance is taken over.
     m_lock->setStaleLockTime(0);
     if (!m_lock->tryLock(0)) {
         if (m_lock->error() == QLockFile::LockFailedError) {
-            AskRunningInstance();
-            return Role::Second;
+            if (AskRunningInstance(answerWaitMs))
+                return Role::Second;
+            DebugLog("single instance: the running instance does not answer");
+            return Role::Unanswered;
         }
         DebugLog("single instance lock unavailable, running as first instance");
     }
@@ -55,14 +60,26 @@ SingleInstance::Role SingleInstance::Acquire() {
     return Role::First;
 }
 
-bool SingleInstance::AskRunningInstance() {
+bool SingleInstance::AskRunningInstance(int answerWaitMs) {
     QLocalSocket socket;
     socket.connectToServer(m_serverPath);
     if (!socket.waitForConnected(kRequestWait))
         return false;
-    // The request carries what the broadcast carried: wParam 0, lParam 1.
+    // The request carries what the broadcast carried: wParam 0, lParam 1. A stopped or hanging
+    // instance still takes the bytes (the system queues them), so only its answer counts.
     socket.write("raise 0 1\n");
     bool ok = socket.waitForBytesWritten(kRequestWait);
+    QElapsedTimer waited;
+    waited.start();
+    bool answered = false;
+    while (ok && !answered && waited.elapsed() < answerWaitMs) {
+        if (socket.canReadLine())
+            answered = socket.readLine(16).trimmed() == "ok";
+        else if (!socket.waitForReadyRead(
+                     static_cast<int>(std::max<qint64>(1, answerWaitMs - waited.elapsed()))))
+            break;
+    }
+    ok = ok && answered;
     socket.disconnectFromServer();
     if (socket.state() != QLocalSocket::UnconnectedState)
         socket.waitForDisconnected(kRequestWait);
@@ -83,8 +100,10 @@ void SingleInstance::OnConnection() {
                 bool okL = false;
                 qint64 w = parts[1].toLongLong(&okW);
                 qint64 l = parts[2].toLongLong(&okL);
-                if (okW && okL)
+                if (okW && okL) {
                     emit raiseRequested(w, l);
+                    client->write("ok\n"); // the later start waits for this
+                }
             }
             if (client->bytesAvailable() > 256)
                 client->abort();

@@ -14,16 +14,18 @@ namespace nk7x {
 class SingleInstance : public QObject {
     Q_OBJECT
   public:
-    enum class Role { First, Second };
+    // Second: another instance holds the claim and came to the front. Unanswered: another instance
+    // holds it but did not answer in time (stopped, or hanging); nothing was raised.
+    enum class Role { First, Second, Unanswered };
 
     // key: the product name. Lock and socket live in the user's runtime folder, so the instance
     // is per user.
     explicit SingleInstance(const QString& key, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // Claims the instance. Second: another instance holds it and has been asked to come to the
-    // front. When the lock cannot be made at all, start-up goes on as the first instance.
-    Role Acquire();
+    // Claims the instance. Second: another instance holds it, has been asked to come to the front
+    // and said so. When the lock cannot be made at all, start-up goes on as the first instance.
+    Role Acquire(int answerWaitMs = 3000);
 
     QString LockPath() const { return m_lockPath; }
     QString ServerPath() const { return m_serverPath; }
@@ -34,7 +36,7 @@ class SingleInstance : public QObject {
 
   private:
     void OnConnection();
-    bool AskRunningInstance();
+    bool AskRunningInstance(int answerWaitMs);
 
     QString m_lockPath;
     QString m_serverPath;

@@ -17,6 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <signal.h>
+
 using namespace nk7x;
 
 namespace {
@@ -105,6 +108,28 @@ TEST(Program, SecondStartRaisesTheFirstAndExitsZero) {
     // Without buses it runs on and says so once.
     EXPECT_EQ(run.Output(first).count("no session bus"), 1);
     EXPECT_EQ(run.Output(first).count("no system bus"), 1);
+}
+
+// A first instance that is stopped still takes the request (the system queues it) but cannot
+// answer: a later start says so in a bounded time instead of ending as if it had raised it.
+TEST(Program, ASecondStartSaysWhenTheFirstDoesNotAnswer) {
+    ProgramRun run;
+    QProcess* first = run.Start();
+    ASSERT_TRUE(first->waitForStarted(5000));
+    ASSERT_TRUE(run.WaitForLine(first, "0d0d", 10000)) << run.Output(first).toStdString();
+    ASSERT_EQ(::kill(static_cast<pid_t>(first->processId()), SIGSTOP), 0);
+
+    QElapsedTimer took;
+    took.start();
+    QProcess* second = run.Start();
+    const bool told = run.WaitForLine(second, "does not answer", 10000);
+    ::kill(static_cast<pid_t>(first->processId()), SIGCONT);
+    EXPECT_TRUE(told) << run.Output(second).toStdString();
+    EXPECT_LT(took.elapsed(), 8000);
+    EXPECT_FALSE(run.Output(second).contains("InitWindow")) << "no second window";
+    // What it says waits for the user (a message box); the test answers by ending it.
+    second->kill();
+    second->waitForFinished(3000);
 }
 
 TEST(Program, ServiceOnTheSessionBus) {

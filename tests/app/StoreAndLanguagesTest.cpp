@@ -2,6 +2,7 @@
 #include "platform/DebugLog.h"
 #include "platform/Folders.h"
 #include "platform/SettingsStore.h"
+#include "ui/LanguageTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -126,6 +127,12 @@ TEST_F(LanguagesTest, ListKeepsIndicesWhenAnElementIsMalformed) {
     EXPECT_EQ(list[3].id, 2052);
     Write(m_dir / "broken.config", R"({"Language": {"a": 1}})");
     EXPECT_TRUE(ReadLanguageList((m_dir / "broken.config").string()).empty());
+    // Nested too deep for any reader: nothing taken, and the program goes on.
+    Write(m_dir / "deep.config", std::string(1001, '['));
+    EXPECT_TRUE(ReadLanguageList((m_dir / "deep.config").string()).empty());
+    Write(m_dir / "deep.json", "{\"a\":" + std::string(1001, '['));
+    LanguageTexts texts;
+    EXPECT_FALSE(texts.LoadFile(QString::fromStdString((m_dir / "deep.json").string())));
     EXPECT_TRUE(ReadLanguageList((m_dir / "absent.config").string()).empty());
 }
 

@@ -84,7 +84,12 @@ TEST(DeviceRows, BadRowsAreSkippedWithAReasonAndTheRestIsKept) {
     EXPECT_EQ(rows.problems.size(), 8u);
     EXPECT_NE(rows.problems[0].find("bad.json: interfaces[0]"), std::string::npos) << rows.problems[0];
 
-    for (const char* broken : {"", "[1, 2]", "{\"interfaces\": 3}", "{\"interfaces\": [", "null"}) {
+    // Nested deeper than any rows file: refused like the rest, never an end of the program.
+    const std::string deep = std::string(1001, '[');
+    const std::string deepObject = "{\"interfaces\":" + std::string(1001, '[');
+    for (const std::string& broken :
+         {std::string(""), std::string("[1, 2]"), std::string("{\"interfaces\": 3}"),
+          std::string("{\"interfaces\": ["), std::string("null"), deep, deepObject}) {
         const DeviceRows none = ParseDeviceRows(broken, "x");
         EXPECT_TRUE(none.interfaces.empty() && none.options.empty()) << broken;
         EXPECT_FALSE(none.problems.empty()) << broken;

@@ -106,6 +106,16 @@ TEST(CliAbsent, NoDeviceExitsWithThree) {
     EXPECT_EQ(gone.exitCode, 3) << gone.err;
 }
 
+// A rows file nested too deep (the user's or an emulator's): skipped, and the tool goes on.
+TEST_F(CliTest, ARowsFileNestedTooDeepIsSkipped) {
+    std::ofstream(m_folder.Path() + "/deep.devices.json") << std::string(1001, '[');
+    const CliResult r = Run({"list"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find(m_sim->CommandPath()), std::string::npos) << r.out;
+    const CliResult info = Run({"info"});
+    EXPECT_EQ(info.exitCode, 0) << info.err;
+}
+
 TEST_F(CliTest, ListMarksTheInterfacesTheTablesName) {
     const CliResult r = Run({"list"});
     ASSERT_EQ(r.exitCode, 0) << r.err;

@@ -4,6 +4,10 @@
 #include "profiles/JsonFile.h"
 #include "profiles/UnreadableFiles.h"
 
+#include <sys/stat.h>
+
+#include <fstream>
+
 namespace nk7x::test {
 namespace {
 
@@ -138,6 +142,38 @@ TEST_F(BasicProfileTest, MissingProfileIsFilledFromTheDefaultAndWrittenBack) {
     EXPECT_EQ(file["profileUUID"].asString(), "u1");
     EXPECT_EQ(file["Extra"][0].asInt(), 1);
     EXPECT_FALSE(file.isMember("DefaultOnly"));
+}
+
+// A profile that is a link to a FIFO, and one too large to be a profile: each is moved aside (the
+// link as a link, the FIFO untouched), the user told, and the default written as a file of its own.
+TEST_F(BasicProfileTest, AProfileThatIsNoFileOrTooLargeIsMovedAsideNotOverwritten) {
+    const std::string fifo = Temp("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::remove(m_profilePath);
+    std::filesystem::create_symlink(fifo, m_profilePath);
+    (void)TakeUnreadableFileNotices();
+    const Json::Value fromLink = m_data.LoadFromFile(m_profilePath);
+    EXPECT_TRUE(fromLink.isObject());
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO stays what it is";
+    ASSERT_EQ(::lstat(m_profilePath.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << "the profile is a file of its own now";
+    std::vector<UnreadableFileNotice> told = TakeUnreadableFileNotices();
+    ASSERT_EQ(told.size(), 1u);
+    ASSERT_EQ(::lstat(told[0].keptAs.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link was moved, not followed";
+
+    // Larger than any profile (and than the program would write): kept aside, not reset in place.
+    {
+        std::ofstream out(m_profilePath, std::ios::trunc);
+        out << R"({"Device":[{"Blob":")" << std::string(kMaxJsonFileSize, 'z') << R"("}]})";
+    }
+    EXPECT_TRUE(m_data.LoadFromFile(m_profilePath).isObject());
+    told = TakeUnreadableFileNotices();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_GT(std::filesystem::file_size(told[0].keptAs), kMaxJsonFileSize);
+    EXPECT_LT(std::filesystem::file_size(m_profilePath), 1024u * 1024u);
 }
 
 TEST_F(BasicProfileTest, UnparsableFileBehavesLikeAMissingOneButIsKeptAside) {

@@ -2,6 +2,8 @@
 
 #include "platform/DebugLog.h"
 #include "profiles/JsonFile.h"
+#include <cerrno>
+#include <filesystem>
 
 #include <csignal>
 #include <regex>
@@ -179,4 +181,55 @@ TEST(TimeStampName, FormatsTheLocalTimeWithMilliseconds) {
 }
 
 } // namespace
+} // namespace nk7x::test
+
+namespace nk7x::test {
+
+// What a write never does: put a file in place of a FIFO or a device node, or write through a link
+// to one; and what the program never writes: a file larger than it would read back.
+TEST(JsonFileLimits, NoWriteReplacesWhatIsNotARegularFileOrWhatCouldNotBeReadBack) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("nk7x-jsonlimits-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string fifo = (dir / "pipe").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string link = (dir / "profile.Json").string();
+    std::filesystem::create_symlink(fifo, link);
+    Json::Value doc(Json::objectValue);
+    doc["a"] = 1;
+    errno = 0;
+    EXPECT_EQ(WriteJson(link, doc), 0);
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(WriteJson(fifo, doc), 0);
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO is still a FIFO";
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(WriteJson("/dev/null", doc), 0);
+    ASSERT_EQ(::stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+    // A link to a regular file is followed: the link stays, the file gets the text.
+    const std::string real = (dir / "real.Json").string();
+    ASSERT_EQ(WriteJson(real, doc), 1);
+    const std::string toReal = (dir / "link.Json").string();
+    std::filesystem::create_symlink(real, toReal);
+    doc["a"] = 2;
+    ASSERT_EQ(WriteJson(toReal, doc), 1);
+    EXPECT_EQ(LoadJson(real)["a"].asInt(), 2);
+    ASSERT_EQ(::lstat(toReal.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+    // Larger than what is read back: refused, the old file stays.
+    Json::Value big(Json::objectValue);
+    big["blob"] = std::string(kMaxJsonFileSize, 'x');
+    errno = 0;
+    EXPECT_EQ(WriteJson(real, big), 0);
+    EXPECT_EQ(errno, EFBIG);
+    EXPECT_EQ(LoadJson(real)["a"].asInt(), 2);
+    std::filesystem::remove_all(dir);
+}
+
 } // namespace nk7x::test

@@ -4,8 +4,11 @@
 #include "profiles/JsonFile.h"
 #include "profiles/ProfileFolders.h"
 #include "profiles/ProfileList.h"
+#include "profiles/UnreadableFiles.h"
 
 #include <filesystem>
+
+#include <sys/stat.h>
 
 namespace nk7x::test {
 namespace {
@@ -91,6 +94,52 @@ TEST_F(ProfileListTest, MissingOrBrokenListIsRebuiltWithProfile1) {
         EXPECT_EQ(JsonInt(prof, "Extra"), 7);
         EXPECT_EQ(prof["Device"][0]["LightMode"].asInt(), 3);
     }
+}
+
+// A list that cannot be read (cut short, garbage, a FIFO, nested too deep) is moved aside and the
+// user told; the list is made again from the profile files there, under their own names, so no
+// profile drops out of the window. A profile file that cannot be read is moved aside as well
+// before the default takes its place.
+TEST_F(ProfileListTest, AnUnreadableListIsKeptAsideAndMadeAgainFromTheProfiles) {
+    const std::string deep(1001, '[');
+    for (const std::string content : {std::string(R"({"profilelist":[{"profilename":"Game)"),
+                                      std::string("\x01garbage"), deep, std::string("fifo")}) {
+        SCOPED_TRACE(content.substr(0, 20));
+        std::filesystem::remove_all(m_folder);
+        std::filesystem::create_directories(m_folder);
+        Seed({"Work", "Game", "Night"}, 2);
+        (void)TakeUnreadableFileNotices();
+        std::filesystem::remove(ListPath());
+        if (content == "fifo")
+            ASSERT_EQ(::mkfifo(ListPath().c_str(), 0600), 0);
+        else
+            WriteText(ListPath(), content);
+        ASSERT_EQ(m_list.LoadList(), ProfileResult::Done);
+        EXPECT_EQ(m_list.Names(), (std::vector<std::string>{"Work", "Game", "Night"}));
+        const std::vector<UnreadableFileNotice> told = TakeUnreadableFileNotices();
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_EQ(told[0].path, ListPath());
+        struct stat st {};
+        ASSERT_EQ(::lstat(told[0].keptAs.c_str(), &st), 0) << told[0].keptAs;
+        EXPECT_EQ(S_ISFIFO(st.st_mode), content == "fifo")
+            << "a FIFO is moved as it is, never read or replaced";
+        if (content != "fifo")
+            EXPECT_EQ(ReadText(told[0].keptAs), content);
+        EXPECT_EQ(JsonString(ListFile()["profilelist"][1], "profilename"), "Game")
+            << "the new list is on disk";
+    }
+
+    // A profile file cut short: moved aside, its entry gets the default under its own name.
+    (void)TakeUnreadableFileNotices();
+    const std::string game = m_list.ProfilePathAt(1);
+    WriteText(game, R"({"profilename":"Game","Device":[{"LightMo)");
+    ASSERT_EQ(m_list.LoadList(), ProfileResult::Done);
+    const std::vector<UnreadableFileNotice> told = TakeUnreadableFileNotices();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].path, game);
+    EXPECT_EQ(ReadText(told[0].keptAs), R"({"profilename":"Game","Device":[{"LightMo)");
+    EXPECT_EQ(JsonString(LoadJson(game), "profilename"), "Game");
+    EXPECT_EQ(LoadJson(game)["Device"][0]["LightMode"].asInt(), 3);
 }
 
 TEST_F(ProfileListTest, LoadRepairsMissingFilesHostileUuidsAndSelection) {
