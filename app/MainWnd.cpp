@@ -44,6 +44,8 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
+
+#include <algorithm>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -123,6 +125,8 @@ MainWnd::MainWnd(const ShellOptions& options, QWidget* parent)
     // tables were first read).
     ReloadDeviceRows();
     m_host = std::make_unique<DeviceHost>(std::move(devices));
+    connect(m_host.get(), &DeviceHost::deviceListChanged, this,
+            [this] { QMetaObject::invokeMethod(this, [this] { FitWorkArea(); }, Qt::QueuedConnection); });
     BuildRoutes();
 }
 
@@ -528,12 +532,40 @@ void MainWnd::ApplyScaleForWorkArea(int width, int height) {
     bool wasVisible = isVisible();
     if (isMinimized())
         showNormal();
+    // The policy's scale, then smaller ones while what the pages need does not fit the work area
+    // (the pages of every connected device side by side need more than the policy's size).
     int scale = CheckedScale(ScaleForWorkArea(width, height));
-    SetScale(scale);
-    resize(kPolicyWidth * scale / 96, kPolicyHeight * scale / 96);
+    QSize need;
+    for (;;) {
+        SetScale(scale);
+        if (layout())
+            layout()->activate();
+        need = minimumSizeHint().expandedTo(minimumSize());
+        const int smaller = SmallerScale(scale);
+        if ((need.width() <= width && need.height() <= height) || smaller == scale)
+            break;
+        DebugLogf("window needs %dx%d at scale %d on a work area of %dx%d: smaller", need.width(), need.height(),
+                  scale, width, height);
+        scale = smaller;
+    }
+    const QSize policy(kPolicyWidth * scale / 96, kPolicyHeight * scale / 96);
+    resize(policy.expandedTo(need).boundedTo(QSize(std::max(width, need.width()), std::max(height, need.height()))));
+    m_workArea = QSize(width, height);
     CentreOnScreen();
     if (!wasVisible)
         hide();
+}
+
+void MainWnd::FitWorkArea() {
+    // A device that came or went changes what the pages need; the scale follows when the window
+    // would no longer fit.
+    if (m_workArea.isEmpty() || !layout())
+        return;
+    layout()->activate();
+    const QSize need = minimumSizeHint();
+    if (need.width() > m_workArea.width() || need.height() > m_workArea.height() ||
+        width() > m_workArea.width() || height() > m_workArea.height())
+        ApplyScaleForWorkArea(m_workArea.width(), m_workArea.height());
 }
 
 void MainWnd::CentreOnScreen() {

@@ -90,6 +90,8 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     // Applies the scale policy for a work area (the screen's, or one given by a test).
     void ApplyScalePolicy();
     void ApplyScaleForWorkArea(int width, int height);
+    // Applies the scale policy again when the window no longer fits the last work area.
+    void FitWorkArea();
 
     // Pages the window steers (borrowed).
     void AddPage(ShellPage* page);
@@ -171,6 +173,7 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     void ForEachDevice(const std::function<void(CDeviceBase&)>& fn);
 
     ShellOptions m_options;
+    QSize m_workArea; // of the screen the window is on, as the scale policy last saw it
     ResourceList m_resources;
     LanguageTexts m_texts;
     FontTable m_fonts;

@@ -9,6 +9,14 @@ int ScaleForWorkArea(int width, int height) {
     return (width > 1500 && height > 960) ? 144 : 96;
 }
 
+int SmallerScale(int scale) {
+    for (int s : {168, 144, 120, 96, 72}) {
+        if (s < scale && IsAllowedDpi(s))
+            return s;
+    }
+    return 72;
+}
+
 int CheckedScale(int scale) {
     if (IsAllowedDpi(scale))
         return scale;

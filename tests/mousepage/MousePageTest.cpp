@@ -234,6 +234,27 @@ TEST_F(MousePageTest, TheLastLeftClickStaysAndTheUserIsToldWhy) {
     EXPECT_EQ(m_page->Mouse().SelectedKey(), 0);
 }
 
+// With the keyboard and the mouse connected the window fits the work area of every screen from
+// 1366 x 768 up, wide ones and tall ones alike, and every tab of the pages stays inside it.
+TEST_F(MousePageTest, TheWindowFitsTheWorkAreaWithEveryPage) {
+    m_cable = Start(SimKind::Mouse);
+    m_receiver = Start(SimKind::Keyboard);
+    OpenWindow();
+    ASSERT_EQ(m_window->Devices().VisibleEntryCount(), 2);
+    for (const QSize area : {QSize(1600, 1152), QSize(1366, 728), QSize(1280, 984), QSize(1920, 1040),
+                             QSize(2560, 1400), QSize(1440, 860)}) {
+        m_window->ApplyScaleForWorkArea(area.width(), area.height());
+        QApplication::processEvents();
+        std::printf("work area %dx%d: scale %d, window %dx%d (content needs %dx%d)\n", area.width(), area.height(),
+                    m_window->Scale(), m_window->width(), m_window->height(), m_window->minimumSizeHint().width(),
+                    m_window->minimumSizeHint().height());
+        EXPECT_LE(m_window->width(), area.width()) << area.width() << "x" << area.height();
+        EXPECT_LE(m_window->height(), area.height()) << area.width() << "x" << area.height();
+        if (const char* out = std::getenv("NK7X_SCREENSHOT_DIR"); out && area == QSize(1366, 728))
+            EXPECT_TRUE(m_window->grab().save(QString::fromLocal8Bit(out) + QStringLiteral("/window-1366.png")));
+    }
+}
+
 TEST_F(MousePageTest, CableAndReceiverHandOverTheSamePage) {
     m_cable = Start(SimKind::Mouse);
     m_receiver = Start(SimKind::Receiver);
