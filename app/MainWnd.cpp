@@ -1,6 +1,7 @@
 #include "app/MainWnd.h"
 
 #include "profiles/UnreadableFiles.h"
+#include "ui/DataFileProblems.h"
 
 #include "app/ScalePolicy.h"
 #include "app/ServiceAnswer.h"
@@ -45,7 +46,6 @@
 #include <QLabel>
 #include <QLayout>
 
-#include <algorithm>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -56,6 +56,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 
 namespace nk7x {
 namespace {
@@ -125,13 +126,16 @@ MainWnd::MainWnd(const ShellOptions& options, QWidget* parent)
     // tables were first read).
     ReloadDeviceRows();
     m_host = std::make_unique<DeviceHost>(std::move(devices));
-    connect(m_host.get(), &DeviceHost::deviceListChanged, this,
-            [this] { QMetaObject::invokeMethod(this, [this] { FitWorkArea(); }, Qt::QueuedConnection); });
+    connect(m_host.get(), &DeviceHost::deviceListChanged, this, [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { FitWorkArea(); }, Qt::QueuedConnection);
+    });
     BuildRoutes();
 }
 
 MainWnd::~MainWnd() {
     SetUnreadableFileListener({});
+    SetDataFileProblemListener({});
     if (!m_destroyed)
         OnDestroy();
     // The tray icon refers to the menu; it goes first.
@@ -167,6 +171,15 @@ void MainWnd::Create() {
             },
             Qt::QueuedConnection);
     });
+    SetDataFileProblemListener([self] {
+        QMetaObject::invokeMethod(
+            qApp,
+            [self] {
+                if (self)
+                    self->ShowUnreadableFiles();
+            },
+            Qt::QueuedConnection);
+    });
     QMetaObject::invokeMethod(
         this, [this] { ShowUnreadableFiles(); }, Qt::QueuedConnection);
     RaiseNotify(this, QStringLiteral("windowinit"));
@@ -174,9 +187,20 @@ void MainWnd::Create() {
 
 void MainWnd::ShowUnreadableFiles() {
     const std::vector<UnreadableFileNotice> notices = TakeUnreadableFileNotices();
-    if (notices.empty())
+    const QStringList missing = TakeDataFileProblems();
+    if (notices.empty() && missing.empty())
         return;
     QStringList lines;
+    if (!missing.isEmpty()) {
+        // The words come from the language files, which may be what is missing: then English.
+        const QString key = QStringLiteral("message_data_files_missing");
+        QString text = m_texts.Text(key);
+        if (text == key || !text.contains(QLatin1String("%1")))
+            text = QStringLiteral(
+                "These files of the program are missing or damaged, so parts of the window may "
+                "be empty or untranslated:\n%1\nInstalling the program again puts them back.");
+        lines << text.arg(missing.join(QLatin1Char('\n')));
+    }
     for (const UnreadableFileNotice& n : notices) {
         const QString path = QString::fromStdString(n.path);
         lines << (n.keptAs.empty() ? m_texts.Text(QStringLiteral("message_file_unreadable_left")).arg(path)
@@ -544,12 +568,13 @@ void MainWnd::ApplyScaleForWorkArea(int width, int height) {
         const int smaller = SmallerScale(scale);
         if ((need.width() <= width && need.height() <= height) || smaller == scale)
             break;
-        DebugLogf("window needs %dx%d at scale %d on a work area of %dx%d: smaller", need.width(), need.height(),
-                  scale, width, height);
+        DebugLogf("window needs %dx%d at scale %d on a work area of %dx%d: smaller", need.width(),
+                  need.height(), scale, width, height);
         scale = smaller;
     }
     const QSize policy(kPolicyWidth * scale / 96, kPolicyHeight * scale / 96);
-    resize(policy.expandedTo(need).boundedTo(QSize(std::max(width, need.width()), std::max(height, need.height()))));
+    resize(policy.expandedTo(need).boundedTo(
+        QSize(std::max(width, need.width()), std::max(height, need.height()))));
     m_workArea = QSize(width, height);
     CentreOnScreen();
     if (!wasVisible)

@@ -1,6 +1,7 @@
 #include "ui/LanguageTexts.h"
 
 #include "profiles/JsonFile.h"
+#include "ui/DataFileProblems.h"
 
 #include <QFile>
 
@@ -12,15 +13,21 @@ namespace nk7x {
 
 bool LanguageTexts::LoadFile(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        ReportDataFileProblem(path, file.exists() ? file.errorString() : QStringLiteral("missing"));
         return false;
+    }
     // Language files are small; anything huge is not one.
-    if (file.size() > 8 * 1024 * 1024)
+    if (file.size() > 8 * 1024 * 1024) {
+        ReportDataFileProblem(path, QStringLiteral("too large for a language file"));
         return false;
+    }
     QByteArray bytes = file.readAll();
     Json::Value root;
-    if (!ParseJsonText(bytes.toStdString(), root) || !root.isObject())
+    if (!ParseJsonText(bytes.toStdString(), root) || !root.isObject()) {
+        ReportDataFileProblem(path, QStringLiteral("not a language file (damaged or cut short)"));
         return false;
+    }
     QHash<QString, QString> texts;
     for (auto it = root.begin(); it != root.end(); ++it) {
         if (!it->isString())

@@ -1,5 +1,7 @@
 #include "ui/ResourceList.h"
 
+#include "ui/DataFileProblems.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,8 +13,11 @@ bool ResourceList::Load(const QString& skinFolder) {
     m_folder = QDir(skinFolder).absolutePath();
     m_files.clear();
     QFile file(QDir(m_folder).filePath(QStringLiteral("res.xml")));
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        ReportDataFileProblem(file.fileName(),
+                              file.exists() ? file.errorString() : QStringLiteral("missing"));
         return false;
+    }
     QXmlStreamReader xml(&file);
     QHash<QString, QString> found;
     while (!xml.atEnd()) {
@@ -25,8 +30,10 @@ bool ResourceList::Load(const QString& skinFolder) {
         if (!name.isEmpty() && !path.isEmpty())
             found.insert(name, path);
     }
-    if (xml.hasError())
+    if (xml.hasError()) {
+        ReportDataFileProblem(file.fileName(), QStringLiteral("damaged: ") + xml.errorString());
         return false;
+    }
     m_files = std::move(found);
     return true;
 }

@@ -1,5 +1,7 @@
 #include "ui/UiWindow.h"
 
+#include "ui/DataFileProblems.h"
+
 #include "platform/DebugLog.h"
 #include "ui/ControlFactory.h"
 #include "ui/FontTable.h"
@@ -102,7 +104,8 @@ UiWindow::~UiWindow() {
 bool UiWindow::LoadLayout(const ResourceList& resources, const QString& layoutName) {
     QString path = resources.Resolve(layoutName);
     if (path.isEmpty()) {
-        DebugLogf("layout %s not found", layoutName.toUtf8().constData());
+        ReportDataFileProblem(resources.SkinFolder() + QStringLiteral("/res.xml"),
+                              QStringLiteral("names no layout ") + layoutName);
         return false;
     }
     QWidget* content = BuildLayout(path, this);
@@ -120,7 +123,7 @@ bool UiWindow::LoadLayout(const ResourceList& resources, const QString& layoutNa
 QWidget* UiWindow::BuildLayout(const QString& path, QWidget* parent) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        DebugLogf("layout file %s missing", path.toUtf8().constData());
+        ReportDataFileProblem(path, file.exists() ? file.errorString() : QStringLiteral("missing"));
         return nullptr;
     }
     UiLoader loader([this](const QString& cls, QWidget* p) -> QWidget* {
@@ -133,8 +136,7 @@ QWidget* UiWindow::BuildLayout(const QString& path, QWidget* parent) {
     loader.setWorkingDirectory(QFileInfo(path).absoluteDir());
     QWidget* content = loader.load(&file, parent);
     if (!content) {
-        DebugLogf("layout file %s unreadable: %s", path.toUtf8().constData(),
-                  loader.errorString().toUtf8().constData());
+        ReportDataFileProblem(path, QStringLiteral("not a layout: ") + loader.errorString());
         return nullptr;
     }
     WireTree(content, loader.CustomControls());

@@ -2,13 +2,17 @@
 #include "platform/DebugLog.h"
 #include "platform/Folders.h"
 #include "platform/SettingsStore.h"
+#include "support/TestSupport.h"
+#include "ui/DataFileProblems.h"
 #include "windows/AboutWnd.h"
+#include "windows/MessageBox.h"
 #include "windows/SetWnd.h"
 #include "windows/SkinFrame.h"
 #include "windows/SkinNotifier.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -17,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -72,6 +77,48 @@ TEST_F(MainWndTest, StartsShownTitledAndInTheStoredLanguage) {
     for (const char* name : {"device_select_layout", "device_switch", "device_power_switch", "closebtn",
                              "minbtn", "skinbtn", "setbtn", "control_light_status", "nodevice_ok_btn"})
         EXPECT_NE(w->FindControl(name), nullptr) << name;
+}
+
+// A program folder with a page layout missing and the English texts cut short: the window comes
+// up, and tells (in words it has even without its language file) which files are missing or damaged.
+TEST_F(MainWndTest, MissingOrDamagedProgramFilesAreNamed) {
+    QTemporaryDir program;
+    ASSERT_TRUE(program.isValid());
+    const std::filesystem::path from(NK7X_SOURCE_DIR), to(program.path().toStdString());
+    for (const char* folder : {"skin", "DefaultData", "Font"})
+        std::filesystem::copy(from / folder, to / folder, std::filesystem::copy_options::recursive);
+    std::filesystem::remove(to / "skin/XML/DeviceXml/keyboarddevice.xml");
+    const std::filesystem::path english = to / "skin/lang/lan_en.json";
+    std::filesystem::resize_file(english, std::filesystem::file_size(english) / 2);
+    m_options.programFolder = program.path();
+    (void)TakeDataFileProblems();
+    nk7x::test::DebugCapture log;
+    auto w = std::make_unique<MainWnd>(m_options);
+    w->Create();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->isVisible(); }, 3000));
+    QString told;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<CMsgWnd*>(top);
+                auto* text = box && box->isVisible()
+                                 ? qobject_cast<QLabel*>(box->FindControl(QStringLiteral("MessageText")))
+                                 : nullptr;
+                if (text) {
+                    told = text->text();
+                    if (const char* out = std::getenv("NK7X_SCREENSHOT_DIR"))
+                        box->grab().save(QString::fromLocal8Bit(out) + QStringLiteral("/notice-files.png"));
+                }
+            }
+            return !told.isEmpty();
+        },
+        5000));
+    EXPECT_TRUE(told.contains(QString::fromStdString(english.string()))) << told.toStdString();
+    EXPECT_TRUE(told.contains(QStringLiteral("missing or damaged"))) << told.toStdString();
+    bool logged = false;
+    for (const std::string& line : log.Lines())
+        logged |= line.find(english.string()) != std::string::npos;
+    EXPECT_TRUE(logged) << "the log names the file too";
 }
 
 TEST_F(MainWndTest, LanguageSwitchRunsQueuedOnTheUiThread) {
