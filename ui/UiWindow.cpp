@@ -39,6 +39,9 @@ const char* const kBaseIcon = "_nk7xBaseIcon";
 const char* const kBaseMargins = "_nk7xBaseMargins";
 const char* const kBaseSpacing = "_nk7xBaseSpacing";
 const char* const kImageFile = "_nk7xImageFile";
+// Where a layout file placed a control by hand (no layout of its parent arranges it), in the units
+// of scale 96: such controls move and grow with the scale as a layout would make them.
+const char* const kBaseGeometry = "_nk7xBaseGeometry";
 
 int ScaleValue(int v, int scale) {
     if (v <= 0 || v >= QWIDGETSIZE_MAX)
@@ -140,6 +143,11 @@ QWidget* UiWindow::BuildLayout(const QString& path, QWidget* parent) {
         return nullptr;
     }
     WireTree(content, loader.CustomControls());
+    for (QWidget* w : content->findChildren<QWidget*>()) {
+        QWidget* parent = w->parentWidget();
+        if (parent && !parent->layout() && !w->isWindow())
+            w->setProperty(kBaseGeometry, w->geometry());
+    }
     // Images named by an "image" property are drawn at the size the scale gives the label.
     QDir base = QFileInfo(path).absoluteDir();
     QList<QLabel*> labels = content->findChildren<QLabel*>();
@@ -354,6 +362,11 @@ void UiWindow::ScaleTree(QWidget* top) {
             b->setIconSize(ScaleSize(w->property(kBaseIcon).toSize(), m_scale));
         if (auto* l = qobject_cast<QLabel*>(w))
             RenderImage(l, m_scale);
+        if (const QVariant base = w->property(kBaseGeometry); base.isValid()) {
+            const QRect r = base.toRect();
+            w->setGeometry(ScaleValue(r.x(), m_scale), ScaleValue(r.y(), m_scale),
+                           ScaleValue(r.width(), m_scale), ScaleValue(r.height(), m_scale));
+        }
         ScaleLayout(w->layout(), m_scale);
     }
     ScaleLayout(top->layout(), m_scale);

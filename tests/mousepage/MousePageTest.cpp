@@ -245,13 +245,14 @@ TEST_F(MousePageTest, TheWindowFitsTheWorkAreaWithEveryPage) {
                              QSize(2560, 1400), QSize(1440, 860)}) {
         m_window->ApplyScaleForWorkArea(area.width(), area.height());
         QApplication::processEvents();
-        std::printf("work area %dx%d: scale %d, window %dx%d (content needs %dx%d)\n", area.width(), area.height(),
-                    m_window->Scale(), m_window->width(), m_window->height(), m_window->minimumSizeHint().width(),
-                    m_window->minimumSizeHint().height());
+        std::printf("work area %dx%d: scale %d, window %dx%d (content needs %dx%d)\n", area.width(),
+                    area.height(), m_window->Scale(), m_window->width(), m_window->height(),
+                    m_window->minimumSizeHint().width(), m_window->minimumSizeHint().height());
         EXPECT_LE(m_window->width(), area.width()) << area.width() << "x" << area.height();
         EXPECT_LE(m_window->height(), area.height()) << area.width() << "x" << area.height();
         if (const char* out = std::getenv("NK7X_SCREENSHOT_DIR"); out && area == QSize(1366, 728))
-            EXPECT_TRUE(m_window->grab().save(QString::fromLocal8Bit(out) + QStringLiteral("/window-1366.png")));
+            EXPECT_TRUE(
+                m_window->grab().save(QString::fromLocal8Bit(out) + QStringLiteral("/window-1366.png")));
     }
 }
 
