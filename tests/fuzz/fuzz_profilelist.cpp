@@ -1,11 +1,13 @@
 // Arbitrary bytes as a profile list file (and as one listed profile and an import file), then a
 // script of list operations: load, select, add, copy, rename, delete, import, export, reset, reload.
 // Nothing may crash; after every operation the list must stay usable (a valid selection, a readable
-// file per entry); nothing may be written outside the kind folder, nor left behind in it; and what
+// file per entry); nothing may be written outside the kind folder, nor left behind in it but the
+// files it could not read, moved aside; and what
 // the list wrote must read back as the same number of profiles.
 #include "profiles/JsonAccess.h"
 #include "profiles/JsonFile.h"
 #include "profiles/ProfileList.h"
+#include "profiles/UnreadableFiles.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -98,7 +100,9 @@ void CheckFolders(const Folders& f) {
     }
     for (const auto& entry : fs::directory_iterator(f.kind)) {
         const std::string name = entry.path().filename().string();
-        Check(entry.is_regular_file() && (name == "ProfileList.ini" || name.ends_with(".Json")));
+        // A file the list could not read is kept aside under a name that says so.
+        Check(entry.is_regular_file() && (name == "ProfileList.ini" || name.ends_with(".Json") ||
+                                          name.find(".unreadable-") != std::string::npos));
     }
 }
 
@@ -113,6 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fs::remove(folders.root / "import.json", ec);
     fs::remove(folders.root / "export.json", ec);
     fs::create_directories(folders.kind);
+    (void)TakeUnreadableFileNotices(); // told to nobody here; they must not pile up over the runs
 
     const std::string input(reinterpret_cast<const char*>(data), size);
     std::string script = "s1arcdiezxl";
