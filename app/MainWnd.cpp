@@ -556,22 +556,39 @@ void MainWnd::ApplyScaleForWorkArea(int width, int height) {
     bool wasVisible = isVisible();
     if (isMinimized())
         showNormal();
-    // The policy's scale, then smaller ones while what the pages need does not fit the work area
-    // (the pages of every connected device side by side need more than the policy's size).
-    int scale = CheckedScale(ScaleForWorkArea(width, height));
-    QSize need;
+    // The policy's scale, or a smaller one when what the pages need (the pages of every connected
+    // device side by side) does not fit the work area. What they need grows with the scale, so the
+    // need at the scale in use tells the largest scale that fits, and the window is scaled once:
+    // scaling draws every picture of the window again.
+    const int policyScale = CheckedScale(ScaleForWorkArea(width, height));
+    if (layout())
+        layout()->activate();
+    QSize need = minimumSizeHint().expandedTo(minimumSize());
+    const int current = Scale() > 0 ? Scale() : 96;
+    auto fits = [&](int scale) {
+        return static_cast<qint64>(need.width()) * scale <= static_cast<qint64>(width) * current &&
+               static_cast<qint64>(need.height()) * scale <= static_cast<qint64>(height) * current;
+    };
+    int scale = policyScale;
+    while (!fits(scale) && SmallerScale(scale) != scale)
+        scale = SmallerScale(scale);
     for (;;) {
-        SetScale(scale);
+        if (scale != Scale() || !m_scaledOnce) {
+            SetScale(scale);
+            m_scaledOnce = true;
+        }
         if (layout())
             layout()->activate();
         need = minimumSizeHint().expandedTo(minimumSize());
+        // Rounding may leave it a little short: one step more then.
         const int smaller = SmallerScale(scale);
         if ((need.width() <= width && need.height() <= height) || smaller == scale)
             break;
-        DebugLogf("window needs %dx%d at scale %d on a work area of %dx%d: smaller", need.width(),
-                  need.height(), scale, width, height);
         scale = smaller;
     }
+    if (need.width() > width || need.height() > height)
+        DebugLogf("window needs %dx%d at scale %d, more than the work area of %dx%d", need.width(),
+                  need.height(), scale, width, height);
     const QSize policy(kPolicyWidth * scale / 96, kPolicyHeight * scale / 96);
     resize(policy.expandedTo(need).boundedTo(
         QSize(std::max(width, need.width()), std::max(height, need.height()))));
@@ -583,8 +600,8 @@ void MainWnd::ApplyScaleForWorkArea(int width, int height) {
 
 void MainWnd::FitWorkArea() {
     // A device that came or went changes what the pages need; the scale follows when the window
-    // would no longer fit.
-    if (m_workArea.isEmpty() || !layout())
+    // would no longer fit, unless it is at its smallest already.
+    if (m_workArea.isEmpty() || !layout() || SmallerScale(Scale()) == Scale())
         return;
     layout()->activate();
     const QSize need = minimumSizeHint();

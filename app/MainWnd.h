@@ -173,7 +173,8 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     void ForEachDevice(const std::function<void(CDeviceBase&)>& fn);
 
     ShellOptions m_options;
-    QSize m_workArea; // of the screen the window is on, as the scale policy last saw it
+    QSize m_workArea;          // of the screen the window is on, as the scale policy last saw it
+    bool m_scaledOnce = false; // the scale policy has scaled the window
     ResourceList m_resources;
     LanguageTexts m_texts;
     FontTable m_fonts;
