@@ -11,7 +11,8 @@ finish() {
 }
 mount -t proc proc /proc
 mount -t sysfs sys /sys
-mount -t tmpfs -o mode=1777 tmp /tmp
+# /tmp stays the overlay's: the source tree may live under the host's /tmp, and writes land in the
+# guest's own layer anyway.
 mount -t tmpfs -o mode=755 run2 /run/user 2>/dev/null || true
 mkdir -p /dev/pts /dev/shm
 mount -t devpts devpts /dev/pts
