@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "devices/DeviceKind.h"
 #include "devices/DeviceWorker.h"
 #include "devices/KeyEventThread.h"
 #include "devices/MacroDownload.h"
 #include "link/DeviceCommandLink.h"
+#include "link/DeviceKind.h"
 #include "profiles/ProfileRecords.h"
 
 namespace nk7x {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "devices/DeviceKind.h"
+#include "link/DeviceKind.h"
 
 namespace nk7x {
 

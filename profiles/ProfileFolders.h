@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "devices/DeviceKind.h"
+#include "link/DeviceKind.h"
 
 namespace nk7x {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "devices/DeviceKind.h"
+#include "link/DeviceKind.h"
 
 namespace nk7x {
 

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "devices/DeviceKind.h"
 #include "devices/light/LightClock.h"
 #include "devices/light/LightTables.h"
+#include "link/DeviceKind.h"
 
 namespace nk7x::light {
 

@@ -10,9 +10,9 @@
 #include <random>
 #include <vector>
 
-#include "devices/DeviceKind.h"
 #include "devices/light/LightClock.h"
 #include "devices/light/LightTables.h"
+#include "link/DeviceKind.h"
 #include "profiles/ProfileRecords.h"
 
 namespace nk7x::light {

@@ -3,7 +3,7 @@
 // notifications of the controls, never handled here.
 #pragma once
 
-#include "devices/DeviceKind.h"
+#include "link/DeviceKind.h"
 #include "profiles/LightNames.h"
 #include "profiles/ProfileRecords.h"
 

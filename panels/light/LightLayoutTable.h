@@ -5,7 +5,7 @@
 #include <array>
 #include <cstddef>
 
-#include "devices/DeviceKind.h"
+#include "link/DeviceKind.h"
 
 namespace nk7x {
 

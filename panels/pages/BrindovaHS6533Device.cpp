@@ -1,7 +1,7 @@
 #include "panels/pages/BrindovaHS6533Device.h"
 
-#include "devices/DeviceKind.h"
 #include "devices/discovery/DeviceTables.h"
+#include "link/DeviceKind.h"
 #include "panels/MpDevicePowerUI.h"
 #include "panels/light/LightControlUI.h"
 #include "panels/sound/MagicControlUI.h"

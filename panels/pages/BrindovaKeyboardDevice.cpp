@@ -2,9 +2,9 @@
 #include "panels/pages/BrindovaMouseDevice.h"
 #include "panels/pages/BrindovaMousePadDevice.h"
 
-#include "devices/DeviceKind.h"
 #include "devices/keyboard/KeyAssignmentCodes.h"
 #include "devices/keyboard/KeyboardRecords.h"
+#include "link/DeviceKind.h"
 #include "profiles/ProfileList.h"
 #include "windows/MessageBox.h"
 

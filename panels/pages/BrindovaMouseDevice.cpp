@@ -1,7 +1,7 @@
 #include "panels/pages/BrindovaMouseDevice.h"
 
-#include "devices/DeviceKind.h"
 #include "devices/keyboard/KeyAssignmentCodes.h"
+#include "link/DeviceKind.h"
 #include "panels/MpDevicePowerUI.h"
 #include "panels/keys/KeySetRoutes.h"
 #include "panels/light/LightControlUI.h"

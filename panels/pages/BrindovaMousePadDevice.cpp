@@ -1,6 +1,6 @@
 #include "panels/pages/BrindovaMousePadDevice.h"
 
-#include "devices/DeviceKind.h"
+#include "link/DeviceKind.h"
 #include "panels/MpDevicePowerUI.h"
 #include "panels/light/LightControlUI.h"
 #include "panels/profile/DeviceProfileUI.h"

@@ -3,8 +3,8 @@
 // page decides what they do (through SoundRoutes).
 #pragma once
 
-#include "devices/DeviceKind.h"
 #include "devices/headset/audio/AudioChip.h"
+#include "link/DeviceKind.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -4,9 +4,9 @@
 // what they do (through SoundRoutes).
 #pragma once
 
-#include "devices/DeviceKind.h"
 #include "devices/headset/HeadsetTables.h"
 #include "devices/headset/audio/AudioChip.h"
+#include "link/DeviceKind.h"
 
 #include <QPointer>
 #include <QString>

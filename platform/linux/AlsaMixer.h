@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "devices/headset/audio/MixerLayer.h"
+#include "platform/MixerLayer.h"
 
 namespace nk7x {
 

@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "devices/headset/audio/MixerLayer.h"
+#include "platform/MixerLayer.h"
 
 namespace nk7x::test {
 

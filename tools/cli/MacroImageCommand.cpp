@@ -6,8 +6,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "devices/DeviceKind.h"
 #include "devices/keyboard/MacroImageBuild.h"
+#include "link/DeviceKind.h"
 #include "platform/DebugLog.h"
 #include "profiles/ProfileFolders.h"
 

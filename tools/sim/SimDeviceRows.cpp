@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "devices/DeviceKind.h"
+#include "link/DeviceKind.h"
 #include "tools/sim/SimDescriptorParts.h"
 #include "tools/sim/SimDevice.h"
 

@@ -8,7 +8,7 @@
 
 #include "devices/headset/audio/AudioChip.h"
 #include "devices/headset/audio/ChipLibrary.h"
-#include "devices/headset/audio/MixerLayer.h"
+#include "platform/MixerLayer.h"
 
 namespace nk7x {
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "devices/headset/audio/AudioChip.h"
-#include "devices/headset/audio/MixerLayer.h"
+#include "platform/MixerLayer.h"
 
 namespace nk7x {
 
