@@ -162,7 +162,7 @@ void MainWnd::Create() {
     CentreOnScreen();
     // A file moved aside on any thread is told on this one, after what is under way.
     QPointer<MainWnd> self(this);
-    SetUnreadableFileListener([self] {
+    auto tell = [self] {
         QMetaObject::invokeMethod(
             qApp,
             [self] {
@@ -170,16 +170,9 @@ void MainWnd::Create() {
                     self->ShowUnreadableFiles();
             },
             Qt::QueuedConnection);
-    });
-    SetDataFileProblemListener([self] {
-        QMetaObject::invokeMethod(
-            qApp,
-            [self] {
-                if (self)
-                    self->ShowUnreadableFiles();
-            },
-            Qt::QueuedConnection);
-    });
+    };
+    SetUnreadableFileListener(tell);
+    SetDataFileProblemListener(tell);
     QMetaObject::invokeMethod(
         this, [this] { ShowUnreadableFiles(); }, Qt::QueuedConnection);
     RaiseNotify(this, QStringLiteral("windowinit"));

@@ -1,6 +1,4 @@
 #include "panels/pages/BrindovaKeyboardDevice.h"
-#include "panels/pages/BrindovaMouseDevice.h"
-#include "panels/pages/BrindovaMousePadDevice.h"
 
 #include "devices/keyboard/KeyAssignmentCodes.h"
 #include "devices/keyboard/KeyboardRecords.h"
@@ -247,17 +245,6 @@ void CBrindovaKeyboardDevice::OnConnectDone(std::chrono::milliseconds took) {
     ++m_connectsDone;
     DebugLogf("keyboard page filled in %lld ms", static_cast<long long>(took.count()));
     emit connectDone();
-}
-
-void RegisterDevicePages(ControlFactory& factory) {
-    factory.Register(CBrindovaUSBDevice::ClassName(),
-                     [](QWidget* parent) { return new CBrindovaUSBDevice(parent); });
-    factory.Register(CBrindovaKeyboardDevice::ClassName(),
-                     [](QWidget* parent) { return new CBrindovaKeyboardDevice(parent); });
-    factory.Register(CBrindovaMouseDevice::ClassName(),
-                     [](QWidget* parent) { return new CBrindovaMouseDevice(parent); });
-    factory.Register(CBrindovaMousePadDevice::ClassName(),
-                     [](QWidget* parent) { return new CBrindovaMousePadDevice(parent); });
 }
 
 } // namespace nk7x

@@ -82,8 +82,4 @@ class CBrindovaKeyboardDevice : public CBrindovaUSBDevice, public IKeyboardView 
     int m_connectsDone = 0;
 };
 
-// Makes the page classes known to the control factory under their layout class names.
-class ControlFactory;
-void RegisterDevicePages(ControlFactory& factory);
-
 } // namespace nk7x

@@ -7,6 +7,7 @@
 #include "panels/pages/BrindovaHS6533Device.h"
 #include "panels/sound/MagicControlUI.h"
 #include "panels/sound/Voice6533ControlUI.h"
+#include "support/MessageBoxAnswers.h"
 #include "support/PrivateWindowFolders.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
@@ -176,20 +177,8 @@ TEST_F(HeadsetPageTest, TheChipLibrarysStartFailuresAreShownOnce) {
     FakeChipFolder chip(NK7X_FAKE_CHIP);
     chip.Configure("INIT", "7");
     chip.Configure("STATE", "in:GetSupportFeature=131072,0,0,0,16,0");
-    QStringList shown;
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<CMsgWnd*>(w);
-            if (!box || !box->isVisible() || !box->IsRunning())
-                continue;
-            if (auto* text = qobject_cast<QLabel*>(box->FindControl(QStringLiteral("MessageText"))))
-                shown << text->text();
-            if (auto* ok = qobject_cast<QAbstractButton*>(box->FindControl(QStringLiteral("confirm_btn"))))
-                ok->click();
-        }
-    });
-    answer.start(10);
+    MessageBoxAnswers answers;
+    const QStringList& shown = answers.Shown();
     UseAudio({chip.LibraryPath(), {}});
     ASSERT_EQ(m_page->Audio()->Backend(), AudioBackend::ChipLibrary);
     EXPECT_TRUE(QTest::qWaitFor([&] { return shown.size() >= 2; }, 5000))

@@ -4,6 +4,7 @@
 #include "panels/DeviceOptionUI.h"
 #include "panels/keys/KeySetControlUI.h"
 #include "panels/pages/BrindovaMouseDevice.h"
+#include "support/MessageBoxAnswers.h"
 #include "support/PrivateWindowFolders.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
@@ -205,20 +206,8 @@ TEST_F(MousePageTest, TheLastLeftClickStaysAndTheUserIsToldWhy) {
     ASSERT_EQ(m_page->Mouse().SelectedKey(), 2);
     ASSERT_TRUE(m_page->Mouse().IsLastLeftButton(0));
 
-    QStringList shown;
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<CMsgWnd*>(w);
-            if (!box || !box->isVisible() || !box->IsRunning())
-                continue;
-            if (auto* text = qobject_cast<QLabel*>(box->FindControl(QStringLiteral("MessageText"))))
-                shown << text->text();
-            if (auto* ok = qobject_cast<QAbstractButton*>(box->FindControl(QStringLiteral("confirm_btn"))))
-                ok->click();
-        }
-    });
-    answer.start(10);
+    MessageBoxAnswers answers;
+    const QStringList& shown = answers.Shown();
     QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->visualItemRect(rows->item(0)).center());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !shown.isEmpty(); }, 3000));
     EXPECT_EQ(shown.value(0), m_window->Texts().Text(QStringLiteral("message_text_6")));

@@ -489,12 +489,7 @@ struct SimDevice::Impl {
             busyUntil = {};
             if (WritesRows())
                 unlink(DeviceRowsPath().c_str());
-            memory.inConfig = false;
-            memory.liveLighting = false;
-            std::fill(memory.live.begin(), memory.live.end(), 0);
-            memory.headsetLeds = {};
-            ++counters.unplugs;
-            framesChanged.notify_all();
+            PowerGoneLocked();
             return;
         }
         unlink(SocketPath().c_str());
@@ -513,7 +508,11 @@ struct SimDevice::Impl {
         unlink(DescriptorPath().c_str());
         if (WritesRows())
             unlink(DeviceRowsPath().c_str()); // only once nothing of the device can be found any more
-        // Power is gone: the volatile modes end; stored memory stays.
+        PowerGoneLocked();
+    }
+
+    // Power is gone: the volatile modes end; stored memory stays.
+    void PowerGoneLocked() {
         memory.inConfig = false;
         memory.liveLighting = false;
         std::fill(memory.live.begin(), memory.live.end(), 0);
