@@ -1,6 +1,6 @@
 #include "app/Languages.h"
 
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 
 #include "platform/DebugLog.h"
 

@@ -16,7 +16,7 @@
 #include "bench/BenchMacroEvents.h"
 #include "macros/MacroStore.h"
 #include "panels/macros/MacroSetControlUI.h"
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 #include "ui/ControlFactory.h"
 #include "ui/LanguageTexts.h"
 #include "ui/UiWindow.h"

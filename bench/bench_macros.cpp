@@ -14,7 +14,7 @@
 #include "macros/MacroActionList.h"
 #include "macros/MacroRecorder.h"
 #include "macros/MacroStore.h"
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Cost of saving a keyboard profile (read the whole file, replace "Device"[0], atomic replace),
 // with and without waiting for the disk, beside a plain JsonCpp read-parse-write of the same
 // document that truncates the file in place.
-#include "profiles/JsonFile.h"
 #include "profiles/KeyboardProfileData.h"
+#include "profiles/json/JsonFile.h"
 
 #include <benchmark/benchmark.h>
 #include <json/reader.h>

@@ -7,8 +7,8 @@
 #include "devices/light/MouseLightEngine.h"
 #include "devices/light/RingLightEngine.h"
 #include "platform/DebugLog.h"
-#include "profiles/JsonFile.h"
 #include "profiles/ProfileFolders.h"
+#include "profiles/json/JsonFile.h"
 
 namespace nk7x {
 namespace {

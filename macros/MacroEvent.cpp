@@ -1,8 +1,8 @@
 #include "macros/MacroEvent.h"
 
 #include "macros/KeyTables.h"
-#include "profiles/JsonAccess.h"
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonAccess.h"
+#include "profiles/json/JsonFile.h"
 
 #include <cmath>
 

@@ -3,8 +3,8 @@
 #include "macros/MacroNames.h"
 #include "macros/RawFile.h"
 #include "platform/Folders.h"
-#include "profiles/JsonAccess.h"
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonAccess.h"
+#include "profiles/json/JsonFile.h"
 
 #include <chrono>
 #include <filesystem>

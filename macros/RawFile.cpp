@@ -1,6 +1,6 @@
 #include "macros/RawFile.h"
 
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 
 #include <atomic>
 #include <cerrno>

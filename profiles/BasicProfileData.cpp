@@ -2,10 +2,10 @@
 
 #include "platform/DebugLog.h"
 #include "platform/Folders.h"
-#include "profiles/JsonFile.h"
 #include "profiles/ProfileFolders.h"
 #include "profiles/ProfileJson.h"
 #include "profiles/UnreadableFiles.h"
+#include "profiles/json/JsonFile.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,6 +1,6 @@
 #include "profiles/LightNames.h"
 
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 
 namespace nk7x {
 namespace {

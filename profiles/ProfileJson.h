@@ -2,7 +2,7 @@
 // field (low bits kept) and reaching "Device"[index] of a profile file.
 #pragma once
 
-#include "profiles/JsonAccess.h"
+#include "profiles/json/JsonAccess.h"
 
 #include <cstdint>
 #include <string_view>

@@ -2,10 +2,10 @@
 
 #include "platform/DebugLog.h"
 
-#include "profiles/JsonAccess.h"
-#include "profiles/JsonFile.h"
 #include "profiles/ProfileFolders.h"
 #include "profiles/UnreadableFiles.h"
+#include "profiles/json/JsonAccess.h"
+#include "profiles/json/JsonFile.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "ui/LanguageTexts.h"
 
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 #include "ui/DataFileProblems.h"
 
 #include <QFile>

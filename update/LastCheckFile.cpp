@@ -5,8 +5,8 @@
 #include <json/value.h>
 
 #include "platform/Folders.h"
-#include "profiles/JsonAccess.h"
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonAccess.h"
+#include "profiles/json/JsonFile.h"
 
 namespace nk7x {
 

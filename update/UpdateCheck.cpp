@@ -6,8 +6,8 @@
 
 #include "platform/DebugLog.h"
 #include "platform/WorkerSlots.h"
-#include "profiles/JsonAccess.h"
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonAccess.h"
+#include "profiles/json/JsonFile.h"
 #include "update/LastCheckFile.h"
 
 namespace nk7x {

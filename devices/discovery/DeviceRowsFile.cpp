@@ -1,6 +1,6 @@
 #include "devices/discovery/DeviceRowsFile.h"
 
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 
 #include <json/reader.h>
 #include <json/value.h>

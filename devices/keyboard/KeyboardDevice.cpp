@@ -8,8 +8,8 @@
 #include "devices/keyboard/MacroImageBuild.h"
 #include "macros/MacroStore.h"
 #include "platform/DebugLog.h"
-#include "profiles/JsonFile.h"
 #include "profiles/ProfileFolders.h"
+#include "profiles/json/JsonFile.h"
 
 namespace nk7x {
 

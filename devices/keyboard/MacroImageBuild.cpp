@@ -6,7 +6,7 @@
 
 #include "devices/keyboard/KeyboardRecords.h"
 #include "macros/MacroStore.h"
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 
 namespace nk7x {
 namespace {

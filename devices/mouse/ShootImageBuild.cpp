@@ -3,8 +3,8 @@
 #include "devices/keyboard/KeyboardRecords.h"
 #include "macros/MacroEvent.h"
 #include "platform/Folders.h"
-#include "profiles/JsonAccess.h"
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonAccess.h"
+#include "profiles/json/JsonFile.h"
 
 #include <filesystem>
 #include <new>

@@ -1,7 +1,7 @@
 #include "panels/shoot/ShootPattern.h"
 
 #include "macros/MacroEvent.h"
-#include "profiles/JsonAccess.h"
+#include "profiles/json/JsonAccess.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 #include "macros/RawFile.h"
 #include "panels/shoot/ShootPattern.h"
 #include "platform/Folders.h"
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 
 #include <filesystem>
 

@@ -2,7 +2,7 @@
 // program writes, and readable through the program's own file access.
 #include "DefaultData.h"
 
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 
 #include <gtest/gtest.h>
 

@@ -4,11 +4,11 @@
 #include "TableBridge.h"
 
 #include "profiles/HeadsetProfileData.h"
-#include "profiles/JsonFile.h"
 #include "profiles/KeyboardProfileData.h"
 #include "profiles/LightNames.h"
 #include "profiles/MouseProfileData.h"
 #include "profiles/ProfileFolders.h"
+#include "profiles/json/JsonFile.h"
 
 #include <gtest/gtest.h>
 

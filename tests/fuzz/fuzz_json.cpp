@@ -1,10 +1,10 @@
 // Feeds arbitrary bytes as a profile file, lighting configuration and effect file through the
 // JSON reader and every accessor of each profile kind: nothing may crash, hang or leak.
 #include "profiles/HeadsetProfileData.h"
-#include "profiles/JsonFile.h"
 #include "profiles/KeyboardProfileData.h"
 #include "profiles/LightNames.h"
 #include "profiles/MouseProfileData.h"
+#include "profiles/json/JsonFile.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -3,7 +3,7 @@
 #include "macros/MacroEvent.h"
 #include "macros/MacroNames.h"
 #include "macros/MacroStore.h"
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -4,10 +4,10 @@
 // file per entry); nothing may be written outside the kind folder, nor left behind in it but the
 // files it could not read, moved aside; and what
 // the list wrote must read back as the same number of profiles.
-#include "profiles/JsonAccess.h"
-#include "profiles/JsonFile.h"
 #include "profiles/ProfileList.h"
 #include "profiles/UnreadableFiles.h"
+#include "profiles/json/JsonAccess.h"
+#include "profiles/json/JsonFile.h"
 
 #include <cstdint>
 #include <cstdlib>

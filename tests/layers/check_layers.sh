@@ -8,25 +8,26 @@ root=${1:?source folder}
 cd "$root" || exit 2
 
 # Folder -> rank; the longest folder that a path starts with decides. Lowest first: the platform
-# services, the HID transport, the command link (with the device kinds), profile data and files,
-# macros and the update check, the supported-device tables and discovery, the device kinds' own
+# services, the HID transport, the command link (with the device kinds), the JSON files, the
+# profile data, macros and the update check, the supported-device tables and discovery, the device kinds' own
 # code, the emulator and the command-line tool, the toolkit adapter and the Qt-based services, the
 # secondary windows, the panels and pages, the application.
 declare -A rank=(
   [platform]=0 [platform/linux]=0 [platform/input]=0
   [link/hid]=1
   [link]=2
-  [profiles]=3
-  [macros]=4 [update]=4
-  [devices/discovery]=5
-  [devices]=6
-  [tools/sim]=7 [tools/cli]=7 [tools/sim_main]=7
-  [ui]=8 [platform/qt]=8
-  [windows]=9
-  [panels]=10
-  [app]=11
+  [profiles/json]=3
+  [profiles]=4
+  [macros]=5 [update]=5
+  [devices/discovery]=6
+  [devices]=7
+  [tools/sim]=8 [tools/cli]=8 [tools/sim_main]=8
+  [ui]=9 [platform/qt]=9
+  [windows]=10
+  [panels]=11
+  [app]=12
 )
-core_max=7 # up to here nothing includes Qt
+core_max=8 # up to here nothing includes Qt
 
 # Sets RANK (-1: not a layer) and FOLDER for a path, without a subshell.
 rank_of() {

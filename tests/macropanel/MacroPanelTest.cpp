@@ -6,7 +6,7 @@
 #include "macros/MacroEvent.h"
 #include "macros/MacroStore.h"
 #include "panels/macros/MacroKeyAssignments.h"
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 
 #include <QApplication>
 #include <QFile>

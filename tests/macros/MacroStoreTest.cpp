@@ -1,8 +1,8 @@
 #include "macros/MacroStore.h"
 
 #include "profiles/FullDisk.h" // the test helper beside the profile tests
-#include "profiles/JsonFile.h"
 #include "profiles/ProfileFolders.h"
+#include "profiles/json/JsonFile.h"
 
 #include <gtest/gtest.h>
 #include <json/json.h>

@@ -15,7 +15,7 @@
 #include "devices/mouse/ShootImageBuild.h"
 #include "macros/MacroStore.h"
 #include "platform/Folders.h"
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 #include "tools/sim/SimDevice.h"
 
 namespace nk7x::test {

@@ -29,7 +29,7 @@
 #include "link/CommandFrame.h"
 #include "panels/profile/DeviceProfileUI.h"
 #include "panels/profile/ProfileRoutes.h"
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 #include "tools/sim/SimDevice.h"
 #include "ui/NotifyRouter.h"
 #include "ui/PanelContent.h"

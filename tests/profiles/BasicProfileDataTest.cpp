@@ -1,8 +1,8 @@
 #include "ProfileTestEnv.h"
 
 #include "profiles/BasicProfileData.h"
-#include "profiles/JsonFile.h"
 #include "profiles/UnreadableFiles.h"
+#include "profiles/json/JsonFile.h"
 
 #include <sys/stat.h>
 

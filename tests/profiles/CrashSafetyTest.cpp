@@ -5,11 +5,11 @@
 #include "ProfileTestEnv.h"
 
 #include "profiles/BasicProfileData.h"
-#include "profiles/JsonAccess.h"
-#include "profiles/JsonFile.h"
 #include "profiles/ProfileFolders.h"
 #include "profiles/ProfileList.h"
 #include "profiles/UnreadableFiles.h"
+#include "profiles/json/JsonAccess.h"
+#include "profiles/json/JsonFile.h"
 
 #include <algorithm>
 #include <cerrno>

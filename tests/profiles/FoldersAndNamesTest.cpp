@@ -1,8 +1,8 @@
 #include "ProfileTestEnv.h"
 
-#include "profiles/JsonFile.h"
 #include "profiles/LightNames.h"
 #include "profiles/ProfileFolders.h"
+#include "profiles/json/JsonFile.h"
 
 namespace nk7x::test {
 namespace {

@@ -1,7 +1,7 @@
 #include "ProfileTestEnv.h"
 
 #include "platform/DebugLog.h"
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 #include <cerrno>
 #include <filesystem>
 

@@ -1,10 +1,10 @@
 #include "ProfileTestEnv.h"
 
 #include "profiles/HeadsetProfileData.h"
-#include "profiles/JsonFile.h"
 #include "profiles/KeyboardProfileData.h"
 #include "profiles/MouseProfileData.h"
 #include "profiles/ProfileFolders.h"
+#include "profiles/json/JsonFile.h"
 
 namespace nk7x::test {
 namespace {

@@ -1,10 +1,10 @@
 #include "ProfileTestEnv.h"
 
-#include "profiles/JsonAccess.h"
-#include "profiles/JsonFile.h"
 #include "profiles/ProfileFolders.h"
 #include "profiles/ProfileList.h"
 #include "profiles/UnreadableFiles.h"
+#include "profiles/json/JsonAccess.h"
+#include "profiles/json/JsonFile.h"
 
 #include <filesystem>
 

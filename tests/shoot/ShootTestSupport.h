@@ -7,7 +7,7 @@
 #include "panels/shoot/ShootControlUI.h"
 #include "panels/shoot/ShootPatternView.h"
 #include "panels/shoot/ShootRoutes.h"
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 #include "ui/ControlFactory.h"
 #include "ui/LanguageTexts.h"
 #include "ui/NotifyRouter.h"

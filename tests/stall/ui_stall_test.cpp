@@ -7,7 +7,7 @@
 #include "panels/light/LightControlUI.h"
 #include "panels/pages/BrindovaKeyboardDevice.h"
 #include "panels/profile/DeviceProfileUI.h"
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 #include "support/KeyboardWindowFixture.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"

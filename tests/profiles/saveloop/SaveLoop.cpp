@@ -12,8 +12,8 @@
 
 #include "macros/MacroStore.h"
 #include "profiles/BasicProfileData.h"
-#include "profiles/JsonFile.h"
 #include "profiles/ProfileList.h"
+#include "profiles/json/JsonFile.h"
 
 #include <json/value.h>
 

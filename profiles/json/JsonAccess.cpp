@@ -1,4 +1,4 @@
-#include "profiles/JsonAccess.h"
+#include "profiles/json/JsonAccess.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "profiles/JsonFile.h"
+#include "profiles/json/JsonFile.h"
 
 #include "platform/DebugLog.h"
 

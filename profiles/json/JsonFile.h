@@ -2,7 +2,7 @@
 // allowed, the styled form on write, atomic replacement, and the time-stamp names of profiles.
 #pragma once
 
-#include "profiles/JsonAccess.h"
+#include "profiles/json/JsonAccess.h"
 
 #include <json/value.h>
 
