@@ -1,5 +1,7 @@
 #include "app/DeviceHost.h"
 
+#include "devices/ConnectionHandOver.h"
+
 #include "panels/DeviceOptionUI.h"
 #include "panels/MpDevicePowerUI.h"
 #include "panels/light/LightControlUI.h"
@@ -232,23 +234,13 @@ void DeviceHost::OnAccessDenied(const std::vector<DeviceSlot>& interfaces) {
 
 // ---- connect and remove ---------------------------------------------------------------------
 
-std::optional<DeviceSlot> DeviceHost::PartnerSlot(const DeviceSlot& slot) const {
-    const int row = FindInterfaceRow(slot);
-    if (row < 0)
-        return std::nullopt;
-    const DeviceSlot& r = InterfaceTable()[static_cast<size_t>(row)];
-    if (!r.hasPartner)
-        return std::nullopt;
-    return m_slots.Get(r.partner);
-}
-
 int DeviceHost::FindByIdentity(const DeviceSlot& slot) const {
     if (!slot.kind)
         return -1;
     const DeviceFamily family = FamilyOf(*slot.kind);
     // A mouse's page is found by either of its connections: the cable's and the receiver's.
     const std::optional<DeviceSlot> partner =
-        family == DeviceFamily::Mouse ? PartnerSlot(slot) : std::nullopt;
+        family == DeviceFamily::Mouse ? PartnerSlot(m_slots, slot) : std::nullopt;
     for (size_t i = 0; i < m_hosted.size(); ++i) {
         const Hosted& h = m_hosted[i];
         if (h.family != family || !h.page)
@@ -274,23 +266,7 @@ void DeviceHost::ConnectCommand(const DeviceSlot& slot) {
     if (i < 0)
         return;
     Hosted& h = m_hosted[static_cast<size_t>(i)];
-    CDeviceBase& device = h.page->Device();
-    // The cable arrives while the mouse is reached through its receiver: the cable takes over.
-    if (device.Link().IsOpen() && h.family == DeviceFamily::Mouse && slot.kind == DeviceKind::Mouse &&
-        device.Link().LongTimeouts()) {
-        device.Link().ClosePath();
-        DebugLog("mouse: the cable takes over from the receiver");
-    }
-    if (!device.Link().IsOpen()) {
-        // OpenPath holds the exchange lock while it opens, so no exchange sees a half-open link.
-        if (device.Link().OpenPath(slot.path) == 1) {
-            if (h.family == DeviceFamily::Mouse)
-                device.Link().SetLongTimeouts(slot.kind == DeviceKind::MouseReceiver);
-            device.SetIdentity(slot);
-        } else {
-            DebugLogf("command interface %s not opened", slot.path.c_str());
-        }
-    }
+    ConnectCommandInterface(h.page->Device(), h.family, slot);
     if (!h.entry)
         return;
     const bool firstVisible = VisibleEntryCount() == 0;
@@ -326,24 +302,10 @@ void DeviceHost::RemoveCommand(const DeviceSlot& slot) {
     if (i < 0)
         return;
     Hosted& h = m_hosted[static_cast<size_t>(i)];
-    CDeviceBase& device = h.page->Device();
-    if (h.family == DeviceFamily::Mouse) {
-        // The connection that went is not the one in use: nothing changes for the page.
-        if (!SameInterface(device.GetIdentity(), slot))
-            return;
-        // The other connection of the same mouse is still there: the page goes on through it.
-        const std::optional<DeviceSlot> partner = PartnerSlot(slot);
-        if (partner && partner->connected && !partner->path.empty()) {
-            device.Link().ClosePath();
-            if (device.Link().OpenPath(partner->path) == 1) {
-                device.Link().SetLongTimeouts(partner->kind == DeviceKind::MouseReceiver);
-                device.SetIdentity(*partner);
-                DebugLog("mouse: carried on through its other connection");
-                return;
-            }
-        }
-    }
-    device.Link().ClosePath();
+    const std::optional<DeviceSlot> partner =
+        h.family == DeviceFamily::Mouse ? PartnerSlot(m_slots, slot) : std::nullopt;
+    if (RemoveCommandInterface(h.page->Device(), h.family, slot, partner))
+        return; // the page goes on
     h.page->OnDeviceRemoved();
     if (!h.entry)
         return;

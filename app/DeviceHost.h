@@ -125,8 +125,6 @@ class DeviceHost : public QObject, public IDiscoverySink {
     int IndexOfPage(const CBrindovaUSBDevice* page) const;
     // The hosted page of the slot's kind showing that interface, or -1 (also for a slot of no kind).
     int FindByIdentity(const DeviceSlot& slot) const;
-    // The other connection of a mouse (cable or receiver) as the slot list has it now.
-    std::optional<DeviceSlot> PartnerSlot(const DeviceSlot& slot) const;
     void ConnectCommand(const DeviceSlot& slot);
     void ConnectNotification(const DeviceSlot& slot);
     void RemoveCommand(const DeviceSlot& slot);
