@@ -229,6 +229,14 @@ void CMouseDevice::SetStageSteps(int stage, int steps) {
     QueueSettingsWrite(0, 0);
 }
 
+int CMouseDevice::SetStageDpi(int stage, int dpi) {
+    if (m_info.dpiStep <= 0)
+        return -1;
+    const int steps = m_info.StepsForDpi(dpi);
+    SetStageSteps(stage, steps);
+    return steps;
+}
+
 void CMouseDevice::SetReportStage(int stage) {
     MouseSystemStages system = m_profile.GetSystemStages();
     system.reportRateStage = static_cast<uint16_t>(stage >= 0 && stage < kMouseReportStageCount ? stage : 0);

@@ -91,6 +91,10 @@ class CMouseDevice : public CStreamedLightDevice {
     // DPI stages and system settings from the page's controls: into the profile (saved), then sent.
     void SetStageEnabled(int stage, bool on);
     void SetStageSteps(int stage, int steps);
+    // A stage set in DPI, as the user types it: turned into the mouse's steps here (raised to the
+    // smallest DPI, limited to the largest), stored and sent. The steps taken; -1 while the mouse
+    // has told no DPI step (nothing changes then).
+    int SetStageDpi(int stage, int dpi);
     void SetReportStage(int stage);
     void SetSystemStages(const MouseSystemStages& stages);
 

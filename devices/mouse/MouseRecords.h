@@ -35,6 +35,8 @@ struct MouseDeviceInfo {
     // A typed DPI as a step count: raised to the smallest DPI, divided by the step (rounded down),
     // limited to the largest count. 0 without a step.
     int StepsForDpi(int dpi) const;
+    // The DPI a step count stands for; the count itself while the mouse has told no step.
+    int DpiForSteps(int steps) const { return dpiStep > 0 ? steps * dpiStep : steps; }
 };
 
 // The settings record in program terms.

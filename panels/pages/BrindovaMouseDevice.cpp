@@ -214,7 +214,7 @@ void CBrindovaMouseDevice::WireControls() {
                 if (m_filling)
                     return;
                 if (QLineEdit* edit = m_stageEdits[i])
-                    edit->setText(QString::number(steps * m_info.dpiStep));
+                    edit->setText(QString::number(m_info.DpiForSteps(steps)));
                 // A drag sends once, when the slider is let go.
                 if (!m_stageSliders[i]->isSliderDown())
                     m_mouse->SetStageSteps(s, steps);
@@ -293,15 +293,17 @@ void CBrindovaMouseDevice::SetStageEnabled(int stage, bool on) {
 void CBrindovaMouseDevice::OnDpiTyped(int stage) {
     const auto i = static_cast<size_t>(stage);
     QLineEdit* edit = m_stageEdits[i];
-    if (!edit || m_info.dpiStep <= 0)
+    if (!edit)
         return;
-    const int steps = m_info.StepsForDpi(edit->text().trimmed().toInt());
+    // The mouse turns the DPI into its steps; the controls show what it took.
+    const int steps = m_mouse->SetStageDpi(stage, edit->text().trimmed().toInt());
+    if (steps < 0)
+        return;
     m_filling = true;
     if (QSlider* slider = m_stageSliders[i])
         slider->setValue(steps);
-    edit->setText(QString::number(steps * m_info.dpiStep));
+    edit->setText(QString::number(m_info.DpiForSteps(steps)));
     m_filling = false;
-    m_mouse->SetStageSteps(stage, steps);
 }
 
 void CBrindovaMouseDevice::StoreSystemSettings() {
@@ -355,8 +357,7 @@ void CBrindovaMouseDevice::ShowStages(const MouseSettingsControls& controls) {
         if (QSlider* slider = m_stageSliders[i])
             slider->setValue(stage.dpiX);
         if (QLineEdit* edit = m_stageEdits[i])
-            edit->setText(m_info.dpiStep > 0 ? QString::number(stage.dpiX * m_info.dpiStep)
-                                             : QString::number(stage.dpiX));
+            edit->setText(QString::number(m_info.DpiForSteps(stage.dpiX)));
     }
     m_filling = false;
 }
