@@ -17,7 +17,7 @@
 #include "devices/mouse/MouseTables.h"
 #include "link/DeviceCommandLink.h"
 #include "link/hid/HidTransport.h"
-#include "tests/tools/SimTestSupport.h"
+#include "tests/tools/sim/SimTestSupport.h"
 #include "tools/sim/MouseDescriptor.h"
 #include "tools/sim/SimControlClient.h"
 

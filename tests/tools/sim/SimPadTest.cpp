@@ -15,7 +15,7 @@
 #include "devices/discovery/DeviceRowsFile.h"
 #include "devices/discovery/DeviceTables.h"
 #include "link/DeviceCommandLink.h"
-#include "tests/tools/SimTestSupport.h"
+#include "tests/tools/sim/SimTestSupport.h"
 #include "tools/sim/KeyboardDescriptor.h"
 #include "tools/sim/PadMemory.h"
 #include "tools/sim/SimControlClient.h"

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/tools/SimTestSupport.h"
+#include "tests/tools/sim/SimTestSupport.h"
 #include "tools/sim/KeyboardDescriptor.h"
 
 namespace nk7x::test {

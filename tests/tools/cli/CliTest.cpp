@@ -14,7 +14,7 @@
 #include <json/reader.h>
 #include <json/value.h>
 
-#include "LinkTestSupport.h"
+#include "link/LinkTestSupport.h"
 #include "link/CommandFrame.h"
 #include "link/DeviceCommandLink.h"
 #include "tools/sim/SimDevice.h"

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "devices/keyboard/KeyboardTables.h"
-#include "tests/tools/SimTestSupport.h"
+#include "tests/tools/sim/SimTestSupport.h"
 #include "tools/sim/KeyboardLayout.h"
 
 namespace nk7x::test {

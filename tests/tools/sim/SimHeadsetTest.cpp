@@ -17,7 +17,7 @@
 #include "link/DeviceCommandLink.h"
 #include "link/hid/HidTransport.h"
 #include "link/hid/ReportDescriptor.h"
-#include "tests/tools/SimTestSupport.h"
+#include "tests/tools/sim/SimTestSupport.h"
 #include "tools/sim/PadMemory.h"
 #include "tools/sim/SimControlClient.h"
 

@@ -7,7 +7,7 @@
 
 #include <fstream>
 
-#include "tests/tools/SimTestSupport.h"
+#include "tests/tools/sim/SimTestSupport.h"
 #include "tools/sim/SimControlClient.h"
 
 extern char** environ;

@@ -11,7 +11,7 @@
 #include <json/reader.h>
 #include <json/value.h>
 
-#include "LinkTestSupport.h"
+#include "link/LinkTestSupport.h"
 #include "devices/keyboard/KeyboardRecords.h"
 #include "devices/keyboard/MacroImageBuild.h"
 #include "macros/MacroStore.h"

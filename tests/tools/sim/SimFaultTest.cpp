@@ -2,7 +2,7 @@
 // the middle of a transfer; once, a number of times or for good; for one command or any.
 #include <thread>
 
-#include "tests/tools/SimTestSupport.h"
+#include "tests/tools/sim/SimTestSupport.h"
 
 namespace nk7x::test {
 namespace {

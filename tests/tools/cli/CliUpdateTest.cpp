@@ -10,7 +10,7 @@
 #include <json/reader.h>
 #include <json/value.h>
 
-#include "TestHttpServer.h"
+#include "update/TestHttpServer.h"
 #include "link/LinkTestSupport.h"
 #include "platform/SettingsStore.h"
 #include "tools/sim/SimDevice.h"
