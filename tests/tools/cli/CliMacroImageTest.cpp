@@ -11,9 +11,9 @@
 #include <json/reader.h>
 #include <json/value.h>
 
-#include "link/LinkTestSupport.h"
 #include "devices/keyboard/KeyboardRecords.h"
 #include "devices/keyboard/MacroImageBuild.h"
+#include "link/LinkTestSupport.h"
 #include "macros/MacroStore.h"
 #include "platform/Folders.h"
 #include "support/TestSupport.h"

@@ -14,9 +14,9 @@
 #include <json/reader.h>
 #include <json/value.h>
 
-#include "link/LinkTestSupport.h"
 #include "link/CommandFrame.h"
 #include "link/DeviceCommandLink.h"
+#include "link/LinkTestSupport.h"
 #include "tools/sim/SimDevice.h"
 
 using namespace nk7x;

@@ -10,11 +10,11 @@
 #include <json/reader.h>
 #include <json/value.h>
 
-#include "update/TestHttpServer.h"
 #include "link/LinkTestSupport.h"
 #include "platform/SettingsStore.h"
 #include "tools/sim/SimDevice.h"
 #include "update/AppVersion.h"
+#include "update/TestHttpServer.h"
 #include "update/UpdateServer.h"
 
 using namespace nk7x;
