@@ -1,6 +1,7 @@
 // CDeviceBase: what every device page holds and does without a toolkit: its two links, the device
 // information, the per-key tables, the light settings and locks, its identity and the shared
-// operations. The toolkit page derives from it (or from a kind built on it) and adds the controls.
+// operations. Each kind builds on it; the toolkit page owns the kind's object and shows what it
+// reports through the object's view interface.
 #pragma once
 
 #include <atomic>

@@ -1,7 +1,8 @@
 // CKeyboardDevice: every operation of the keyboard page on its device and its profile, without a
 // toolkit: the located keys, the key table, the settings record, the macro image, the custom per-key
 // colours, the forced-red flag, the key events and the on-screen light preview with its thread. The
-// toolkit page derives from it and implements IKeyboardView. The key-event reader calls the
+// toolkit page owns one (a small subclass of its own that learns when work is done) and implements
+// IKeyboardView. The key-event reader calls the
 // notification hooks on its own thread, so a class that overrides them stops the reader
 // (StopKeyEventThread) in its own destructor.
 #pragma once
