@@ -163,6 +163,18 @@ QWidget* UiWindow::BuildLayout(const QString& path, QWidget* parent) {
     return content;
 }
 
+void UiWindow::PlaceScaled(QWidget* w, const QRect& at96) {
+    if (!w)
+        return;
+    w->setProperty(kBaseGeometry, at96);
+    const UiWindow* window = nullptr;
+    for (QWidget* p = w->parentWidget(); p && !window; p = p->parentWidget())
+        window = qobject_cast<const UiWindow*>(p);
+    const int scale = window ? window->Scale() : 96;
+    w->setGeometry(ScaleValue(at96.x(), scale), ScaleValue(at96.y(), scale), ScaleValue(at96.width(), scale),
+                   ScaleValue(at96.height(), scale));
+}
+
 QWidget* UiWindow::CreateControl(const QString& className) {
     return ControlFactory::Instance().Create(className, nullptr);
 }

@@ -41,6 +41,9 @@ class UiWindow : public QWidget, public UiNotifyReceiver {
     QWidget* Root() const { return m_root; }
     QWidget* FindControl(const QString& name) const;
     static QWidget* FindSubControlByName(QWidget* parent, const QString& name);
+    // Places a control by hand at `at96` (units of scale 96) inside a parent without a layout, as a
+    // layout file would: it moves and grows with the window's scale from then on.
+    static void PlaceScaled(QWidget* w, const QRect& at96);
 
     // Receives the notifications of this window's controls. The default does nothing.
     void Notify(const UiNotify& msg) override;

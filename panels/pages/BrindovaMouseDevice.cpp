@@ -126,8 +126,9 @@ void CBrindovaMouseDevice::BuildPicture() {
         auto* led = new CDeviceKeyButtonUI(picture);
         led->setObjectName(QStringLiteral("light_0_%1").arg(i));
         led->setProperty("userdata", QStringLiteral("light_%1").arg(i));
-        led->setGeometry(kLedSpots[static_cast<size_t>(i)].x() - kLedSize / 2,
-                         kLedSpots[static_cast<size_t>(i)].y() - kLedSize / 2, kLedSize, kLedSize);
+        UiWindow::PlaceScaled(led, QRect(kLedSpots[static_cast<size_t>(i)].x() - kLedSize / 2,
+                                         kLedSpots[static_cast<size_t>(i)].y() - kLedSize / 2, kLedSize,
+                                         kLedSize));
         led->setToolTip(Text(QStringLiteral("mouse_led_text")).arg(i + 1));
         SetKeyButton(i, led);
     }
