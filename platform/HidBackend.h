@@ -49,9 +49,10 @@ class IHidConnection {
     virtual HidIoResult Read(uint8_t* buffer, size_t length, size_t* received, int64_t timeoutMs) = 0;
     // Writes one message whole.
     virtual HidIoResult Write(const uint8_t* data, size_t length, size_t* sent, int64_t timeoutMs) = 0;
-    // Sends one output report with SET_REPORT on the control pipe rather than over the interrupt OUT
-    // endpoint, as a device that takes some reports only there needs. Refused where the node or the
-    // kernel cannot (the caller then writes it); the wait is the kernel's control-transfer time-out.
+    // Sends one output report through the system's output-report call, meant for SET_REPORT on the
+    // control pipe (Linux's hidraw still takes the interrupt OUT endpoint when the device has one,
+    // as for Write). Refused where the node or the kernel cannot (the caller then writes it); the
+    // wait is the kernel's time-out.
     virtual HidIoResult SetOutputReport(const uint8_t* data, size_t length, size_t* sent) {
         (void)data;
         (void)length;

@@ -10,8 +10,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include <sys/stat.h>
-
 namespace nk7x {
 namespace {
 
@@ -42,17 +40,11 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 // Why the file at `path` cannot be used as a profile document, or empty when it can (or is not
-// there, or is empty): not a regular file, too large, unreadable, or no JSON object.
+// there, or is empty).
 std::string WhyUnusable(const std::string& path, const std::string& text, bool unusable) {
-    std::string why = UnusableFileReason(path, kMaxJsonFileSize);
-    if (!why.empty())
-        return why;
-    struct stat st {};
-    if (text.empty() && ::stat(path.c_str(), &st) == 0 && st.st_size > 0)
-        return "could not be read";
-    if (unusable)
-        return "not a profile (no JSON object)";
-    return {};
+    if (!text.empty() && !unusable)
+        return {};
+    return UnusableDocumentReason(path, text, kMaxJsonFileSize, "a profile");
 }
 
 // A document that cannot be used is moved aside (the user is told) and a new one begins; false

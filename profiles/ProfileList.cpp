@@ -13,8 +13,6 @@
 #include <system_error>
 #include <thread>
 
-#include <sys/stat.h>
-
 namespace nk7x {
 namespace {
 
@@ -228,14 +226,8 @@ ProfileResult ProfileList::LoadList() {
             // or unusable list is made again from the profile files of the folder, under their own
             // names, so that no profile drops out of the window.
             if (PathTaken(listPath)) {
-                std::string why = UnusableFileReason(listPath, kMaxJsonFileSize);
-                if (why.empty()) {
-                    struct stat st {};
-                    if (!ReadJsonText(listPath).empty())
-                        why = "not a profile list (no JSON object)";
-                    else if (::stat(listPath.c_str(), &st) == 0 && st.st_size > 0)
-                        why = "could not be read";
-                }
+                const std::string why = UnusableDocumentReason(listPath, ReadJsonText(listPath),
+                                                               kMaxJsonFileSize, "a profile list");
                 if (!why.empty() && SetAsideUnreadable(listPath, why).empty())
                     return ProfileResult::WriteFailed; // neither readable nor movable: left alone
             }
@@ -308,10 +300,10 @@ ProfileResult ProfileList::LoadList() {
             if (path.empty() || LoadJson(path).isObject())
                 continue;
             if (PathTaken(path)) {
-                std::string why = UnusableFileReason(path, kMaxJsonFileSize);
+                std::string why =
+                    UnusableDocumentReason(path, ReadJsonText(path), kMaxJsonFileSize, "a profile");
                 if (why.empty())
-                    why = ReadJsonText(path).empty() ? "empty or could not be read"
-                                                     : "not a profile (no JSON object)";
+                    why = "empty";
                 if (SetAsideUnreadable(path, why).empty()) {
                     result = ProfileResult::WriteFailed;
                     continue;

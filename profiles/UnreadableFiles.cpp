@@ -61,6 +61,19 @@ std::string UnusableFileReason(const std::string& path, std::size_t limit) {
     return {};
 }
 
+std::string UnusableDocumentReason(const std::string& path, const std::string& text, std::size_t limit,
+                                   const std::string& what) {
+    std::string why = UnusableFileReason(path, limit);
+    if (!why.empty())
+        return why;
+    if (!text.empty())
+        return "not " + what + " (no JSON object)";
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && st.st_size > 0)
+        return "could not be read";
+    return {};
+}
+
 std::string SetAsideUnreadable(const std::string& path, const std::string& reason) {
     if (!PathTaken(path))
         return {};

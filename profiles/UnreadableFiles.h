@@ -22,6 +22,12 @@ bool PathTaken(const std::string& path);
 // most `limit` bytes (or nothing is there): "not a regular file", "too large", ...
 std::string UnusableFileReason(const std::string& path, std::size_t limit);
 
+// Why the file at `path`, whose read gave `text` and no usable document, cannot be used: what
+// UnusableFileReason says, else "could not be read" (bytes there, none read), else
+// "not <what> (no JSON object)" when there was text. Empty when nothing is there or it is empty.
+std::string UnusableDocumentReason(const std::string& path, const std::string& text, std::size_t limit,
+                                   const std::string& what);
+
 // Moves what is at `path` aside to "<path>.unreadable-YYYYMMDD-hhmmss" (a number added when that
 // is taken), never following a link and never touching what a link points to, and records a
 // notice. Returns the new path, or empty when nothing was there or it could not be moved (a notice

@@ -53,6 +53,11 @@ QSize ScaleSize(QSize s, int scale) {
     return {ScaleValue(s.width(), scale), ScaleValue(s.height(), scale)};
 }
 
+QRect ScaleRect(const QRect& r, int scale) {
+    return {ScaleValue(r.x(), scale), ScaleValue(r.y(), scale), ScaleValue(r.width(), scale),
+            ScaleValue(r.height(), scale)};
+}
+
 void ScaleLayout(QLayout* layout, int scale) {
     if (!layout)
         return;
@@ -171,8 +176,7 @@ void UiWindow::PlaceScaled(QWidget* w, const QRect& at96) {
     for (QWidget* p = w->parentWidget(); p && !window; p = p->parentWidget())
         window = qobject_cast<const UiWindow*>(p);
     const int scale = window ? window->Scale() : 96;
-    w->setGeometry(ScaleValue(at96.x(), scale), ScaleValue(at96.y(), scale), ScaleValue(at96.width(), scale),
-                   ScaleValue(at96.height(), scale));
+    w->setGeometry(ScaleRect(at96, scale));
 }
 
 QWidget* UiWindow::CreateControl(const QString& className) {
@@ -374,11 +378,8 @@ void UiWindow::ScaleTree(QWidget* top) {
             b->setIconSize(ScaleSize(w->property(kBaseIcon).toSize(), m_scale));
         if (auto* l = qobject_cast<QLabel*>(w))
             RenderImage(l, m_scale);
-        if (const QVariant base = w->property(kBaseGeometry); base.isValid()) {
-            const QRect r = base.toRect();
-            w->setGeometry(ScaleValue(r.x(), m_scale), ScaleValue(r.y(), m_scale),
-                           ScaleValue(r.width(), m_scale), ScaleValue(r.height(), m_scale));
-        }
+        if (const QVariant base = w->property(kBaseGeometry); base.isValid())
+            w->setGeometry(ScaleRect(base.toRect(), m_scale));
         ScaleLayout(w->layout(), m_scale);
     }
     ScaleLayout(top->layout(), m_scale);

@@ -82,9 +82,10 @@ class CHidTransport {
     [[nodiscard]] int ReadReport(uint8_t* buffer, uint32_t length, uint32_t* transferred, uint32_t timeoutMs);
     [[nodiscard]] int WriteReport(const uint8_t* buffer, uint32_t length, uint32_t* transferred,
                                   uint32_t timeoutMs);
-    // An output report sent with SET_REPORT on the control pipe, for reports a device takes only
-    // there; where the platform or the node refuses that, it is written as WriteReport does (and
-    // from then on for this handle). Same results as WriteReport.
+    // An output report sent through the platform's output-report call (SET_REPORT where the system
+    // uses the control pipe for it), for reports a device takes only that way; where the platform
+    // or the node refuses that, it is written as WriteReport does (and from then on for this
+    // handle). Same results as WriteReport.
     [[nodiscard]] int SetOutputReport(const uint8_t* buffer, uint32_t length, uint32_t* transferred,
                                       uint32_t timeoutMs);
 

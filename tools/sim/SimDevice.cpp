@@ -298,6 +298,7 @@ struct SimDevice::Impl {
 
     // Touched by the server thread alone.
     std::vector<int> controlConnections;
+    bool nodeResting = false; // the bus node read nothing: wait a moment before polling it again
     std::atomic<bool> stopping{false};
     std::thread thread;
 
@@ -741,7 +742,9 @@ struct SimDevice::Impl {
                 return;
             if (node && n <= 0) {
                 // The host took the configuration away (a reset); the node stays ours until unplug.
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                // The wait comes once the lock is given back, so that the control socket and the
+                // program's calls are not held up by it.
+                nodeResting = true;
                 return;
             }
             if (n <= 0) {
@@ -844,6 +847,10 @@ struct SimDevice::Impl {
                             ReadConnectionLocked(p.fd);
                     }
                 }
+            }
+            if (nodeResting) {
+                nodeResting = false;
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
             for (int fd : controlReady)
                 ServeControl(fd, owner);
