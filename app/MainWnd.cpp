@@ -6,6 +6,7 @@
 #include "app/ScalePolicy.h"
 #include "app/ServiceAnswer.h"
 #include "devices/discovery/DeviceTables.h"
+#include "devices/mouse/MouseDevice.h"
 #include "panels/DeviceOptionUI.h"
 #include "panels/MpDevicePowerUI.h"
 #include "panels/keys/KeySetControlUI.h"
@@ -14,10 +15,8 @@
 #include "panels/light/LightRoutes.h"
 #include "panels/macros/MacroRoutes.h"
 #include "panels/macros/MacroSetControlUI.h"
-#include "panels/pages/BrindovaHS6533Device.h"
-#include "panels/pages/BrindovaKeyboardDevice.h"
-#include "panels/pages/BrindovaMouseDevice.h"
-#include "panels/pages/BrindovaMousePadDevice.h"
+#include "panels/pages/BrindovaUSBDevice.h"
+#include "panels/pages/DevicePages.h"
 #include "panels/pages/keyboard/KeyboardRoutes.h"
 #include "panels/profile/DeviceProfileUI.h"
 #include "panels/profile/ProfileRoutes.h"
@@ -298,36 +297,26 @@ void MainWnd::BuildRoutes() {
     m_lightRoutes = std::make_unique<LightRoutes>(std::move(light));
     m_lightRoutes->Install(r);
 
-    KeyboardRoutesContext keyboard;
-    keyboard.currentKeyboard = [currentPage]() -> CKeyboardDevice* {
-        auto* page = qobject_cast<CBrindovaKeyboardDevice*>(currentPage());
-        return page ? &page->Keyboard() : nullptr;
+    // What the page shown offers the routes; nothing without a page.
+    auto parts = [currentPage] {
+        CBrindovaUSBDevice* page = currentPage();
+        return page ? page->Parts() : PageParts{};
     };
+
+    KeyboardRoutesContext keyboard;
+    keyboard.currentKeyboard = [parts] { return parts().keyboard; };
     keyboard.window = this;
     m_keyboardRoutes = std::make_unique<KeyboardRoutes>(std::move(keyboard));
     m_keyboardRoutes->Install(r);
 
-    // The key and macro editors serve the keyboard's keys and the mouse's buttons alike.
-    auto keyDevice = [currentPage]() -> CDeviceBase* {
+    // The key and macro editors serve every page that has them (the keyboard's keys, the mouse's
+    // buttons); the page's own device takes the key tables.
+    auto keyDevice = [currentPage, parts]() -> CDeviceBase* {
         CBrindovaUSBDevice* page = currentPage();
-        if (qobject_cast<CBrindovaKeyboardDevice*>(page) || qobject_cast<CBrindovaMouseDevice*>(page))
-            return &page->Device();
-        return nullptr;
+        return page && parts().keySet ? &page->Device() : nullptr;
     };
-    auto keyPanel = [currentPage]() -> CKeySetControlUI* {
-        if (auto* keyboardPage = qobject_cast<CBrindovaKeyboardDevice*>(currentPage()))
-            return keyboardPage->KeySetPanel();
-        if (auto* mousePage = qobject_cast<CBrindovaMouseDevice*>(currentPage()))
-            return mousePage->KeySetPanel();
-        return nullptr;
-    };
-    auto macroPanel = [currentPage]() -> CMacroSetControlUI* {
-        if (auto* keyboardPage = qobject_cast<CBrindovaKeyboardDevice*>(currentPage()))
-            return keyboardPage->MacroPanel();
-        if (auto* mousePage = qobject_cast<CBrindovaMouseDevice*>(currentPage()))
-            return mousePage->MacroPanel();
-        return nullptr;
-    };
+    auto keyPanel = [parts] { return parts().keySet; };
+    auto macroPanel = [parts] { return parts().macros; };
     KeySetRoutesContext keys;
     keys.currentKeyboard = keyDevice;
     keys.currentPanel = keyPanel;
@@ -356,33 +345,20 @@ void MainWnd::BuildRoutes() {
     m_macroRoutes->Install(r);
 
     ShootRoutesContext shoot;
-    shoot.currentPanel = [currentPage]() -> CShootControlUI* {
-        auto* page = qobject_cast<CBrindovaMouseDevice*>(currentPage());
-        return page ? page->ShootPanel() : nullptr;
-    };
-    shoot.currentPageIsMouse = [currentPage] {
-        return qobject_cast<CBrindovaMouseDevice*>(currentPage()) != nullptr;
-    };
-    shoot.downloadShootPatterns = [currentPage] {
-        if (auto* page = qobject_cast<CBrindovaMouseDevice*>(currentPage()))
-            page->Mouse().QueueShootDownload();
+    shoot.currentPanel = [parts] { return parts().shoot; };
+    shoot.currentPageIsMouse = [parts] { return parts().mouse != nullptr; };
+    shoot.downloadShootPatterns = [parts] {
+        if (CMouseDevice* mouse = parts().mouse)
+            mouse->QueueShootDownload();
     };
     shoot.window = this;
     m_shootRoutes = std::make_unique<ShootRoutes>(std::move(shoot));
     m_shootRoutes->Install(r);
 
     SoundRoutesContext sound;
-    sound.currentActions = [currentPage]() -> IHeadsetSoundActions* {
-        return qobject_cast<CBrindovaHS6533Device*>(currentPage());
-    };
-    sound.currentMagicPanel = [currentPage]() -> CMagicControlUI* {
-        auto* page = qobject_cast<CBrindovaHS6533Device*>(currentPage());
-        return page ? page->MagicPanel() : nullptr;
-    };
-    sound.currentVoicePanel = [currentPage]() -> CVoice6533ControlUI* {
-        auto* page = qobject_cast<CBrindovaHS6533Device*>(currentPage());
-        return page ? page->VoicePanel() : nullptr;
-    };
+    sound.currentActions = [parts] { return parts().sound; };
+    sound.currentMagicPanel = [parts] { return parts().magic; };
+    sound.currentVoicePanel = [parts] { return parts().voice; };
     sound.window = this;
     m_soundRoutes = std::make_unique<SoundRoutes>(std::move(sound));
     m_soundRoutes->Install(r);
@@ -446,16 +422,8 @@ QWidget* MainWnd::CreateControl(const QString& className) {
         return new CDeviceProfileUI;
     if (className.compare(QLatin1String("LightControl"), Qt::CaseInsensitive) == 0)
         return new CLightControlUI;
-    if (className.compare(CBrindovaKeyboardDevice::ClassName(), Qt::CaseInsensitive) == 0)
-        return new CBrindovaKeyboardDevice;
-    if (className.compare(CBrindovaMouseDevice::ClassName(), Qt::CaseInsensitive) == 0)
-        return new CBrindovaMouseDevice;
-    if (className.compare(CBrindovaMousePadDevice::ClassName(), Qt::CaseInsensitive) == 0)
-        return new CBrindovaMousePadDevice;
-    if (className.compare(CBrindovaHS6533Device::ClassName(), Qt::CaseInsensitive) == 0)
-        return new CBrindovaHS6533Device;
-    if (className.compare(CBrindovaUSBDevice::ClassName(), Qt::CaseInsensitive) == 0)
-        return new CBrindovaUSBDevice;
+    if (QWidget* page = CreateDevicePage(className))
+        return page;
     for (const ContentClass& c : kContentClasses) {
         if (className.compare(QLatin1String(c.layoutClass), Qt::CaseInsensitive) != 0)
             continue;
@@ -833,9 +801,8 @@ void MainWnd::LanguageChanged() {
     for (CBrindovaUSBDevice* page : m_host->PagesInPanelOrder()) {
         if (CLightControlUI* light = page->LightPanel())
             light->SetLanguageTexts(&m_texts);
-        if (auto* headset = qobject_cast<CBrindovaHS6533Device*>(page))
-            if (CVoice6533ControlUI* voice = headset->VoicePanel())
-                voice->SetLanguageTexts(&m_texts);
+        if (CVoice6533ControlUI* voice = page->Parts().voice)
+            voice->SetLanguageTexts(&m_texts);
         page->Device().RefreshPage();
     }
     if (m_windows)

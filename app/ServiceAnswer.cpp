@@ -1,5 +1,7 @@
 #include "app/ServiceAnswer.h"
 
+#include "link/KindDescriptors.h"
+
 #include <algorithm>
 
 namespace nk7x {
@@ -22,9 +24,12 @@ std::vector<int32_t> BuildServiceAnswer(const std::vector<SupportedDevice>& rows
 }
 
 std::vector<SupportedDevice> OptionTableDevices() {
-    // Mouse, keyboard, mouse pad, headset: vendor, product and kind as the option table lists them.
-    // Replace with the discovery tables' own rows once the shell links them.
-    return {{0, 0, 2}, {0x0C45, 0x0820, 1}, {0x320F, 0x1004, 3}, {0, 0, 7}};
+    // The shipped rows, as the families describe them: the answer names what the program was built
+    // for, not what a device rows file added later.
+    std::vector<SupportedDevice> rows;
+    for (const KindDescriptor& d : kKindDescriptors)
+        rows.push_back({d.vendorId, d.productId, KindNumber(d.kind)});
+    return rows;
 }
 
 } // namespace nk7x

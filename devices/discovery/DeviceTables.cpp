@@ -1,6 +1,7 @@
 #include "devices/discovery/DeviceTables.h"
 
 #include "devices/discovery/DeviceRowsFile.h"
+#include "link/KindDescriptors.h"
 #include "link/hid/HidTransport.h"
 #include "platform/DebugLog.h"
 
@@ -62,38 +63,43 @@ bool SameInterface(const DeviceSlot& a, const DeviceSlot& b) {
 namespace {
 
 const std::array<DeviceSlot, kInterfaceRowCount>& ShippedInterfaces() {
+    constexpr const KindDescriptor& keyboard = Describe(DeviceFamily::Keyboard);
     static const std::array<DeviceSlot, kInterfaceRowCount> table = {
-        Row(0x0C45, 0x0820, 1, 4, DeviceKind::Keyboard, kRoleCommand, 0xFF1C, 0x0092),
-        Row(0x0C45, 0x0820, 1, 3, DeviceKind::Keyboard, kRoleNotification, 0x000C, 0x0001),
+        Row(keyboard.vendorId, keyboard.productId, 1, 4, DeviceKind::Keyboard, kRoleCommand, 0xFF1C, 0x0092),
+        Row(keyboard.vendorId, keyboard.productId, 1, 3, DeviceKind::Keyboard, kRoleNotification, 0x000C,
+            0x0001),
     };
     return table;
 }
 
-// clang-format off
+// One option row and one page row per family, from the family's description.
 const std::array<DeviceOptionRow, kOptionRowCount>& ShippedOptions() {
-    static constexpr std::array<DeviceOptionRow, kOptionRowCount> table = {{
-        {kEntryLayout, kOptionGroup, kPowerTab, FolderName(DeviceFamily::Mouse),
-         {0, 0, 0, FamilyIndex(DeviceFamily::Mouse), 0, 0, KindNumber(DeviceKind::Mouse), kRoleCommand}},
-        {kEntryLayout, kOptionGroup, kPowerTab, FolderName(DeviceFamily::Keyboard),
-         {0, 0, 0, FamilyIndex(DeviceFamily::Keyboard), 0x0C45, 0x0820, KindNumber(DeviceKind::Keyboard),
-          kRoleCommand}},
-        {kEntryLayout, kOptionGroup, kPowerTab, FolderName(DeviceFamily::MousePad),
-         {0, 0, 0, FamilyIndex(DeviceFamily::MousePad), 0x320F, 0x1004, KindNumber(DeviceKind::MousePad),
-          kRoleCommand}},
-        {kEntryLayout, kOptionGroup, kPowerTab, FolderName(DeviceFamily::Headset),
-         {0, 0, 0, FamilyIndex(DeviceFamily::Headset), 0, 0, KindNumber(DeviceKind::Headset), kRoleCommand}},
-    }};
+    static_assert(kOptionRowCount == kKindDescriptors.size());
+    static const std::array<DeviceOptionRow, kOptionRowCount> table = [] {
+        std::array<DeviceOptionRow, kOptionRowCount> rows{};
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const KindDescriptor& d = kKindDescriptors[i];
+            rows[i] = {
+                kEntryLayout,
+                kOptionGroup,
+                kPowerTab,
+                FolderName(d.family),
+                {0, 0, 0, FamilyIndex(d.family), d.vendorId, d.productId, KindNumber(d.kind), kRoleCommand}};
+        }
+        return rows;
+    }();
     return table;
 }
-// clang-format on
 
 const std::array<DevicePageRow, kOptionRowCount>& ShippedPages() {
-    static constexpr std::array<DevicePageRow, kOptionRowCount> table = {{
-        {6, 7, 0, -1, "XML\\DeviceXml\\mousedevice.xml", "tavro_light"},
-        {126, 126, 0, -1, "XML\\DeviceXml\\keyboarddevice.xml", "tavro_light"},
-        {15, 0, 0, -1, "XML\\DeviceXml\\mousepaddevice.xml", "tavro_light"},
-        {13, 0, 0, -1, "XML\\DeviceXml\\hs6533device.xml", "tavro_light"},
-    }};
+    static const std::array<DevicePageRow, kOptionRowCount> table = [] {
+        std::array<DevicePageRow, kOptionRowCount> rows{};
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const KindDescriptor& d = kKindDescriptors[i];
+            rows[i] = {d.keyCount, d.buttonCount, 0, -1, d.pageLayout, d.lightingName};
+        }
+        return rows;
+    }();
     return table;
 }
 

@@ -82,6 +82,14 @@ CVoice6533ControlUI* CBrindovaHS6533Device::VoicePanel() const {
     return m_voicePanel;
 }
 
+PageParts CBrindovaHS6533Device::Parts() {
+    PageParts parts;
+    parts.sound = this;
+    parts.magic = MagicPanel();
+    parts.voice = VoicePanel();
+    return parts;
+}
+
 void CBrindovaHS6533Device::LoadContent() {
     BuildPage();
     InitAudio();

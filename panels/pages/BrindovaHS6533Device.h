@@ -37,6 +37,7 @@ class CBrindovaHS6533Device : public CBrindovaUSBDevice,
     const HeadsetAudio* Audio() const { return m_audio.get(); }
     CMagicControlUI* MagicPanel() const;
     CVoice6533ControlUI* VoicePanel() const;
+    PageParts Parts() override;
 
     // BuildPage, then InitAudio with the program's own library folder and the sound cards.
     void LoadContent() override;

@@ -218,6 +218,14 @@ CMacroSetControlUI* CBrindovaKeyboardDevice::MacroPanel() const {
     return m_macroPanel;
 }
 
+PageParts CBrindovaKeyboardDevice::Parts() {
+    PageParts parts;
+    parts.keySet = KeySetPanel();
+    parts.macros = MacroPanel();
+    parts.keyboard = &Keyboard();
+    return parts;
+}
+
 void CBrindovaKeyboardDevice::OnKeyPicked() {
     if (m_keySetPanel)
         KeySetRoutes::StoreOn(*m_keyboard, *m_keySetPanel);

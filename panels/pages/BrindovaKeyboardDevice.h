@@ -37,6 +37,7 @@ class CBrindovaKeyboardDevice : public CBrindovaUSBDevice, public IKeyboardView 
     CKeySetControlUI* KeySetPanel() const;
     // The macro editor of the page; null when the layout has none.
     CMacroSetControlUI* MacroPanel() const;
+    PageParts Parts() override;
     // Macro names for the key assignment panel, as last reported.
     const std::vector<std::string>& MacroNames() const { return m_macroNames; }
     // Connections whose page has been filled since the page was made.

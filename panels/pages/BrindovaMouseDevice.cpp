@@ -113,6 +113,15 @@ void CBrindovaMouseDevice::OnDeviceRemoved() {
     m_mouse->StopLightThread();
 }
 
+PageParts CBrindovaMouseDevice::Parts() {
+    PageParts parts;
+    parts.keySet = m_keySetPanel;
+    parts.macros = m_macroPanel;
+    parts.mouse = &Mouse();
+    parts.shoot = m_shootPanel;
+    return parts;
+}
+
 void CBrindovaMouseDevice::LoadContent() {
     BuildPage();
 }

@@ -38,6 +38,7 @@ class CBrindovaMouseDevice : public CBrindovaUSBDevice, public IMouseView {
     // The button assignment and macro editors; null when the layout has none.
     CKeySetControlUI* KeySetPanel() const { return m_keySetPanel; }
     CMacroSetControlUI* MacroPanel() const { return m_macroPanel; }
+    PageParts Parts() override;
 
     void LoadContent() override;
     void BuildPage();

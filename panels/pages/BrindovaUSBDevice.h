@@ -19,10 +19,32 @@ namespace nk7x {
 class CDeviceKeyButtonUI;
 class CDeviceOptionUI;
 class CDeviceProfileUI;
+class CKeyboardDevice;
+class CKeySetControlUI;
 class CLightControlUI;
+class CMacroSetControlUI;
+class CMagicControlUI;
+class CMouseDevice;
 class CMpDevicePowerUI;
+class CShootControlUI;
+class CVoice6533ControlUI;
+class IHeadsetSoundActions;
 class LanguageTexts;
 class UiWindow;
+
+// What a page offers the window's routes beyond its lighting and profile panels, each null where
+// the kind has none: the routes ask the page shown for these instead of knowing the kinds.
+struct PageParts {
+    // The key assignment and macro editors; with them the page's device takes key tables.
+    CKeySetControlUI* keySet = nullptr;
+    CMacroSetControlUI* macros = nullptr;
+    CKeyboardDevice* keyboard = nullptr; // the keyboard's settings record and options
+    CMouseDevice* mouse = nullptr;       // the mouse's shoot patterns
+    CShootControlUI* shoot = nullptr;
+    IHeadsetSoundActions* sound = nullptr; // the headset's equaliser and voice actions
+    CMagicControlUI* magic = nullptr;
+    CVoice6533ControlUI* voice = nullptr;
+};
 
 // A name or user data split at its last underscore: "key_12" gives "key_" and 12. `number` is the
 // value of the leading decimal digits after the underscore (0 without any); no underscore, no prefix.
@@ -48,6 +70,8 @@ class CBrindovaUSBDevice : public QWidget {
     CDeviceOptionUI* ListEntry() const;
     CMpDevicePowerUI* PowerIndicator() const;
     QWidget* KeyPanel() const { return m_keyPanel; }
+    // The kind's editors and typed devices for the window's routes; the base has none.
+    virtual PageParts Parts() { return {}; }
 
     // The page's companions and settings, given by the window that creates the page.
     void SetListEntry(CDeviceOptionUI* entry);

@@ -239,9 +239,10 @@ TEST_F(MousePageTest, TheWindowFitsTheWorkAreaWithEveryPage) {
                     m_window->minimumSizeHint().width(), m_window->minimumSizeHint().height());
         EXPECT_LE(m_window->width(), area.width()) << area.width() << "x" << area.height();
         EXPECT_LE(m_window->height(), area.height()) << area.width() << "x" << area.height();
-        if (const char* out = std::getenv("NK7X_SCREENSHOT_DIR"); out && area == QSize(1366, 728))
+        if (const char* out = std::getenv("NK7X_SCREENSHOT_DIR"); out && area == QSize(1366, 728)) {
             EXPECT_TRUE(
                 m_window->grab().save(QString::fromLocal8Bit(out) + QStringLiteral("/window-1366.png")));
+        }
     }
 }
 

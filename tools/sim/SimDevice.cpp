@@ -43,13 +43,15 @@ constexpr size_t kNodeQueueReports = 256; // input reports waiting for the host 
 
 // The keyboard's defaults, which the other kinds replace with their own.
 constexpr const char* kKeyboardName = "kbd1";
-constexpr uint16_t kKeyboardVendor = 0x0C45;
-constexpr uint16_t kKeyboardProduct = 0x0820;
-constexpr uint16_t kMouseVendor = 0x320F;
+// The shipped devices' ids; the program ships none for the mouse and the headset, so the emulator
+// picks its own (its rows file names them to the program).
+constexpr uint16_t kKeyboardVendor = Describe(DeviceFamily::Keyboard).vendorId;
+constexpr uint16_t kKeyboardProduct = Describe(DeviceFamily::Keyboard).productId;
+constexpr uint16_t kMouseVendor = Describe(DeviceFamily::MousePad).vendorId;
 constexpr uint16_t kMouseProduct = 0x5001;
 constexpr uint16_t kReceiverProduct = 0x5002;
-constexpr uint16_t kPadProduct = 0x1004; // the product of the shipped option table's pad row
-constexpr uint16_t kHeadsetVendor = 0x0C45;
+constexpr uint16_t kPadProduct = Describe(DeviceFamily::MousePad).productId;
+constexpr uint16_t kHeadsetVendor = kKeyboardVendor;
 constexpr uint16_t kHeadsetProduct = 0x6533;
 
 const char* DefaultName(SimKind kind) {

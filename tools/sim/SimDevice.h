@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "link/KindDescriptors.h"
 #include "tools/sim/SimFault.h"
 
 namespace nk7x {
@@ -63,8 +64,8 @@ struct SimOptions {
     std::string folder;        // where the files appear; empty = DefaultSimFolder()
     std::string name = "kbd1"; // NAME of NAME-mi01.sock and NAME.ctl
     SimKind kind = SimKind::Keyboard;
-    uint16_t vendorId = 0x0C45;
-    uint16_t productId = 0x0820;
+    uint16_t vendorId = Describe(DeviceFamily::Keyboard).vendorId;
+    uint16_t productId = Describe(DeviceFamily::Keyboard).productId;
     uint16_t version = 0x0100;
     int keyCount = 126;         // keyboard's K: information byte 5, key table 3 x K, LED table K (1..255)
     int buttonCount = 10;       // mouse's K: information byte 5, button table 3 x K (1..255)

@@ -1,0 +1,57 @@
+// What the program knows of each device family, as data: the kind its list entry carries, the device
+// it ships with, its page's layout and its key and button counts. The device tables, the service
+// answer, the emulator and the command-line tool read these rows instead of repeating them.
+#pragma once
+
+#include "link/DeviceKind.h"
+
+#include <array>
+#include <cstdint>
+
+namespace nk7x {
+
+struct KindDescriptor {
+    DeviceFamily family;
+    DeviceKind kind; // the kind of the family's list entry and option row
+    // The device the program ships for the family; 0 and 0 when a device rows file names it.
+    uint16_t vendorId;
+    uint16_t productId;
+    const char* pageLayout;   // the page's layout, naming the page's class at its root
+    int32_t keyCount;         // keys, or LEDs where the device has no keys
+    int32_t buttonCount;      // buttons that take assignments
+    const char* lightingName; // the element of the lighting name files
+};
+
+// In the order of the option table, which is the order of the pages.
+// clang-format off
+inline constexpr std::array<KindDescriptor, kDeviceFamilyCount> kKindDescriptors = {{
+    {DeviceFamily::Mouse, DeviceKind::Mouse, 0, 0, "XML\\DeviceXml\\mousedevice.xml", 6, 7, "tavro_light"},
+    {DeviceFamily::Keyboard, DeviceKind::Keyboard, 0x0C45, 0x0820, "XML\\DeviceXml\\keyboarddevice.xml", 126, 126,
+     "tavro_light"},
+    {DeviceFamily::MousePad, DeviceKind::MousePad, 0x320F, 0x1004, "XML\\DeviceXml\\mousepaddevice.xml", 15, 0,
+     "tavro_light"},
+    {DeviceFamily::Headset, DeviceKind::Headset, 0, 0, "XML\\DeviceXml\\hs6533device.xml", 13, 0, "tavro_light"},
+}};
+// clang-format on
+
+// Each family has exactly one row, whose kind belongs to it.
+constexpr bool EachFamilyOnce() {
+    for (int f = 0; f < kDeviceFamilyCount; ++f) {
+        int rows = 0;
+        for (const KindDescriptor& d : kKindDescriptors)
+            rows += FamilyIndex(d.family) == f && FamilyOf(d.kind) == d.family ? 1 : 0;
+        if (rows != 1)
+            return false;
+    }
+    return true;
+}
+static_assert(EachFamilyOnce(), "every family needs one description");
+
+constexpr const KindDescriptor& Describe(DeviceFamily family) {
+    for (const KindDescriptor& d : kKindDescriptors)
+        if (d.family == family)
+            return d;
+    return kKindDescriptors[0];
+}
+
+} // namespace nk7x
