@@ -172,11 +172,6 @@ void CDeviceBase::NoteStreamSend(std::chrono::steady_clock::time_point made) {
     ++m_streamTiming.frames;
 }
 
-const std::vector<KeyAssignment>& CDeviceBase::KeyList() const {
-    static const std::vector<KeyAssignment> none;
-    return none;
-}
-
 StreamTiming CDeviceBase::StreamStats() const {
     std::lock_guard<std::mutex> lock(m_streamTimingLock);
     return m_streamTiming;

@@ -16,6 +16,7 @@
 
 #include "devices/DeviceWorker.h"
 #include "devices/KeyEventThread.h"
+#include "devices/KeyTableDevice.h"
 #include "devices/MacroDownload.h"
 #include "link/DeviceCommandLink.h"
 #include "link/DeviceKind.h"
@@ -145,15 +146,8 @@ class CDeviceBase {
     virtual void SetLightSettings(LightState state) { m_lightSettings = state; }
     LightState GetLightSettings() const { return m_lightSettings; }
     virtual void SelectKey(int index) { m_selectedKey = index; }
-    // The key (or button) assignments of the profile, one per key; empty for a kind without keys.
-    virtual const std::vector<KeyAssignment>& KeyList() const;
-    // Key `index` does `assignment` from now on (profile object only: not saved, nothing sent).
-    // False for an index outside the list, and always for a kind without keys.
-    virtual bool SetKeyAssignment(int index, const KeyCode& assignment) {
-        (void)index;
-        (void)assignment;
-        return false;
-    }
+    // The key table and macros of a kind whose keys or buttons take assignments; null otherwise.
+    virtual IKeyTableDevice* KeyTable() { return nullptr; }
     int SelectedKey() const { return m_selectedKey; }
     virtual void SetFunctionMode(int mode);
     int GetFunctionMode() const { return m_functionMode; }
@@ -204,24 +198,11 @@ class CDeviceBase {
     // (a broken one kept aside first) inside the load, so there is no failure to hand back.
     virtual void LoadProfile() {}
     virtual void RefreshPage() {}
-    virtual void PurgeMacroKeys() {}
     virtual void RestoreDefaults() {}
-    virtual LinkResult WriteKeyAssignments(int /*index*/, const std::vector<KeyAssignment>& /*list*/) {
-        return kResultFailed; // a kind without keys has none to write
-    }
-    virtual LinkResult WriteProfileKeyAssignments(int /*index*/) { return kResultFailed; }
-    virtual MacroDownload DownloadMacros() { return {}; }
     virtual LinkResult WriteSettings(int /*n*/, uint8_t /*byte0*/) { return kResultFailed; }
-    // The page's forms of the writes: through the worker, failures reported to the view; the
-    // download's answer (as DownloadMacros gives it) reaches `done` on the page's thread.
-    // A kind without the worker's forms writes here and now; its view hears of failures itself.
+    // The page's form of the write: through the worker, failures reported to the view. A kind
+    // without the worker's form writes here and now; its view hears of failures itself.
     virtual void QueueSettingsWrite(int n, uint8_t byte0) { (void)WriteSettings(n, byte0); }
-    virtual void QueueProfileKeyAssignmentsWrite(int index) { (void)WriteProfileKeyAssignments(index); }
-    virtual void QueueMacroDownload(std::function<void(MacroDownload)> done) {
-        const MacroDownload result = DownloadMacros();
-        if (done)
-            done(result);
-    }
     virtual void RefreshNameLists() {}
     virtual void SetProfilePaths() {}
     virtual std::string GetProfileName() const { return {}; }

@@ -319,6 +319,12 @@ void CMouseDevice::QueueProfileKeyAssignmentsWrite(int index) {
     });
 }
 
+void CMouseDevice::QueueMacroDownload(std::function<void(MacroDownload)> done) {
+    const MacroDownload result = DownloadMacros();
+    if (done)
+        done(result);
+}
+
 MacroDownload CMouseDevice::DownloadMacros() {
     MacroDownload answer;
     CDeviceCommandLink& link = Link();

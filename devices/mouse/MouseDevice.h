@@ -20,11 +20,12 @@
 
 namespace nk7x {
 
-class CMouseDevice : public CStreamedLightDevice {
+class CMouseDevice : public CStreamedLightDevice, public IKeyTableDevice {
   public:
     // `ledCount`: the LEDs the page shows and streams (the page table's key count).
     explicit CMouseDevice(int ledCount = 6);
     ~CMouseDevice() override;
+    IKeyTableDevice* KeyTable() override { return this; }
 
     void SetView(IMouseView* view);
 
@@ -84,6 +85,10 @@ class CMouseDevice : public CStreamedLightDevice {
 
     // Macros and shoot patterns.
     MacroDownload DownloadMacros() override;
+    // Sent here and now: the mouse's macro image is small.
+    void QueueMacroDownload(std::function<void(MacroDownload)> done) override;
+    // The mouse's buttons keep what they point to: a profile switch never purged them.
+    void PurgeMacroKeys() override {}
     // Sends the four shoot patterns of the kind folder; 1 when sent.
     LinkResult DownloadShootPatterns();
     void QueueShootDownload();

@@ -139,11 +139,12 @@ bool KeySetRoutes::StoreOn(CDeviceBase& keyboard, CKeySetControlUI& panel) {
     // An assignment the editor cannot show is kept as it is rather than replaced by the default.
     if (!panel.HasKey() || panel.SelectedCategory() < 0)
         return false;
+    IKeyTableDevice* keys = keyboard.KeyTable();
     const int key = keyboard.SelectedKey();
-    if (key < 0 || static_cast<std::size_t>(key) >= keyboard.KeyList().size())
+    if (!keys || key < 0 || static_cast<std::size_t>(key) >= keys->KeyList().size())
         return false;
     const KeyAssignment record = panel.CollectAssignment();
-    if (!keyboard.SetKeyAssignment(key, record.assignment))
+    if (!keys->SetKeyAssignment(key, record.assignment))
         return false;
     panel.EnableEditButtons(true);
     return true;
@@ -151,17 +152,18 @@ bool KeySetRoutes::StoreOn(CDeviceBase& keyboard, CKeySetControlUI& panel) {
 
 void KeySetRoutes::OnWrite() {
     CDeviceBase* keyboard = Keyboard();
-    if (!keyboard)
+    IKeyTableDevice* keys = keyboard ? keyboard->KeyTable() : nullptr;
+    if (!keys)
         return;
     // The download runs on the device's worker; its answer comes back to this thread. A failed
     // transfer was reported by the page already; here only what the user must act on.
-    keyboard->QueueMacroDownload([this](const MacroDownload& result) {
+    keys->QueueMacroDownload([this](const MacroDownload& result) {
         if (result.status == MacroDownload::Status::NoImage)
             Show(QString::fromLatin1(kMsgMacroDownloadFailed), true);
         else if (result.status == MacroDownload::Status::TooLarge)
             Show(FormatMessageCount(Text(QString::fromLatin1(kMsgMacroCount)), result.excessEvents), false);
     });
-    keyboard->QueueProfileKeyAssignmentsWrite(0);
+    keys->QueueProfileKeyAssignmentsWrite(0);
     keyboard->SaveProfile();
     if (CKeySetControlUI* panel = Panel())
         panel->EnableEditButtons(false);

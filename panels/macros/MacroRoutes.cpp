@@ -186,7 +186,8 @@ void MacroRoutes::OnDelete() {
     if (k < 0)
         return;
     CDeviceBase* keyboard = m_ctx.currentKeyboard ? m_ctx.currentKeyboard() : nullptr;
-    std::vector<KeyAssignment> keys = keyboard ? keyboard->KeyList() : std::vector<KeyAssignment>();
+    IKeyTableDevice* table = keyboard ? keyboard->KeyTable() : nullptr;
+    std::vector<KeyAssignment> keys = table ? table->KeyList() : std::vector<KeyAssignment>();
     if (AnyKeyUsesMacro(keys, k) &&
         Show(QString::fromLatin1(kMsgMacroAssigned), true, kButtonsOkCancel, false) != 1)
         return;
@@ -196,25 +197,28 @@ void MacroRoutes::OnDelete() {
         return;
     }
     const MacroKeyFix fix = FixKeysForRemovedMacro(keys, k);
-    if (keyboard && fix.changed) {
-        const std::vector<KeyAssignment>& old = keyboard->KeyList();
+    if (table && fix.changed) {
+        const std::vector<KeyAssignment>& old = table->KeyList();
         for (std::size_t i = 0; i < keys.size() && i < old.size(); ++i)
             if (!(keys[i].assignment == old[i].assignment))
-                keyboard->SetKeyAssignment(static_cast<int>(i), keys[i].assignment);
+                table->SetKeyAssignment(static_cast<int>(i), keys[i].assignment);
         keyboard->SaveProfile();
     }
     NamesChanged(fix.changed);
     if (fix.changed) {
         if (CDeviceBase* device = m_ctx.currentDevice ? m_ctx.currentDevice() : nullptr)
             DownloadMacros(*device);
-        if (keyboard)
-            keyboard->QueueProfileKeyAssignmentsWrite(0);
+        if (table)
+            table->QueueProfileKeyAssignmentsWrite(0);
     }
 }
 
 void MacroRoutes::DownloadMacros(CDeviceBase& device) const {
     // The answer comes back on this thread; a failed transfer was reported by the page already.
-    device.QueueMacroDownload([this](const MacroDownload& result) {
+    IKeyTableDevice* keys = device.KeyTable();
+    if (!keys)
+        return;
+    keys->QueueMacroDownload([this](const MacroDownload& result) {
         if (result.status == MacroDownload::Status::NoImage)
             Show(QString::fromLatin1(kMsgMacroDownloadFailed), true, kButtonsOk, true);
         else if (result.status == MacroDownload::Status::TooLarge)

@@ -150,17 +150,24 @@ void ProfileRoutes::OnTimerSwitch() {
         return;
     device->SetProfileName(panel->GetSelectedUUID());
     device->LoadProfile();
-    device->PurgeMacroKeys();
+    IKeyTableDevice* keys = device->KeyTable();
+    if (keys)
+        keys->PurgeMacroKeys();
     device->RefreshPage();
     device->QueueSettingsWrite(0, 0);
-    DownloadMacros(*device);
-    device->QueueProfileKeyAssignmentsWrite(0);
+    if (keys) {
+        DownloadMacros(*device);
+        keys->QueueProfileKeyAssignmentsWrite(0);
+    }
 }
 
 void ProfileRoutes::DownloadMacros(CDeviceBase& device) const {
     // The download runs on the device's worker; its answer comes back to this thread.
     // A failed transfer was reported by the page already; here only what the user must act on.
-    device.QueueMacroDownload([this](const MacroDownload& result) {
+    IKeyTableDevice* keys = device.KeyTable();
+    if (!keys)
+        return;
+    keys->QueueMacroDownload([this](const MacroDownload& result) {
         if (result.status == MacroDownload::Status::NoImage)
             Show(QString::fromLatin1(kMsgMacroDownloadFailed), true, kButtonsOk);
         else if (result.status == MacroDownload::Status::TooLarge)
@@ -223,7 +230,8 @@ void ProfileRoutes::OnReset() {
         if (m_ctx.hideKeyEditor)
             m_ctx.hideKeyEditor();
         DownloadMacros(*device);
-        device->QueueProfileKeyAssignmentsWrite(0);
+        if (IKeyTableDevice* keys = device->KeyTable())
+            keys->QueueProfileKeyAssignmentsWrite(0);
     }
 }
 

@@ -53,11 +53,19 @@ TEST_F(SwitchTest, ComboSelectionSwitchesAfterTheDelayAndWritesTheNewSettings) {
     EXPECT_TRUE(m_messages.empty());
 }
 
-// A device that records what the switch and the reset ask of it, in order.
-class CallRecorder : public CDeviceBase {
+// A device with keys that records what the switch and the reset ask of it, in order; its queued
+// writes run here and now.
+class CallRecorder : public CDeviceBase, public IKeyTableDevice {
   public:
     std::vector<std::string> calls;
     MacroDownload macroResult;
+    IKeyTableDevice* KeyTable() override { return this; }
+    const std::vector<KeyAssignment>& KeyList() const override { return keys; }
+    bool SetKeyAssignment(int, const KeyCode&) override { return false; }
+    LinkResult WriteKeyAssignments(int, const std::vector<KeyAssignment>&) override { return kResultOk; }
+    void QueueProfileKeyAssignmentsWrite(int index) override { (void)WriteProfileKeyAssignments(index); }
+    void QueueMacroDownload(std::function<void(MacroDownload)> done) override { done(DownloadMacros()); }
+    std::vector<KeyAssignment> keys;
     void LoadProfile() override { calls.push_back("LoadProfile " + ProfileName()); }
     void PurgeMacroKeys() override { calls.push_back("PurgeMacroKeys"); }
     void RefreshPage() override { calls.push_back("RefreshPage"); }
