@@ -18,6 +18,7 @@
 #include "devices/KeyEventThread.h"
 #include "devices/KeyTableDevice.h"
 #include "devices/MacroDownload.h"
+#include "devices/SettingsRecordDevice.h"
 #include "link/DeviceCommandLink.h"
 #include "link/DeviceKind.h"
 #include "profiles/ProfileRecords.h"
@@ -148,6 +149,8 @@ class CDeviceBase {
     virtual void SelectKey(int index) { m_selectedKey = index; }
     // The key table and macros of a kind whose keys or buttons take assignments; null otherwise.
     virtual IKeyTableDevice* KeyTable() { return nullptr; }
+    // The settings record of a kind that keeps one; null otherwise.
+    virtual ISettingsRecordDevice* SettingsRecord() { return nullptr; }
     int SelectedKey() const { return m_selectedKey; }
     virtual void SetFunctionMode(int mode);
     int GetFunctionMode() const { return m_functionMode; }
@@ -199,10 +202,6 @@ class CDeviceBase {
     virtual void LoadProfile() {}
     virtual void RefreshPage() {}
     virtual void RestoreDefaults() {}
-    virtual LinkResult WriteSettings(int /*n*/, uint8_t /*byte0*/) { return kResultFailed; }
-    // The page's form of the write: through the worker, failures reported to the view. A kind
-    // without the worker's form writes here and now; its view hears of failures itself.
-    virtual void QueueSettingsWrite(int n, uint8_t byte0) { (void)WriteSettings(n, byte0); }
     virtual void RefreshNameLists() {}
     virtual void SetProfilePaths() {}
     virtual std::string GetProfileName() const { return {}; }

@@ -40,11 +40,12 @@ inline constexpr size_t kMacroUnitBytes = 128;
 using KeyNameLookup = std::function<std::string(const KeyCode&)>;
 std::string FactoryKeyName(const KeyCode& code);
 
-class CKeyboardDevice : public CDeviceBase, public IKeyTableDevice {
+class CKeyboardDevice : public CDeviceBase, public IKeyTableDevice, public ISettingsRecordDevice {
   public:
     CKeyboardDevice();
     ~CKeyboardDevice() override;
     IKeyTableDevice* KeyTable() override { return this; }
+    ISettingsRecordDevice* SettingsRecord() override { return this; }
 
     void SetView(IKeyboardView* view);
     void SetKeyNameLookup(KeyNameLookup lookup) { m_nameLookup = std::move(lookup); }

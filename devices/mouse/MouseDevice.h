@@ -20,12 +20,13 @@
 
 namespace nk7x {
 
-class CMouseDevice : public CStreamedLightDevice, public IKeyTableDevice {
+class CMouseDevice : public CStreamedLightDevice, public IKeyTableDevice, public ISettingsRecordDevice {
   public:
     // `ledCount`: the LEDs the page shows and streams (the page table's key count).
     explicit CMouseDevice(int ledCount = 6);
     ~CMouseDevice() override;
     IKeyTableDevice* KeyTable() override { return this; }
+    ISettingsRecordDevice* SettingsRecord() override { return this; }
 
     void SetView(IMouseView* view);
 

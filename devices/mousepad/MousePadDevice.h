@@ -15,11 +15,12 @@
 
 namespace nk7x {
 
-class CMousePadDevice : public CStreamedLightDevice {
+class CMousePadDevice : public CStreamedLightDevice, public ISettingsRecordDevice {
   public:
     // `ledCount`: the LEDs the page shows and streams (the page table's key count).
     explicit CMousePadDevice(int ledCount = kMousePadLedCount);
     ~CMousePadDevice() override;
+    ISettingsRecordDevice* SettingsRecord() override { return this; }
 
     void SetView(IMousePadView* view);
 

@@ -100,7 +100,8 @@ void LightRoutes::Store(CDeviceBase& device, const LightState& state) {
     device.SetLightSettings(state);
     device.SaveProfile();
     device.ApplyProfile();
-    device.QueueSettingsWrite(0, 0);
+    if (ISettingsRecordDevice* record = device.SettingsRecord())
+        record->QueueSettingsWrite(0, 0);
 }
 
 CDeviceBase* LightRoutes::Apply(bool leaveSync, const std::function<void(LightState&)>& change) {

@@ -154,7 +154,8 @@ void ProfileRoutes::OnTimerSwitch() {
     if (keys)
         keys->PurgeMacroKeys();
     device->RefreshPage();
-    device->QueueSettingsWrite(0, 0);
+    if (ISettingsRecordDevice* record = device->SettingsRecord())
+        record->QueueSettingsWrite(0, 0);
     if (keys) {
         DownloadMacros(*device);
         keys->QueueProfileKeyAssignmentsWrite(0);
@@ -225,7 +226,8 @@ void ProfileRoutes::OnReset() {
         return;
     device->LoadProfile();
     device->RefreshPage();
-    device->QueueSettingsWrite(0, 0);
+    if (ISettingsRecordDevice* record = device->SettingsRecord())
+        record->QueueSettingsWrite(0, 0);
     if (HasKeysAndMacros(panel->DeviceType())) {
         if (m_ctx.hideKeyEditor)
             m_ctx.hideKeyEditor();

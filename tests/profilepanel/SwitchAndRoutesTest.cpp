@@ -55,11 +55,13 @@ TEST_F(SwitchTest, ComboSelectionSwitchesAfterTheDelayAndWritesTheNewSettings) {
 
 // A device with keys that records what the switch and the reset ask of it, in order; its queued
 // writes run here and now.
-class CallRecorder : public CDeviceBase, public IKeyTableDevice {
+class CallRecorder : public CDeviceBase, public IKeyTableDevice, public ISettingsRecordDevice {
   public:
     std::vector<std::string> calls;
     MacroDownload macroResult;
     IKeyTableDevice* KeyTable() override { return this; }
+    ISettingsRecordDevice* SettingsRecord() override { return this; }
+    void QueueSettingsWrite(int n, uint8_t byte0) override { (void)WriteSettings(n, byte0); }
     const std::vector<KeyAssignment>& KeyList() const override { return keys; }
     bool SetKeyAssignment(int, const KeyCode&) override { return false; }
     LinkResult WriteKeyAssignments(int, const std::vector<KeyAssignment>&) override { return kResultOk; }
