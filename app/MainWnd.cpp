@@ -3,26 +3,18 @@
 #include "profiles/UnreadableFiles.h"
 #include "ui/DataFileProblems.h"
 
+#include "app/PageRoutes.h"
 #include "app/ScalePolicy.h"
 #include "app/ServiceAnswer.h"
 #include "devices/discovery/DeviceTables.h"
-#include "devices/mouse/MouseDevice.h"
 #include "panels/DeviceOptionUI.h"
 #include "panels/MpDevicePowerUI.h"
-#include "panels/keys/KeySetControlUI.h"
-#include "panels/keys/KeySetRoutes.h"
 #include "panels/light/LightControlUI.h"
-#include "panels/light/LightRoutes.h"
 #include "panels/macros/MacroRoutes.h"
-#include "panels/macros/MacroSetControlUI.h"
 #include "panels/pages/BrindovaUSBDevice.h"
 #include "panels/pages/DevicePages.h"
-#include "panels/pages/keyboard/KeyboardRoutes.h"
 #include "panels/profile/DeviceProfileUI.h"
 #include "panels/profile/ProfileRoutes.h"
-#include "panels/shoot/ShootControlUI.h"
-#include "panels/shoot/ShootRoutes.h"
-#include "panels/sound/SoundRoutes.h"
 #include "panels/sound/Voice6533ControlUI.h"
 #include "platform/Autostart.h"
 #include "platform/DebugLog.h"
@@ -118,8 +110,8 @@ MainWnd::MainWnd(const ShellOptions& options, QWidget* parent)
     devices.firstScanFinished = [this] { OnInstanceMessage(0, 0); };
     // A recording ends with the device it was made for; the macro is saved.
     devices.stopRecording = [this] {
-        if (m_macroRoutes)
-            m_macroRoutes->StopRecording();
+        if (MacroRoutes* macros = Macros())
+            macros->StopRecording();
     };
     // The device rows files as they are now (the emulator's folder may have changed since the
     // tables were first read).
@@ -268,100 +260,19 @@ void MainWnd::BuildRoutes() {
     r.Add(QStringLiteral("selectchanged"), M::Name, QStringLiteral("device_select"),
           [this](const UiNotify& msg, int) { m_host->OnEntrySelectChanged(msg.sender, msg.wParam != 0); });
 
-    auto currentPage = [this] { return m_host->CurrentPage(); };
-    ProfileRoutesContext profile;
-    profile.currentDevice = [this] { return m_host->CurrentDevice(); };
-    profile.currentProfilePanel = [currentPage]() -> CDeviceProfileUI* {
-        CBrindovaUSBDevice* page = currentPage();
-        return page ? page->ProfilePanel() : nullptr;
-    };
-    profile.window = this;
-    m_profileRoutes = std::make_unique<ProfileRoutes>(std::move(profile));
-    m_profileRoutes->Install(r);
+    PageRoutesContext pages;
+    pages.window = this;
+    pages.host = m_host.get();
+    pages.resources = &m_resources;
+    pages.texts = &m_texts;
+    pages.storeCommonEffect = [this](const light::CommonEffectSettings& effect) { m_syncHub.Store(effect); };
+    pages.commonEffectFlagged = [this] { m_workers.Wake(kLightSyncSlot); };
+    m_pageRoutes = std::make_unique<PageRoutes>(std::move(pages));
+    m_pageRoutes->Install(r);
+}
 
-    LightRoutesContext light;
-    light.currentDevice = [this] { return m_host->CurrentDevice(); };
-    light.currentLightPanel = [currentPage]() -> CLightControlUI* {
-        CBrindovaUSBDevice* page = currentPage();
-        return page ? page->LightPanel() : nullptr;
-    };
-    light.window = this;
-    light.allDevices = [this] {
-        std::vector<LightTarget> targets;
-        for (CBrindovaUSBDevice* page : m_host->PagesInPanelOrder())
-            targets.push_back({&page->Device(), page->LightPanel()});
-        return targets;
-    };
-    light.storeCommonEffect = [this](const light::CommonEffectSettings& effect) { m_syncHub.Store(effect); };
-    light.commonEffectFlagged = [this] { m_workers.Wake(kLightSyncSlot); };
-    m_lightRoutes = std::make_unique<LightRoutes>(std::move(light));
-    m_lightRoutes->Install(r);
-
-    // What the page shown offers the routes; nothing without a page.
-    auto parts = [currentPage] {
-        CBrindovaUSBDevice* page = currentPage();
-        return page ? page->Parts() : PageParts{};
-    };
-
-    KeyboardRoutesContext keyboard;
-    keyboard.currentKeyboard = [parts] { return parts().keyboard; };
-    keyboard.window = this;
-    m_keyboardRoutes = std::make_unique<KeyboardRoutes>(std::move(keyboard));
-    m_keyboardRoutes->Install(r);
-
-    // The key and macro editors serve every page that has them (the keyboard's keys, the mouse's
-    // buttons); the page's own device takes the key tables.
-    auto keyDevice = [currentPage, parts]() -> CDeviceBase* {
-        CBrindovaUSBDevice* page = currentPage();
-        return page && parts().keySet ? &page->Device() : nullptr;
-    };
-    auto keyPanel = [parts] { return parts().keySet; };
-    auto macroPanel = [parts] { return parts().macros; };
-    KeySetRoutesContext keys;
-    keys.currentKeyboard = keyDevice;
-    keys.currentPanel = keyPanel;
-    keys.window = this;
-    m_keySetRoutes = std::make_unique<KeySetRoutes>(std::move(keys));
-    m_keySetRoutes->Install(r);
-
-    MacroRoutesContext macros;
-    macros.currentPanel = macroPanel;
-    macros.currentDevice = [this] { return m_host->CurrentDevice(); };
-    macros.currentKeyboard = keyDevice;
-    macros.currentKeyPanel = keyPanel;
-    // While recording the user stays on the page: no other device, no profile switch.
-    macros.setPageSwitching = [this, currentPage](bool enabled) {
-        for (const char* name : {"device_select_layout", "device_select_prev", "device_select_next"})
-            if (QWidget* w = FindControl(QString::fromLatin1(name)))
-                w->setEnabled(enabled);
-        if (CBrindovaUSBDevice* page = currentPage())
-            if (QWidget* profilePanel = page->ProfilePanel())
-                profilePanel->setEnabled(enabled);
-    };
-    macros.window = this;
-    macros.actionMenuPath = [this] { return m_resources.Resolve(QString::fromLatin1(kMacroActionMenu)); };
-    macros.text = [this](const QString& key) { return m_texts.Text(key); };
-    m_macroRoutes = std::make_unique<MacroRoutes>(std::move(macros));
-    m_macroRoutes->Install(r);
-
-    ShootRoutesContext shoot;
-    shoot.currentPanel = [parts] { return parts().shoot; };
-    shoot.currentPageIsMouse = [parts] { return parts().mouse != nullptr; };
-    shoot.downloadShootPatterns = [parts] {
-        if (CMouseDevice* mouse = parts().mouse)
-            mouse->QueueShootDownload();
-    };
-    shoot.window = this;
-    m_shootRoutes = std::make_unique<ShootRoutes>(std::move(shoot));
-    m_shootRoutes->Install(r);
-
-    SoundRoutesContext sound;
-    sound.currentActions = [parts] { return parts().sound; };
-    sound.currentMagicPanel = [parts] { return parts().magic; };
-    sound.currentVoicePanel = [parts] { return parts().voice; };
-    sound.window = this;
-    m_soundRoutes = std::make_unique<SoundRoutes>(std::move(sound));
-    m_soundRoutes->Install(r);
+MacroRoutes* MainWnd::Macros() const {
+    return m_pageRoutes ? m_pageRoutes->Macros() : nullptr;
 }
 
 void MainWnd::Notify(const UiNotify& msg) {
@@ -492,7 +403,7 @@ void MainWnd::StartRoutine() {
 
 void MainWnd::OnTimer(int id) {
     KillTimer(this, id);
-    if (m_profileRoutes && m_profileRoutes->OnTimer(id))
+    if (m_pageRoutes && m_pageRoutes->Profiles() && m_pageRoutes->Profiles()->OnTimer(id))
         return;
     switch (id) {
     case kTimerScale:
@@ -825,8 +736,8 @@ void MainWnd::OnDestroy() {
     DebugLog("退出测试");
     hide();
     // Discovery may be waiting for this thread; it must stop waiting before it is joined.
-    if (m_macroRoutes)
-        m_macroRoutes->StopRecording();
+    if (MacroRoutes* macros = Macros())
+        macros->StopRecording();
     m_host->BeginShutdown();
     m_workers.StopAll(std::chrono::milliseconds(1000));
     m_host->StopPages();

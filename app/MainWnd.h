@@ -31,13 +31,8 @@ class QSystemTrayIcon;
 namespace nk7x {
 
 class DesktopBus;
-class KeyboardRoutes;
-class KeySetRoutes;
-class LightRoutes;
 class MacroRoutes;
-class ShootRoutes;
-class SoundRoutes;
-class ProfileRoutes;
+class PageRoutes;
 class SleepWatcher;
 
 struct ShellOptions {
@@ -99,7 +94,7 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     // The device pages, their list entries and discovery.
     DeviceHost& Devices() { return *m_host; }
     // The macro editor's routes: recording and key picking.
-    MacroRoutes* Macros() const { return m_macroRoutes.get(); }
+    MacroRoutes* Macros() const;
 
     NotifyRouter& Router() { return m_router; }
     Languages& LanguageSwitch() { return *m_languages; }
@@ -192,13 +187,7 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     std::vector<ShellPage*> m_pages;
     light::LightSyncHub m_syncHub;
     std::unique_ptr<DeviceHost> m_host;
-    std::unique_ptr<ProfileRoutes> m_profileRoutes;
-    std::unique_ptr<LightRoutes> m_lightRoutes;
-    std::unique_ptr<KeyboardRoutes> m_keyboardRoutes;
-    std::unique_ptr<KeySetRoutes> m_keySetRoutes;
-    std::unique_ptr<MacroRoutes> m_macroRoutes;
-    std::unique_ptr<ShootRoutes> m_shootRoutes;
-    std::unique_ptr<SoundRoutes> m_soundRoutes;
+    std::unique_ptr<PageRoutes> m_pageRoutes;
     std::set<QString> m_filling; // panel classes whose layout is being built
 
     bool m_lightingControl = true;
