@@ -31,10 +31,6 @@ CKeyboardDevice::CKeyboardDevice()
                                         m_lightClock, static_cast<uint32_t>(m_lightClock.NowMs()))),
       m_lightThread(std::make_unique<light::LightThread>(
           *m_lightEngine, [this] { return Link().IsOpen(); }, [this] { return Link().BackgroundPause(); })) {
-    for (auto& p : m_keyPositionMap)
-        p.store(kKeyNotFound, std::memory_order_relaxed);
-    for (auto& l : m_keyLedMap)
-        l.store(kKeyNotFound, std::memory_order_relaxed);
     SetKindName(FolderName(DeviceFamily::Keyboard));
     SetKeyCount(kKeyCount);
     m_profile.SetDefaultPath(nk7x::DefaultProfilePath(DeviceFamily::Keyboard));
@@ -103,49 +99,9 @@ CKeyboardDevice::KeyLayoutRead CKeyboardDevice::FetchKeyLayout() {
 LinkResult CKeyboardDevice::ApplyKeyLayout(const KeyLayoutRead& read) {
     if (read.infoRead)
         SetDeviceInfo(read.info);
-    if (read.tablesRead) {
-        m_keyTable = read.keyTable;
-        m_ledTable = read.ledTable;
-        m_tableKeys = read.keys;
-        BuildKeyMaps();
-    }
+    if (read.tablesRead)
+        m_keyMap.Take(read.keys, read.keyTable, read.ledTable);
     return read.result;
-}
-
-void CKeyboardDevice::BuildKeyMaps() {
-    std::array<uint8_t, kKeyCount> positions;
-    std::array<uint8_t, kKeyCount> leds;
-    positions.fill(kKeyNotFound);
-    leds.fill(kKeyNotFound);
-    for (int k = 0; k < kKeyCount; ++k) {
-        const KeyCode& code = DefaultKeyCodeTable[static_cast<size_t>(k)].code;
-        for (int p = 0; p < m_tableKeys && p < kMaxDeviceKeys; ++p) {
-            const size_t at = 3 * static_cast<size_t>(p);
-            if (m_keyTable[at] == code.type && m_keyTable[at + 1] == code.b1 &&
-                m_keyTable[at + 2] == code.b2) {
-                positions[static_cast<size_t>(k)] = static_cast<uint8_t>(p);
-                leds[static_cast<size_t>(k)] = m_ledTable[static_cast<size_t>(p)];
-                break;
-            }
-        }
-    }
-    for (int k = 0; k < kKeyCount; ++k) {
-        m_keyPositionMap[static_cast<size_t>(k)].store(positions[static_cast<size_t>(k)],
-                                                       std::memory_order_relaxed);
-        m_keyLedMap[static_cast<size_t>(k)].store(leds[static_cast<size_t>(k)], std::memory_order_relaxed);
-    }
-}
-
-uint8_t CKeyboardDevice::KeyPosition(int keyIndex) const {
-    if (keyIndex < 0 || keyIndex >= kKeyCount)
-        return kKeyNotFound;
-    return m_keyPositionMap[static_cast<size_t>(keyIndex)].load(std::memory_order_relaxed);
-}
-
-uint8_t CKeyboardDevice::KeyLed(int keyIndex) const {
-    if (keyIndex < 0 || keyIndex >= kKeyCount)
-        return kKeyNotFound;
-    return m_keyLedMap[static_cast<size_t>(keyIndex)].load(std::memory_order_relaxed);
 }
 
 LinkResult CKeyboardDevice::ReadSettings() {
@@ -239,24 +195,6 @@ void CKeyboardDevice::QueueSettingsWrite(int n, uint8_t byte0) {
     });
 }
 
-bool CKeyboardDevice::BuildKeyTable(const std::vector<KeyAssignment>& list,
-                                    std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& table) const {
-    if (m_tableKeys == 0 || Link().DataSize() != 3 * m_tableKeys)
-        return false;
-    table = m_keyTable;
-    const size_t count = std::min(list.size(), static_cast<size_t>(kKeyCount));
-    for (size_t i = 0; i < count; ++i) {
-        const uint8_t p = KeyPosition(static_cast<int>(i));
-        if (p == kKeyNotFound || p >= m_tableKeys)
-            continue;
-        const KeyCode& code = list[i].assignment;
-        table[3 * size_t{p}] = code.type;
-        table[3 * size_t{p} + 1] = code.b1;
-        table[3 * size_t{p} + 2] = code.b2;
-    }
-    return true;
-}
-
 CKeyboardDevice::KeyTableWrite
 CKeyboardDevice::TransferKeyTable(int index,
                                   const std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& table) {
@@ -277,7 +215,7 @@ LinkResult CKeyboardDevice::WriteKeyAssignments(int index, const std::vector<Key
     if (!Link().IsOpen())
         return kResultFailed;
     std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> table{};
-    if (!BuildKeyTable(list, table))
+    if (!m_keyMap.BuildKeyTable(list, Link().DataSize(), table))
         return kResultFailed;
     const KeyTableWrite w = TransferKeyTable(index, table);
     if (w.infoRead)
@@ -292,7 +230,7 @@ LinkResult CKeyboardDevice::WriteProfileKeyAssignments(int index) {
 
 void CKeyboardDevice::QueueProfileKeyAssignmentsWrite(int index) {
     std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> table{};
-    if (!Link().IsOpen() || !BuildKeyTable(m_keyList, table))
+    if (!Link().IsOpen() || !m_keyMap.BuildKeyTable(m_keyList, Link().DataSize(), table))
         return;
     RunTransfer("key-table-" + std::to_string(index), [this, index, table]() -> Continuation {
         const KeyTableWrite w = TransferKeyTable(index, table);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "devices/DeviceBase.h"
+#include "devices/keyboard/KeyboardKeyMap.h"
 #include "devices/keyboard/KeyboardRecords.h"
 #include "devices/keyboard/KeyboardTables.h"
 #include "devices/keyboard/KeyboardView.h"
@@ -27,8 +28,6 @@
 
 namespace nk7x {
 
-inline constexpr uint8_t kKeyNotFound = 0xFF;
-inline constexpr int kMaxDeviceKeys = CDeviceCommandLink::kMaxDataSize / 3; // 170
 inline constexpr int kLightingPageBytes = 512;
 inline constexpr int kSyncDelayMs = 100;
 inline constexpr uint8_t kMacroKeyType = 0x70;
@@ -51,7 +50,7 @@ class CKeyboardDevice : public CDeviceBase, public IKeyTableDevice, public ISett
     void SetKeyNameLookup(KeyNameLookup lookup) { m_nameLookup = std::move(lookup); }
 
     // Device layout.
-    // BeginConfig, device information, key table, LED table, EndConfig, BuildKeyMaps. Returns 1,
+    // BeginConfig, device information, key table, LED table, EndConfig; the keys located again. Returns 1,
     // 0 when the link is not open or the key count does not fit, or the first failed command's code.
     LinkResult ReadKeyLayout();
     // The two halves of a layout read: the transfers alone (any thread; the links only), and taking
@@ -68,12 +67,11 @@ class CKeyboardDevice : public CDeviceBase, public IKeyTableDevice, public ISett
     };
     KeyLayoutRead FetchKeyLayout();
     LinkResult ApplyKeyLayout(const KeyLayoutRead& read);
-    void BuildKeyMaps();
-    uint8_t KeyPosition(int keyIndex) const;
-    uint8_t KeyLed(int keyIndex) const;
-    int DeviceKeyCount() const { return m_tableKeys; }
-    const std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& DeviceKeyTable() const { return m_keyTable; }
-    const std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& LedTable() const { return m_ledTable; }
+    uint8_t KeyPosition(int keyIndex) const { return m_keyMap.Position(keyIndex); }
+    uint8_t KeyLed(int keyIndex) const { return m_keyMap.Led(keyIndex); }
+    int DeviceKeyCount() const { return m_keyMap.Keys(); }
+    const CKeyboardKeyMap::Table& DeviceKeyTable() const { return m_keyMap.KeyTable(); }
+    const CKeyboardKeyMap::Table& LedTable() const { return m_keyMap.LedTable(); }
 
     // Settings.
     // Reads the keyboard's settings record into the light settings and the profile (saved).
@@ -204,10 +202,6 @@ class CKeyboardDevice : public CDeviceBase, public IKeyTableDevice, public ISett
     // The profile's settings as the record the keyboard takes.
     SettingsBytes ProfileSettingsBytes(uint8_t byte0);
     LinkResult TransferSettings(int n, const SettingsBytes& bytes);
-    // The key table to write: the last read table with the located keys of `list`; false while
-    // no key layout has been read (writing would wipe the keyboard's keys).
-    bool BuildKeyTable(const std::vector<KeyAssignment>& list,
-                       std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& table) const;
     struct KeyTableWrite {
         LinkResult result = kResultFailed;
         bool infoRead = false;
@@ -239,12 +233,7 @@ class CKeyboardDevice : public CDeviceBase, public IKeyTableDevice, public ISett
     CKeyboardProfiledata m_profile;
     std::vector<KeyAssignment> m_keyList;
     KeyboardSystemStages m_stages;
-    std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> m_keyTable{};
-    std::array<uint8_t, CDeviceCommandLink::kMaxDataSize> m_ledTable{};
-    int m_tableKeys = 0;
-    // Read by the key-event thread, written by the layout read.
-    std::array<std::atomic<uint8_t>, kKeyboardKeyCount> m_keyPositionMap;
-    std::array<std::atomic<uint8_t>, kKeyboardKeyCount> m_keyLedMap;
+    CKeyboardKeyMap m_keyMap;
     KeyboardSettingsRecord m_settingsMirror;
     uint8_t m_settingsIndex = 0;
     std::atomic<bool> m_forcedRed{false};
