@@ -5,7 +5,7 @@
 #include <new>
 #include <thread>
 
-#include "devices/keyboard/MacroImageBuild.h"
+#include "devices/MacroImageSend.h"
 #include "macros/MacroStore.h"
 #include "platform/DebugLog.h"
 #include "profiles/ProfileFolders.h"
@@ -289,28 +289,6 @@ std::vector<KeyCaption> CKeyboardDevice::KeyCaptions() const {
     return captions;
 }
 
-CKeyboardDevice::MacroImageBytes CKeyboardDevice::PrepareMacroImage() const {
-    MacroImageBytes image;
-    const std::string folder = DataFolder();
-    if (folder.empty()) {
-        image.early = MacroDownload::Status::NothingToSend;
-        return image;
-    }
-    MacroImageBuild built = BuildMacroImage(folder);
-    image.early = built.status;
-    // A file that is there but cannot be read would go to the keyboard as a macro without events
-    // (or no macros at all) and wipe what it holds: nothing is sent, and the user hears that the
-    // download failed.
-    if (!built.unreadable.empty()) {
-        for (const std::string& path : built.unreadable)
-            DebugLogf("macros: %s cannot be read; the keyboard keeps the macros it has", path.c_str());
-        image.early = MacroDownload::Status::NoImage;
-    }
-    if (image.early == MacroDownload::Status::Sent)
-        image.bytes = std::move(built.bytes);
-    return image;
-}
-
 CKeyboardDevice::MacroDownloadResult CKeyboardDevice::TransferMacros(const MacroImageBytes& image,
                                                                      const DeviceInfoRecord& known) {
     MacroDownloadResult r;
@@ -321,17 +299,9 @@ CKeyboardDevice::MacroDownloadResult CKeyboardDevice::TransferMacros(const Macro
         if (r.infoRead)
             info = r.info;
     }
-    if (image.early != MacroDownload::Status::Sent) {
-        r.answer.status = image.early;
+    r.answer = CheckMacroRoom(image, info);
+    if (r.answer.status != MacroDownload::Status::Sent)
         return r;
-    }
-    const size_t total = image.bytes.size();
-    const size_t capacity = size_t{info[6]} * kMacroUnitBytes;
-    if (total > capacity) {
-        r.answer.status = MacroDownload::Status::TooLarge;
-        r.answer.excessEvents = static_cast<int>((total - capacity) / 4 + 1);
-        return r;
-    }
     if (link.IsOpen()) {
         FirstFailure f;
         f.Take(link.BeginConfig());
@@ -344,7 +314,7 @@ CKeyboardDevice::MacroDownloadResult CKeyboardDevice::TransferMacros(const Macro
 }
 
 MacroDownload CKeyboardDevice::DownloadMacros() {
-    const MacroDownloadResult r = TransferMacros(PrepareMacroImage(), DeviceInfo());
+    const MacroDownloadResult r = TransferMacros(PrepareMacroImage(DataFolder()), DeviceInfo());
     if (r.infoRead)
         SetDeviceInfo(r.info);
     ReportFailure(KeyboardWrite::Macros, r.answer.link);
@@ -352,7 +322,7 @@ MacroDownload CKeyboardDevice::DownloadMacros() {
 }
 
 void CKeyboardDevice::QueueMacroDownload(std::function<void(MacroDownload)> done) {
-    auto image = std::make_shared<const MacroImageBytes>(PrepareMacroImage());
+    auto image = std::make_shared<const MacroImageBytes>(PrepareMacroImage(DataFolder()));
     const DeviceInfoRecord known = DeviceInfo();
     RunTransfer("macros", [this, image, known, done = std::move(done)]() -> Continuation {
         const MacroDownloadResult r = TransferMacros(*image, known);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "devices/DeviceBase.h"
+#include "devices/MacroImageSend.h"
 #include "devices/keyboard/KeyboardKeyMap.h"
 #include "devices/keyboard/KeyboardRecords.h"
 #include "devices/keyboard/KeyboardTables.h"
@@ -32,7 +33,6 @@ inline constexpr int kLightingPageBytes = 512;
 inline constexpr int kSyncDelayMs = 100;
 inline constexpr uint8_t kMacroKeyType = 0x70;
 inline constexpr uint8_t kMacroKeyTypeAlt = 0x71;
-inline constexpr size_t kMacroUnitBytes = 128;
 
 // The language key of a key code's name; empty when it has none. The default names the factory
 // codes ("keyboard_key_" + label); the page gives the key function tables of its panel.
@@ -210,12 +210,6 @@ class CKeyboardDevice : public CDeviceBase, public IKeyTableDevice, public ISett
     KeyTableWrite TransferKeyTable(int index,
                                    const std::array<uint8_t, CDeviceCommandLink::kMaxDataSize>& table);
     // The macro image from the files (on the page's thread), and its download.
-    struct MacroImageBytes {
-        // NothingToSend or NoImage: the download's answer without sending; Sent: send `bytes`.
-        MacroDownload::Status early = MacroDownload::Status::Sent;
-        std::vector<uint8_t> bytes;
-    };
-    MacroImageBytes PrepareMacroImage() const;
     struct MacroDownloadResult {
         MacroDownload answer;
         bool infoRead = false;

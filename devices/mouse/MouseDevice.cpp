@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "devices/keyboard/MacroImageBuild.h"
+#include "devices/MacroImageSend.h"
 #include "devices/mouse/ShootImageBuild.h"
 #include "macros/MacroStore.h"
 #include "platform/DebugLog.h"
@@ -331,22 +331,12 @@ MacroDownload CMouseDevice::DownloadMacros() {
     // Asleep before the image is built: nothing was attempted.
     if (link.IsOpen() && !Awake())
         return answer;
-    const MacroImageBuild image = BuildMacroImage(DataFolder());
+    const MacroImageBytes image = PrepareMacroImage(DataFolder());
     DeviceInfoRecord info = DeviceInfo();
     if (link.IsOpen() && link.ReadDeviceInfo(info) == kResultOk)
         SetDeviceInfo(info);
-    if (image.status != MacroDownload::Status::Sent) {
-        answer.status = image.status;
-        return answer;
-    }
-    const size_t capacity = size_t{info[6]} * 128;
-    if (image.bytes.size() > capacity) {
-        answer.status = MacroDownload::Status::TooLarge;
-        answer.excessEvents = static_cast<int>((image.bytes.size() - capacity) / 4 + 1);
-        return answer;
-    }
-    answer.status = MacroDownload::Status::Sent;
-    if (!link.IsOpen())
+    answer = CheckMacroRoom(image, info);
+    if (answer.status != MacroDownload::Status::Sent || !link.IsOpen())
         return answer;
     FirstFailure f;
     // Asleep after the image was built: the download failed.

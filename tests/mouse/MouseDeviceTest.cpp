@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <json/value.h>
 
 #include <filesystem>
@@ -285,6 +287,27 @@ TEST_F(MouseDeviceTest, AMouseThatFallsAsleepInTheMiddleOfADownloadFailsIt) {
     EXPECT_EQ(m_sim->Counters().perCommand[21], 0u);
     ASSERT_FALSE(m_view.failures.empty());
     EXPECT_EQ(m_view.failures.back().first, MouseWrite::Macros);
+}
+
+// A macro file that cannot be read would reach the mouse as a macro without events: the download
+// is refused whole, as the keyboard's is, and the mouse keeps the macros it holds.
+TEST_F(MouseDeviceTest, AnUnreadableMacroFileSendsTheMouseNothing) {
+    Plug(SimKind::Mouse);
+    MacroStore store(m_mouse->DataFolder());
+    const std::vector<MacroEvent> events = {{true, 10, 4, 5}, {false, 10, 4, 5}};
+    for (int i = 0; i < 2; ++i) {
+        MacroInfo info;
+        ASSERT_EQ(store.Create(info), MacroResult::Ok);
+        ASSERT_EQ(store.Save(info, events), MacroResult::Ok);
+    }
+    const std::vector<MacroInfo> listed = store.LoadIndex();
+    ASSERT_EQ(listed.size(), 2u);
+    const std::vector<uint8_t> held = m_sim->MacroArea();
+    std::ofstream(m_mouse->DataFolder() + listed[1].guid + ".mac", std::ios::trunc) << "{ not json";
+    const MacroDownload answer = m_mouse->DownloadMacros();
+    EXPECT_EQ(answer.status, MacroDownload::Status::NoImage);
+    EXPECT_EQ(m_sim->Counters().perCommand[21], 0u) << "nothing reached the macro area";
+    EXPECT_EQ(m_sim->MacroArea(), held);
 }
 
 } // namespace nk7x::test
