@@ -1,12 +1,11 @@
 #include "devices/headset/HeadsetDevice.h"
 
-#include <memory>
+#include "profiles/ProfileFolders.h"
 
 namespace nk7x {
 
-CHeadsetDevice::CHeadsetDevice(int ledCount)
-    : CMousePadDevice(DeviceFamily::Headset, ledCount, std::make_unique<CHs6533Profiledata>(), "headset"),
-      m_headsetProfile(static_cast<CHs6533Profiledata*>(&ProfileData())) {
+CHeadsetDevice::CHeadsetDevice(int ledCount) : CRingLightDevice(DeviceFamily::Headset, ledCount, "headset") {
+    m_profile.SetDefaultPath(nk7x::DefaultProfilePath(DeviceFamily::Headset));
     m_readsDeviceInfo = false;
 }
 
@@ -18,7 +17,7 @@ CHeadsetDevice::~CHeadsetDevice() {
 
 void CHeadsetDevice::SetView(IHeadsetView* view) {
     m_view = view;
-    CMousePadDevice::SetView(view);
+    CRingLightDevice::SetView(view);
 }
 
 LinkResult CHeadsetDevice::SendFrame(const HeadsetFrame& frame) {
@@ -41,13 +40,13 @@ void CHeadsetDevice::LoadConnectedProfile() {
 }
 
 void CHeadsetDevice::ProfileLoaded() {
-    CMousePadDevice::ProfileLoaded();
+    CRingLightDevice::ProfileLoaded();
     if (!m_loadingAtConnection && m_view)
         m_view->SoundProfileLoaded();
 }
 
 void CHeadsetDevice::RefreshPage() {
-    CMousePadDevice::RefreshPage();
+    CRingLightDevice::RefreshPage();
     if (m_view)
         m_view->SoundRefresh();
 }

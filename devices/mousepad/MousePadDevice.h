@@ -1,83 +1,25 @@
-// CMousePadDevice: every operation of the mouse pad page on its device and its profile, without a
-// toolkit: the device information read at connection, the mirror of the pad's settings record (read
-// when the pad reports a change, sent after lighting changes), and the pad's LEDs, which the
-// program animates and streams itself (CStreamedLightDevice) as a ring. The headset keeps the same
-// record and lighting and derives from it.
+// CMousePadDevice: the mouse pad's device without a toolkit: the record and ring lighting it shares
+// with the headset (CRingLightDevice), and its profile, which keeps only lighting.
 #pragma once
 
-#include <memory>
-
-#include "devices/StreamedLightDevice.h"
-#include "devices/mousepad/MousePadTables.h"
-#include "devices/mousepad/MousePadView.h"
-#include "devices/mousepad/PadRecords.h"
-#include "profiles/BasicProfileData.h"
+#include "devices/mousepad/RingLightDevice.h"
 
 namespace nk7x {
 
-class CMousePadDevice : public CStreamedLightDevice, public ISettingsRecordDevice {
+class CMousePadDevice : public CRingLightDevice {
   public:
     // `ledCount`: the LEDs the page shows and streams (the page table's key count).
     explicit CMousePadDevice(int ledCount = kMousePadLedCount);
     ~CMousePadDevice() override;
-    ISettingsRecordDevice* SettingsRecord() override { return this; }
 
-    void SetView(IMousePadView* view);
-
-    // Device information, read at connection; the pad gives none of its bytes a meaning the page
-    // uses. The halves as the mouse's: the transfer on any thread, the result on the page's thread.
-    struct InfoRead {
-        LinkResult result = kResultFailed;
-        DeviceInfoRecord info{};
-    };
-    InfoRead FetchDeviceInfo();
-    LinkResult ApplyDeviceInfo(const InfoRead& read);
-
-    // Settings record: a read replaces the mirror (the profile stays as it is); a write sends the
-    // mirror, not the profile.
-    PadSettingsRead FetchSettings();
-    LinkResult ApplySettings(const PadSettingsRead& read);
-    LinkResult ReadSettings();
-    const PadSettingsRecord& Mirror() const { return m_mirror; }
-    // Sends the mirror as record n (the main window always writes record 0); byte 0 is not taken
-    // from the caller: it stays the record index last read.
-    LinkResult WriteSettings(int n, uint8_t byte0) override;
-    void QueueSettingsWrite(int n, uint8_t byte0) override;
-
-    // Profile: the pad keeps only lighting.
-    CBasicProfiledata& Profile() { return *m_profile; }
-    // The profile's lighting into the device, the engine and the mirror.
-    void ApplyProfile() override;
-
-    // Page flow. The connection reads the device information and the settings record (so that the
-    // pad's own bytes go back unchanged), then loads the profile and starts the light thread.
-    void OnConnect() override;
-    void OnSyncRequest() override;
-    void RefreshPage() override;
+    CBasicProfiledata& Profile() { return m_profile; }
 
   protected:
-    // A kind that shares the pad's record: its family, LEDs, profile object (given its default
-    // path here) and the name its log lines start with.
-    CMousePadDevice(DeviceFamily family, int ledCount, std::unique_ptr<CBasicProfiledata> profile,
-                    const char* logName);
-
-    CBasicProfiledata& ProfileData() override { return *m_profile; }
-    const CBasicProfiledata& ProfileData() const override { return *m_profile; }
-    IMousePadView* PadView() const { return m_view; }
-    // The connection's profile load (after the record was read, before the page is filled).
-    virtual void LoadConnectedProfile() { LoadProfile(); }
-    // Whether the connection asks for the device information (command 3): the pad does; a headset
-    // is not asked, since it need not answer that command.
-    bool m_readsDeviceInfo = true;
+    CBasicProfiledata& ProfileData() override { return m_profile; }
+    const CBasicProfiledata& ProfileData() const override { return m_profile; }
 
   private:
-    LinkResult TransferSettings(int n, const PadWireRecord& wire);
-    void ReportFailure(LinkResult result);
-
-    IMousePadView* m_view = nullptr;
-    std::unique_ptr<CBasicProfiledata> m_profile;
-    const char* m_logName;
-    PadSettingsRecord m_mirror;
+    CBasicProfiledata m_profile;
 };
 
 } // namespace nk7x
