@@ -26,7 +26,9 @@
 #include "tools/sim/SimControl.h"
 #include "tools/sim/SimDeviceRows.h"
 #include "tools/sim/SimFrame.h"
+#include "tools/sim/SimKinds.h"
 #include "tools/sim/SimMemory.h"
+#include "tools/sim/SimSockets.h"
 #include "tools/sim/SimUsbGadget.h"
 
 namespace nk7x {
@@ -41,183 +43,6 @@ constexpr uint8_t kStaleFill = 0xEE;
 constexpr int kMaxReplyDelayMs = 60000;
 constexpr size_t kNodeQueueReports = 256; // input reports waiting for the host to poll the endpoint
 
-// The keyboard's defaults, which the other kinds replace with their own.
-constexpr const char* kKeyboardName = "kbd1";
-// The shipped devices' ids; the program ships none for the mouse and the headset, so the emulator
-// picks its own (its rows file names them to the program).
-constexpr uint16_t kKeyboardVendor = Describe(DeviceFamily::Keyboard).vendorId;
-constexpr uint16_t kKeyboardProduct = Describe(DeviceFamily::Keyboard).productId;
-constexpr uint16_t kMouseVendor = Describe(DeviceFamily::MousePad).vendorId;
-constexpr uint16_t kMouseProduct = 0x5001;
-constexpr uint16_t kReceiverProduct = 0x5002;
-constexpr uint16_t kPadProduct = Describe(DeviceFamily::MousePad).productId;
-constexpr uint16_t kHeadsetVendor = kKeyboardVendor;
-constexpr uint16_t kHeadsetProduct = 0x6533;
-
-const char* DefaultName(SimKind kind) {
-    switch (kind) {
-    case SimKind::Mouse:
-        return "mouse1";
-    case SimKind::Receiver:
-        return "rcv1";
-    case SimKind::Pad:
-        return "pad1";
-    case SimKind::Headset:
-        return "headset1";
-    case SimKind::Keyboard:
-        break;
-    }
-    return kKeyboardName;
-}
-
-uint16_t DefaultProduct(SimKind kind) {
-    switch (kind) {
-    case SimKind::Mouse:
-        return kMouseProduct;
-    case SimKind::Receiver:
-        return kReceiverProduct;
-    case SimKind::Pad:
-        return kPadProduct;
-    case SimKind::Headset:
-        return kHeadsetProduct;
-    case SimKind::Keyboard:
-        break;
-    }
-    return kKeyboardProduct;
-}
-
-uint16_t DefaultVendor(SimKind kind) {
-    switch (kind) {
-    case SimKind::Mouse:
-    case SimKind::Receiver:
-    case SimKind::Pad:
-        return kMouseVendor;
-    case SimKind::Headset:
-        return kHeadsetVendor;
-    case SimKind::Keyboard:
-        break;
-    }
-    return kKeyboardVendor;
-}
-
-SimOptions ResolveOptions(SimOptions o) {
-    if (o.kind != SimKind::Keyboard) {
-        if (o.name == kKeyboardName)
-            o.name = DefaultName(o.kind);
-        if (o.vendorId == kKeyboardVendor && o.productId == kKeyboardProduct) {
-            o.vendorId = DefaultVendor(o.kind);
-            o.productId = DefaultProduct(o.kind);
-        }
-        o.lightingPages = 0; // only the keyboard has custom colour pages
-    }
-    if (SimHasPadMemory(o.kind))
-        o.macroCapacity = 0; // nor has a pad or a headset macro memory
-    if (!o.deviceRows.has_value())
-        o.deviceRows = o.kind != SimKind::Keyboard;
-    return o;
-}
-
-const char* ProductName(SimKind kind) {
-    switch (kind) {
-    case SimKind::Mouse:
-        return "NK-7X Mouse";
-    case SimKind::Receiver:
-        return "NK-7X Wireless Receiver";
-    case SimKind::Pad:
-        return "NK-7X Mouse Pad";
-    case SimKind::Headset:
-        return "NK-7X Headset";
-    case SimKind::Keyboard:
-        break;
-    }
-    return "NK-7X Keyboard";
-}
-
-std::string ErrnoText() {
-    return std::strerror(errno);
-}
-
-bool ValidName(const std::string& name) {
-    if (name.empty() || name.size() > 64 || name[0] == '.')
-        return false;
-    return std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-               c == '_' || c == '.';
-    });
-}
-
-bool FillAddress(const std::string& path, sockaddr_un& addr) {
-    std::memset(&addr, 0, sizeof addr);
-    addr.sun_family = AF_UNIX;
-    if (path.size() >= sizeof addr.sun_path)
-        return false;
-    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
-// True when something answers on the socket path (a device of that name is plugged in already).
-bool SocketAnswers(const std::string& path) {
-    sockaddr_un addr;
-    if (!FillAddress(path, addr))
-        return false;
-    const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    const bool live = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    close(fd);
-    return live;
-}
-
-int MakeListener(const std::string& path, std::string& error) {
-    sockaddr_un addr;
-    if (!FillAddress(path, addr)) {
-        error = "socket path too long: " + path;
-        return -1;
-    }
-    const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        error = "cannot create socket: " + ErrnoText();
-        return -1;
-    }
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 16) != 0) {
-        error = "cannot listen on " + path + ": " + ErrnoText();
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// Written under a temporary name and renamed, so a reader never sees half a file.
-bool WriteWholeFile(const std::string& path, const void* data, size_t size, std::string& error) {
-    const std::string temp = path + ".tmp";
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        error = "cannot write " + temp + ": " + ErrnoText();
-        return false;
-    }
-    const auto* p = static_cast<const uint8_t*>(data);
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = write(fd, p + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = "cannot write " + temp + ": " + ErrnoText();
-            close(fd);
-            unlink(temp.c_str());
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    close(fd);
-    if (rename(temp.c_str(), path.c_str()) != 0) {
-        error = "cannot create " + path + ": " + ErrnoText();
-        unlink(temp.c_str());
-        return false;
-    }
-    return true;
-}
-
 // An echo that cannot be mistaken for the real one, and never 0.
 uint8_t StaleEcho(uint8_t command) {
     const uint8_t e = static_cast<uint8_t>(command ^ 0x40);
@@ -225,32 +50,6 @@ uint8_t StaleEcho(uint8_t command) {
 }
 
 } // namespace
-
-const char* SimKindName(SimKind kind) {
-    switch (kind) {
-    case SimKind::Mouse:
-        return "mouse";
-    case SimKind::Receiver:
-        return "receiver";
-    case SimKind::Pad:
-        return "pad";
-    case SimKind::Headset:
-        return "headset";
-    case SimKind::Keyboard:
-        break;
-    }
-    return "keyboard";
-}
-
-bool ParseSimKind(std::string_view text, SimKind& kind) {
-    for (SimKind k : {SimKind::Keyboard, SimKind::Mouse, SimKind::Receiver, SimKind::Pad, SimKind::Headset}) {
-        if (text == SimKindName(k)) {
-            kind = k;
-            return true;
-        }
-    }
-    return false;
-}
 
 std::vector<uint8_t> SimFrameRecord::Payload() const {
     const size_t n = std::min<size_t>(length, kSimFramePayload);
@@ -385,7 +184,7 @@ struct SimDevice::Impl {
         std::snprintf(info, sizeof info,
                       "vendor=0x%04x\nproduct=0x%04x\nversion=0x%04x\ninterface=%d\nname=%s (%s)\n",
                       options.vendorId, options.productId, options.version, kInterfaceNumber,
-                      ProductName(options.kind), options.name.c_str());
+                      SimProductName(options.kind), options.name.c_str());
         // The pad and the headset have no input of their own: they show the keyboard's collections,
         // whose third and fourth are the ones every kind has (the headset's fourth with its LED report).
         const std::vector<uint8_t>& rdesc = SimIsMouse(options.kind) ? MouseInterfaceDescriptor()
@@ -420,7 +219,7 @@ struct SimDevice::Impl {
         spec.productId = options.productId;
         spec.version = options.version;
         spec.manufacturer = "Norla Keys";
-        spec.product = ProductName(options.kind);
+        spec.product = SimProductName(options.kind);
         spec.serial = SimUsbSerial(options.name);
         // Interface 0 only holds its number: the collections live on interface 1, as on the device.
         SimGadgetInterface first;
