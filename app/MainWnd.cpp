@@ -3,6 +3,7 @@
 #include "profiles/UnreadableFiles.h"
 #include "ui/DataFileProblems.h"
 
+#include "app/ControlBus.h"
 #include "app/PageRoutes.h"
 #include "app/ScalePolicy.h"
 #include "app/ServiceAnswer.h"
@@ -267,6 +268,10 @@ void MainWnd::BuildRoutes() {
     pages.texts = &m_texts;
     pages.storeCommonEffect = [this](const light::CommonEffectSettings& effect) { m_syncHub.Store(effect); };
     pages.commonEffectFlagged = [this] { m_workers.Wake(kLightSyncSlot); };
+    pages.profileSwitched = [this](CDeviceProfileUI& panel) {
+        if (m_control)
+            m_control->ProfileSwitched(panel);
+    };
     m_pageRoutes = std::make_unique<PageRoutes>(std::move(pages));
     m_pageRoutes->Install(r);
 }
@@ -354,6 +359,13 @@ void MainWnd::StartRoutine() {
     if (m_options.useBuses) {
         m_bus = new DesktopBus(this);
         m_bus->SetQueryHandler([this] { return ServiceAnswer(); });
+        ControlBusContext control;
+        control.pages = [this] { return m_host->PagesInPanelOrder(); };
+        control.switchTo = [this](CDeviceProfileUI& panel, CDeviceBase* device, int index) {
+            ProfileRoutes* routes = m_pageRoutes ? m_pageRoutes->Profiles() : nullptr;
+            return routes && routes->SwitchTo(panel, device, index);
+        };
+        m_control = new ControlBus(m_bus, std::move(control));
         connect(m_bus, &DesktopBus::lightingRequested, this,
                 [this](int w, int l) { OnLightingRequest(w, l); });
         m_bus->Register();

@@ -30,6 +30,7 @@ class QSystemTrayIcon;
 
 namespace nk7x {
 
+class ControlBus;
 class DesktopBus;
 class MacroRoutes;
 class PageRoutes;
@@ -181,6 +182,7 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     QSystemTrayIcon* m_tray = nullptr;
     std::unique_ptr<QMenu> m_trayMenu;
     DesktopBus* m_bus = nullptr;
+    ControlBus* m_control = nullptr; // scripts' interface on the bus object, owned by it
     SleepWatcher* m_sleep = nullptr;
     std::unique_ptr<SecondaryWindows> m_windows;
     std::unique_ptr<WindowBackground> m_background;

@@ -35,6 +35,7 @@ void PageRoutes::Install(NotifyRouter& router) {
         return page ? page->ProfilePanel() : nullptr;
     };
     profile.window = window;
+    profile.profileSwitched = m_ctx.profileSwitched;
     m_profileRoutes = std::make_unique<ProfileRoutes>(std::move(profile));
     m_profileRoutes->Install(router);
 

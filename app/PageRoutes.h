@@ -8,6 +8,7 @@
 
 namespace nk7x {
 
+class CDeviceProfileUI;
 class DeviceHost;
 class KeyboardRoutes;
 class KeySetRoutes;
@@ -32,6 +33,8 @@ struct PageRoutesContext {
     // The common effect: stored for every device, and the painter woken when one follows it.
     std::function<void(const light::CommonEffectSettings&)> storeCommonEffect;
     std::function<void()> commonEffectFlagged;
+    // A page's profile panel switched profiles; may be empty.
+    std::function<void(CDeviceProfileUI& panel)> profileSwitched;
 };
 
 class PageRoutes {

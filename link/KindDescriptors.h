@@ -20,17 +20,18 @@ struct KindDescriptor {
     int32_t keyCount;         // keys, or LEDs where the device has no keys
     int32_t buttonCount;      // buttons that take assignments
     const char* lightingName; // the element of the lighting name files
+    const char* scriptName;   // how scripts name the family (the desktop bus, the command line)
 };
 
 // In the order of the option table, which is the order of the pages.
 // clang-format off
 inline constexpr std::array<KindDescriptor, kDeviceFamilyCount> kKindDescriptors = {{
-    {DeviceFamily::Mouse, DeviceKind::Mouse, 0, 0, "XML\\DeviceXml\\mousedevice.xml", 6, 7, "tavro_light"},
+    {DeviceFamily::Mouse, DeviceKind::Mouse, 0, 0, "XML\\DeviceXml\\mousedevice.xml", 6, 7, "tavro_light", "mouse"},
     {DeviceFamily::Keyboard, DeviceKind::Keyboard, 0x0C45, 0x0820, "XML\\DeviceXml\\keyboarddevice.xml", 126, 126,
-     "tavro_light"},
+     "tavro_light", "keyboard"},
     {DeviceFamily::MousePad, DeviceKind::MousePad, 0x320F, 0x1004, "XML\\DeviceXml\\mousepaddevice.xml", 15, 0,
-     "tavro_light"},
-    {DeviceFamily::Headset, DeviceKind::Headset, 0, 0, "XML\\DeviceXml\\hs6533device.xml", 13, 0, "tavro_light"},
+     "tavro_light", "pad"},
+    {DeviceFamily::Headset, DeviceKind::Headset, 0, 0, "XML\\DeviceXml\\hs6533device.xml", 13, 0, "tavro_light", "headset"},
 }};
 // clang-format on
 

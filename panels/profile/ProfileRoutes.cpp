@@ -139,25 +139,35 @@ bool ProfileRoutes::OnTimer(int id) {
 }
 
 void ProfileRoutes::OnTimerSwitch() {
-    CDeviceProfileUI* panel = Panel();
-    if (!panel)
-        return;
+    if (CDeviceProfileUI* panel = Panel())
+        SwitchTo(*panel, Device(), panel->GetSelectedIndex());
+}
+
+bool ProfileRoutes::SwitchTo(CDeviceProfileUI& panel, CDeviceBase* device, int index) {
+    const ProfileResult selected = panel.SelectProfile(index, false);
+    if (selected == ProfileResult::Refused)
+        return false;
     // The switch goes ahead: only the choice for the next start was not stored.
-    if (WriteFailed(panel->SelectProfile(panel->GetSelectedIndex(), false)))
+    if (WriteFailed(selected))
         Show(QString::fromLatin1(kMsgSaveFailed), true, kButtonsOk);
-    CDeviceBase* device = Device();
-    if (!device)
-        return;
-    device->SetProfileName(panel->GetSelectedUUID());
-    device->LoadProfile();
-    IKeyTableDevice* keys = device->KeyTable();
+    if (device)
+        Load(*device, panel.GetSelectedUUID());
+    if (m_ctx.profileSwitched)
+        m_ctx.profileSwitched(panel);
+    return true;
+}
+
+void ProfileRoutes::Load(CDeviceBase& device, const std::string& uuid) {
+    device.SetProfileName(uuid);
+    device.LoadProfile();
+    IKeyTableDevice* keys = device.KeyTable();
     if (keys)
         keys->PurgeMacroKeys();
-    device->RefreshPage();
-    if (ISettingsRecordDevice* record = device->SettingsRecord())
+    device.RefreshPage();
+    if (ISettingsRecordDevice* record = device.SettingsRecord())
         record->QueueSettingsWrite(0, 0);
     if (keys) {
-        DownloadMacros(*device);
+        DownloadMacros(device);
         keys->QueueProfileKeyAssignmentsWrite(0);
     }
 }

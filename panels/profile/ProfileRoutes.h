@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 
 class QWidget;
 
@@ -38,6 +39,9 @@ struct ProfileRoutesContext {
     // Language text of a key (a message used as a format). Empty: the message boxes' language,
     // else the key itself.
     std::function<QString(const QString& key)> text;
+    // A page's profile panel has switched to another profile (the window's, or a script's); may be
+    // empty.
+    std::function<void(CDeviceProfileUI& panel)> profileSwitched;
 };
 
 class ProfileRoutes {
@@ -55,6 +59,10 @@ class ProfileRoutes {
     void OnExport();
     void OnReset();
     void OnTab(int n, bool selected);
+    // Switches a page to profile `index` of its panel as a choice in the panel does: the list's
+    // selection stored, the profile loaded into `device` (when there is one), the page refreshed
+    // and what the device keeps written to it. False, and nothing changes, for an index out of range.
+    bool SwitchTo(CDeviceProfileUI& panel, CDeviceBase* device, int index);
 
   private:
     CDeviceBase* Device() const;
@@ -65,6 +73,8 @@ class ProfileRoutes {
     // DownloadMacros and its message.
     void DownloadMacros(CDeviceBase& device) const;
     void OnTimerSwitch();
+    // The profile `uuid` into the device, the page refreshed, the device written.
+    void Load(CDeviceBase& device, const std::string& uuid);
 
     ProfileRoutesContext m_ctx;
 };

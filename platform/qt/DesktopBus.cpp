@@ -29,7 +29,7 @@ bool DesktopBus::Register() {
     }
     if (!bus.registerObject(QString::fromLatin1(kPath), this,
                             QDBusConnection::ExportScriptableSlots |
-                                QDBusConnection::ExportScriptableSignals)) {
+                                QDBusConnection::ExportScriptableSignals | QDBusConnection::ExportAdaptors)) {
         DebugLog("session bus: cannot export the desktop service object");
         return false;
     }

@@ -1,6 +1,11 @@
 // Runs the real program: one instance per user, and its service on a private session bus.
 #include "platform/qt/DesktopBus.h"
 
+#include "devices/keyboard/KeyboardDevice.h"
+#include "profiles/ProfileFolders.h"
+#include "profiles/ProfileList.h"
+#include "tools/sim/SimDevice.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -18,7 +23,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <optional>
 #include <signal.h>
+#include <string>
+#include <vector>
 
 using namespace nk7x;
 
@@ -79,12 +88,79 @@ class ProgramRun {
         return m_err[p];
     }
 
+    QString Home() const { return m_home.path(); }
+    void SetEnv(const QString& name, const QString& value) { m_env.insert(name, value); }
+
   private:
     QTemporaryDir m_home;
     QProcessEnvironment m_env;
     QList<QProcess*> m_procs;
     QHash<QProcess*, QByteArray> m_err;
 };
+
+// An environment variable of this process for a scope; what it was comes back after.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (m_old)
+            ::setenv(m_name, m_old->c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+
+  private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+// A session bus of the test's own.
+class PrivateBus {
+  public:
+    PrivateBus() {
+        const QString daemon = QStandardPaths::findExecutable("dbus-daemon");
+        if (daemon.isEmpty())
+            return;
+        m_bus.start(daemon, {"--session", "--nofork", "--print-address=1"});
+        if (!m_bus.waitForStarted(5000))
+            return;
+        for (int i = 0; i < 100 && !m_address.contains('\n'); ++i) {
+            m_bus.waitForReadyRead(50);
+            m_address += m_bus.readAllStandardOutput();
+        }
+        m_address = m_address.trimmed();
+    }
+    ~PrivateBus() {
+        m_bus.terminate();
+        m_bus.waitForFinished(3000);
+    }
+    QString Address() const { return QString::fromUtf8(m_address); }
+
+  private:
+    QProcess m_bus;
+    QByteArray m_address;
+};
+
+// A call through `gdbus` (a client of its own, as a script would use): its output, or the error it
+// printed; `ok` says which.
+QString Gdbus(const QString& address, const QStringList& args, bool* ok) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DBUS_SESSION_BUS_ADDRESS", address);
+    p.setProcessEnvironment(env);
+    p.start("gdbus", QStringList{"call", "--session", "--dest", DesktopBus::kService, "--object-path",
+                                 DesktopBus::kPath, "--method"} +
+                         args);
+    // The program answers on its own thread; the test only waits.
+    if (!p.waitForFinished(10000))
+        p.kill();
+    *ok = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return QString::fromUtf8(*ok ? p.readAllStandardOutput() : p.readAllStandardError()).trimmed();
+}
 
 } // namespace
 
@@ -183,4 +259,121 @@ TEST(Program, ServiceOnTheSessionBus) {
     }
     bus.terminate();
     bus.waitForFinished(3000);
+}
+
+// A script switches the keyboard's profile over the bus as the profile panel would: the new profile
+// is active, the keyboard holds its lighting, listeners hear of it, and bad arguments get errors
+// that say what is wrong.
+TEST(Program, ScriptsSwitchTheKeyboardsProfileOverTheBus) {
+    if (QStandardPaths::findExecutable("gdbus").isEmpty())
+        GTEST_SKIP() << "gdbus is not installed";
+    PrivateBus bus;
+    ASSERT_FALSE(bus.Address().isEmpty()) << "no private session bus";
+    ProgramRun run(bus.Address());
+    const QString data = run.Home() + "/data";
+    const QString simFolder = run.Home() + "/sim";
+    ASSERT_TRUE(QDir().mkpath(simFolder));
+    QFile::setPermissions(simFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    run.SetEnv("NK7X_SIM_DIR", simFolder);
+
+    // Two profiles, the second with a lighting of its own, made by the program's own code.
+    ScopedEnv dataHome("XDG_DATA_HOME", data.toStdString());
+    ScopedEnv programDir("NK7X_PROGRAM_DIR", NK7X_SOURCE_DIR);
+    ProfileList list;
+    list.SetDeviceType(KindNumber(DeviceKind::Keyboard));
+    list.SetFolders(KindFolder(DeviceFamily::Keyboard), DefaultProfilePath(DeviceFamily::Keyboard));
+    ASSERT_EQ(list.LoadList(), ProfileResult::Done);
+    ASSERT_EQ(list.AddProfile(), ProfileResult::Done);
+    ASSERT_EQ(list.SelectProfile(0), ProfileResult::Done);
+    ASSERT_EQ(list.Names(), (std::vector<std::string>{"profile1", "profile2"}));
+    {
+        CKeyboardDevice keyboard;
+        keyboard.SetProfileName(list.UuidAt(1));
+        keyboard.LoadProfile();
+        LightState light = keyboard.Profile().GetLightInfo();
+        light.mode = 2;
+        light.red = 0x12;
+        light.green = 0x34;
+        light.blue = 0x56;
+        keyboard.SetLightSettings(light);
+        keyboard.SaveProfile();
+    }
+
+    SimOptions options;
+    options.folder = simFolder.toStdString();
+    SimDevice keyboard(options);
+    ASSERT_EQ(keyboard.Start(), 1) << keyboard.LastError();
+    QProcess* app = run.Start();
+    ASSERT_TRUE(app->waitForStarted(5000));
+
+    bool ok = false;
+    QElapsedTimer t;
+    t.start();
+    QString devices;
+    while (t.elapsed() < 15000) {
+        devices = Gdbus(bus.Address(), {"com.NorlaKeys.NK7X.Control1.Devices"}, &ok);
+        if (ok && devices.contains("'keyboard'"))
+            break;
+        QTest::qWait(100);
+    }
+    ASSERT_EQ(devices, "(['keyboard'],)") << run.Output(app).toStdString();
+    EXPECT_EQ(Gdbus(bus.Address(), {"com.NorlaKeys.NK7X.Control1.Profiles", "keyboard"}, &ok),
+              "(['profile1', 'profile2'],)");
+    EXPECT_EQ(Gdbus(bus.Address(), {"com.NorlaKeys.NK7X.Control1.ActiveProfile", "keyboard"}, &ok),
+              "('profile1',)");
+    // The page has finished connecting before the switch is asked for.
+    ASSERT_TRUE(keyboard.WaitForFrames(1, 5000));
+    QTest::qWait(1500);
+
+    QProcess monitor;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.Address());
+    monitor.setProcessEnvironment(env);
+    monitor.start("gdbus", {"monitor", "--session", "--dest", DesktopBus::kService});
+    ASSERT_TRUE(monitor.waitForStarted(5000));
+    QTest::qWait(300);
+
+    keyboard.ClearFrameLog();
+    const QString used =
+        Gdbus(bus.Address(), {"com.NorlaKeys.NK7X.Control1.UseProfile", "keyboard", "PROFILE2"}, &ok);
+    EXPECT_TRUE(ok) << used.toStdString();
+    EXPECT_EQ(Gdbus(bus.Address(), {"com.NorlaKeys.NK7X.Control1.ActiveProfile", "keyboard"}, &ok),
+              "('profile2',)");
+    const auto colour = [&keyboard] {
+        const std::vector<uint8_t> p = keyboard.Parameters();
+        return std::vector<uint8_t>(p.begin() + 6, p.begin() + 9);
+    };
+    t.restart();
+    while (t.elapsed() < 5000 && colour() != std::vector<uint8_t>{0x12, 0x34, 0x56})
+        QTest::qWait(50);
+    const std::vector<uint8_t> params = keyboard.Parameters();
+    EXPECT_EQ(params[1], 2) << "the new profile's lighting mode";
+    EXPECT_EQ(std::vector<uint8_t>(params.begin() + 6, params.begin() + 9),
+              (std::vector<uint8_t>{0x12, 0x34, 0x56}));
+    QByteArray heard;
+    t.restart();
+    while (t.elapsed() < 5000 && !heard.contains("ActiveProfileChanged")) {
+        monitor.waitForReadyRead(100);
+        heard += monitor.readAllStandardOutput();
+    }
+    EXPECT_TRUE(heard.contains("com.NorlaKeys.NK7X.Control1.ActiveProfileChanged ('keyboard', 'profile2')"))
+        << heard.toStdString();
+    monitor.kill();
+    monitor.waitForFinished(1000);
+
+    // Wrong arguments: a clear error, and nothing changes.
+    const QString noProfile =
+        Gdbus(bus.Address(), {"com.NorlaKeys.NK7X.Control1.UseProfile", "keyboard", "gaming"}, &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(noProfile.contains("com.NorlaKeys.NK7X.Error.UnknownProfile")) << noProfile.toStdString();
+    EXPECT_TRUE(noProfile.contains("the keyboard has no profile \"gaming\"")) << noProfile.toStdString();
+    const QString noKind = Gdbus(bus.Address(), {"com.NorlaKeys.NK7X.Control1.Profiles", "toaster"}, &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(noKind.contains("com.NorlaKeys.NK7X.Error.UnknownKind")) << noKind.toStdString();
+    const QString noMouse = Gdbus(bus.Address(), {"com.NorlaKeys.NK7X.Control1.ActiveProfile", "mouse"}, &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(noMouse.contains("com.NorlaKeys.NK7X.Error.NoDevice")) << noMouse.toStdString();
+    EXPECT_EQ(Gdbus(bus.Address(), {"com.NorlaKeys.NK7X.Control1.ActiveProfile", "keyboard"}, &ok),
+              "('profile2',)");
+    keyboard.Stop();
 }

@@ -1,0 +1,62 @@
+// What scripts reach on the desktop bus beside the lighting hand-over: the devices connected and
+// each family's profiles, the active one, and a switch to another, done as the profile panel does
+// it. An adaptor on the program's bus object ("com.NorlaKeys.NK7X.Control1", docs/dbus/).
+#pragma once
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusMessage>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+namespace nk7x {
+
+class CBrindovaUSBDevice;
+class CDeviceBase;
+class CDeviceProfileUI;
+
+struct ControlBusContext {
+    // Every page, in the window's order.
+    std::function<std::vector<CBrindovaUSBDevice*>()> pages;
+    // The panel's switch to profile `index` (ProfileRoutes::SwitchTo).
+    std::function<bool(CDeviceProfileUI& panel, CDeviceBase* device, int index)> switchTo;
+};
+
+class ControlBus : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.NorlaKeys.NK7X.Control1")
+  public:
+    static constexpr const char* kInterface = "com.NorlaKeys.NK7X.Control1";
+    static constexpr const char* kErrorUnknownKind = "com.NorlaKeys.NK7X.Error.UnknownKind";
+    static constexpr const char* kErrorNoDevice = "com.NorlaKeys.NK7X.Error.NoDevice";
+    static constexpr const char* kErrorUnknownProfile = "com.NorlaKeys.NK7X.Error.UnknownProfile";
+
+    // `busObject`: the object the program exports; the adaptor must exist before it is registered.
+    ControlBus(QObject* busObject, ControlBusContext context);
+
+    // A page's panel switched profiles (the window's choice or a script's): the signal goes out.
+    void ProfileSwitched(const CDeviceProfileUI& panel);
+
+  public slots:
+    // The families with a connected device ("keyboard", "mouse", "pad", "headset").
+    QStringList Devices();
+    // The family's profiles in the panel's order; errors for an unknown family or one without a page.
+    QStringList Profiles(const QString& kind, const QDBusMessage& message);
+    QString ActiveProfile(const QString& kind, const QDBusMessage& message);
+    // Switches the family to the named profile (exact name first, else the one equal ignoring case).
+    void UseProfile(const QString& kind, const QString& name, const QDBusMessage& message);
+
+  signals:
+    void ActiveProfileChanged(const QString& kind, const QString& name);
+
+  private:
+    // The family's page with its profile panel, or null with the error reply sent.
+    CBrindovaUSBDevice* PageOf(const QString& kind, const QDBusMessage& message) const;
+
+    ControlBusContext m_ctx;
+};
+
+} // namespace nk7x
