@@ -1,6 +1,9 @@
 #include "app/ControlBus.h"
 
+#include "devices/LightModeTables.h"
 #include "link/KindDescriptors.h"
+#include "panels/light/LightControlUI.h"
+#include "panels/light/LightRoutes.h"
 #include "panels/pages/BrindovaUSBDevice.h"
 #include "panels/profile/DeviceProfileUI.h"
 #include "profiles/ProfileList.h"
@@ -27,6 +30,46 @@ std::optional<DeviceFamily> FamilyOfPage(CBrindovaUSBDevice& page) {
 void ReplyError(const QDBusMessage& message, const char* name, const QString& text) {
     message.setDelayedReply(true);
     QDBusConnection::sessionBus().send(message.createErrorReply(QString::fromLatin1(name), text));
+}
+
+// A mode's script name: its language key without "light_mode_".
+QString ModeName(const BuiltInLightMode& mode) {
+    QString name = QString::fromLatin1(mode.nameKey);
+    name.remove(QStringLiteral("light_mode_"));
+    return name;
+}
+
+// The number of the visible mode named `name` (or written as its number), or -1.
+int ModeNumberOf(DeviceFamily family, const QString& name) {
+    const std::span<const BuiltInLightMode> modes = BuiltInLightModes(family);
+    bool isNumber = false;
+    const int number = name.toInt(&isNumber);
+    for (size_t i = 0; i < modes.size(); ++i) {
+        if (!modes[i].visible)
+            continue;
+        if (isNumber ? number == static_cast<int>(i)
+                     : name.compare(ModeName(modes[i]), Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+QStringList VisibleModeNames(DeviceFamily family) {
+    QStringList names;
+    for (const BuiltInLightMode& mode : BuiltInLightModes(family))
+        if (mode.visible)
+            names << ModeName(mode);
+    return names;
+}
+
+// A whole number from a bus value of any integer type (or a string of digits); nothing otherwise.
+std::optional<int> WholeNumber(const QVariant& value) {
+    bool ok = false;
+    const qlonglong n = value.toLongLong(&ok);
+    if (!ok || n < INT32_MIN || n > INT32_MAX || value.typeId() == QMetaType::Double ||
+        value.typeId() == QMetaType::Bool)
+        return std::nullopt;
+    return static_cast<int>(n);
 }
 
 QString KnownKinds() {
@@ -119,6 +162,96 @@ void ControlBus::UseProfile(const QString& kind, const QString& name, const QDBu
     if (!m_ctx.switchTo(panel, &page->Device(), index))
         ReplyError(message, kErrorUnknownProfile,
                    QStringLiteral("the %1 has no profile \"%2\"").arg(kind, name));
+}
+
+QStringList ControlBus::LightModes(const QString& kind, const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    const std::optional<DeviceFamily> family = page ? FamilyOfPage(*page) : std::nullopt;
+    return family ? VisibleModeNames(*family) : QStringList();
+}
+
+QVariantMap ControlBus::Lighting(const QString& kind, const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    const std::optional<DeviceFamily> family = page ? FamilyOfPage(*page) : std::nullopt;
+    if (!family)
+        return {};
+    const LightState s = page->Device().GetLightSettings();
+    const std::span<const BuiltInLightMode> modes = BuiltInLightModes(*family);
+    QVariantMap out;
+    out.insert(QStringLiteral("mode"),
+               s.mode < modes.size() ? ModeName(modes[s.mode]) : QString::number(s.mode));
+    out.insert(QStringLiteral("color"), QStringLiteral("%1%2%3")
+                                            .arg(s.red, 2, 16, QLatin1Char('0'))
+                                            .arg(s.green, 2, 16, QLatin1Char('0'))
+                                            .arg(s.blue, 2, 16, QLatin1Char('0'))
+                                            .toUpper());
+    out.insert(QStringLiteral("brightness"), int{s.brightness});
+    out.insert(QStringLiteral("speed"), int{s.speed});
+    out.insert(QStringLiteral("direction"),
+               s.direction != 0 ? QStringLiteral("left") : QStringLiteral("right"));
+    return out;
+}
+
+void ControlBus::SetLighting(const QString& kind, const QVariantMap& settings, const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    const std::optional<DeviceFamily> family = page ? FamilyOfPage(*page) : std::nullopt;
+    if (!family)
+        return;
+    CLightControlUI* panel = page->LightPanel();
+    const auto refuse = [&message](const QString& why) { ReplyError(message, kErrorInvalidArgument, why); };
+    // Everything is checked before anything changes.
+    LightState state = page->Device().GetLightSettings();
+    for (auto it = settings.cbegin(); it != settings.cend(); ++it) {
+        const QString& key = it.key();
+        const QVariant& value = it.value();
+        if (key == QLatin1String("mode")) {
+            const int mode = ModeNumberOf(*family, value.toString());
+            if (value.typeId() != QMetaType::QString || mode < 0)
+                return refuse(
+                    QStringLiteral("the %1 has no lighting mode \"%2\"; its modes are %3")
+                        .arg(kind, value.toString(), VisibleModeNames(*family).join(QStringLiteral(", "))));
+            state.mode = static_cast<uint8_t>(mode);
+        } else if (key == QLatin1String("color")) {
+            QString text = value.toString();
+            if (text.startsWith(QLatin1Char('#')))
+                text.remove(0, 1);
+            bool ok = false;
+            const uint rgb = text.toUInt(&ok, 16);
+            if (value.typeId() != QMetaType::QString || text.size() != 6 || !ok)
+                return refuse(QStringLiteral("a colour is six hexadecimal digits, RRGGBB; \"%1\" is not one")
+                                  .arg(value.toString()));
+            state.red = static_cast<uint8_t>(rgb >> 16);
+            state.green = static_cast<uint8_t>(rgb >> 8);
+            state.blue = static_cast<uint8_t>(rgb);
+            state.multiColor = 0;
+        } else if (key == QLatin1String("brightness") || key == QLatin1String("speed")) {
+            const bool brightness = key == QLatin1String("brightness");
+            const int max = panel ? (brightness ? panel->MaxBrightness() : panel->MaxSpeed()) : 0xFF;
+            const std::optional<int> n = WholeNumber(value);
+            if (!n || *n < 0 || *n > max)
+                return refuse(QStringLiteral("%1 is a whole number from 0 to %2; %3 is not")
+                                  .arg(key)
+                                  .arg(max)
+                                  .arg(value.toString()));
+            (brightness ? state.brightness : state.speed) = static_cast<uint8_t>(*n);
+        } else if (key == QLatin1String("direction")) {
+            const QString d = value.toString();
+            if (d != QLatin1String("left") && d != QLatin1String("right"))
+                return refuse(QStringLiteral("direction is \"left\" or \"right\"; \"%1\" is not").arg(d));
+            state.direction = d == QLatin1String("left") ? 1 : 0;
+        } else {
+            return refuse(
+                QStringLiteral("no lighting setting \"%1\"; the settings are mode, color, brightness, "
+                               "speed and direction")
+                    .arg(key));
+        }
+    }
+    // As an edit in the panel: a running synchronisation ends for this device.
+    CDeviceBase& device = page->Device();
+    device.Link().SetBackgroundPause(false);
+    LightRoutes::Store(device, state);
+    if (panel)
+        panel->ShowLightSettings(device.GetLightSettings());
 }
 
 void ControlBus::ProfileSwitched(const CDeviceProfileUI& panel) {

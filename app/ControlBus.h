@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 #include <functional>
 #include <vector>
@@ -33,6 +34,7 @@ class ControlBus : public QDBusAbstractAdaptor {
     static constexpr const char* kErrorUnknownKind = "com.NorlaKeys.NK7X.Error.UnknownKind";
     static constexpr const char* kErrorNoDevice = "com.NorlaKeys.NK7X.Error.NoDevice";
     static constexpr const char* kErrorUnknownProfile = "com.NorlaKeys.NK7X.Error.UnknownProfile";
+    static constexpr const char* kErrorInvalidArgument = "com.NorlaKeys.NK7X.Error.InvalidArgument";
 
     // `busObject`: the object the program exports; the adaptor must exist before it is registered.
     ControlBus(QObject* busObject, ControlBusContext context);
@@ -48,6 +50,16 @@ class ControlBus : public QDBusAbstractAdaptor {
     QString ActiveProfile(const QString& kind, const QDBusMessage& message);
     // Switches the family to the named profile (exact name first, else the one equal ignoring case).
     void UseProfile(const QString& kind, const QString& name, const QDBusMessage& message);
+
+    // The family's lighting modes by the names SetLighting takes ("wave", "static", "off", ...).
+    QStringList LightModes(const QString& kind, const QDBusMessage& message);
+    // The lighting in use: "mode" (s), "color" (s, RRGGBB), "brightness" (i), "speed" (i),
+    // "direction" (s, "left" or "right").
+    QVariantMap Lighting(const QString& kind, const QDBusMessage& message);
+    // Changes what `settings` names, with the keys Lighting gives, as the lighting panel does:
+    // stored in the active profile, written to the device, shown in the window. Every value is
+    // checked first; one that is wrong changes nothing and gets an error saying why.
+    void SetLighting(const QString& kind, const QVariantMap& settings, const QDBusMessage& message);
 
   signals:
     void ActiveProfileChanged(const QString& kind, const QString& name);

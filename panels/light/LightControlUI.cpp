@@ -184,6 +184,16 @@ void CLightControlUI::SelectMode(int mode) {
     Relayout(mode);
 }
 
+int CLightControlUI::MaxBrightness() {
+    QAbstractSlider* s = Slider(m_brightSlider, "deng_light_slider");
+    return s ? s->maximum() : 0;
+}
+
+int CLightControlUI::MaxSpeed() {
+    QAbstractSlider* s = Slider(m_speedSlider, "deng_speed_slider");
+    return s ? s->maximum() : 0;
+}
+
 int CLightControlUI::GetMode() {
     QComboBox* c = ModeCombo();
     return c ? c->currentIndex() : -1;

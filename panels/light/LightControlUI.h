@@ -59,6 +59,9 @@ class CLightControlUI : public QWidget {
     int GetBrightness();
     void SetSpeed(int value);
     int GetSpeed();
+    // The largest brightness and speed the sliders offer for the device's modes.
+    int MaxBrightness();
+    int MaxSpeed();
     void SetRedText(const QString& text);
     QString GetRedText();
     void SetGreenText(const QString& text);

@@ -59,6 +59,9 @@ class LightRoutes {
 
     // The number an edit box's text stands for (0-255) and whether the box must show it instead.
     static int EditValue(const QString& text, bool& rewrite);
+    // New light settings for a device as every edit stores them: into the device and its profile
+    // (saved), then written to the device.
+    static void Store(CDeviceBase& device, const LightState& state);
 
   private:
     CDeviceBase* Device() const;
@@ -68,7 +71,6 @@ class LightRoutes {
     // Leaves a running synchronisation (when asked), edits the light settings and writes them.
     // Null when there is no device.
     CDeviceBase* Apply(bool leaveSync, const std::function<void(LightState&)>& change);
-    static void Store(CDeviceBase& device, const LightState& state);
     // The panel shows a colour picked elsewhere: edit boxes, check and palette.
     void ShowColour(CLightControlUI* panel, const LightState& state, bool edits);
 

@@ -261,10 +261,10 @@ TEST(Program, ServiceOnTheSessionBus) {
     bus.waitForFinished(3000);
 }
 
-// A script switches the keyboard's profile over the bus as the profile panel would: the new profile
-// is active, the keyboard holds its lighting, listeners hear of it, and bad arguments get errors
-// that say what is wrong.
-TEST(Program, ScriptsSwitchTheKeyboardsProfileOverTheBus) {
+// A script switches the keyboard's profile and sets its lighting over the bus as the panels would: the new
+// profile is active, the keyboard holds its lighting, listeners hear of it, and bad arguments get errors that
+// say what is wrong.
+TEST(Program, ScriptsSwitchProfilesAndSetLightingOverTheBus) {
     if (QStandardPaths::findExecutable("gdbus").isEmpty())
         GTEST_SKIP() << "gdbus is not installed";
     PrivateBus bus;
@@ -375,5 +375,47 @@ TEST(Program, ScriptsSwitchTheKeyboardsProfileOverTheBus) {
     EXPECT_TRUE(noMouse.contains("com.NorlaKeys.NK7X.Error.NoDevice")) << noMouse.toStdString();
     EXPECT_EQ(Gdbus(bus.Address(), {"com.NorlaKeys.NK7X.Control1.ActiveProfile", "keyboard"}, &ok),
               "('profile2',)");
+
+    // Lighting as the panel sets it: into the device and the active profile's file.
+    const QString lit = Gdbus(bus.Address(),
+                              {"com.NorlaKeys.NK7X.Control1.SetLighting", "keyboard",
+                               "{'mode': <'static'>, 'color': <'#FF8000'>, 'brightness': <4>}"},
+                              &ok);
+    EXPECT_TRUE(ok) << lit.toStdString();
+    t.restart();
+    while (t.elapsed() < 5000 && colour() != std::vector<uint8_t>{0xFF, 0x80, 0x00})
+        QTest::qWait(50);
+    EXPECT_EQ(colour(), (std::vector<uint8_t>{0xFF, 0x80, 0x00}));
+    EXPECT_EQ(keyboard.Parameters()[1], 6) << "static";
+    EXPECT_EQ(keyboard.Parameters()[2], 4) << "brightness";
+    const QString shown = Gdbus(bus.Address(), {"com.NorlaKeys.NK7X.Control1.Lighting", "keyboard"}, &ok);
+    EXPECT_TRUE(shown.contains("'mode': <'static'>") && shown.contains("'color': <'FF8000'>") &&
+                shown.contains("'brightness': <4>"))
+        << shown.toStdString();
+    // One wrong value refuses the whole call: the mode does not change either.
+    const QString badColour = Gdbus(
+        bus.Address(),
+        {"com.NorlaKeys.NK7X.Control1.SetLighting", "keyboard", "{'mode': <'wave'>, 'color': <'orange'>}"},
+        &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(badColour.contains("com.NorlaKeys.NK7X.Error.InvalidArgument") &&
+                badColour.contains("RRGGBB"))
+        << badColour.toStdString();
+    const QString badMode = Gdbus(
+        bus.Address(), {"com.NorlaKeys.NK7X.Control1.SetLighting", "keyboard", "{'mode': <'disco'>}"}, &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(badMode.contains("no lighting mode \"disco\"") && badMode.contains("static"))
+        << badMode.toStdString();
+    QTest::qWait(300);
+    EXPECT_EQ(keyboard.Parameters()[1], 6) << "nothing half-applied";
+    {
+        CKeyboardDevice stored;
+        stored.SetProfileName(list.UuidAt(1));
+        stored.LoadProfile();
+        const LightState light = stored.Profile().GetLightInfo();
+        EXPECT_EQ(light.mode, 6);
+        EXPECT_EQ(std::vector<uint8_t>({light.red, light.green, light.blue}),
+                  (std::vector<uint8_t>{0xFF, 0x80, 0x00}));
+    }
     keyboard.Stop();
 }
