@@ -32,33 +32,10 @@ void ReplyError(const QDBusMessage& message, const char* name, const QString& te
     QDBusConnection::sessionBus().send(message.createErrorReply(QString::fromLatin1(name), text));
 }
 
-// A mode's script name: its language key without "light_mode_".
-QString ModeName(const BuiltInLightMode& mode) {
-    QString name = QString::fromLatin1(mode.nameKey);
-    name.remove(QStringLiteral("light_mode_"));
-    return name;
-}
-
-// The number of the visible mode named `name` (or written as its number), or -1.
-int ModeNumberOf(DeviceFamily family, const QString& name) {
-    const std::span<const BuiltInLightMode> modes = BuiltInLightModes(family);
-    bool isNumber = false;
-    const int number = name.toInt(&isNumber);
-    for (size_t i = 0; i < modes.size(); ++i) {
-        if (!modes[i].visible)
-            continue;
-        if (isNumber ? number == static_cast<int>(i)
-                     : name.compare(ModeName(modes[i]), Qt::CaseInsensitive) == 0)
-            return static_cast<int>(i);
-    }
-    return -1;
-}
-
 QStringList VisibleModeNames(DeviceFamily family) {
     QStringList names;
-    for (const BuiltInLightMode& mode : BuiltInLightModes(family))
-        if (mode.visible)
-            names << ModeName(mode);
+    for (const std::string& name : VisibleLightModeNames(family))
+        names << QString::fromStdString(name);
     return names;
 }
 
@@ -178,8 +155,9 @@ QVariantMap ControlBus::Lighting(const QString& kind, const QDBusMessage& messag
     const LightState s = page->Device().GetLightSettings();
     const std::span<const BuiltInLightMode> modes = BuiltInLightModes(*family);
     QVariantMap out;
-    out.insert(QStringLiteral("mode"),
-               s.mode < modes.size() ? ModeName(modes[s.mode]) : QString::number(s.mode));
+    out.insert(QStringLiteral("mode"), s.mode < modes.size()
+                                           ? QString::fromStdString(LightModeScriptName(modes[s.mode]))
+                                           : QString::number(s.mode));
     out.insert(QStringLiteral("color"), QStringLiteral("%1%2%3")
                                             .arg(s.red, 2, 16, QLatin1Char('0'))
                                             .arg(s.green, 2, 16, QLatin1Char('0'))
@@ -205,7 +183,7 @@ void ControlBus::SetLighting(const QString& kind, const QVariantMap& settings, c
         const QString& key = it.key();
         const QVariant& value = it.value();
         if (key == QLatin1String("mode")) {
-            const int mode = ModeNumberOf(*family, value.toString());
+            const int mode = FindLightMode(*family, value.toString().toStdString());
             if (value.typeId() != QMetaType::QString || mode < 0)
                 return refuse(
                     QStringLiteral("the %1 has no lighting mode \"%2\"; its modes are %3")

@@ -1,5 +1,8 @@
 #include "devices/LightModeTables.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include <array>
 #include <optional>
 
@@ -135,6 +138,43 @@ std::span<const char* const> LightAreaNames(DeviceFamily family) {
 std::span<const char* const> LightAreaNames(int familyIndex) {
     const std::optional<DeviceFamily> family = FamilyFromIndex(familyIndex);
     return family ? LightAreaNames(*family) : std::span<const char* const>{};
+}
+
+std::string LightModeScriptName(const BuiltInLightMode& mode) {
+    constexpr std::string_view kPrefix = "light_mode_";
+    std::string_view key = mode.nameKey;
+    if (key.substr(0, kPrefix.size()) == kPrefix)
+        key.remove_prefix(kPrefix.size());
+    return std::string(key);
+}
+
+int FindLightMode(DeviceFamily family, std::string_view name) {
+    const std::span<const BuiltInLightMode> modes = BuiltInLightModes(family);
+    int number = -1;
+    if (!name.empty() && name.size() <= 3 &&
+        std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        number = std::stoi(std::string(name));
+    for (size_t i = 0; i < modes.size(); ++i) {
+        if (!modes[i].visible)
+            continue;
+        const std::string script = LightModeScriptName(modes[i]);
+        const bool same = script.size() == name.size() &&
+                          std::equal(script.begin(), script.end(), name.begin(), [](char a, char b) {
+                              return std::tolower(static_cast<unsigned char>(a)) ==
+                                     std::tolower(static_cast<unsigned char>(b));
+                          });
+        if (same || number == static_cast<int>(i))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::vector<std::string> VisibleLightModeNames(DeviceFamily family) {
+    std::vector<std::string> names;
+    for (const BuiltInLightMode& mode : BuiltInLightModes(family))
+        if (mode.visible)
+            names.push_back(LightModeScriptName(mode));
+    return names;
 }
 
 } // namespace nk7x

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "link/DeviceKind.h"
 
@@ -96,6 +99,14 @@ struct BuiltInLightMode {
 std::span<const BuiltInLightMode> BuiltInLightModes(DeviceFamily family);
 // The same for a family index read from a data file; empty for an unknown index.
 std::span<const BuiltInLightMode> BuiltInLightModes(int familyIndex);
+
+// How scripts name a mode: its language key without "light_mode_" ("wave", "static", "off").
+std::string LightModeScriptName(const BuiltInLightMode& mode);
+// The number of the family's visible mode named `name` (ignoring case) or written as its number;
+// -1 when the family shows no such mode.
+int FindLightMode(DeviceFamily family, std::string_view name);
+// The script names of the family's visible modes, in mode order.
+std::vector<std::string> VisibleLightModeNames(DeviceFamily family);
 
 // The language keys of a family's lighting areas.
 std::span<const char* const> LightAreaNames(DeviceFamily family);

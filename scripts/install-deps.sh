@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need; only the missing ones.
-# librsvg2-bin renders the PNG icons; desktop-file-utils, appstream, man-db, groff-base and
-# bash-completion check the install tree, dpkg-dev computes the package's dependencies; QEMU,
+# libsystemd-dev gives nk7x-cli its session-bus client, libglib2.0-bin the tests a bus client of
+# their own (gdbus); librsvg2-bin renders the PNG icons; desktop-file-utils, appstream, man-db,
+# groff-base and bash-completion check the install tree, dpkg-dev computes the package's dependencies; QEMU,
 # Debian's kernel, static busybox, cpio, kmod and udev make the test machine of the kernel tests.
 # Works as root or through sudo; does nothing when everything is present.
 set -eu
@@ -11,7 +12,8 @@ PKGS=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-tools-dev qt6-svg-dev qt6-base-dev-tools libqt6opengl6-dev
   clang libclang-rt-14-dev clang-format clang-tidy
-  xvfb xauth dbus imagemagick fonts-wqy-microhei fonts-dejavu-core
+  xvfb xauth dbus libglib2.0-bin imagemagick fonts-wqy-microhei fonts-dejavu-core
+  libsystemd-dev
   librsvg2-bin
   desktop-file-utils appstream man-db groff-base bash-completion dpkg-dev
   qemu-system-x86 linux-image-amd64 busybox-static cpio kmod udev xz-utils

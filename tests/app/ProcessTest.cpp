@@ -417,5 +417,36 @@ TEST(Program, ScriptsSwitchProfilesAndSetLightingOverTheBus) {
         EXPECT_EQ(std::vector<uint8_t>({light.red, light.green, light.blue}),
                   (std::vector<uint8_t>{0xFF, 0x80, 0x00}));
     }
+
+    // nk7x-cli finds the running program and goes through it.
+    const auto cli = [&](const QStringList& args, int* code) {
+        QProcess p;
+        QProcessEnvironment cliEnv = QProcessEnvironment::systemEnvironment();
+        cliEnv.insert("DBUS_SESSION_BUS_ADDRESS", bus.Address());
+        cliEnv.insert("NK7X_SIM_DIR", simFolder);
+        p.setProcessEnvironment(cliEnv);
+        p.start(QStringLiteral(NK7X_BINARY_DIR "/bin/nk7x-cli"), args);
+        if (!p.waitForFinished(15000))
+            p.kill();
+        *code = p.exitCode();
+        return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+    };
+    int code = -1;
+    QString said = cli({"light", "breathing"}, &code);
+    EXPECT_EQ(code, 0) << said.toStdString();
+    t.restart();
+    while (t.elapsed() < 5000 && keyboard.Parameters()[1] != 5)
+        QTest::qWait(50);
+    EXPECT_EQ(keyboard.Parameters()[1], 5) << "breathing";
+    EXPECT_TRUE(Gdbus(bus.Address(), {"com.NorlaKeys.NK7X.Control1.Lighting", "keyboard"}, &ok)
+                    .contains("'mode': <'breathing'>"));
+    said = cli({"profile", "list", "--json"}, &code);
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(said.contains("\"active\" : true,\n         \"name\" : \"profile2\"")) << said.toStdString();
+    said = cli({"light", "breathing", "--brightness", "200"}, &code);
+    EXPECT_EQ(code, 2) << said.toStdString();
+    EXPECT_TRUE(said.contains("brightness is a whole number from 0 to")) << said.toStdString();
+    said = cli({"--kind", "mouse", "profile", "list"}, &code);
+    EXPECT_EQ(code, 3) << said.toStdString();
     keyboard.Stop();
 }

@@ -7,6 +7,7 @@
 #include "tools/cli/CliSupport.h"
 #include "tools/cli/MacroImageCommand.h"
 #include "tools/cli/PreviewCommand.h"
+#include "tools/cli/ScriptCommands.h"
 #include "tools/cli/UpdateCommand.h"
 
 using namespace nk7x;
@@ -50,6 +51,8 @@ Exit Run(int argc, char** argv) {
         return RunCheckUpdates(argc, argv);
     if (IsMacroImageCommand(argc, argv))
         return RunMacroImage(argc, argv);
+    if (IsScriptCommand(argc, argv))
+        return RunScriptCommand(argc, argv);
     Options options;
     std::string error;
     if (!ParseArguments(argc, argv, options, error)) {
@@ -67,7 +70,9 @@ Exit Run(int argc, char** argv) {
     const std::string command = options.words.front();
     const Args args(options.words.begin() + 1, options.words.end());
     if (command == "help") {
-        std::cout << kUsage << "\nwithout a device:\n" << kPreviewUsage << kMacroImageUsage;
+        std::cout << kUsage << "\nsettings, for scripts:\n"
+                  << kScriptUsage << "\nwithout a device:\n"
+                  << kPreviewUsage << kMacroImageUsage;
         return Exit::Ok;
     }
     const bool noArgs = args.empty();

@@ -1,0 +1,144 @@
+// nk7x-cli's settings commands without the program: the profile files and the emulated keyboard
+// written with the program's own code, and what a script gets wrong refused with exit code 2.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <json/reader.h>
+#include <json/value.h>
+
+#include "devices/keyboard/KeyboardDevice.h"
+#include "link/KindDescriptors.h"
+#include "link/LinkTestSupport.h"
+#include "profiles/ProfileFolders.h"
+#include "profiles/ProfileList.h"
+#include "support/TestSupport.h"
+#include "tools/sim/SimDevice.h"
+
+using namespace nk7x;
+using namespace nk7x::test;
+
+namespace {
+
+// An environment variable of this process (and so of the tool it starts) for the test's time.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (m_old)
+            ::setenv(m_name, m_old->c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+
+  private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+class CliScriptTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (::access(CliBinary().c_str(), X_OK) != 0)
+            GTEST_SKIP() << "nk7x-cli is not built: " << CliBinary();
+        SimOptions options;
+        options.folder = m_root.SimFolder();
+        m_sim = std::make_unique<SimDevice>(options);
+        ASSERT_EQ(m_sim->Start(), 1) << m_sim->LastError();
+    }
+    void TearDown() override {
+        if (m_sim)
+            m_sim->Stop();
+    }
+    CliResult Run(const std::vector<std::string>& args) { return RunCli(args, m_root.SimFolder()); }
+    std::vector<uint8_t> Colour() const {
+        const std::vector<uint8_t> p = m_sim->Parameters();
+        return {p[6], p[7], p[8]};
+    }
+
+    // The emulator's folder, the user's data and the program folder of the test's own.
+    DeviceTestRoot m_root{"cli-script"};
+    // No program to reach: the tool works on the files and the device itself.
+    ScopedEnv m_bus{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus"};
+    std::unique_ptr<SimDevice> m_sim;
+};
+
+Json::Value ParseJson(const std::string& text) {
+    Json::Value v;
+    Json::CharReaderBuilder builder;
+    std::string errors;
+    std::istringstream in(text);
+    EXPECT_TRUE(Json::parseFromStream(builder, in, &v, &errors)) << errors << "\n" << text;
+    return v;
+}
+
+} // namespace
+
+TEST_F(CliScriptTest, ProfilesAndLightingReachTheFilesAndTheKeyboard) {
+    CliResult r = Run({"profile", "list", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    Json::Value profiles = ParseJson(r.out)["profiles"];
+    ASSERT_EQ(profiles.size(), 1u) << r.out;
+    EXPECT_EQ(profiles[0]["name"].asString(), "profile1");
+    EXPECT_TRUE(profiles[0]["active"].asBool());
+
+    ProfileList list;
+    list.SetDeviceType(KindNumber(DeviceKind::Keyboard));
+    list.SetFolders(KindFolder(DeviceFamily::Keyboard), DefaultProfilePath(DeviceFamily::Keyboard));
+    ASSERT_EQ(list.LoadList(), ProfileResult::Done);
+    ASSERT_EQ(list.AddProfile(), ProfileResult::Done);
+
+    // The second profile, its lighting set; the keyboard holds it at once.
+    r = Run({"profile", "use", "PROFILE2"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = Run({"light", "static", "--color", "#123456", "--brightness", "2"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(m_sim->Parameters()[1], 6) << "static";
+    EXPECT_EQ(m_sim->Parameters()[2], 2);
+    EXPECT_EQ(Colour(), (std::vector<uint8_t>{0x12, 0x34, 0x56}));
+    r = Run({"profile", "list"});
+    EXPECT_EQ(r.out, "  profile1\n* profile2\n");
+
+    // Back to the first: the keyboard gets the first profile's lighting, read from its file.
+    r = Run({"profile", "use", "profile1"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(Colour(), (std::vector<uint8_t>{0x12, 0x34, 0x56}));
+    {
+        CKeyboardDevice stored;
+        stored.SetLightingName(Describe(DeviceFamily::Keyboard).lightingName);
+        stored.SetProfileName(list.UuidAt(1));
+        stored.LoadProfile();
+        const LightState light = stored.Profile().GetLightInfo();
+        EXPECT_EQ(light.mode, 6);
+        EXPECT_EQ(std::vector<uint8_t>({light.red, light.green, light.blue}),
+                  (std::vector<uint8_t>{0x12, 0x34, 0x56}));
+    }
+
+    // What a script gets wrong changes nothing.
+    m_sim->ClearFrameLog();
+    r = Run({"light", "disco"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("no lighting mode \"disco\"; its modes are wave,"), std::string::npos) << r.err;
+    r = Run({"light", "-", "--color", "orange"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("RRGGBB"), std::string::npos) << r.err;
+    r = Run({"light", "static", "--brightness", "300"});
+    EXPECT_EQ(r.exitCode, 2);
+    r = Run({"profile", "use", "gaming"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("no profile \"gaming\""), std::string::npos) << r.err;
+    r = Run({"--kind", "toaster", "profile", "list"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("the kinds are mouse, keyboard, pad, headset"), std::string::npos) << r.err;
+    EXPECT_TRUE(m_sim->FrameLog().empty());
+    r = Run({"profile", "list"});
+    EXPECT_EQ(r.out, "* profile1\n  profile2\n");
+}

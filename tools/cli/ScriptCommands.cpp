@@ -1,0 +1,429 @@
+#include "tools/cli/ScriptCommands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+
+#include "devices/LightModeTables.h"
+#include "devices/discovery/DeviceTables.h"
+#include "devices/keyboard/KeyboardDevice.h"
+#include "link/KindDescriptors.h"
+#include "link/hid/HidTransport.h"
+#include "platform/DebugLog.h"
+#include "platform/SessionBus.h"
+#include "profiles/ProfileFolders.h"
+#include "profiles/ProfileList.h"
+#include "tools/cli/CliDevice.h"
+
+namespace nk7x::cli {
+namespace {
+
+constexpr const char* kService = "com.NorlaKeys.NK7X";
+constexpr const char* kPath = "/com/NorlaKeys/NK7X";
+constexpr const char* kInterface = "com.NorlaKeys.NK7X.Control1";
+
+struct ScriptOptions {
+    bool log = false;
+    bool json = false;
+    std::string kind;
+    std::string path;
+    std::optional<std::string> color;
+    std::optional<uint32_t> brightness;
+    std::optional<uint32_t> speed;
+    std::vector<std::string> words;
+};
+
+bool Parse(int argc, char** argv, ScriptOptions& o, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        const auto value = [&](std::string& out) {
+            if (i + 1 >= argc) {
+                error = std::string(a) + " needs a value";
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--log") {
+            o.log = true;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "--kind") {
+            if (!value(o.kind))
+                return false;
+        } else if (a == "--path") {
+            if (!value(o.path))
+                return false;
+        } else if (a == "--color") {
+            if (!value(v))
+                return false;
+            o.color = v;
+        } else if (a == "--brightness" || a == "--speed") {
+            if (!value(v))
+                return false;
+            const std::optional<uint32_t> n = ParseNumber(v, 255);
+            if (!n) {
+                error = std::string(a) + " takes a number from 0 to 255, not " + v;
+                return false;
+            }
+            (a == "--brightness" ? o.brightness : o.speed) = n;
+        } else if (a.size() > 2 && a.substr(0, 2) == "--") {
+            error = "unknown option " + std::string(a);
+            return false;
+        } else {
+            o.words.emplace_back(a);
+        }
+    }
+    return true;
+}
+
+std::optional<DeviceFamily> FamilyNamed(const std::string& name) {
+    for (const KindDescriptor& d : kKindDescriptors)
+        if (name == d.scriptName)
+            return d.family;
+    return std::nullopt;
+}
+
+std::string KnownKinds() {
+    std::string names;
+    for (const KindDescriptor& d : kKindDescriptors)
+        names += std::string(names.empty() ? "" : ", ") + d.scriptName;
+    return names;
+}
+
+// The bus error as this tool's exit code and message.
+Exit FailBus(const BusCallResult& r) {
+    const std::string& name = r.errorName;
+    Exit code = Exit::Failure;
+    if (name == "com.NorlaKeys.NK7X.Error.InvalidArgument" || name == "com.NorlaKeys.NK7X.Error.UnknownKind")
+        code = Exit::Usage;
+    else if (name == "com.NorlaKeys.NK7X.Error.NoDevice")
+        code = Exit::Absent;
+    return Fail(code, r.errorMessage.empty() ? name : r.errorMessage);
+}
+
+// The families of the supported command interfaces present now, without the program.
+std::vector<DeviceFamily> PresentFamilies(bool& permissionDenied, std::string* keyboardPath) {
+    std::vector<DeviceFamily> families;
+    CHidTransport probe;
+    if (probe.EnumeratePaths() != 1)
+        return families;
+    while (const char* path = probe.NextPath()) {
+        if (probe.Open(path, true, false) != 1) {
+            permissionDenied |= probe.LastOpenError() == HidOpenError::PermissionDenied &&
+                                FindRowByPath(CandidateFromPath(path)) >= 0;
+            continue;
+        }
+        int row = -1;
+        const DeviceSlot slot = SlotFromTransport(probe, &row);
+        probe.Close();
+        if (row < 0 || !slot.kind || slot.role != kRoleCommand)
+            continue;
+        const DeviceFamily family = FamilyOf(*slot.kind);
+        if (family == DeviceFamily::Keyboard && keyboardPath && keyboardPath->empty())
+            *keyboardPath = path;
+        if (std::find(families.begin(), families.end(), family) == families.end())
+            families.push_back(family);
+    }
+    return families;
+}
+
+ProfileList OpenProfileList(DeviceFamily family) {
+    ProfileList list;
+    list.SetDeviceType(KindNumber(Describe(family).kind));
+    list.SetFolders(KindFolder(family), DefaultProfilePath(family));
+    (void)list.LoadList(); // a repair that could not be written still leaves what the disk holds
+    return list;
+}
+
+void PrintProfiles(const std::vector<std::string>& names, const std::string& active, bool json) {
+    if (json) {
+        Json::Value list(Json::arrayValue);
+        for (const std::string& name : names) {
+            Json::Value entry(Json::objectValue);
+            entry["name"] = name;
+            entry["active"] = name == active;
+            list.append(entry);
+        }
+        Json::Value root(Json::objectValue);
+        root["profiles"] = list;
+        PrintJson(root);
+        return;
+    }
+    for (const std::string& name : names)
+        std::printf("%s %s\n", name == active ? "*" : " ", TerminalSafe(name).c_str());
+}
+
+// The keyboard, opened on `path` (or the first keyboard present) with the profile `uuid` loaded.
+struct OfflineKeyboard {
+    CKeyboardDevice device;
+    bool connected = false;
+};
+
+Exit OpenKeyboard(const ScriptOptions& o, const std::string& uuid, OfflineKeyboard& k) {
+    k.device.SetLightingName(Describe(DeviceFamily::Keyboard).lightingName);
+    k.device.SetProfileName(uuid);
+    k.device.LoadProfile();
+    std::string path = o.path;
+    bool permissionDenied = false;
+    if (path.empty())
+        PresentFamilies(permissionDenied, &path);
+    if (path.empty()) {
+        if (permissionDenied)
+            return Fail(Exit::Permission,
+                        std::string("a keyboard is present, but this user may not open it.\n") + kUdevHint);
+        return Exit::Ok; // no keyboard: the profile files alone change
+    }
+    Options link;
+    link.path = path;
+    const Exit opened = OpenCommandLink(link, k.device.Link());
+    k.connected = opened == Exit::Ok;
+    return opened;
+}
+
+// What a profile switch writes, as the program writes it: settings, key table and macros.
+Exit WriteKeyboard(OfflineKeyboard& k, bool keysAndMacros) {
+    if (!k.connected)
+        return Exit::Ok;
+    LinkResult result = k.device.WriteSettings(0, 0);
+    if (result == kResultOk && keysAndMacros) {
+        result = k.device.ReadKeyLayout();
+        if (result == kResultOk)
+            result = k.device.WriteProfileKeyAssignments(0);
+        if (result == kResultOk) {
+            const MacroDownload macros = k.device.DownloadMacros();
+            if (macros.status == MacroDownload::Status::NoImage)
+                return Fail(Exit::Failure, "the macros could not be sent (a macro file cannot be read)");
+            if (macros.status == MacroDownload::Status::TooLarge)
+                return Fail(Exit::Failure, "the macros do not fit the keyboard: remove " +
+                                               std::to_string(macros.excessEvents) + " events");
+            result = macros.link;
+        }
+    }
+    return result == kResultOk ? Exit::Ok : Fail(ExitForResult(result), "keyboard: " + ResultText(result));
+}
+
+int FindProfile(const std::vector<std::string>& names, const std::string& wanted) {
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i] == wanted)
+            return static_cast<int>(i);
+    for (size_t i = 0; i < names.size(); ++i)
+        if (ProfileList::SameName(names[i], wanted))
+            return static_cast<int>(i);
+    return -1;
+}
+
+class Script {
+  public:
+    explicit Script(ScriptOptions o) : m_o(std::move(o)) {
+        m_running = m_bus.Open(nullptr) && m_bus.HasOwner(kService);
+    }
+
+    Exit Run() {
+        const std::string& command = m_o.words[0];
+        const size_t args = m_o.words.size() - 1;
+        if (command == "devices" && args == 0)
+            return Devices();
+        if (Exit e = PickFamily(); e != Exit::Ok)
+            return e;
+        if (command == "profile" && args == 1 && m_o.words[1] == "list")
+            return ProfileListCommand();
+        if (command == "profile" && args == 2 && m_o.words[1] == "use")
+            return ProfileUse(m_o.words[2]);
+        if (command == "light" && args == 1)
+            return Light(m_o.words[1]);
+        return Fail(Exit::Usage, "unknown command or wrong arguments: " + command + "\n" + kScriptUsage);
+    }
+
+  private:
+    BusCallResult Call(const std::string& method, std::vector<std::string> args,
+                       const BusDict* dict = nullptr) {
+        return m_bus.Call(kService, kPath, kInterface, method, args, dict);
+    }
+
+    Exit PickFamily() {
+        if (!m_o.kind.empty()) {
+            m_family = FamilyNamed(m_o.kind).value_or(DeviceFamily::Keyboard);
+            if (!FamilyNamed(m_o.kind))
+                return Fail(Exit::Usage,
+                            "no device kind \"" + m_o.kind + "\"; the kinds are " + KnownKinds());
+            return Exit::Ok;
+        }
+        if (!m_running)
+            return Exit::Ok; // the keyboard
+        const BusCallResult r = Call("Devices", {});
+        if (!r.ok)
+            return FailBus(r);
+        if (r.strings.size() > 1) {
+            std::string list;
+            for (const std::string& s : r.strings)
+                list += (list.empty() ? "" : ", ") + s;
+            return Fail(Exit::Usage, "several devices are connected (" + list + "): say which with --kind");
+        }
+        if (r.strings.size() == 1)
+            m_family = FamilyNamed(r.strings[0]).value_or(DeviceFamily::Keyboard);
+        return Exit::Ok;
+    }
+
+    std::string Kind() const { return Describe(m_family).scriptName; }
+
+    Exit Devices() {
+        std::vector<std::string> names;
+        if (m_running) {
+            const BusCallResult r = Call("Devices", {});
+            if (!r.ok)
+                return FailBus(r);
+            names = r.strings;
+        } else {
+            bool permissionDenied = false;
+            for (DeviceFamily f : PresentFamilies(permissionDenied, nullptr))
+                names.emplace_back(Describe(f).scriptName);
+            if (names.empty() && permissionDenied)
+                return Fail(Exit::Permission,
+                            std::string("a supported device is present, but this user may not open it.\n") +
+                                kUdevHint);
+        }
+        if (m_o.json) {
+            Json::Value list(Json::arrayValue);
+            for (const std::string& n : names)
+                list.append(n);
+            Json::Value root(Json::objectValue);
+            root["devices"] = list;
+            PrintJson(root);
+        } else {
+            for (const std::string& n : names)
+                std::printf("%s\n", n.c_str());
+        }
+        return Exit::Ok;
+    }
+
+    Exit ProfileListCommand() {
+        if (m_running) {
+            const BusCallResult names = Call("Profiles", {Kind()});
+            if (!names.ok)
+                return FailBus(names);
+            const BusCallResult active = Call("ActiveProfile", {Kind()});
+            if (!active.ok)
+                return FailBus(active);
+            PrintProfiles(names.strings, active.strings.empty() ? "" : active.strings[0], m_o.json);
+            return Exit::Ok;
+        }
+        const ProfileList list = OpenProfileList(m_family);
+        const int selected = list.GetSelectedIndex();
+        PrintProfiles(list.Names(), selected >= 0 ? list.Names()[static_cast<size_t>(selected)] : "",
+                      m_o.json);
+        return Exit::Ok;
+    }
+
+    Exit ProfileUse(const std::string& name) {
+        if (m_running) {
+            const BusCallResult r = Call("UseProfile", {Kind(), name});
+            return r.ok ? Exit::Ok : FailBus(r);
+        }
+        ProfileList list = OpenProfileList(m_family);
+        const int index = FindProfile(list.Names(), name);
+        if (index < 0)
+            return Fail(Exit::Failure, "the " + Kind() + " has no profile \"" + name + "\"");
+        if (list.SelectProfile(index) == ProfileResult::WriteFailed)
+            return Fail(Exit::Failure, "the choice could not be stored in " + KindFolder(m_family));
+        if (m_family != DeviceFamily::Keyboard) {
+            std::printf("the %s gets the profile when the program next connects it\n", Kind().c_str());
+            return Exit::Ok;
+        }
+        OfflineKeyboard k;
+        if (Exit e = OpenKeyboard(m_o, list.GetSelectedUUID(), k); e != Exit::Ok)
+            return e;
+        return WriteKeyboard(k, true);
+    }
+
+    Exit Light(const std::string& mode) {
+        // Checked here too, so that a wrong value is refused the same way with or without the program.
+        std::optional<int> modeNumber;
+        if (mode != "-") {
+            const int n = FindLightMode(m_family, mode);
+            if (n < 0) {
+                std::string names;
+                for (const std::string& m : VisibleLightModeNames(m_family))
+                    names += (names.empty() ? "" : ", ") + m;
+                return Fail(Exit::Usage, "the " + Kind() + " has no lighting mode \"" + mode +
+                                             "\"; its modes are " + names);
+            }
+            modeNumber = n;
+        }
+        std::optional<uint32_t> rgb;
+        if (m_o.color) {
+            std::string text = *m_o.color;
+            if (!text.empty() && text[0] == '#')
+                text.erase(0, 1);
+            const std::optional<std::vector<uint8_t>> bytes = ParseHex(text);
+            if (text.size() != 6 || !bytes || bytes->size() != 3)
+                return Fail(Exit::Usage,
+                            "a colour is six hexadecimal digits, RRGGBB; \"" + *m_o.color + "\" is not one");
+            rgb = uint32_t{(*bytes)[0]} << 16 | uint32_t{(*bytes)[1]} << 8 | (*bytes)[2];
+        }
+        if (m_running) {
+            BusDict dict;
+            if (modeNumber)
+                dict["mode"] = mode;
+            if (m_o.color)
+                dict["color"] = *m_o.color;
+            if (m_o.brightness)
+                dict["brightness"] = static_cast<int32_t>(*m_o.brightness);
+            if (m_o.speed)
+                dict["speed"] = static_cast<int32_t>(*m_o.speed);
+            const BusCallResult r = Call("SetLighting", {Kind()}, &dict);
+            return r.ok ? Exit::Ok : FailBus(r);
+        }
+        if (m_family != DeviceFamily::Keyboard)
+            return Fail(Exit::Failure,
+                        "the " + Kind() + "'s lighting is set through the program; it is not running");
+        const ProfileList list = OpenProfileList(m_family);
+        OfflineKeyboard k;
+        if (Exit e = OpenKeyboard(m_o, list.GetSelectedUUID(), k); e != Exit::Ok)
+            return e;
+        LightState s = k.device.GetLightSettings();
+        if (modeNumber)
+            s.mode = static_cast<uint8_t>(*modeNumber);
+        if (rgb) {
+            s.red = static_cast<uint8_t>(*rgb >> 16);
+            s.green = static_cast<uint8_t>(*rgb >> 8);
+            s.blue = static_cast<uint8_t>(*rgb);
+            s.multiColor = 0;
+        }
+        if (m_o.brightness)
+            s.brightness = static_cast<uint8_t>(*m_o.brightness);
+        if (m_o.speed)
+            s.speed = static_cast<uint8_t>(*m_o.speed);
+        k.device.SetLightSettings(s);
+        k.device.SaveProfile();
+        k.device.ApplyProfile();
+        return WriteKeyboard(k, false);
+    }
+
+    ScriptOptions m_o;
+    SessionBusClient m_bus;
+    bool m_running = false;
+    DeviceFamily m_family = DeviceFamily::Keyboard;
+};
+
+} // namespace
+
+bool IsScriptCommand(int argc, char** argv) {
+    const std::initializer_list<std::string_view> valued = {"--path", "--kind", "--color", "--brightness",
+                                                            "--speed"};
+    return FirstCommandIs(argc, argv, "devices", valued) || FirstCommandIs(argc, argv, "profile", valued) ||
+           FirstCommandIs(argc, argv, "light", valued);
+}
+
+Exit RunScriptCommand(int argc, char** argv) {
+    ScriptOptions o;
+    std::string error;
+    if (!Parse(argc, argv, o, error) || o.words.empty())
+        return Fail(Exit::Usage, (error.empty() ? std::string("no command") : error) + "\n" + kScriptUsage);
+    if (o.log)
+        SetDebugToStderr(true);
+    return Script(std::move(o)).Run();
+}
+
+} // namespace nk7x::cli

@@ -1,0 +1,25 @@
+// nk7x-cli devices, profile list/use and light: the settings commands for scripts. While the program
+// runs they go through its desktop-bus interface, so the window shows the change; when it does not,
+// they read and write the profile files and the keyboard themselves with the program's own code.
+#pragma once
+
+#include "tools/cli/CliSupport.h"
+
+namespace nk7x::cli {
+
+// True when the command word is "devices", "profile" or "light" (they have options of their own).
+bool IsScriptCommand(int argc, char** argv);
+Exit RunScriptCommand(int argc, char** argv);
+
+inline constexpr const char* kScriptUsage =
+    "  devices                   the connected device families (keyboard, mouse, pad, headset)\n"
+    "  profile list              the family's profiles, the active one marked *\n"
+    "  profile use NAME          switch the family to profile NAME\n"
+    "  light MODE [--color RRGGBB] [--brightness N] [--speed N]\n"
+    "                            set the family's lighting (MODE: a mode name such as static,\n"
+    "                            wave, off; `-` keeps the mode)\n"
+    "      --kind KIND           the family these act on (default: the one connected, else keyboard)\n"
+    "      through the running program when there is one (the window shows the change);\n"
+    "      without it, the profile files and the keyboard are written directly\n";
+
+} // namespace nk7x::cli
