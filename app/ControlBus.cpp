@@ -1,6 +1,9 @@
 #include "app/ControlBus.h"
 
 #include "devices/LightModeTables.h"
+#include "devices/keyboard/KeyboardDevice.h"
+#include "devices/mouse/MouseDevice.h"
+#include "devices/mouse/MouseTables.h"
 #include "link/KindDescriptors.h"
 #include "panels/light/LightControlUI.h"
 #include "panels/light/LightRoutes.h"
@@ -9,6 +12,7 @@
 #include "profiles/ProfileList.h"
 
 #include <QDBusConnection>
+#include <QDBusMetaType>
 
 namespace nk7x {
 namespace {
@@ -61,6 +65,7 @@ QString KnownKinds() {
 ControlBus::ControlBus(QObject* busObject, ControlBusContext context)
     : QDBusAbstractAdaptor(busObject), m_ctx(std::move(context)) {
     setAutoRelaySignals(false);
+    qDBusRegisterMetaType<QList<bool>>();
 }
 
 QStringList ControlBus::Devices() {
@@ -230,6 +235,134 @@ void ControlBus::SetLighting(const QString& kind, const QVariantMap& settings, c
     LightRoutes::Store(device, state);
     if (panel)
         panel->ShowLightSettings(device.GetLightSettings());
+}
+
+namespace {
+
+constexpr int kKeyboardRateOptions = 4;
+
+// The rate of option `i`: 125 Hz doubled i times.
+int RateOfOption(int option) {
+    return 125 << option;
+}
+
+QString RatesText(int options) {
+    QStringList rates;
+    for (int i = 0; i < options; ++i)
+        rates << QString::number(RateOfOption(i));
+    return rates.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+int ControlBus::ReportRate(const QString& kind, const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    if (!page)
+        return 0;
+    const PageParts parts = page->Parts();
+    if (parts.keyboard)
+        return RateOfOption(parts.keyboard->SystemStages().pollingRate % kKeyboardRateOptions);
+    if (parts.mouse)
+        return RateOfOption(parts.mouse->SettingsControls().reportStage);
+    ReplyError(message, kErrorInvalidArgument, QStringLiteral("the %1 has no report rate").arg(kind));
+    return 0;
+}
+
+void ControlBus::SetReportRate(const QString& kind, int hz, const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    if (!page)
+        return;
+    const PageParts parts = page->Parts();
+    const int options = parts.keyboard ? kKeyboardRateOptions : parts.mouse ? kMouseReportStageCount : 0;
+    if (options == 0)
+        return ReplyError(message, kErrorInvalidArgument,
+                          QStringLiteral("the %1 has no report rate").arg(kind));
+    int option = -1;
+    for (int i = 0; i < options; ++i)
+        if (RateOfOption(i) == hz)
+            option = i;
+    if (option < 0)
+        return ReplyError(message, kErrorInvalidArgument,
+                          QStringLiteral("the %1's report rates are %2 Hz; %3 is not one")
+                              .arg(kind, RatesText(options))
+                              .arg(hz));
+    if (parts.keyboard) {
+        KeyboardSystemStages stages = parts.keyboard->Profile().GetSystemStages();
+        stages.pollingRate = static_cast<uint16_t>(option);
+        parts.keyboard->StoreSystemStages(stages);
+    } else {
+        parts.mouse->SetReportStage(option);
+    }
+    page->Device().RefreshPage();
+}
+
+QList<int> ControlBus::DpiStages(const QString& kind, const QDBusMessage& message, QList<bool>& enabled) {
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    if (!page)
+        return {};
+    CMouseDevice* mouse = page->Parts().mouse;
+    if (!mouse) {
+        ReplyError(message, kErrorInvalidArgument, QStringLiteral("the %1 has no DPI stages").arg(kind));
+        return {};
+    }
+    QList<int> dpis;
+    for (const DpiStage& stage : mouse->SettingsControls().stages) {
+        dpis << mouse->Info().DpiForSteps(stage.dpiX);
+        enabled << (stage.active != 0);
+    }
+    return dpis;
+}
+
+void ControlBus::SetDpiStage(const QString& kind, int stage, int dpi, const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    if (!page)
+        return;
+    CMouseDevice* mouse = page->Parts().mouse;
+    if (!mouse)
+        return ReplyError(message, kErrorInvalidArgument,
+                          QStringLiteral("the %1 has no DPI stages").arg(kind));
+    const int stages = static_cast<int>(mouse->SettingsControls().stages.size());
+    if (stage < 1 || stage > stages)
+        return ReplyError(message, kErrorInvalidArgument,
+                          QStringLiteral("the stages are 1 to %1; %2 is not one").arg(stages).arg(stage));
+    const MouseDeviceInfo& info = mouse->Info();
+    if (info.dpiStep <= 0)
+        return ReplyError(
+            message, kErrorNoDevice,
+            QStringLiteral("the %1 has not told its DPI range yet (is it connected?)").arg(kind));
+    const int lowest = std::max(info.minDpi, info.dpiStep);
+    if (dpi < lowest || dpi > info.MaxDpi())
+        return ReplyError(message, kErrorInvalidArgument,
+                          QStringLiteral("the %1 takes %2 to %3 DPI; %4 is not within")
+                              .arg(kind)
+                              .arg(lowest)
+                              .arg(info.MaxDpi())
+                              .arg(dpi));
+    (void)mouse->SetStageDpi(stage - 1, dpi);
+    page->Device().RefreshPage();
+}
+
+void ControlBus::SetDpiStageEnabled(const QString& kind, int stage, bool on, const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    if (!page)
+        return;
+    CMouseDevice* mouse = page->Parts().mouse;
+    if (!mouse)
+        return ReplyError(message, kErrorInvalidArgument,
+                          QStringLiteral("the %1 has no DPI stages").arg(kind));
+    const std::vector<DpiStage> stages = mouse->SettingsControls().stages;
+    if (stage < 1 || stage > static_cast<int>(stages.size()))
+        return ReplyError(
+            message, kErrorInvalidArgument,
+            QStringLiteral("the stages are 1 to %1; %2 is not one").arg(stages.size()).arg(stage));
+    int others = 0;
+    for (size_t i = 0; i < stages.size(); ++i)
+        others += i != static_cast<size_t>(stage - 1) && stages[i].active != 0 ? 1 : 0;
+    if (!on && others == 0)
+        return ReplyError(message, kErrorInvalidArgument,
+                          QStringLiteral("stage %1 is the only one on; a mouse keeps one").arg(stage));
+    mouse->SetStageEnabled(stage - 1, on);
+    page->Device().RefreshPage();
 }
 
 void ControlBus::ProfileSwitched(const CDeviceProfileUI& panel) {

@@ -61,6 +61,17 @@ class ControlBus : public QDBusAbstractAdaptor {
     // checked first; one that is wrong changes nothing and gets an error saying why.
     void SetLighting(const QString& kind, const QVariantMap& settings, const QDBusMessage& message);
 
+    // The report rate in Hz: the keyboard's 125, 250, 500 or 1000, the mouse's up to 2000.
+    int ReportRate(const QString& kind, const QDBusMessage& message);
+    void SetReportRate(const QString& kind, int hz, const QDBusMessage& message);
+    // The mouse's DPI stages (1-5, as the page numbers them): each stage's DPI, and in `enabled`
+    // whether the stage is on.
+    QList<int> DpiStages(const QString& kind, const QDBusMessage& message, QList<bool>& enabled);
+    // A stage's DPI, within the range the mouse reports, in the mouse's steps (the nearest below).
+    void SetDpiStage(const QString& kind, int stage, int dpi, const QDBusMessage& message);
+    // A stage on or off; the last stage on stays on.
+    void SetDpiStageEnabled(const QString& kind, int stage, bool on, const QDBusMessage& message);
+
   signals:
     void ActiveProfileChanged(const QString& kind, const QString& name);
 

@@ -638,6 +638,12 @@ void CKeyboardDevice::SetFunctionMode(int mode) {
         m_view->FnKeyEnabled(mode == 1);
 }
 
+void CKeyboardDevice::StoreSystemStages(const KeyboardSystemStages& stages) {
+    SetSystemStages(stages);
+    SaveProfile();
+    QueueSettingsWrite(0, 0);
+}
+
 KeyboardSettingsControls CKeyboardDevice::SettingsControls() const {
     KeyboardSettingsControls c;
     c.pollingOption = m_stages.pollingRate <= 3 ? m_stages.pollingRate : 0;

@@ -102,6 +102,9 @@ class CKeyboardDevice : public CDeviceBase, public IKeyTableDevice, public ISett
         m_stages = stages;
         m_profile.SetSystemStages(stages);
     }
+    // An edit of the system settings, as the page's options make it: into the device and the
+    // profile (saved), then written to the keyboard.
+    void StoreSystemStages(const KeyboardSystemStages& stages);
 
     // Key assignments: the last read device key table with the located keys set from `list`.
     // Returns 1 only when every command succeeded; else the first failure's code. 0 and nothing

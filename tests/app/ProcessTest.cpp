@@ -450,3 +450,88 @@ TEST(Program, ScriptsSwitchProfilesAndSetLightingOverTheBus) {
     EXPECT_EQ(code, 3) << said.toStdString();
     keyboard.Stop();
 }
+
+// Report rates and the mouse's DPI stages over the bus reach the devices as the pages' controls
+// send them, read back the same; values the devices cannot take are refused and change nothing.
+TEST(Program, ScriptsSetReportRatesAndDpiStagesOverTheBus) {
+    if (QStandardPaths::findExecutable("gdbus").isEmpty())
+        GTEST_SKIP() << "gdbus is not installed";
+    PrivateBus bus;
+    ASSERT_FALSE(bus.Address().isEmpty()) << "no private session bus";
+    ProgramRun run(bus.Address());
+    const QString simFolder = run.Home() + "/sim";
+    ASSERT_TRUE(QDir().mkpath(simFolder));
+    QFile::setPermissions(simFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    run.SetEnv("NK7X_SIM_DIR", simFolder);
+    SimOptions keyboardOptions;
+    keyboardOptions.folder = simFolder.toStdString();
+    SimDevice keyboard(keyboardOptions);
+    ASSERT_EQ(keyboard.Start(), 1) << keyboard.LastError();
+    SimOptions mouseOptions;
+    mouseOptions.folder = simFolder.toStdString();
+    mouseOptions.kind = SimKind::Mouse;
+    SimDevice mouse(mouseOptions);
+    ASSERT_EQ(mouse.Start(), 1) << mouse.LastError();
+    QProcess* app = run.Start();
+    ASSERT_TRUE(app->waitForStarted(5000));
+
+    bool ok = false;
+    const auto call = [&](const QStringList& args) {
+        return Gdbus(bus.Address(), QStringList{"com.NorlaKeys.NK7X.Control1." + args[0]} + args.mid(1), &ok);
+    };
+    QElapsedTimer t;
+    t.start();
+    QString stages;
+    // Connected and filled: the mouse has told its DPI range.
+    while (t.elapsed() < 15000) {
+        stages = call({"DpiStages", "mouse"});
+        if (ok && stages.contains("true"))
+            break;
+        QTest::qWait(100);
+    }
+    ASSERT_TRUE(ok && stages.contains("true")) << stages.toStdString() << run.Output(app).toStdString();
+    QTest::qWait(1000);
+
+    keyboard.ClearFrameLog();
+    mouse.ClearFrameLog();
+    EXPECT_EQ(call({"SetReportRate", "keyboard", "500"}), "()");
+    EXPECT_EQ(call({"ReportRate", "keyboard"}), "(500,)");
+    EXPECT_EQ(call({"SetReportRate", "mouse", "2000"}), "()");
+    EXPECT_EQ(call({"ReportRate", "mouse"}), "(2000,)");
+    EXPECT_EQ(call({"SetDpiStage", "mouse", "2", "1600"}), "()");
+    const QString after = call({"DpiStages", "mouse"});
+    EXPECT_TRUE(after.contains(", 1600, ")) << after.toStdString();
+    t.restart();
+    const auto settingsWrites = [](const SimDevice& d) {
+        int n = 0;
+        for (const SimFrameRecord& f : d.FrameLog())
+            n += f.command == 6 ? 1 : 0;
+        return n;
+    };
+    while (t.elapsed() < 5000 && (settingsWrites(keyboard) < 1 || settingsWrites(mouse) < 2))
+        QTest::qWait(50);
+    EXPECT_GE(settingsWrites(keyboard), 1) << "the keyboard got its settings record";
+    EXPECT_GE(settingsWrites(mouse), 2) << "the mouse got its record for the rate and for the stage";
+
+    // Refused, and nothing sent.
+    QTest::qWait(300);
+    keyboard.ClearFrameLog();
+    mouse.ClearFrameLog();
+    QString refused = call({"SetReportRate", "keyboard", "2000"});
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(refused.contains("report rates are 125, 250, 500, 1000 Hz")) << refused.toStdString();
+    refused = call({"SetDpiStage", "mouse", "9", "800"});
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(refused.contains("the stages are 1 to 5")) << refused.toStdString();
+    refused = call({"SetDpiStage", "mouse", "1", "999999"});
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(refused.contains("DPI; 999999 is not within")) << refused.toStdString();
+    refused = call({"DpiStages", "keyboard"});
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(refused.contains("InvalidArgument")) << refused.toStdString();
+    QTest::qWait(300);
+    EXPECT_EQ(settingsWrites(keyboard) + settingsWrites(mouse), 0);
+    EXPECT_EQ(call({"ReportRate", "keyboard"}), "(500,)");
+    mouse.Stop();
+    keyboard.Stop();
+}

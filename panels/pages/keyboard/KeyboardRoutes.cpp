@@ -42,9 +42,7 @@ void KeyboardRoutes::OnPollingRate(const UiNotify& msg, int option) {
         return;
     KeyboardSystemStages stages = kbd->Profile().GetSystemStages();
     stages.pollingRate = static_cast<uint16_t>(option);
-    kbd->SetSystemStages(stages);
-    kbd->SaveProfile();
-    kbd->QueueSettingsWrite(0, 0);
+    kbd->StoreSystemStages(stages);
 }
 
 void KeyboardRoutes::OnFlagOption(const UiNotify& msg) {
@@ -62,9 +60,7 @@ void KeyboardRoutes::OnFlagOption(const UiNotify& msg) {
         stages.key6Flag = on;
     else
         return;
-    kbd->SetSystemStages(stages);
-    kbd->SaveProfile();
-    kbd->QueueSettingsWrite(0, 0);
+    kbd->StoreSystemStages(stages);
 }
 
 void KeyboardRoutes::OnRepeatRate(const UiNotify& msg) {
