@@ -13,6 +13,8 @@
 namespace nk7x {
 
 using BusValue = std::variant<std::string, int32_t>;
+// A method argument: a string, a 32-bit integer or a boolean.
+using BusArg = std::variant<std::string, int32_t, bool>;
 using BusDict = std::map<std::string, BusValue>;
 
 struct BusCallResult {
@@ -21,6 +23,8 @@ struct BusCallResult {
     std::string errorMessage;
     std::vector<std::string> strings; // an answer of one string or an array of strings
     BusDict dict;                     // an answer of a{sv} (values other than strings and int32 left out)
+    std::vector<int32_t> ints;        // an answer of one integer, or one array of integers first
+    std::vector<bool> bools;          // an array of booleans after it
 };
 
 class SessionBusClient {
@@ -34,9 +38,10 @@ class SessionBusClient {
     bool Open(std::string* error);
     // Whether a program owns `service` now (false when the bus is not open).
     bool HasOwner(const std::string& service);
-    // Calls `method` with `args` as strings, then `dict` as a{sv} when given; waits up to 15 s.
+    // Calls `method` with `args`, then `dict` as a{sv} when given; waits up to 15 s. Answers of the
+    // signatures s, as, i, ai, aiab and a{sv} are read; others count as no answer.
     BusCallResult Call(const std::string& service, const std::string& path, const std::string& interface,
-                       const std::string& method, const std::vector<std::string>& args,
+                       const std::string& method, const std::vector<BusArg>& args,
                        const BusDict* dict = nullptr);
 
   private:

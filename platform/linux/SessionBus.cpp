@@ -2,6 +2,7 @@
 
 #include <systemd/sd-bus.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace nk7x {
@@ -98,7 +99,7 @@ bool SessionBusClient::HasOwner(const std::string& service) {
 
 BusCallResult SessionBusClient::Call(const std::string& service, const std::string& path,
                                      const std::string& interface, const std::string& method,
-                                     const std::vector<std::string>& args, const BusDict* dict) {
+                                     const std::vector<BusArg>& args, const BusDict* dict) {
     BusCallResult result;
     if (!m_bus) {
         result.errorMessage = "the session bus is not open";
@@ -107,8 +108,14 @@ BusCallResult SessionBusClient::Call(const std::string& service, const std::stri
     sd_bus_message* m = nullptr;
     int r = sd_bus_message_new_method_call(m_bus->bus, &m, service.c_str(), path.c_str(), interface.c_str(),
                                            method.c_str());
-    for (size_t i = 0; r >= 0 && i < args.size(); ++i)
-        r = sd_bus_message_append(m, "s", args[i].c_str());
+    for (size_t i = 0; r >= 0 && i < args.size(); ++i) {
+        if (const auto* text = std::get_if<std::string>(&args[i]))
+            r = sd_bus_message_append(m, "s", text->c_str());
+        else if (const auto* number = std::get_if<int32_t>(&args[i]))
+            r = sd_bus_message_append(m, "i", *number);
+        else
+            r = sd_bus_message_append(m, "b", std::get<bool>(args[i]) ? 1 : 0);
+    }
     if (r >= 0 && dict)
         r = AppendDict(m, *dict);
     sd_bus_error err = SD_BUS_ERROR_NULL;
@@ -137,6 +144,25 @@ BusCallResult SessionBusClient::Call(const std::string& service, const std::stri
                 result.strings.emplace_back(text ? text : "");
         } else if (sig == "a{sv}") {
             read = ReadDict(reply, result.dict);
+        } else if (sig == "i") {
+            int32_t value = 0;
+            read = sd_bus_message_read(reply, "i", &value);
+            result.ints.push_back(value);
+        } else if (sig == "ai" || sig == "aiab") {
+            const void* data = nullptr;
+            size_t size = 0;
+            read = sd_bus_message_read_array(reply, 'i', &data, &size);
+            const auto* values = static_cast<const int32_t*>(data);
+            for (size_t i = 0; read >= 0 && i < size / sizeof(int32_t); ++i)
+                result.ints.push_back(values[i]);
+            if (read >= 0 && sig == "aiab") {
+                read = sd_bus_message_read_array(reply, 'b', &data, &size);
+                const auto* flags = static_cast<const int32_t*>(data); // a D-Bus boolean is 32 bits
+                for (size_t i = 0; read >= 0 && i < size / sizeof(int32_t); ++i)
+                    result.bools.push_back(flags[i] != 0);
+            }
+        } else if (!sig.empty()) {
+            read = -EBADMSG;
         }
         result.ok = read >= 0;
         if (!result.ok)

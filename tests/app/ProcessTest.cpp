@@ -162,6 +162,20 @@ QString Gdbus(const QString& address, const QStringList& args, bool* ok) {
     return QString::fromUtf8(*ok ? p.readAllStandardOutput() : p.readAllStandardError()).trimmed();
 }
 
+// nk7x-cli with the test's bus and emulator folder: what it printed, and its exit code in `code`.
+QString Cli(const QString& busAddress, const QString& simFolder, const QStringList& args, int* code) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
+    env.insert("NK7X_SIM_DIR", simFolder);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(NK7X_BINARY_DIR "/bin/nk7x-cli"), args);
+    if (!p.waitForFinished(15000))
+        p.kill();
+    *code = p.exitCode();
+    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+}
+
 } // namespace
 
 TEST(Program, SecondStartRaisesTheFirstAndExitsZero) {
@@ -420,16 +434,7 @@ TEST(Program, ScriptsSwitchProfilesAndSetLightingOverTheBus) {
 
     // nk7x-cli finds the running program and goes through it.
     const auto cli = [&](const QStringList& args, int* code) {
-        QProcess p;
-        QProcessEnvironment cliEnv = QProcessEnvironment::systemEnvironment();
-        cliEnv.insert("DBUS_SESSION_BUS_ADDRESS", bus.Address());
-        cliEnv.insert("NK7X_SIM_DIR", simFolder);
-        p.setProcessEnvironment(cliEnv);
-        p.start(QStringLiteral(NK7X_BINARY_DIR "/bin/nk7x-cli"), args);
-        if (!p.waitForFinished(15000))
-            p.kill();
-        *code = p.exitCode();
-        return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+        return Cli(bus.Address(), simFolder, args, code);
     };
     int code = -1;
     QString said = cli({"light", "breathing"}, &code);
@@ -532,6 +537,21 @@ TEST(Program, ScriptsSetReportRatesAndDpiStagesOverTheBus) {
     QTest::qWait(300);
     EXPECT_EQ(settingsWrites(keyboard) + settingsWrites(mouse), 0);
     EXPECT_EQ(call({"ReportRate", "keyboard"}), "(500,)");
+
+    // The same through nk7x-cli, which finds the running program.
+    int code = -1;
+    QString said = Cli(bus.Address(), simFolder, {"--kind", "keyboard", "rate", "250"}, &code);
+    EXPECT_EQ(code, 0) << said.toStdString();
+    EXPECT_EQ(call({"ReportRate", "keyboard"}), "(250,)");
+    said = Cli(bus.Address(), simFolder, {"--kind", "mouse", "dpi", "3=2400", "--json"}, &code);
+    EXPECT_EQ(code, 0) << said.toStdString();
+    EXPECT_TRUE(said.contains("\"dpi\" : 2400,\n         \"enabled\" : true,\n         \"stage\" : 3"))
+        << said.toStdString();
+    said = Cli(bus.Address(), simFolder, {"--kind", "mouse", "rate", "300"}, &code);
+    EXPECT_EQ(code, 2) << said.toStdString();
+    said = Cli(bus.Address(), simFolder, {"rate", "500"}, &code);
+    EXPECT_EQ(code, 2) << "two devices: which one?";
+    EXPECT_TRUE(said.contains("say which with --kind")) << said.toStdString();
     mouse.Stop();
     keyboard.Stop();
 }

@@ -233,12 +233,15 @@ class Script {
             return ProfileUse(m_o.words[2]);
         if (command == "light" && args == 1)
             return Light(m_o.words[1]);
+        if (command == "rate" && args == 1)
+            return Rate(m_o.words[1]);
+        if (command == "dpi")
+            return Dpi(std::vector<std::string>(m_o.words.begin() + 1, m_o.words.end()));
         return Fail(Exit::Usage, "unknown command or wrong arguments: " + command + "\n" + kScriptUsage);
     }
 
   private:
-    BusCallResult Call(const std::string& method, std::vector<std::string> args,
-                       const BusDict* dict = nullptr) {
+    BusCallResult Call(const std::string& method, std::vector<BusArg> args, const BusDict* dict = nullptr) {
         return m_bus.Call(kService, kPath, kInterface, method, args, dict);
     }
 
@@ -401,6 +404,73 @@ class Script {
         return WriteKeyboard(k, false);
     }
 
+    Exit Rate(const std::string& text) {
+        const std::optional<uint32_t> hz = ParseNumber(text, 100000);
+        if (!hz)
+            return Fail(Exit::Usage, "a report rate is a number of Hz, not " + text);
+        if (m_running) {
+            const BusCallResult r = Call("SetReportRate", {Kind(), static_cast<int32_t>(*hz)});
+            return r.ok ? Exit::Ok : FailBus(r);
+        }
+        if (m_family != DeviceFamily::Keyboard)
+            return Fail(Exit::Failure,
+                        "the " + Kind() + "'s report rate is set through the program; it is not running");
+        int option = -1;
+        for (int i = 0; i < 4; ++i)
+            if (static_cast<uint32_t>(125 << i) == *hz)
+                option = i;
+        if (option < 0)
+            return Fail(Exit::Usage,
+                        "the keyboard's report rates are 125, 250, 500, 1000 Hz; " + text + " is not one");
+        const ProfileList list = OpenProfileList(m_family);
+        OfflineKeyboard k;
+        if (Exit e = OpenKeyboard(m_o, list.GetSelectedUUID(), k); e != Exit::Ok)
+            return e;
+        KeyboardSystemStages stages = k.device.Profile().GetSystemStages();
+        stages.pollingRate = static_cast<uint16_t>(option);
+        k.device.SetSystemStages(stages);
+        k.device.SaveProfile();
+        return WriteKeyboard(k, false);
+    }
+
+    Exit Dpi(const std::vector<std::string>& settings) {
+        if (!m_running)
+            return Fail(Exit::Failure, "DPI stages are set through the program; it is not running");
+        for (const std::string& s : settings) {
+            const size_t eq = s.find('=');
+            const std::optional<uint32_t> stage =
+                eq == std::string::npos ? std::nullopt : ParseNumber(s.substr(0, eq), 99);
+            const std::optional<uint32_t> dpi =
+                eq == std::string::npos ? std::nullopt : ParseNumber(s.substr(eq + 1), 1000000);
+            if (!stage || !dpi)
+                return Fail(Exit::Usage, "a stage is set as STAGE=DPI, for example 2=1600; not " + s);
+            const BusCallResult r =
+                Call("SetDpiStage", {Kind(), static_cast<int32_t>(*stage), static_cast<int32_t>(*dpi)});
+            if (!r.ok)
+                return FailBus(r);
+        }
+        const BusCallResult r = Call("DpiStages", {Kind()});
+        if (!r.ok)
+            return FailBus(r);
+        if (m_o.json) {
+            Json::Value stages(Json::arrayValue);
+            for (size_t i = 0; i < r.ints.size(); ++i) {
+                Json::Value stage(Json::objectValue);
+                stage["stage"] = static_cast<int>(i + 1);
+                stage["dpi"] = r.ints[i];
+                stage["enabled"] = i < r.bools.size() && r.bools[i];
+                stages.append(stage);
+            }
+            Json::Value root(Json::objectValue);
+            root["stages"] = stages;
+            PrintJson(root);
+            return Exit::Ok;
+        }
+        for (size_t i = 0; i < r.ints.size(); ++i)
+            std::printf("%zu: %d%s\n", i + 1, r.ints[i], i < r.bools.size() && r.bools[i] ? "" : " (off)");
+        return Exit::Ok;
+    }
+
     ScriptOptions m_o;
     SessionBusClient m_bus;
     bool m_running = false;
@@ -412,8 +482,10 @@ class Script {
 bool IsScriptCommand(int argc, char** argv) {
     const std::initializer_list<std::string_view> valued = {"--path", "--kind", "--color", "--brightness",
                                                             "--speed"};
-    return FirstCommandIs(argc, argv, "devices", valued) || FirstCommandIs(argc, argv, "profile", valued) ||
-           FirstCommandIs(argc, argv, "light", valued);
+    for (std::string_view command : {"devices", "profile", "light", "rate", "dpi"})
+        if (FirstCommandIs(argc, argv, command, valued))
+            return true;
+    return false;
 }
 
 Exit RunScriptCommand(int argc, char** argv) {

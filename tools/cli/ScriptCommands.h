@@ -7,7 +7,8 @@
 
 namespace nk7x::cli {
 
-// True when the command word is "devices", "profile" or "light" (they have options of their own).
+// True when the command word is "devices", "profile", "light", "rate" or "dpi" (they have options
+// of their own).
 bool IsScriptCommand(int argc, char** argv);
 Exit RunScriptCommand(int argc, char** argv);
 
@@ -18,6 +19,8 @@ inline constexpr const char* kScriptUsage =
     "  light MODE [--color RRGGBB] [--brightness N] [--speed N]\n"
     "                            set the family's lighting (MODE: a mode name such as static,\n"
     "                            wave, off; `-` keeps the mode)\n"
+    "  rate HZ                   set the report rate (keyboard: 125, 250, 500, 1000; mouse: also 2000)\n"
+    "  dpi [STAGE=DPI ...]       set mouse DPI stages (1-5) and print them (a stage that is off in ())\n"
     "      --kind KIND           the family these act on (default: the one connected, else keyboard)\n"
     "      through the running program when there is one (the window shows the change);\n"
     "      without it, the profile files and the keyboard are written directly\n";
