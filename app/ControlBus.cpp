@@ -313,18 +313,30 @@ QList<int> ControlBus::DpiStages(const QString& kind, const QDBusMessage& messag
     return dpis;
 }
 
-void ControlBus::SetDpiStage(const QString& kind, int stage, int dpi, const QDBusMessage& message) {
-    CBrindovaUSBDevice* page = PageOf(kind, message);
+CMouseDevice* ControlBus::StageOf(const QString& kind, int stage, const QDBusMessage& message,
+                                  CBrindovaUSBDevice*& page) const {
+    page = PageOf(kind, message);
     if (!page)
-        return;
+        return nullptr;
     CMouseDevice* mouse = page->Parts().mouse;
-    if (!mouse)
-        return ReplyError(message, kErrorInvalidArgument,
-                          QStringLiteral("the %1 has no DPI stages").arg(kind));
+    if (!mouse) {
+        ReplyError(message, kErrorInvalidArgument, QStringLiteral("the %1 has no DPI stages").arg(kind));
+        return nullptr;
+    }
     const int stages = static_cast<int>(mouse->SettingsControls().stages.size());
-    if (stage < 1 || stage > stages)
-        return ReplyError(message, kErrorInvalidArgument,
-                          QStringLiteral("the stages are 1 to %1; %2 is not one").arg(stages).arg(stage));
+    if (stage < 1 || stage > stages) {
+        ReplyError(message, kErrorInvalidArgument,
+                   QStringLiteral("the stages are 1 to %1; %2 is not one").arg(stages).arg(stage));
+        return nullptr;
+    }
+    return mouse;
+}
+
+void ControlBus::SetDpiStage(const QString& kind, int stage, int dpi, const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = nullptr;
+    CMouseDevice* mouse = StageOf(kind, stage, message, page);
+    if (!mouse)
+        return;
     const MouseDeviceInfo& info = mouse->Info();
     if (info.dpiStep <= 0)
         return ReplyError(
@@ -343,18 +355,11 @@ void ControlBus::SetDpiStage(const QString& kind, int stage, int dpi, const QDBu
 }
 
 void ControlBus::SetDpiStageEnabled(const QString& kind, int stage, bool on, const QDBusMessage& message) {
-    CBrindovaUSBDevice* page = PageOf(kind, message);
-    if (!page)
-        return;
-    CMouseDevice* mouse = page->Parts().mouse;
+    CBrindovaUSBDevice* page = nullptr;
+    CMouseDevice* mouse = StageOf(kind, stage, message, page);
     if (!mouse)
-        return ReplyError(message, kErrorInvalidArgument,
-                          QStringLiteral("the %1 has no DPI stages").arg(kind));
+        return;
     const std::vector<DpiStage> stages = mouse->SettingsControls().stages;
-    if (stage < 1 || stage > static_cast<int>(stages.size()))
-        return ReplyError(
-            message, kErrorInvalidArgument,
-            QStringLiteral("the stages are 1 to %1; %2 is not one").arg(stages.size()).arg(stage));
     int others = 0;
     for (size_t i = 0; i < stages.size(); ++i)
         others += i != static_cast<size_t>(stage - 1) && stages[i].active != 0 ? 1 : 0;

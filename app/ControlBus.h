@@ -18,6 +18,7 @@ namespace nk7x {
 class CBrindovaUSBDevice;
 class CDeviceBase;
 class CDeviceProfileUI;
+class CMouseDevice;
 
 struct ControlBusContext {
     // Every page, in the window's order.
@@ -78,6 +79,10 @@ class ControlBus : public QDBusAbstractAdaptor {
   private:
     // The family's page with its profile panel, or null with the error reply sent.
     CBrindovaUSBDevice* PageOf(const QString& kind, const QDBusMessage& message) const;
+    // The mouse of the family's page when `stage` (1-based) is one of its DPI stages; else null with
+    // the error reply sent.
+    CMouseDevice* StageOf(const QString& kind, int stage, const QDBusMessage& message,
+                          CBrindovaUSBDevice*& page) const;
 
     ControlBusContext m_ctx;
 };

@@ -4,6 +4,7 @@
 #include "devices/keyboard/KeyboardDevice.h"
 #include "profiles/ProfileFolders.h"
 #include "profiles/ProfileList.h"
+#include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
 
 #include <QDBusArgument>
@@ -30,6 +31,7 @@
 #include <vector>
 
 using namespace nk7x;
+using nk7x::test::ScopedEnv;
 
 namespace {
 
@@ -96,26 +98,6 @@ class ProgramRun {
     QProcessEnvironment m_env;
     QList<QProcess*> m_procs;
     QHash<QProcess*, QByteArray> m_err;
-};
-
-// An environment variable of this process for a scope; what it was comes back after.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (m_old)
-            ::setenv(m_name, m_old->c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
-
-  private:
-    const char* m_name;
-    std::optional<std::string> m_old;
 };
 
 // A session bus of the test's own.

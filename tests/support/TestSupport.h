@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,20 @@ class DeviceTestRoot {
 
   private:
     std::filesystem::path m_root;
+};
+
+// An environment variable of this process (and of what it starts) for the object's life; what it
+// was comes back after.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* m_name;
+    std::optional<std::string> m_old;
 };
 
 // Collects every debug line written while it lives (from any thread).

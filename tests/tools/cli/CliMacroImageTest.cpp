@@ -17,21 +17,13 @@
 #include "macros/MacroStore.h"
 #include "platform/Folders.h"
 #include "support/TestSupport.h"
+#include "tools/cli/CliJson.h"
 
 using namespace nk7x;
 using namespace nk7x::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-Json::Value ParseJson(const std::string& text) {
-    Json::Value v;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    std::istringstream in(text);
-    EXPECT_TRUE(Json::parseFromStream(builder, in, &v, &errors)) << errors << "\n" << text;
-    return v;
-}
 
 std::vector<uint8_t> FromHex(const std::string& hex) {
     std::vector<uint8_t> bytes;

@@ -17,32 +17,13 @@
 #include "profiles/ProfileFolders.h"
 #include "profiles/ProfileList.h"
 #include "support/TestSupport.h"
+#include "tools/cli/CliJson.h"
 #include "tools/sim/SimDevice.h"
 
 using namespace nk7x;
 using namespace nk7x::test;
 
 namespace {
-
-// An environment variable of this process (and so of the tool it starts) for the test's time.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (m_old)
-            ::setenv(m_name, m_old->c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
-
-  private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 class CliScriptTest : public ::testing::Test {
   protected:
@@ -70,15 +51,6 @@ class CliScriptTest : public ::testing::Test {
     ScopedEnv m_bus{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus"};
     std::unique_ptr<SimDevice> m_sim;
 };
-
-Json::Value ParseJson(const std::string& text) {
-    Json::Value v;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    std::istringstream in(text);
-    EXPECT_TRUE(Json::parseFromStream(builder, in, &v, &errors)) << errors << "\n" << text;
-    return v;
-}
 
 } // namespace
 

@@ -17,21 +17,13 @@
 #include "link/CommandFrame.h"
 #include "link/DeviceCommandLink.h"
 #include "link/LinkTestSupport.h"
+#include "tools/cli/CliJson.h"
 #include "tools/sim/SimDevice.h"
 
 using namespace nk7x;
 using namespace nk7x::test;
 
 namespace {
-
-Json::Value ParseJson(const std::string& text) {
-    Json::Value v;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    std::istringstream in(text);
-    EXPECT_TRUE(Json::parseFromStream(builder, in, &v, &errors)) << errors << "\n" << text;
-    return v;
-}
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
