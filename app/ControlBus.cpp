@@ -370,6 +370,14 @@ void ControlBus::SetDpiStageEnabled(const QString& kind, int stage, bool on, con
     page->Device().RefreshPage();
 }
 
+void ControlBus::DevicesMayHaveChanged() {
+    const QStringList now = Devices();
+    if (now == m_toldDevices)
+        return;
+    m_toldDevices = now;
+    emit DevicesChanged(now);
+}
+
 void ControlBus::ProfileSwitched(const CDeviceProfileUI& panel) {
     const std::optional<DeviceKind> kind = KindFromNumber(panel.DeviceType());
     const ProfileList& list = panel.List();

@@ -42,6 +42,9 @@ class ControlBus : public QDBusAbstractAdaptor {
 
     // A page's panel switched profiles (the window's choice or a script's): the signal goes out.
     void ProfileSwitched(const CDeviceProfileUI& panel);
+    // A device came or went: DevicesChanged goes out when the families connected differ from those
+    // last told.
+    void DevicesMayHaveChanged();
 
   public slots:
     // The families with a connected device ("keyboard", "mouse", "pad", "headset").
@@ -75,6 +78,8 @@ class ControlBus : public QDBusAbstractAdaptor {
 
   signals:
     void ActiveProfileChanged(const QString& kind, const QString& name);
+    // The families with a connected device, as Devices gives them, after one came or went.
+    void DevicesChanged(const QStringList& kinds);
 
   private:
     // The family's page with its profile panel, or null with the error reply sent.
@@ -85,6 +90,7 @@ class ControlBus : public QDBusAbstractAdaptor {
                           CBrindovaUSBDevice*& page) const;
 
     ControlBusContext m_ctx;
+    QStringList m_toldDevices;
 };
 
 } // namespace nk7x

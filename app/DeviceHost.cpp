@@ -257,6 +257,8 @@ void DeviceHost::OnSlotConnected(const DeviceSlot& slot) {
         ConnectCommand(slot);
     else if (slot.role == kRoleNotification)
         ConnectNotification(slot);
+    if (slot.role == kRoleCommand && m_ctx.devicesChanged)
+        m_ctx.devicesChanged();
     if (m_ctx.frontAndRefresh)
         m_ctx.frontAndRefresh();
 }
@@ -295,6 +297,8 @@ void DeviceHost::OnSlotRemoved(const DeviceSlot& slot) {
         RemoveCommand(slot);
     else if (slot.role == kRoleNotification)
         RemoveNotification(slot);
+    if (slot.role == kRoleCommand && m_ctx.devicesChanged)
+        m_ctx.devicesChanged();
 }
 
 void DeviceHost::RemoveCommand(const DeviceSlot& slot) {

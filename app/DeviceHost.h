@@ -39,7 +39,8 @@ struct DeviceHostContext {
     std::function<void()> closeSecondaryWindows; // when the selected device goes
     std::function<void()> frontAndRefresh;       // after every connect
     std::function<void()> firstScanFinished;     // once discovery has looked at every interface
-    std::function<void()> stopRecording; // a running macro recording ends with its device; may be empty
+    std::function<void()> stopRecording;  // a running macro recording ends with its device; may be empty
+    std::function<void()> devicesChanged; // a device's command interface came or went; may be empty
 };
 
 class DeviceHost : public QObject, public IDiscoverySink {

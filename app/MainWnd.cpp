@@ -114,6 +114,10 @@ MainWnd::MainWnd(const ShellOptions& options, QWidget* parent)
         if (MacroRoutes* macros = Macros())
             macros->StopRecording();
     };
+    devices.devicesChanged = [this] {
+        if (m_control)
+            m_control->DevicesMayHaveChanged();
+    };
     // The device rows files as they are now (the emulator's folder may have changed since the
     // tables were first read).
     ReloadDeviceRows();

@@ -534,6 +534,25 @@ TEST(Program, ScriptsSetReportRatesAndDpiStagesOverTheBus) {
     said = Cli(bus.Address(), simFolder, {"rate", "500"}, &code);
     EXPECT_EQ(code, 2) << "two devices: which one?";
     EXPECT_TRUE(said.contains("say which with --kind")) << said.toStdString();
+
+    // Listeners hear when a device goes.
+    QProcess monitor;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.Address());
+    monitor.setProcessEnvironment(env);
+    monitor.start("gdbus", {"monitor", "--session", "--dest", DesktopBus::kService});
+    ASSERT_TRUE(monitor.waitForStarted(5000));
+    QTest::qWait(300);
     mouse.Stop();
+    QByteArray heard;
+    t.restart();
+    while (t.elapsed() < 10000 && !heard.contains("DevicesChanged")) {
+        monitor.waitForReadyRead(100);
+        heard += monitor.readAllStandardOutput();
+    }
+    EXPECT_TRUE(heard.contains("com.NorlaKeys.NK7X.Control1.DevicesChanged (['keyboard'],)"))
+        << heard.toStdString();
+    monitor.kill();
+    monitor.waitForFinished(1000);
     keyboard.Stop();
 }
