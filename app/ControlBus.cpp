@@ -378,6 +378,41 @@ void ControlBus::DevicesMayHaveChanged() {
     emit DevicesChanged(now);
 }
 
+void ControlBus::AddProfile(const QString& kind, const QString& name, const QString& from,
+                            const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    if (!page)
+        return;
+    CDeviceProfileUI& panel = *page->ProfilePanel();
+    const std::vector<std::string>& names = panel.List().Names();
+    int copyFrom = -1;
+    if (!from.isEmpty()) {
+        for (size_t i = 0; i < names.size() && copyFrom < 0; ++i)
+            if (ProfileList::SameName(names[i], from.toStdString()))
+                copyFrom = static_cast<int>(i);
+        if (copyFrom < 0)
+            return ReplyError(message, kErrorUnknownProfile,
+                              QStringLiteral("the %1 has no profile \"%2\"").arg(kind, from));
+    }
+    for (const std::string& have : names)
+        if (ProfileList::SameName(have, name.toStdString()))
+            return ReplyError(message, kErrorInvalidArgument,
+                              QStringLiteral("the %1 has a profile \"%2\" already").arg(kind, name));
+    switch (panel.AddNamedProfile(name, copyFrom)) {
+    case ProfileResult::Done:
+        return;
+    case ProfileResult::BlankName:
+        return ReplyError(message, kErrorInvalidArgument, QStringLiteral("a profile needs a name"));
+    case ProfileResult::WriteFailed:
+        return ReplyError(message, "org.freedesktop.DBus.Error.IOError",
+                          QStringLiteral("the profile could not be written in the %1's folder").arg(kind));
+    case ProfileResult::Refused:
+        break;
+    }
+    ReplyError(message, kErrorInvalidArgument,
+               QStringLiteral("the %1 has %2 profiles, as many as it can keep").arg(kind).arg(names.size()));
+}
+
 void ControlBus::ProfileSwitched(const CDeviceProfileUI& panel) {
     const std::optional<DeviceKind> kind = KindFromNumber(panel.DeviceType());
     const ProfileList& list = panel.List();

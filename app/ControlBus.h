@@ -55,6 +55,11 @@ class ControlBus : public QDBusAbstractAdaptor {
     // Switches the family to the named profile (exact name first, else the one equal ignoring case).
     void UseProfile(const QString& kind, const QString& name, const QDBusMessage& message);
 
+    // Adds profile `name` (empty `from`: the default profile; else a copy of profile `from`); the
+    // active profile stays. Errors for a blank or taken name, 50 profiles, or an unknown `from`.
+    void AddProfile(const QString& kind, const QString& name, const QString& from,
+                    const QDBusMessage& message);
+
     // The family's lighting modes by the names SetLighting takes ("wave", "static", "off", ...).
     QStringList LightModes(const QString& kind, const QDBusMessage& message);
     // The lighting in use: "mode" (s), "color" (s, RRGGBB), "brightness" (i), "speed" (i),

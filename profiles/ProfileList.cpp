@@ -368,6 +368,23 @@ ProfileResult ProfileList::CopyProfile() {
     });
 }
 
+ProfileResult ProfileList::AddNamedProfile(const std::string& name, int copyFrom) {
+    return JsonGuard(ProfileResult::Refused, [&] {
+        if (IsBlank(name))
+            return ProfileResult::BlankName;
+        if (Count() >= kMaxAddedProfiles || m_kindFolder.empty() || NameTaken(name) || copyFrom < -1 ||
+            copyFrom >= Count())
+            return ProfileResult::Refused;
+        Json::Value doc = copyFrom >= 0 ? LoadJson(ProfilePathAt(copyFrom)) : DefaultProfile();
+        if (!doc.isObject())
+            doc = DefaultProfile();
+        const std::string uuid = NewUuid();
+        if (uuid.empty())
+            return ProfileResult::Refused;
+        return AppendProfile(name, uuid, doc, false);
+    });
+}
+
 ProfileResult ProfileList::DeleteProfile() {
     return JsonGuard(ProfileResult::Refused, [&] {
         if (m_selected < 0 || m_selected >= Count() || Count() <= 1)

@@ -80,6 +80,11 @@ class ProfileList {
     ProfileResult AddProfile();
     // Copies the current profile as "<name> copy" (" copy" repeated until unique).
     ProfileResult CopyProfile();
+    // Adds profile `name` at the end, made from the default or, with `copyFrom` 0 or more, from
+    // that profile's file; the current profile stays, in memory and in the list file. BlankName for
+    // an empty or white-space name; Refused when another profile has the name (ignoring case), at 50
+    // profiles, or for a `copyFrom` out of range.
+    ProfileResult AddNamedProfile(const std::string& name, int copyFrom = -1);
     // Removes the current profile and its file; the one before it (or the new first) becomes
     // current. Refused without a selection or when only one profile is left.
     ProfileResult DeleteProfile();

@@ -182,6 +182,14 @@ ProfileResult CDeviceProfileUI::CopyProfile() {
     return result;
 }
 
+ProfileResult CDeviceProfileUI::AddNamedProfile(const QString& name, int copyFrom) {
+    if (!Combo())
+        return ProfileResult::Refused;
+    const ProfileResult result = m_list.AddNamedProfile(name.toStdString(), copyFrom);
+    AppendNewItems();
+    return result;
+}
+
 ProfileResult CDeviceProfileUI::DeleteProfile() {
     QComboBox* combo = Combo();
     if (!combo)

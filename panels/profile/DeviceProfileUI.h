@@ -60,6 +60,8 @@ class CDeviceProfileUI : public QWidget {
     // written) and keeps the combo in step with the list.
     ProfileResult AddProfile();
     ProfileResult CopyProfile();
+    // A profile named `name` at the end of the list and the combo (see ProfileList::AddNamedProfile).
+    ProfileResult AddNamedProfile(const QString& name, int copyFrom);
     // After removing the selected profile the combo selects the one now listed as current and
     // raises its "itemselect", so the page switches to it.
     ProfileResult DeleteProfile();

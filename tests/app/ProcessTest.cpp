@@ -357,6 +357,16 @@ TEST(Program, ScriptsSwitchProfilesAndSetLightingOverTheBus) {
     monitor.kill();
     monitor.waitForFinished(1000);
 
+    // A new profile from the default; the active one stays.
+    EXPECT_EQ(Gdbus(bus.Address(), {"com.NorlaKeys.NK7X.Control1.AddProfile", "keyboard", "Racing", ""}, &ok),
+              "()");
+    EXPECT_EQ(Gdbus(bus.Address(), {"com.NorlaKeys.NK7X.Control1.Profiles", "keyboard"}, &ok),
+              "(['profile1', 'profile2', 'Racing'],)");
+    const QString taken =
+        Gdbus(bus.Address(), {"com.NorlaKeys.NK7X.Control1.AddProfile", "keyboard", "racing", ""}, &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(taken.contains("has a profile \"racing\" already")) << taken.toStdString();
+
     // Wrong arguments: a clear error, and nothing changes.
     const QString noProfile =
         Gdbus(bus.Address(), {"com.NorlaKeys.NK7X.Control1.UseProfile", "keyboard", "gaming"}, &ok);

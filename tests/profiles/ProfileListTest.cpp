@@ -102,8 +102,8 @@ TEST_F(ProfileListTest, MissingOrBrokenListIsRebuiltWithProfile1) {
 // before the default takes its place.
 TEST_F(ProfileListTest, AnUnreadableListIsKeptAsideAndMadeAgainFromTheProfiles) {
     const std::string deep(1001, '[');
-    for (const std::string content : {std::string(R"({"profilelist":[{"profilename":"Game)"),
-                                      std::string("\x01garbage"), deep, std::string("fifo")}) {
+    for (const std::string& content : {std::string(R"({"profilelist":[{"profilename":"Game)"),
+                                       std::string("\x01garbage"), deep, std::string("fifo")}) {
         SCOPED_TRACE(content.substr(0, 20));
         std::filesystem::remove_all(m_folder);
         std::filesystem::create_directories(m_folder);
@@ -123,8 +123,9 @@ TEST_F(ProfileListTest, AnUnreadableListIsKeptAsideAndMadeAgainFromTheProfiles) 
         ASSERT_EQ(::lstat(told[0].keptAs.c_str(), &st), 0) << told[0].keptAs;
         EXPECT_EQ(S_ISFIFO(st.st_mode), content == "fifo")
             << "a FIFO is moved as it is, never read or replaced";
-        if (content != "fifo")
+        if (content != "fifo") {
             EXPECT_EQ(ReadText(told[0].keptAs), content);
+        }
         EXPECT_EQ(JsonString(ListFile()["profilelist"][1], "profilename"), "Game")
             << "the new list is on disk";
     }

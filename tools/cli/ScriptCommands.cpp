@@ -28,6 +28,7 @@ struct ScriptOptions {
     std::string kind;
     std::string path;
     std::optional<std::string> color;
+    std::optional<std::string> copyFrom;
     std::optional<uint32_t> brightness;
     std::optional<uint32_t> speed;
     std::vector<std::string> words;
@@ -55,6 +56,10 @@ bool Parse(int argc, char** argv, ScriptOptions& o, std::string& error) {
         } else if (a == "--path") {
             if (!value(o.path))
                 return false;
+        } else if (a == "--copy") {
+            if (!value(v))
+                return false;
+            o.copyFrom = v;
         } else if (a == "--color") {
             if (!value(v))
                 return false;
@@ -231,6 +236,8 @@ class Script {
             return ProfileListCommand();
         if (command == "profile" && args == 2 && m_o.words[1] == "use")
             return ProfileUse(m_o.words[2]);
+        if (command == "profile" && args == 2 && m_o.words[1] == "add")
+            return ProfileAdd(m_o.words[2]);
         if (command == "light" && args == 1)
             return Light(m_o.words[1]);
         if (command == "rate" && args == 1)
@@ -338,6 +345,34 @@ class Script {
         if (Exit e = OpenKeyboard(m_o, list.GetSelectedUUID(), k); e != Exit::Ok)
             return e;
         return WriteKeyboard(k, true);
+    }
+
+    Exit ProfileAdd(const std::string& name) {
+        if (m_running) {
+            const BusCallResult r = Call("AddProfile", {Kind(), name, m_o.copyFrom.value_or("")});
+            return r.ok ? Exit::Ok : FailBus(r);
+        }
+        ProfileList list = OpenProfileList(m_family);
+        int from = -1;
+        if (m_o.copyFrom) {
+            from = FindProfile(list.Names(), *m_o.copyFrom);
+            if (from < 0)
+                return Fail(Exit::Failure, "the " + Kind() + " has no profile \"" + *m_o.copyFrom + "\"");
+        }
+        if (FindProfile(list.Names(), name) >= 0)
+            return Fail(Exit::Usage, "the " + Kind() + " has a profile \"" + name + "\" already");
+        switch (list.AddNamedProfile(name, from)) {
+        case ProfileResult::Done:
+            return Exit::Ok;
+        case ProfileResult::BlankName:
+            return Fail(Exit::Usage, "a profile needs a name");
+        case ProfileResult::WriteFailed:
+            return Fail(Exit::Failure, "the profile could not be written in " + KindFolder(m_family));
+        case ProfileResult::Refused:
+            break;
+        }
+        return Fail(Exit::Usage, "the " + Kind() + " has " + std::to_string(list.Count()) +
+                                     " profiles, as many as it can keep");
     }
 
     Exit Light(const std::string& mode) {
@@ -480,8 +515,8 @@ class Script {
 } // namespace
 
 bool IsScriptCommand(int argc, char** argv) {
-    const std::initializer_list<std::string_view> valued = {"--path", "--kind", "--color", "--brightness",
-                                                            "--speed"};
+    const std::initializer_list<std::string_view> valued = {"--path",       "--kind",  "--color",
+                                                            "--brightness", "--speed", "--copy"};
     for (std::string_view command : {"devices", "profile", "light", "rate", "dpi"})
         if (FirstCommandIs(argc, argv, command, valued))
             return true;

@@ -16,6 +16,8 @@ inline constexpr const char* kScriptUsage =
     "  devices                   the connected device families (keyboard, mouse, pad, headset)\n"
     "  profile list              the family's profiles, the active one marked *\n"
     "  profile use NAME          switch the family to profile NAME\n"
+    "  profile add NAME [--copy FROM]\n"
+    "                            add profile NAME (the default settings, or a copy of FROM)\n"
     "  light MODE [--color RRGGBB] [--brightness N] [--speed N]\n"
     "                            set the family's lighting (MODE: a mode name such as static,\n"
     "                            wave, off; `-` keeps the mode)\n"

@@ -113,4 +113,24 @@ TEST_F(CliScriptTest, ProfilesAndLightingReachTheFilesAndTheKeyboard) {
     EXPECT_TRUE(m_sim->FrameLog().empty());
     r = Run({"profile", "list"});
     EXPECT_EQ(r.out, "* profile1\n  profile2\n");
+
+    // A copy under a name of its own; the active profile stays.
+    r = Run({"profile", "add", "Night", "--copy", "profile2"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = Run({"profile", "list"});
+    EXPECT_EQ(r.out, "* profile1\n  profile2\n  Night\n");
+    ASSERT_EQ(list.LoadList(), ProfileResult::Done);
+    {
+        CKeyboardDevice copy;
+        copy.SetLightingName(Describe(DeviceFamily::Keyboard).lightingName);
+        copy.SetProfileName(list.UuidAt(2));
+        copy.LoadProfile();
+        const LightState light = copy.Profile().GetLightInfo();
+        EXPECT_EQ(std::vector<uint8_t>({light.red, light.green, light.blue}),
+                  (std::vector<uint8_t>{0x12, 0x34, 0x56}));
+    }
+    EXPECT_EQ(Run({"profile", "add", "night"}).exitCode, 2) << "the name is taken";
+    EXPECT_EQ(Run({"profile", "add", "  "}).exitCode, 2) << "no name";
+    EXPECT_EQ(Run({"profile", "add", "Day", "--copy", "dawn"}).exitCode, 1);
+    EXPECT_EQ(Run({"profile", "list"}).out, "* profile1\n  profile2\n  Night\n");
 }
