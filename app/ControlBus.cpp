@@ -255,6 +255,65 @@ QString RatesText(int options) {
 
 } // namespace
 
+namespace {
+
+// The keyboard's option flags by the names scripts use.
+struct KeyboardOption {
+    const char* name;
+    uint16_t KeyboardSystemStages::*flag;
+};
+constexpr KeyboardOption kKeyboardOptions[] = {
+    {"win-key-lock", &KeyboardSystemStages::winKeyFlag},
+    {"six-key-rollover", &KeyboardSystemStages::key6Flag},
+    {"w-key-mode", &KeyboardSystemStages::wKeyFlag},
+};
+
+} // namespace
+
+QVariantMap ControlBus::KeyboardOptions(const QString& kind, const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    CKeyboardDevice* keyboard = page ? page->Parts().keyboard : nullptr;
+    if (page && !keyboard)
+        ReplyError(message, kErrorInvalidArgument,
+                   QStringLiteral("the %1 has no keyboard options").arg(kind));
+    QVariantMap out;
+    if (!keyboard)
+        return out;
+    const KeyboardSystemStages stages = keyboard->Profile().GetSystemStages();
+    for (const KeyboardOption& o : kKeyboardOptions)
+        out.insert(QString::fromLatin1(o.name), stages.*o.flag != 0);
+    return out;
+}
+
+void ControlBus::SetKeyboardOptions(const QString& kind, const QVariantMap& options,
+                                    const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    if (!page)
+        return;
+    CKeyboardDevice* keyboard = page->Parts().keyboard;
+    if (!keyboard)
+        return ReplyError(message, kErrorInvalidArgument,
+                          QStringLiteral("the %1 has no keyboard options").arg(kind));
+    KeyboardSystemStages stages = keyboard->Profile().GetSystemStages();
+    for (auto it = options.cbegin(); it != options.cend(); ++it) {
+        const KeyboardOption* option = nullptr;
+        for (const KeyboardOption& o : kKeyboardOptions)
+            if (it.key() == QLatin1String(o.name))
+                option = &o;
+        if (!option)
+            return ReplyError(message, kErrorInvalidArgument,
+                              QStringLiteral("no keyboard option \"%1\"; the options are win-key-lock, "
+                                             "six-key-rollover and w-key-mode")
+                                  .arg(it.key()));
+        if (it.value().typeId() != QMetaType::Bool)
+            return ReplyError(message, kErrorInvalidArgument,
+                              QStringLiteral("%1 is true or false").arg(it.key()));
+        stages.*option->flag = it.value().toBool() ? 1 : 0;
+    }
+    keyboard->StoreSystemStages(stages);
+    page->Device().RefreshPage();
+}
+
 int ControlBus::ReportRate(const QString& kind, const QDBusMessage& message) {
     CBrindovaUSBDevice* page = PageOf(kind, message);
     if (!page)

@@ -70,6 +70,11 @@ class ControlBus : public QDBusAbstractAdaptor {
     // checked first; one that is wrong changes nothing and gets an error saying why.
     void SetLighting(const QString& kind, const QVariantMap& settings, const QDBusMessage& message);
 
+    // The keyboard's options: "win-key-lock", "six-key-rollover", "w-key-mode" (each b).
+    QVariantMap KeyboardOptions(const QString& kind, const QDBusMessage& message);
+    // Changes the options `options` names, as the page's checks do; a wrong key or value refuses all.
+    void SetKeyboardOptions(const QString& kind, const QVariantMap& options, const QDBusMessage& message);
+
     // The report rate in Hz: the keyboard's 125, 250, 500 or 1000, the mouse's up to 2000.
     int ReportRate(const QString& kind, const QDBusMessage& message);
     void SetReportRate(const QString& kind, int hz, const QDBusMessage& message);

@@ -510,6 +510,12 @@ TEST(Program, ScriptsSetReportRatesAndDpiStagesOverTheBus) {
     EXPECT_GE(settingsWrites(keyboard), 1) << "the keyboard got its settings record";
     EXPECT_GE(settingsWrites(mouse), 2) << "the mouse got its record for the rate and for the stage";
 
+    // The keyboard's options, as its checks set them.
+    EXPECT_EQ(call({"SetKeyboardOptions", "keyboard", "{'win-key-lock': <true>}"}), "()");
+    const QString options = call({"KeyboardOptions", "keyboard"});
+    EXPECT_TRUE(options.contains("'win-key-lock': <true>") && options.contains("'six-key-rollover': <false>"))
+        << options.toStdString();
+
     // Refused, and nothing sent.
     QTest::qWait(300);
     keyboard.ClearFrameLog();
@@ -523,12 +529,19 @@ TEST(Program, ScriptsSetReportRatesAndDpiStagesOverTheBus) {
     refused = call({"SetDpiStage", "mouse", "1", "999999"});
     EXPECT_FALSE(ok);
     EXPECT_TRUE(refused.contains("DPI; 999999 is not within")) << refused.toStdString();
+    refused = call({"SetKeyboardOptions", "keyboard", "{'win-key-lock': <false>, 'turbo': <true>}"});
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(refused.contains("no keyboard option \"turbo\"")) << refused.toStdString();
+    refused = call({"SetKeyboardOptions", "keyboard", "{'win-key-lock': <0>}"});
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(refused.contains("win-key-lock is true or false")) << refused.toStdString();
     refused = call({"DpiStages", "keyboard"});
     EXPECT_FALSE(ok);
     EXPECT_TRUE(refused.contains("InvalidArgument")) << refused.toStdString();
     QTest::qWait(300);
     EXPECT_EQ(settingsWrites(keyboard) + settingsWrites(mouse), 0);
     EXPECT_EQ(call({"ReportRate", "keyboard"}), "(500,)");
+    EXPECT_TRUE(call({"KeyboardOptions", "keyboard"}).contains("'win-key-lock': <true>")) << "still locked";
 
     // The same through nk7x-cli, which finds the running program.
     int code = -1;
