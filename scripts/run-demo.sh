@@ -73,5 +73,7 @@ if [ -x "$bin/nk7x" ]; then
   echo "pull the emulated keyboard out and put it back to watch its page go and return:"
   echo "  NK7X_SIM_DIR=$NK7X_SIM_DIR $bin/nk7x-sim ctl --name demo unplug"
   echo "  NK7X_SIM_DIR=$NK7X_SIM_DIR $bin/nk7x-sim ctl --name demo plug"
+  echo "or drive it as a script would; the window shows the change:"
+  echo "  $bin/nk7x-cli --kind keyboard light static --color FF8000"
   "$bin/nk7x" || true
 fi
