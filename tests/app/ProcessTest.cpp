@@ -4,6 +4,7 @@
 #include "devices/keyboard/KeyboardDevice.h"
 #include "profiles/ProfileFolders.h"
 #include "profiles/ProfileList.h"
+#include "support/PrivateBus.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
 
@@ -31,6 +32,7 @@
 #include <vector>
 
 using namespace nk7x;
+using nk7x::test::PrivateBus;
 using nk7x::test::ScopedEnv;
 
 namespace {
@@ -98,33 +100,6 @@ class ProgramRun {
     QProcessEnvironment m_env;
     QList<QProcess*> m_procs;
     QHash<QProcess*, QByteArray> m_err;
-};
-
-// A session bus of the test's own.
-class PrivateBus {
-  public:
-    PrivateBus() {
-        const QString daemon = QStandardPaths::findExecutable("dbus-daemon");
-        if (daemon.isEmpty())
-            return;
-        m_bus.start(daemon, {"--session", "--nofork", "--print-address=1"});
-        if (!m_bus.waitForStarted(5000))
-            return;
-        for (int i = 0; i < 100 && !m_address.contains('\n'); ++i) {
-            m_bus.waitForReadyRead(50);
-            m_address += m_bus.readAllStandardOutput();
-        }
-        m_address = m_address.trimmed();
-    }
-    ~PrivateBus() {
-        m_bus.terminate();
-        m_bus.waitForFinished(3000);
-    }
-    QString Address() const { return QString::fromUtf8(m_address); }
-
-  private:
-    QProcess m_bus;
-    QByteArray m_address;
 };
 
 // A call through `gdbus` (a client of its own, as a script would use): its output, or the error it

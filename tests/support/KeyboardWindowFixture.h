@@ -27,7 +27,7 @@ template <class Base> class KeyboardWindowFixture : public Base {
         ::setenv("XDG_DATA_HOME", m_cfg.filePath("data").toLocal8Bit().constData(), 1);
         m_options.programFolder = QStringLiteral(NK7X_SOURCE_DIR);
         m_options.settingsPath = m_cfg.filePath("settings.ini");
-        m_options.useBuses = false;
+        m_options.useBuses = m_useBuses;
         m_options.tray = ShellOptions::Tray::Present;
 
         SimOptions o;
@@ -57,6 +57,7 @@ template <class Base> class KeyboardWindowFixture : public Base {
 
     QTemporaryDir m_cfg;
     TempSimFolder m_sim;
+    bool m_useBuses = false; // the session service (set before OpenWindow, with a bus of the test's own)
     ShellOptions m_options;
     std::unique_ptr<SimDevice> m_device;
     std::unique_ptr<MainWnd> m_window;
