@@ -66,6 +66,7 @@ ControlBus::ControlBus(QObject* busObject, ControlBusContext context)
     : QDBusAbstractAdaptor(busObject), m_ctx(std::move(context)) {
     setAutoRelaySignals(false);
     qDBusRegisterMetaType<QList<bool>>();
+    qDBusRegisterMetaType<QMap<QString, QString>>();
 }
 
 QStringList ControlBus::Devices() {
@@ -269,6 +270,90 @@ constexpr KeyboardOption kKeyboardOptions[] = {
 };
 
 } // namespace
+
+namespace {
+
+// A key's script name: its label lower-cased, blanks as '-' ("Print Scr" is "print-scr").
+QString KeyScriptName(const char* label) {
+    return QString::fromLatin1(label).toLower().replace(QLatin1Char(' '), QLatin1Char('-'));
+}
+
+// The key index a script names (a name or the index itself); -1 for none.
+int KeyIndexOf(const QString& name) {
+    bool isNumber = false;
+    const int number = name.toInt(&isNumber);
+    if (isNumber)
+        return number >= 0 && number < kKeyboardKeyCount ? number : -1;
+    for (size_t i = 0; i < DefaultKeyCodeTable.size(); ++i)
+        if (DefaultKeyCodeTable[i].label && KeyScriptName(DefaultKeyCodeTable[i].label) == name.toLower())
+            return static_cast<int>(i);
+    return -1;
+}
+
+// "RRGGBB" (or "#RRGGBB") as its three bytes; false for anything else.
+bool ParseColour(QString text, uint8_t& red, uint8_t& green, uint8_t& blue) {
+    if (text.startsWith(QLatin1Char('#')))
+        text.remove(0, 1);
+    bool ok = false;
+    const uint rgb = text.toUInt(&ok, 16);
+    if (!ok || text.size() != 6)
+        return false;
+    red = static_cast<uint8_t>(rgb >> 16);
+    green = static_cast<uint8_t>(rgb >> 8);
+    blue = static_cast<uint8_t>(rgb);
+    return true;
+}
+
+} // namespace
+
+QStringList ControlBus::KeyNames(const QString& kind, const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    QStringList names;
+    if (page && !page->Parts().keyboard) {
+        ReplyError(message, kErrorInvalidArgument, QStringLiteral("the %1 has no keys to colour").arg(kind));
+        return names;
+    }
+    if (page)
+        for (const DefaultKeyEntry& key : DefaultKeyCodeTable)
+            if (key.label)
+                names << KeyScriptName(key.label);
+    return names;
+}
+
+void ControlBus::SetKeyColours(const QString& kind, const QMap<QString, QString>& colours,
+                               const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    if (!page)
+        return;
+    CKeyboardDevice* keyboard = page->Parts().keyboard;
+    if (!keyboard)
+        return ReplyError(message, kErrorInvalidArgument,
+                          QStringLiteral("the %1 has no keys to colour").arg(kind));
+    std::vector<CKeyboardDevice::KeyPaint> paints;
+    for (auto it = colours.cbegin(); it != colours.cend(); ++it) {
+        CKeyboardDevice::KeyPaint paint{KeyIndexOf(it.key()), 0, 0, 0};
+        if (paint.keyIndex < 0)
+            return ReplyError(
+                message, kErrorInvalidArgument,
+                QStringLiteral("the keyboard has no key \"%1\"; KeyNames lists them").arg(it.key()));
+        if (!ParseColour(it.value(), paint.red, paint.green, paint.blue))
+            return ReplyError(message, kErrorInvalidArgument,
+                              QStringLiteral("a colour is six hexadecimal digits, RRGGBB; \"%1\" is not one")
+                                  .arg(it.value()));
+        paints.push_back(paint);
+    }
+    if (keyboard->GetLightSettings().mode != kCustomLightMode) {
+        // As the panel's choice of the custom mode: stored, written, shown.
+        LightState state = keyboard->GetLightSettings();
+        state.mode = static_cast<uint8_t>(kCustomLightMode);
+        keyboard->Link().SetBackgroundPause(false);
+        LightRoutes::Store(*keyboard, state);
+        if (CLightControlUI* panel = page->LightPanel())
+            panel->ShowLightSettings(keyboard->GetLightSettings());
+    }
+    if (!keyboard->PaintCustomKeys(paints))
+        ReplyError(message, kErrorInvalidArgument, QStringLiteral("the keyboard could not take the colours"));
+}
 
 QVariantMap ControlBus::KeyboardOptions(const QString& kind, const QDBusMessage& message) {
     CBrindovaUSBDevice* page = PageOf(kind, message);

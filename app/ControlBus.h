@@ -5,6 +5,7 @@
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -69,6 +70,13 @@ class ControlBus : public QDBusAbstractAdaptor {
     // stored in the active profile, written to the device, shown in the window. Every value is
     // checked first; one that is wrong changes nothing and gets an error saying why.
     void SetLighting(const QString& kind, const QVariantMap& settings, const QDBusMessage& message);
+
+    // The names SetKeyColours takes for the keyboard's keys ("esc", "f1", "a", "lshift", ...).
+    QStringList KeyNames(const QString& kind, const QDBusMessage& message);
+    // Per-key colours, a key name (or index) to "RRGGBB": the keyboard goes to its custom mode (as
+    // the lighting panel's choice does) and the keys are painted in its current colour group.
+    void SetKeyColours(const QString& kind, const QMap<QString, QString>& colours,
+                       const QDBusMessage& message);
 
     // The keyboard's options: "win-key-lock", "six-key-rollover", "w-key-mode" (each b).
     QVariantMap KeyboardOptions(const QString& kind, const QDBusMessage& message);

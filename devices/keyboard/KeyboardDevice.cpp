@@ -463,6 +463,31 @@ void CKeyboardDevice::SetCustomKeyColor(int keyIndex) {
     QueueCustomPage(false);
 }
 
+bool CKeyboardDevice::PaintCustomKeys(const std::vector<KeyPaint>& keys) {
+    if (m_lightSettings.mode != kCustomLightMode)
+        return false;
+    for (const KeyPaint& k : keys)
+        if (k.keyIndex < 0 || k.keyIndex >= kKeyCount)
+            return false;
+    {
+        std::lock_guard<std::mutex> lock(m_keyColourMutex);
+        auto& table = KeyColours();
+        for (const KeyPaint& k : keys) {
+            if (static_cast<size_t>(k.keyIndex) >= table.size())
+                continue;
+            KeyColour& c = table[static_cast<size_t>(k.keyIndex)];
+            c.red = k.red;
+            c.green = k.green;
+            c.blue = k.blue;
+        }
+    }
+    MirrorCustomColours(false);
+    if (m_panelGroup >= 0)
+        StoreCustomColours(m_panelGroup);
+    QueueCustomPage(true);
+    return true;
+}
+
 int CKeyboardDevice::OnKeyEvent(int position, int kind) {
     if (!KeyEventKindFromNumber(kind))
         return -1;

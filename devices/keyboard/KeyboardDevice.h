@@ -133,6 +133,14 @@ class CKeyboardDevice : public CDeviceBase, public IKeyTableDevice, public ISett
     void SelectCustomGroup(int group);
     void FillCustomColors(bool on);
     void SetCustomKeyColor(int keyIndex);
+    // Several keys' custom colours at once (key index, red, green, blue), in custom mode only: into
+    // the per-key table and the current group (saved), then the whole page to the keyboard. False,
+    // and nothing changes, outside custom mode or for a key index out of range.
+    struct KeyPaint {
+        int keyIndex;
+        uint8_t red, green, blue;
+    };
+    bool PaintCustomKeys(const std::vector<KeyPaint>& keys);
     int PanelCustomGroup() const { return m_panelGroup; }
 
     // A key event of the device: the key index at that position, or -1 when the event is ignored.
