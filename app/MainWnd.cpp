@@ -695,6 +695,9 @@ void MainWnd::RequestLanguage(int index) {
 
 void MainWnd::SetLanguage(const LanguageEntry& entry) {
     m_texts.SetLanguageName(QString::fromStdString(entry.name));
+    // Japanese and Korean draw the characters they share with Chinese in their own forms.
+    if (m_fonts.PreferCjkFor(QString::fromStdString(entry.name)))
+        RebuildFonts();
     QString file = m_resources.Resolve(QString::fromStdString(entry.file));
     if (file.isEmpty() || !m_texts.LoadFile(file))
         DebugLogf("language file %s unreadable, texts kept", entry.file.c_str());

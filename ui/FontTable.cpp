@@ -23,14 +23,26 @@ QString FontTable::Face() {
     return QStringLiteral("Verdana Unicode MS");
 }
 
-QStringList FontTable::FallbackFamilies() {
+QStringList FontTable::FallbackFamilies() const {
     // The shipped fonts first, then what a Linux desktop commonly has for Latin and CJK text.
-    return {Face(),
-            QStringLiteral("Orbane"),
-            QStringLiteral("Noto Sans CJK SC"),
-            QStringLiteral("WenQuanYi Micro Hei"),
-            QStringLiteral("Noto Sans"),
-            QStringLiteral("DejaVu Sans")};
+    QStringList families = {Face(), QStringLiteral("Orbane"), m_cjk};
+    if (m_cjk != QLatin1String("Noto Sans CJK SC"))
+        families << QStringLiteral("Noto Sans CJK SC");
+    families << QStringLiteral("WenQuanYi Micro Hei") << QStringLiteral("Noto Sans")
+             << QStringLiteral("DejaVu Sans");
+    return families;
+}
+
+bool FontTable::PreferCjkFor(const QString& languageName) {
+    QString cjk = QStringLiteral("Noto Sans CJK SC");
+    if (languageName.startsWith(QLatin1String("ja")))
+        cjk = QStringLiteral("Noto Sans CJK JP");
+    else if (languageName.startsWith(QLatin1String("ko")))
+        cjk = QStringLiteral("Noto Sans CJK KR");
+    if (cjk == m_cjk)
+        return false;
+    m_cjk = cjk;
+    return true;
 }
 
 void FontTable::Rebuild() {

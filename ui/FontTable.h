@@ -22,9 +22,14 @@ class FontTable {
     // The program's font table: the default font and indices 0-11 and 50.
     static const QMap<int, Entry>& Entries();
 
-    // The face the table asks for, and what stands in for it where it is not installed.
+    // The face the table asks for, and what stands in for it where it is not installed; the CJK
+    // family of the language shown comes first among the CJK ones, so that Japanese and Korean
+    // text gets its own forms of the shared characters where the desktop has them.
     static QString Face();
-    static QStringList FallbackFamilies();
+    QStringList FallbackFamilies() const;
+    // The CJK family the language ("ja", "ko", anything else: Simplified Chinese) prefers; true when
+    // that changes the fallback order (the fonts are then to be rebuilt).
+    bool PreferCjkFor(const QString& languageName);
 
     // Removes all fonts and registers the table again; counts the rebuilds.
     void Rebuild();
@@ -36,6 +41,7 @@ class FontTable {
 
   private:
     QMap<int, QFont> m_fonts;
+    QString m_cjk = QStringLiteral("Noto Sans CJK SC");
     int m_rebuilds = 0;
 };
 

@@ -149,8 +149,8 @@ QWidget* UiWindow::BuildLayout(const QString& path, QWidget* parent) {
     }
     WireTree(content, loader.CustomControls());
     for (QWidget* w : content->findChildren<QWidget*>()) {
-        QWidget* parent = w->parentWidget();
-        if (parent && !parent->layout() && !w->isWindow())
+        QWidget* holder = w->parentWidget();
+        if (holder && !holder->layout() && !w->isWindow())
             w->setProperty(kBaseGeometry, w->geometry());
     }
     // Images named by an "image" property are drawn at the size the scale gives the label.
