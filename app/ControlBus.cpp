@@ -322,13 +322,10 @@ QStringList ControlBus::KeyNames(const QString& kind, const QDBusMessage& messag
 
 void ControlBus::SetKeyColours(const QString& kind, const QMap<QString, QString>& colours,
                                const QDBusMessage& message) {
-    CBrindovaUSBDevice* page = PageOf(kind, message);
-    if (!page)
-        return;
-    CKeyboardDevice* keyboard = page->Parts().keyboard;
+    CBrindovaUSBDevice* page = nullptr;
+    CKeyboardDevice* keyboard = KeyboardOf(kind, "keys to colour", message, page);
     if (!keyboard)
-        return ReplyError(message, kErrorInvalidArgument,
-                          QStringLiteral("the %1 has no keys to colour").arg(kind));
+        return;
     std::vector<CKeyboardDevice::KeyPaint> paints;
     for (auto it = colours.cbegin(); it != colours.cend(); ++it) {
         CKeyboardDevice::KeyPaint paint{KeyIndexOf(it.key()), 0, 0, 0};
@@ -372,13 +369,10 @@ QVariantMap ControlBus::KeyboardOptions(const QString& kind, const QDBusMessage&
 
 void ControlBus::SetKeyboardOptions(const QString& kind, const QVariantMap& options,
                                     const QDBusMessage& message) {
-    CBrindovaUSBDevice* page = PageOf(kind, message);
-    if (!page)
-        return;
-    CKeyboardDevice* keyboard = page->Parts().keyboard;
+    CBrindovaUSBDevice* page = nullptr;
+    CKeyboardDevice* keyboard = KeyboardOf(kind, "keyboard options", message, page);
     if (!keyboard)
-        return ReplyError(message, kErrorInvalidArgument,
-                          QStringLiteral("the %1 has no keyboard options").arg(kind));
+        return;
     KeyboardSystemStages stages = keyboard->Profile().GetSystemStages();
     for (auto it = options.cbegin(); it != options.cend(); ++it) {
         const KeyboardOption* option = nullptr;
@@ -455,6 +449,18 @@ QList<int> ControlBus::DpiStages(const QString& kind, const QDBusMessage& messag
         enabled << (stage.active != 0);
     }
     return dpis;
+}
+
+CKeyboardDevice* ControlBus::KeyboardOf(const QString& kind, const char* what, const QDBusMessage& message,
+                                        CBrindovaUSBDevice*& page) const {
+    page = PageOf(kind, message);
+    if (!page)
+        return nullptr;
+    CKeyboardDevice* keyboard = page->Parts().keyboard;
+    if (!keyboard)
+        ReplyError(message, kErrorInvalidArgument,
+                   QStringLiteral("the %1 has no %2").arg(kind, QString::fromLatin1(what)));
+    return keyboard;
 }
 
 CMouseDevice* ControlBus::StageOf(const QString& kind, int stage, const QDBusMessage& message,

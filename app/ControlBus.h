@@ -19,6 +19,7 @@ namespace nk7x {
 class CBrindovaUSBDevice;
 class CDeviceBase;
 class CDeviceProfileUI;
+class CKeyboardDevice;
 class CMouseDevice;
 
 struct ControlBusContext {
@@ -102,6 +103,9 @@ class ControlBus : public QDBusAbstractAdaptor {
   private:
     // The family's page with its profile panel, or null with the error reply sent.
     CBrindovaUSBDevice* PageOf(const QString& kind, const QDBusMessage& message) const;
+    // The keyboard of the family's page; null with the error reply sent ("the mouse has no `what`").
+    CKeyboardDevice* KeyboardOf(const QString& kind, const char* what, const QDBusMessage& message,
+                                CBrindovaUSBDevice*& page) const;
     // The mouse of the family's page when `stage` (1-based) is one of its DPI stages; else null with
     // the error reply sent.
     CMouseDevice* StageOf(const QString& kind, int stage, const QDBusMessage& message,

@@ -32,6 +32,7 @@
 #include <vector>
 
 using namespace nk7x;
+using nk7x::test::BusMonitor;
 using nk7x::test::PrivateBus;
 using nk7x::test::ScopedEnv;
 
@@ -296,12 +297,8 @@ TEST(Program, ScriptsSwitchProfilesAndSetLightingOverTheBus) {
     ASSERT_TRUE(keyboard.WaitForFrames(1, 5000));
     QTest::qWait(1500);
 
-    QProcess monitor;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.Address());
-    monitor.setProcessEnvironment(env);
-    monitor.start("gdbus", {"monitor", "--session", "--dest", DesktopBus::kService});
-    ASSERT_TRUE(monitor.waitForStarted(5000));
+    BusMonitor monitor(bus.Address(), DesktopBus::kService);
+    ASSERT_TRUE(monitor.Started());
     QTest::qWait(300);
 
     keyboard.ClearFrameLog();
@@ -321,16 +318,9 @@ TEST(Program, ScriptsSwitchProfilesAndSetLightingOverTheBus) {
     EXPECT_EQ(params[1], 2) << "the new profile's lighting mode";
     EXPECT_EQ(std::vector<uint8_t>(params.begin() + 6, params.begin() + 9),
               (std::vector<uint8_t>{0x12, 0x34, 0x56}));
-    QByteArray heard;
-    t.restart();
-    while (t.elapsed() < 5000 && !heard.contains("ActiveProfileChanged")) {
-        monitor.waitForReadyRead(100);
-        heard += monitor.readAllStandardOutput();
-    }
+    const QByteArray heard = monitor.WaitFor("ActiveProfileChanged", 5000);
     EXPECT_TRUE(heard.contains("com.NorlaKeys.NK7X.Control1.ActiveProfileChanged ('keyboard', 'profile2')"))
         << heard.toStdString();
-    monitor.kill();
-    monitor.waitForFinished(1000);
 
     // A new profile from the default; the active one stays.
     EXPECT_EQ(Gdbus(bus.Address(), {"com.NorlaKeys.NK7X.Control1.AddProfile", "keyboard", "Racing", ""}, &ok),
@@ -534,23 +524,12 @@ TEST(Program, ScriptsSetReportRatesAndDpiStagesOverTheBus) {
     EXPECT_TRUE(said.contains("say which with --kind")) << said.toStdString();
 
     // Listeners hear when a device goes.
-    QProcess monitor;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.Address());
-    monitor.setProcessEnvironment(env);
-    monitor.start("gdbus", {"monitor", "--session", "--dest", DesktopBus::kService});
-    ASSERT_TRUE(monitor.waitForStarted(5000));
+    BusMonitor monitor(bus.Address(), DesktopBus::kService);
+    ASSERT_TRUE(monitor.Started());
     QTest::qWait(300);
     mouse.Stop();
-    QByteArray heard;
-    t.restart();
-    while (t.elapsed() < 10000 && !heard.contains("DevicesChanged")) {
-        monitor.waitForReadyRead(100);
-        heard += monitor.readAllStandardOutput();
-    }
+    const QByteArray heard = monitor.WaitFor("DevicesChanged", 10000);
     EXPECT_TRUE(heard.contains("com.NorlaKeys.NK7X.Control1.DevicesChanged (['keyboard'],)"))
         << heard.toStdString();
-    monitor.kill();
-    monitor.waitForFinished(1000);
     keyboard.Stop();
 }
