@@ -1,5 +1,9 @@
 #include "panels/light/LightControlUI.h"
 
+#include <QLabel>
+
+#include <algorithm>
+
 #include <QVBoxLayout>
 
 #include "panels/light/ColorPaletteUI.h"
@@ -105,6 +109,7 @@ void CLightControlUI::SetLanguageTexts(const LanguageTexts* texts) {
          {Button(m_leftOption, "deng_FXL_check"), Button(m_rightOption, "deng_FXR_check")})
         if (b && b->property("textKey").isValid())
             b->setText(Text(b->property("textKey").toString()));
+    FitCaptionColumn();
 }
 
 void CLightControlUI::TranslateModes() {
@@ -344,7 +349,20 @@ void CLightControlUI::resizeEvent(QResizeEvent* event) {
     ArrangeColumns();
 }
 
+void CLightControlUI::FitCaptionColumn() {
+    QLabel* captions[] = {findChild<QLabel*>(QStringLiteral("deng_light_label")),
+                          findChild<QLabel*>(QStringLiteral("deng_speed_label"))};
+    int width = 0;
+    for (QLabel* l : captions)
+        if (l)
+            width = std::max({width, l->sizeHint().width(), l->minimumWidth()});
+    for (QLabel* l : captions)
+        if (l && l->width() != width)
+            l->setFixedWidth(width);
+}
+
 void CLightControlUI::ArrangeColumns() {
+    FitCaptionColumn();
     QWidget* columns = UiWindow::FindSubControlByName(this, QStringLiteral("light_columns"));
     auto* box = columns ? qobject_cast<QBoxLayout*>(columns->layout()) : nullptr;
     if (!box)
