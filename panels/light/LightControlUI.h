@@ -104,8 +104,8 @@ class CLightControlUI : public QWidget {
     void ArrangeColumns();
     // Moves the colour values and actions into the third column or back under the colour field.
     void ArrangeThirdColumn(bool three);
-    // The brightness and speed captions share one width that shows the longer of the two whole,
-    // in any language and at any scale (the layout's width scales, the text's size does not).
+    // The brightness and speed captions share one width that shows the longer of the two whole, in
+    // any language and at any scale (the layout's fixed width was narrower than some texts).
     void FitCaptionColumn();
     QWidget* Control(QWidget*& cache, const char* name);
     QComboBox* ModeCombo();

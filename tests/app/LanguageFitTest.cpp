@@ -58,8 +58,8 @@ TEST_F(LanguageFitTest, NoCaptionOfTheKeyboardPageIsCutOffInAnyLanguage) {
     ASSERT_GE(languages, 9);
     for (int i = 0; i < languages; ++i) {
         m_window->LanguageSwitch().ApplyLanguage(i);
-        // The lighting and keys views. (The macro and system views still cut captions at the window's
-        // smaller scales, where the layout shrinks and the theme's text does not.)
+        // The lighting and keys views. (The macro and system views still give some captions less
+        // room than their text needs.)
         for (const char* tab : {"deng_Op_tab", "key_Op_tab"}) {
             auto* button = m_window->findChild<QAbstractButton*>(QString::fromLatin1(tab));
             ASSERT_NE(button, nullptr) << tab;
