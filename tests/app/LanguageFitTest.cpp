@@ -1,10 +1,11 @@
-// No caption of the keyboard page's lighting and keys views is cut off in any language: every
-// label's text and every button's caption fits the room the window gives it, at the window's own
+// No caption of the keyboard page is cut off in any language, in any of its views: every label's
+// text, group title and button caption fits the room the window gives it, at the window's own
 // scale. (The drawn key caps are left out: they shorten their names on purpose.)
 #include "support/KeyboardWindowFixture.h"
 #include "ui/controls/DeviceKeyButtonUI.h"
 
 #include <QAbstractButton>
+#include <QGroupBox>
 #include <QLabel>
 
 #include <gtest/gtest.h>
@@ -36,6 +37,13 @@ class LanguageFitTest : public KeyboardWindowFixture<::testing::Test> {
                 text = label->text();
                 need = label->fontMetrics().horizontalAdvance(text);
                 room = label->contentsRect().width();
+            } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+                if (group->title().isEmpty())
+                    continue;
+                // The title sits on the frame, 10 px in, with 4 px on each side (the page's style).
+                text = group->title();
+                need = group->fontMetrics().horizontalAdvance(text) + 18;
+                room = group->width();
             } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
                 if (button->text().isEmpty())
                     continue;
@@ -58,9 +66,8 @@ TEST_F(LanguageFitTest, NoCaptionOfTheKeyboardPageIsCutOffInAnyLanguage) {
     ASSERT_GE(languages, 9);
     for (int i = 0; i < languages; ++i) {
         m_window->LanguageSwitch().ApplyLanguage(i);
-        // The lighting and keys views. (The macro and system views still give some captions less
-        // room than their text needs.)
-        for (const char* tab : {"deng_Op_tab", "key_Op_tab"}) {
+        // Every view of the page: lighting, keys, macros, system.
+        for (const char* tab : {"deng_Op_tab", "key_Op_tab", "macro_Op_tab", "system_Op_tab"}) {
             auto* button = m_window->findChild<QAbstractButton*>(QString::fromLatin1(tab));
             ASSERT_NE(button, nullptr) << tab;
             QTest::mouseClick(button, Qt::LeftButton);
