@@ -53,6 +53,20 @@ std::optional<int> WholeNumber(const QVariant& value) {
     return static_cast<int>(n);
 }
 
+// "RRGGBB" (or "#RRGGBB") as its three bytes; false for anything else.
+bool ParseColour(QString text, uint8_t& red, uint8_t& green, uint8_t& blue) {
+    if (text.startsWith(QLatin1Char('#')))
+        text.remove(0, 1);
+    bool ok = false;
+    const uint rgb = text.toUInt(&ok, 16);
+    if (!ok || text.size() != 6)
+        return false;
+    red = static_cast<uint8_t>(rgb >> 16);
+    green = static_cast<uint8_t>(rgb >> 8);
+    blue = static_cast<uint8_t>(rgb);
+    return true;
+}
+
 QString KnownKinds() {
     QStringList names;
     for (const KindDescriptor& d : kKindDescriptors)
@@ -128,15 +142,7 @@ void ControlBus::UseProfile(const QString& kind, const QString& name, const QDBu
     if (!page)
         return;
     CDeviceProfileUI& panel = *page->ProfilePanel();
-    const std::vector<std::string>& names = panel.List().Names();
-    const std::string wanted = name.toStdString();
-    int index = -1;
-    for (size_t i = 0; i < names.size() && index < 0; ++i)
-        if (names[i] == wanted)
-            index = static_cast<int>(i);
-    for (size_t i = 0; i < names.size() && index < 0; ++i)
-        if (ProfileList::SameName(names[i], wanted))
-            index = static_cast<int>(i);
+    const int index = panel.List().IndexOfName(name.toStdString());
     if (index < 0) {
         ReplyError(message, kErrorUnknownProfile,
                    QStringLiteral("the %1 has no profile \"%2\"").arg(kind, name));
@@ -196,17 +202,10 @@ void ControlBus::SetLighting(const QString& kind, const QVariantMap& settings, c
                         .arg(kind, value.toString(), VisibleModeNames(*family).join(QStringLiteral(", "))));
             state.mode = static_cast<uint8_t>(mode);
         } else if (key == QLatin1String("color")) {
-            QString text = value.toString();
-            if (text.startsWith(QLatin1Char('#')))
-                text.remove(0, 1);
-            bool ok = false;
-            const uint rgb = text.toUInt(&ok, 16);
-            if (value.typeId() != QMetaType::QString || text.size() != 6 || !ok)
+            if (value.typeId() != QMetaType::QString ||
+                !ParseColour(value.toString(), state.red, state.green, state.blue))
                 return refuse(QStringLiteral("a colour is six hexadecimal digits, RRGGBB; \"%1\" is not one")
                                   .arg(value.toString()));
-            state.red = static_cast<uint8_t>(rgb >> 16);
-            state.green = static_cast<uint8_t>(rgb >> 8);
-            state.blue = static_cast<uint8_t>(rgb);
             state.multiColor = 0;
         } else if (key == QLatin1String("brightness") || key == QLatin1String("speed")) {
             const bool brightness = key == QLatin1String("brightness");
@@ -288,20 +287,6 @@ int KeyIndexOf(const QString& name) {
         if (DefaultKeyCodeTable[i].label && KeyScriptName(DefaultKeyCodeTable[i].label) == name.toLower())
             return static_cast<int>(i);
     return -1;
-}
-
-// "RRGGBB" (or "#RRGGBB") as its three bytes; false for anything else.
-bool ParseColour(QString text, uint8_t& red, uint8_t& green, uint8_t& blue) {
-    if (text.startsWith(QLatin1Char('#')))
-        text.remove(0, 1);
-    bool ok = false;
-    const uint rgb = text.toUInt(&ok, 16);
-    if (!ok || text.size() != 6)
-        return false;
-    red = static_cast<uint8_t>(rgb >> 16);
-    green = static_cast<uint8_t>(rgb >> 8);
-    blue = static_cast<uint8_t>(rgb);
-    return true;
 }
 
 } // namespace
@@ -534,20 +519,17 @@ void ControlBus::AddProfile(const QString& kind, const QString& name, const QStr
     if (!page)
         return;
     CDeviceProfileUI& panel = *page->ProfilePanel();
-    const std::vector<std::string>& names = panel.List().Names();
+    const ProfileList& list = panel.List();
     int copyFrom = -1;
     if (!from.isEmpty()) {
-        for (size_t i = 0; i < names.size() && copyFrom < 0; ++i)
-            if (ProfileList::SameName(names[i], from.toStdString()))
-                copyFrom = static_cast<int>(i);
+        copyFrom = list.IndexOfName(from.toStdString());
         if (copyFrom < 0)
             return ReplyError(message, kErrorUnknownProfile,
                               QStringLiteral("the %1 has no profile \"%2\"").arg(kind, from));
     }
-    for (const std::string& have : names)
-        if (ProfileList::SameName(have, name.toStdString()))
-            return ReplyError(message, kErrorInvalidArgument,
-                              QStringLiteral("the %1 has a profile \"%2\" already").arg(kind, name));
+    if (list.IndexOfName(name.toStdString()) >= 0)
+        return ReplyError(message, kErrorInvalidArgument,
+                          QStringLiteral("the %1 has a profile \"%2\" already").arg(kind, name));
     switch (panel.AddNamedProfile(name, copyFrom)) {
     case ProfileResult::Done:
         return;
@@ -560,7 +542,7 @@ void ControlBus::AddProfile(const QString& kind, const QString& name, const QStr
         break;
     }
     ReplyError(message, kErrorInvalidArgument,
-               QStringLiteral("the %1 has %2 profiles, as many as it can keep").arg(kind).arg(names.size()));
+               QStringLiteral("the %1 has %2 profiles, as many as it can keep").arg(kind).arg(list.Count()));
 }
 
 void ControlBus::ProfileSwitched(const CDeviceProfileUI& panel) {

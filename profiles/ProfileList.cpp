@@ -77,6 +77,16 @@ bool ProfileList::NameTaken(const std::string& name, int except) const {
     return false;
 }
 
+int ProfileList::IndexOfName(const std::string& name) const {
+    for (int i = 0; i < Count(); ++i)
+        if (m_names[static_cast<std::size_t>(i)] == name)
+            return i;
+    for (int i = 0; i < Count(); ++i)
+        if (SameName(m_names[static_cast<std::size_t>(i)], name))
+            return i;
+    return -1;
+}
+
 std::string ProfileList::UuidAt(int index) const {
     if (index < 0 || index >= Count())
         return {};

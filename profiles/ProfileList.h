@@ -110,6 +110,9 @@ class ProfileList {
 
     const Json::Value& ListDocument() const { return m_list; }
 
+    // The index of the profile named `name`: the exact name first, else the one equal ignoring
+    // case; -1 when there is none.
+    int IndexOfName(const std::string& name) const;
     // True when `a` and `b` are equal ignoring ASCII letter case.
     static bool SameName(const std::string& a, const std::string& b);
 

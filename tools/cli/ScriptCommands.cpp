@@ -209,16 +209,6 @@ Exit WriteKeyboard(OfflineKeyboard& k, bool keysAndMacros) {
     return result == kResultOk ? Exit::Ok : Fail(ExitForResult(result), "keyboard: " + ResultText(result));
 }
 
-int FindProfile(const std::vector<std::string>& names, const std::string& wanted) {
-    for (size_t i = 0; i < names.size(); ++i)
-        if (names[i] == wanted)
-            return static_cast<int>(i);
-    for (size_t i = 0; i < names.size(); ++i)
-        if (ProfileList::SameName(names[i], wanted))
-            return static_cast<int>(i);
-    return -1;
-}
-
 class Script {
   public:
     explicit Script(ScriptOptions o) : m_o(std::move(o)) {
@@ -254,10 +244,11 @@ class Script {
 
     Exit PickFamily() {
         if (!m_o.kind.empty()) {
-            m_family = FamilyNamed(m_o.kind).value_or(DeviceFamily::Keyboard);
-            if (!FamilyNamed(m_o.kind))
+            const std::optional<DeviceFamily> named = FamilyNamed(m_o.kind);
+            if (!named)
                 return Fail(Exit::Usage,
                             "no device kind \"" + m_o.kind + "\"; the kinds are " + KnownKinds());
+            m_family = *named;
             return Exit::Ok;
         }
         if (!m_running)
@@ -332,7 +323,7 @@ class Script {
             return r.ok ? Exit::Ok : FailBus(r);
         }
         ProfileList list = OpenProfileList(m_family);
-        const int index = FindProfile(list.Names(), name);
+        const int index = list.IndexOfName(name);
         if (index < 0)
             return Fail(Exit::Failure, "the " + Kind() + " has no profile \"" + name + "\"");
         if (list.SelectProfile(index) == ProfileResult::WriteFailed)
@@ -355,11 +346,11 @@ class Script {
         ProfileList list = OpenProfileList(m_family);
         int from = -1;
         if (m_o.copyFrom) {
-            from = FindProfile(list.Names(), *m_o.copyFrom);
+            from = list.IndexOfName(*m_o.copyFrom);
             if (from < 0)
                 return Fail(Exit::Failure, "the " + Kind() + " has no profile \"" + *m_o.copyFrom + "\"");
         }
-        if (FindProfile(list.Names(), name) >= 0)
+        if (list.IndexOfName(name) >= 0)
             return Fail(Exit::Usage, "the " + Kind() + " has a profile \"" + name + "\" already");
         switch (list.AddNamedProfile(name, from)) {
         case ProfileResult::Done:
