@@ -15,7 +15,7 @@ GEN        := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 all: build
 
 deps:
-	@bash scripts/install-deps.sh
+	@BUILD=$(BUILD) bash scripts/install-deps.sh
 
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -27,7 +27,7 @@ build: configure
 
 # The sources the formatter and the checks look at: every C++ file of the tree but the build folders.
 SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null || find . -path './build*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -print)
-CORE_SOURCES = $(filter link/% devices/% profiles/% macros/% update/% tools/%,$(filter %.cpp,$(SOURCES))) \
+CORE_SOURCES = $(filter link/% devices/% profiles/% macros/% update/% tools/% app/sdk/%,$(filter %.cpp,$(SOURCES))) \
                $(filter platform/%,$(filter-out platform/qt/%,$(filter %.cpp,$(SOURCES))))
 
 # Fails on any file that .clang-format would change (tables keep "// clang-format off").

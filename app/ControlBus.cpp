@@ -229,12 +229,7 @@ void ControlBus::SetLighting(const QString& kind, const QVariantMap& settings, c
                     .arg(key));
         }
     }
-    // As an edit in the panel: a running synchronisation ends for this device.
-    CDeviceBase& device = page->Device();
-    device.Link().SetBackgroundPause(false);
-    LightRoutes::Store(device, state);
-    if (panel)
-        panel->ShowLightSettings(device.GetLightSettings());
+    LightRoutes::StoreFromOutside(page->Device(), panel, state);
 }
 
 namespace {
@@ -328,10 +323,7 @@ void ControlBus::SetKeyColours(const QString& kind, const QMap<QString, QString>
         // As the panel's choice of the custom mode: stored, written, shown.
         LightState state = keyboard->GetLightSettings();
         state.mode = static_cast<uint8_t>(kCustomLightMode);
-        keyboard->Link().SetBackgroundPause(false);
-        LightRoutes::Store(*keyboard, state);
-        if (CLightControlUI* panel = page->LightPanel())
-            panel->ShowLightSettings(keyboard->GetLightSettings());
+        LightRoutes::StoreFromOutside(*keyboard, page->LightPanel(), state);
     }
     if (!keyboard->PaintCustomKeys(paints))
         ReplyError(message, kErrorInvalidArgument, QStringLiteral("the keyboard could not take the colours"));

@@ -4,8 +4,10 @@
 #include "ui/DataFileProblems.h"
 
 #include "app/ControlBus.h"
+#include "app/LightingServer.h"
 #include "app/PageRoutes.h"
 #include "app/ScalePolicy.h"
+#include "app/SdkControllers.h"
 #include "app/ServiceAnswer.h"
 #include "devices/discovery/DeviceTables.h"
 #include "panels/DeviceOptionUI.h"
@@ -27,6 +29,7 @@
 #include "ui/PanelContent.h"
 #include "ui/Theme.h"
 #include "windows/MessageBox.h"
+#include "windows/SetWnd.h"
 #include "windows/SkinSettings.h"
 
 #include <QAbstractButton>
@@ -117,6 +120,8 @@ MainWnd::MainWnd(const ShellOptions& options, QWidget* parent)
     devices.devicesChanged = [this] {
         if (m_control)
             m_control->DevicesMayHaveChanged();
+        if (m_sdkServer)
+            m_sdkServer->DevicesChanged();
     };
     // The device rows files as they are now (the emulator's folder may have changed since the
     // tables were first read).
@@ -385,6 +390,7 @@ void MainWnd::StartRoutine() {
     for (int i = 0; i < m_host->PageCount(); ++i)
         connect(m_host->Page(i), &CBrindovaUSBDevice::connectDone, this, &MainWnd::devicePageReady);
     m_syncHub.SetDevices(m_host->DevicesInSyncOrder());
+    StartSdkServer();
     m_languages->ApplyLanguage(m_languages->ReadStoredLanguage());
     hide();
     const bool discovery = m_options.startWorkers && m_options.discovery;
@@ -565,6 +571,9 @@ void MainWnd::BuildSecondaryWindows() {
     ctx.chooseLanguage = [this](int index) { RequestLanguage(index); };
     ctx.upToDate = [this] { OnUpToDate(); };
     ctx.autostartEnabled = [] { return AutostartEnabled(); };
+    ctx.sdkServerEnabled = [this] { return m_sdkServer && m_sdkServer->Listening(); };
+    ctx.setSdkServer = [this](bool on) { return SetSdkServer(on); };
+    ctx.sdkServerState = [this] { return SdkServerState(); };
     ctx.setAutostart = [](bool on) {
         std::string error;
         const bool done = SetAutostart(on, ExecutableFolder() + "/nk7x", &error);
@@ -573,6 +582,71 @@ void MainWnd::BuildSecondaryWindows() {
         return done;
     };
     m_windows = std::make_unique<SecondaryWindows>(std::move(ctx));
+}
+
+namespace {
+constexpr const char* kSdkServerValue = "SDK_SERVER";
+constexpr const char* kSdkPortValue = "SDK_PORT";
+} // namespace
+
+void MainWnd::StartSdkServer() {
+    SdkControllersContext ctx;
+    ctx.pages = [this] { return m_host->PagesInPanelOrder(); };
+    ctx.englishTextsPath = m_resources.Resolve(QStringLiteral("lang/lan_en.json"));
+    m_sdkControllers = std::make_unique<SdkControllers>(std::move(ctx));
+    m_sdkServer = std::make_unique<LightingServer>(*m_sdkControllers);
+    connect(m_sdkServer.get(), &LightingServer::clientsChanged, this, [this] {
+        if (m_windows && m_windows->Settings())
+            m_windows->Settings()->SdkServerChanged();
+    });
+    if (m_options.sdkServer)
+        m_sdkServerAddress = *m_options.sdkServer;
+    else if (m_store.ReadDword(SettingsStore::ProductKey(), kSdkServerValue).value_or(0) == 0)
+        return;
+    else if (const std::optional<uint32_t> port =
+                 m_store.ReadDword(SettingsStore::ProductKey(), kSdkPortValue);
+             port && *port > 0 && *port <= 65535)
+        m_sdkServerAddress = QString::number(*port);
+    QHostAddress address;
+    quint16 port = 0;
+    if (ParseServerAddress(m_sdkServerAddress, address, port))
+        (void)m_sdkServer->Listen(address, port);
+}
+
+bool MainWnd::SetSdkServer(bool on) {
+    if (!m_sdkServer)
+        return false;
+    if (!m_store.WriteDword(SettingsStore::ProductKey(), kSdkServerValue, on ? 1 : 0))
+        DebugLog("lighting server: the choice could not be stored");
+    if (!on) {
+        m_sdkServer->Close();
+        return true;
+    }
+    if (m_sdkServer->Listening())
+        return true;
+    QHostAddress address;
+    quint16 port = 0;
+    if (!ParseServerAddress(m_sdkServerAddress, address, port))
+        (void)ParseServerAddress(QString(), address, port);
+    return m_sdkServer->Listen(address, port);
+}
+
+QString MainWnd::SdkServerState() const {
+    if (!m_sdkServer)
+        return {};
+    if (m_sdkServer->Listening()) {
+        const QHostAddress a = m_sdkServer->Address();
+        const QString where = (a.protocol() == QAbstractSocket::IPv6Protocol ? QStringLiteral("[%1]:%2")
+                                                                             : QStringLiteral("%1:%2"))
+                                  .arg(a.toString())
+                                  .arg(m_sdkServer->Port());
+        return m_texts.Text(QStringLiteral("sdkserver_listening_text"))
+            .arg(where)
+            .arg(m_sdkServer->ClientCount());
+    }
+    if (!m_sdkServer->Error().isEmpty())
+        return m_texts.Text(QStringLiteral("sdkserver_failed_text")).arg(m_sdkServer->Error());
+    return {};
 }
 
 void MainWnd::OpenSettingsCentred() {
@@ -757,6 +831,8 @@ void MainWnd::OnDestroy() {
     // Discovery may be waiting for this thread; it must stop waiting before it is joined.
     if (MacroRoutes* macros = Macros())
         macros->StopRecording();
+    if (m_sdkServer)
+        m_sdkServer->Close(); // no client reaches a device that is stopping
     m_host->BeginShutdown();
     m_workers.StopAll(std::chrono::milliseconds(1000));
     m_host->StopPages();

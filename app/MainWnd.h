@@ -22,6 +22,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -33,7 +34,9 @@ namespace nk7x {
 class ControlBus;
 class DesktopBus;
 class MacroRoutes;
+class LightingServer;
 class PageRoutes;
+class SdkControllers;
 class SleepWatcher;
 
 struct ShellOptions {
@@ -48,6 +51,9 @@ struct ShellOptions {
     // Start in the tray: the window is not shown by the start-up scan nor by devices found during
     // it; a second start still brings it up. Ignored without a tray.
     bool startHidden = false;
+    // --sdk-server[=[ADDRESS:]PORT]: the lighting server runs for this start on that address
+    // (empty: the default port on loopback), whatever the settings say.
+    std::optional<QString> sdkServer;
 
     // The running program's choice: ProgramFolder(), SettingsStore::DefaultPath().
     static ShellOptions FromEnvironment();
@@ -119,6 +125,14 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     // The settings window says everything is up to date: the settings button drops its mark.
     void OnUpToDate();
 
+    // The lighting server for other lighting programs: on or off from now on and in the settings
+    // (off by default); false when it could not start (SdkServerState says why).
+    bool SetSdkServer(bool on);
+    // Null while it has not been started.
+    LightingServer* SdkServer() const { return m_sdkServer.get(); }
+    // Where it listens and how many programs are connected, or why it cannot; empty while off.
+    QString SdkServerState() const;
+
   signals:
     // The window was first shown (start-up measurement, screenshots).
     void firstShown();
@@ -166,6 +180,9 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     int SpeedIndex() override { return m_syncHub.SpeedIndex(); }
     void Step() override { m_syncHub.Step(); }
     QWidget* BuildPanelControl(const QString& className, const char* layout);
+    // The lighting server's controllers, and the server itself when asked for (the command line,
+    // or the setting).
+    void StartSdkServer();
     void ForEachDevice(const std::function<void(CDeviceBase&)>& fn);
 
     ShellOptions m_options;
@@ -190,6 +207,10 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     light::LightSyncHub m_syncHub;
     std::unique_ptr<DeviceHost> m_host;
     std::unique_ptr<PageRoutes> m_pageRoutes;
+    // After the pages' host: the server goes first, while every device it reaches is there.
+    std::unique_ptr<SdkControllers> m_sdkControllers;
+    std::unique_ptr<LightingServer> m_sdkServer;
+    QString m_sdkServerAddress;  // what the server was last asked to listen on
     std::set<QString> m_filling; // panel classes whose layout is being built
 
     bool m_lightingControl = true;

@@ -49,6 +49,9 @@ CSetWnd* SecondaryWindows::OpenSettings(Placement placement) {
     ctx.openLocation = [](const QString& location) { return QDesktopServices::openUrl(QUrl(location)); };
     ctx.autostartEnabled = m_ctx.autostartEnabled;
     ctx.setAutostart = m_ctx.setAutostart;
+    ctx.sdkServerEnabled = m_ctx.sdkServerEnabled;
+    ctx.setSdkServer = m_ctx.setSdkServer;
+    ctx.sdkServerState = m_ctx.sdkServerState;
 
     auto* wnd = new CSetWnd(m_ctx.owner, std::move(ctx));
     if (!wnd->Build()) {

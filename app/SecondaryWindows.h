@@ -33,6 +33,10 @@ struct SecondaryWindowsContext {
     // Start with the desktop: both empty when not offered.
     std::function<bool()> autostartEnabled;
     std::function<bool(bool)> setAutostart;
+    // The lighting server: all empty when not offered (see SetWndContext).
+    std::function<bool()> sdkServerEnabled;
+    std::function<bool(bool)> setSdkServer;
+    std::function<QString()> sdkServerState;
 };
 
 class SecondaryWindows {

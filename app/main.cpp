@@ -1,5 +1,6 @@
 // Process entry: the informational options, private fonts, one instance per user, the main window
 // and its message loop, and tear-down in reverse order.
+#include "app/LightingServer.h"
 #include "app/MainWnd.h"
 #include "app/StoredLanguage.h"
 #include "panels/pages/BrindovaUSBDevice.h"
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QHostAddress>
 #include <QPixmap>
 #include <QTimer>
 
@@ -24,11 +26,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: nk7x [--hidden] [--screenshot=FILE]\n"
+    "usage: nk7x [--hidden] [--screenshot=FILE] [--sdk-server[=[ADDRESS:]PORT]]\n"
     "       nk7x --version | --help\n"
     "\n"
     "Configures NK-7X keyboards, mice, mouse pads and headsets. Closing the window hides it to the\n"
@@ -37,6 +40,10 @@ constexpr const char* kUsage =
     "  --hidden           start in the system tray without showing the window (shown as usual\n"
     "                     when the desktop has no tray)\n"
     "  --screenshot=FILE  save a picture of the window once it is shown, then exit\n"
+    "  --sdk-server[=[ADDRESS:]PORT]\n"
+    "                     let lighting programs drive the devices over the SDK protocol for this\n"
+    "                     run (default: port 6742 on 127.0.0.1; the settings window switches it\n"
+    "                     for good)\n"
     "  --version          print the version and exit\n"
     "  --help             this text\n"
     "\n"
@@ -74,6 +81,21 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // Checked before anything starts: a wrong address is a mistake of the caller's to say at once.
+    std::optional<QString> sdkServer;
+    if (HasArg(argc, argv, "--sdk-server"))
+        sdkServer = QString();
+    if (const QString value = ArgValue(argc, argv, "--sdk-server"); !value.isEmpty()) {
+        QHostAddress address;
+        quint16 port = 0;
+        if (!ParseServerAddress(value, address, port)) {
+            std::fprintf(stderr, "nk7x: --sdk-server takes PORT or ADDRESS:PORT, not \"%s\"\n",
+                         value.toLocal8Bit().constData());
+            return 2;
+        }
+        sdkServer = value;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kProductName));
     // Hiding the last window to the tray must not end the program.
@@ -109,6 +131,7 @@ int main(int argc, char** argv) {
     const bool hideAfterShown = hidden && printShown;
     ShellOptions options = ShellOptions::FromEnvironment();
     options.startHidden = hidden && !printShown && screenshot.isEmpty();
+    options.sdkServer = sdkServer;
 
     RegisterCustomControls();
     auto wnd = std::make_unique<MainWnd>(options);

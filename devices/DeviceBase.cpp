@@ -141,6 +141,47 @@ LinkResult CDeviceBase::StreamKeyColours() {
     return SendStreamFrame([this, buffer, length] { return m_link.StreamLighting(buffer.data(), length); });
 }
 
+void CDeviceBase::SetDirectColours(std::size_t first, std::span<const DirectColour> colours) {
+    const bool taken = !m_direct.Held();
+    if (taken)
+        (void)m_direct.Hold(static_cast<std::size_t>(m_keyCount));
+    (void)m_direct.Set(first, colours);
+    if (taken)
+        DirectTakeOver(true);
+}
+
+void CDeviceBase::HoldDirectColours() {
+    if (m_direct.Hold(static_cast<std::size_t>(m_keyCount)))
+        DirectTakeOver(true);
+}
+
+void CDeviceBase::ReleaseDirectColours() {
+    if (m_direct.Release())
+        DirectTakeOver(false);
+}
+
+LinkResult CDeviceBase::SendDirectFrame() {
+    uint64_t generation = 0;
+    const std::vector<DirectColour> colours = m_direct.Colours(&generation);
+    if (colours.empty() || !IsLiveLighting() || m_link.LongTimeouts() || generation == m_directSent.load())
+        return kResultOk;
+    std::array<uint8_t, kLiveLightingBytes> buffer{};
+    for (size_t i = 0; i < colours.size() && 3 * i + 2 < buffer.size(); ++i) {
+        if (i == static_cast<size_t>(kLiveLightingSkippedKey))
+            continue;
+        buffer[3 * i] = colours[i].red;
+        buffer[3 * i + 1] = colours[i].green;
+        buffer[3 * i + 2] = colours[i].blue;
+    }
+    const size_t length = std::min(buffer.size(), static_cast<size_t>(m_keyCount) * 3);
+    return SendStreamFrame([this, buffer, length, generation] {
+        const LinkResult result = m_link.StreamLighting(buffer.data(), length);
+        if (result == kResultOk)
+            m_directSent.store(generation); // a failed frame is sent again with the next tick
+        return result;
+    });
+}
+
 LinkResult CDeviceBase::SendStreamFrame(std::function<LinkResult()> send) {
     const auto made = std::chrono::steady_clock::now();
     auto stream = [this, send = std::move(send), made] {

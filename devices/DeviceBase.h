@@ -11,10 +11,12 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "devices/DeviceWorker.h"
+#include "devices/DirectColours.h"
 #include "devices/KeyEventThread.h"
 #include "devices/KeyTableDevice.h"
 #include "devices/MacroDownload.h"
@@ -192,6 +194,21 @@ class CDeviceBase {
         (void)on;
         return false;
     }
+    // Colours another program sets LED by LED (the lighting server). Setting them takes the
+    // lighting over: the page shows them and they reach the device as live-colour frames instead of
+    // its own lighting (the keyboard enters its live mode for them). Releasing gives the device its
+    // own lighting back; every lighting edit releases them. Indexes are the per-key table's.
+    void SetDirectColours(std::size_t first, std::span<const DirectColour> colours);
+    // The direct mode again with the colours last set (black the first time).
+    void HoldDirectColours();
+    void ReleaseDirectColours();
+    bool HoldsDirectColours() const { return m_direct.Held(); }
+    const DirectColours& Direct() const { return m_direct; }
+    // One live-colour frame of the direct colours, unscaled, when they changed since the last frame
+    // that left (through the worker when it runs); nothing while live lighting is off or no colours
+    // are held. The caller paces it at the device's frame period. A device whose own stream
+    // carries them (CStreamedLightDevice) sends nothing here.
+    virtual LinkResult SendDirectFrame();
     // The connection's first work (the layout read, the profile, the page). With the worker
     // running it ends later, on the page's thread, with ConnectFinished.
     virtual void OnConnect() { ConnectFinished(); }
@@ -215,6 +232,8 @@ class CDeviceBase {
     bool KeyEventThreadRunning() const { return m_keyEvents && m_keyEvents->Running(); }
 
   protected:
+    // The lighting was just taken over by direct colours (true) or given back (false).
+    virtual void DirectTakeOver(bool held) { (void)held; }
     // The end of OnConnect's work, on the page's thread.
     virtual void ConnectFinished() {}
     // A code of the notification interface, on the reader thread. The base arms the sync timer
@@ -262,6 +281,8 @@ class CDeviceBase {
     std::atomic<bool> m_liveLighting{true};
     mutable std::mutex m_streamTimingLock;
     StreamTiming m_streamTiming;
+    DirectColours m_direct;
+    std::atomic<uint64_t> m_directSent{0}; // generation of the last direct frame that left
     std::chrono::steady_clock::time_point m_lastSend{};
     std::atomic<bool> m_preview{true};
     // Last: it stops first, while everything its jobs reach is still there.

@@ -51,10 +51,21 @@ void CStreamedLightDevice::StopLightThread() {
     m_lightThread->Stop();
 }
 
+std::vector<light::Rgba> CStreamedLightDevice::FrameColours() const {
+    const std::vector<DirectColour> direct = Direct().Colours();
+    if (direct.empty())
+        return m_lightEngine->Colours();
+    std::vector<light::Rgba> colours;
+    colours.reserve(direct.size());
+    for (const DirectColour& c : direct)
+        colours.push_back({c.red, c.green, c.blue, 0xFF});
+    return colours;
+}
+
 LinkResult CStreamedLightDevice::RefreshLighting() {
     if (!IsLiveLighting())
         return kResultOk;
-    const std::vector<light::Rgba> colours = m_lightEngine->Colours();
+    const std::vector<light::Rgba> colours = FrameColours();
     for (size_t i = 0; i < colours.size() && i < KeyColours().size(); ++i)
         CDeviceBase::SetKeyColour(static_cast<int>(i),
                                   {colours[i].r, colours[i].g, colours[i].b, colours[i].a});
@@ -85,7 +96,7 @@ bool CStreamedLightDevice::StreamFromLightThread(bool on) {
             if (!IsLiveLighting() || Link().LongTimeouts())
                 return;
             NoteStreamSend(due);
-            (void)SendLiveColours(m_lightEngine->Colours()); // a lost frame is followed by the next
+            (void)SendLiveColours(FrameColours()); // a lost frame is followed by the next
         },
         std::chrono::milliseconds(kLiveFramePeriodMs));
     return true;

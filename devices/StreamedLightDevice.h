@@ -39,6 +39,8 @@ class CStreamedLightDevice : public CDeviceBase {
     // The per-key colours through SendLiveColours, on the worker.
     LinkResult StreamKeyColours() override;
     const light::LightEngine& LightPreview() const { return *m_lightEngine; }
+    // Direct colours leave with the device's own frames (FrameColours), at their pace.
+    LinkResult SendDirectFrame() override { return kResultOk; }
     // Needs the light thread running; the frames leave on it every 50 ms.
     bool StreamFromLightThread(bool on) override;
     bool StreamingFromLightThread() const { return m_lightThread->HasFrameSink(); }
@@ -47,6 +49,9 @@ class CStreamedLightDevice : public CDeviceBase {
     // (the link's long time-outs) byte 3 says wireless whatever the device sent.
     void StatusPoll() override;
     const DeviceStatusBytes& LastStatus() const { return m_status; }
+
+    // What the next frame carries: the direct colours while they are held, else the engine's.
+    std::vector<light::Rgba> FrameColours() const;
 
     // Profile of the family's folder: loading (a missing file is refilled from the defaults),
     // restoring the defaults, saving, and the lighting names the page lists.

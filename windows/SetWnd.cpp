@@ -67,6 +67,8 @@ bool CSetWnd::Build() {
     m_serverError = qobject_cast<QLabel*>(FindControl(QStringLiteral("update_server_error")));
     m_autostart = qobject_cast<QCheckBox*>(FindControl(QStringLiteral("autostart_check")));
     m_selection = qobject_cast<QLabel*>(FindControl(QStringLiteral("update_selection_text")));
+    m_sdkServer = qobject_cast<QCheckBox*>(FindControl(QStringLiteral("sdkserver_check")));
+    m_sdkServerState = qobject_cast<QLabel*>(FindControl(QStringLiteral("sdkserver_state")));
     if (!m_languageCombo || !m_list || !ListBox(m_list) || !m_tabs || !m_stateText) {
         DebugLog(
             "settings window layout lacks the language list, the update list, its pages or the state text");
@@ -92,9 +94,24 @@ bool CSetWnd::Build() {
             m_autostart->setChecked(m_ctx.autostartEnabled());
         }
     }
+    ShowSdkServer();
     m_tabs->setCurrentIndex(0);
     resize(kWidth, kHeight);
     return true;
+}
+
+void CSetWnd::ShowSdkServer() {
+    const bool offered = m_ctx.sdkServerEnabled && m_ctx.setSdkServer;
+    if (m_sdkServer) {
+        m_sdkServer->setVisible(offered);
+        const QSignalBlocker quiet(m_sdkServer);
+        m_sdkServer->setChecked(offered && m_ctx.sdkServerEnabled());
+    }
+    if (m_sdkServerState) {
+        const QString state = offered && m_ctx.sdkServerState ? m_ctx.sdkServerState() : QString();
+        m_sdkServerState->setText(state);
+        m_sdkServerState->setVisible(!state.isEmpty());
+    }
 }
 
 int CSetWnd::SetDpi(int dpi) {
@@ -414,6 +431,9 @@ void CSetWnd::Notify(const UiNotify& msg) {
                 const QSignalBlocker quiet(m_autostart);
                 m_autostart->setChecked(m_ctx.autostartEnabled && m_ctx.autostartEnabled());
             }
+        } else if (name == QLatin1String("sdkserver_check") && m_ctx.setSdkServer) {
+            (void)m_ctx.setSdkServer(msg.wParam != 0);
+            ShowSdkServer(); // on or off, the switch and the line show what is true
         }
     } else if (msg.type == QLatin1String("itemselect") && name == QLatin1String("Language_combox_info")) {
         const int index = static_cast<int>(msg.wParam);
@@ -440,6 +460,7 @@ void CSetWnd::RebuildTexts() {
     if (m_windowState == kUpToDate) {
         m_stateText->setText(Translate(QStringLiteral("UpdateIsLastText")) + m_lastCheck);
     }
+    ShowSdkServer();
     update();
 }
 

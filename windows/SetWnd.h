@@ -46,6 +46,12 @@ struct SetWndContext {
     // Start with the desktop; both empty: the option is not offered.
     std::function<bool()> autostartEnabled;
     std::function<bool(bool on)> setAutostart;
+    // The lighting server for other lighting programs: whether it serves, switching it (false: it
+    // did not start or stop; the state line says why) and the line under the switch (where it
+    // listens and how many programs are connected, or why it cannot listen). Empty: not offered.
+    std::function<bool()> sdkServerEnabled;
+    std::function<bool(bool on)> setSdkServer;
+    std::function<QString()> sdkServerState;
 };
 
 class CSetWnd : public CSecondaryWnd {
@@ -90,6 +96,8 @@ class CSetWnd : public CSecondaryWnd {
   public slots:
     // The interface switched language: texts again, the up-to-date line in the new words.
     void RebuildTexts();
+    // The lighting server started, stopped or its clients changed.
+    void SdkServerChanged() { ShowSdkServer(); }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -106,6 +114,8 @@ class CSetWnd : public CSecondaryWnd {
     void UpdateButtonFromTicks();
     void OnUpdateOk();
     void OnServerEdited();
+    // The lighting server's switch and line show what is true now.
+    void ShowSdkServer();
     bool CloseRefused() const;
     CUpdateInfoListItemUI* NewEntry();
     CUpdateInfoListItemUI* EntryOf(QWidget* control) const;
@@ -130,6 +140,8 @@ class CSetWnd : public CSecondaryWnd {
     QPointer<QLineEdit> m_serverEdit;
     QPointer<QLabel> m_serverError;
     QPointer<QCheckBox> m_autostart;
+    QPointer<QCheckBox> m_sdkServer;
+    QPointer<QLabel> m_sdkServerState;
     QPointer<QLabel> m_selection;
 };
 

@@ -732,11 +732,27 @@ void CKeyboardDevice::RefreshNameLists() {
         m_view->NameListsChanged(m_macroNames, m_lightNames);
 }
 
+void CKeyboardDevice::DirectTakeOver(bool held) {
+    if (!held) {
+        QueueSettingsWrite(0, 0);
+        return;
+    }
+    RunTransfer("live-lighting", [this]() -> Continuation {
+        if (Link().EnterLiveLighting() != kResultOk)
+            DebugLog("direct lighting: the keyboard did not take the live mode");
+        return nullptr;
+    });
+}
+
 LinkResult CKeyboardDevice::RefreshLighting() {
     if (!IsLiveLighting() || !m_view)
         return kResultOk;
     std::vector<KeyColour> shown;
-    if (Link().BackgroundPause()) {
+    if (const std::vector<DirectColour> direct = Direct().Colours(); !direct.empty()) {
+        shown.reserve(direct.size());
+        for (const DirectColour& c : direct)
+            shown.push_back({c.red, c.green, c.blue, 0xFF});
+    } else if (Link().BackgroundPause()) {
         // The preview is idle; the synchronisation worker paints the per-key table instead.
         std::lock_guard<std::mutex> lock(m_keyColourMutex);
         shown = KeyColours();

@@ -187,6 +187,9 @@ class CKeyboardDevice : public CDeviceBase, public IKeyTableDevice, public ISett
 
   protected:
     void OnNotification(uint16_t code) override;
+    // Direct colours reach the keyboard in its live mode; given back, the settings record brings
+    // its own lighting back.
+    void DirectTakeOver(bool held) override;
     // Stops the worker: its jobs reach this object's members.
     void StopDeviceWork();
     // Preview hooks: the device's part of the preparation of a newly selected mode (the custom mode

@@ -97,11 +97,19 @@ void LightRoutes::Install(NotifyRouter& router) {
 }
 
 void LightRoutes::Store(CDeviceBase& device, const LightState& state) {
+    device.ReleaseDirectColours(); // a lighting edit takes the lighting back from another program
     device.SetLightSettings(state);
     device.SaveProfile();
     device.ApplyProfile();
     if (ISettingsRecordDevice* record = device.SettingsRecord())
         record->QueueSettingsWrite(0, 0);
+}
+
+void LightRoutes::StoreFromOutside(CDeviceBase& device, CLightControlUI* panel, const LightState& state) {
+    device.Link().SetBackgroundPause(false);
+    Store(device, state);
+    if (panel)
+        panel->ShowLightSettings(device.GetLightSettings());
 }
 
 CDeviceBase* LightRoutes::Apply(bool leaveSync, const std::function<void(LightState&)>& change) {

@@ -60,8 +60,11 @@ class LightRoutes {
     // The number an edit box's text stands for (0-255) and whether the box must show it instead.
     static int EditValue(const QString& text, bool& rewrite);
     // New light settings for a device as every edit stores them: into the device and its profile
-    // (saved), then written to the device.
+    // (saved), then written to the device. Direct colours another program holds are given up.
     static void Store(CDeviceBase& device, const LightState& state);
+    // The same for a change from outside the window (a script, a lighting program): a running
+    // synchronisation ends for the device, and its panel, when it has one, shows the result.
+    static void StoreFromOutside(CDeviceBase& device, CLightControlUI* panel, const LightState& state);
 
   private:
     CDeviceBase* Device() const;

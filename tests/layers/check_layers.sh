@@ -10,7 +10,7 @@ cd "$root" || exit 2
 # Folder -> rank; the longest folder that a path starts with decides. Lowest first: the platform
 # services, the HID transport, the command link (with the device kinds), the JSON files, the
 # profile data, macros and the update check, the supported-device tables and discovery, the device kinds' own
-# code, the emulator and the command-line tool, the toolkit adapter and the Qt-based services, the
+# code, the emulator, the command-line tool and the SDK protocol, the toolkit adapter and the Qt-based services, the
 # secondary windows, the panels and pages, the application.
 declare -A rank=(
   [platform]=0 [platform/linux]=0 [platform/input]=0
@@ -21,7 +21,7 @@ declare -A rank=(
   [macros]=5 [update]=5
   [devices/discovery]=6
   [devices]=7
-  [tools/sim]=8 [tools/cli]=8 [tools/sim_main]=8
+  [tools/sim]=8 [tools/cli]=8 [tools/sim_main]=8 [app/sdk]=8
   [ui]=9 [platform/qt]=9
   [windows]=10
   [panels]=11
