@@ -78,6 +78,16 @@ class SetWndTest : public ::testing::Test {
         ctx.upToDate = [this] { ++m_upToDate; };
         ctx.autostartEnabled = [] { return true; };
         ctx.setAutostart = [](bool) { return true; };
+        ctx.sdkServerEnabled = [this] { return m_sdkOn; };
+        ctx.setSdkServer = [this](bool on) {
+            m_sdkOn = on && !m_sdkRefused;
+            return m_sdkOn == on;
+        };
+        ctx.sdkServerState = [this] {
+            return m_sdkOn ? QStringLiteral("Lighting programs: 127.0.0.1:6742, connected: 0")
+                           : m_sdkRefused ? QStringLiteral("The lighting server cannot start: address in use")
+                                          : QString();
+        };
         ctx.openLocation = [this](const QString& location) {
             m_opened << location;
             return true;
@@ -118,6 +128,8 @@ class SetWndTest : public ::testing::Test {
     std::vector<int> m_languages;
     int m_upToDate = 0;
     QStringList m_opened;
+    bool m_sdkOn = true;
+    bool m_sdkRefused = false;
 };
 
 TEST_F(SetWndTest, OneUpdateAvailableIsTickedAndOffered) {
@@ -347,6 +359,21 @@ TEST_F(SetWndTest, DpiAndAutostart) {
     box->click();
     EXPECT_TRUE(enabled);
     EXPECT_TRUE(box->isChecked());
+
+    // The lighting server's switch: its line says where it listens, or why it cannot.
+    auto* server = qobject_cast<QCheckBox*>(Control("sdkserver_check"));
+    auto* line = qobject_cast<QLabel*>(Control("sdkserver_state"));
+    ASSERT_TRUE(server && server->isVisible() && line);
+    EXPECT_TRUE(server->isChecked());
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_TRUE(line->text().contains("127.0.0.1:6742"));
+    server->click();
+    EXPECT_FALSE(m_sdkOn);
+    EXPECT_FALSE(line->isVisible());
+    m_sdkRefused = true;
+    server->click();
+    EXPECT_FALSE(server->isChecked()) << "a server that did not start is shown off";
+    EXPECT_EQ(line->text(), "The lighting server cannot start: address in use");
 }
 
 } // namespace
