@@ -497,6 +497,24 @@ void ControlBus::SetDpiStageEnabled(const QString& kind, int stage, bool on, con
     page->Device().RefreshPage();
 }
 
+int ControlBus::ActiveDpiStage(const QString& kind, const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = nullptr;
+    CMouseDevice* mouse = StageOf(kind, 1, message, page);
+    return mouse ? mouse->SettingsControls().activeStage + 1 : 0;
+}
+
+void ControlBus::SetActiveDpiStage(const QString& kind, int stage, const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = nullptr;
+    CMouseDevice* mouse = StageOf(kind, stage, message, page);
+    if (!mouse)
+        return;
+    if (mouse->SettingsControls().stages[static_cast<size_t>(stage - 1)].active == 0)
+        return ReplyError(message, kErrorInvalidArgument,
+                          QStringLiteral("stage %1 is off; SetDpiStageEnabled turns it on").arg(stage));
+    mouse->SetActiveStage(stage - 1);
+    page->Device().RefreshPage();
+}
+
 void ControlBus::DevicesMayHaveChanged() {
     const QStringList now = Devices();
     if (now == m_toldDevices)

@@ -94,6 +94,9 @@ class ControlBus : public QDBusAbstractAdaptor {
     void SetDpiStage(const QString& kind, int stage, int dpi, const QDBusMessage& message);
     // A stage on or off; the last stage on stays on.
     void SetDpiStageEnabled(const QString& kind, int stage, bool on, const QDBusMessage& message);
+    // The stage the mouse works at (1-5), and a switch to another stage that is on.
+    int ActiveDpiStage(const QString& kind, const QDBusMessage& message);
+    void SetActiveDpiStage(const QString& kind, int stage, const QDBusMessage& message);
 
   signals:
     void ActiveProfileChanged(const QString& kind, const QString& name);

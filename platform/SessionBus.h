@@ -13,8 +13,10 @@
 namespace nk7x {
 
 using BusValue = std::variant<std::string, int32_t>;
-// A method argument: a string, a 32-bit integer or a boolean.
-using BusArg = std::variant<std::string, int32_t, bool>;
+// A dictionary of strings, sent as a{ss}.
+using BusStringMap = std::map<std::string, std::string>;
+// A method argument: a string, a 32-bit integer, a boolean or a dictionary of strings.
+using BusArg = std::variant<std::string, int32_t, bool, BusStringMap>;
 using BusDict = std::map<std::string, BusValue>;
 
 struct BusCallResult {

@@ -245,6 +245,12 @@ void CMouseDevice::SetReportStage(int stage) {
     QueueSettingsWrite(0, 0);
 }
 
+void CMouseDevice::SetActiveStage(int stage) {
+    m_profile.SetStageActive(stage);
+    StoreProfile();
+    QueueSettingsWrite(0, 0);
+}
+
 void CMouseDevice::SetSystemStages(const MouseSystemStages& stages) {
     // Pointer speed, precision, double-click and scrolling are the program's own: stored only.
     m_profile.SetSystemStages(stages);

@@ -102,6 +102,8 @@ class CMouseDevice : public CStreamedLightDevice, public IKeyTableDevice, public
     // has told no DPI step (nothing changes then).
     int SetStageDpi(int stage, int dpi);
     void SetReportStage(int stage);
+    // The stage the mouse works at (0-based), as its DPI button would choose it.
+    void SetActiveStage(int stage);
     void SetSystemStages(const MouseSystemStages& stages);
 
     // Profile (loading, saving and the lighting names are the shared ones).

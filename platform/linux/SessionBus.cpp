@@ -64,6 +64,13 @@ int AppendDict(sd_bus_message* m, const BusDict& dict) {
     return r < 0 ? r : sd_bus_message_close_container(m);
 }
 
+int AppendStringMap(sd_bus_message* m, const BusStringMap& map) {
+    int r = sd_bus_message_open_container(m, 'a', "{ss}");
+    for (auto it = map.begin(); r >= 0 && it != map.end(); ++it)
+        r = sd_bus_message_append(m, "{ss}", it->first.c_str(), it->second.c_str());
+    return r < 0 ? r : sd_bus_message_close_container(m);
+}
+
 } // namespace
 
 SessionBusClient::SessionBusClient() = default;
@@ -113,8 +120,10 @@ BusCallResult SessionBusClient::Call(const std::string& service, const std::stri
             r = sd_bus_message_append(m, "s", text->c_str());
         else if (const auto* number = std::get_if<int32_t>(&args[i]))
             r = sd_bus_message_append(m, "i", *number);
+        else if (const auto* flag = std::get_if<bool>(&args[i]))
+            r = sd_bus_message_append(m, "b", *flag ? 1 : 0);
         else
-            r = sd_bus_message_append(m, "b", std::get<bool>(args[i]) ? 1 : 0);
+            r = AppendStringMap(m, std::get<BusStringMap>(args[i]));
     }
     if (r >= 0 && dict)
         r = AppendDict(m, *dict);

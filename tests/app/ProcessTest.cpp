@@ -455,6 +455,31 @@ TEST(Program, ScriptsSetReportRatesAndDpiStagesOverTheBus) {
     EXPECT_EQ(code, 0) << said.toStdString();
     EXPECT_TRUE(said.contains("\"dpi\" : 2400,\n         \"enabled\" : true,\n         \"stage\" : 3"))
         << said.toStdString();
+    // The stage in use, as the mouse's button would choose it; a stage that is off is refused.
+    mouse.ClearFrameLog();
+    said = Cli(bus.Address(), simFolder, {"--kind", "mouse", "dpi", "--active", "3", "--json"}, &code);
+    EXPECT_EQ(code, 0) << said.toStdString();
+    EXPECT_TRUE(said.contains("\"active\" : true,\n         \"dpi\" : 2400")) << said.toStdString();
+    EXPECT_EQ(call({"ActiveDpiStage", "mouse"}), "(3,)");
+    t.restart();
+    while (t.elapsed() < 5000 && (mouse.SettingsRecord(0).size() < 13 || mouse.SettingsRecord(0)[12] != 2))
+        QTest::qWait(50);
+    ASSERT_GE(mouse.SettingsRecord(0).size(), 13u);
+    EXPECT_EQ(mouse.SettingsRecord(0)[12], 2) << "the mouse works at the third stage";
+    EXPECT_EQ(call({"SetDpiStageEnabled", "mouse", "5", "false"}), "()");
+    refused = call({"SetActiveDpiStage", "mouse", "5"});
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(refused.contains("stage 5 is off")) << refused.toStdString();
+    EXPECT_EQ(call({"ActiveDpiStage", "mouse"}), "(3,)");
+
+    // Key colours from the command line: the keyboard in its custom mode, the keys painted.
+    said = Cli(bus.Address(), simFolder, {"--kind", "keyboard", "keys", "w=FF0000", "esc=00FF00"}, &code);
+    EXPECT_EQ(code, 0) << said.toStdString();
+    EXPECT_TRUE(call({"Lighting", "keyboard"}).contains("'mode': <'custom'>"));
+    said = Cli(bus.Address(), simFolder, {"--kind", "keyboard", "keys", "nokey=FF0000"}, &code);
+    EXPECT_EQ(code, 2) << said.toStdString();
+    EXPECT_TRUE(said.contains("no key \"nokey\"")) << said.toStdString();
+
     said = Cli(bus.Address(), simFolder, {"--kind", "mouse", "rate", "300"}, &code);
     EXPECT_EQ(code, 2) << said.toStdString();
     said = Cli(bus.Address(), simFolder, {"rate", "500"}, &code);

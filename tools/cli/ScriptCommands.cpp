@@ -31,6 +31,7 @@ struct ScriptOptions {
     std::optional<std::string> copyFrom;
     std::optional<uint32_t> brightness;
     std::optional<uint32_t> speed;
+    std::optional<uint32_t> activeStage;
     std::vector<std::string> words;
 };
 
@@ -73,6 +74,14 @@ bool Parse(int argc, char** argv, ScriptOptions& o, std::string& error) {
                 return false;
             }
             (a == "--brightness" ? o.brightness : o.speed) = n;
+        } else if (a == "--active") {
+            if (!value(v))
+                return false;
+            o.activeStage = ParseNumber(v, 99);
+            if (!o.activeStage) {
+                error = "--active takes a stage number, not " + v;
+                return false;
+            }
         } else if (a.size() > 2 && a.substr(0, 2) == "--") {
             error = "unknown option " + std::string(a);
             return false;
@@ -234,6 +243,8 @@ class Script {
             return Rate(m_o.words[1]);
         if (command == "dpi")
             return Dpi(std::vector<std::string>(m_o.words.begin() + 1, m_o.words.end()));
+        if (command == "keys" && args >= 1)
+            return Keys(std::vector<std::string>(m_o.words.begin() + 1, m_o.words.end()));
         return Fail(Exit::Usage, "unknown command or wrong arguments: " + command + "\n" + kScriptUsage);
     }
 
@@ -475,9 +486,19 @@ class Script {
             if (!r.ok)
                 return FailBus(r);
         }
+        if (m_o.activeStage) {
+            const BusCallResult a =
+                Call("SetActiveDpiStage", {Kind(), static_cast<int32_t>(*m_o.activeStage)});
+            if (!a.ok)
+                return FailBus(a);
+        }
         const BusCallResult r = Call("DpiStages", {Kind()});
         if (!r.ok)
             return FailBus(r);
+        const BusCallResult active = Call("ActiveDpiStage", {Kind()});
+        if (!active.ok)
+            return FailBus(active);
+        const int activeStage = active.ints.empty() ? 0 : active.ints[0];
         if (m_o.json) {
             Json::Value stages(Json::arrayValue);
             for (size_t i = 0; i < r.ints.size(); ++i) {
@@ -485,6 +506,7 @@ class Script {
                 stage["stage"] = static_cast<int>(i + 1);
                 stage["dpi"] = r.ints[i];
                 stage["enabled"] = i < r.bools.size() && r.bools[i];
+                stage["active"] = static_cast<int>(i + 1) == activeStage;
                 stages.append(stage);
             }
             Json::Value root(Json::objectValue);
@@ -493,7 +515,30 @@ class Script {
             return Exit::Ok;
         }
         for (size_t i = 0; i < r.ints.size(); ++i)
-            std::printf("%zu: %d%s\n", i + 1, r.ints[i], i < r.bools.size() && r.bools[i] ? "" : " (off)");
+            std::printf("%s%zu: %d%s\n", static_cast<int>(i + 1) == activeStage ? "*" : " ", i + 1, r.ints[i],
+                        i < r.bools.size() && r.bools[i] ? "" : " (off)");
+        return Exit::Ok;
+    }
+
+    // Per-key colours of the keyboard, KEY=RRGGBB each, as the custom mode paints them.
+    Exit Keys(const std::vector<std::string>& paints) {
+        if (!m_running)
+            return Fail(Exit::Failure, "key colours are set through the program; it is not running");
+        BusStringMap colours;
+        for (const std::string& p : paints) {
+            const size_t eq = p.find('=');
+            if (eq == std::string::npos || eq == 0)
+                return Fail(Exit::Usage, "a key colour is KEY=RRGGBB, for example w=FF0000; not " + p);
+            colours[p.substr(0, eq)] = p.substr(eq + 1);
+        }
+        const BusCallResult r = Call("SetKeyColours", {Kind(), colours});
+        if (!r.ok)
+            return FailBus(r);
+        if (m_o.json) {
+            Json::Value root(Json::objectValue);
+            root["keys"] = static_cast<int>(colours.size());
+            PrintJson(root);
+        }
         return Exit::Ok;
     }
 
@@ -506,9 +551,9 @@ class Script {
 } // namespace
 
 bool IsScriptCommand(int argc, char** argv) {
-    const std::initializer_list<std::string_view> valued = {"--path",       "--kind",  "--color",
-                                                            "--brightness", "--speed", "--copy"};
-    for (std::string_view command : {"devices", "profile", "light", "rate", "dpi"})
+    const std::initializer_list<std::string_view> valued = {"--path",  "--kind", "--color", "--brightness",
+                                                            "--speed", "--copy", "--active"};
+    for (std::string_view command : {"devices", "profile", "light", "rate", "dpi", "keys"})
         if (FirstCommandIs(argc, argv, command, valued))
             return true;
     return false;

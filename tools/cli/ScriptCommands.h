@@ -22,7 +22,10 @@ inline constexpr const char* kScriptUsage =
     "                            set the family's lighting (MODE: a mode name such as static,\n"
     "                            wave, off; `-` keeps the mode)\n"
     "  rate HZ                   set the report rate (keyboard: 125, 250, 500, 1000; mouse: also 2000)\n"
-    "  dpi [STAGE=DPI ...]       set mouse DPI stages (1-5) and print them (a stage that is off in ())\n"
+    "  dpi [STAGE=DPI ...] [--active N]\n"
+    "                            set mouse DPI stages (1-5) and the one in use, and print them\n"
+    "                            (the one in use marked *, a stage that is off in ())\n"
+    "  keys KEY=RRGGBB ...       paint keyboard keys (names as esc, f1, w, lshift) in the custom mode\n"
     "      --kind KIND           the family these act on (default: the one connected, else keyboard)\n"
     "      through the running program when there is one (the window shows the change);\n"
     "      without it, the profile files and the keyboard are written directly\n";
