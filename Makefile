@@ -70,7 +70,7 @@ test-asan: deps
 # The tests of the core's threads (command link, HID transport, light thread and sync hub, key-event
 # thread with its sync requests, discovery, emulator plugging, the evdev reader) built with
 # ThreadSanitizer; a reported race fails the run.
-TSAN_TESTS ?= ^(CommandLink[A-Za-z]*|SimKeyboard|HidrawNode|NoDevices|SimFolder|LightThreadTest|LightSyncHubTest|LightPreviewWiringTest|KeyEventTest|DeviceWorker|WorkerKeyboardTest|KeyEventThread|LiveLightingTest|DiscoveryThreadTest|DiscoveryProbeFaults|SimPlug|EvdevHookTest)\.
+TSAN_TESTS ?= ^(CommandLink[A-Za-z]*|SimKeyboard|HidrawNode|NoDevices|SimFolder|LightThreadTest|LightSyncHubTest|LightPreviewWiringTest|KeyEventTest|DeviceWorker|WorkerKeyboardTest|KeyEventThread|LiveLightingTest|DiscoveryThreadTest|DiscoveryProbeFaults|SimPlug|EvdevHookTest|Wlr[A-Za-z]*)\.
 TSAN_TARGETS ?= test_link test_hid test_light test_keyboard test_discovery test_tools_sim test_platform
 test-tsan: deps
 	@[ -f $(TSAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(TSAN_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DNK7X_TSAN=ON -DNK7X_GUI=OFF

@@ -1,5 +1,7 @@
 #include "app/ControlBus.h"
 
+#include "app/AppProfiles.h"
+
 #include "devices/LightModeTables.h"
 #include "devices/keyboard/KeyboardDevice.h"
 #include "devices/mouse/MouseDevice.h"
@@ -513,6 +515,101 @@ void ControlBus::SetActiveDpiStage(const QString& kind, int stage, const QDBusMe
                           QStringLiteral("stage %1 is off; SetDpiStageEnabled turns it on").arg(stage));
     mouse->SetActiveStage(stage - 1);
     page->Device().RefreshPage();
+}
+
+namespace {
+
+QString ProfileNameOf(const ProfileList& list, const std::string& uuid) {
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.UuidAt(i) == uuid)
+            return QString::fromStdString(list.Names()[static_cast<size_t>(i)]);
+    return QString::fromStdString(uuid); // a profile that is gone: its file name
+}
+
+} // namespace
+
+QMap<QString, QString> ControlBus::Bindings(const QString& kind, const QDBusMessage& message) {
+    QMap<QString, QString> out;
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    AppProfiles* apps = m_ctx.apps ? m_ctx.apps() : nullptr;
+    if (!page || !apps)
+        return out;
+    const ProfileList& list = page->ProfilePanel()->List();
+    for (const AppBinding& b : apps->Bindings(*FamilyOfScriptName(kind)).List())
+        out.insert(QString::fromStdString(b.app), ProfileNameOf(list, b.profile));
+    return out;
+}
+
+void ControlBus::Bind(const QString& kind, const QString& profile, const QString& app,
+                      const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    AppProfiles* apps = m_ctx.apps ? m_ctx.apps() : nullptr;
+    if (!page || !apps)
+        return;
+    const ProfileList& list = page->ProfilePanel()->List();
+    const int index = list.IndexOfName(profile.toStdString());
+    if (index < 0)
+        return ReplyError(message, kErrorUnknownProfile,
+                          QStringLiteral("the %1 has no profile \"%2\"").arg(kind, profile));
+    if (app.trimmed().isEmpty())
+        return ReplyError(message, kErrorInvalidArgument,
+                          QStringLiteral("an application is named by its app id or window class"));
+    if (!apps->Bind(*FamilyOfScriptName(kind), app.toStdString(), list.UuidAt(index)))
+        return ReplyError(message, kErrorInvalidArgument,
+                          QStringLiteral("the bindings could not be written to the disk"));
+    if (m_ctx.bindingsChanged)
+        m_ctx.bindingsChanged();
+}
+
+void ControlBus::Unbind(const QString& kind, const QString& app, const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    AppProfiles* apps = m_ctx.apps ? m_ctx.apps() : nullptr;
+    if (!page || !apps)
+        return;
+    const DeviceFamily family = *FamilyOfScriptName(kind);
+    if (!apps->Bindings(family).Match(ActiveApp{app.trimmed().toStdString(), {}, {}, 0, {}}))
+        return ReplyError(message, kErrorInvalidArgument,
+                          QStringLiteral("no profile of the %1 is bound to \"%2\"").arg(kind, app));
+    if (!apps->Unbind(family, app.toStdString()))
+        return ReplyError(message, kErrorInvalidArgument,
+                          QStringLiteral("the bindings could not be written to the disk"));
+}
+
+QString ControlBus::DefaultProfile(const QString& kind, const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    AppProfiles* apps = m_ctx.apps ? m_ctx.apps() : nullptr;
+    if (!page || !apps)
+        return {};
+    const std::string uuid = apps->Bindings(*FamilyOfScriptName(kind)).DefaultProfile();
+    return uuid.empty() ? QString() : ProfileNameOf(page->ProfilePanel()->List(), uuid);
+}
+
+void ControlBus::SetDefaultProfile(const QString& kind, const QString& profile, const QDBusMessage& message) {
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    AppProfiles* apps = m_ctx.apps ? m_ctx.apps() : nullptr;
+    if (!page || !apps)
+        return;
+    std::string uuid;
+    if (!profile.isEmpty()) {
+        const ProfileList& list = page->ProfilePanel()->List();
+        const int index = list.IndexOfName(profile.toStdString());
+        if (index < 0)
+            return ReplyError(message, kErrorUnknownProfile,
+                              QStringLiteral("the %1 has no profile \"%2\"").arg(kind, profile));
+        uuid = list.UuidAt(index);
+    }
+    if (!apps->SetDefault(*FamilyOfScriptName(kind), uuid))
+        return ReplyError(message, kErrorInvalidArgument,
+                          QStringLiteral("the bindings could not be written to the disk"));
+    if (m_ctx.bindingsChanged)
+        m_ctx.bindingsChanged();
+}
+
+QStringList ControlBus::Tracking() {
+    AppProfiles* apps = m_ctx.apps ? m_ctx.apps() : nullptr;
+    if (!apps)
+        return {QString(), QStringLiteral("the program has not started yet")};
+    return {apps->TrackerName(), apps->TrackerName().isEmpty() ? apps->NoTrackerReason() : QString()};
 }
 
 void ControlBus::DevicesMayHaveChanged() {

@@ -16,6 +16,7 @@
 
 namespace nk7x {
 
+class AppProfiles;
 class CBrindovaUSBDevice;
 class CDeviceBase;
 class CDeviceProfileUI;
@@ -27,6 +28,10 @@ struct ControlBusContext {
     std::function<std::vector<CBrindovaUSBDevice*>()> pages;
     // The panel's switch to profile `index` (ProfileRoutes::SwitchTo).
     std::function<bool(CDeviceProfileUI& panel, CDeviceBase* device, int index)> switchTo;
+    // Profiles that follow the application in front (may give null), and what follows a change
+    // of the bindings (the tracking starts with the first one).
+    std::function<AppProfiles*()> apps;
+    std::function<void()> bindingsChanged;
 };
 
 class ControlBus : public QDBusAbstractAdaptor {
@@ -97,6 +102,16 @@ class ControlBus : public QDBusAbstractAdaptor {
     // The stage the mouse works at (1-5), and a switch to another stage that is on.
     int ActiveDpiStage(const QString& kind, const QDBusMessage& message);
     void SetActiveDpiStage(const QString& kind, int stage, const QDBusMessage& message);
+
+    // Applications bound to profiles: the family's bindings (application → profile name), a
+    // binding made or undone, the profile returned to when no binding matches ("" for the one in
+    // use before), and the tracking method in use with why none is (["X11", ""] or ["", why]).
+    QMap<QString, QString> Bindings(const QString& kind, const QDBusMessage& message);
+    void Bind(const QString& kind, const QString& profile, const QString& app, const QDBusMessage& message);
+    void Unbind(const QString& kind, const QString& app, const QDBusMessage& message);
+    QString DefaultProfile(const QString& kind, const QDBusMessage& message);
+    void SetDefaultProfile(const QString& kind, const QString& profile, const QDBusMessage& message);
+    QStringList Tracking();
 
   signals:
     void ActiveProfileChanged(const QString& kind, const QString& name);

@@ -3,13 +3,17 @@
 #include "profiles/UnreadableFiles.h"
 #include "ui/DataFileProblems.h"
 
+#include "app/AppProfiles.h"
 #include "app/ControlBus.h"
+#include "app/FocusBus.h"
 #include "app/LightingServer.h"
 #include "app/PageRoutes.h"
 #include "app/ScalePolicy.h"
 #include "app/SdkControllers.h"
 #include "app/ServiceAnswer.h"
+#include "app/WindowTrackers.h"
 #include "devices/discovery/DeviceTables.h"
+#include "link/KindDescriptors.h"
 #include "panels/DeviceOptionUI.h"
 #include "panels/MpDevicePowerUI.h"
 #include "panels/light/LightControlUI.h"
@@ -22,12 +26,15 @@
 #include "platform/Autostart.h"
 #include "platform/DebugLog.h"
 #include "platform/Folders.h"
+#include "platform/qt/BusWindowTracker.h"
 #include "platform/qt/DesktopBus.h"
 #include "platform/qt/SleepWatcher.h"
+#include "profiles/ProfileFolders.h"
 #include "ui/ControlFactory.h"
 #include "ui/MenuLayout.h"
 #include "ui/PanelContent.h"
 #include "ui/Theme.h"
+#include "windows/AppBindingsWnd.h"
 #include "windows/MessageBox.h"
 #include "windows/SetWnd.h"
 #include "windows/SkinSettings.h"
@@ -265,6 +272,7 @@ void MainWnd::BuildRoutes() {
     click("skinbtn", [this] { m_windows->OpenSkinPicker(FindControl(QStringLiteral("skinbtn"))); });
     click("setbtn", [this] { m_windows->OpenSettings(SecondaryWindows::Placement::BesideButton); });
     click("control_light_status", [this] { SetLightingControl(!m_lightingControl, true); });
+    click("device_apps_btn", [this] { OpenAppBindings(); });
     click("device_select_prev", [this] { m_host->SelectPrev(); });
     click("device_select_next", [this] { m_host->SelectNext(); });
     r.Add(QStringLiteral("selectchanged"), M::Name, QStringLiteral("device_select"),
@@ -374,7 +382,10 @@ void MainWnd::StartRoutine() {
             ProfileRoutes* routes = m_pageRoutes ? m_pageRoutes->Profiles() : nullptr;
             return routes && routes->SwitchTo(panel, device, index);
         };
+        control.apps = [this] { return m_appProfiles.get(); };
+        control.bindingsChanged = [this] { EnsureAppTracking(); };
         m_control = new ControlBus(m_bus, std::move(control));
+        m_focus = new FocusBus(m_bus);
         connect(m_bus, &DesktopBus::lightingRequested, this,
                 [this](int w, int l) { OnLightingRequest(w, l); });
         m_bus->Register();
@@ -391,6 +402,15 @@ void MainWnd::StartRoutine() {
         connect(m_host->Page(i), &CBrindovaUSBDevice::connectDone, this, &MainWnd::devicePageReady);
     m_syncHub.SetDevices(m_host->DevicesInSyncOrder());
     StartSdkServer();
+    AppProfilesContext follow;
+    follow.pages = [this] { return m_host->PagesInPanelOrder(); };
+    follow.switchTo = [this](CDeviceProfileUI& panel, CDeviceBase* device, int index) {
+        ProfileRoutes* routes = m_pageRoutes ? m_pageRoutes->Profiles() : nullptr;
+        return routes && routes->SwitchTo(panel, device, index);
+    };
+    follow.kindFolder = [](DeviceFamily family) { return KindFolder(family) + "/"; };
+    m_appProfiles = std::make_unique<AppProfiles>(std::move(follow));
+    EnsureAppTracking();
     m_languages->ApplyLanguage(m_languages->ReadStoredLanguage());
     hide();
     const bool discovery = m_options.startWorkers && m_options.discovery;
@@ -574,6 +594,7 @@ void MainWnd::BuildSecondaryWindows() {
     ctx.sdkServerEnabled = [this] { return m_sdkServer && m_sdkServer->Listening(); };
     ctx.setSdkServer = [this](bool on) { return SetSdkServer(on); };
     ctx.sdkServerState = [this] { return SdkServerState(); };
+    ctx.trackingState = [this] { return AppTrackingState(); };
     ctx.setAutostart = [](bool on) {
         std::string error;
         const bool done = SetAutostart(on, ExecutableFolder() + "/nk7x", &error);
@@ -647,6 +668,96 @@ QString MainWnd::SdkServerState() const {
     if (!m_sdkServer->Error().isEmpty())
         return m_texts.Text(QStringLiteral("sdkserver_failed_text")).arg(m_sdkServer->Error());
     return {};
+}
+
+void MainWnd::EnsureAppTracking() {
+    if (!m_appProfiles || m_trackingTried || !m_options.followApps)
+        return;
+    bool wanted = false;
+    for (const KindDescriptor& d : kKindDescriptors) {
+        const AppBindings b = m_appProfiles->Bindings(d.family);
+        wanted = wanted || !b.List().empty() || !b.DefaultProfile().empty();
+    }
+    if (!wanted)
+        return; // nothing would follow: the desktop is not asked
+    m_trackingTried = true;
+    const SessionFacts facts = SessionFacts::FromEnvironment();
+    const TrackerKind kind = TrackerKindFor(facts);
+    // The program's data folder holds the KWin script.
+    std::unique_ptr<IWindowTracker> tracker =
+        MakeWindowTracker(kind, QDir(m_options.programFolder).absolutePath());
+    if (m_focus)
+        m_focus->SetTracker(dynamic_cast<BusWindowTracker*>(tracker.get())); // the desktop's reports go there
+    m_appProfiles->Start(std::move(tracker),
+                         kind == TrackerKind::None ? NoTrackerReason(facts) : std::string());
+}
+
+CAppBindingsWnd* MainWnd::OpenAppBindings() {
+    CBrindovaUSBDevice* page = m_host ? m_host->CurrentPage() : nullptr;
+    CDeviceProfileUI* panel = page ? page->ProfilePanel() : nullptr;
+    const std::optional<DeviceKind> kind = page ? page->Device().Kind() : std::nullopt;
+    if (!panel || !kind || !m_appProfiles || panel->GetSelectedIndex() < 0)
+        return nullptr;
+    if (m_appBindingsWnd)
+        m_appBindingsWnd->close();
+    const DeviceFamily family = FamilyOf(*kind);
+    const std::string uuid = panel->GetSelectedUUID();
+    AppProfiles* apps = m_appProfiles.get();
+    AppBindingsWndContext ctx;
+    ctx.profileName =
+        QString::fromStdString(panel->List().Names()[static_cast<size_t>(panel->GetSelectedIndex())]);
+    ctx.boundApps = [apps, family, uuid] {
+        QStringList out;
+        for (const AppBinding& b : apps->Bindings(family).List())
+            if (b.profile == uuid)
+                out << QString::fromStdString(b.app);
+        return out;
+    };
+    ctx.runningApps = [apps] {
+        QStringList out;
+        for (const ActiveApp& a : apps->OpenApps())
+            out << QString::fromStdString(a.appId);
+        out.sort(Qt::CaseInsensitive);
+        return out;
+    };
+    ctx.bind = [this, apps, family, uuid](const QString& app) {
+        const bool done = apps->Bind(family, app.toStdString(), uuid);
+        EnsureAppTracking();
+        return done;
+    };
+    ctx.unbind = [apps, family](const QString& app) { return apps->Unbind(family, app.toStdString()); };
+    ctx.isDefault = [apps, family, uuid] { return apps->Bindings(family).DefaultProfile() == uuid; };
+    ctx.setDefault = [this, apps, family, uuid](bool on) {
+        const bool done = apps->SetDefault(family, on ? uuid : std::string());
+        EnsureAppTracking();
+        return done;
+    };
+    ctx.trackingState = [this] { return AppTrackingState(); };
+    auto* wnd = new CAppBindingsWnd(this, std::move(ctx));
+    if (!wnd->Build()) {
+        DebugLog("application bindings window not built");
+        delete wnd;
+        return nullptr;
+    }
+    wnd->ApplyDpi(Scale(), "APPBINDINGS_WND DPI SET ERROR");
+    wnd->resize(CAppBindingsWnd::kWidth * wnd->Dpi() / 96, CAppBindingsWnd::kHeight * wnd->Dpi() / 96);
+    m_appBindingsWnd = wnd;
+    wnd->CentreOnOwner();
+    wnd->show();
+    wnd->raise();
+    wnd->activateWindow();
+    return wnd;
+}
+
+QString MainWnd::AppTrackingState() const {
+    if (!m_appProfiles)
+        return {};
+    const QString name = m_appProfiles->TrackerName();
+    if (!name.isEmpty())
+        return m_texts.Text(QStringLiteral("apptracking_on_text")).arg(name);
+    if (!m_trackingTried)
+        return m_texts.Text(QStringLiteral("apptracking_idle_text"));
+    return m_texts.Text(QStringLiteral("apptracking_off_text")).arg(m_appProfiles->NoTrackerReason());
 }
 
 void MainWnd::OpenSettingsCentred() {
@@ -833,6 +944,8 @@ void MainWnd::OnDestroy() {
         macros->StopRecording();
     if (m_sdkServer)
         m_sdkServer->Close(); // no client reaches a device that is stopping
+    if (m_appProfiles)
+        m_appProfiles->Stop();
     m_host->BeginShutdown();
     m_workers.StopAll(std::chrono::milliseconds(1000));
     m_host->StopPages();

@@ -32,8 +32,11 @@ class QSystemTrayIcon;
 namespace nk7x {
 
 class ControlBus;
+class FocusBus;
 class DesktopBus;
 class MacroRoutes;
+class AppProfiles;
+class CAppBindingsWnd;
 class LightingServer;
 class PageRoutes;
 class SdkControllers;
@@ -54,6 +57,8 @@ struct ShellOptions {
     // --sdk-server[=[ADDRESS:]PORT]: the lighting server runs for this start on that address
     // (empty: the default port on loopback), whatever the settings say.
     std::optional<QString> sdkServer;
+    // Profiles follow the application in front when bindings ask for it (off: never tracked).
+    bool followApps = true;
 
     // The running program's choice: ProgramFolder(), SettingsStore::DefaultPath().
     static ShellOptions FromEnvironment();
@@ -133,6 +138,15 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     // Where it listens and how many programs are connected, or why it cannot; empty while off.
     QString SdkServerState() const;
 
+    // Profiles that follow the application in front (null before the start routine).
+    AppProfiles* FollowedApps() const { return m_appProfiles.get(); }
+    // Starts the window tracking once some device kind has a binding or a default profile.
+    void EnsureAppTracking();
+    // Which tracking method is in use, or why none is (the settings window's line).
+    QString AppTrackingState() const;
+    // "Use for applications…" for the profile shown; null when no page with a profile is shown.
+    CAppBindingsWnd* OpenAppBindings();
+
   signals:
     // The window was first shown (start-up measurement, screenshots).
     void firstShown();
@@ -200,6 +214,7 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     std::unique_ptr<QMenu> m_trayMenu;
     DesktopBus* m_bus = nullptr;
     ControlBus* m_control = nullptr; // scripts' interface on the bus object, owned by it
+    FocusBus* m_focus = nullptr;     // the desktop's focus reports, owned by the bus object
     SleepWatcher* m_sleep = nullptr;
     std::unique_ptr<SecondaryWindows> m_windows;
     std::unique_ptr<WindowBackground> m_background;
@@ -210,6 +225,9 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     // After the pages' host: the server goes first, while every device it reaches is there.
     std::unique_ptr<SdkControllers> m_sdkControllers;
     std::unique_ptr<LightingServer> m_sdkServer;
+    std::unique_ptr<AppProfiles> m_appProfiles;
+    bool m_trackingTried = false;
+    QPointer<CAppBindingsWnd> m_appBindingsWnd;
     QString m_sdkServerAddress;  // what the server was last asked to listen on
     std::set<QString> m_filling; // panel classes whose layout is being built
 

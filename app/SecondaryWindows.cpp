@@ -52,6 +52,7 @@ CSetWnd* SecondaryWindows::OpenSettings(Placement placement) {
     ctx.sdkServerEnabled = m_ctx.sdkServerEnabled;
     ctx.setSdkServer = m_ctx.setSdkServer;
     ctx.sdkServerState = m_ctx.sdkServerState;
+    ctx.trackingState = m_ctx.trackingState;
 
     auto* wnd = new CSetWnd(m_ctx.owner, std::move(ctx));
     if (!wnd->Build()) {

@@ -37,6 +37,7 @@ struct SecondaryWindowsContext {
     std::function<bool()> sdkServerEnabled;
     std::function<bool(bool)> setSdkServer;
     std::function<QString()> sdkServerState;
+    std::function<QString()> trackingState;
 };
 
 class SecondaryWindows {

@@ -38,6 +38,13 @@ endif()
 
 install(FILES "${_pkg}/nk7x.desktop" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
 
+# Profiles that follow the application in front: the KWin script is the program's own data (it
+# loads it through KWin's scripting interface while it needs it, so KWin never lists it); the shell
+# extension goes where GNOME Shell finds extensions for every user, who enables it.
+install(DIRECTORY "${_pkg}/kwin/nk7x-focus" DESTINATION "${CMAKE_INSTALL_DATADIR}/nk7x/kwin")
+install(DIRECTORY "${_pkg}/gnome-shell/nk7x-focus@norlakeys"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions")
+
 # AppStream wants screenshots as https addresses; without a published copy of docs/ there are none.
 set(NK7X_METAINFO_SCREENSHOTS "")
 if(NK7X_SCREENSHOT_URL_BASE)

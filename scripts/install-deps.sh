@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need; only the missing ones.
-# libsystemd-dev gives nk7x-cli its session-bus client, libglib2.0-bin the tests a bus client of
+# libsystemd-dev gives nk7x-cli its session-bus client, libxcb1-dev the X11 window tracking (profiles
+# that follow the application), libglib2.0-bin the tests a bus client of
 # their own (gdbus); librsvg2-bin renders the PNG icons; desktop-file-utils, appstream, man-db,
 # groff-base and bash-completion check the install tree, dpkg-dev computes the package's dependencies; QEMU,
 # Debian's kernel, static busybox, cpio, kmod and udev make the test machine of the kernel tests.
 # Node.js and npm (Debian's, when the machine has none) fetch the published lighting client the
 # lighting server's tests talk to: the version pinned in tests/app/sdkclient, into the build folder.
+# libwayland-dev (with wayland-scanner) builds the window tracking under wlroots-based Wayland
+# compositors; sway (headless) and foot, a Wayland terminal whose app id can be set, are what its test
+# runs it against.
 # Works as root or through sudo; does nothing when everything is present.
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,7 +20,8 @@ PKGS=(
   qt6-base-dev qt6-tools-dev qt6-svg-dev qt6-base-dev-tools libqt6opengl6-dev
   clang libclang-rt-14-dev clang-format clang-tidy
   xvfb xauth dbus libglib2.0-bin imagemagick fonts-wqy-microhei fonts-dejavu-core
-  libsystemd-dev
+  libsystemd-dev libxcb1-dev
+  libwayland-dev sway foot
   librsvg2-bin
   desktop-file-utils appstream man-db groff-base bash-completion dpkg-dev
   qemu-system-x86 linux-image-amd64 busybox-static cpio kmod udev xz-utils

@@ -69,6 +69,7 @@ bool CSetWnd::Build() {
     m_selection = qobject_cast<QLabel*>(FindControl(QStringLiteral("update_selection_text")));
     m_sdkServer = qobject_cast<QCheckBox*>(FindControl(QStringLiteral("sdkserver_check")));
     m_sdkServerState = qobject_cast<QLabel*>(FindControl(QStringLiteral("sdkserver_state")));
+    m_trackingState = qobject_cast<QLabel*>(FindControl(QStringLiteral("apptracking_state")));
     if (!m_languageCombo || !m_list || !ListBox(m_list) || !m_tabs || !m_stateText) {
         DebugLog(
             "settings window layout lacks the language list, the update list, its pages or the state text");
@@ -111,6 +112,11 @@ void CSetWnd::ShowSdkServer() {
         const QString state = offered && m_ctx.sdkServerState ? m_ctx.sdkServerState() : QString();
         m_sdkServerState->setText(state);
         m_sdkServerState->setVisible(!state.isEmpty());
+    }
+    if (m_trackingState) {
+        const QString state = m_ctx.trackingState ? m_ctx.trackingState() : QString();
+        m_trackingState->setText(state);
+        m_trackingState->setVisible(!state.isEmpty());
     }
 }
 

@@ -52,6 +52,8 @@ struct SetWndContext {
     std::function<bool()> sdkServerEnabled;
     std::function<bool(bool on)> setSdkServer;
     std::function<QString()> sdkServerState;
+    // Which window-tracking method profiles follow applications with, or why none (empty: no line).
+    std::function<QString()> trackingState;
 };
 
 class CSetWnd : public CSecondaryWnd {
@@ -142,6 +144,7 @@ class CSetWnd : public CSecondaryWnd {
     QPointer<QCheckBox> m_autostart;
     QPointer<QCheckBox> m_sdkServer;
     QPointer<QLabel> m_sdkServerState;
+    QPointer<QLabel> m_trackingState;
     QPointer<QLabel> m_selection;
 };
 

@@ -68,6 +68,9 @@ promised=(
   share/icons/hicolor/scalable/apps/nk7x.svg
   share/man/man1/nk7x.1.gz share/man/man1/nk7x-cli.1.gz share/man/man1/nk7x-sim.1.gz
   share/bash-completion/completions/nk7x-cli
+  share/nk7x/kwin/nk7x-focus/metadata.json share/nk7x/kwin/nk7x-focus/contents/code/main.js
+  share/gnome-shell/extensions/nk7x-focus@norlakeys/metadata.json
+  share/gnome-shell/extensions/nk7x-focus@norlakeys/extension.js
 )
 icon_sizes=(16 22 24 32 48 64 128 256)
 for size in "${icon_sizes[@]}"; do
@@ -95,6 +98,28 @@ for dir in DefaultData skin Font; do
     head -20 "$work/diff.txt" >&2
   fi
 done
+
+# The desktop side of profiles that follow the application: the KWin script the program loads from
+# its data folder, the shell extension where GNOME Shell looks; each as shipped. GNOME Shell loads an
+# extension only from a folder named after its uuid, and the KWin script's id is the plugin name the
+# program loads it under (its folder's name).
+for pair in "packaging/kwin/nk7x-focus:share/nk7x/kwin/nk7x-focus" \
+  "packaging/gnome-shell/nk7x-focus@norlakeys:share/gnome-shell/extensions/nk7x-focus@norlakeys"; do
+  if ! diff -r "$source_dir/${pair%%:*}" "$root/${pair#*:}" >"$work/diff.txt" 2>&1; then
+    fail "${pair#*:} differs from the source's ${pair%%:*}:"
+    head -20 "$work/diff.txt" >&2
+  fi
+done
+extension="$root/share/gnome-shell/extensions/nk7x-focus@norlakeys"
+if [ -f "$extension/metadata.json" ]; then
+  grep -q '"uuid": *"nk7x-focus@norlakeys"' "$extension/metadata.json" ||
+    fail "the shell extension's metadata.json does not name its folder's uuid nk7x-focus@norlakeys"
+fi
+kwin_script="$root/share/nk7x/kwin/nk7x-focus"
+if [ -f "$kwin_script/metadata.json" ]; then
+  grep -q '"Id": *"nk7x-focus"' "$kwin_script/metadata.json" ||
+    fail "the KWin script's metadata.json does not carry the id nk7x-focus"
+fi
 
 # PNG icons of the size their folder names (width and height from the IHDR chunk).
 png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ printf "%dx%d", $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8 }'; }

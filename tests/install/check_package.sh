@@ -57,6 +57,8 @@ promised=(
   "$prefix/share/bash-completion/completions/nk7x-cli"
   "$prefix/share/nk7x/DefaultData/" "$prefix/share/nk7x/DefaultData/Language.config"
   "$prefix/share/nk7x/skin/main.ui" "$prefix/share/nk7x/Font/"
+  "$prefix/share/nk7x/kwin/nk7x-focus/contents/code/main.js"
+  "$prefix/share/gnome-shell/extensions/nk7x-focus@norlakeys/extension.js"
 )
 for size in 16 22 24 32 48 64 128 256; do
   promised+=("$prefix/share/icons/hicolor/${size}x${size}/apps/nk7x.png")

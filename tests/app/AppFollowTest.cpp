@@ -1,0 +1,194 @@
+// Profiles that follow the application in front, in the real program on a real X server: two
+// windows of different classes, the active one named on the root window as a window manager names
+// it, and the emulated keyboard that must get the bound profile's settings.
+#include "app/ProgramRun.h"
+
+#include "devices/keyboard/KeyboardDevice.h"
+#include "devices/keyboard/KeyboardRecords.h"
+#include "profiles/AppBindings.h"
+#include "profiles/ProfileFolders.h"
+#include "profiles/ProfileList.h"
+#include "support/TestSupport.h"
+#include "tools/sim/SimDevice.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <iostream>
+
+using namespace nk7x;
+using nk7x::test::ProgramRun;
+using nk7x::test::ScopedEnv;
+
+namespace {
+
+// An X server of the test's own on a display nobody uses.
+class XServer {
+  public:
+    XServer() {
+        for (int n = 90; n < 140 && m_display.isEmpty(); ++n) {
+            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
+                QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+                continue;
+            m_proc.start("Xvfb",
+                         {QStringLiteral(":%1").arg(n), "-screen", "0", "640x480x24", "-nolisten", "tcp"});
+            if (!m_proc.waitForStarted(3000))
+                return;
+            QElapsedTimer t;
+            t.start();
+            while (t.elapsed() < 5000 && !QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+                QTest::qWait(20);
+            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+                m_display = QStringLiteral(":%1").arg(n);
+        }
+    }
+    ~XServer() {
+        m_proc.terminate();
+        m_proc.waitForFinished(3000);
+    }
+    QString Display() const { return m_display; }
+
+  private:
+    QProcess m_proc;
+    QString m_display;
+};
+
+// What a window manager does for the tracking: windows with their classes, and the active one
+// named in _NET_ACTIVE_WINDOW (with _NET_SUPPORTED saying it does so).
+class FakeWindowManager {
+  public:
+    explicit FakeWindowManager(const QString& display) {
+        m_conn = xcb_connect(display.toLocal8Bit().constData(), nullptr);
+        m_root = xcb_setup_roots_iterator(xcb_get_setup(m_conn)).data->root;
+        m_active = Atom("_NET_ACTIVE_WINDOW");
+        const xcb_atom_t supported = Atom("_NET_SUPPORTED");
+        xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, m_root, supported, XCB_ATOM_ATOM, 32, 1,
+                            &m_active);
+        xcb_flush(m_conn);
+    }
+    ~FakeWindowManager() { xcb_disconnect(m_conn); }
+    bool Ok() const { return xcb_connection_has_error(m_conn) == 0; }
+
+    xcb_window_t Window(const char* instance, const char* cls) {
+        const xcb_window_t w = xcb_generate_id(m_conn);
+        xcb_create_window(m_conn, XCB_COPY_FROM_PARENT, w, m_root, 0, 0, 100, 100, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        std::string wmClass = std::string(instance) + '\0' + cls + '\0';
+        xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                            static_cast<uint32_t>(wmClass.size()), wmClass.data());
+        xcb_map_window(m_conn, w);
+        xcb_flush(m_conn);
+        return w;
+    }
+    void Activate(xcb_window_t w) {
+        xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, m_root, m_active, XCB_ATOM_WINDOW, 32, 1, &w);
+        xcb_flush(m_conn);
+    }
+
+  private:
+    xcb_atom_t Atom(const char* name) {
+        xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
+            m_conn, xcb_intern_atom(m_conn, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+        const xcb_atom_t a = r ? r->atom : XCB_ATOM_NONE;
+        std::free(r);
+        return a;
+    }
+    xcb_connection_t* m_conn = nullptr;
+    xcb_window_t m_root = 0;
+    xcb_atom_t m_active = XCB_ATOM_NONE;
+};
+
+// The keyboard's settings record shows the lighting mode `mode`; the time it took.
+std::optional<double> WaitForMode(const SimDevice& keyboard, int mode, int ms) {
+    const auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(ms)) {
+        KeyboardSettingsRecord r;
+        if (KeyboardSettingsRecord::Parse(keyboard.SettingsRecord(0), r) && r.light.mode == mode)
+            return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
+        QTest::qWait(1);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+TEST(AppFollow, TheKeyboardTakesTheBoundProfileWhenItsWindowComesToTheFrontOnX11) {
+    XServer x;
+    ASSERT_FALSE(x.Display().isEmpty()) << "Xvfb did not start";
+    FakeWindowManager wm(x.Display());
+    ASSERT_TRUE(wm.Ok());
+    const xcb_window_t editor = wm.Window("editor", "NK7XEditor");
+    const xcb_window_t game = wm.Window("nk7x-game", "NK7XGame");
+    wm.Activate(editor);
+
+    ProgramRun run;
+    const QString data = run.Home() + "/data";
+    const QString simFolder = run.Home() + "/sim";
+    ASSERT_TRUE(QDir().mkpath(simFolder));
+    QFile::setPermissions(simFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    run.SetEnv("NK7X_SIM_DIR", simFolder);
+    run.SetEnv("DISPLAY", x.Display());
+
+    // Two profiles made by the program's own code: the everyday one (static) and the game's
+    // (breathing), bound to the game's window class; the everyday one is the default.
+    ScopedEnv dataHome("XDG_DATA_HOME", data.toStdString());
+    ScopedEnv programDir("NK7X_PROGRAM_DIR", NK7X_SOURCE_DIR);
+    ProfileList list;
+    list.SetDeviceType(KindNumber(DeviceKind::Keyboard));
+    list.SetFolders(KindFolder(DeviceFamily::Keyboard), DefaultProfilePath(DeviceFamily::Keyboard));
+    ASSERT_EQ(list.LoadList(), ProfileResult::Done);
+    ASSERT_EQ(list.AddProfile(), ProfileResult::Done);
+    ASSERT_EQ(list.SelectProfile(0), ProfileResult::Done);
+    constexpr int kEveryday = 6, kGame = 5;
+    for (int i = 0; i < 2; ++i) {
+        CKeyboardDevice keyboard;
+        keyboard.SetProfileName(list.UuidAt(i));
+        keyboard.LoadProfile();
+        LightState light = keyboard.Profile().GetLightInfo();
+        light.mode = i == 0 ? kEveryday : kGame;
+        keyboard.SetLightSettings(light);
+        keyboard.SaveProfile();
+    }
+    AppBindings bindings;
+    ASSERT_TRUE(bindings.Bind("nk7xgame", list.UuidAt(1))) << "window classes match ignoring case";
+    bindings.SetDefaultProfile(list.UuidAt(0));
+    ASSERT_TRUE(bindings.Save(KindFolder(DeviceFamily::Keyboard) + "/" + kAppBindingsFileName));
+
+    SimOptions options;
+    options.folder = simFolder.toStdString();
+    SimDevice keyboard(options);
+    ASSERT_EQ(keyboard.Start(), 1) << keyboard.LastError();
+    QProcess* app = run.Start();
+    ASSERT_TRUE(app->waitForStarted(5000));
+    ASSERT_TRUE(run.WaitForLine(app, "profiles follow the application in front (X11)", 15000))
+        << run.Output(app).toStdString();
+    ASSERT_TRUE(WaitForMode(keyboard, kEveryday, 15000)) << run.Output(app).toStdString();
+    QTest::qWait(1500); // the page has finished connecting
+
+    // The game comes to the front: its profile, within 100 ms.
+    wm.Activate(game);
+    const std::optional<double> toGame = WaitForMode(keyboard, kGame, 3000);
+    ASSERT_TRUE(toGame) << run.Output(app).toStdString();
+    // Back to the editor: the default profile.
+    QTest::qWait(300);
+    wm.Activate(editor);
+    const std::optional<double> toEveryday = WaitForMode(keyboard, kEveryday, 3000);
+    ASSERT_TRUE(toEveryday) << run.Output(app).toStdString();
+    std::cout << "focus change to the keyboard's settings write: " << *toGame << " ms (to the game), "
+              << *toEveryday << " ms (back)\n";
+    RecordProperty("x11_latency_ms", std::to_string(*toGame));
+    EXPECT_LT(*toGame, 100.0);
+    EXPECT_LT(*toEveryday, 100.0);
+    EXPECT_TRUE(
+        run.WaitForLine(app, "profiles: \"NK7XGame\" in front: the keyboard takes \"profile2\"", 1000));
+}
