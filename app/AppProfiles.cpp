@@ -116,7 +116,7 @@ void AppProfiles::Follow(const ActiveApp& app) {
             continue;
         const AppBindings bindings = Bindings(*family);
         const ProfileList& list = panel->List();
-        const std::string current = list.GetSelectedUUID();
+        const std::string current = list.UuidAt(panel->GetSelectedIndex());
         std::string target;
         if (const std::optional<std::string> bound = bindings.Match(app)) {
             target = *bound;

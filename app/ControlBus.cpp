@@ -535,7 +535,8 @@ QMap<QString, QString> ControlBus::Bindings(const QString& kind, const QDBusMess
     if (!page || !apps)
         return out;
     const ProfileList& list = page->ProfilePanel()->List();
-    for (const AppBinding& b : apps->Bindings(*FamilyOfScriptName(kind)).List())
+    const AppBindings bindings = apps->Bindings(*FamilyOfScriptName(kind));
+    for (const AppBinding& b : bindings.List())
         out.insert(QString::fromStdString(b.app), ProfileNameOf(list, b.profile));
     return out;
 }

@@ -671,7 +671,7 @@ QString MainWnd::SdkServerState() const {
 }
 
 void MainWnd::EnsureAppTracking() {
-    if (!m_appProfiles || m_trackingTried || !m_options.followApps)
+    if (!m_appProfiles || m_trackingTried || !m_options.followApps || !m_appProfiles->TrackerName().isEmpty())
         return;
     bool wanted = false;
     for (const KindDescriptor& d : kKindDescriptors) {
@@ -701,14 +701,15 @@ CAppBindingsWnd* MainWnd::OpenAppBindings() {
     if (m_appBindingsWnd)
         m_appBindingsWnd->close();
     const DeviceFamily family = FamilyOf(*kind);
-    const std::string uuid = panel->GetSelectedUUID();
+    const std::string uuid = panel->List().UuidAt(panel->GetSelectedIndex());
     AppProfiles* apps = m_appProfiles.get();
     AppBindingsWndContext ctx;
     ctx.profileName =
         QString::fromStdString(panel->List().Names()[static_cast<size_t>(panel->GetSelectedIndex())]);
     ctx.boundApps = [apps, family, uuid] {
         QStringList out;
-        for (const AppBinding& b : apps->Bindings(family).List())
+        const AppBindings bindings = apps->Bindings(family);
+        for (const AppBinding& b : bindings.List())
             if (b.profile == uuid)
                 out << QString::fromStdString(b.app);
         return out;
@@ -740,7 +741,9 @@ CAppBindingsWnd* MainWnd::OpenAppBindings() {
         return nullptr;
     }
     wnd->ApplyDpi(Scale(), "APPBINDINGS_WND DPI SET ERROR");
-    wnd->resize(CAppBindingsWnd::kWidth * wnd->Dpi() / 96, CAppBindingsWnd::kHeight * wnd->Dpi() / 96);
+    // At least its own size at this scale, and whatever the texts of the language need.
+    wnd->resize(wnd->minimumSizeHint().expandedTo(
+        QSize(CAppBindingsWnd::kWidth * wnd->Dpi() / 96, CAppBindingsWnd::kHeight * wnd->Dpi() / 96)));
     m_appBindingsWnd = wnd;
     wnd->CentreOnOwner();
     wnd->show();

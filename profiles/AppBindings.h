@@ -29,7 +29,9 @@ class AppBindings {
     // Writes the file atomically; false (the old file intact) on failure.
     bool Save(const std::string& path) const;
 
-    const std::vector<AppBinding>& List() const { return m_bindings; }
+    const std::vector<AppBinding>& List() const& { return m_bindings; }
+    // Of a temporary, by value: a loop over Bindings(...).List() must not outlive its list.
+    std::vector<AppBinding> List() && { return std::move(m_bindings); }
     // Binds `app` (trimmed; not empty) to `profile`, replacing a binding of the same app; false for
     // an empty app or profile.
     bool Bind(const std::string& app, const std::string& profile);

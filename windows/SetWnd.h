@@ -61,7 +61,7 @@ class CSetWnd : public CSecondaryWnd {
   public:
     static QString ClassName() { return QStringLiteral("SetWnd"); }
     static constexpr int kWidth = 630;
-    static constexpr int kHeight = 500;
+    static constexpr int kHeight = 560;
 
     // Window states: the first five are the update check's display.
     enum WindowState : int {

@@ -84,10 +84,11 @@ class SetWndTest : public ::testing::Test {
             return m_sdkOn == on;
         };
         ctx.sdkServerState = [this] {
-            return m_sdkOn ? QStringLiteral("Lighting programs: 127.0.0.1:6742, connected: 0")
-                           : m_sdkRefused ? QStringLiteral("The lighting server cannot start: address in use")
-                                          : QString();
+            return m_sdkOn        ? QStringLiteral("Lighting programs: 127.0.0.1:6742, connected: 0")
+                   : m_sdkRefused ? QStringLiteral("The lighting server cannot start: address in use")
+                                  : QString();
         };
+        ctx.trackingState = [] { return QStringLiteral("Profiles follow the application in front (X11)"); };
         ctx.openLocation = [this](const QString& location) {
             m_opened << location;
             return true;
@@ -367,6 +368,9 @@ TEST_F(SetWndTest, DpiAndAutostart) {
     EXPECT_TRUE(server->isChecked());
     EXPECT_TRUE(line->isVisible());
     EXPECT_TRUE(line->text().contains("127.0.0.1:6742"));
+    auto* tracking = qobject_cast<QLabel*>(Control("apptracking_state"));
+    ASSERT_TRUE(tracking && tracking->isVisible());
+    EXPECT_EQ(tracking->text(), "Profiles follow the application in front (X11)");
     server->click();
     EXPECT_FALSE(m_sdkOn);
     EXPECT_FALSE(line->isVisible());
