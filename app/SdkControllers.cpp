@@ -255,6 +255,16 @@ sdk::Controller SdkControllers::Describe(std::size_t controller) {
     return c;
 }
 
+std::vector<uint32_t> SdkControllers::ZoneLedCounts(std::size_t controller) {
+    const std::vector<CBrindovaUSBDevice*> pages = Controllers();
+    if (controller >= pages.size())
+        return {};
+    const CDeviceBase& device = pages[controller]->Device();
+    if (FamilyOfDevice(device) == DeviceFamily::Keyboard)
+        return {static_cast<uint32_t>(LedKeys().size())};
+    return {static_cast<uint32_t>(device.KeyCount())};
+}
+
 void SdkControllers::SetColours(std::size_t controller, std::size_t first,
                                 std::span<const sdk::Colour> colours) {
     const std::vector<CBrindovaUSBDevice*> pages = Controllers();
@@ -334,15 +344,17 @@ void SdkControllers::Pace(CDeviceBase& device) {
         // The device may have gone meanwhile: only a controller's device is touched.
         for (CBrindovaUSBDevice* page : Controllers())
             if (&page->Device() == target) {
-                SendNow(*target);
+                // A frame that left meanwhile moves this one a period on; the newest colours go then.
+                Pace(*target);
                 return;
             }
     });
 }
 
 void SdkControllers::SendNow(CDeviceBase& device) {
-    m_pacing[&device].last = std::chrono::steady_clock::now();
-    (void)device.SendDirectFrame(); // a failed frame leaves again with the next colours
+    // Only a frame that left starts a period; a failed one leaves again with the next colours.
+    if (device.SendDirectFrame())
+        m_pacing[&device].last = std::chrono::steady_clock::now();
 }
 
 } // namespace nk7x

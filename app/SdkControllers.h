@@ -35,6 +35,7 @@ class SdkControllers : public QObject, public sdk::Host {
 
     std::size_t ControllerCount() override;
     sdk::Controller Describe(std::size_t controller) override;
+    std::vector<uint32_t> ZoneLedCounts(std::size_t controller) override;
     void SetColours(std::size_t controller, std::size_t first, std::span<const sdk::Colour> colours) override;
     void SetCustomMode(std::size_t controller) override;
     void SetMode(std::size_t controller, std::size_t modeIndex, const sdk::Mode& mode, bool save) override;

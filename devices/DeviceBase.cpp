@@ -160,11 +160,13 @@ void CDeviceBase::ReleaseDirectColours() {
         DirectTakeOver(false);
 }
 
-LinkResult CDeviceBase::SendDirectFrame() {
+bool CDeviceBase::SendDirectFrame() {
     uint64_t generation = 0;
     const std::vector<DirectColour> colours = m_direct.Colours(&generation);
-    if (colours.empty() || !IsLiveLighting() || m_link.LongTimeouts() || generation == m_directSent.load())
-        return kResultOk;
+    // A frame of these colours already left or waits on the worker: nothing new to send.
+    if (colours.empty() || !IsLiveLighting() || m_link.LongTimeouts() || generation == m_directQueued.load())
+        return false;
+    m_directQueued.store(generation);
     std::array<uint8_t, kLiveLightingBytes> buffer{};
     for (size_t i = 0; i < colours.size() && 3 * i + 2 < buffer.size(); ++i) {
         if (i == static_cast<size_t>(kLiveLightingSkippedKey))
@@ -174,12 +176,14 @@ LinkResult CDeviceBase::SendDirectFrame() {
         buffer[3 * i + 2] = colours[i].blue;
     }
     const size_t length = std::min(buffer.size(), static_cast<size_t>(m_keyCount) * 3);
-    return SendStreamFrame([this, buffer, length, generation] {
+    (void)SendStreamFrame([this, buffer, length, generation] {
         const LinkResult result = m_link.StreamLighting(buffer.data(), length);
-        if (result == kResultOk)
-            m_directSent.store(generation); // a failed frame is sent again with the next tick
+        uint64_t expected = generation;
+        if (result != kResultOk) // a failed frame is sent again with the next tick
+            m_directQueued.compare_exchange_strong(expected, 0);
         return result;
     });
+    return true;
 }
 
 LinkResult CDeviceBase::SendStreamFrame(std::function<LinkResult()> send) {

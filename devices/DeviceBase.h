@@ -205,10 +205,10 @@ class CDeviceBase {
     bool HoldsDirectColours() const { return m_direct.Held(); }
     const DirectColours& Direct() const { return m_direct; }
     // One live-colour frame of the direct colours, unscaled, when they changed since the last frame
-    // that left (through the worker when it runs); nothing while live lighting is off or no colours
-    // are held. The caller paces it at the device's frame period. A device whose own stream
-    // carries them (CStreamedLightDevice) sends nothing here.
-    virtual LinkResult SendDirectFrame();
+    // handed over (through the worker when it runs); nothing while live lighting is off or no
+    // colours are held. True when a frame was handed over. The caller paces it at the device's
+    // frame period. A device whose own stream carries them (CStreamedLightDevice) sends nothing here.
+    virtual bool SendDirectFrame();
     // The connection's first work (the layout read, the profile, the page). With the worker
     // running it ends later, on the page's thread, with ConnectFinished.
     virtual void OnConnect() { ConnectFinished(); }
@@ -282,7 +282,8 @@ class CDeviceBase {
     mutable std::mutex m_streamTimingLock;
     StreamTiming m_streamTiming;
     DirectColours m_direct;
-    std::atomic<uint64_t> m_directSent{0}; // generation of the last direct frame that left
+    // Generation of the last direct frame handed to the worker (0 after a failed one).
+    std::atomic<uint64_t> m_directQueued{0};
     std::chrono::steady_clock::time_point m_lastSend{};
     std::atomic<bool> m_preview{true};
     // Last: it stops first, while everything its jobs reach is still there.

@@ -40,7 +40,7 @@ class CStreamedLightDevice : public CDeviceBase {
     LinkResult StreamKeyColours() override;
     const light::LightEngine& LightPreview() const { return *m_lightEngine; }
     // Direct colours leave with the device's own frames (FrameColours), at their pace.
-    LinkResult SendDirectFrame() override { return kResultOk; }
+    bool SendDirectFrame() override { return false; }
     // Needs the light thread running; the frames leave on it every 50 ms.
     bool StreamFromLightThread(bool on) override;
     bool StreamingFromLightThread() const { return m_lightThread->HasFrameSink(); }

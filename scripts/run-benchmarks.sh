@@ -4,6 +4,8 @@ set -eu
 bin=$1
 for b in "$bin"/bench_*; do
   [ -x "$b" ] || continue
+  # The bare window is app_cpu.sh's reference and runs until killed: not a benchmark program.
+  [ "$(basename "$b")" = bench_bare_window ] && continue
   echo "== $(basename "$b")"
   "$b"
 done
@@ -19,3 +21,8 @@ fi
 # Plugging the emulated keyboard out and in again: memory and descriptors must not grow.
 echo "== plug_cycles (offscreen, ${PLUG_CYCLES:-200} cycles)"
 bash "$here/bench/plug_cycles.sh" "$bin" "${PLUG_CYCLES:-200}"
+# The lighting server under a 60 frames/s stream: the program's CPU and each frame's time to the device.
+if [ -x "$bin/sdk_stream" ]; then
+  echo "== sdk_stream (${SDK_SECONDS:-10} s)"
+  "$bin/sdk_stream" "${SDK_SECONDS:-10}"
+fi

@@ -261,6 +261,13 @@ std::string CheckColourBytes(std::size_t dataSize, std::size_t before, uint16_t 
     return {};
 }
 
+std::size_t LedCount(const std::vector<uint32_t>& zones) {
+    std::size_t n = 0;
+    for (uint32_t z : zones)
+        n += z;
+    return n;
+}
+
 std::string UpdateLeds(Host& host, std::size_t c, std::span<const uint8_t> data) {
     Reader r(data);
     std::string problem = CheckLeadingSize(r, data.size());
@@ -274,7 +281,7 @@ std::string UpdateLeds(Host& host, std::size_t c, std::span<const uint8_t> data)
         return problem;
     std::vector<Colour> colours;
     r.Colours(n, colours);
-    const std::size_t leds = host.Describe(c).leds.size();
+    const std::size_t leds = LedCount(host.ZoneLedCounts(c));
     if (n > leds)
         return std::to_string(n) + " colours for the " + std::to_string(leds) + " LEDs of controller " +
                std::to_string(c);
@@ -296,21 +303,16 @@ std::string UpdateZoneLeds(Host& host, std::size_t c, std::span<const uint8_t> d
         return problem;
     std::vector<Colour> colours;
     r.Colours(n, colours);
-    const Controller controller = host.Describe(c);
-    if (zone >= controller.zones.size())
+    const std::vector<uint32_t> zones = host.ZoneLedCounts(c);
+    if (zone >= zones.size())
         return "zone " + std::to_string(zone) + " of controller " + std::to_string(c) +
-               " does not exist (it has " + std::to_string(controller.zones.size()) + ")";
+               " does not exist (it has " + std::to_string(zones.size()) + ")";
     std::size_t first = 0;
     for (uint32_t z = 0; z < zone; ++z)
-        first += controller.zones[z].ledCount;
-    const Zone& target = controller.zones[zone];
-    if (n > target.ledCount)
-        return std::to_string(n) + " colours for the " + std::to_string(target.ledCount) + " LEDs of zone " +
+        first += zones[z];
+    if (n > zones[zone])
+        return std::to_string(n) + " colours for the " + std::to_string(zones[zone]) + " LEDs of zone " +
                std::to_string(zone);
-    // The zones are the LEDs one after the other; a host whose lists disagree gets no write past them.
-    if (first + n > controller.leds.size())
-        return "zone " + std::to_string(zone) + " runs past the " + std::to_string(controller.leds.size()) +
-               " LEDs of controller " + std::to_string(c);
     host.SetColours(c, first, colours);
     return {};
 }
@@ -322,7 +324,7 @@ std::string UpdateSingleLed(Host& host, std::size_t c, std::span<const uint8_t> 
     int32_t led = 0;
     r.I32(led);
     const Colour colour{data[4], data[5], data[6]};
-    const std::size_t leds = host.Describe(c).leds.size();
+    const std::size_t leds = LedCount(host.ZoneLedCounts(c));
     if (led < 0 || static_cast<std::size_t>(led) >= leds)
         return "LED " + std::to_string(led) + " of controller " + std::to_string(c) +
                " does not exist (it has " + std::to_string(leds) + ")";
@@ -553,6 +555,13 @@ bool Session::Handle(const Header& header, std::span<const uint8_t> data, std::v
     if (!problem.empty())
         return fail(problem);
     return true;
+}
+
+std::vector<uint32_t> Host::ZoneLedCounts(std::size_t controller) {
+    std::vector<uint32_t> counts;
+    for (const Zone& z : Describe(controller).zones)
+        counts.push_back(z.ledCount);
+    return counts;
 }
 
 } // namespace nk7x::sdk

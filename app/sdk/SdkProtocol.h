@@ -143,6 +143,10 @@ class Host {
     virtual std::size_t ControllerCount() = 0;
     // The controller as it is now (modes, active mode and colours current).
     virtual Controller Describe(std::size_t controller) = 0;
+    // The LED count of each zone: what every colour update is checked against. The LEDs are the
+    // zones' LEDs one zone after the other. The base asks Describe; a host that streams may answer
+    // without building the whole description.
+    virtual std::vector<uint32_t> ZoneLedCounts(std::size_t controller);
     // Direct colours for LEDs first .. first + colours.size() - 1 of the controller; the others
     // keep theirs. The controller goes to its direct mode.
     virtual void SetColours(std::size_t controller, std::size_t first, std::span<const Colour> colours) = 0;
