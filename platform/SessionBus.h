@@ -24,7 +24,8 @@ struct BusCallResult {
     std::string errorName; // the bus error's name when the call failed
     std::string errorMessage;
     std::vector<std::string> strings; // an answer of one string or an array of strings
-    BusDict dict;                     // an answer of a{sv} (values other than strings and int32 left out)
+    BusDict dict;                     // an answer of a{sv} (values other than strings and int32 left
+                                      // out) or of a{ss}
     std::vector<int32_t> ints;        // an answer of one integer, or one array of integers first
     std::vector<bool> bools;          // an array of booleans after it
 };
@@ -41,7 +42,7 @@ class SessionBusClient {
     // Whether a program owns `service` now (false when the bus is not open).
     bool HasOwner(const std::string& service);
     // Calls `method` with `args`, then `dict` as a{sv} when given; waits up to 15 s. Answers of the
-    // signatures s, as, i, ai, aiab and a{sv} are read; others count as no answer.
+    // signatures s, as, i, ai, aiab, a{sv} and a{ss} are read; others count as no answer.
     BusCallResult Call(const std::string& service, const std::string& path, const std::string& interface,
                        const std::string& method, const std::vector<BusArg>& args,
                        const BusDict* dict = nullptr);

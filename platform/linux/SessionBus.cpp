@@ -53,6 +53,18 @@ int ReadDict(sd_bus_message* reply, BusDict& out) {
     return sd_bus_message_exit_container(reply);
 }
 
+// The message's dictionary of a{ss}, its values as strings.
+int ReadStringDict(sd_bus_message* reply, BusDict& out) {
+    int r = sd_bus_message_enter_container(reply, 'a', "{ss}");
+    if (r < 0)
+        return r;
+    const char* key = nullptr;
+    const char* value = nullptr;
+    while ((r = sd_bus_message_read(reply, "{ss}", &key, &value)) > 0)
+        out[key ? key : ""] = std::string(value ? value : "");
+    return r < 0 ? r : sd_bus_message_exit_container(reply);
+}
+
 int AppendDict(sd_bus_message* m, const BusDict& dict) {
     int r = sd_bus_message_open_container(m, 'a', "{sv}");
     for (auto it = dict.begin(); r >= 0 && it != dict.end(); ++it) {
@@ -153,6 +165,8 @@ BusCallResult SessionBusClient::Call(const std::string& service, const std::stri
                 result.strings.emplace_back(text ? text : "");
         } else if (sig == "a{sv}") {
             read = ReadDict(reply, result.dict);
+        } else if (sig == "a{ss}") {
+            read = ReadStringDict(reply, result.dict);
         } else if (sig == "i") {
             int32_t value = 0;
             read = sd_bus_message_read(reply, "i", &value);

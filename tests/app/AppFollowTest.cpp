@@ -1,6 +1,7 @@
 // Profiles that follow the application in front, in the real program on a real X server: two
 // windows of different classes, the active one named on the root window as a window manager names
-// it, and the emulated keyboard that must get the bound profile's settings.
+// it, a binding made with nk7x-cli, and the emulated keyboard that must get the bound profile's
+// settings, then the everyday one's again.
 #include "app/ProgramRun.h"
 
 #include "devices/keyboard/KeyboardDevice.h"
@@ -8,6 +9,7 @@
 #include "profiles/AppBindings.h"
 #include "profiles/ProfileFolders.h"
 #include "profiles/ProfileList.h"
+#include "support/PrivateBus.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
 
@@ -26,6 +28,7 @@
 #include <iostream>
 
 using namespace nk7x;
+using nk7x::test::PrivateBus;
 using nk7x::test::ProgramRun;
 using nk7x::test::ScopedEnv;
 
@@ -107,6 +110,19 @@ class FakeWindowManager {
     xcb_atom_t m_active = XCB_ATOM_NONE;
 };
 
+QString Cli(const QString& busAddress, const QString& simFolder, const QStringList& args, int* code) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
+    env.insert("NK7X_SIM_DIR", simFolder);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(NK7X_BINARY_DIR "/bin/nk7x-cli"), args);
+    if (!p.waitForFinished(15000))
+        p.kill();
+    *code = p.exitCode();
+    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+}
+
 // The keyboard's settings record shows the lighting mode `mode`; the time it took.
 std::optional<double> WaitForMode(const SimDevice& keyboard, int mode, int ms) {
     const auto start = std::chrono::steady_clock::now();
@@ -131,7 +147,9 @@ TEST(AppFollow, TheKeyboardTakesTheBoundProfileWhenItsWindowComesToTheFrontOnX11
     const xcb_window_t game = wm.Window("nk7x-game", "NK7XGame");
     wm.Activate(editor);
 
-    ProgramRun run;
+    PrivateBus bus;
+    ASSERT_FALSE(bus.Address().isEmpty()) << "no private session bus";
+    ProgramRun run(bus.Address());
     const QString data = run.Home() + "/data";
     const QString simFolder = run.Home() + "/sim";
     ASSERT_TRUE(QDir().mkpath(simFolder));
@@ -140,7 +158,7 @@ TEST(AppFollow, TheKeyboardTakesTheBoundProfileWhenItsWindowComesToTheFrontOnX11
     run.SetEnv("DISPLAY", x.Display());
 
     // Two profiles made by the program's own code: the everyday one (static) and the game's
-    // (breathing), bound to the game's window class; the everyday one is the default.
+    // (breathing).
     ScopedEnv dataHome("XDG_DATA_HOME", data.toStdString());
     ScopedEnv programDir("NK7X_PROGRAM_DIR", NK7X_SOURCE_DIR);
     ProfileList list;
@@ -159,10 +177,6 @@ TEST(AppFollow, TheKeyboardTakesTheBoundProfileWhenItsWindowComesToTheFrontOnX11
         keyboard.SetLightSettings(light);
         keyboard.SaveProfile();
     }
-    AppBindings bindings;
-    ASSERT_TRUE(bindings.Bind("nk7xgame", list.UuidAt(1))) << "window classes match ignoring case";
-    bindings.SetDefaultProfile(list.UuidAt(0));
-    ASSERT_TRUE(bindings.Save(KindFolder(DeviceFamily::Keyboard) + "/" + kAppBindingsFileName));
 
     SimOptions options;
     options.folder = simFolder.toStdString();
@@ -170,16 +184,32 @@ TEST(AppFollow, TheKeyboardTakesTheBoundProfileWhenItsWindowComesToTheFrontOnX11
     ASSERT_EQ(keyboard.Start(), 1) << keyboard.LastError();
     QProcess* app = run.Start();
     ASSERT_TRUE(app->waitForStarted(5000));
-    ASSERT_TRUE(run.WaitForLine(app, "profiles follow the application in front (X11)", 15000))
-        << run.Output(app).toStdString();
     ASSERT_TRUE(WaitForMode(keyboard, kEveryday, 15000)) << run.Output(app).toStdString();
     QTest::qWait(1500); // the page has finished connecting
+    EXPECT_EQ(run.Output(app).indexOf("profiles follow the application"), -1)
+        << "nothing is bound yet: the desktop is not asked";
+
+    // The game's window class bound from the command line (classes match ignoring case).
+    int code = -1;
+    QString said =
+        Cli(bus.Address(), simFolder, {"--kind", "keyboard", "bind", "profile2", "nk7xgame"}, &code);
+    ASSERT_EQ(code, 0) << said.toStdString();
+    ASSERT_TRUE(run.WaitForLine(app, "profiles follow the application in front (X11)", 5000))
+        << run.Output(app).toStdString();
+    said = Cli(bus.Address(), simFolder, {"--kind", "keyboard", "bindings", "--json"}, &code);
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(said.contains("\"app\" : \"nk7xgame\",\n         \"profile\" : \"profile2\""))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains("\"tracking\" : \"X11\"")) << said.toStdString();
+    said = Cli(bus.Address(), simFolder, {"--kind", "keyboard", "bind", "nosuchprofile", "x"}, &code);
+    EXPECT_EQ(code, 1) << said.toStdString();
+    EXPECT_TRUE(said.contains("no profile \"nosuchprofile\"")) << said.toStdString();
 
     // The game comes to the front: its profile, within 100 ms.
     wm.Activate(game);
     const std::optional<double> toGame = WaitForMode(keyboard, kGame, 3000);
     ASSERT_TRUE(toGame) << run.Output(app).toStdString();
-    // Back to the editor: the default profile.
+    // Back to the editor: the profile in use before.
     QTest::qWait(300);
     wm.Activate(editor);
     const std::optional<double> toEveryday = WaitForMode(keyboard, kEveryday, 3000);
@@ -191,4 +221,10 @@ TEST(AppFollow, TheKeyboardTakesTheBoundProfileWhenItsWindowComesToTheFrontOnX11
     EXPECT_LT(*toEveryday, 100.0);
     EXPECT_TRUE(
         run.WaitForLine(app, "profiles: \"NK7XGame\" in front: the keyboard takes \"profile2\"", 1000));
+
+    // Unbound: the game no longer changes anything.
+    said = Cli(bus.Address(), simFolder, {"--kind", "keyboard", "unbind", "NK7XGAME"}, &code);
+    EXPECT_EQ(code, 0) << said.toStdString();
+    wm.Activate(game);
+    EXPECT_FALSE(WaitForMode(keyboard, kGame, 500));
 }

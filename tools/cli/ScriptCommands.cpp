@@ -243,6 +243,12 @@ class Script {
             return Rate(m_o.words[1]);
         if (command == "dpi")
             return Dpi(std::vector<std::string>(m_o.words.begin() + 1, m_o.words.end()));
+        if (command == "bind" && args == 2)
+            return Bind(m_o.words[1], m_o.words[2]);
+        if (command == "unbind" && args == 1)
+            return Unbind(m_o.words[1]);
+        if (command == "bindings" && args == 0)
+            return BindingsCommand();
         if (command == "keys" && args >= 1)
             return Keys(std::vector<std::string>(m_o.words.begin() + 1, m_o.words.end()));
         return Fail(Exit::Usage, "unknown command or wrong arguments: " + command + "\n" + kScriptUsage);
@@ -520,6 +526,59 @@ class Script {
         return Exit::Ok;
     }
 
+    // Profiles that follow the application in front: go through the program, which tracks the windows.
+    Exit Bind(const std::string& profile, const std::string& app) {
+        if (!m_running)
+            return Fail(Exit::Failure, "applications are bound through the program; it is not running");
+        const BusCallResult r = Call("Bind", {Kind(), profile, app});
+        return r.ok ? Exit::Ok : FailBus(r);
+    }
+
+    Exit Unbind(const std::string& app) {
+        if (!m_running)
+            return Fail(Exit::Failure, "applications are unbound through the program; it is not running");
+        const BusCallResult r = Call("Unbind", {Kind(), app});
+        return r.ok ? Exit::Ok : FailBus(r);
+    }
+
+    Exit BindingsCommand() {
+        if (!m_running)
+            return Fail(Exit::Failure, "bindings are read through the program; it is not running");
+        const BusCallResult r = Call("Bindings", {Kind()});
+        if (!r.ok)
+            return FailBus(r);
+        const BusCallResult d = Call("DefaultProfile", {Kind()});
+        const BusCallResult t = Call("Tracking", {});
+        const std::string defaultProfile = d.ok && !d.strings.empty() ? d.strings[0] : "";
+        const std::string method = t.ok && !t.strings.empty() ? t.strings[0] : "";
+        const std::string why = t.ok && t.strings.size() > 1 ? t.strings[1] : "";
+        if (m_o.json) {
+            Json::Value root(Json::objectValue);
+            Json::Value& list = root["bindings"] = Json::Value(Json::arrayValue);
+            for (const auto& [app, profile] : r.dict) {
+                Json::Value b(Json::objectValue);
+                b["app"] = app;
+                b["profile"] = std::get<std::string>(profile);
+                list.append(b);
+            }
+            root["default"] = defaultProfile;
+            root["tracking"] = method;
+            if (!why.empty())
+                root["trackingProblem"] = why;
+            PrintJson(root);
+            return Exit::Ok;
+        }
+        for (const auto& [app, profile] : r.dict)
+            std::printf("%s -> %s\n", app.c_str(), std::get<std::string>(profile).c_str());
+        if (!defaultProfile.empty())
+            std::printf("otherwise -> %s\n", defaultProfile.c_str());
+        if (!method.empty())
+            std::printf("tracking: %s\n", method.c_str());
+        else
+            std::printf("tracking: none%s%s\n", why.empty() ? "" : ": ", why.c_str());
+        return Exit::Ok;
+    }
+
     // Per-key colours of the keyboard, KEY=RRGGBB each, as the custom mode paints them.
     Exit Keys(const std::vector<std::string>& paints) {
         if (!m_running)
@@ -553,7 +612,8 @@ class Script {
 bool IsScriptCommand(int argc, char** argv) {
     const std::initializer_list<std::string_view> valued = {"--path",  "--kind", "--color", "--brightness",
                                                             "--speed", "--copy", "--active"};
-    for (std::string_view command : {"devices", "profile", "light", "rate", "dpi", "keys"})
+    for (std::string_view command :
+         {"devices", "profile", "light", "rate", "dpi", "keys", "bind", "unbind", "bindings"})
         if (FirstCommandIs(argc, argv, command, valued))
             return true;
     return false;

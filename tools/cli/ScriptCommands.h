@@ -26,6 +26,9 @@ inline constexpr const char* kScriptUsage =
     "                            set mouse DPI stages (1-5) and the one in use, and print them\n"
     "                            (the one in use marked *, a stage that is off in ())\n"
     "  keys KEY=RRGGBB ...       paint keyboard keys (names as esc, f1, w, lshift) in the custom mode\n"
+    "  bind PROFILE APP          use PROFILE while APP (app id, window class or program file) is in front\n"
+    "  unbind APP                undo that\n"
+    "  bindings                  the family's bindings, the default profile and the tracking method\n"
     "      --kind KIND           the family these act on (default: the one connected, else keyboard)\n"
     "      through the running program when there is one (the window shows the change);\n"
     "      without it, the profile files and the keyboard are written directly\n";
