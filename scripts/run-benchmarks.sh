@@ -26,3 +26,6 @@ if [ -x "$bin/sdk_stream" ]; then
   echo "== sdk_stream (${SDK_SECONDS:-10} s)"
   "$bin/sdk_stream" "${SDK_SECONDS:-10}"
 fi
+# Following the application in front: idle CPU without and with the X11 tracking, and focus changes.
+echo "== follow_idle (Xvfb, ${FOLLOW_SECONDS:-20} s)"
+bash "$here/bench/follow_idle.sh" "$bin" "${FOLLOW_SECONDS:-20}"
