@@ -2,13 +2,12 @@
 // windows of different classes, the active one named on the root window as a window manager names
 // it, a binding made with nk7x-cli, and the emulated keyboard that must get the bound profile's
 // settings, then the everyday one's again.
+#include "app/FollowProfiles.h"
 #include "app/ProgramRun.h"
 
 #include "devices/keyboard/KeyboardDevice.h"
 #include "devices/keyboard/KeyboardRecords.h"
-#include "profiles/AppBindings.h"
 #include "profiles/ProfileFolders.h"
-#include "profiles/ProfileList.h"
 #include "support/PrivateBus.h"
 #include "support/TestSupport.h"
 #include "tools/sim/SimDevice.h"
@@ -28,9 +27,12 @@
 #include <iostream>
 
 using namespace nk7x;
+using nk7x::test::Cli;
+using nk7x::test::kEverydayMode;
+using nk7x::test::kGameMode;
+using nk7x::test::MakeEverydayAndGameProfiles;
 using nk7x::test::PrivateBus;
 using nk7x::test::ProgramRun;
-using nk7x::test::ScopedEnv;
 
 namespace {
 
@@ -110,19 +112,6 @@ class FakeWindowManager {
     xcb_atom_t m_active = XCB_ATOM_NONE;
 };
 
-QString Cli(const QString& busAddress, const QString& simFolder, const QStringList& args, int* code) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
-    env.insert("NK7X_SIM_DIR", simFolder);
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(NK7X_BINARY_DIR "/bin/nk7x-cli"), args);
-    if (!p.waitForFinished(15000))
-        p.kill();
-    *code = p.exitCode();
-    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
-}
-
 // The keyboard's settings record shows the lighting mode `mode`; the time it took.
 std::optional<double> WaitForMode(const SimDevice& keyboard, int mode, int ms) {
     const auto start = std::chrono::steady_clock::now();
@@ -151,32 +140,13 @@ TEST(AppFollow, TheKeyboardTakesTheBoundProfileWhenItsWindowComesToTheFrontOnX11
     ASSERT_FALSE(bus.Address().isEmpty()) << "no private session bus";
     ProgramRun run(bus.Address());
     const QString data = run.Home() + "/data";
-    const QString simFolder = run.Home() + "/sim";
-    ASSERT_TRUE(QDir().mkpath(simFolder));
-    QFile::setPermissions(simFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    run.SetEnv("NK7X_SIM_DIR", simFolder);
+    const QString simFolder = run.SimFolder();
+    ASSERT_FALSE(simFolder.isEmpty());
     run.SetEnv("DISPLAY", x.Display());
 
-    // Two profiles made by the program's own code: the everyday one (static) and the game's
-    // (breathing).
-    ScopedEnv dataHome("XDG_DATA_HOME", data.toStdString());
-    ScopedEnv programDir("NK7X_PROGRAM_DIR", NK7X_SOURCE_DIR);
-    ProfileList list;
-    list.SetDeviceType(KindNumber(DeviceKind::Keyboard));
-    list.SetFolders(KindFolder(DeviceFamily::Keyboard), DefaultProfilePath(DeviceFamily::Keyboard));
-    ASSERT_EQ(list.LoadList(), ProfileResult::Done);
-    ASSERT_EQ(list.AddProfile(), ProfileResult::Done);
-    ASSERT_EQ(list.SelectProfile(0), ProfileResult::Done);
-    constexpr int kEveryday = 6, kGame = 5;
-    for (int i = 0; i < 2; ++i) {
-        CKeyboardDevice keyboard;
-        keyboard.SetProfileName(list.UuidAt(i));
-        keyboard.LoadProfile();
-        LightState light = keyboard.Profile().GetLightInfo();
-        light.mode = i == 0 ? kEveryday : kGame;
-        keyboard.SetLightSettings(light);
-        keyboard.SaveProfile();
-    }
+    MakeEverydayAndGameProfiles(data);
+    ASSERT_FALSE(HasFatalFailure());
+    constexpr int kEveryday = kEverydayMode, kGame = kGameMode;
 
     SimOptions options;
     options.folder = simFolder.toStdString();

@@ -74,10 +74,8 @@ TEST(LightingServer, APublishedClientListsTheDevicesSetsDirectColoursAndModes) {
             << "the lighting client is missing: scripts/install-deps.sh installs Node.js and the client into "
             << ClientModules().toStdString();
     ProgramRun run;
-    const QString simFolder = run.Home() + "/sim";
-    ASSERT_TRUE(QDir().mkpath(simFolder));
-    QFile::setPermissions(simFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    run.SetEnv("NK7X_SIM_DIR", simFolder);
+    const QString simFolder = run.SimFolder();
+    ASSERT_FALSE(simFolder.isEmpty());
     SimOptions keyboardOptions;
     keyboardOptions.folder = simFolder.toStdString();
     SimDevice keyboard(keyboardOptions);

@@ -34,6 +34,7 @@
 
 using namespace nk7x;
 using nk7x::test::BusMonitor;
+using nk7x::test::Cli;
 using nk7x::test::PrivateBus;
 using nk7x::test::Program;
 using nk7x::test::ProgramRun;
@@ -59,18 +60,6 @@ QString Gdbus(const QString& address, const QStringList& args, bool* ok) {
 }
 
 // nk7x-cli with the test's bus and emulator folder: what it printed, and its exit code in `code`.
-QString Cli(const QString& busAddress, const QString& simFolder, const QStringList& args, int* code) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
-    env.insert("NK7X_SIM_DIR", simFolder);
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(NK7X_BINARY_DIR "/bin/nk7x-cli"), args);
-    if (!p.waitForFinished(15000))
-        p.kill();
-    *code = p.exitCode();
-    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
-}
 
 } // namespace
 
@@ -181,10 +170,8 @@ TEST(Program, ScriptsSwitchProfilesAndSetLightingOverTheBus) {
     ASSERT_FALSE(bus.Address().isEmpty()) << "no private session bus";
     ProgramRun run(bus.Address());
     const QString data = run.Home() + "/data";
-    const QString simFolder = run.Home() + "/sim";
-    ASSERT_TRUE(QDir().mkpath(simFolder));
-    QFile::setPermissions(simFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    run.SetEnv("NK7X_SIM_DIR", simFolder);
+    const QString simFolder = run.SimFolder();
+    ASSERT_FALSE(simFolder.isEmpty());
 
     // Two profiles, the second with a lighting of its own, made by the program's own code.
     ScopedEnv dataHome("XDG_DATA_HOME", data.toStdString());
@@ -359,10 +346,8 @@ TEST(Program, ScriptsSetReportRatesAndDpiStagesOverTheBus) {
     PrivateBus bus;
     ASSERT_FALSE(bus.Address().isEmpty()) << "no private session bus";
     ProgramRun run(bus.Address());
-    const QString simFolder = run.Home() + "/sim";
-    ASSERT_TRUE(QDir().mkpath(simFolder));
-    QFile::setPermissions(simFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    run.SetEnv("NK7X_SIM_DIR", simFolder);
+    const QString simFolder = run.SimFolder();
+    ASSERT_FALSE(simFolder.isEmpty());
     SimOptions keyboardOptions;
     keyboardOptions.folder = simFolder.toStdString();
     SimDevice keyboard(keyboardOptions);

@@ -1,6 +1,7 @@
 // The real program run as a user of its own would run it, for the tests that start it.
 #pragma once
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
@@ -65,6 +66,15 @@ class ProgramRun {
     }
 
     QString Home() const { return m_home.path(); }
+    // A folder of the emulated devices (mode 0700) that the program looks in; empty on failure.
+    QString SimFolder() {
+        const QString folder = m_home.filePath("sim");
+        if (!QDir().mkpath(folder))
+            return {};
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        SetEnv("NK7X_SIM_DIR", folder);
+        return folder;
+    }
     void SetEnv(const QString& name, const QString& value) { m_env.insert(name, value); }
 
   private:
@@ -73,5 +83,20 @@ class ProgramRun {
     QList<QProcess*> m_procs;
     QHash<QProcess*, QByteArray> m_err;
 };
+
+// Runs nk7x-cli against the program on `busAddress` and the emulated devices of `simFolder`: what
+// it printed (output and errors), and its exit code in `code`.
+inline QString Cli(const QString& busAddress, const QString& simFolder, const QStringList& args, int* code) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
+    env.insert("NK7X_SIM_DIR", simFolder);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(NK7X_BINARY_DIR "/bin/nk7x-cli"), args);
+    if (!p.waitForFinished(15000))
+        p.kill();
+    *code = p.exitCode();
+    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+}
 
 } // namespace nk7x::test
