@@ -466,19 +466,9 @@ void ControlBus::SetDpiStage(const QString& kind, int stage, int dpi, const QDBu
     CMouseDevice* mouse = StageOf(kind, stage, message, page);
     if (!mouse)
         return;
-    const MouseDeviceInfo& info = mouse->Info();
-    if (info.dpiStep <= 0)
-        return ReplyError(
-            message, kErrorNoDevice,
-            QStringLiteral("the %1 has not told its DPI range yet (is it connected?)").arg(kind));
-    const int lowest = std::max(info.minDpi, info.dpiStep);
-    if (dpi < lowest || dpi > info.MaxDpi())
-        return ReplyError(message, kErrorInvalidArgument,
-                          QStringLiteral("the %1 takes %2 to %3 DPI; %4 is not within")
-                              .arg(kind)
-                              .arg(lowest)
-                              .arg(info.MaxDpi())
-                              .arg(dpi));
+    if (const std::string refusal = mouse->StageDpiRefusal(dpi); !refusal.empty())
+        return ReplyError(message, mouse->Info().dpiStep <= 0 ? kErrorNoDevice : kErrorInvalidArgument,
+                          QStringLiteral("the %1 %2").arg(kind, QString::fromStdString(refusal)));
     (void)mouse->SetStageDpi(stage - 1, dpi);
     page->Device().RefreshPage();
 }

@@ -237,6 +237,16 @@ int CMouseDevice::SetStageDpi(int stage, int dpi) {
     return steps;
 }
 
+std::string CMouseDevice::StageDpiRefusal(int dpi) const {
+    if (m_info.dpiStep <= 0)
+        return "has not told its DPI range yet (is it connected?)";
+    const int lowest = std::max(m_info.minDpi, m_info.dpiStep);
+    if (dpi < lowest || dpi > m_info.MaxDpi())
+        return "takes " + std::to_string(lowest) + " to " + std::to_string(m_info.MaxDpi()) + " DPI; " +
+               std::to_string(dpi) + " is not within";
+    return {};
+}
+
 void CMouseDevice::SetReportStage(int stage) {
     MouseSystemStages system = m_profile.GetSystemStages();
     system.reportRateStage = static_cast<uint16_t>(stage >= 0 && stage < kMouseReportStageCount ? stage : 0);

@@ -101,6 +101,9 @@ class CMouseDevice : public CStreamedLightDevice, public IKeyTableDevice, public
     // smallest DPI, limited to the largest), stored and sent. The steps taken; -1 while the mouse
     // has told no DPI step (nothing changes then).
     int SetStageDpi(int stage, int dpi);
+    // Why a stage cannot be set to `dpi` ("takes 100 to 16000 DPI; 99999 is not within", or that the
+    // range is not known yet); empty when it can.
+    std::string StageDpiRefusal(int dpi) const;
     void SetReportStage(int stage);
     // The stage the mouse works at (0-based), as its DPI button would choose it.
     void SetActiveStage(int stage);

@@ -6,7 +6,11 @@
 
 #include "devices/LightModeTables.h"
 #include "devices/discovery/DeviceTables.h"
+#include "devices/headset/HeadsetDevice.h"
 #include "devices/keyboard/KeyboardDevice.h"
+#include "devices/mouse/MouseDevice.h"
+#include "devices/mouse/MouseTables.h"
+#include "devices/mousepad/MousePadDevice.h"
 #include "link/KindDescriptors.h"
 #include "link/hid/HidTransport.h"
 #include "platform/DebugLog.h"
@@ -118,7 +122,9 @@ Exit FailBus(const BusCallResult& r) {
 }
 
 // The families of the supported command interfaces present now, without the program.
-std::vector<DeviceFamily> PresentFamilies(bool& permissionDenied, std::string* keyboardPath) {
+// `paths`: the first command interface of each family, when given.
+std::vector<DeviceFamily> PresentFamilies(bool& permissionDenied,
+                                          std::map<DeviceFamily, std::string>* paths) {
     std::vector<DeviceFamily> families;
     CHidTransport probe;
     if (probe.EnumeratePaths() != 1)
@@ -135,8 +141,8 @@ std::vector<DeviceFamily> PresentFamilies(bool& permissionDenied, std::string* k
         if (row < 0 || !slot.kind || slot.role != kRoleCommand)
             continue;
         const DeviceFamily family = FamilyOf(*slot.kind);
-        if (family == DeviceFamily::Keyboard && keyboardPath && keyboardPath->empty())
-            *keyboardPath = path;
+        if (paths && !paths->contains(family))
+            (*paths)[family] = path;
         if (std::find(families.begin(), families.end(), family) == families.end())
             families.push_back(family);
     }
@@ -169,53 +175,90 @@ void PrintProfiles(const std::vector<std::string>& names, const std::string& act
         std::printf("%s %s\n", name == active ? "*" : " ", TerminalSafe(name).c_str());
 }
 
-// The keyboard, opened on `path` (or the first keyboard present) with the profile `uuid` loaded.
-struct OfflineKeyboard {
-    CKeyboardDevice device;
+// A device of the family, opened on `path` (or the first one present) with the profile `uuid`
+// loaded, as the program would have it: without the program, the tool writes it itself.
+struct OfflineDevice {
+    DeviceFamily family = DeviceFamily::Keyboard;
+    std::unique_ptr<CDeviceBase> device;
     bool connected = false;
+    CKeyboardDevice* Keyboard() const { return dynamic_cast<CKeyboardDevice*>(device.get()); }
+    CMouseDevice* Mouse() const { return dynamic_cast<CMouseDevice*>(device.get()); }
 };
 
-Exit OpenKeyboard(const ScriptOptions& o, const std::string& uuid, OfflineKeyboard& k) {
-    k.device.SetLightingName(Describe(DeviceFamily::Keyboard).lightingName);
-    k.device.SetProfileName(uuid);
-    k.device.LoadProfile();
+std::unique_ptr<CDeviceBase> MakeDevice(DeviceFamily family) {
+    switch (family) {
+    case DeviceFamily::Keyboard:
+        return std::make_unique<CKeyboardDevice>();
+    case DeviceFamily::Mouse:
+        return std::make_unique<CMouseDevice>();
+    case DeviceFamily::MousePad:
+        return std::make_unique<CMousePadDevice>();
+    case DeviceFamily::Headset:
+        return std::make_unique<CHeadsetDevice>();
+    }
+    return nullptr;
+}
+
+Exit OpenDevice(const ScriptOptions& o, DeviceFamily family, const std::string& uuid, OfflineDevice& d) {
+    d.family = family;
+    d.device = MakeDevice(family);
+    CDeviceBase& device = *d.device;
+    device.SetLightingName(Describe(family).lightingName);
+    device.SetProfileName(uuid);
+    device.LoadProfile();
     std::string path = o.path;
     bool permissionDenied = false;
-    if (path.empty())
-        PresentFamilies(permissionDenied, &path);
+    if (path.empty()) {
+        std::map<DeviceFamily, std::string> paths;
+        PresentFamilies(permissionDenied, &paths);
+        path = paths.contains(family) ? paths[family] : std::string();
+    }
     if (path.empty()) {
         if (permissionDenied)
-            return Fail(Exit::Permission,
-                        std::string("a keyboard is present, but this user may not open it.\n") + kUdevHint);
-        return Exit::Ok; // no keyboard: the profile files alone change
+            return Fail(Exit::Permission, std::string("a ") + Describe(family).scriptName +
+                                              " is present, but this user may not open it.\n" + kUdevHint);
+        return Exit::Ok; // none there: the profile files alone change
     }
     Options link;
     link.path = path;
-    const Exit opened = OpenCommandLink(link, k.device.Link());
-    k.connected = opened == Exit::Ok;
+    const Exit opened = OpenCommandLink(link, device.Link());
+    d.connected = opened == Exit::Ok;
+    if (auto* streamed = dynamic_cast<CStreamedLightDevice*>(d.device.get()); streamed && d.connected) {
+        // What the program reads when it connects (with no worker, here and now): the mouse's button
+        // layout and DPI range, the pad's and the headset's own record, whose bytes of their own a
+        // write must give back; the profile is loaded again with them. No frame is streamed.
+        streamed->OnConnect();
+        streamed->StopLightThread();
+    }
     return opened;
 }
 
-// What a profile switch writes, as the program writes it: settings, key table and macros.
-Exit WriteKeyboard(OfflineKeyboard& k, bool keysAndMacros) {
-    if (!k.connected)
+// What a change writes, as the program writes it: the settings record, and for a profile switch the
+// key table and the macros of a device that has them.
+Exit WriteDevice(OfflineDevice& d, bool keysAndMacros) {
+    if (!d.connected)
         return Exit::Ok;
-    LinkResult result = k.device.WriteSettings(0, 0);
-    if (result == kResultOk && keysAndMacros) {
-        result = k.device.ReadKeyLayout();
+    CDeviceBase& device = *d.device;
+    const std::string kind = Describe(d.family).scriptName;
+    ISettingsRecordDevice* record = device.SettingsRecord();
+    LinkResult result = record ? record->WriteSettings(0, 0) : kResultOk;
+    IKeyTableDevice* keys = device.KeyTable();
+    if (result == kResultOk && keysAndMacros && keys) {
+        if (CKeyboardDevice* keyboard = d.Keyboard())
+            result = keyboard->ReadKeyLayout();
         if (result == kResultOk)
-            result = k.device.WriteProfileKeyAssignments(0);
+            result = keys->WriteProfileKeyAssignments(0);
         if (result == kResultOk) {
-            const MacroDownload macros = k.device.DownloadMacros();
+            const MacroDownload macros = keys->DownloadMacros();
             if (macros.status == MacroDownload::Status::NoImage)
                 return Fail(Exit::Failure, "the macros could not be sent (a macro file cannot be read)");
             if (macros.status == MacroDownload::Status::TooLarge)
-                return Fail(Exit::Failure, "the macros do not fit the keyboard: remove " +
+                return Fail(Exit::Failure, "the macros do not fit the " + kind + ": remove " +
                                                std::to_string(macros.excessEvents) + " events");
             result = macros.link;
         }
     }
-    return result == kResultOk ? Exit::Ok : Fail(ExitForResult(result), "keyboard: " + ResultText(result));
+    return result == kResultOk ? Exit::Ok : Fail(ExitForResult(result), kind + ": " + ResultText(result));
 }
 
 class Script {
@@ -345,14 +388,10 @@ class Script {
             return Fail(Exit::Failure, "the " + Kind() + " has no profile \"" + name + "\"");
         if (list.SelectProfile(index) == ProfileResult::WriteFailed)
             return Fail(Exit::Failure, "the choice could not be stored in " + KindFolder(m_family));
-        if (m_family != DeviceFamily::Keyboard) {
-            std::printf("the %s gets the profile when the program next connects it\n", Kind().c_str());
-            return Exit::Ok;
-        }
-        OfflineKeyboard k;
-        if (Exit e = OpenKeyboard(m_o, list.GetSelectedUUID(), k); e != Exit::Ok)
+        OfflineDevice d;
+        if (Exit e = OpenDevice(m_o, m_family, list.GetSelectedUUID(), d); e != Exit::Ok)
             return e;
-        return WriteKeyboard(k, true);
+        return WriteDevice(d, true);
     }
 
     Exit ProfileAdd(const std::string& name) {
@@ -421,14 +460,12 @@ class Script {
             const BusCallResult r = Call("SetLighting", {Kind()}, &dict);
             return r.ok ? Exit::Ok : FailBus(r);
         }
-        if (m_family != DeviceFamily::Keyboard)
-            return Fail(Exit::Failure,
-                        "the " + Kind() + "'s lighting is set through the program; it is not running");
         const ProfileList list = OpenProfileList(m_family);
-        OfflineKeyboard k;
-        if (Exit e = OpenKeyboard(m_o, list.GetSelectedUUID(), k); e != Exit::Ok)
+        OfflineDevice d;
+        if (Exit e = OpenDevice(m_o, m_family, list.GetSelectedUUID(), d); e != Exit::Ok)
             return e;
-        LightState s = k.device.GetLightSettings();
+        CDeviceBase& device = *d.device;
+        LightState s = device.GetLightSettings();
         if (modeNumber)
             s.mode = static_cast<uint8_t>(*modeNumber);
         if (rgb) {
@@ -441,10 +478,11 @@ class Script {
             s.brightness = static_cast<uint8_t>(*m_o.brightness);
         if (m_o.speed)
             s.speed = static_cast<uint8_t>(*m_o.speed);
-        k.device.SetLightSettings(s);
-        k.device.SaveProfile();
-        k.device.ApplyProfile();
-        return WriteKeyboard(k, false);
+        // As every lighting edit in the window: into the device object and the profile, then written.
+        device.SetLightSettings(s);
+        device.SaveProfile();
+        device.ApplyProfile();
+        return WriteDevice(d, false);
     }
 
     Exit Rate(const std::string& text) {
@@ -455,30 +493,40 @@ class Script {
             const BusCallResult r = Call("SetReportRate", {Kind(), static_cast<int32_t>(*hz)});
             return r.ok ? Exit::Ok : FailBus(r);
         }
-        if (m_family != DeviceFamily::Keyboard)
-            return Fail(Exit::Failure,
-                        "the " + Kind() + "'s report rate is set through the program; it is not running");
+        const int options = m_family == DeviceFamily::Keyboard ? 4
+                            : m_family == DeviceFamily::Mouse  ? kMouseReportStageCount
+                                                               : 0;
+        if (options == 0)
+            return Fail(Exit::Usage, "the " + Kind() + " has no report rate");
         int option = -1;
-        for (int i = 0; i < 4; ++i)
+        std::string rates;
+        for (int i = 0; i < options; ++i) {
             if (static_cast<uint32_t>(125 << i) == *hz)
                 option = i;
+            rates += (i ? ", " : "") + std::to_string(125 << i);
+        }
         if (option < 0)
             return Fail(Exit::Usage,
-                        "the keyboard's report rates are 125, 250, 500, 1000 Hz; " + text + " is not one");
+                        "the " + Kind() + "'s report rates are " + rates + " Hz; " + text + " is not one");
         const ProfileList list = OpenProfileList(m_family);
-        OfflineKeyboard k;
-        if (Exit e = OpenKeyboard(m_o, list.GetSelectedUUID(), k); e != Exit::Ok)
+        OfflineDevice d;
+        if (Exit e = OpenDevice(m_o, m_family, list.GetSelectedUUID(), d); e != Exit::Ok)
             return e;
-        KeyboardSystemStages stages = k.device.Profile().GetSystemStages();
-        stages.pollingRate = static_cast<uint16_t>(option);
-        k.device.SetSystemStages(stages);
-        k.device.SaveProfile();
-        return WriteKeyboard(k, false);
+        if (CKeyboardDevice* keyboard = d.Keyboard()) {
+            KeyboardSystemStages stages = keyboard->Profile().GetSystemStages();
+            stages.pollingRate = static_cast<uint16_t>(option);
+            keyboard->SetSystemStages(stages);
+            keyboard->SaveProfile();
+        } else if (CMouseDevice* mouse = d.Mouse()) {
+            MouseSystemStages stages = mouse->Profile().GetSystemStages();
+            stages.reportRateStage = static_cast<uint16_t>(option);
+            mouse->SetSystemStages(stages); // stored; the record below carries it
+        }
+        return WriteDevice(d, false);
     }
 
     Exit Dpi(const std::vector<std::string>& settings) {
-        if (!m_running)
-            return Fail(Exit::Failure, "DPI stages are set through the program; it is not running");
+        std::vector<std::pair<int, int>> changes; // stage (1-5), DPI
         for (const std::string& s : settings) {
             const size_t eq = s.find('=');
             const std::optional<uint32_t> stage =
@@ -487,43 +535,108 @@ class Script {
                 eq == std::string::npos ? std::nullopt : ParseNumber(s.substr(eq + 1), 1000000);
             if (!stage || !dpi)
                 return Fail(Exit::Usage, "a stage is set as STAGE=DPI, for example 2=1600; not " + s);
-            const BusCallResult r =
-                Call("SetDpiStage", {Kind(), static_cast<int32_t>(*stage), static_cast<int32_t>(*dpi)});
+            changes.emplace_back(static_cast<int>(*stage), static_cast<int>(*dpi));
+        }
+        std::vector<int32_t> dpis;
+        std::vector<bool> enabled;
+        int activeStage = 0;
+        if (m_running) {
+            for (const auto& [stage, dpi] : changes) {
+                const BusCallResult r = Call("SetDpiStage", {Kind(), stage, dpi});
+                if (!r.ok)
+                    return FailBus(r);
+            }
+            if (m_o.activeStage) {
+                const BusCallResult a =
+                    Call("SetActiveDpiStage", {Kind(), static_cast<int32_t>(*m_o.activeStage)});
+                if (!a.ok)
+                    return FailBus(a);
+            }
+            const BusCallResult r = Call("DpiStages", {Kind()});
             if (!r.ok)
                 return FailBus(r);
+            const BusCallResult active = Call("ActiveDpiStage", {Kind()});
+            if (!active.ok)
+                return FailBus(active);
+            dpis = r.ints;
+            enabled = r.bools;
+            activeStage = active.ints.empty() ? 0 : active.ints[0];
+        } else if (Exit e = OfflineDpi(changes, dpis, enabled, activeStage); e != Exit::Ok) {
+            return e;
+        }
+        PrintStages(dpis, enabled, activeStage);
+        return Exit::Ok;
+    }
+
+    // The mouse's stages without the program: checked and set as the page sets them, then written.
+    Exit OfflineDpi(const std::vector<std::pair<int, int>>& changes, std::vector<int32_t>& dpis,
+                    std::vector<bool>& enabled, int& activeStage) {
+        if (m_family != DeviceFamily::Mouse)
+            return Fail(Exit::Usage, "the " + Kind() + " has no DPI stages");
+        const ProfileList list = OpenProfileList(m_family);
+        OfflineDevice d;
+        if (Exit e = OpenDevice(m_o, m_family, list.GetSelectedUUID(), d); e != Exit::Ok)
+            return e;
+        CMouseDevice& mouse = *d.Mouse();
+        if (!d.connected)
+            return Fail(Exit::Absent, "no mouse is connected: its DPI range is not known");
+        const int stages = static_cast<int>(mouse.SettingsControls().stages.size());
+        const auto stageRefusal = [stages](int stage) {
+            return stage < 1 || stage > stages ? "the stages are 1 to " + std::to_string(stages) + "; " +
+                                                     std::to_string(stage) + " is not one"
+                                               : std::string();
+        };
+        for (const auto& [stage, dpi] : changes) {
+            std::string refusal = stageRefusal(stage);
+            if (refusal.empty() && !(refusal = mouse.StageDpiRefusal(dpi)).empty())
+                refusal = "the mouse " + refusal;
+            if (!refusal.empty())
+                return Fail(Exit::Usage, refusal);
         }
         if (m_o.activeStage) {
-            const BusCallResult a =
-                Call("SetActiveDpiStage", {Kind(), static_cast<int32_t>(*m_o.activeStage)});
-            if (!a.ok)
-                return FailBus(a);
+            const int stage = static_cast<int>(*m_o.activeStage);
+            if (const std::string refusal = stageRefusal(stage); !refusal.empty())
+                return Fail(Exit::Usage, refusal);
+            if (mouse.SettingsControls().stages[static_cast<size_t>(stage - 1)].active == 0)
+                return Fail(Exit::Usage, "stage " + std::to_string(stage) + " is off");
         }
-        const BusCallResult r = Call("DpiStages", {Kind()});
-        if (!r.ok)
-            return FailBus(r);
-        const BusCallResult active = Call("ActiveDpiStage", {Kind()});
-        if (!active.ok)
-            return FailBus(active);
-        const int activeStage = active.ints.empty() ? 0 : active.ints[0];
+        for (const auto& [stage, dpi] : changes)
+            (void)mouse.SetStageDpi(stage - 1, dpi);
+        if (m_o.activeStage)
+            mouse.SetActiveStage(static_cast<int>(*m_o.activeStage) - 1);
+        if (!changes.empty() || m_o.activeStage)
+            if (Exit e = WriteDevice(d, false); e != Exit::Ok)
+                return e;
+        const MouseSettingsControls now = mouse.SettingsControls();
+        for (const DpiStage& stage : now.stages) {
+            dpis.push_back(mouse.Info().DpiForSteps(stage.dpiX));
+            enabled.push_back(stage.active != 0);
+        }
+        activeStage = now.activeStage + 1;
+        return Exit::Ok;
+    }
+
+    void PrintStages(const std::vector<int32_t>& dpis, const std::vector<bool>& enabled,
+                     int activeStage) const {
+        const auto on = [&enabled](size_t i) { return i < enabled.size() && enabled[i]; };
         if (m_o.json) {
             Json::Value stages(Json::arrayValue);
-            for (size_t i = 0; i < r.ints.size(); ++i) {
+            for (size_t i = 0; i < dpis.size(); ++i) {
                 Json::Value stage(Json::objectValue);
                 stage["stage"] = static_cast<int>(i + 1);
-                stage["dpi"] = r.ints[i];
-                stage["enabled"] = i < r.bools.size() && r.bools[i];
+                stage["dpi"] = dpis[i];
+                stage["enabled"] = on(i);
                 stage["active"] = static_cast<int>(i + 1) == activeStage;
                 stages.append(stage);
             }
             Json::Value root(Json::objectValue);
             root["stages"] = stages;
             PrintJson(root);
-            return Exit::Ok;
+            return;
         }
-        for (size_t i = 0; i < r.ints.size(); ++i)
-            std::printf("%s%zu: %d%s\n", static_cast<int>(i + 1) == activeStage ? "*" : " ", i + 1, r.ints[i],
-                        i < r.bools.size() && r.bools[i] ? "" : " (off)");
-        return Exit::Ok;
+        for (size_t i = 0; i < dpis.size(); ++i)
+            std::printf("%s%zu: %d%s\n", static_cast<int>(i + 1) == activeStage ? "*" : " ", i + 1, dpis[i],
+                        on(i) ? "" : " (off)");
     }
 
     // Profiles that follow the application in front: go through the program, which tracks the windows.

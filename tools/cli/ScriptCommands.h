@@ -1,6 +1,6 @@
 // nk7x-cli devices, profile list/use and light: the settings commands for scripts. While the program
 // runs they go through its desktop-bus interface, so the window shows the change; when it does not,
-// they read and write the profile files and the keyboard themselves with the program's own code.
+// they read and write the profile files and the device themselves with the program's own code.
 #pragma once
 
 #include "tools/cli/CliSupport.h"
@@ -31,6 +31,6 @@ inline constexpr const char* kScriptUsage =
     "  bindings                  the family's bindings, the default profile and the tracking method\n"
     "      --kind KIND           the family these act on (default: the one connected, else keyboard)\n"
     "      through the running program when there is one (the window shows the change);\n"
-    "      without it, the profile files and the keyboard are written directly\n";
+    "      without it, the profile files and the device are written directly\n";
 
 } // namespace nk7x::cli

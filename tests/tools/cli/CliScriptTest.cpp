@@ -12,6 +12,8 @@
 #include <json/value.h>
 
 #include "devices/keyboard/KeyboardDevice.h"
+#include "devices/mouse/MouseRecords.h"
+#include "devices/mousepad/PadRecords.h"
 #include "link/KindDescriptors.h"
 #include "link/LinkTestSupport.h"
 #include "profiles/ProfileFolders.h"
@@ -133,4 +135,66 @@ TEST_F(CliScriptTest, ProfilesAndLightingReachTheFilesAndTheKeyboard) {
     EXPECT_EQ(Run({"profile", "add", "  "}).exitCode, 2) << "no name";
     EXPECT_EQ(Run({"profile", "add", "Day", "--copy", "dawn"}).exitCode, 1);
     EXPECT_EQ(Run({"profile", "list"}).out, "* profile1\n  profile2\n  Night\n");
+}
+
+// Without the program a mouse and a mouse pad get what the window would write too: the mouse's
+// record with its lighting, report rate, a stage's DPI in its own steps and the stage in use, read
+// back as the mouse holds it; the pad's record with its lighting.
+TEST_F(CliScriptTest, TheMouseAndThePadAreWrittenWithoutTheProgram) {
+    m_sim->Stop();
+    SimOptions mouseOptions;
+    mouseOptions.folder = m_root.SimFolder();
+    mouseOptions.kind = SimKind::Mouse;
+    mouseOptions.name = "mouse1";
+    SimDevice mouse(mouseOptions);
+    ASSERT_EQ(mouse.Start(), 1) << mouse.LastError();
+
+    CliResult r = Run({"--kind", "mouse", "dpi", "2=1600", "--active", "2", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Json::Value stages = ParseJson(r.out)["stages"];
+    ASSERT_GE(stages.size(), 2u) << r.out;
+    EXPECT_EQ(stages[1]["dpi"].asInt(), 1600);
+    EXPECT_TRUE(stages[1]["active"].asBool());
+    MouseSettingsRecord record;
+    ASSERT_TRUE(MouseSettingsRecord::Parse(mouse.SettingsRecord(0), record));
+    EXPECT_EQ(record.activeStage, 1);
+    ASSERT_GE(record.stages.size(), 2u);
+    EXPECT_EQ(record.stages[1].dpiX * mouseOptions.dpiStep, 1600) << "the mouse's own steps";
+
+    r = Run({"--kind", "mouse", "light", "static", "--color", "123456"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = Run({"--kind", "mouse", "rate", "500"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_TRUE(MouseSettingsRecord::Parse(mouse.SettingsRecord(0), record));
+    EXPECT_EQ(record.light.mode, 3) << "static";
+    EXPECT_EQ(std::vector<uint8_t>({record.light.red, record.light.green, record.light.blue}),
+              (std::vector<uint8_t>{0x12, 0x34, 0x56}));
+    EXPECT_EQ(record.reportStage, 2) << "500 Hz";
+    EXPECT_EQ(record.activeStage, 1) << "the stage in use stays";
+
+    // Refused, and nothing written.
+    mouse.ClearFrameLog();
+    EXPECT_EQ(Run({"--kind", "mouse", "dpi", "2=999999"}).exitCode, 2);
+    EXPECT_EQ(Run({"--kind", "mouse", "dpi", "9=800"}).exitCode, 2);
+    EXPECT_EQ(Run({"--kind", "mouse", "rate", "300"}).exitCode, 2);
+    for (const SimFrameRecord& f : mouse.FrameLog())
+        EXPECT_NE(f.command, 6) << "no settings record written";
+    mouse.Stop();
+
+    SimOptions padOptions;
+    padOptions.folder = m_root.SimFolder();
+    padOptions.kind = SimKind::Pad;
+    padOptions.name = "pad1";
+    SimDevice pad(padOptions);
+    ASSERT_EQ(pad.Start(), 1) << pad.LastError();
+    r = Run({"--kind", "pad", "light", "breathing", "--color", "00FF80"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    PadSettingsRecord padRecord;
+    ASSERT_TRUE(padRecord.TakeRead(pad.SettingsRecord(0)));
+    const PadWireRecord& bytes = padRecord.Bytes();
+    EXPECT_EQ(bytes[PadSettingsRecord::kMode], 2) << "breathing";
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + PadSettingsRecord::kRed,
+                                   bytes.begin() + PadSettingsRecord::kRed + 3),
+              (std::vector<uint8_t>{0x00, 0xFF, 0x80}));
+    EXPECT_EQ(Run({"--kind", "pad", "dpi"}).exitCode, 2) << "a pad has no stages";
 }
