@@ -3,6 +3,8 @@
 #include "app/AppProfiles.h"
 
 #include "devices/LightModeTables.h"
+#include "devices/StreamedLightDevice.h"
+#include "devices/discovery/DeviceTables.h"
 #include "devices/keyboard/KeyboardDevice.h"
 #include "devices/mouse/MouseDevice.h"
 #include "devices/mouse/MouseTables.h"
@@ -96,6 +98,34 @@ QStringList ControlBus::Devices() {
             kinds << name;
     }
     return kinds;
+}
+
+QVariantMap ControlBus::DeviceInfo(const QString& kind, const QDBusMessage& message) {
+    QVariantMap out;
+    CBrindovaUSBDevice* page = PageOf(kind, message);
+    const std::optional<DeviceFamily> family = page ? FamilyOfPage(*page) : std::nullopt;
+    if (!family)
+        return out;
+    CDeviceBase& device = page->Device();
+    const DeviceSlot& slot = device.GetIdentity();
+    out.insert(QStringLiteral("name"), QString::fromLatin1(Describe(*family).productName));
+    out.insert(QStringLiteral("vendor-id"), int{slot.vendorId});
+    out.insert(QStringLiteral("product-id"), int{slot.productId});
+    out.insert(QStringLiteral("connection"),
+               device.Link().LongTimeouts() || device.Kind() == DeviceKind::MouseReceiver
+                   ? QStringLiteral("wireless")
+                   : QStringLiteral("cable"));
+    // The status record is polled only where the page shows the power state.
+    const auto* streamed = dynamic_cast<const CStreamedLightDevice*>(&device);
+    if (streamed && device.PowerMode() != 0 && device.Link().IsOpen()) {
+        const DeviceStatusBytes& status = streamed->LastStatus();
+        static const char* const kPower[] = {"powered", "charging", "battery"};
+        out.insert(QStringLiteral("battery"), int{status[DeviceStatusRecord::kBattery]});
+        if (status[DeviceStatusRecord::kPower] < 3)
+            out.insert(QStringLiteral("power"),
+                       QString::fromLatin1(kPower[status[DeviceStatusRecord::kPower]]));
+    }
+    return out;
 }
 
 CBrindovaUSBDevice* ControlBus::PageOf(const QString& kind, const QDBusMessage& message) const {

@@ -56,6 +56,10 @@ class ControlBus : public QDBusAbstractAdaptor {
   public slots:
     // The families with a connected device ("keyboard", "mouse", "pad", "headset").
     QStringList Devices();
+    // The family's device: "name" (s), "vendor-id" and "product-id" (i), "connection" (s, "cable" or
+    // "wireless"), and where the device tells them, "battery" (i, percent) and "power" (s,
+    // "powered", "charging" or "battery").
+    QVariantMap DeviceInfo(const QString& kind, const QDBusMessage& message);
     // The family's profiles in the panel's order; errors for an unknown family or one without a page.
     QStringList Profiles(const QString& kind, const QDBusMessage& message);
     QString ActiveProfile(const QString& kind, const QDBusMessage& message);

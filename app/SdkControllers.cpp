@@ -23,17 +23,17 @@ namespace {
 
 constexpr const char* kVendor = "Norla Keys";
 
+// What lighting programs call a family's device and its one zone.
 struct FamilyFacts {
     DeviceFamily family;
     sdk::DeviceType type;
-    const char* name;
     const char* zone;
 };
 constexpr FamilyFacts kFamilies[] = {
-    {DeviceFamily::Keyboard, sdk::DeviceType::Keyboard, "NK-7X Keyboard", "Keyboard"},
-    {DeviceFamily::Mouse, sdk::DeviceType::Mouse, "NK-7X Mouse", "Mouse"},
-    {DeviceFamily::MousePad, sdk::DeviceType::MouseMat, "NK-7X Mouse Pad", "Pad edge"},
-    {DeviceFamily::Headset, sdk::DeviceType::Headset, "NK-7X Headset", "Ear cups"},
+    {DeviceFamily::Keyboard, sdk::DeviceType::Keyboard, "Keyboard"},
+    {DeviceFamily::Mouse, sdk::DeviceType::Mouse, "Mouse"},
+    {DeviceFamily::MousePad, sdk::DeviceType::MouseMat, "Pad edge"},
+    {DeviceFamily::Headset, sdk::DeviceType::Headset, "Ear cups"},
 };
 
 const FamilyFacts& FactsOf(DeviceFamily family) {
@@ -211,7 +211,7 @@ sdk::Controller SdkControllers::Describe(std::size_t controller) {
     const FamilyFacts& facts = FactsOf(family);
     const DeviceSlot& slot = device.GetIdentity();
     c.type = facts.type;
-    c.name = facts.name;
+    c.name = nk7x::Describe(family).productName;
     c.vendor = kVendor;
     char ids[32];
     std::snprintf(ids, sizeof ids, "USB %04X:%04X", slot.vendorId, slot.productId);

@@ -21,17 +21,18 @@ struct KindDescriptor {
     int32_t buttonCount;      // buttons that take assignments
     const char* lightingName; // the element of the lighting name files
     const char* scriptName;   // how scripts name the family (the desktop bus, the command line)
+    const char* productName;  // how other programs name the device (the bus, the lighting server)
 };
 
 // In the order of the option table, which is the order of the pages.
 // clang-format off
 inline constexpr std::array<KindDescriptor, kDeviceFamilyCount> kKindDescriptors = {{
-    {DeviceFamily::Mouse, DeviceKind::Mouse, 0, 0, "XML\\DeviceXml\\mousedevice.xml", 6, 7, "tavro_light", "mouse"},
+    {DeviceFamily::Mouse, DeviceKind::Mouse, 0, 0, "XML\\DeviceXml\\mousedevice.xml", 6, 7, "tavro_light", "mouse", "NK-7X Mouse"},
     {DeviceFamily::Keyboard, DeviceKind::Keyboard, 0x0C45, 0x0820, "XML\\DeviceXml\\keyboarddevice.xml", 126, 126,
-     "tavro_light", "keyboard"},
+     "tavro_light", "keyboard", "NK-7X Keyboard"},
     {DeviceFamily::MousePad, DeviceKind::MousePad, 0x320F, 0x1004, "XML\\DeviceXml\\mousepaddevice.xml", 15, 0,
-     "tavro_light", "pad"},
-    {DeviceFamily::Headset, DeviceKind::Headset, 0, 0, "XML\\DeviceXml\\hs6533device.xml", 13, 0, "tavro_light", "headset"},
+     "tavro_light", "pad", "NK-7X Mouse Pad"},
+    {DeviceFamily::Headset, DeviceKind::Headset, 0, 0, "XML\\DeviceXml\\hs6533device.xml", 13, 0, "tavro_light", "headset", "NK-7X Headset"},
 }};
 // clang-format on
 

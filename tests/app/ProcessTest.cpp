@@ -440,6 +440,16 @@ TEST(Program, ScriptsSetReportRatesAndDpiStagesOverTheBus) {
     EXPECT_EQ(code, 0) << said.toStdString();
     EXPECT_TRUE(said.contains("\"dpi\" : 2400,\n         \"enabled\" : true,\n         \"stage\" : 3"))
         << said.toStdString();
+    // What is connected, as other programs name it.
+    said = Cli(bus.Address(), simFolder, {"devices", "--json"}, &code);
+    EXPECT_EQ(code, 0) << said.toStdString();
+    EXPECT_TRUE(
+        said.contains("\"ids\" : \"0C45:0820\",\n         \"kind\" : \"keyboard\",\n         \"name\" : "
+                      "\"NK-7X Keyboard\""))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains("\"kind\" : \"mouse\",\n         \"name\" : \"NK-7X Mouse\""))
+        << said.toStdString();
+
     // The stage in use, as the mouse's button would choose it; a stage that is off is refused.
     mouse.ClearFrameLog();
     said = Cli(bus.Address(), simFolder, {"--kind", "mouse", "dpi", "--active", "3", "--json"}, &code);

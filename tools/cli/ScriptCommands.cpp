@@ -122,9 +122,9 @@ Exit FailBus(const BusCallResult& r) {
 }
 
 // The families of the supported command interfaces present now, without the program.
-// `paths`: the first command interface of each family, when given.
-std::vector<DeviceFamily> PresentFamilies(bool& permissionDenied,
-                                          std::map<DeviceFamily, std::string>* paths) {
+// `paths`, `slots`: the first command interface of each family, when given.
+std::vector<DeviceFamily> PresentFamilies(bool& permissionDenied, std::map<DeviceFamily, std::string>* paths,
+                                          std::map<DeviceFamily, DeviceSlot>* slots = nullptr) {
     std::vector<DeviceFamily> families;
     CHidTransport probe;
     if (probe.EnumeratePaths() != 1)
@@ -143,6 +143,8 @@ std::vector<DeviceFamily> PresentFamilies(bool& permissionDenied,
         const DeviceFamily family = FamilyOf(*slot.kind);
         if (paths && !paths->contains(family))
             (*paths)[family] = path;
+        if (slots && !slots->contains(family))
+            (*slots)[family] = slot;
         if (std::find(families.begin(), families.end(), family) == families.end())
             families.push_back(family);
     }
@@ -330,31 +332,86 @@ class Script {
     std::string Kind() const { return Describe(m_family).scriptName; }
 
     Exit Devices() {
-        std::vector<std::string> names;
+        struct Line {
+            std::string kind;
+            BusDict info;
+        };
+        std::vector<Line> lines;
         if (m_running) {
             const BusCallResult r = Call("Devices", {});
             if (!r.ok)
                 return FailBus(r);
-            names = r.strings;
+            for (const std::string& kind : r.strings) {
+                const BusCallResult info = Call("DeviceInfo", {kind});
+                lines.push_back({kind, info.ok ? info.dict : BusDict{}});
+            }
         } else {
             bool permissionDenied = false;
-            for (DeviceFamily f : PresentFamilies(permissionDenied, nullptr))
-                names.emplace_back(Describe(f).scriptName);
-            if (names.empty() && permissionDenied)
+            std::map<DeviceFamily, DeviceSlot> slots;
+            for (DeviceFamily f : PresentFamilies(permissionDenied, nullptr, &slots)) {
+                const DeviceSlot& slot = slots[f];
+                BusDict info;
+                info["name"] = std::string(Describe(f).productName);
+                info["vendor-id"] = static_cast<int32_t>(slot.vendorId);
+                info["product-id"] = static_cast<int32_t>(slot.productId);
+                info["connection"] =
+                    std::string(slot.kind == DeviceKind::MouseReceiver ? "wireless" : "cable");
+                lines.push_back({Describe(f).scriptName, info});
+            }
+            if (lines.empty() && permissionDenied)
                 return Fail(Exit::Permission,
                             std::string("a supported device is present, but this user may not open it.\n") +
                                 kUdevHint);
         }
+        const auto text = [](const BusDict& d, const char* key) {
+            const auto it = d.find(key);
+            return it == d.end()
+                       ? std::string()
+                       : std::visit(
+                             [](const auto& v) {
+                                 if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
+                                     return v;
+                                 else
+                                     return std::to_string(v);
+                             },
+                             it->second);
+        };
+        const auto number = [](const BusDict& d, const char* key) -> std::optional<int32_t> {
+            const auto it = d.find(key);
+            if (it == d.end() || !std::holds_alternative<int32_t>(it->second))
+                return std::nullopt;
+            return std::get<int32_t>(it->second);
+        };
         if (m_o.json) {
             Json::Value list(Json::arrayValue);
-            for (const std::string& n : names)
-                list.append(n);
+            for (const Line& l : lines) {
+                Json::Value d(Json::objectValue);
+                d["kind"] = l.kind;
+                d["name"] = text(l.info, "name");
+                char ids[16];
+                std::snprintf(ids, sizeof ids, "%04X:%04X", number(l.info, "vendor-id").value_or(0),
+                              number(l.info, "product-id").value_or(0));
+                d["ids"] = ids;
+                d["connection"] = text(l.info, "connection");
+                if (const std::optional<int32_t> battery = number(l.info, "battery"))
+                    d["battery"] = *battery;
+                if (!text(l.info, "power").empty())
+                    d["power"] = text(l.info, "power");
+                list.append(d);
+            }
             Json::Value root(Json::objectValue);
             root["devices"] = list;
             PrintJson(root);
-        } else {
-            for (const std::string& n : names)
-                std::printf("%s\n", n.c_str());
+            return Exit::Ok;
+        }
+        for (const Line& l : lines) {
+            std::printf("%-9s %-16s %04X:%04X %s", l.kind.c_str(), text(l.info, "name").c_str(),
+                        number(l.info, "vendor-id").value_or(0), number(l.info, "product-id").value_or(0),
+                        text(l.info, "connection").c_str());
+            if (const std::optional<int32_t> battery = number(l.info, "battery"))
+                std::printf(" battery %d %%%s%s", *battery, text(l.info, "power").empty() ? "" : " ",
+                            text(l.info, "power").c_str());
+            std::printf("\n");
         }
         return Exit::Ok;
     }

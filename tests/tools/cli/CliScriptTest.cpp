@@ -57,7 +57,10 @@ class CliScriptTest : public ::testing::Test {
 } // namespace
 
 TEST_F(CliScriptTest, ProfilesAndLightingReachTheFilesAndTheKeyboard) {
-    CliResult r = Run({"profile", "list", "--json"});
+    CliResult r = Run({"devices"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "keyboard  NK-7X Keyboard   0C45:0820 cable\n");
+    r = Run({"profile", "list", "--json"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     Json::Value profiles = ParseJson(r.out)["profiles"];
     ASSERT_EQ(profiles.size(), 1u) << r.out;
