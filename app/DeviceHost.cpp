@@ -132,7 +132,6 @@ bool DeviceHost::CreatePage(const DeviceSlot& slot, int optionRow) {
     entry->SetPowerBinding(QString::fromLatin1(kPowerSwitch), powerIndex);
     entry->SetKind(KindNumber(*row.Kind()), row.Role());
     entry->SetVisible(false);
-    entry->SetEntryName(QString::fromLatin1(row.kindName));
     entry->AttachPage(&device, page);
     page->SetListEntry(entry);
     entry->SetPreviewControl(page->KeyPanel());

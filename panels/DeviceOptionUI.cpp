@@ -149,6 +149,13 @@ void CDeviceOptionUI::SetKind(int kind, int role) {
         b->setProperty("tooltipKey", icons.tooltipKey);
         b->setToolTip(m_texts ? m_texts->Text(icons.tooltipKey) : QString());
     }
+    // The entry is named as its tooltip names the kind, in the window's language (the key stays on
+    // the label, so a language switch translates it again).
+    if (QLabel* l = NameLabel()) {
+        l->setProperty("textKey", icons.tooltipKey);
+        if (m_texts)
+            l->setText(m_texts->Text(icons.tooltipKey));
+    }
     ApplyImages();
 }
 
@@ -224,8 +231,10 @@ void CDeviceOptionUI::SetPowerBinding(const QString& name, int index) {
 }
 
 void CDeviceOptionUI::SetEntryName(const QString& text) {
-    if (QLabel* l = NameLabel())
+    if (QLabel* l = NameLabel()) {
+        l->setProperty("textKey", QVariant()); // a name of its own: no language switch replaces it
         l->setText(text);
+    }
 }
 
 void CDeviceOptionUI::AttachPage(CDeviceBase* device, QWidget* page) {

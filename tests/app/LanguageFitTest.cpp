@@ -66,6 +66,11 @@ TEST_F(LanguageFitTest, NoCaptionOfTheKeyboardPageIsCutOffInAnyLanguage) {
     ASSERT_GE(languages, 9);
     for (int i = 0; i < languages; ++i) {
         m_window->LanguageSwitch().ApplyLanguage(i);
+        // The device list names the keyboard in the language too.
+        auto* entryName = m_window->findChild<QLabel*>(QStringLiteral("device_select_name"));
+        ASSERT_NE(entryName, nullptr);
+        EXPECT_EQ(entryName->text(), m_window->Texts().Text(QStringLiteral("kb_device_name_text")))
+            << m_window->LanguageSwitch().List()[static_cast<size_t>(i)].name;
         // Every view of the page: lighting, keys, macros, system.
         for (const char* tab : {"deng_Op_tab", "key_Op_tab", "macro_Op_tab", "system_Op_tab"}) {
             auto* button = m_window->findChild<QAbstractButton*>(QString::fromLatin1(tab));
