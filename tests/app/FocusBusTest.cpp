@@ -438,8 +438,17 @@ TEST(FocusBusTest, GnomeExtensionReportsReachTheTracker) {
 
     BusMonitor monitor(bus.Address(), DesktopBus::kService);
     ASSERT_TRUE(monitor.Started());
-    // Subscribed once it has found the program's name.
+    // Subscribed once it has found the program's name and hears what the program sends: a probe
+    // signal goes out until the monitor prints it, so the signal the start sends cannot be missed.
     ASSERT_TRUE(monitor.WaitFor("is owned by", 5000).contains("is owned by"));
+    bool listening = false;
+    for (int i = 0; i < 50 && !listening; ++i) {
+        b.Program().send(QDBusMessage::createSignal(QStringLiteral("/com/NorlaKeys/NK7X"),
+                                                    QStringLiteral("com.NorlaKeys.NK7X.Probe"),
+                                                    QStringLiteral("Ready")));
+        listening = monitor.WaitFor("com.NorlaKeys.NK7X.Probe.Ready", 100).contains("Probe.Ready");
+    }
+    ASSERT_TRUE(listening) << "the monitor hears the program";
     std::string step = "before";
     std::vector<Heard> heard;
     std::string why;
