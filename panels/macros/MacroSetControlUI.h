@@ -1,11 +1,16 @@
-// CMacroSetControlUI: the macro editor of a device page. It shows the page's macros and the events
-// of the selected one, performs the list and event operations on the macro files, and holds the
-// recording state; the clicks reach it through the main window's routes (MacroRoutes).
+// CMacroSetControlUI: the macro editor of a device page. It finds its controls and puts together the
+// macro list (MacroNameList), the rows of the selected macro's events (MacroEventRows), the operations
+// on those events (MacroEventEdits) and the recording (MacroRecording); the clicks reach it through the
+// main window's routes (MacroRoutes).
 #pragma once
 
 #include "macros/MacroActionList.h"
 #include "macros/MacroRecorder.h"
 #include "macros/MacroStore.h"
+#include "panels/macros/MacroEventEdits.h"
+#include "panels/macros/MacroEventRows.h"
+#include "panels/macros/MacroNameList.h"
+#include "panels/macros/MacroRecording.h"
 #include "platform/input/InputEvent.h"
 
 #include <QAbstractButton>
@@ -13,6 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -22,8 +28,6 @@
 #include <string>
 #include <unordered_set>
 #include <vector>
-
-class QTimer;
 
 namespace nk7x {
 
@@ -35,16 +39,13 @@ inline constexpr const char* kMacroContentClass = "MacroSetControlUI";
 // The action menu of an event row, relative to the skin folder.
 inline constexpr const char* kMacroActionMenu = "XML\\Menus\\macro_action_menu.xml";
 
-// The four mouse-move buttons, in the order of their edits.
-enum class MoveDirection : int { Left, Right, Up, Down };
-
 class CMacroSetControlUI : public QWidget {
     Q_OBJECT
   public:
     // The scroll timer brings the selected row into view after a recorded event.
     static constexpr int kScrollTimerId = 4101;
-    static constexpr int kScrollDelayMs = 50;
-    static constexpr int kRowHeight = 30;
+    static constexpr int kScrollDelayMs = kMacroScrollDelayMs;
+    static constexpr int kRowHeight = kMacroRowHeight;
 
     explicit CMacroSetControlUI(QWidget* parent = nullptr);
     ~CMacroSetControlUI() override;
@@ -56,10 +57,10 @@ class CMacroSetControlUI : public QWidget {
 
     // Set-up by the page.
     void SetDataFolder(const std::string& folder);
-    const std::string& DataFolder() const { return m_store.Folder(); }
+    const std::string& DataFolder() const { return m_names->DataFolder(); }
     // Fills the macro list from the index file; selects nothing.
     void LoadMacroList();
-    std::vector<std::string> MacroNames() const { return m_names; }
+    std::vector<std::string> MacroNames() const { return m_names->Names(); }
     int MacroCount() const;
 
     // The recorder's clock (milliseconds); tests give their own. Not while recording.
@@ -74,10 +75,7 @@ class CMacroSetControlUI : public QWidget {
     // A new macro at the end, selected; its name, or empty when the list is full or not written.
     std::string CreateMacro();
     // Renames the selected macro to the text of "macro_edit_macroname".
-    struct RenameOutcome {
-        int index = -1; // the renamed macro, -1 when nothing happened
-        MacroResult result = MacroResult::NoSuchMacro;
-    };
+    using RenameOutcome = MacroRenameOutcome;
     RenameOutcome RenameMacro();
     // Removes the selected macro (file, list entry, index entry) and selects the first remaining
     // one. The caller has fixed the key assignments. The removed index, or -1.
@@ -106,7 +104,7 @@ class CMacroSetControlUI : public QWidget {
     void StartRecording(DelayMode mode, RecordPlacement placement);
     // Leaves the recording state and saves the macro.
     void StopRecording();
-    bool Recording() const { return m_recorder->Recording(); }
+    bool Recording() const { return m_recording->Recording(); }
     // A hooked event, on the UI thread.
     RecordOutcome HandleInput(const InputEvent& event);
     // Whether "macro_check_time" asks for the fixed delay.
@@ -119,64 +117,28 @@ class CMacroSetControlUI : public QWidget {
     QRect StopButtonScreenRect() const;
 
     MacroActionList& Actions() { return m_actions; }
-    const MacroRecorder& Recorder() const { return *m_recorder; }
+    const MacroRecorder& Recorder() const { return m_recording->Recorder(); }
     QListWidget* ActionList() const { return m_actionList; }
     QListWidget* NameList() const { return m_nameList; }
-    bool ScrollPending() const;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool ScrollPending() const { return m_recording->ScrollPending(); }
 
   private:
-    // A row of the macro list for `info`; AppendMacro adds it at the end and selects it.
-    QListWidgetItem* MacroItem(const MacroInfo& info) const;
-    QListWidgetItem* AppendMacro(const MacroInfo& info);
-    QString Text(const std::string& key) const;
-    MacroInfo SelectedInfo() const;
     void EnableEditing(bool enabled);
-    void OnActionsChanged(const MacroActionChange& change);
-    QWidget* MakeRow(const MacroActionRow& row);
-    void ShowRow(QWidget* widget, const MacroActionRow& row);
-    void RebuildRows();
-    // Row widgets exist only for the rows in view and a few around them: a macro of thousands of
-    // events would otherwise lay out and move thousands of widgets on every change.
-    void ShowVisibleRows();
-    void ShowSelection();
-    int RowOfDelayEdit(const QObject* edit) const;
-    void ScrollToSelected();
-    void StartScrollTimer();
-    void MakeMouseTransparent(QWidget* widget, bool transparent);
-    // Saves after an event operation; the list keeps what it shows when the write fails.
-    bool Changed();
 
-    const LanguageTexts* m_texts = nullptr;
-    MacroStore m_store{std::string()};
-    std::vector<std::string> m_names;
+    // Declared before the parts, which hold on to it.
     MacroActionList m_actions;
-    std::unique_ptr<MacroRecorder> m_recorder;
-    bool m_syncing = false; // the widgets are being set from the model
-    bool m_recordingState = false;
-    bool m_showingRows = false;
-    std::unordered_set<QListWidgetItem*> m_rowWidgets; // the items that have a row widget
+    std::unique_ptr<MacroNameList> m_names;
+    std::unique_ptr<MacroEventRows> m_rows;
+    std::unique_ptr<MacroRecording> m_recording;
+    std::unique_ptr<MacroEventEdits> m_edits;
 
     QPointer<QListWidget> m_nameList;
     QPointer<QListWidget> m_actionList;
-    QPointer<QWidget> m_nameTab;
     QPointer<QWidget> m_actionLayout;
     QPointer<QWidget> m_moveLayout;
-    QPointer<QWidget> m_actionEdit;
-    QPointer<QWidget> m_delayEdit;
-    QPointer<QAbstractButton> m_startButton;
-    QPointer<QAbstractButton> m_stopButton;
-    QPointer<QAbstractButton> m_exportButton;
-    QPointer<QAbstractButton> m_subButton;
-    QPointer<QAbstractButton> m_renameButton;
-    QPointer<QAbstractButton> m_fixedCheck;
-    QPointer<QLineEdit> m_fixedEdit;
-    QPointer<QLineEdit> m_nameEdit;
-    QPointer<QLabel> m_source;
-    std::array<QPointer<QLineEdit>, 4> m_moveEdits;
-    QTimer* m_scrollTimer = nullptr;
+    QPointer<QWidget> m_exportButton;
+    QPointer<QWidget> m_subButton;
+    QPointer<QWidget> m_renameButton;
 };
 
 class ControlFactory;
