@@ -8,6 +8,7 @@
 #include "panels/pages/BrindovaUSBDevice.h"
 #include "platform/DebugLog.h"
 #include "platform/WorkerSlots.h"
+#include "ui/AccessibleNames.h"
 #include "ui/LanguageTexts.h"
 #include "ui/PanelContent.h"
 #include "ui/ResourceList.h"
@@ -122,6 +123,11 @@ bool DeviceHost::CreatePage(const DeviceSlot& slot, int optionRow) {
     device.SetProfileIndex(FamilyIndex(*row.Family()));
     device.SetLightingName(pageRow.lightingName);
     page->LoadContent();
+    // Built after the window's texts were loaded: named here, renamed with the window's on a switch.
+    if (m_ctx.texts)
+        for (QWidget* part :
+             {static_cast<QWidget*>(page), static_cast<QWidget*>(entry), static_cast<QWidget*>(power)})
+            NameForAccessibility(part, *m_ctx.texts);
 
     const int pageIndex = pages->addWidget(page);
 

@@ -31,6 +31,7 @@
 #include "platform/qt/SleepWatcher.h"
 #include "profiles/ProfileFolders.h"
 #include "ui/ControlFactory.h"
+#include "ui/FocusMark.h"
 #include "ui/MenuLayout.h"
 #include "ui/PanelContent.h"
 #include "ui/Theme.h"
@@ -158,6 +159,8 @@ void MainWnd::Create() {
     LoadLayout(m_resources, QStringLiteral("XML_MAIN"));
     SetBaseStyleSheet(LoadStyleSheet(skin, QStringLiteral("theme.qss")));
     InitWindow();
+    // Keyboard users see where the focus is, in this window and the secondary ones.
+    FocusMark::Install();
     // Every message box speaks the window's language and uses its fonts.
     SetMsgWndLanguage(&m_texts, &m_fonts, skin);
     m_background = std::make_unique<WindowBackground>(FindControl(QStringLiteral("root")), skin);

@@ -1,5 +1,6 @@
 #include "ui/UiWindow.h"
 
+#include "ui/AccessibleNames.h"
 #include "ui/DataFileProblems.h"
 
 #include "platform/DebugLog.h"
@@ -335,6 +336,8 @@ void UiWindow::ReloadText(const LanguageTexts& texts) {
                 a->setToolTip(texts.Text(tip));
         }
     }
+    // After the texts: a control that shows one is read by it, the others are named here.
+    NameForAccessibility(this, texts);
 }
 
 void UiWindow::ApplyFonts(const FontTable& fonts) {

@@ -1,6 +1,7 @@
 #include "ui/controls/DeviceKeyButtonUI.h"
 
 #include "ui/UiNotify.h"
+#include "ui/controls/AccessibleKeyButton.h"
 #include "ui/controls/KeyPictureUI.h"
 #include "ui/controls/LightBlend.h"
 #include "ui/controls/LiveColor.h"
@@ -40,6 +41,7 @@ double PainterDpr(const QPainter& p) {
 
 CDeviceKeyButtonUI::CDeviceKeyButtonUI(QWidget* parent) : QPushButton(parent) {
     setFocusPolicy(Qt::NoFocus);
+    AccessibleKeyButton::Install();
     // The window's wiring leaves custom controls alone: they raise their own notifications.
     connect(this, &QAbstractButton::clicked, this, [this] { RaiseNotify(this, QStringLiteral("click")); });
 }

@@ -60,6 +60,8 @@ class CDeviceKeyButtonUI : public QPushButton {
     // itself in one pass, and the picture leaves the cap out.
     void SetCover(CDeviceKeyButtonUI* cover);
     CDeviceKeyButtonUI* Cover() const { return m_cover; }
+    // The light right under this cap, if any.
+    CDeviceKeyButtonUI* CoveredLight() const { return m_coveredLight; }
     // Whether this light draws its cover now; whether a light below draws this button now.
     bool DrawsCover() const;
     bool DrawnWithLightBelow() const { return m_coveredLight && m_coveredLight->DrawsCover(); }

@@ -1,0 +1,16 @@
+// Names the controls of a window for assistive technology in the language shown: a control that
+// shows no text of its own (a picture button, a check box without a caption, an edit field with a
+// placeholder) is named by its layout's text or, failing that, its tooltip; an LED under a key cap
+// by the key and the word for lighting. Called again on a language switch, it renames them.
+#pragma once
+
+class QWidget;
+
+namespace nk7x {
+
+class LanguageTexts;
+
+// Every widget below `top` (and `top` itself). Names set by anyone else are left alone.
+void NameForAccessibility(QWidget* top, const LanguageTexts& texts);
+
+} // namespace nk7x
