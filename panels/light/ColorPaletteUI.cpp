@@ -1,9 +1,11 @@
 #include "panels/light/ColorPaletteUI.h"
 
+#include "panels/light/AccessibleColorPalette.h"
 #include "panels/light/LightControlUI.h"
 #include "ui/ControlFactory.h"
 #include "ui/UiNotify.h"
 
+#include <QAccessible>
 #include <QColor>
 #include <QKeyEvent>
 #include <QLinearGradient>
@@ -36,6 +38,7 @@ CColorPaletteUI::CColorPaletteUI(QWidget* parent) : QWidget(parent) {
     setCursor(Qt::CrossCursor);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     PlaceMarker(m_colour);
+    AccessibleColorPalette::Install();
 }
 
 QRectF CColorPaletteUI::Field() const {
@@ -53,6 +56,30 @@ void CColorPaletteUI::SetSelectColor(uint32_t argb) {
     m_colour = argb;
     PlaceMarker(argb);
     update();
+    TellColourChanged();
+}
+
+void CColorPaletteUI::PickColor(uint32_t argb) {
+    // The field holds only full brightness: a darker colour is picked at its brightest.
+    QColor c = FromArgb(argb);
+    if (c.value() < 255) {
+        float h = 0, s = 0, v = 0;
+        c.getHsvF(&h, &s, &v);
+        c = QColor::fromHsvF(std::max(h, 0.0f), s, 1.0f);
+    }
+    m_colour = 0xFF000000u | uint32_t(c.red()) << 16 | uint32_t(c.green()) << 8 | uint32_t(c.blue());
+    PlaceMarker(m_colour);
+    update();
+    TellColourChanged();
+    RaiseNotify(this, QStringLiteral("colorchanged"), static_cast<qint64>(m_colour));
+}
+
+void CColorPaletteUI::TellColourChanged() {
+    // Only while a reader listens: otherwise the event would build an interface for nobody.
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleEvent described(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&described);
 }
 
 void CColorPaletteUI::PlaceMarker(uint32_t argb) {
@@ -126,6 +153,7 @@ void CColorPaletteUI::Pick(QPointF pos, bool raise) {
     m_marker = QPointF(x, y);
     m_colour = HueSatColour(x, 1.0 - y);
     update();
+    TellColourChanged();
     if (raise)
         RaiseNotify(this, QStringLiteral("colorchanged"), static_cast<qint64>(m_colour));
 }

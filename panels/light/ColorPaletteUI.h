@@ -22,6 +22,8 @@ class CColorPaletteUI : public QWidget {
     explicit CColorPaletteUI(QWidget* parent = nullptr);
 
     void SetSelectColor(uint32_t argb);
+    // Picks `argb` at full brightness, its place in the field, and raises the pick as a click does.
+    void PickColor(uint32_t argb);
     uint32_t GetSelectColor() const { return m_colour; }
 
     // The colour at a point of the field (clamped to it), 0xFF alpha.
@@ -42,6 +44,8 @@ class CColorPaletteUI : public QWidget {
     QRectF Field() const;
     void PlaceMarker(uint32_t argb);
     void Pick(QPointF pos, bool raise);
+    // Tells assistive technology that the colour it describes has changed.
+    void TellColourChanged();
 
     uint32_t m_colour = 0xFF000000u;
     QPointF m_marker{0, 0}; // hue 0-1 across, saturation 1-0 down

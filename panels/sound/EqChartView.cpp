@@ -1,5 +1,7 @@
 #include "panels/sound/EqChartView.h"
 
+#include "panels/sound/AccessibleEqChart.h"
+
 #include <QAbstractSlider>
 #include <QEvent>
 #include <QFontMetrics>
@@ -85,7 +87,9 @@ QPainterPath SmoothThrough(const std::vector<QPointF>& points) {
 
 } // namespace
 
-EqChartView::EqChartView(QWidget* parent) : QWidget(parent) {}
+EqChartView::EqChartView(QWidget* parent) : QWidget(parent) {
+    AccessibleEqChart::Install();
+}
 
 void EqChartView::SetBandSliders(const std::array<QAbstractSlider*, kBands>& sliders) {
     for (int b = 0; b < kBands; ++b) {

@@ -43,6 +43,7 @@ bool Interactive(QAccessible::Role role) {
     case QAccessible::MenuItem:
     case QAccessible::TreeItem:
     case QAccessible::Cell:
+    case QAccessible::ColorChooser:
         return true;
     default:
         return false;

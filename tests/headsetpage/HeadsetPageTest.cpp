@@ -1,10 +1,14 @@
 // The headset page in the main window against the emulated headset: its LEDs streamed as output
 // reports, and its sound panels reaching the headset through the chip library, through the sound
-// card's mixer, or saying that neither is there.
+// card's mixer, or saying that neither is there; and its drawn controls as assistive technology
+// sees and moves them.
 #include "app/MainWnd.h"
 #include "headsetaudio/FakeChipFolder.h"
 #include "headsetaudio/FakeMixer.h"
+#include "panels/light/ColorPaletteUI.h"
+#include "panels/light/LightControlUI.h"
 #include "panels/pages/BrindovaHS6533Device.h"
+#include "panels/sound/EqChartView.h"
 #include "panels/sound/MagicControlUI.h"
 #include "panels/sound/Voice6533ControlUI.h"
 #include "support/MessageBoxAnswers.h"
@@ -16,6 +20,8 @@
 #include "windows/MessageBox.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -169,6 +175,71 @@ TEST_F(HeadsetPageTest, WithTheChipLibraryThePanelsReachTheChipAndTheProfileKeep
 
     m_page->ShowSettingTab(1);
     Screenshot("screenshot-headset-eq.png");
+}
+
+// The equaliser's bands are named sliders whose value, set from outside, reaches the chip as a move
+// by the user does; the colour field is described by the colour it shows and takes one picked so.
+TEST_F(HeadsetPageTest, TheDrawnControlsAreReadAndMovedByAssistiveTechnology) {
+    OpenWindow();
+    FakeChipFolder chip(NK7X_FAKE_CHIP);
+    UseAudio({chip.LibraryPath(), {}});
+    CVoice6533ControlUI* voice = m_page->VoicePanel();
+    ASSERT_TRUE(voice->Supports(Feature::Equaliser));
+    ASSERT_NE(voice->Chart(), nullptr);
+    QAccessibleInterface* chart = QAccessible::queryAccessibleInterface(voice->Chart());
+    ASSERT_NE(chart, nullptr);
+    EXPECT_EQ(chart->role(), QAccessible::Chart);
+    EXPECT_FALSE(chart->text(QAccessible::Name).isEmpty());
+    ASSERT_EQ(chart->childCount(), EqChartView::kBands);
+    QStringList names;
+    for (int b = 0; b < EqChartView::kBands; ++b) {
+        QAccessibleInterface* band = chart->child(b);
+        ASSERT_NE(band, nullptr) << b;
+        EXPECT_EQ(band->role(), QAccessible::Slider) << b;
+        EXPECT_EQ(band->object(), voice->Chart()->BandSlider(b)) << b;
+        EXPECT_EQ(chart->indexOfChild(band), b);
+        names << band->text(QAccessible::Name);
+    }
+    EXPECT_EQ(names.join(QLatin1Char('|')),
+              QStringLiteral("31 Hz|62 Hz|125 Hz|250 Hz|500 Hz|1 kHz|2 kHz|4 kHz|8 kHz|16 kHz"));
+
+    QAccessibleInterface* top = chart->child(9);
+    QAccessibleValueInterface* gain = top->valueInterface();
+    ASSERT_NE(gain, nullptr);
+    EXPECT_EQ(gain->minimumValue().toInt(), -20);
+    EXPECT_EQ(gain->maximumValue().toInt(), 20);
+    EXPECT_EQ(gain->minimumStepSize().toInt(), 1);
+    EXPECT_EQ(gain->currentValue().toInt(), voice->GetBandValue(9));
+    const int wanted = voice->GetBandValue(9) == 12 ? -7 : 12;
+    const size_t mark = chip.Mark();
+    gain->setCurrentValue(wanted);
+    EXPECT_THAT(chip.CallsFrom(mark), Contains(HasSubstr("EQ_Slider10 " + std::to_string(wanted))));
+    EXPECT_EQ(voice->GetBandValue(9), wanted);
+    EXPECT_EQ(voice->EqType(), kEqTypeCustom);
+    EXPECT_EQ(top->text(QAccessible::Value),
+              QStringLiteral("%1%2 dB").arg(wanted > 0 ? "+" : "").arg(wanted));
+    gain->setCurrentValue(99);
+    EXPECT_EQ(voice->GetBandValue(9), 20) << "kept to the band's range";
+
+    CLightControlUI* light = m_page->LightPanel();
+    ASSERT_NE(light, nullptr);
+    auto* palette = light->findChild<CColorPaletteUI*>(QStringLiteral("deng_Color_Pallet"));
+    ASSERT_NE(palette, nullptr);
+    QAccessibleInterface* field = QAccessible::queryAccessibleInterface(palette);
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->role(), QAccessible::ColorChooser);
+    EXPECT_FALSE(field->text(QAccessible::Name).isEmpty());
+    light->SetPaletteColor(0xFFFF8000u);
+    EXPECT_EQ(field->text(QAccessible::Description), QStringLiteral("#FF8000"));
+    // A colour picked so reaches the headset's light settings as a click in the field does.
+    const LightState before = m_page->Headset().GetLightSettings();
+    ASSERT_FALSE(before.red == 0 && before.green == 0xC0 && before.blue == 0xFF);
+    field->setText(QAccessible::Value, QStringLiteral("#00c0ff"));
+    EXPECT_EQ(field->text(QAccessible::Description), QStringLiteral("#00C0FF"));
+    const LightState lit = m_page->Headset().GetLightSettings();
+    EXPECT_EQ(lit.red, 0);
+    EXPECT_EQ(lit.green, 0xC0);
+    EXPECT_EQ(lit.blue, 0xFF);
 }
 
 // The library that fails to start, and its short feature list, are told to the user, each once.
