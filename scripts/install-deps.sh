@@ -10,6 +10,8 @@
 # libwayland-dev (with wayland-scanner) builds the window tracking under wlroots-based Wayland
 # compositors; sway (headless) and foot, a Wayland terminal whose app id can be set, are what its test
 # runs it against.
+# at-spi2-core (the accessibility bus) and python3-pyatspi let a real screen-reader client read the
+# running program's window in its test.
 # Works as root or through sudo; does nothing when everything is present.
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,6 +22,7 @@ PKGS=(
   qt6-base-dev qt6-tools-dev qt6-svg-dev qt6-base-dev-tools libqt6opengl6-dev
   clang libclang-rt-14-dev clang-format clang-tidy
   xvfb xauth dbus libglib2.0-bin imagemagick fonts-wqy-microhei fonts-dejavu-core
+  at-spi2-core python3-pyatspi
   libsystemd-dev libxcb1-dev
   libwayland-dev sway foot
   librsvg2-bin

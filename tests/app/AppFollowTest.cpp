@@ -4,6 +4,7 @@
 // settings, then the everyday one's again.
 #include "app/FollowProfiles.h"
 #include "app/ProgramRun.h"
+#include "app/XServer.h"
 
 #include "devices/keyboard/KeyboardDevice.h"
 #include "devices/keyboard/KeyboardRecords.h"
@@ -13,8 +14,6 @@
 #include "tools/sim/SimDevice.h"
 
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QTest>
 
@@ -33,39 +32,9 @@ using nk7x::test::kGameMode;
 using nk7x::test::MakeEverydayAndGameProfiles;
 using nk7x::test::PrivateBus;
 using nk7x::test::ProgramRun;
+using nk7x::test::XServer;
 
 namespace {
-
-// An X server of the test's own on a display nobody uses.
-class XServer {
-  public:
-    XServer() {
-        for (int n = 90; n < 140 && m_display.isEmpty(); ++n) {
-            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
-                QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-                continue;
-            m_proc.start("Xvfb",
-                         {QStringLiteral(":%1").arg(n), "-screen", "0", "640x480x24", "-nolisten", "tcp"});
-            if (!m_proc.waitForStarted(3000))
-                return;
-            QElapsedTimer t;
-            t.start();
-            while (t.elapsed() < 5000 && !QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
-                QTest::qWait(20);
-            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
-                m_display = QStringLiteral(":%1").arg(n);
-        }
-    }
-    ~XServer() {
-        m_proc.terminate();
-        m_proc.waitForFinished(3000);
-    }
-    QString Display() const { return m_display; }
-
-  private:
-    QProcess m_proc;
-    QString m_display;
-};
 
 // What a window manager does for the tracking: windows with their classes, and the active one
 // named in _NET_ACTIVE_WINDOW (with _NET_SUPPORTED saying it does so).
