@@ -16,6 +16,8 @@
 namespace nk7x {
 namespace {
 
+using TextOf = std::function<QString(const QString& key)>;
+
 // The name this code gave a widget last: a name equal to it may be replaced, any other was set
 // by someone who knew better.
 const char* const kGivenName = "_nk7xGivenName";
@@ -29,24 +31,24 @@ QString ShownText(QWidget* w) {
     return QString();
 }
 
-QString KeyText(const QObject* o, const char* property, const LanguageTexts& texts) {
+QString KeyText(const QObject* o, const char* property, const TextOf& texts) {
     const QString key = o->property(property).toString();
-    return key.isEmpty() ? QString() : texts.Text(key);
+    return key.isEmpty() ? QString() : texts(key);
 }
 
 // A cap shows its key's caption; a spare key prints none and is called by its number.
-QString CapName(const CDeviceKeyButtonUI& cap, const LanguageTexts& texts) {
+QString CapName(const CDeviceKeyButtonUI& cap, const TextOf& texts) {
     if (!cap.text().trimmed().isEmpty())
         return cap.text();
     const QString number = cap.objectName().section(QLatin1Char('_'), -1);
-    return texts.Text(QStringLiteral("macro_key_column_text")) + QLatin1Char(' ') + number;
+    return texts(QStringLiteral("macro_key_column_text")) + QLatin1Char(' ') + number;
 }
 
 // An LED lies under its key's cap and lights it: named after the key.
-QString LightName(const CDeviceKeyButtonUI& light, const LanguageTexts& texts) {
+QString LightName(const CDeviceKeyButtonUI& light, const TextOf& texts) {
     const CDeviceKeyButtonUI* cap = light.Cover();
     const QString key = cap ? CapName(*cap, texts) : QString();
-    const QString lighting = texts.Text(QStringLiteral("deng_Op_tab_text"));
+    const QString lighting = texts(QStringLiteral("deng_Op_tab_text"));
     return key.isEmpty() ? lighting : key + QStringLiteral(" – ") + lighting;
 }
 
@@ -64,11 +66,11 @@ QString LabelBefore(QWidget* w) {
 }
 
 // A swatch shows only its colour: it is called by it.
-QString SwatchName(QWidget* w, const LanguageTexts& texts) {
+QString SwatchName(QWidget* w, const TextOf& texts) {
     const QColor colour(w->property("bkcolor").toString());
     if (!colour.isValid())
         return QString();
-    return texts.Text(QStringLiteral("deng_color_text")) + QLatin1Char(' ') + colour.name().toUpper();
+    return texts(QStringLiteral("deng_color_text")) + QLatin1Char(' ') + colour.name().toUpper();
 }
 
 // A scroll bar is called by the area it scrolls.
@@ -81,7 +83,7 @@ QString ScrollBarName(QWidget* w) {
     return QString();
 }
 
-QString NameFor(QWidget* w, const LanguageTexts& texts) {
+QString NameFor(QWidget* w, const TextOf& texts) {
     if (w->property("keyLight").toBool())
         if (auto* light = qobject_cast<CDeviceKeyButtonUI*>(w))
             return LightName(*light, texts);
@@ -104,7 +106,7 @@ QString NameFor(QWidget* w, const LanguageTexts& texts) {
     return name.trimmed();
 }
 
-void Name(QWidget* w, const LanguageTexts& texts) {
+void Name(QWidget* w, const TextOf& texts) {
     const QString given = w->property(kGivenName).toString();
     const QString current = w->accessibleName();
     if (!current.isEmpty() && current != given)
@@ -118,12 +120,16 @@ void Name(QWidget* w, const LanguageTexts& texts) {
 
 } // namespace
 
-void NameForAccessibility(QWidget* top, const LanguageTexts& texts) {
-    if (!top)
+void NameForAccessibility(QWidget* top, const std::function<QString(const QString& key)>& text) {
+    if (!top || !text)
         return;
-    Name(top, texts);
+    Name(top, text);
     for (QWidget* w : top->findChildren<QWidget*>())
-        Name(w, texts);
+        Name(w, text);
+}
+
+void NameForAccessibility(QWidget* top, const LanguageTexts& texts) {
+    NameForAccessibility(top, [&texts](const QString& key) { return texts.Text(key); });
 }
 
 } // namespace nk7x

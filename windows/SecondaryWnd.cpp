@@ -2,6 +2,7 @@
 
 #include "platform/DebugLog.h"
 #include "platform/Folders.h"
+#include "ui/AccessibleNames.h"
 #include "ui/ResourceList.h"
 #include "ui/Theme.h"
 #include "windows/MessageBox.h"
@@ -88,17 +89,28 @@ QString CSecondaryWnd::Translate(const QString& key) {
 
 void CSecondaryWnd::ReloadLanguageTexts() {
     const MsgWndSetup& setup = GetMsgWndSetup();
-    if (!setup.lookup)
-        return;
-    for (QWidget* w : findChildren<QWidget*>()) {
-        const QString key = w->property("textKey").toString();
-        // A key the language lacks keeps the layout's own words.
-        if (!key.isEmpty() && (!setup.hasText || setup.hasText(key)))
-            SetControlText(w, setup.lookup(key));
-        const QString tip = w->property("tooltipKey").toString();
-        if (!tip.isEmpty() && (!setup.hasText || setup.hasText(tip)))
-            w->setToolTip(setup.lookup(tip));
+    if (setup.lookup) {
+        for (QWidget* w : findChildren<QWidget*>()) {
+            const QString key = w->property("textKey").toString();
+            // A key the language lacks keeps the layout's own words.
+            if (!key.isEmpty() && (!setup.hasText || setup.hasText(key)))
+                SetControlText(w, setup.lookup(key));
+            const QString tip = w->property("tooltipKey").toString();
+            if (!tip.isEmpty() && (!setup.hasText || setup.hasText(tip)))
+                w->setToolTip(setup.lookup(tip));
+        }
     }
+    NameControls(this);
+}
+
+void CSecondaryWnd::NameControls(QWidget* window) {
+    // A key the language lacks gives no name: the layout's own tooltip names the control then.
+    NameForAccessibility(window, [](const QString& key) {
+        const MsgWndSetup& setup = GetMsgWndSetup();
+        if (!setup.lookup || (setup.hasText && !setup.hasText(key)))
+            return QString();
+        return setup.lookup(key);
+    });
 }
 
 bool CSecondaryWnd::HandleCaptionClick(const QString& name) {

@@ -38,8 +38,12 @@ class CSecondaryWnd : public UiWindow {
 
     // The words of a language key in the current language (the key itself when there is none).
     static QString Translate(const QString& key);
-    // Gives every control with a "textKey" property its words again (after a language switch).
+    // Gives every control with a "textKey" property its words again (after a language switch) and
+    // names the controls that show none for assistive technology.
     void ReloadLanguageTexts();
+    // Names the controls below `window` that show no words of their own (picture buttons, edit
+    // fields) in the current language, for assistive technology.
+    static void NameControls(QWidget* window);
 
     // Sets the words of a label or a button.
     static void SetControlText(QWidget* control, const QString& text);

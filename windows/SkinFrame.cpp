@@ -99,6 +99,7 @@ bool CSkinFrame::Build() {
         if (!tip.isEmpty())
             w->setToolTip(CSecondaryWnd::Translate(tip));
     }
+    CSecondaryWnd::NameControls(this);
     adjustSize();
     PlaceUnderButton();
     return true;

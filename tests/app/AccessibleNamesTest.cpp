@@ -5,10 +5,16 @@
 
 #include "devices/DeviceBase.h"
 #include "ui/controls/DeviceKeyButtonUI.h"
+#include "windows/AboutWnd.h"
+#include "windows/MessageBox.h"
+#include "windows/SetWnd.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QAction>
+#include <QMenu>
+#include <QPointer>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -178,4 +184,47 @@ TEST_F(AccessibleNamesTest, AKeyOfThePicturePressedThroughTheAccessibilityInterf
     actions->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_page->Device().SelectedKey() == 30; }, 2000))
         << "selected " << m_page->Device().SelectedKey() << " (was " << before << ")";
+}
+
+TEST_F(AccessibleNamesTest, TheSettingsAboutAndMessageWindowsNameEveryControlInTheLanguage) {
+    const int german = LanguageIndex("lan_de");
+    ASSERT_GE(german, 0);
+    m_window->LanguageSwitch().ApplyLanguage(german);
+    auto walkOf = [](QWidget* top, const char* what) {
+        Walk walk;
+        WalkTree(QAccessible::queryAccessibleInterface(top), walk);
+        std::printf("[ a11y ] de %s: %d interactive, %zu unnamed\n", what, walk.interactive,
+                    walk.unnamed.size());
+        EXPECT_GT(walk.interactive, 0) << what;
+        for (const std::string& control : walk.unnamed)
+            ADD_FAILURE() << what << ": no name: " << control;
+        return walk;
+    };
+
+    m_window->TrayMenu()->findChild<QAction*>(QStringLiteral("setwnd_menu"))->trigger();
+    QPointer<CSetWnd> settings = m_window->Windows().Settings();
+    ASSERT_FALSE(settings.isNull());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(settings.data()));
+    const Walk settingsWalk = walkOf(settings.data(), "settings");
+    // The caption's picture button says what it does in the language shown.
+    ASSERT_TRUE(settingsWalk.names.count(QStringLiteral("closebtn")));
+    EXPECT_FALSE(settingsWalk.names.at(QStringLiteral("closebtn")).isEmpty());
+    settings->close();
+
+    m_window->TrayMenu()->findChild<QAction*>(QStringLiteral("about_menu"))->trigger();
+    QPointer<CAboutWnd> about = m_window->Windows().About();
+    ASSERT_FALSE(about.isNull());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(about.data()));
+    walkOf(about.data(), "about");
+    about->close();
+
+    QPointer<CMsgWnd> box =
+        ShowNotice(m_window.get(), QString(), QStringLiteral("A notice"), CMsgWnd::kDefaultDpi);
+    ASSERT_FALSE(box.isNull());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box.data()));
+    const Walk boxWalk = walkOf(box.data(), "message box");
+    ASSERT_TRUE(boxWalk.names.count(QStringLiteral("closebtn")));
+    EXPECT_EQ(boxWalk.names.at(QStringLiteral("closebtn")),
+              m_window->Texts().Text(QStringLiteral("message_close_tip")));
+    box->Close(CMsgWnd::kConfirm);
 }
