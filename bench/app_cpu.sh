@@ -93,8 +93,11 @@ launch() {
   [ -n "$shown" ] || { echo "app_cpu: the window was not shown within 10 s" >&2; cat "$work/$tag.err" >&2; exit 1; }
   # Under xvfb-run the program is a child of the wrapper.
   target=$pid
+  server=
   if [ ${#runner[@]} -gt 0 ]; then
-    target=$(pgrep -x -P "$pid" "$(basename "$prog")" || echo "$pid")
+    # By its command line: a process name is cut at 15 characters (bench_bare_window).
+    target=$(pgrep -P "$pid" -f -- "^$prog( |\$)" || echo "$pid")
+    server=$(pgrep -P "$pid" -x Xvfb || true)
   fi
   launched=$t0
 }
@@ -105,6 +108,8 @@ finish() {
   kill -TERM "$target" 2>/dev/null || true
   kill -TERM "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
+  # The wrapper does not always take its X server with it.
+  [ -n "${server:-}" ] && kill -TERM "$server" 2>/dev/null || true
   pid=
 }
 
