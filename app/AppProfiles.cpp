@@ -81,28 +81,47 @@ std::string AppProfiles::BindingsPath(DeviceFamily family) const {
     return folder.empty() ? std::string() : folder + kAppBindingsFileName;
 }
 
-AppBindings AppProfiles::Bindings(DeviceFamily family) const {
-    AppBindings bindings;
+const AppBindings& AppProfiles::Bindings(DeviceFamily family) const {
+    const auto kept = m_bindings.find(family);
+    if (kept != m_bindings.end())
+        return kept->second;
+    AppBindings& bindings = m_bindings[family];
     const std::string path = BindingsPath(family);
     if (!path.empty())
         (void)bindings.Load(path); // a broken file is set aside and reported by the load
     return bindings;
 }
 
+namespace {
+
+// A change of a family's bindings: on a copy, kept only once the file holds it.
+bool Change(AppBindings& kept, const std::string& path, const std::function<bool(AppBindings&)>& change) {
+    AppBindings changed = kept;
+    if (!change(changed) || !changed.Save(path))
+        return false;
+    kept = std::move(changed);
+    return true;
+}
+
+} // namespace
+
 bool AppProfiles::Bind(DeviceFamily family, const std::string& app, const std::string& profileUuid) {
-    AppBindings bindings = Bindings(family);
-    return bindings.Bind(app, profileUuid) && bindings.Save(BindingsPath(family));
+    (void)Bindings(family);
+    return Change(m_bindings[family], BindingsPath(family),
+                  [&](AppBindings& b) { return b.Bind(app, profileUuid); });
 }
 
 bool AppProfiles::Unbind(DeviceFamily family, const std::string& app) {
-    AppBindings bindings = Bindings(family);
-    return bindings.Unbind(app) && bindings.Save(BindingsPath(family));
+    (void)Bindings(family);
+    return Change(m_bindings[family], BindingsPath(family), [&](AppBindings& b) { return b.Unbind(app); });
 }
 
 bool AppProfiles::SetDefault(DeviceFamily family, const std::string& profileUuid) {
-    AppBindings bindings = Bindings(family);
-    bindings.SetDefaultProfile(profileUuid);
-    return bindings.Save(BindingsPath(family));
+    (void)Bindings(family);
+    return Change(m_bindings[family], BindingsPath(family), [&](AppBindings& b) {
+        b.SetDefaultProfile(profileUuid);
+        return true;
+    });
 }
 
 void AppProfiles::Follow(const ActiveApp& app) {
@@ -114,7 +133,7 @@ void AppProfiles::Follow(const ActiveApp& app) {
         CDeviceProfileUI* panel = page ? page->ProfilePanel() : nullptr;
         if (!family || !panel || !page->Device().Link().IsOpen())
             continue;
-        const AppBindings bindings = Bindings(*family);
+        const AppBindings& bindings = Bindings(*family);
         const ProfileList& list = panel->List();
         const std::string current = list.UuidAt(panel->GetSelectedIndex());
         std::string target;

@@ -51,8 +51,9 @@ class AppProfiles : public QObject {
     std::vector<ActiveApp> OpenApps();
     const ActiveApp& Current() const { return m_current; }
 
-    // A family's bindings as they are on the disk (read again on each call).
-    AppBindings Bindings(DeviceFamily family) const;
+    // A family's bindings: read from its file on first use, then kept, so a focus change reads no
+    // file; the changes below write the file and the copy kept together.
+    const AppBindings& Bindings(DeviceFamily family) const;
     // Changes, written at once; false when the file could not be written (nothing changed then)
     // or the argument is refused.
     bool Bind(DeviceFamily family, const std::string& app, const std::string& profileUuid);
@@ -76,6 +77,7 @@ class AppProfiles : public QObject {
     // Per family: the profile in use before a binding switched it, to return to when no binding
     // matches and no default is set.
     std::map<DeviceFamily, std::string> m_returnTo;
+    mutable std::map<DeviceFamily, AppBindings> m_bindings;
 };
 
 } // namespace nk7x

@@ -3,6 +3,7 @@
 #include "app/AppProfiles.h"
 
 #include "devices/LightModeTables.h"
+#include "devices/ReportRates.h"
 #include "devices/StreamedLightDevice.h"
 #include "devices/discovery/DeviceTables.h"
 #include "devices/keyboard/KeyboardDevice.h"
@@ -266,24 +267,6 @@ void ControlBus::SetLighting(const QString& kind, const QVariantMap& settings, c
 
 namespace {
 
-constexpr int kKeyboardRateOptions = 4;
-
-// The rate of option `i`: 125 Hz doubled i times.
-int RateOfOption(int option) {
-    return 125 << option;
-}
-
-QString RatesText(int options) {
-    QStringList rates;
-    for (int i = 0; i < options; ++i)
-        rates << QString::number(RateOfOption(i));
-    return rates.join(QStringLiteral(", "));
-}
-
-} // namespace
-
-namespace {
-
 // The keyboard's option flags by the names scripts use.
 struct KeyboardOption {
     const char* name;
@@ -408,7 +391,8 @@ int ControlBus::ReportRate(const QString& kind, const QDBusMessage& message) {
         return 0;
     const PageParts parts = page->Parts();
     if (parts.keyboard)
-        return RateOfOption(parts.keyboard->SystemStages().pollingRate % kKeyboardRateOptions);
+        return RateOfOption(parts.keyboard->SystemStages().pollingRate %
+                            ReportRateOptions(DeviceFamily::Keyboard));
     if (parts.mouse)
         return RateOfOption(parts.mouse->SettingsControls().reportStage);
     ReplyError(message, kErrorInvalidArgument, QStringLiteral("the %1 has no report rate").arg(kind));
@@ -420,18 +404,15 @@ void ControlBus::SetReportRate(const QString& kind, int hz, const QDBusMessage& 
     if (!page)
         return;
     const PageParts parts = page->Parts();
-    const int options = parts.keyboard ? kKeyboardRateOptions : parts.mouse ? kMouseReportStageCount : 0;
-    if (options == 0)
+    const DeviceFamily family = parts.keyboard ? DeviceFamily::Keyboard : DeviceFamily::Mouse;
+    if (!parts.keyboard && !parts.mouse)
         return ReplyError(message, kErrorInvalidArgument,
                           QStringLiteral("the %1 has no report rate").arg(kind));
-    int option = -1;
-    for (int i = 0; i < options; ++i)
-        if (RateOfOption(i) == hz)
-            option = i;
+    const int option = ReportRateOption(family, hz);
     if (option < 0)
         return ReplyError(message, kErrorInvalidArgument,
                           QStringLiteral("the %1's report rates are %2 Hz; %3 is not one")
-                              .arg(kind, RatesText(options))
+                              .arg(kind, QString::fromStdString(ReportRatesText(family)))
                               .arg(hz));
     if (parts.keyboard) {
         KeyboardSystemStages stages = parts.keyboard->Profile().GetSystemStages();
@@ -555,7 +536,7 @@ QMap<QString, QString> ControlBus::Bindings(const QString& kind, const QDBusMess
     if (!page || !apps)
         return out;
     const ProfileList& list = page->ProfilePanel()->List();
-    const AppBindings bindings = apps->Bindings(*FamilyOfScriptName(kind));
+    const AppBindings& bindings = apps->Bindings(*FamilyOfScriptName(kind));
     for (const AppBinding& b : bindings.List())
         out.insert(QString::fromStdString(b.app), ProfileNameOf(list, b.profile));
     return out;
@@ -588,7 +569,7 @@ void ControlBus::Unbind(const QString& kind, const QString& app, const QDBusMess
     if (!page || !apps)
         return;
     const DeviceFamily family = *FamilyOfScriptName(kind);
-    if (!apps->Bindings(family).Match(ActiveApp{app.trimmed().toStdString(), {}, {}, 0, {}}))
+    if (!apps->Bindings(family).Has(app.toStdString()))
         return ReplyError(message, kErrorInvalidArgument,
                           QStringLiteral("no profile of the %1 is bound to \"%2\"").arg(kind, app));
     if (!apps->Unbind(family, app.toStdString()))

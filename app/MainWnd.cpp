@@ -678,7 +678,7 @@ void MainWnd::EnsureAppTracking() {
         return;
     bool wanted = false;
     for (const KindDescriptor& d : kKindDescriptors) {
-        const AppBindings b = m_appProfiles->Bindings(d.family);
+        const AppBindings& b = m_appProfiles->Bindings(d.family);
         wanted = wanted || !b.List().empty() || !b.DefaultProfile().empty();
     }
     if (!wanted)
@@ -711,7 +711,7 @@ CAppBindingsWnd* MainWnd::OpenAppBindings() {
         QString::fromStdString(panel->List().Names()[static_cast<size_t>(panel->GetSelectedIndex())]);
     ctx.boundApps = [apps, family, uuid] {
         QStringList out;
-        const AppBindings bindings = apps->Bindings(family);
+        const AppBindings& bindings = apps->Bindings(family);
         for (const AppBinding& b : bindings.List())
             if (b.profile == uuid)
                 out << QString::fromStdString(b.app);

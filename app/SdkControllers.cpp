@@ -173,15 +173,21 @@ const std::vector<int>& LedKeys() {
 } // namespace
 
 SdkControllers::SdkControllers(SdkControllersContext context, QObject* parent)
-    : QObject(parent), m_ctx(std::move(context)) {
-    LanguageTexts english;
-    english.LoadFile(m_ctx.englishTextsPath);
-    m_keyNames.resize(kKeyboardKeyCount);
-    for (int k : LedKeys()) {
-        const QString key = QStringLiteral("keyboard_key_") +
-                            QString::fromLatin1(DefaultKeyCodeTable[static_cast<size_t>(k)].label);
-        m_keyNames[static_cast<size_t>(k)] = "Key: " + english.Text(key).toStdString();
+    : QObject(parent), m_ctx(std::move(context)) {}
+
+const std::vector<std::string>& SdkControllers::KeyNames() {
+    // Read when a client first asks: the server is off for most users, and start-up needs none of it.
+    if (m_keyNames.empty()) {
+        LanguageTexts english;
+        english.LoadFile(m_ctx.englishTextsPath);
+        m_keyNames.resize(kKeyboardKeyCount);
+        for (int k : LedKeys()) {
+            const QString key = QStringLiteral("keyboard_key_") +
+                                QString::fromLatin1(DefaultKeyCodeTable[static_cast<size_t>(k)].label);
+            m_keyNames[static_cast<size_t>(k)] = "Key: " + english.Text(key).toStdString();
+        }
     }
+    return m_keyNames;
 }
 
 SdkControllers::~SdkControllers() = default;
@@ -238,7 +244,7 @@ sdk::Controller SdkControllers::Describe(std::size_t controller) {
     if (family == DeviceFamily::Keyboard) {
         c.zones.push_back(KeyboardZone(LedKeys()));
         for (int k : LedKeys()) {
-            c.leds.push_back({m_keyNames[static_cast<size_t>(k)], static_cast<uint32_t>(k)});
+            c.leds.push_back({KeyNames()[static_cast<size_t>(k)], static_cast<uint32_t>(k)});
             c.colours.push_back(colourOf(k));
         }
     } else {

@@ -48,6 +48,8 @@ class SdkControllers : public QObject, public sdk::Host {
     // that period is over.
     void Pace(CDeviceBase& device);
     void SendNow(CDeviceBase& device);
+    // The English names of the keyboard's keys ("Key: Esc"), by key index.
+    const std::vector<std::string>& KeyNames();
 
     SdkControllersContext m_ctx;
     std::vector<std::string> m_keyNames; // per key index; empty where the keyboard shows none

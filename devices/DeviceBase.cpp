@@ -142,10 +142,8 @@ LinkResult CDeviceBase::StreamKeyColours() {
 }
 
 void CDeviceBase::SetDirectColours(std::size_t first, std::span<const DirectColour> colours) {
-    const bool taken = !m_direct.Held();
-    if (taken)
-        (void)m_direct.Hold(static_cast<std::size_t>(m_keyCount));
-    (void)m_direct.Set(first, colours);
+    const bool taken = m_direct.Hold(static_cast<std::size_t>(m_keyCount));
+    m_direct.Set(first, colours);
     if (taken)
         DirectTakeOver(true);
 }

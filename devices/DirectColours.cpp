@@ -17,16 +17,14 @@ bool DirectColours::Hold(std::size_t leds) {
     return taken;
 }
 
-bool DirectColours::Set(std::size_t first, std::span<const DirectColour> colours) {
+void DirectColours::Set(std::size_t first, std::span<const DirectColour> colours) {
     std::lock_guard lock(m_mutex);
-    const bool taken = !m_held;
     m_held = true;
     if (first < m_colours.size()) {
         const std::size_t n = std::min(colours.size(), m_colours.size() - first);
         std::copy_n(colours.begin(), n, m_colours.begin() + static_cast<std::ptrdiff_t>(first));
     }
     ++m_generation;
-    return taken;
 }
 
 bool DirectColours::Release() {

@@ -24,8 +24,7 @@ class DirectColours {
     // were not held before (the device has just been taken over).
     bool Hold(std::size_t leds);
     // Colours for LEDs first .. first + size - 1 (those past the LEDs held are dropped); holds them.
-    // True when they were not held before.
-    bool Set(std::size_t first, std::span<const DirectColour> colours);
+    void Set(std::size_t first, std::span<const DirectColour> colours);
     // The device's own lighting again; true when they were held.
     bool Release();
     bool Held() const;

@@ -75,6 +75,12 @@ bool AppBindings::Bind(const std::string& app, const std::string& profile) {
     return true;
 }
 
+bool AppBindings::Has(const std::string& app) const {
+    const std::string name = Trimmed(app);
+    return std::any_of(m_bindings.begin(), m_bindings.end(),
+                       [&name](const AppBinding& b) { return SameIgnoringCase(b.app, name); });
+}
+
 bool AppBindings::Unbind(const std::string& app) {
     const std::string name = Trimmed(app);
     const auto it = std::find_if(m_bindings.begin(), m_bindings.end(),

@@ -37,6 +37,8 @@ class AppBindings {
     bool Bind(const std::string& app, const std::string& profile);
     // False when `app` had no binding.
     bool Unbind(const std::string& app);
+    // Whether `app` (trimmed, ignoring case) has a binding of its own.
+    bool Has(const std::string& app) const;
     // Forgets the bindings of a profile that is gone.
     void DropProfile(const std::string& profile);
 

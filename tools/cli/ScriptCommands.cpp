@@ -5,11 +5,11 @@
 #include <iostream>
 
 #include "devices/LightModeTables.h"
+#include "devices/ReportRates.h"
 #include "devices/discovery/DeviceTables.h"
 #include "devices/headset/HeadsetDevice.h"
 #include "devices/keyboard/KeyboardDevice.h"
 #include "devices/mouse/MouseDevice.h"
-#include "devices/mouse/MouseTables.h"
 #include "devices/mousepad/MousePadDevice.h"
 #include "link/KindDescriptors.h"
 #include "link/hid/HidTransport.h"
@@ -550,21 +550,12 @@ class Script {
             const BusCallResult r = Call("SetReportRate", {Kind(), static_cast<int32_t>(*hz)});
             return r.ok ? Exit::Ok : FailBus(r);
         }
-        const int options = m_family == DeviceFamily::Keyboard ? 4
-                            : m_family == DeviceFamily::Mouse  ? kMouseReportStageCount
-                                                               : 0;
-        if (options == 0)
+        if (ReportRateOptions(m_family) == 0)
             return Fail(Exit::Usage, "the " + Kind() + " has no report rate");
-        int option = -1;
-        std::string rates;
-        for (int i = 0; i < options; ++i) {
-            if (static_cast<uint32_t>(125 << i) == *hz)
-                option = i;
-            rates += (i ? ", " : "") + std::to_string(125 << i);
-        }
+        const int option = ReportRateOption(m_family, static_cast<int>(*hz));
         if (option < 0)
-            return Fail(Exit::Usage,
-                        "the " + Kind() + "'s report rates are " + rates + " Hz; " + text + " is not one");
+            return Fail(Exit::Usage, "the " + Kind() + "'s report rates are " + ReportRatesText(m_family) +
+                                         " Hz; " + text + " is not one");
         const ProfileList list = OpenProfileList(m_family);
         OfflineDevice d;
         if (Exit e = OpenDevice(m_o, m_family, list.GetSelectedUUID(), d); e != Exit::Ok)
