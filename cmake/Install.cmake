@@ -153,6 +153,8 @@ command-line tool nk7x-cli and the device emulator nk7x-sim, which lets the
 program be tried without hardware.")
 # Libraries from the binaries (dpkg-shlibdeps); what only runs at run time is recommended.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Opened at run time by the update check, so the binaries do not name it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcurl4")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-microhei, fonts-dejavu-core, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${_pkg}/debian/postinst;${_pkg}/debian/postrm")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

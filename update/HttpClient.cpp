@@ -1,22 +1,15 @@
 #include "update/HttpClient.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <cctype>
 #include <memory>
 
 #include "platform/DebugLog.h"
+#include "update/CurlLibrary.h"
 
 namespace nk7x {
 
 namespace {
-
-std::once_flag g_curlInit;
-
-void EnsureCurl() {
-    std::call_once(g_curlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -55,20 +48,21 @@ int OnDebug(CURL*, curl_infotype type, char*, size_t, void* user) {
 }
 
 struct EasyDeleter {
-    void operator()(CURL* c) const { curl_easy_cleanup(c); }
+    const CurlApi* api;
+    void operator()(CURL* c) const { api->easy_cleanup(c); }
 };
 struct MultiDeleter {
-    void operator()(CURLM* m) const { curl_multi_cleanup(m); }
+    const CurlApi* api;
+    void operator()(CURLM* m) const { api->multi_cleanup(m); }
 };
 struct ListDeleter {
-    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+    const CurlApi* api;
+    void operator()(curl_slist* l) const { api->slist_free_all(l); }
 };
 
 } // namespace
 
-CHttpClient::CHttpClient() {
-    EnsureCurl();
-}
+CHttpClient::CHttpClient() = default;
 
 void CHttpClient::ResetSettings() {
     m_settings = HttpSettings{};
@@ -77,8 +71,9 @@ void CHttpClient::ResetSettings() {
 void CHttpClient::Abort() {
     m_abort.store(true);
     std::lock_guard lock(m_wakeMutex);
+    // A session to wake exists only once the library was opened.
     if (m_wake)
-        curl_multi_wakeup(static_cast<CURLM*>(m_wake));
+        Curl()->multi_wakeup(static_cast<CURLM*>(m_wake));
 }
 
 void CHttpClient::ClearAbort() {
@@ -103,8 +98,14 @@ HttpResult CHttpClient::Request(std::string_view method, const std::string& url,
     if (!body)
         length = 0;
 
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-    std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+    const CurlApi* api = Curl();
+    if (!api) {
+        m_lastError.store(kHttpTransferErrorBase + CURLE_FAILED_INIT);
+        result.bytes = -1;
+        return result;
+    }
+    std::unique_ptr<CURL, EasyDeleter> easy(api->easy_init(), EasyDeleter{api});
+    std::unique_ptr<CURLM, MultiDeleter> multi(api->multi_init(), MultiDeleter{api});
     if (!easy || !multi) {
         m_lastError.store(kHttpTransferErrorBase + CURLE_FAILED_INIT);
         result.bytes = -1;
@@ -121,68 +122,68 @@ HttpResult CHttpClient::Request(std::string_view method, const std::string& url,
     const std::string contentLength = "Content-Length: " + std::to_string(length);
     for (const char* line : {contentLength.c_str(), "Content-Type: application/x-www-form-urlencoded",
                              "Accept:application/prs.Tavro.v1+json", "Expect:"}) {
-        curl_slist* next = curl_slist_append(raw, line);
+        curl_slist* next = api->slist_append(raw, line);
         if (!next) {
-            curl_slist_free_all(raw);
+            api->slist_free_all(raw);
             m_lastError.store(kHttpTransferErrorBase + CURLE_OUT_OF_MEMORY);
             result.bytes = -1;
             return result;
         }
         raw = next;
     }
-    std::unique_ptr<curl_slist, ListDeleter> headers(raw);
+    std::unique_ptr<curl_slist, ListDeleter> headers(raw, ListDeleter{api});
 
     CURL* c = easy.get();
-    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+    api->easy_setopt(c, CURLOPT_URL, url.c_str());
 #if LIBCURL_VERSION_NUM >= 0x075500
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    api->easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
 #else
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS));
+    api->easy_setopt(c, CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS));
 #endif
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
+    api->easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    api->easy_setopt(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    api->easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
     if (!m_settings.userAgent.empty())
-        curl_easy_setopt(c, CURLOPT_USERAGENT, m_settings.userAgent.c_str());
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+        api->easy_setopt(c, CURLOPT_USERAGENT, m_settings.userAgent.c_str());
+    api->easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
     if (post) {
-        curl_easy_setopt(c, CURLOPT_POST, 1L);
+        api->easy_setopt(c, CURLOPT_POST, 1L);
     } else if (length > 0) {
-        curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, "GET"); // a GET that carries the body as well
+        api->easy_setopt(c, CURLOPT_CUSTOMREQUEST, "GET"); // a GET that carries the body as well
     } else {
-        curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
+        api->easy_setopt(c, CURLOPT_HTTPGET, 1L);
     }
     if (post || length > 0) {
-        curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(length));
-        curl_easy_setopt(c, CURLOPT_POSTFIELDS, length > 0 ? reinterpret_cast<const char*>(body) : "");
+        api->easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(length));
+        api->easy_setopt(c, CURLOPT_POSTFIELDS, length > 0 ? reinterpret_cast<const char*>(body) : "");
     }
 
     // Certificates are checked, authority and name both: an update answer from anyone on the path
     // must not be taken for the server's. A refused certificate counts as an unreachable server.
-    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    api->easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+    api->easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!m_settings.caFile.empty())
-        curl_easy_setopt(c, CURLOPT_CAINFO, m_settings.caFile.c_str());
+        api->easy_setopt(c, CURLOPT_CAINFO, m_settings.caFile.c_str());
 
     const long connectMs =
         static_cast<long>(m_settings.connectTimeoutMs) +
         (m_settings.connectTimeoutMs ? static_cast<long>(m_settings.resolveTimeoutMs) : 0L);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
+    api->easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
     const uint32_t stallMs = std::max(m_settings.sendTimeoutMs, m_settings.receiveTimeoutMs);
     if (stallMs > 0) {
-        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>((stallMs + 999) / 1000));
+        api->easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        api->easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>((stallMs + 999) / 1000));
     }
 
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnWrite);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &OnDebug);
-    curl_easy_setopt(c, CURLOPT_DEBUGDATA, &transfer);
-    curl_easy_setopt(c, CURLOPT_VERBOSE, 1L); // feeds OnDebug only; nothing is printed
+    api->easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnWrite);
+    api->easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
+    api->easy_setopt(c, CURLOPT_DEBUGFUNCTION, &OnDebug);
+    api->easy_setopt(c, CURLOPT_DEBUGDATA, &transfer);
+    api->easy_setopt(c, CURLOPT_VERBOSE, 1L); // feeds OnDebug only; nothing is printed
 
     CURLcode code = CURLE_OK;
     bool finished = false;
-    if (curl_multi_add_handle(multi.get(), c) != CURLM_OK) {
+    if (api->multi_add_handle(multi.get(), c) != CURLM_OK) {
         code = CURLE_FAILED_INIT;
     } else {
         {
@@ -192,11 +193,11 @@ HttpResult CHttpClient::Request(std::string_view method, const std::string& url,
         auto stopping = [this] { return m_abort.load() || (m_stopQuery && m_stopQuery()); };
         while (!stopping()) {
             int running = 0;
-            if (curl_multi_perform(multi.get(), &running) != CURLM_OK)
+            if (api->multi_perform(multi.get(), &running) != CURLM_OK)
                 break;
             if (running == 0) {
                 int left = 0;
-                while (CURLMsg* msg = curl_multi_info_read(multi.get(), &left)) {
+                while (CURLMsg* msg = api->multi_info_read(multi.get(), &left)) {
                     if (msg->msg == CURLMSG_DONE && msg->easy_handle == c) {
                         code = msg->data.result;
                         finished = true;
@@ -204,7 +205,7 @@ HttpResult CHttpClient::Request(std::string_view method, const std::string& url,
                 }
                 break;
             }
-            if (curl_multi_poll(multi.get(), nullptr, 0, m_stopQuery ? 100 : 1000, nullptr) != CURLM_OK)
+            if (api->multi_poll(multi.get(), nullptr, 0, m_stopQuery ? 100 : 1000, nullptr) != CURLM_OK)
                 break;
         }
         {
@@ -213,16 +214,16 @@ HttpResult CHttpClient::Request(std::string_view method, const std::string& url,
         }
         if (!finished && code == CURLE_OK)
             code = stopping() ? CURLE_ABORTED_BY_CALLBACK : CURLE_RECV_ERROR;
-        curl_multi_remove_handle(multi.get(), c);
+        api->multi_remove_handle(multi.get(), c);
     }
 
     long status = 0;
-    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    api->easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
     result.status = status;
     result.truncated = transfer.truncated;
     if (code != CURLE_OK && !(transfer.truncated && code == CURLE_WRITE_ERROR)) {
         m_lastError.store(kHttpTransferErrorBase + static_cast<uint32_t>(code));
-        DebugLog("HTTP request failed: " + std::string(curl_easy_strerror(code)));
+        DebugLog("HTTP request failed: " + std::string(api->easy_strerror(code)));
     }
     result.sent = transfer.sent;
     if (!transfer.sent) {
