@@ -2,11 +2,32 @@
 
 #include "platform/DebugLog.h"
 
+#include <QCoreApplication>
+#include <QStringList>
 #include <QWidget>
 
 namespace nk7x {
 
-UiLoader::UiLoader(Hook hook, QObject* parent) : QUiLoader(parent), m_hook(std::move(hook)) {}
+namespace {
+
+// The loader's base loads every Designer plugin on the library paths as it is made; one of them
+// brings Qt Quick and QML along (megabytes resident, time at every layout). No layout names a
+// plugin's class, so the paths are empty while the base is made and given back at once after.
+QStringList g_hiddenPaths;
+
+QObject* HideLibraryPaths(QObject* parent) {
+    g_hiddenPaths = QCoreApplication::libraryPaths();
+    QCoreApplication::setLibraryPaths({});
+    return parent;
+}
+
+} // namespace
+
+UiLoader::UiLoader(Hook hook, QObject* parent)
+    : QUiLoader(HideLibraryPaths(parent)), m_hook(std::move(hook)) {
+    QCoreApplication::setLibraryPaths(g_hiddenPaths);
+    g_hiddenPaths.clear();
+}
 
 QWidget* UiLoader::createWidget(const QString& className, QWidget* parent, const QString& name) {
     if (m_hook) {
