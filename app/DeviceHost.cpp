@@ -14,6 +14,7 @@
 #include "ui/ResourceList.h"
 #include "ui/UiWindow.h"
 
+#include <QBoxLayout>
 #include <QLabel>
 #include <QLayout>
 #include <QStackedWidget>
@@ -56,8 +57,16 @@ int DeviceHost::CreatePages() {
                 continue;
             if (iface.vendorId == row.VendorId() && iface.productId == row.ProductId() && iface.kind &&
                 iface.kind == row.Kind() && iface.role == row.Role()) {
-                if (CreatePage(iface, static_cast<int>(o)))
+                if (iface.kind && row.Kind() && row.Family()) {
+                    // The page itself is built when its device first comes: a window without
+                    // that device holds none of its widgets and pictures.
+                    Hosted h;
+                    h.identity = iface;
+                    h.family = FamilyOf(*iface.kind);
+                    h.optionRow = static_cast<int>(o);
+                    m_hosted.push_back(h);
                     ++made;
+                }
                 break;
             }
         }
@@ -81,7 +90,13 @@ QWidget* DeviceHost::Control(const char* name) const {
     return m_ctx.window ? m_ctx.window->FindControl(QString::fromLatin1(name)) : nullptr;
 }
 
-bool DeviceHost::CreatePage(const DeviceSlot& slot, int optionRow) {
+bool DeviceHost::BuildPage(size_t index) {
+    if (index >= m_hosted.size())
+        return false;
+    if (m_hosted[index].page)
+        return true;
+    const DeviceSlot slot = m_hosted[index].identity;
+    const int optionRow = m_hosted[index].optionRow;
     const DeviceOptionRow& row = OptionTable()[static_cast<size_t>(optionRow)];
     const DevicePageRow& pageRow = PageTable()[static_cast<size_t>(optionRow)];
     if (!slot.kind || !row.Kind() || !row.Family())
@@ -123,15 +138,18 @@ bool DeviceHost::CreatePage(const DeviceSlot& slot, int optionRow) {
     device.SetProfileIndex(FamilyIndex(*row.Family()));
     device.SetLightingName(pageRow.lightingName);
     page->LoadContent();
-    // Built after the window's texts were loaded: named here, renamed with the window's on a switch.
-    if (m_ctx.texts)
-        for (QWidget* part :
-             {static_cast<QWidget*>(page), static_cast<QWidget*>(entry), static_cast<QWidget*>(power)})
-            NameForAccessibility(part, *m_ctx.texts);
 
     const int pageIndex = pages->addWidget(page);
 
-    list->layout()->addWidget(entry);
+    // Entries keep the order of the table whichever device came first.
+    int at = -1;
+    for (size_t j = index + 1; j < m_hosted.size() && at < 0; ++j)
+        if (m_hosted[j].entry)
+            at = list->layout()->indexOf(m_hosted[j].entry);
+    if (auto* box = qobject_cast<QBoxLayout*>(list->layout()); box && at >= 0)
+        box->insertWidget(at, entry);
+    else
+        list->layout()->addWidget(entry);
     entry->ShowSynchroOption(false);
     entry->SetGroup(QStringLiteral("tab_header_device"));
     entry->BindPage(QString::fromLatin1(kDeviceSwitch), pageIndex);
@@ -142,14 +160,21 @@ bool DeviceHost::CreatePage(const DeviceSlot& slot, int optionRow) {
     page->SetListEntry(entry);
     entry->SetPreviewControl(page->KeyPanel());
 
-    Hosted h;
+    // Built after the window was set up: the present scale, fonts and language, and the names
+    // assistive technology reads (renamed with the window's on a switch).
+    for (QWidget* part :
+         {static_cast<QWidget*>(page), static_cast<QWidget*>(entry), static_cast<QWidget*>(power)}) {
+        m_ctx.window->Adopt(part, m_ctx.texts);
+        if (m_ctx.texts)
+            NameForAccessibility(part, *m_ctx.texts);
+    }
+
+    Hosted& h = m_hosted[index];
     h.page = page;
     h.entry = entry;
     h.power = power;
-    h.family = FamilyOf(*slot.kind);
-    h.optionRow = optionRow;
     h.pageIndex = pageIndex;
-    m_hosted.push_back(h);
+    emit pageCreated(page);
     return true;
 }
 
@@ -248,9 +273,9 @@ int DeviceHost::FindByIdentity(const DeviceSlot& slot) const {
         family == DeviceFamily::Mouse ? PartnerSlot(m_slots, slot) : std::nullopt;
     for (size_t i = 0; i < m_hosted.size(); ++i) {
         const Hosted& h = m_hosted[i];
-        if (h.family != family || !h.page)
+        if (h.family != family)
             continue;
-        const DeviceSlot& identity = h.page->Device().GetIdentity();
+        const DeviceSlot& identity = h.page ? h.page->Device().GetIdentity() : h.identity;
         if (SameInterface(identity, slot) || (partner && SameInterface(identity, *partner)))
             return static_cast<int>(i);
     }
@@ -270,7 +295,7 @@ void DeviceHost::OnSlotConnected(const DeviceSlot& slot) {
 
 void DeviceHost::ConnectCommand(const DeviceSlot& slot) {
     const int i = FindByIdentity(slot);
-    if (i < 0)
+    if (i < 0 || !BuildPage(static_cast<size_t>(i)))
         return;
     Hosted& h = m_hosted[static_cast<size_t>(i)];
     ConnectCommandInterface(h.page->Device(), h.family, slot);
@@ -285,8 +310,12 @@ void DeviceHost::ConnectNotification(const DeviceSlot& slot) {
     if (!slot.kind)
         return;
     const DeviceFamily family = FamilyOf(*slot.kind);
-    for (Hosted& h : m_hosted) {
-        if (h.family != family || !h.page)
+    for (size_t i = 0; i < m_hosted.size(); ++i) {
+        Hosted& h = m_hosted[i];
+        if (h.family != family)
+            continue;
+        // The key events may come before the commands: the page is built for them too.
+        if (!h.page && (!SameDevice(h.identity, slot) || !BuildPage(i)))
             continue;
         CDeviceBase& device = h.page->Device();
         if (device.NotificationLink().IsOpen() || !SameDevice(device.GetIdentity(), slot))
@@ -308,7 +337,7 @@ void DeviceHost::OnSlotRemoved(const DeviceSlot& slot) {
 
 void DeviceHost::RemoveCommand(const DeviceSlot& slot) {
     const int i = FindByIdentity(slot);
-    if (i < 0)
+    if (i < 0 || !m_hosted[static_cast<size_t>(i)].page)
         return;
     Hosted& h = m_hosted[static_cast<size_t>(i)];
     const std::optional<DeviceSlot> partner =

@@ -1,6 +1,7 @@
-// DeviceHost: the main window's device pages. It creates one page per supported kind with its list
-// entry and power indicator, receives discovery's connects and removals on the UI thread, opens and
-// closes the pages' links, and keeps the device list, its placeholder and the selection in step.
+// DeviceHost: the main window's device pages. It keeps one place per supported kind and builds its
+// page, list entry and power indicator when that device first comes; it receives discovery's connects and
+// removals on the UI thread, opens and closes the pages' links, and keeps the device list, its placeholder
+// and the selection in step.
 #pragma once
 
 #include "devices/discovery/DiscoveryThread.h"
@@ -49,7 +50,8 @@ class DeviceHost : public QObject, public IDiscoverySink {
     explicit DeviceHost(DeviceHostContext context, QObject* parent = nullptr);
     ~DeviceHost() override;
 
-    // Start-up: one page for every option row that an interface row names. Returns how many.
+    // Start-up: one place for every option row that an interface row names (its page is built when
+    // the device first connects). Returns how many.
     int CreatePages();
 
     // Runs discovery in a worker slot of the window, woken by hot-plug announcements (see
@@ -88,7 +90,8 @@ class DeviceHost : public QObject, public IDiscoverySink {
     CDeviceBase* CurrentDevice() const;
     int SelectedEntryIndex() const;
 
-    // Pages in creation order, and by family.
+    // Places in the table's order (Page() is null until that device first came), and the built
+    // pages by family.
     int PageCount() const { return static_cast<int>(m_hosted.size()); }
     CBrindovaUSBDevice* Page(int index) const;
     CDeviceOptionUI* Entry(int index) const;
@@ -106,9 +109,12 @@ class DeviceHost : public QObject, public IDiscoverySink {
   signals:
     // After the device list changed (an entry was shown, hidden or selected).
     void deviceListChanged();
+    // A page was built, its device about to be connected.
+    void pageCreated(CBrindovaUSBDevice* page);
 
   private:
     struct Hosted {
+        DeviceSlot identity; // the interface row the page is built for
         QPointer<CBrindovaUSBDevice> page;
         QPointer<CDeviceOptionUI> entry;
         QPointer<CMpDevicePowerUI> power;
@@ -118,7 +124,8 @@ class DeviceHost : public QObject, public IDiscoverySink {
     };
     // Hands `fn` to the UI thread and waits until it ran or shutting down began.
     void RunOnUiThread(std::function<void()> fn);
-    bool CreatePage(const DeviceSlot& slot, int optionRow);
+    // Builds the page of place `index` once; false when it cannot be built.
+    bool BuildPage(size_t index);
     template <class Panel> Panel* BuildPanel(const QString& layout);
     QWidget* Control(const char* name) const;
     // Shows the entry's page in "device_switch" and its power indicator (or hides that tab layout).

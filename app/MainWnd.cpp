@@ -400,10 +400,16 @@ void MainWnd::StartRoutine() {
     // This program takes the lighting.
     if (m_bus)
         m_bus->Announce(1, 1);
+    // A page built when its device first comes takes the window's present state.
+    connect(m_host.get(), &DeviceHost::pageCreated, this, [this](CBrindovaUSBDevice* page) {
+        connect(page, &CBrindovaUSBDevice::connectDone, this, &MainWnd::devicePageReady);
+        m_syncHub.SetDevices(m_host->DevicesInSyncOrder());
+        CDeviceBase& device = page->Device();
+        if (device.IsLiveLighting() != (m_running && m_lightingControl))
+            device.SetLiveLighting(m_running && m_lightingControl);
+        device.SetPreview(m_hovered);
+    });
     m_host->CreatePages();
-    for (int i = 0; i < m_host->PageCount(); ++i)
-        connect(m_host->Page(i), &CBrindovaUSBDevice::connectDone, this, &MainWnd::devicePageReady);
-    m_syncHub.SetDevices(m_host->DevicesInSyncOrder());
     StartSdkServer();
     AppProfilesContext follow;
     follow.pages = [this] { return m_host->PagesInPanelOrder(); };

@@ -176,6 +176,8 @@ int main(int argc, char** argv) {
     if (printShown) {
         // Measurement: how the streamed lighting frames left while the program ran.
         for (int i = 0; i < w->Devices().PageCount(); ++i) {
+            if (!w->Devices().Page(i))
+                continue; // that device never came
             const StreamTiming t = w->Devices().Page(i)->Device().StreamStats();
             if (t.frames > 0)
                 std::printf("NK7X_STREAM %s frames=%llu worst_delay_ms=%.2f worst_interval_ms=%.2f\n",

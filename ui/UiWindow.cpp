@@ -307,11 +307,14 @@ bool UiWindow::HasTimer(QWidget* control, int id) const {
     return it != m_timers.end() && it->second->isActive();
 }
 
-void UiWindow::ReloadText(const LanguageTexts& texts) {
-    QList<QObject*> objects;
-    for (QWidget* w : findChildren<QWidget*>())
+namespace {
+
+// Gives the controls under `top` (and `top` itself) their texts and tooltips in the language.
+void ReloadTextIn(QWidget* top, const LanguageTexts& texts) {
+    QList<QObject*> objects{top};
+    for (QWidget* w : top->findChildren<QWidget*>())
         objects.append(w);
-    for (QAction* a : findChildren<QAction*>())
+    for (QAction* a : top->findChildren<QAction*>())
         objects.append(a);
     for (QObject* o : objects) {
         QString key = o->property("textKey").toString();
@@ -336,6 +339,12 @@ void UiWindow::ReloadText(const LanguageTexts& texts) {
                 a->setToolTip(texts.Text(tip));
         }
     }
+}
+
+} // namespace
+
+void UiWindow::ReloadText(const LanguageTexts& texts) {
+    ReloadTextIn(this, texts);
     // After the texts: a control that shows one is read by it, the others are named here.
     NameForAccessibility(this, texts);
 }
@@ -343,11 +352,30 @@ void UiWindow::ReloadText(const LanguageTexts& texts) {
 void UiWindow::ApplyFonts(const FontTable& fonts) {
     m_fonts = &fonts;
     setFont(fonts.Font(FontTable::kDefault, m_scale));
-    for (QWidget* w : findChildren<QWidget*>()) {
+    ApplyFontsIn(this);
+}
+
+void UiWindow::ApplyFontsIn(QWidget* top) {
+    if (!m_fonts)
+        return;
+    QList<QWidget*> all = top->findChildren<QWidget*>();
+    all.prepend(top);
+    for (QWidget* w : all) {
         QVariant index = w->property("fontIndex");
         if (index.isValid())
-            w->setFont(fonts.Font(index.toInt(), m_scale));
+            w->setFont(m_fonts->Font(index.toInt(), m_scale));
     }
+}
+
+void UiWindow::Adopt(QWidget* part, const LanguageTexts* texts) {
+    if (!part)
+        return;
+    ScaleWidget(part);
+    for (QWidget* w : part->findChildren<QWidget*>())
+        ScaleWidget(w);
+    ApplyFontsIn(part);
+    if (texts)
+        ReloadTextIn(part, *texts);
 }
 
 void UiWindow::SetBaseStyleSheet(const QString& qss) {
@@ -367,25 +395,27 @@ void UiWindow::SetScale(int scale) {
 }
 
 void UiWindow::ScaleTree(QWidget* top) {
-    QList<QWidget*> all = top->findChildren<QWidget*>();
-    for (QWidget* w : all) {
-        if (!w->property(kBaseMin).isValid()) {
-            w->setProperty(kBaseMin, w->minimumSize());
-            w->setProperty(kBaseMax, w->maximumSize());
-            if (auto* b = qobject_cast<QAbstractButton*>(w))
-                w->setProperty(kBaseIcon, b->iconSize());
-        }
-        w->setMinimumSize(ScaleSize(w->property(kBaseMin).toSize(), m_scale));
-        w->setMaximumSize(ScaleSize(w->property(kBaseMax).toSize(), m_scale));
-        if (auto* b = qobject_cast<QAbstractButton*>(w))
-            b->setIconSize(ScaleSize(w->property(kBaseIcon).toSize(), m_scale));
-        if (auto* l = qobject_cast<QLabel*>(w))
-            RenderImage(l, m_scale);
-        if (const QVariant base = w->property(kBaseGeometry); base.isValid())
-            w->setGeometry(ScaleRect(base.toRect(), m_scale));
-        ScaleLayout(w->layout(), m_scale);
-    }
+    for (QWidget* w : top->findChildren<QWidget*>())
+        ScaleWidget(w);
     ScaleLayout(top->layout(), m_scale);
+}
+
+void UiWindow::ScaleWidget(QWidget* w) {
+    if (!w->property(kBaseMin).isValid()) {
+        w->setProperty(kBaseMin, w->minimumSize());
+        w->setProperty(kBaseMax, w->maximumSize());
+        if (auto* b = qobject_cast<QAbstractButton*>(w))
+            w->setProperty(kBaseIcon, b->iconSize());
+    }
+    w->setMinimumSize(ScaleSize(w->property(kBaseMin).toSize(), m_scale));
+    w->setMaximumSize(ScaleSize(w->property(kBaseMax).toSize(), m_scale));
+    if (auto* b = qobject_cast<QAbstractButton*>(w))
+        b->setIconSize(ScaleSize(w->property(kBaseIcon).toSize(), m_scale));
+    if (auto* l = qobject_cast<QLabel*>(w))
+        RenderImage(l, m_scale);
+    if (const QVariant base = w->property(kBaseGeometry); base.isValid())
+        w->setGeometry(ScaleRect(base.toRect(), m_scale));
+    ScaleLayout(w->layout(), m_scale);
 }
 
 } // namespace nk7x

@@ -74,12 +74,18 @@ class UiWindow : public QWidget, public UiNotifyReceiver {
     // Connects one control's signals to notifications (controls added after loading).
     void WireControl(QWidget* control);
 
+    // A part built after the window was set up (a device's page when the device first comes)
+    // takes the window's present scale, fonts and, with `texts`, language.
+    void Adopt(QWidget* part, const LanguageTexts* texts);
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void WireTree(QWidget* top, const QSet<QWidget*>& custom);
     void ScaleTree(QWidget* top);
+    void ScaleWidget(QWidget* w);
+    void ApplyFontsIn(QWidget* top);
 
     QWidget* m_root = nullptr;
     int m_scale = 96;

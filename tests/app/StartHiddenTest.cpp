@@ -44,6 +44,8 @@ class MainWndStartHidden : public ::testing::Test {
     void StartAndWaitForTheKeyboard() {
         m_window = std::make_unique<MainWnd>(m_options);
         m_window->Create();
+        // The page is built when the scan finds the keyboard.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->Devices().Page(0) != nullptr; }, 10000));
         auto* page = qobject_cast<CBrindovaKeyboardDevice*>(m_window->Devices().Page(0));
         ASSERT_NE(page, nullptr);
         ASSERT_TRUE(QTest::qWaitFor([&] { return page->ConnectsDone() >= 1; }, 10000))

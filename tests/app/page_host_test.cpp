@@ -74,17 +74,25 @@ class PageHostTest : public ::testing::Test {
 
 } // namespace
 
-TEST_F(PageHostTest, OnlyTheKeyboardHasAPageAndItStartsHidden) {
+TEST_F(PageHostTest, OnlyTheKeyboardHasAPlaceAndItsPageIsBuiltWhenItComes) {
     auto w = Make();
     ASSERT_EQ(w->Devices().PageCount(), 1) << "only the keyboard's option row has interface rows";
+    // No keyboard yet: no page, entry or picture is held, and the placeholder shows.
+    EXPECT_EQ(KeyboardPage(*w), nullptr);
+    EXPECT_EQ(w->Devices().Entry(0), nullptr);
+    EXPECT_EQ(w->FindControl("key_panel_picture"), nullptr);
+    EXPECT_TRUE(Placeholder(*w)->isVisible());
+    EXPECT_EQ(w->Devices().CurrentPage(), nullptr);
+
+    SimDevice sim(Keyboard(m_sim.Path(), "kbd1"));
+    ASSERT_EQ(sim.Start(), 1) << sim.LastError();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return KeyboardPage(*w) != nullptr; }, 5000));
     CBrindovaKeyboardDevice* page = KeyboardPage(*w);
-    ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->Device().KindName(), "keyboard");
     EXPECT_EQ(page->Device().KeyCount(), 126);
     EXPECT_EQ(page->Device().Kind(), DeviceKind::Keyboard);
     EXPECT_EQ(page->ListEntry(), w->Devices().Entry(0));
     ASSERT_NE(page->ListEntry(), nullptr);
-    EXPECT_FALSE(page->ListEntry()->IsShown());
     EXPECT_EQ(page->ListEntry()->GetPage(), page);
     EXPECT_EQ(page->ListEntry()->GetPreviewControl(), page->KeyPanel());
     EXPECT_NE(page->Button(0), nullptr) << "the key picture is built";
@@ -92,8 +100,14 @@ TEST_F(PageHostTest, OnlyTheKeyboardHasAPageAndItStartsHidden) {
     EXPECT_NE(page->ProfilePanel(), nullptr);
     EXPECT_NE(page->LightPanel(), nullptr);
     EXPECT_EQ(page->Device().ProfileName(), page->ProfilePanel()->GetSelectedUUID());
-    EXPECT_TRUE(Placeholder(*w)->isVisible());
-    EXPECT_EQ(w->Devices().CurrentPage(), nullptr);
+    ASSERT_TRUE(WaitFilled(page, 1));
+    EXPECT_TRUE(page->ListEntry()->IsShown());
+    EXPECT_FALSE(Placeholder(*w)->isVisible());
+    // Built after the window's language was applied, the page speaks it all the same.
+    auto* tab = qobject_cast<QAbstractButton*>(w->FindControl("deng_Op_tab"));
+    ASSERT_NE(tab, nullptr);
+    EXPECT_FALSE(tab->text().isEmpty());
+    EXPECT_EQ(tab->text(), w->Texts().Text(tab->property("textKey").toString()));
 }
 
 TEST_F(PageHostTest, ConnectShowsTheEntryAndFillsThePage) {
@@ -306,7 +320,8 @@ TEST_F(PageHostTest, AScanThatCannotListStillShowsTheWindow) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->isVisible(); }, 3000));
     EXPECT_LT(t.elapsed(), 2000);
     EXPECT_TRUE(Placeholder(*w)->isVisible());
-    EXPECT_FALSE(KeyboardPage(*w)->ListEntry()->IsShown());
+    EXPECT_EQ(w->Devices().VisibleEntryCount(), 0);
+    EXPECT_EQ(KeyboardPage(*w), nullptr) << "no keyboard came";
 }
 
 TEST_F(PageHostTest, TheHintAboutPaintingKeysShowsInTheCustomModeOnly) {

@@ -61,6 +61,9 @@ class HeadsetPageTest : public ::testing::Test {
         m_window = std::make_unique<MainWnd>(m_folders.Options());
         m_window->Create();
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->isVisible(); }, 5000));
+        // The page is built when the device first comes.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return !m_window->Devices().PagesOf(DeviceFamily::Headset).empty(); }, 8000));
         const auto pages = m_window->Devices().PagesOf(DeviceFamily::Headset);
         ASSERT_EQ(pages.size(), 1u) << "one page for the headset";
         m_page = qobject_cast<CBrindovaHS6533Device*>(pages[0]);

@@ -52,6 +52,9 @@ class MousePageTest : public ::testing::Test {
         m_window = std::make_unique<MainWnd>(m_folders.Options());
         m_window->Create();
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->isVisible(); }, 5000));
+        // The page is built when the mouse first comes.
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return !m_window->Devices().PagesOf(DeviceFamily::Mouse).empty(); }, 8000));
         const auto pages = m_window->Devices().PagesOf(DeviceFamily::Mouse);
         ASSERT_EQ(pages.size(), 1u) << "one page for the mouse, whichever way it is connected";
         m_page = qobject_cast<CBrindovaMouseDevice*>(pages[0]);

@@ -183,7 +183,10 @@ class KeyPlacer : public QObject {
             button->setGeometry(r.toAlignedRect());
         }
         m_unit = unit;
-        CoverKeys();
+        // The body and the picture over the keys are drawn when the panel is first seen (its Show
+        // places the keys again): a keyboard never connected costs no pictures.
+        if (m_panel->isVisible())
+            CoverKeys();
         m_panel->update();
     }
 
