@@ -170,8 +170,10 @@ class CDeviceBase {
     std::string DataFolder() const;
     std::string DefaultProfilePath() const;
 
-    // Virtual operations a kind fills in. The base has no profile, keys, macros or settings
-    // record, so its forms do nothing, and its writes fail: there is nothing they could write.
+    // Virtual operations every kind fills in; the panels and the page timers call them on whatever
+    // kind a page holds. The base has no profile, keys, macros or settings record, so its forms
+    // do nothing, and its writes fail: there is nothing they could write. What is asked only of a
+    // known kind (restoring the defaults, the profile file's path and name) is that kind's own.
     // Takes the loaded profile's settings into the device object.
     virtual void ApplyProfile() {}
     // One live-lighting run: repaints the key buttons and streams the colours. Returns the stream's
@@ -218,10 +220,7 @@ class CDeviceBase {
     // (a broken one kept aside first) inside the load, so there is no failure to hand back.
     virtual void LoadProfile() {}
     virtual void RefreshPage() {}
-    virtual void RestoreDefaults() {}
     virtual void RefreshNameLists() {}
-    virtual void SetProfilePaths() {}
-    virtual std::string GetProfileName() const { return {}; }
     virtual void SaveProfile() {}
 
     // The notification interface: opens it (when not open yet) and starts the reader. 1 on

@@ -56,10 +56,10 @@ class CStreamedLightDevice : public CDeviceBase {
     // Profile of the family's folder: loading (a missing file is refilled from the defaults),
     // restoring the defaults, saving, and the lighting names the page lists.
     void LoadProfile() override;
-    void RestoreDefaults() override;
+    void RestoreDefaults();
     void SaveProfile() override { StoreProfile(); }
-    void SetProfilePaths() override;
-    std::string GetProfileName() const override { return ProfileData().GetProfilePath(); }
+    void SetProfilePaths();
+    std::string GetProfileName() const { return ProfileData().GetProfilePath(); }
     void SetProfileIndex(int index) override;
     void SetLightSettings(LightState state) override;
     void RefreshNameLists() override;
