@@ -1,6 +1,7 @@
 #include "ui/controls/KeyPictureUI.h"
 
 #include "ui/controls/DeviceKeyButtonUI.h"
+#include "ui/controls/KeyArrowNavigation.h"
 
 #include <QImage>
 #include <QPaintEvent>
@@ -61,6 +62,7 @@ void CKeyPictureUI::SetButtons(std::vector<QPointer<CDeviceKeyButtonUI>> buttons
         if (button)
             button->SetPicture(nullptr);
     m_buttons = std::move(buttons);
+    KeyArrowNavigation::Of(this)->SetKeys(m_buttons);
     Attach(m_covering);
     update();
 }
