@@ -3,63 +3,38 @@
 #include "profiles/UnreadableFiles.h"
 #include "ui/DataFileProblems.h"
 
-#include "app/AppProfiles.h"
+#include "app/AppFollowing.h"
 #include "app/ControlBus.h"
 #include "app/FocusBus.h"
+#include "app/LayoutClasses.h"
 #include "app/LightingServer.h"
 #include "app/PageRoutes.h"
-#include "app/ScalePolicy.h"
-#include "app/SdkControllers.h"
+#include "app/SdkServerHost.h"
 #include "app/ServiceAnswer.h"
-#include "app/WindowTrackers.h"
 #include "devices/discovery/DeviceTables.h"
-#include "link/KindDescriptors.h"
-#include "panels/DeviceOptionUI.h"
-#include "panels/MpDevicePowerUI.h"
 #include "panels/light/LightControlUI.h"
 #include "panels/macros/MacroRoutes.h"
 #include "panels/pages/BrindovaUSBDevice.h"
-#include "panels/pages/DevicePages.h"
-#include "panels/profile/DeviceProfileUI.h"
 #include "panels/profile/ProfileRoutes.h"
 #include "panels/sound/Voice6533ControlUI.h"
 #include "platform/Autostart.h"
 #include "platform/DebugLog.h"
 #include "platform/Folders.h"
-#include "platform/qt/BusWindowTracker.h"
 #include "platform/qt/DesktopBus.h"
 #include "platform/qt/SleepWatcher.h"
-#include "profiles/ProfileFolders.h"
-#include "ui/ControlFactory.h"
 #include "ui/FocusMark.h"
-#include "ui/MenuLayout.h"
-#include "ui/PanelContent.h"
 #include "ui/Theme.h"
-#include "windows/AppBindingsWnd.h"
 #include "windows/MessageBox.h"
 #include "windows/SetWnd.h"
 #include "windows/SkinSettings.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QGuiApplication>
 #include <QIcon>
-#include <QLabel>
 #include <QLayout>
-
-#include <QMenu>
-#include <QMessageBox>
-#include <QMouseEvent>
 #include <QPointer>
-#include <QScreen>
-#include <QStackedWidget>
 #include <QStyle>
-#include <QSystemTrayIcon>
-#include <QTimer>
-#include <QWindow>
-#include <algorithm>
 
 namespace nk7x {
 namespace {
@@ -68,20 +43,6 @@ constexpr int kTimerScale = 1011;
 constexpr int kTimerIdle = 1031;
 constexpr int kDiscoverySlot = 0;
 constexpr int kLightSyncSlot = 8;
-
-// Layout classes whose content is a panel layout of the skin, built with this window as creator.
-struct ContentClass {
-    const char* layoutClass;
-    const char* layout;
-};
-const ContentClass kContentClasses[] = {
-    {"Voice6533SetControlUI", "XML\\CustomControlXML\\Voice6533Control.xml"},
-    {"MagicSetControlUI", "XML\\CustomControlXML\\MagicControl.xml"},
-    {"KeySetControlUI", "XML\\CustomControlXML\\KeySetControl.xml"},
-    {"MacroSetControlUI", "XML\\CustomControlXML\\MacroControl.xml"},
-    {"ShootKeySetControlUI", "XML\\CustomControlXML\\ShootControl.xml"},
-    {"VirtualSetControlUI", "XML\\CustomControlXML\\VirtualSet.xml"},
-};
 
 } // namespace
 
@@ -104,6 +65,7 @@ ShellOptions ShellOptions::FromEnvironment() {
 MainWnd::MainWnd(const ShellOptions& options, QWidget* parent)
     : UiWindow(parent), m_options(options), m_store(options.settingsPath.toStdString()) {
     setObjectName(QStringLiteral("MainWnd"));
+    m_classes = std::make_unique<LayoutClasses>(*this, m_resources);
     setWindowTitle(QString::fromUtf8(kProductName));
     // The caption is part of the layout; no maximise box.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint |
@@ -118,7 +80,7 @@ MainWnd::MainWnd(const ShellOptions& options, QWidget* parent)
     devices.resources = &m_resources;
     devices.texts = &m_texts;
     devices.closeSecondaryWindows = [this] { CloseSecondaryWindows(); };
-    devices.frontAndRefresh = [this] { FrontAndRefresh(); };
+    devices.frontAndRefresh = [this] { m_tray->FrontAndRefresh(); };
     devices.firstScanFinished = [this] { OnInstanceMessage(0, 0); };
     // A recording ends with the device it was made for; the macro is saved.
     devices.stopRecording = [this] {
@@ -128,13 +90,37 @@ MainWnd::MainWnd(const ShellOptions& options, QWidget* parent)
     devices.devicesChanged = [this] {
         if (m_control)
             m_control->DevicesMayHaveChanged();
-        if (m_sdkServer)
-            m_sdkServer->DevicesChanged();
+        if (LightingServer* server = SdkServer())
+            server->DevicesChanged();
     };
     // The device rows files as they are now (the emulator's folder may have changed since the
     // tables were first read).
     ReloadDeviceRows();
     m_host = std::make_unique<DeviceHost>(std::move(devices));
+    DeviceHost* host = m_host.get();
+    TrayIconContext tray;
+    tray.window = this;
+    tray.presence = m_options.tray;
+    tray.startHidden = m_options.startHidden;
+    tray.running = [this] { return m_running; };
+    tray.closeSecondaryWindows = [this] { CloseSecondaryWindows(); };
+    tray.refreshDeviceList = [this] { RefreshNoDeviceLink(); };
+    tray.applyScalePolicy = [this] { ApplyScalePolicy(); };
+    tray.openAbout = [this] { m_windows->OpenAbout(); };
+    tray.openSettings = [this] { m_windows->OpenSettings(SecondaryWindows::Placement::Centred); };
+    m_tray = std::make_unique<TrayIcon>(std::move(tray));
+    m_chrome = std::make_unique<WindowChrome>(
+        WindowChromeContext{this, QSize(kPolicyWidth, kPolicyHeight), [this] { m_tray->HideWindow(); }});
+    LiveLightingContext lighting;
+    lighting.window = this;
+    lighting.texts = &m_texts;
+    lighting.pages = [host] { return host->PagesInPanelOrder(); };
+    lighting.running = [this] { return m_running; };
+    lighting.announce = [this](bool on) {
+        if (m_bus)
+            m_bus->Announce(1, on ? 1 : 0);
+    };
+    m_lighting = std::make_unique<LiveLighting>(std::move(lighting));
     connect(m_host.get(), &DeviceHost::deviceListChanged, this, [this] {
         QMetaObject::invokeMethod(
             this, [this] { FitWorkArea(); }, Qt::QueuedConnection);
@@ -147,10 +133,7 @@ MainWnd::~MainWnd() {
     SetDataFileProblemListener({});
     if (!m_destroyed)
         OnDestroy();
-    // The tray icon refers to the menu; it goes first.
-    delete m_tray;
-    m_tray = nullptr;
-    m_trayMenu.reset();
+    m_tray.reset();
 }
 
 void MainWnd::Create() {
@@ -170,7 +153,7 @@ void MainWnd::Create() {
     m_background->ListenToSkinChanges();
     m_background->ApplyStored(SkinSettingsPath());
     BuildSecondaryWindows();
-    CentreOnScreen();
+    m_chrome->CentreOnScreen();
     // A file moved aside on any thread is told on this one, after what is under way.
     QPointer<MainWnd> self(this);
     auto tell = [self] {
@@ -220,36 +203,8 @@ void MainWnd::InitWindow() {
     ReloadText(m_texts);
     QIcon icon(m_resources.Resolve(QStringLiteral("images/app_icon.svg")));
     setWindowIcon(icon);
-    m_tray = new QSystemTrayIcon(icon, this);
-    m_tray->setToolTip(QString::fromUtf8(kProductName));
-    m_trayMenu = BuildMenu(m_resources.Resolve(QStringLiteral("menu.xml")),
-                           [this](const QString& item) { OnMenuChoice(item); });
-    if (m_trayMenu) {
-        m_trayMenu->setStyleSheet(styleSheet());
-        m_tray->setContextMenu(m_trayMenu.get());
-    }
-    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
-        if (why == QSystemTrayIcon::Trigger)
-            OnTrayLeftClick();
-    });
-    if (TrayAvailable())
-        m_tray->show();
-    for (const char* name : {"maxbtn", "restorebtn"}) {
-        if (QWidget* w = FindControl(QString::fromLatin1(name)))
-            w->hide();
-    }
-}
-
-bool MainWnd::TrayAvailable() const {
-    switch (m_options.tray) {
-    case ShellOptions::Tray::Absent:
-        return false;
-    case ShellOptions::Tray::Present:
-        return true;
-    case ShellOptions::Tray::Auto:
-        break;
-    }
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    m_tray->Create(icon, m_resources.Resolve(QStringLiteral("menu.xml")));
+    m_chrome->HideMaximiseButtons();
 }
 
 void MainWnd::BuildRoutes() {
@@ -257,24 +212,15 @@ void MainWnd::BuildRoutes() {
     auto& r = m_router;
     r.Add(QStringLiteral("windowinit"), M::NameCase, QStringLiteral("MainWnd"),
           [this](const UiNotify&, int) { StartRoutine(); });
-    r.Add(QStringLiteral("windowsize"), M::Name, QStringLiteral("root"), [this](const UiNotify&, int) {
-        if (!m_rootSized) {
-            m_rootSized = true;
-            ApplyScalePolicy();
-        }
-    });
+    m_chrome->Install(r);
     auto click = [&r](const char* name, std::function<void()> fn) {
         r.Add(QStringLiteral("click"), M::Name, QString::fromLatin1(name),
               [fn](const UiNotify&, int) { fn(); });
     };
-    click("closebtn", [this] { HideToTray(); });
-    click("nodevice_ok_btn", [this] { HideToTray(); });
-    click("minbtn", [this] { showMinimized(); });
-    click("maxbtn", [this] { showMaximized(); });
-    click("restorebtn", [this] { showNormal(); });
+    click("nodevice_ok_btn", [this] { m_tray->HideWindow(); });
     click("skinbtn", [this] { m_windows->OpenSkinPicker(FindControl(QStringLiteral("skinbtn"))); });
     click("setbtn", [this] { m_windows->OpenSettings(SecondaryWindows::Placement::BesideButton); });
-    click("control_light_status", [this] { SetLightingControl(!m_lightingControl, true); });
+    click("control_light_status", [this] { m_lighting->SetControl(!m_lighting->Control(), true); });
     click("device_apps_btn", [this] { OpenAppBindings(); });
     click("device_select_prev", [this] { m_host->SelectPrev(); });
     click("device_select_next", [this] { m_host->SelectNext(); });
@@ -312,67 +258,8 @@ void MainWnd::Notify(const UiNotify& msg) {
     m_router.Dispatch(msg);
 }
 
-QWidget* MainWnd::BuildPanelControl(const QString& className, const char* layout) {
-    auto is = [&className](const QString& name) { return className.compare(name, Qt::CaseInsensitive) == 0; };
-    QWidget* panel = nullptr;
-    if (is(CDeviceProfileUI::ClassName()))
-        panel = new CDeviceProfileUI;
-    else if (is(QString::fromLatin1(kLightControlClass)))
-        panel = new CLightControlUI;
-    else if (is(CDeviceOptionUI::ClassName()))
-        panel = new CDeviceOptionUI;
-    else if (is(CMpDevicePowerUI::ClassName()))
-        panel = new CMpDevicePowerUI;
-    if (!panel)
-        return nullptr;
-    // A layout whose root names the panel's own class gets a bare panel there, not a second copy
-    // of the layout inside it.
-    const QString key = className.toLower();
-    if (m_filling.count(key))
-        return panel;
-    m_filling.insert(key);
-    const bool filled = FillPanel(*this, panel, m_resources.Resolve(QString::fromLatin1(layout)));
-    m_filling.erase(key);
-    if (!filled)
-        panel->setProperty("layoutClass", className);
-    return panel;
-}
-
 QWidget* MainWnd::CreateControl(const QString& className) {
-    struct PanelClass {
-        const char* layoutClass;
-        const char* layout;
-    };
-    static const PanelClass kPanels[] = {
-        {"DeviceProfileUI", "XML\\CustomControlXML\\DeviceProfile.xml"},
-        {kLightControlClass, kLightControlLayout},
-        {"DeviceOption", "XML\\CustomControlXML\\DeviceOption.xml"},
-        {"MpDevicePower", "XML\\CustomControlXML\\MpDevicePower.xml"},
-    };
-    for (const PanelClass& p : kPanels) {
-        if (className.compare(QLatin1String(p.layoutClass), Qt::CaseInsensitive) == 0)
-            return BuildPanelControl(className, p.layout);
-    }
-    // Panels without content of their own.
-    if (className.compare(QLatin1String("DeviceProfile"), Qt::CaseInsensitive) == 0)
-        return new CDeviceProfileUI;
-    if (className.compare(QLatin1String("LightControl"), Qt::CaseInsensitive) == 0)
-        return new CLightControlUI;
-    if (QWidget* page = CreateDevicePage(className))
-        return page;
-    for (const ContentClass& c : kContentClasses) {
-        if (className.compare(QLatin1String(c.layoutClass), Qt::CaseInsensitive) != 0)
-            continue;
-        QString path = m_resources.Resolve(QString::fromLatin1(c.layout));
-        QWidget* content = path.isEmpty() ? nullptr : BuildLayout(path, nullptr);
-        if (!content) {
-            // The panel's layout is not in the skin yet: keep an empty, named place for it.
-            content = new QWidget;
-            content->setProperty("layoutClass", className);
-        }
-        return content;
-    }
-    return ControlFactory::Instance().Create(className, nullptr);
+    return m_classes->Create(className);
 }
 
 void MainWnd::StartRoutine() {
@@ -385,7 +272,7 @@ void MainWnd::StartRoutine() {
             ProfileRoutes* routes = m_pageRoutes ? m_pageRoutes->Profiles() : nullptr;
             return routes && routes->SwitchTo(panel, device, index);
         };
-        control.apps = [this] { return m_appProfiles.get(); };
+        control.apps = [this] { return FollowedApps(); };
         control.bindingsChanged = [this] { EnsureAppTracking(); };
         m_control = new ControlBus(m_bus, std::move(control));
         m_focus = new FocusBus(m_bus);
@@ -404,21 +291,32 @@ void MainWnd::StartRoutine() {
     connect(m_host.get(), &DeviceHost::pageCreated, this, [this](CBrindovaUSBDevice* page) {
         connect(page, &CBrindovaUSBDevice::connectDone, this, &MainWnd::devicePageReady);
         m_syncHub.SetDevices(m_host->DevicesInSyncOrder());
-        CDeviceBase& device = page->Device();
-        if (device.IsLiveLighting() != (m_running && m_lightingControl))
-            device.SetLiveLighting(m_running && m_lightingControl);
-        device.SetPreview(m_hovered);
+        m_lighting->Adopt(page->Device());
     });
     m_host->CreatePages();
-    StartSdkServer();
-    AppProfilesContext follow;
-    follow.pages = [this] { return m_host->PagesInPanelOrder(); };
+    SdkServerHostContext sdk;
+    sdk.pages = [this] { return m_host->PagesInPanelOrder(); };
+    sdk.englishTextsPath = m_resources.Resolve(QStringLiteral("lang/lan_en.json"));
+    sdk.store = &m_store;
+    sdk.texts = &m_texts;
+    sdk.commandLine = m_options.sdkServer;
+    sdk.clientsChanged = [this] {
+        if (m_windows && m_windows->Settings())
+            m_windows->Settings()->SdkServerChanged();
+    };
+    m_sdk = std::make_unique<SdkServerHost>(std::move(sdk));
+    AppFollowingContext follow;
+    follow.window = this;
+    follow.texts = &m_texts;
+    follow.host = m_host.get();
     follow.switchTo = [this](CDeviceProfileUI& panel, CDeviceBase* device, int index) {
         ProfileRoutes* routes = m_pageRoutes ? m_pageRoutes->Profiles() : nullptr;
         return routes && routes->SwitchTo(panel, device, index);
     };
-    follow.kindFolder = [](DeviceFamily family) { return KindFolder(family) + "/"; };
-    m_appProfiles = std::make_unique<AppProfiles>(std::move(follow));
+    follow.focus = m_focus;
+    follow.programFolder = m_options.programFolder;
+    follow.followApps = m_options.followApps;
+    m_apps = std::make_unique<AppFollowing>(std::move(follow));
     EnsureAppTracking();
     m_languages->ApplyLanguage(m_languages->ReadStoredLanguage());
     hide();
@@ -430,21 +328,7 @@ void MainWnd::StartRoutine() {
         m_workers.Start(kLightSyncSlot, [this](const StopEvent& stop) { RunLightSync(stop, *this); });
     SetTimer(this, kTimerScale, 100);
     // A display change re-runs the scale policy; moving to another screen also says so.
-    winId();
-    if (QWindow* handle = windowHandle()) {
-        auto follow = [this](QScreen* s) {
-            disconnect(m_screenArea);
-            if (s)
-                m_screenArea =
-                    connect(s, &QScreen::availableGeometryChanged, this, [this] { ApplyScalePolicy(); });
-        };
-        connect(handle, &QWindow::screenChanged, this, [this, follow](QScreen* s) {
-            DebugLog("界面 DPI 发生变化");
-            follow(s);
-            ApplyScalePolicy();
-        });
-        follow(handle->screen());
-    }
+    m_chrome->FollowScreen();
     m_started = true;
     // Discovery shows the window once its first scan is done; without it nothing is waited for.
     if (!discovery)
@@ -469,102 +353,12 @@ void MainWnd::OnTimer(int id) {
     }
 }
 
-void MainWnd::ApplyScalePolicy() {
-    QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-    QRect area = s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
-    ApplyScaleForWorkArea(area.width(), area.height());
-}
-
-void MainWnd::ApplyScaleForWorkArea(int width, int height) {
-    bool wasVisible = isVisible();
-    if (isMinimized())
-        showNormal();
-    // The policy's scale, or a smaller one when what the pages need (the pages of every connected
-    // device side by side) does not fit the work area. What they need grows with the scale, so the
-    // need at the scale in use tells the largest scale that fits, and the window is scaled once:
-    // scaling draws every picture of the window again.
-    const int policyScale = CheckedScale(ScaleForWorkArea(width, height));
-    if (layout())
-        layout()->activate();
-    QSize need = minimumSizeHint().expandedTo(minimumSize());
-    const int current = Scale() > 0 ? Scale() : 96;
-    auto fits = [&](int scale) {
-        return static_cast<qint64>(need.width()) * scale <= static_cast<qint64>(width) * current &&
-               static_cast<qint64>(need.height()) * scale <= static_cast<qint64>(height) * current;
-    };
-    int scale = policyScale;
-    while (!fits(scale) && SmallerScale(scale) != scale)
-        scale = SmallerScale(scale);
-    for (;;) {
-        if (scale != Scale() || !m_scaledOnce) {
-            SetScale(scale);
-            m_scaledOnce = true;
-        }
-        if (layout())
-            layout()->activate();
-        need = minimumSizeHint().expandedTo(minimumSize());
-        // Rounding may leave it a little short: one step more then.
-        const int smaller = SmallerScale(scale);
-        if ((need.width() <= width && need.height() <= height) || smaller == scale)
-            break;
-        scale = smaller;
-    }
-    if (need.width() > width || need.height() > height)
-        DebugLogf("window needs %dx%d at scale %d, more than the work area of %dx%d", need.width(),
-                  need.height(), scale, width, height);
-    const QSize policy(kPolicyWidth * scale / 96, kPolicyHeight * scale / 96);
-    resize(policy.expandedTo(need).boundedTo(
-        QSize(std::max(width, need.width()), std::max(height, need.height()))));
-    m_workArea = QSize(width, height);
-    CentreOnScreen();
-    if (!wasVisible)
-        hide();
-}
-
-void MainWnd::FitWorkArea() {
-    // A device that came or went changes what the pages need; the scale follows when the window
-    // would no longer fit, unless it is at its smallest already.
-    if (m_workArea.isEmpty() || !layout() || SmallerScale(Scale()) == Scale())
-        return;
-    layout()->activate();
-    const QSize need = minimumSizeHint();
-    if (need.width() > m_workArea.width() || need.height() > m_workArea.height() ||
-        width() > m_workArea.width() || height() > m_workArea.height())
-        ApplyScaleForWorkArea(m_workArea.width(), m_workArea.height());
-}
-
-void MainWnd::CentreOnScreen() {
-    QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (!s)
-        return;
-    QRect area = s->availableGeometry();
-    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-}
-
 void MainWnd::OnInstanceMessage(qint64 wParam, qint64 lParam) {
     if (!m_running || m_destroyed)
         return;
     DebugLogf("软件标示 %d，%xd%xd", InstanceMessageId(), static_cast<unsigned>(wParam),
               static_cast<unsigned>(lParam));
-    // (0, 0) is the end of the start-up scan, which ends a start in the tray; a second start asks
-    // with (0, 1) and is always answered.
-    const bool startScanInTray = lParam == 0 && m_options.startHidden && TrayAvailable();
-    m_options.startHidden = false;
-    if (startScanInTray) {
-        RefreshNoDeviceLink();
-        return;
-    }
-    FrontAndRefresh();
-}
-
-void MainWnd::FrontAndRefresh() {
-    RefreshNoDeviceLink();
-    if (m_options.startHidden && TrayAvailable())
-        return;
-    showNormal();
-    // Brought to the front without staying on top.
-    raise();
-    activateWindow();
+    m_tray->OnInstanceRequest(lParam);
 }
 
 void MainWnd::RefreshNoDeviceLink() {
@@ -600,7 +394,7 @@ void MainWnd::BuildSecondaryWindows() {
     ctx.chooseLanguage = [this](int index) { RequestLanguage(index); };
     ctx.upToDate = [this] { OnUpToDate(); };
     ctx.autostartEnabled = [] { return AutostartEnabled(); };
-    ctx.sdkServerEnabled = [this] { return m_sdkServer && m_sdkServer->Listening(); };
+    ctx.sdkServerEnabled = [this] { return m_sdk && m_sdk->Listening(); };
     ctx.setSdkServer = [this](bool on) { return SetSdkServer(on); };
     ctx.sdkServerState = [this] { return SdkServerState(); };
     ctx.trackingState = [this] { return AppTrackingState(); };
@@ -614,162 +408,33 @@ void MainWnd::BuildSecondaryWindows() {
     m_windows = std::make_unique<SecondaryWindows>(std::move(ctx));
 }
 
-namespace {
-constexpr const char* kSdkServerValue = "SDK_SERVER";
-constexpr const char* kSdkPortValue = "SDK_PORT";
-} // namespace
-
-void MainWnd::StartSdkServer() {
-    SdkControllersContext ctx;
-    ctx.pages = [this] { return m_host->PagesInPanelOrder(); };
-    ctx.englishTextsPath = m_resources.Resolve(QStringLiteral("lang/lan_en.json"));
-    m_sdkControllers = std::make_unique<SdkControllers>(std::move(ctx));
-    m_sdkServer = std::make_unique<LightingServer>(*m_sdkControllers);
-    connect(m_sdkServer.get(), &LightingServer::clientsChanged, this, [this] {
-        if (m_windows && m_windows->Settings())
-            m_windows->Settings()->SdkServerChanged();
-    });
-    if (m_options.sdkServer)
-        m_sdkServerAddress = *m_options.sdkServer;
-    else if (m_store.ReadDword(SettingsStore::ProductKey(), kSdkServerValue).value_or(0) == 0)
-        return;
-    else if (const std::optional<uint32_t> port =
-                 m_store.ReadDword(SettingsStore::ProductKey(), kSdkPortValue);
-             port && *port > 0 && *port <= 65535)
-        m_sdkServerAddress = QString::number(*port);
-    QHostAddress address;
-    quint16 port = 0;
-    if (ParseServerAddress(m_sdkServerAddress, address, port))
-        (void)m_sdkServer->Listen(address, port);
+LightingServer* MainWnd::SdkServer() const {
+    return m_sdk ? m_sdk->Server() : nullptr;
 }
 
 bool MainWnd::SetSdkServer(bool on) {
-    if (!m_sdkServer)
-        return false;
-    if (!m_store.WriteDword(SettingsStore::ProductKey(), kSdkServerValue, on ? 1 : 0))
-        DebugLog("lighting server: the choice could not be stored");
-    if (!on) {
-        m_sdkServer->Close();
-        return true;
-    }
-    if (m_sdkServer->Listening())
-        return true;
-    QHostAddress address;
-    quint16 port = 0;
-    if (!ParseServerAddress(m_sdkServerAddress, address, port))
-        (void)ParseServerAddress(QString(), address, port);
-    return m_sdkServer->Listen(address, port);
+    return m_sdk && m_sdk->Set(on);
 }
 
 QString MainWnd::SdkServerState() const {
-    if (!m_sdkServer)
-        return {};
-    if (m_sdkServer->Listening()) {
-        const QHostAddress a = m_sdkServer->Address();
-        const QString where = (a.protocol() == QAbstractSocket::IPv6Protocol ? QStringLiteral("[%1]:%2")
-                                                                             : QStringLiteral("%1:%2"))
-                                  .arg(a.toString())
-                                  .arg(m_sdkServer->Port());
-        return m_texts.Text(QStringLiteral("sdkserver_listening_text"))
-            .arg(where)
-            .arg(m_sdkServer->ClientCount());
-    }
-    if (!m_sdkServer->Error().isEmpty())
-        return m_texts.Text(QStringLiteral("sdkserver_failed_text")).arg(m_sdkServer->Error());
-    return {};
+    return m_sdk ? m_sdk->State() : QString();
+}
+
+AppProfiles* MainWnd::FollowedApps() const {
+    return m_apps ? m_apps->Profiles() : nullptr;
 }
 
 void MainWnd::EnsureAppTracking() {
-    if (!m_appProfiles || m_trackingTried || !m_options.followApps || !m_appProfiles->TrackerName().isEmpty())
-        return;
-    bool wanted = false;
-    for (const KindDescriptor& d : kKindDescriptors) {
-        const AppBindings& b = m_appProfiles->Bindings(d.family);
-        wanted = wanted || !b.List().empty() || !b.DefaultProfile().empty();
-    }
-    if (!wanted)
-        return; // nothing would follow: the desktop is not asked
-    m_trackingTried = true;
-    const SessionFacts facts = SessionFacts::FromEnvironment();
-    const TrackerKind kind = TrackerKindFor(facts);
-    // The program's data folder holds the KWin script.
-    std::unique_ptr<IWindowTracker> tracker =
-        MakeWindowTracker(kind, QDir(m_options.programFolder).absolutePath());
-    if (m_focus)
-        m_focus->SetTracker(dynamic_cast<BusWindowTracker*>(tracker.get())); // the desktop's reports go there
-    m_appProfiles->Start(std::move(tracker),
-                         kind == TrackerKind::None ? NoTrackerReason(facts) : std::string());
+    if (m_apps)
+        m_apps->EnsureTracking();
 }
 
 CAppBindingsWnd* MainWnd::OpenAppBindings() {
-    CBrindovaUSBDevice* page = m_host ? m_host->CurrentPage() : nullptr;
-    CDeviceProfileUI* panel = page ? page->ProfilePanel() : nullptr;
-    const std::optional<DeviceKind> kind = page ? page->Device().Kind() : std::nullopt;
-    if (!panel || !kind || !m_appProfiles || panel->GetSelectedIndex() < 0)
-        return nullptr;
-    if (m_appBindingsWnd)
-        m_appBindingsWnd->close();
-    const DeviceFamily family = FamilyOf(*kind);
-    const std::string uuid = panel->List().UuidAt(panel->GetSelectedIndex());
-    AppProfiles* apps = m_appProfiles.get();
-    AppBindingsWndContext ctx;
-    ctx.profileName =
-        QString::fromStdString(panel->List().Names()[static_cast<size_t>(panel->GetSelectedIndex())]);
-    ctx.boundApps = [apps, family, uuid] {
-        QStringList out;
-        const AppBindings& bindings = apps->Bindings(family);
-        for (const AppBinding& b : bindings.List())
-            if (b.profile == uuid)
-                out << QString::fromStdString(b.app);
-        return out;
-    };
-    ctx.runningApps = [apps] {
-        QStringList out;
-        for (const ActiveApp& a : apps->OpenApps())
-            out << QString::fromStdString(a.appId);
-        out.sort(Qt::CaseInsensitive);
-        return out;
-    };
-    ctx.bind = [this, apps, family, uuid](const QString& app) {
-        const bool done = apps->Bind(family, app.toStdString(), uuid);
-        EnsureAppTracking();
-        return done;
-    };
-    ctx.unbind = [apps, family](const QString& app) { return apps->Unbind(family, app.toStdString()); };
-    ctx.isDefault = [apps, family, uuid] { return apps->Bindings(family).DefaultProfile() == uuid; };
-    ctx.setDefault = [this, apps, family, uuid](bool on) {
-        const bool done = apps->SetDefault(family, on ? uuid : std::string());
-        EnsureAppTracking();
-        return done;
-    };
-    ctx.trackingState = [this] { return AppTrackingState(); };
-    auto* wnd = new CAppBindingsWnd(this, std::move(ctx));
-    if (!wnd->Build()) {
-        DebugLog("application bindings window not built");
-        delete wnd;
-        return nullptr;
-    }
-    wnd->ApplyDpi(Scale(), "APPBINDINGS_WND DPI SET ERROR");
-    // At least its own size at this scale, and whatever the texts of the language need.
-    wnd->resize(wnd->minimumSizeHint().expandedTo(
-        QSize(CAppBindingsWnd::kWidth * wnd->Dpi() / 96, CAppBindingsWnd::kHeight * wnd->Dpi() / 96)));
-    m_appBindingsWnd = wnd;
-    wnd->CentreOnOwner();
-    wnd->show();
-    wnd->raise();
-    wnd->activateWindow();
-    return wnd;
+    return m_apps ? m_apps->OpenBindings() : nullptr;
 }
 
 QString MainWnd::AppTrackingState() const {
-    if (!m_appProfiles)
-        return {};
-    const QString name = m_appProfiles->TrackerName();
-    if (!name.isEmpty())
-        return m_texts.Text(QStringLiteral("apptracking_on_text")).arg(name);
-    if (!m_trackingTried)
-        return m_texts.Text(QStringLiteral("apptracking_idle_text"));
-    return m_texts.Text(QStringLiteral("apptracking_off_text")).arg(m_appProfiles->NoTrackerReason());
+    return m_apps ? m_apps->TrackingState() : QString();
 }
 
 void MainWnd::OpenSettingsCentred() {
@@ -785,93 +450,26 @@ void MainWnd::OnUpToDate() {
     }
 }
 
-void MainWnd::HideToTray() {
-    CloseSecondaryWindows();
-    // Without a tray the window could not be found again once hidden: minimise instead.
-    if (TrayAvailable())
-        hide();
-    else
-        showMinimized();
-}
-
 void MainWnd::OnTrayLeftClick() {
-    if (!m_running)
-        return;
-    RefreshNoDeviceLink();
-    CloseSecondaryWindows();
-    if (isVisible() && !isMinimized()) {
-        hide();
-        return;
-    }
-    ApplyScalePolicy();
-    FrontAndRefresh();
-    update();
+    m_tray->OnLeftClick();
 }
 
 void MainWnd::OnMenuChoice(const QString& item) {
-    if (!m_running)
-        return;
-    DebugLogf("menu %s", item.toUtf8().constData());
-    if (item == QLatin1String("exit")) {
-        CloseSecondaryWindows();
-        close();
-    } else if (item == QLatin1String("about_menu")) {
-        m_windows->OpenAbout();
-    } else if (item == QLatin1String("setwnd_menu")) {
-        m_windows->OpenSettings(SecondaryWindows::Placement::Centred);
-    }
-}
-
-void MainWnd::SetLightingControl(bool on, bool announce) {
-    m_lightingControl = on;
-    if (announce && m_bus)
-        m_bus->Announce(1, on ? 1 : 0);
-    if (auto* b = qobject_cast<QAbstractButton*>(FindControl(QStringLiteral("control_light_status")))) {
-        b->setText(LightingControlText());
-        b->setProperty("lightingOff", !on);
-        b->style()->unpolish(b);
-        b->style()->polish(b);
-    }
-    DebugLog(on ? "控制灯光" : "不控制灯光");
-    for (ShellPage* p : m_pages)
-        p->SetLiveLighting(m_lightingControl);
-    ForEachDevice([this](CDeviceBase& d) { d.SetLiveLighting(m_lightingControl); });
-}
-
-void MainWnd::ForEachDevice(const std::function<void(CDeviceBase&)>& fn) {
-    for (CBrindovaUSBDevice* page : m_host->PagesInPanelOrder())
-        fn(page->Device());
+    m_tray->OnMenuChoice(item);
 }
 
 void MainWnd::OnLightingRequest(qint64 wParam, qint64 lParam) {
-    if (!m_running || wParam != 1 || (lParam != 0 && lParam != 1))
-        return;
-    SetLightingControl(lParam == 1, false);
+    m_lighting->OnRequest(wParam, lParam);
 }
 
 void MainWnd::OnSuspend() {
     m_running = false;
-    for (ShellPage* p : m_pages)
-        p->SetLiveLighting(false);
-    ForEachDevice([](CDeviceBase& d) { d.SetLiveLighting(false); });
+    m_lighting->Suspend();
 }
 
 void MainWnd::OnResume() {
     m_running = true;
-    for (ShellPage* p : m_pages)
-        p->SetLiveLighting(m_lightingControl);
-    ForEachDevice([this](CDeviceBase& d) { d.SetLiveLighting(m_lightingControl); });
-}
-
-void MainWnd::AddPage(ShellPage* page) {
-    if (page)
-        m_pages.push_back(page);
-}
-
-void MainWnd::UpdatePreview() {
-    for (ShellPage* p : m_pages)
-        p->SetPreview(m_hovered);
-    ForEachDevice([this](CDeviceBase& d) { d.SetPreview(m_hovered); });
+    m_lighting->Resume();
 }
 
 QList<int> MainWnd::ServiceAnswer() const {
@@ -899,21 +497,9 @@ void MainWnd::SetLanguage(const LanguageEntry& entry) {
     if (file.isEmpty() || !m_texts.LoadFile(file))
         DebugLogf("language file %s unreadable, texts kept", entry.file.c_str());
     ReloadText(m_texts);
-    if (m_trayMenu) {
-        for (QAction* a : m_trayMenu->actions()) {
-            QString key = a->property("textKey").toString();
-            if (!key.isEmpty())
-                a->setText(m_texts.Text(key));
-        }
-    }
+    m_tray->Retranslate(m_texts);
     // The lighting button shows its state in the language chosen.
-    if (auto* b = qobject_cast<QAbstractButton*>(FindControl(QStringLiteral("control_light_status"))))
-        b->setText(LightingControlText());
-}
-
-QString MainWnd::LightingControlText() const {
-    return m_texts.Text(m_lightingControl ? QStringLiteral("control_light_on_text")
-                                          : QStringLiteral("control_light_off_text"));
+    m_lighting->Retranslate();
 }
 
 void MainWnd::RebuildFonts() {
@@ -947,17 +533,16 @@ void MainWnd::OnDestroy() {
     if (m_destroyed)
         return;
     m_destroyed = true;
-    if (m_tray)
-        m_tray->hide();
+    m_tray->Hide();
     DebugLog("退出测试");
     hide();
     // Discovery may be waiting for this thread; it must stop waiting before it is joined.
     if (MacroRoutes* macros = Macros())
         macros->StopRecording();
-    if (m_sdkServer)
-        m_sdkServer->Close(); // no client reaches a device that is stopping
-    if (m_appProfiles)
-        m_appProfiles->Stop();
+    if (LightingServer* server = SdkServer())
+        server->Close(); // no client reaches a device that is stopping
+    if (m_apps)
+        m_apps->Stop();
     m_host->BeginShutdown();
     m_workers.StopAll(std::chrono::milliseconds(1000));
     m_host->StopPages();
@@ -965,29 +550,18 @@ void MainWnd::OnDestroy() {
 }
 
 void MainWnd::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange) {
-        m_active = isActiveWindow();
-        m_hovered = m_active;
-        UpdatePreview();
-    }
+    if (event->type() == QEvent::ActivationChange)
+        m_lighting->OnActivation(isActiveWindow());
     UiWindow::changeEvent(event);
 }
 
 void MainWnd::enterEvent(QEnterEvent* event) {
-    if (!m_active) {
-        m_hovered = true;
-        DebugLog("鼠标移入");
-        UpdatePreview();
-    }
+    m_lighting->OnPointer(true);
     UiWindow::enterEvent(event);
 }
 
 void MainWnd::leaveEvent(QEvent* event) {
-    if (!m_active) {
-        m_hovered = false;
-        DebugLog("鼠标移出");
-        UpdatePreview();
-    }
+    m_lighting->OnPointer(false);
     UiWindow::leaveEvent(event);
 }
 
@@ -1000,20 +574,12 @@ void MainWnd::showEvent(QShowEvent* event) {
 }
 
 void MainWnd::mousePressEvent(QMouseEvent* event) {
-    QWidget* caption = FindControl(QStringLiteral("caption"));
-    if (event->button() == Qt::LeftButton && caption &&
-        caption->rect().contains(caption->mapFrom(this, event->position().toPoint()))) {
-        m_dragging = true;
-        m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
-    }
+    m_chrome->MousePressed(event);
     UiWindow::mousePressEvent(event);
 }
 
 void MainWnd::mouseMoveEvent(QMouseEvent* event) {
-    if (m_dragging && (event->buttons() & Qt::LeftButton))
-        move(event->globalPosition().toPoint() - m_dragOffset);
-    else
-        m_dragging = false;
+    m_chrome->MouseMoved(event);
     UiWindow::mouseMoveEvent(event);
 }
 

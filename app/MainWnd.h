@@ -1,13 +1,18 @@
-// The main window: hosts the device list and pages, owns the tray icon, the shell's workers and the
-// desktop services, decides hiding and showing, the scale and who drives the devices' lighting.
+// The main window: hosts the device list and pages, the shell's workers and the desktop services,
+// and wires together the tray (TrayIcon), the frame and scale (WindowChrome), who drives the
+// devices' lighting (LiveLighting), the lighting server (SdkServerHost), the profiles that follow
+// the application in front (AppFollowing) and the controls its layouts name (LayoutClasses).
 #pragma once
 
 #include "app/DeviceHost.h"
 #include "app/Languages.h"
 #include "app/LightSyncWorker.h"
+#include "app/LiveLighting.h"
 #include "app/SecondaryWindows.h"
 #include "app/ShellPage.h"
+#include "app/TrayIcon.h"
 #include "app/WindowBackground.h"
+#include "app/WindowChrome.h"
 #include "devices/light/LightSyncHub.h"
 #include "platform/SettingsStore.h"
 #include "platform/WorkerSlots.h"
@@ -17,14 +22,11 @@
 #include "ui/ResourceList.h"
 #include "ui/UiWindow.h"
 
-#include <QPointer>
 #include <QString>
 
 #include <functional>
 #include <memory>
 #include <optional>
-#include <set>
-#include <vector>
 
 class QMenu;
 class QSystemTrayIcon;
@@ -35,11 +37,13 @@ class ControlBus;
 class FocusBus;
 class DesktopBus;
 class MacroRoutes;
+class AppFollowing;
 class AppProfiles;
 class CAppBindingsWnd;
+class LayoutClasses;
 class LightingServer;
 class PageRoutes;
-class SdkControllers;
+class SdkServerHost;
 class SleepWatcher;
 
 struct ShellOptions {
@@ -50,7 +54,8 @@ struct ShellOptions {
     bool discovery = true;    // device discovery (with startWorkers); off: no device is looked for
     // What discovery lists and opens the interfaces with; empty: the HID layer.
     std::function<std::unique_ptr<IInterfaceProbe>()> makeProbe;
-    enum class Tray { Auto, Absent, Present } tray = Tray::Auto;
+    using Tray = TrayPresence;
+    Tray tray = Tray::Auto;
     // Start in the tray: the window is not shown by the start-up scan nor by devices found during
     // it; a second start still brings it up. Ignored without a tray.
     bool startHidden = false;
@@ -95,13 +100,13 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     void OnTrayLeftClick();
 
     // Applies the scale policy for a work area (the screen's, or one given by a test).
-    void ApplyScalePolicy();
-    void ApplyScaleForWorkArea(int width, int height);
+    void ApplyScalePolicy() { m_chrome->ApplyScalePolicy(); }
+    void ApplyScaleForWorkArea(int width, int height) { m_chrome->ApplyScaleForWorkArea(width, height); }
     // Applies the scale policy again when the window no longer fits the last work area.
-    void FitWorkArea();
+    void FitWorkArea() { m_chrome->FitWorkArea(); }
 
     // Pages the window steers (borrowed).
-    void AddPage(ShellPage* page);
+    void AddPage(ShellPage* page) { m_lighting->AddPage(page); }
 
     // The device pages, their list entries and discovery.
     DeviceHost& Devices() { return *m_host; }
@@ -114,10 +119,10 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     const FontTable& Fonts() const { return m_fonts; }
     SettingsStore& Store() { return m_store; }
     const ResourceList& Resources() const { return m_resources; }
-    QMenu* TrayMenu() const { return m_trayMenu.get(); }
-    QSystemTrayIcon* Tray() const { return m_tray; }
-    bool TrayAvailable() const;
-    bool LightingControl() const { return m_lightingControl; }
+    QMenu* TrayMenu() const { return m_tray->Menu(); }
+    QSystemTrayIcon* Tray() const { return m_tray->Icon(); }
+    bool TrayAvailable() const { return m_tray->Available(); }
+    bool LightingControl() const { return m_lighting->Control(); }
     bool Running() const { return m_running; }
     bool Started() const { return m_started; }
     bool Destroyed() const { return m_destroyed; }
@@ -134,12 +139,12 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     // (off by default); false when it could not start (SdkServerState says why).
     bool SetSdkServer(bool on);
     // Null while it has not been started.
-    LightingServer* SdkServer() const { return m_sdkServer.get(); }
+    LightingServer* SdkServer() const;
     // Where it listens and how many programs are connected, or why it cannot; empty while off.
     QString SdkServerState() const;
 
     // Profiles that follow the application in front (null before the start routine).
-    AppProfiles* FollowedApps() const { return m_appProfiles.get(); }
+    AppProfiles* FollowedApps() const;
     // Starts the window tracking once some device kind has a binding or a default profile.
     void EnsureAppTracking();
     // Which tracking method is in use, or why none is (the settings window's line).
@@ -175,14 +180,7 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     void OnDestroy();
     void CloseSecondaryWindows();
     void BuildSecondaryWindows();
-    void HideToTray();
-    void FrontAndRefresh();
     void RefreshNoDeviceLink();
-    void SetLightingControl(bool on, bool announce);
-    // The lighting button's caption for the current state, in the current language.
-    QString LightingControlText() const;
-    void UpdatePreview();
-    void CentreOnScreen();
 
     // LanguageTarget
     void SetLanguage(const LanguageEntry& entry) override;
@@ -193,16 +191,10 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     bool AnyFlagged() override { return m_syncHub.AnyFlagged(); }
     int SpeedIndex() override { return m_syncHub.SpeedIndex(); }
     void Step() override { m_syncHub.Step(); }
-    QWidget* BuildPanelControl(const QString& className, const char* layout);
-    // The lighting server's controllers, and the server itself when asked for (the command line,
-    // or the setting).
-    void StartSdkServer();
-    void ForEachDevice(const std::function<void(CDeviceBase&)>& fn);
 
     ShellOptions m_options;
-    QSize m_workArea;          // of the screen the window is on, as the scale policy last saw it
-    bool m_scaledOnce = false; // the scale policy has scaled the window
     ResourceList m_resources;
+    std::unique_ptr<LayoutClasses> m_classes;
     LanguageTexts m_texts;
     FontTable m_fonts;
     SettingsStore m_store;
@@ -210,38 +202,26 @@ class MainWnd : public UiWindow, private LanguageTarget, private LightSyncSource
     NotifyRouter m_router;
     WorkerSlots m_workers;
 
-    QSystemTrayIcon* m_tray = nullptr;
-    std::unique_ptr<QMenu> m_trayMenu;
+    std::unique_ptr<TrayIcon> m_tray;
+    std::unique_ptr<WindowChrome> m_chrome;
     DesktopBus* m_bus = nullptr;
     ControlBus* m_control = nullptr; // scripts' interface on the bus object, owned by it
     FocusBus* m_focus = nullptr;     // the desktop's focus reports, owned by the bus object
     SleepWatcher* m_sleep = nullptr;
     std::unique_ptr<SecondaryWindows> m_windows;
     std::unique_ptr<WindowBackground> m_background;
-    std::vector<ShellPage*> m_pages;
     light::LightSyncHub m_syncHub;
     std::unique_ptr<DeviceHost> m_host;
+    std::unique_ptr<LiveLighting> m_lighting;
     std::unique_ptr<PageRoutes> m_pageRoutes;
     // After the pages' host: the server goes first, while every device it reaches is there.
-    std::unique_ptr<SdkControllers> m_sdkControllers;
-    std::unique_ptr<LightingServer> m_sdkServer;
-    std::unique_ptr<AppProfiles> m_appProfiles;
-    bool m_trackingTried = false;
-    QPointer<CAppBindingsWnd> m_appBindingsWnd;
-    QString m_sdkServerAddress;  // what the server was last asked to listen on
-    std::set<QString> m_filling; // panel classes whose layout is being built
+    std::unique_ptr<SdkServerHost> m_sdk;
+    std::unique_ptr<AppFollowing> m_apps;
 
-    bool m_lightingControl = true;
     bool m_running = true;
-    bool m_active = false;
-    bool m_hovered = false;
     bool m_started = false;
-    bool m_rootSized = false;
     bool m_shownOnce = false;
     bool m_destroyed = false;
-    QMetaObject::Connection m_screenArea;
-    QPoint m_dragOffset;
-    bool m_dragging = false;
 };
 
 // The number the instance request is known by in the debug output; the same in every process.
