@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Measures the application: start-up time to the window first shown, CPU use over a period with the
-# window shown and with it hidden (percent of one core, from /proc/PID/stat), and resident memory,
+# window shown (in front, and behind another window) and with it hidden (percent of one core, from /proc/PID/stat), and resident memory,
 # each without a device and with the emulated keyboard connected; then the time from plugging the
 # emulated keyboard in (starting nk7x-sim) to its page filled ("NK7X_PAGE_READY"). A bare toolkit
 # window (bench_bare_window) is measured the same way first, and its figure printed beside the
@@ -178,12 +178,21 @@ measure_bare() {
 # One CPU run; $1 is "shown" or "hidden", $2 "none", "keyboard" or "mouse" (the emulator runs
 # already). With a mouse, the lighting stream's timing follows (NK7X_STREAM at the program's end).
 measure() {
-  local mode=$1 device=$2
-  launch "$mode" "$mode-$device"
+  local mode=$1 device=$2 front=
+  local launchMode=$mode
+  [ "$mode" = behind ] && launchMode=shown
+  launch "$launchMode" "$mode-$device"
   if [ "$device" != none ] && [ -z "$(page_ready)" ]; then
     echo "app_cpu: the $device page was not filled within 10 s" >&2
     cat "$work/$mode-$device.err" >&2
     exit 1
+  fi
+  if [ "$mode" = behind ]; then
+    # Another window takes the front: the program's window stays shown behind it.
+    [ -n "$bare" ] || { echo "app_cpu: behind needs $bin/bench_bare_window" >&2; exit 1; }
+    env QT_QPA_PLATFORM="$([ -n "$xdisplay" ] && echo xcb || echo offscreen)" DISPLAY="$xdisplay" \
+      "$bare" --front >/dev/null 2>&1 &
+    front=$!
   fi
   sleep 1
   local cpu rss
@@ -192,12 +201,16 @@ measure() {
   printf '%-7s %-9s cpu %6s %% of one core over %s s   rss %6.1f MB' "$mode" "$device" "$cpu" "$secs" \
     "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')"
   local ref
-  if [ "$mode" = shown ]; then ref=$bare_shown; else ref=$bare_hidden; fi
+  if [ "$mode" != hidden ]; then ref=$bare_shown; else ref=$bare_hidden; fi
   if [ -n "$ref" ]; then printf '   bare window %s %%' "$ref"; fi
   if [ "$mode" = shown ]; then
     printf '   start-up to shown %d ms' $((shown - launched))
   fi
   printf '\n'
+  if [ -n "$front" ]; then
+    kill -TERM "$front" 2>/dev/null || true
+    wait "$front" 2>/dev/null || true
+  fi
   finish
   local stream
   stream=$(awk '/^NK7X_STREAM / { $1 = ""; print; exit }' "$out")
@@ -227,10 +240,12 @@ measure shown none
 measure hidden none
 start_sim
 measure shown keyboard
+measure behind keyboard
 measure hidden keyboard
 stop_sim
 start_sim mouse
 measure shown mouse
+measure behind mouse
 measure hidden mouse
 stop_sim
 plug_in

@@ -432,8 +432,12 @@ void CDeviceOptionUI::OnTimer(int id) {
         // A frame that failed is dropped: the next run sends newer colours anyway.
         if (seen || device->StreamsLighting())
             (void)device->RefreshLighting();
-        if (m_preview && IsEntrySelected() && device->IsPreview() && PreviewWantsRepaint(m_preview))
+        // A picture of key buttons repaints each key as its colour changes, but only while the
+        // preview flag is set; when it comes back, the whole picture shows the colours kept.
+        const bool watched = m_preview && IsEntrySelected() && device->IsPreview();
+        if (watched && (!m_previewWatched || PreviewWantsRepaint(m_preview)))
             m_preview->update();
+        m_previewWatched = watched;
         if (LinkOpen()) {
             if (seen || device->StreamsLighting())
                 ArmTimer(kRefreshTimer, kRefreshPeriodMs);

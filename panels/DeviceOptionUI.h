@@ -141,6 +141,7 @@ class CDeviceOptionUI : public QWidget {
     bool m_threadStream = false;   // the device streams from its own light thread
     const LanguageTexts* m_texts = nullptr;
     QPointer<QWidget> m_preview;
+    bool m_previewWatched = false; // the preview was repainted by the last lighting run
     int m_kind = 0;
     int m_role = 0;
     QString m_normalImage;

@@ -261,8 +261,10 @@ void CBrindovaUSBDevice::SelectFunctionTabs(const FunctionTabs& tabs) {
 
 void CBrindovaUSBDevice::ShowKeyColour(int keyIndex, uint32_t packedColour, uint8_t brightness) {
     CDeviceKeyButtonUI* button = KeyButton(keyIndex);
+    // The picture animates while the window is in front or under the pointer (the preview flag);
+    // otherwise the colours are kept, and the list entry repaints the picture when it is watched.
     if (button && button->isVisible())
-        button->SetLiveColor(packedColour, brightness, true);
+        button->SetLiveColor(packedColour, brightness, true, Device().IsPreview());
 }
 
 QString CBrindovaUSBDevice::Text(const QString& key) const {

@@ -349,3 +349,51 @@ TEST_F(PageHostTest, TheHintAboutPaintingKeysShowsInTheCustomModeOnly) {
     w->ReloadText(w->Texts());
     EXPECT_TRUE(hint->text().isEmpty());
 }
+
+// The key picture animates while the window is in front or under the pointer. Behind other windows
+// the keys keep taking the effect's colours without a repaint, and the picture shows them at once
+// when the window comes back.
+TEST_F(PageHostTest, TheKeyPictureRestsBehindOtherWindowsAndCatchesUpInFront) {
+    SimDevice sim(Keyboard(m_sim.Path(), "kbd1"));
+    ASSERT_EQ(sim.Start(), 1) << sim.LastError();
+    auto w = Make();
+    CBrindovaKeyboardDevice* page = KeyboardPage(*w);
+    ASSERT_TRUE(WaitFilled(page, 1));
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QWidget* picture = w->FindControl("key_panel_picture");
+    ASSERT_NE(picture, nullptr);
+    ASSERT_TRUE(picture->isVisible()) << "the picture covers the keys";
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            paints += e->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    picture->installEventFilter(&counter);
+    CDeviceKeyButtonUI* esc = page->KeyButton(0);
+    ASSERT_NE(esc, nullptr);
+    // The page's effect animates: the picture repaints while the window is in front.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return counter.paints >= 3; }, 3000)) << "the effect animates";
+
+    QWidget other;
+    other.resize(200, 100);
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    ASSERT_FALSE(page->Device().IsPreview());
+    QTest::qWait(120); // a repaint already asked for is let through
+    counter.paints = 0;
+    const quint32 before = esc->LiveColor();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return esc->LiveColor() != before; }, 3000))
+        << "the keys keep taking the effect's colours";
+    QTest::qWait(300);
+    EXPECT_EQ(counter.paints, 0) << "behind another window the picture is not repainted";
+
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints >= 1; }, 1000))
+        << "in front again, the picture shows the colours kept";
+    picture->removeEventFilter(&counter);
+}

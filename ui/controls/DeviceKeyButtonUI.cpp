@@ -57,14 +57,18 @@ void CDeviceKeyButtonUI::SetKeySetImage(const QString& image) {
     RequestRepaint();
 }
 
-bool CDeviceKeyButtonUI::SetLiveColor(quint32 colour, int brightness, bool shown) {
+bool CDeviceKeyButtonUI::SetLiveColor(quint32 colour, int brightness, bool shown, bool repaint) {
     brightness = std::clamp(brightness, 0, 255);
     if (colour == m_colour && brightness == m_brightness && shown == m_lightShown)
         return false;
+    // A light switched on or off changes the button's layers, which a later whole repaint needs.
+    if (shown != m_lightShown)
+        repaint = true;
     m_colour = colour;
     m_brightness = brightness;
     m_lightShown = shown;
-    RequestRepaint();
+    if (repaint)
+        RequestRepaint();
     return true;
 }
 

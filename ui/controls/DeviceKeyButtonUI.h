@@ -35,8 +35,9 @@ class CDeviceKeyButtonUI : public QPushButton {
     QString KeySetImage() const { return m_keySetImage; }
 
     // Stores the live colour (packed as LiveColor.h says), brightness 0..255 and the shown flag.
-    // Schedules a repaint only when one of them changed; returns whether anything changed.
-    bool SetLiveColor(quint32 colour, int brightness, bool shown);
+    // Schedules a repaint only when one of them changed and `repaint` is set (a picture nobody
+    // watches is repainted as a whole when it is watched again); returns whether anything changed.
+    bool SetLiveColor(quint32 colour, int brightness, bool shown, bool repaint = true);
     quint32 LiveColor() const { return m_colour; }
     int Brightness() const { return m_brightness; }
     bool IsLightShown() const { return m_lightShown; }
