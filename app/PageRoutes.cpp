@@ -9,6 +9,7 @@
 #include "panels/macros/MacroSetControlUI.h"
 #include "panels/pages/BrindovaUSBDevice.h"
 #include "panels/pages/keyboard/KeyboardRoutes.h"
+#include "panels/pages/mouse/MouseRoutes.h"
 #include "panels/profile/DeviceProfileUI.h"
 #include "panels/profile/ProfileRoutes.h"
 #include "panels/shoot/ShootRoutes.h"
@@ -68,6 +69,26 @@ void PageRoutes::Install(NotifyRouter& router) {
     keyboard.window = window;
     m_keyboardRoutes = std::make_unique<KeyboardRoutes>(std::move(keyboard));
     m_keyboardRoutes->Install(router);
+
+    MouseRoutesContext mouseSettings;
+    mouseSettings.currentMousePage = [parts] { return parts().mousePage; };
+    m_mouseRoutes = std::make_unique<MouseRoutes>(std::move(mouseSettings));
+    m_mouseRoutes->Install(router);
+    // The keyboard's and the mouse's pages both have "polling_rate_option_" n: one row, the kind of
+    // the page shown picks the handler.
+    router.Add(QStringLiteral("selectchanged"), NotifyRouter::Match::Prefix,
+               QStringLiteral("polling_rate_option_"),
+               [this, parts, currentPage](const UiNotify& msg, int n) {
+                   if (parts().mousePage) {
+                       m_mouseRoutes->OnReportRate(msg, n);
+                       return;
+                   }
+                   // Only the shown keyboard page's own options: a mouse page filled out of sight
+                   // checks its options too, and its rate is not the keyboard's.
+                   CBrindovaUSBDevice* page = currentPage();
+                   if (page && msg.sender && page->isAncestorOf(msg.sender))
+                       m_keyboardRoutes->OnPollingRate(msg, n);
+               });
 
     // The key and macro editors serve every page that has them (the keyboard's keys, the mouse's
     // buttons); the page's own device takes the key tables.

@@ -1,5 +1,5 @@
-// The routes of the pages' panels (profile, lighting, keyboard settings, keys, macros, shoot
-// patterns, sound): each acts on what the page shown offers (its PageParts), so the window that
+// The routes of the pages' panels (profile, lighting, keyboard and mouse settings, keys, macros,
+// shoot patterns, sound): each acts on what the page shown offers (its PageParts), so the window that
 // installs them knows no kind.
 #pragma once
 
@@ -15,6 +15,7 @@ class KeySetRoutes;
 class LanguageTexts;
 class LightRoutes;
 class MacroRoutes;
+class MouseRoutes;
 class NotifyRouter;
 class ProfileRoutes;
 class ResourceList;
@@ -53,6 +54,7 @@ class PageRoutes {
     std::unique_ptr<ProfileRoutes> m_profileRoutes;
     std::unique_ptr<LightRoutes> m_lightRoutes;
     std::unique_ptr<KeyboardRoutes> m_keyboardRoutes;
+    std::unique_ptr<MouseRoutes> m_mouseRoutes;
     std::unique_ptr<KeySetRoutes> m_keySetRoutes;
     std::unique_ptr<MacroRoutes> m_macroRoutes;
     std::unique_ptr<ShootRoutes> m_shootRoutes;

@@ -244,6 +244,9 @@ void UiWindow::WireControl(QWidget* w) {
     } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
         connect(e, &QLineEdit::textEdited, this, [e] { RaiseNotify(e, QStringLiteral("textchanged")); });
         connect(e, &QLineEdit::returnPressed, this, [e] { RaiseNotify(e, QStringLiteral("return")); });
+        // Once per edit, on Return or on leaving a changed edit, and only with acceptable input.
+        connect(e, &QLineEdit::editingFinished, this,
+                [e] { RaiseNotify(e, QStringLiteral("editfinished")); });
         e->installEventFilter(this);
     } else if (auto* l = qobject_cast<QListWidget*>(w)) {
         connect(l, &QListWidget::itemClicked, this,

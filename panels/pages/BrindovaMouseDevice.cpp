@@ -118,6 +118,7 @@ PageParts CBrindovaMouseDevice::Parts() {
     parts.keySet = m_keySetPanel;
     parts.macros = m_macroPanel;
     parts.mouse = &Mouse();
+    parts.mousePage = this;
     parts.shoot = m_shootPanel;
     return parts;
 }
@@ -212,48 +213,16 @@ void CBrindovaMouseDevice::WireControls() {
         if (auto* tab = findChild<QAbstractButton*>(QStringLiteral("mouse_device_seting_option_%1").arg(t)))
             connect(tab, &QAbstractButton::clicked, this, [this, t] { ShowSettingTab(t); });
     }
-    for (int s = 0; s < kMouseDpiStageCount; ++s) {
-        const auto i = static_cast<size_t>(s);
-        if (QCheckBox* check = m_stageChecks[i])
-            connect(check, &QCheckBox::toggled, this, [this, s](bool on) {
-                if (!m_filling)
-                    SetStageEnabled(s, on);
-            });
-        if (QSlider* slider = m_stageSliders[i]) {
-            connect(slider, &QSlider::valueChanged, this, [this, s, i](int steps) {
-                if (m_filling)
-                    return;
-                if (QLineEdit* edit = m_stageEdits[i])
-                    edit->setText(QString::number(m_info.DpiForSteps(steps)));
-                // A drag sends once, when the slider is let go.
-                if (!m_stageSliders[i]->isSliderDown())
-                    m_mouse->SetStageSteps(s, steps);
-            });
-            connect(slider, &QSlider::sliderReleased, this,
-                    [this, s, i] { m_mouse->SetStageSteps(s, m_stageSliders[i]->value()); });
-        }
-        if (QLineEdit* edit = m_stageEdits[i]) {
+    // The stages' checks, sliders and edits and the report-rate options reach the page through the
+    // window's routes (MouseRoutes).
+    for (QLineEdit* edit : m_stageEdits) {
+        if (edit)
             edit->setValidator(new QIntValidator(0, 65535, edit));
-            connect(edit, &QLineEdit::editingFinished, this, [this, s] { OnDpiTyped(s); });
-        }
-    }
-    for (int r = 0; r < kMouseReportStageCount; ++r) {
-        if (auto* option = findChild<QRadioButton*>(QStringLiteral("polling_rate_option_%1").arg(r)))
-            connect(option, &QRadioButton::toggled, this, [this, r](bool on) {
-                if (on && !m_filling)
-                    m_mouse->SetReportStage(r);
-            });
     }
     for (const char* name : {"pointer_speed_slider", "double_click_slider", "scroll_speed_slider"}) {
+        // Stored at each step of a drag, not again on release: the routed release would store twice.
         if (auto* slider = findChild<QSlider*>(QString::fromLatin1(name)))
             connect(slider, &QSlider::valueChanged, this, [this] {
-                if (!m_filling)
-                    StoreSystemSettings();
-            });
-    }
-    for (const char* name : {"pointer_precision_check", "scrolls_page_check"}) {
-        if (auto* check = findChild<QCheckBox*>(QString::fromLatin1(name)))
-            connect(check, &QCheckBox::toggled, this, [this] {
                 if (!m_filling)
                     StoreSystemSettings();
             });
@@ -314,6 +283,13 @@ void CBrindovaMouseDevice::OnDpiTyped(int stage) {
         slider->setValue(steps);
     edit->setText(QString::number(m_info.DpiForSteps(steps)));
     m_filling = false;
+}
+
+void CBrindovaMouseDevice::ShowStageDpi(int stage, int steps) {
+    if (stage < 0 || stage >= kMouseDpiStageCount)
+        return;
+    if (QLineEdit* edit = m_stageEdits[static_cast<size_t>(stage)])
+        edit->setText(QString::number(m_info.DpiForSteps(steps)));
 }
 
 void CBrindovaMouseDevice::StoreSystemSettings() {

@@ -52,6 +52,12 @@ class CBrindovaMouseDevice : public CBrindovaUSBDevice, public IMouseView {
     void SetStageEnabled(int stage, bool on);
     // A DPI typed into a stage's edit: raised to the smallest DPI, turned into steps, shown again.
     void OnDpiTyped(int stage);
+    // The stage's edit shows the DPI of `steps`.
+    void ShowStageDpi(int stage, int steps);
+    // The pointer sliders and checks into the profile.
+    void StoreSystemSettings();
+    // True while the page fills its controls: what they raise then is not the user's.
+    bool Filling() const { return m_filling; }
 
     // IDeviceView
     void ArmTimer(int timerId, int ms) override { CBrindovaUSBDevice::ArmTimer(timerId, ms); }
@@ -84,7 +90,6 @@ class CBrindovaMouseDevice : public CBrindovaUSBDevice, public IMouseView {
     void BuildPicture();
     void WireControls();
     void ShowStages(const MouseSettingsControls& controls);
-    void StoreSystemSettings();
 
     CMouseDevice* m_mouse = nullptr; // owned by the base as its device
     MouseDeviceInfo m_info;

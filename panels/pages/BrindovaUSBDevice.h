@@ -16,6 +16,7 @@
 
 namespace nk7x {
 
+class CBrindovaMouseDevice;
 class CDeviceKeyButtonUI;
 class CDeviceOptionUI;
 class CDeviceProfileUI;
@@ -38,8 +39,9 @@ struct PageParts {
     // The key assignment and macro editors; with them the page's device takes key tables.
     CKeySetControlUI* keySet = nullptr;
     CMacroSetControlUI* macros = nullptr;
-    CKeyboardDevice* keyboard = nullptr; // the keyboard's settings record and options
-    CMouseDevice* mouse = nullptr;       // the mouse's shoot patterns
+    CKeyboardDevice* keyboard = nullptr;       // the keyboard's settings record and options
+    CMouseDevice* mouse = nullptr;             // the mouse's shoot patterns
+    CBrindovaMouseDevice* mousePage = nullptr; // the mouse's DPI, report-rate and pointer controls
     CShootControlUI* shoot = nullptr;
     IHeadsetSoundActions* sound = nullptr; // the headset's equaliser and voice actions
     CMagicControlUI* magic = nullptr;

@@ -3,6 +3,7 @@
 #include "app/MainWnd.h"
 #include "panels/DeviceOptionUI.h"
 #include "panels/keys/KeySetControlUI.h"
+#include "panels/pages/BrindovaKeyboardDevice.h"
 #include "panels/pages/BrindovaMouseDevice.h"
 #include "support/MessageBoxAnswers.h"
 #include "support/PrivateWindowFolders.h"
@@ -273,6 +274,87 @@ TEST_F(MousePageTest, CableAndReceiverHandOverTheSamePage) {
     m_receiver->Stop();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !link.IsOpen(); }, 15000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !m_page->ListEntry()->IsShown(); }, 5000));
+}
+
+// The report rate, a stage's slider and the pointer checks reach the mouse through the window; a
+// drag is written once, when the slider is let go, and the edit follows it all along.
+TEST_F(MousePageTest, SettingsControlsReachTheMouseThroughTheWindow) {
+    m_cable = Start(SimKind::Mouse);
+    OpenWindow();
+    ASSERT_EQ(m_window->Devices().CurrentPage(), m_page);
+    CMouseDevice& mouse = m_page->Mouse();
+
+    const int rate = mouse.Profile().GetSystemStages().reportRateStage == 1 ? 2 : 1;
+    auto* option = Find<QAbstractButton>(QStringLiteral("polling_rate_option_%1").arg(rate));
+    ASSERT_NE(option, nullptr);
+    option->click();
+    EXPECT_EQ(mouse.Profile().GetSystemStages().reportRateStage, rate);
+
+    QSlider* slider = Find<QSlider>(QStringLiteral("DPI_slider_1"));
+    QLineEdit* edit = Find<QLineEdit>(QStringLiteral("DPI_edit_1"));
+    ASSERT_NE(slider, nullptr);
+    ASSERT_NE(edit, nullptr);
+    ASSERT_GE(mouse.Profile().GetDpiStages().size(), 2u);
+    const int before = mouse.Profile().GetDpiStages()[1].dpiX;
+    const int target = before == 40 ? 41 : 40;
+    slider->setSliderDown(true);
+    slider->setValue(target);
+    EXPECT_EQ(edit->text(), QString::number(mouse.Info().DpiForSteps(target)));
+    EXPECT_EQ(mouse.Profile().GetDpiStages()[1].dpiX, before) << "nothing is written during a drag";
+    slider->setSliderDown(false);
+    EXPECT_EQ(mouse.Profile().GetDpiStages()[1].dpiX, target);
+
+    auto* precision = Find<QCheckBox>(QStringLiteral("pointer_precision_check"));
+    ASSERT_NE(precision, nullptr);
+    const bool was = precision->isChecked();
+    precision->click();
+    EXPECT_EQ(mouse.Profile().GetSystemStages().pointerPrecision, was ? 0 : 1);
+}
+
+// The keyboard's page names its report-rate options as the mouse's does: with the mouse's page
+// shown, the keyboard's options leave the mouse alone.
+TEST_F(MousePageTest, TheKeyboardsReportRateOptionsLeaveTheMouseAlone) {
+    m_cable = Start(SimKind::Mouse);
+    m_receiver = Start(SimKind::Keyboard);
+    OpenWindow();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !m_window->Devices().PagesOf(DeviceFamily::Keyboard).empty(); }, 8000));
+    CBrindovaUSBDevice* keyboardPage = m_window->Devices().PagesOf(DeviceFamily::Keyboard)[0];
+    DeviceHost& host = m_window->Devices();
+    auto show = [&host](CBrindovaUSBDevice* page) {
+        for (int i = 0; i < host.PageCount(); ++i)
+            if (host.Page(i) == page)
+                host.ShowEntry(i, true);
+        return host.CurrentPage() == page;
+    };
+    ASSERT_TRUE(show(m_page));
+
+    const int rate = m_page->Mouse().Profile().GetSystemStages().reportRateStage;
+    auto* other = keyboardPage->findChild<QAbstractButton*>(
+        QStringLiteral("polling_rate_option_%1").arg(rate == 1 ? 2 : 1));
+    ASSERT_NE(other, nullptr);
+    other->click();
+    EXPECT_EQ(m_page->Mouse().Profile().GetSystemStages().reportRateStage, rate);
+
+    // The other way round: the mouse's page filled out of sight with a new rate (as a profile
+    // switch or a change made on the mouse fills it) checks the mouse's own option, which is no
+    // choice made on the keyboard's page.
+    auto* keyboard = qobject_cast<CBrindovaKeyboardDevice*>(keyboardPage);
+    ASSERT_NE(keyboard, nullptr);
+    ASSERT_TRUE(show(keyboardPage));
+    const int keyboardRate = keyboard->Keyboard().Profile().GetSystemStages().pollingRate;
+    const int mouseRate = m_page->Mouse().Profile().GetSystemStages().reportRateStage;
+    int next = 0;
+    while (next == keyboardRate || next == mouseRate)
+        ++next;
+    m_page->Mouse().SetReportStage(next);
+    m_page->Device().RefreshPage();
+    QApplication::processEvents();
+    auto* checked = m_page->findChild<QAbstractButton*>(QStringLiteral("polling_rate_option_%1").arg(next));
+    ASSERT_NE(checked, nullptr);
+    EXPECT_TRUE(checked->isChecked()) << "the mouse's page shows its rate";
+    ASSERT_EQ(m_page->Mouse().Profile().GetSystemStages().reportRateStage, next);
+    EXPECT_EQ(keyboard->Keyboard().Profile().GetSystemStages().pollingRate, keyboardRate);
 }
 
 } // namespace nk7x::test
