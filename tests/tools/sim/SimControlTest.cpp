@@ -221,7 +221,9 @@ TEST_F(SimProgram, RunsUntilSigtermAndAnswersCtl) {
     const std::string log = m_root.Path() + "/device.log";
     const pid_t pid = Spawn({"--keys", "170", "--name", "kb7", "--fault", "stale@3"}, dir, log);
     ASSERT_GT(pid, 0);
-    ASSERT_TRUE(WaitUntil([&] { return FileExists(dir + "/kb7.ctl"); })) << "the emulator did not start";
+    // Both the control socket and the interface's socket are up before anything is asked of them.
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(dir + "/kb7.ctl") && FileExists(dir + "/kb7-mi01.sock"); }))
+        << "the emulator did not start";
     struct stat st {};
     ASSERT_EQ(stat(dir.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
