@@ -15,6 +15,7 @@
 #include "ui/UiWindow.h"
 
 #include <QBoxLayout>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLayout>
 #include <QStackedWidget>
@@ -95,6 +96,8 @@ bool DeviceHost::BuildPage(size_t index) {
         return false;
     if (m_hosted[index].page)
         return true;
+    QElapsedTimer building;
+    building.start();
     const DeviceSlot slot = m_hosted[index].identity;
     const int optionRow = m_hosted[index].optionRow;
     const DeviceOptionRow& row = OptionTable()[static_cast<size_t>(optionRow)];
@@ -175,6 +178,7 @@ bool DeviceHost::BuildPage(size_t index) {
     h.power = power;
     h.pageIndex = pageIndex;
     emit pageCreated(page);
+    h.buildMs = static_cast<int>(building.elapsed());
     return true;
 }
 
@@ -303,7 +307,10 @@ void DeviceHost::ConnectCommand(const DeviceSlot& slot) {
         return;
     const bool firstVisible = VisibleEntryCount() == 0;
     ShowEntry(i, firstVisible);
-    h.entry->StartTimers();
+    // The device's first connection waited while its page was built: that wait counts towards
+    // the settling time before the page first asks the device.
+    h.entry->StartTimers(h.buildMs);
+    h.buildMs = 0;
 }
 
 void DeviceHost::ConnectNotification(const DeviceSlot& slot) {

@@ -121,6 +121,7 @@ class DeviceHost : public QObject, public IDiscoverySink {
         DeviceFamily family = DeviceFamily::Keyboard;
         int optionRow = -1;
         int pageIndex = -1;
+        int buildMs = 0; // how long building the page took, until its device's first connection
     };
     // Hands `fn` to the UI thread and waits until it ran or shutting down began.
     void RunOnUiThread(std::function<void()> fn);

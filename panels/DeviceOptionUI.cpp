@@ -15,7 +15,9 @@
 #include <QIcon>
 #include <QStyle>
 #include <QThread>
+
 #include <QTimer>
+#include <algorithm>
 
 namespace nk7x {
 namespace {
@@ -318,8 +320,8 @@ void CDeviceOptionUI::SetVisible(bool visible) {
     m_visible = visible;
 }
 
-void CDeviceOptionUI::StartTimers() {
-    ArmTimer(kConnectTimer, kConnectDelayMs);
+void CDeviceOptionUI::StartTimers(int alreadyWaitedMs) {
+    ArmTimer(kConnectTimer, std::clamp(kConnectDelayMs - alreadyWaitedMs, 0, kConnectDelayMs));
 }
 
 void CDeviceOptionUI::SetTimerHook(int id, std::function<void()> hook) {

@@ -104,8 +104,9 @@ class CDeviceOptionUI : public QWidget {
     void SetVisible(bool visible);
     bool IsShown() const { return m_visible; }
 
-    // First step after a connection: timer 1001 in 500 ms.
-    void StartTimers();
+    // First step after a connection: timer 1001 in 500 ms, less `alreadyWaitedMs` that the
+    // connection has waited already.
+    void StartTimers(int alreadyWaitedMs = 0);
 
     // One-shot timers of the entry, on the UI thread; arming a running timer restarts it.
     void ArmTimer(int id, int ms);
