@@ -36,22 +36,22 @@ void Load(Loaded& l) {
     const SharedLibrary& lib = *l.library;
     CurlApi& a = l.api;
     std::string& e = l.error;
-    const bool all =
-        Resolve(lib, "curl_global_init", a.global_init, e) && Resolve(lib, "curl_easy_init", a.easy_init, e) &&
-        Resolve(lib, "curl_easy_cleanup", a.easy_cleanup, e) &&
-        Resolve(lib, "curl_easy_setopt", a.easy_setopt, e) &&
-        Resolve(lib, "curl_easy_getinfo", a.easy_getinfo, e) &&
-        Resolve(lib, "curl_easy_strerror", a.easy_strerror, e) &&
-        Resolve(lib, "curl_multi_init", a.multi_init, e) &&
-        Resolve(lib, "curl_multi_cleanup", a.multi_cleanup, e) &&
-        Resolve(lib, "curl_multi_add_handle", a.multi_add_handle, e) &&
-        Resolve(lib, "curl_multi_remove_handle", a.multi_remove_handle, e) &&
-        Resolve(lib, "curl_multi_perform", a.multi_perform, e) &&
-        Resolve(lib, "curl_multi_poll", a.multi_poll, e) &&
-        Resolve(lib, "curl_multi_wakeup", a.multi_wakeup, e) &&
-        Resolve(lib, "curl_multi_info_read", a.multi_info_read, e) &&
-        Resolve(lib, "curl_slist_append", a.slist_append, e) &&
-        Resolve(lib, "curl_slist_free_all", a.slist_free_all, e);
+    const bool all = Resolve(lib, "curl_global_init", a.global_init, e) &&
+                     Resolve(lib, "curl_easy_init", a.easy_init, e) &&
+                     Resolve(lib, "curl_easy_cleanup", a.easy_cleanup, e) &&
+                     Resolve(lib, "curl_easy_setopt", a.easy_setopt, e) &&
+                     Resolve(lib, "curl_easy_getinfo", a.easy_getinfo, e) &&
+                     Resolve(lib, "curl_easy_strerror", a.easy_strerror, e) &&
+                     Resolve(lib, "curl_multi_init", a.multi_init, e) &&
+                     Resolve(lib, "curl_multi_cleanup", a.multi_cleanup, e) &&
+                     Resolve(lib, "curl_multi_add_handle", a.multi_add_handle, e) &&
+                     Resolve(lib, "curl_multi_remove_handle", a.multi_remove_handle, e) &&
+                     Resolve(lib, "curl_multi_perform", a.multi_perform, e) &&
+                     Resolve(lib, "curl_multi_poll", a.multi_poll, e) &&
+                     Resolve(lib, "curl_multi_wakeup", a.multi_wakeup, e) &&
+                     Resolve(lib, "curl_multi_info_read", a.multi_info_read, e) &&
+                     Resolve(lib, "curl_slist_append", a.slist_append, e) &&
+                     Resolve(lib, "curl_slist_free_all", a.slist_free_all, e);
     if (!all)
         return;
     const CURLcode init = a.global_init(CURL_GLOBAL_DEFAULT);
