@@ -272,6 +272,7 @@ void CKeyboardDevice::DirectTakeOver(bool held) {
 }
 
 LinkResult CKeyboardDevice::RefreshLighting() {
+    FollowPreviewFlag();
     IKeyboardView* view = m_ctx.View();
     if (!IsLiveLighting() || !view)
         return kResultOk;

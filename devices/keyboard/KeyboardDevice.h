@@ -137,10 +137,21 @@ class CKeyboardDevice : public CDeviceBase, public IKeyTableDevice, public ISett
     bool StartLightThread() { return m_preview.Start(); }
     void StopLightThread() { m_preview.Stop(); }
     bool LightThreadRunning() const { return m_preview.Running(); }
-    // Whether a window shows the preview; the light thread sleeps while none does.
-    void SetPreviewWatched(bool watched) { m_preview.SetWatched(watched); }
+    // Whether a window shows the page; the light thread sleeps while none does, and while the
+    // window is neither in front nor under the pointer (the preview flag, looked at by each
+    // lighting run of the page).
+    void SetPreviewWatched(bool watched) {
+        m_pageSeen = watched;
+        FollowPreviewFlag();
+    }
     bool PreviewWatched() const { return m_preview.Watched(); }
     uint64_t LightPasses() const { return m_preview.Passes(); }
+    // The light thread watched exactly while the page is seen and the preview flag is set.
+    void FollowPreviewFlag() {
+        const bool watched = m_pageSeen && IsPreview();
+        if (watched != m_preview.Watched())
+            m_preview.SetWatched(watched);
+    }
     const light::KeyboardLightEngine& LightPreview() const { return m_preview.Engine(); }
 
     // The per-key table entries, guarded against the synchronisation worker that paints them.
@@ -199,6 +210,7 @@ class CKeyboardDevice : public CDeviceBase, public IKeyTableDevice, public ISett
     // Guards the per-key table's entries between the UI thread and the synchronisation worker.
     mutable std::mutex m_keyColourMutex;
     CKeyboardLightPreview m_preview;
+    bool m_pageSeen = true; // the page's last word on whether it is on screen
     CKeyboardCustomColours m_custom;
 };
 
