@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "devices/PlainDevice.h"
 #include "devices/keyboard/KeyboardDevice.h"
 #include "devices/light/KeyboardLightEngine.h"
 #include "devices/light/LightClock.h"
@@ -62,7 +63,7 @@ void SyncHubStep(benchmark::State& state) {
     std::vector<std::unique_ptr<CDeviceBase>> devices;
     std::vector<CDeviceBase*> listed;
     for (int keys : {20, 126, 13, 13}) {
-        devices.push_back(std::make_unique<CDeviceBase>());
+        devices.push_back(std::make_unique<CPlainDevice>());
         devices.back()->SetKeyCount(keys);
         devices.back()->Link().SetOpen(true);
         devices.back()->Link().SetBackgroundPause(true);

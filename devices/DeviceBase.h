@@ -171,11 +171,10 @@ class CDeviceBase {
     std::string DefaultProfilePath() const;
 
     // Virtual operations every kind fills in; the panels and the page timers call them on whatever
-    // kind a page holds. The base has no profile, keys, macros or settings record, so its forms
-    // do nothing, and its writes fail: there is nothing they could write. What is asked only of a
-    // known kind (restoring the defaults, the profile file's path and name) is that kind's own.
+    // kind a page holds (a page of no kind holds a CPlainDevice). What is asked only of a known
+    // kind (restoring the defaults, the profile file's path and name) is that kind's own.
     // Takes the loaded profile's settings into the device object.
-    virtual void ApplyProfile() {}
+    virtual void ApplyProfile() = 0;
     // One live-lighting run: repaints the key buttons and streams the colours. Returns the stream's
     // result (1 also when nothing needed sending).
     virtual LinkResult RefreshLighting();
@@ -214,14 +213,16 @@ class CDeviceBase {
     // The connection's first work (the layout read, the profile, the page). With the worker
     // running it ends later, on the page's thread, with ConnectFinished.
     virtual void OnConnect() { ConnectFinished(); }
-    virtual void OnSyncRequest() {}
-    virtual void StatusPoll() {}
+    // The device reported a change made on it: its settings read back into the profile.
+    virtual void OnSyncRequest() = 0;
+    // The device's status record (battery, power) asked for, where it keeps one.
+    virtual void StatusPoll() = 0;
     // Loads the current profile. A missing or broken profile file is refilled from the defaults
     // (a broken one kept aside first) inside the load, so there is no failure to hand back.
-    virtual void LoadProfile() {}
-    virtual void RefreshPage() {}
-    virtual void RefreshNameLists() {}
-    virtual void SaveProfile() {}
+    virtual void LoadProfile() = 0;
+    virtual void RefreshPage() = 0;
+    virtual void RefreshNameLists() = 0;
+    virtual void SaveProfile() = 0;
 
     // The notification interface: opens it (when not open yet) and starts the reader. 1 on
     // success, 0 when the interface cannot be opened (see NotificationLink().Transport()).

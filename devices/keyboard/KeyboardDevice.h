@@ -174,6 +174,8 @@ class CKeyboardDevice : public CDeviceBase, public IKeyTableDevice, public ISett
     // Page flow.
     void OnConnect() override;
     void OnSyncRequest() override;
+    // A keyboard keeps no status record: there is nothing to ask.
+    void StatusPoll() override {}
     void RefreshPage() override;
     void RefreshNameLists() override;
     // The keyboard animates its own lighting; the page only repaints the key buttons: from the preview,

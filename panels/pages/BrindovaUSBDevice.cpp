@@ -1,5 +1,6 @@
 #include "panels/pages/BrindovaUSBDevice.h"
 
+#include "devices/PlainDevice.h"
 #include "platform/DebugLog.h"
 
 #include "panels/DeviceOptionUI.h"
@@ -73,7 +74,7 @@ class CBrindovaUSBDevice::BaseView final : public IDeviceView {
 };
 
 CBrindovaUSBDevice::CBrindovaUSBDevice(QWidget* parent)
-    : CBrindovaUSBDevice(std::make_unique<CDeviceBase>(), parent) {
+    : CBrindovaUSBDevice(std::make_unique<CPlainDevice>(), parent) {
     m_baseView = std::make_unique<BaseView>(*this);
     m_device->SetDeviceView(m_baseView.get());
 }

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "devices/NotifyCodes.h"
+#include "devices/PlainDevice.h"
 #include "devices/discovery/DeviceTables.h"
 #include "macros/MacroStore.h"
 #include "tools/sim/KeyboardLayout.h"
@@ -357,7 +358,7 @@ namespace {
 class LiveLightingTest : public KeyboardTest {};
 
 TEST_F(LiveLightingTest, TheBasePageStreamsScaledColoursButNeverKey126) {
-    CDeviceBase page;
+    CPlainDevice page;
     ASSERT_EQ(page.Link().OpenPath(m_sim->CommandPath()), 1);
     page.SetKeyCount(127);
     page.SetKeyColour(0, {200, 100, 50, 128});

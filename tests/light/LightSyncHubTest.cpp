@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "devices/DeviceBase.h"
+#include "devices/PlainDevice.h"
 #include "devices/light/LightSyncHub.h"
 
 namespace nk7x::light {
@@ -17,7 +18,7 @@ class LightSyncHubTest : public ::testing::Test {
   protected:
     void SetUp() override {
         for (int keys : {5, 3, 4}) {
-            auto d = std::make_unique<CDeviceBase>();
+            auto d = std::make_unique<CPlainDevice>();
             d->SetKeyCount(keys);
             m_devices.push_back(std::move(d));
         }
@@ -127,7 +128,7 @@ TEST_F(LightSyncHubTest, ADeviceThatLeftTheHubIsNeverPaintedAgain) {
         }
     });
     for (int round = 0; round < 50; ++round) {
-        auto d = std::make_unique<CDeviceBase>();
+        auto d = std::make_unique<CPlainDevice>();
         d->SetKeyCount(126);
         d->Link().SetOpen(true);
         d->Link().SetBackgroundPause(true);

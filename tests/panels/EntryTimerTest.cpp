@@ -1,6 +1,7 @@
 #include "PanelsTestSupport.h"
 
 #include "devices/DeviceBase.h"
+#include "devices/PlainDevice.h"
 #include "devices/keyboard/KeyboardDevice.h"
 #include "keyboard/KeyboardTestSupport.h"
 #include "tools/sim/SimDevice.h"
@@ -21,7 +22,7 @@ namespace nk7x::test {
 namespace {
 
 // A device whose operations only count; its link is never open.
-class CountingDevice : public CDeviceBase {
+class CountingDevice : public CPlainDevice {
   public:
     LinkResult RefreshLighting() override {
         ++refreshes;

@@ -1,5 +1,6 @@
 #include "ProfilePanelTestSupport.h"
 
+#include "devices/PlainDevice.h"
 #include "windows/MessageBox.h"
 
 #include <QAbstractButton>
@@ -55,7 +56,7 @@ TEST_F(SwitchTest, ComboSelectionSwitchesAfterTheDelayAndWritesTheNewSettings) {
 
 // A device with keys that records what the switch and the reset ask of it, in order; its queued
 // writes run here and now.
-class CallRecorder : public CDeviceBase, public IKeyTableDevice, public ISettingsRecordDevice {
+class CallRecorder : public CPlainDevice, public IKeyTableDevice, public ISettingsRecordDevice {
   public:
     std::vector<std::string> calls;
     MacroDownload macroResult;
