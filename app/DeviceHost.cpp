@@ -58,9 +58,9 @@ int DeviceHost::CreatePages() {
                 continue;
             if (iface.vendorId == row.VendorId() && iface.productId == row.ProductId() && iface.kind &&
                 iface.kind == row.Kind() && iface.role == row.Role()) {
-                if (iface.kind && row.Kind() && row.Family()) {
-                    // The page itself is built when its device first comes: a window without
-                    // that device holds none of its widgets and pictures.
+                // The page itself is built when its device first comes: a window without that
+                // device holds none of its widgets and pictures.
+                if (row.Family()) {
                     Hosted h;
                     h.identity = iface;
                     h.family = FamilyOf(*iface.kind);

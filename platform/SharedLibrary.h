@@ -18,10 +18,14 @@ class SharedLibrary {
 
     // The address of a symbol; nullptr when the library has none of that name.
     void* Symbol(const char* name) const;
+    // Leaves the library loaded when this object goes, for one that may hold threads or callbacks
+    // of its own once called.
+    void KeepLoaded() { m_keep = true; }
 
   private:
     explicit SharedLibrary(void* handle) : m_handle(handle) {}
     void* m_handle;
+    bool m_keep = false;
 };
 
 } // namespace nk7x

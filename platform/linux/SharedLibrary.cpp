@@ -15,7 +15,8 @@ std::unique_ptr<SharedLibrary> SharedLibrary::Open(const std::string& name, std:
 }
 
 SharedLibrary::~SharedLibrary() {
-    ::dlclose(m_handle);
+    if (!m_keep)
+        ::dlclose(m_handle);
 }
 
 void* SharedLibrary::Symbol(const char* name) const {

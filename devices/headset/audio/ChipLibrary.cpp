@@ -1,7 +1,5 @@
 #include "devices/headset/audio/ChipLibrary.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -50,8 +48,8 @@ int PercentFromScalar(double scalar) {
     return static_cast<int>(std::lround(std::clamp(scalar, 0.0, 1.0) * 100.0));
 }
 
-template <typename Fn> Fn Resolve(void* handle, const char* name) {
-    return reinterpret_cast<Fn>(::dlsym(handle, name));
+template <typename Fn> Fn Resolve(const SharedLibrary& library, const char* name) {
+    return reinterpret_cast<Fn>(library.Symbol(name));
 }
 
 } // namespace
@@ -78,17 +76,17 @@ std::unique_ptr<ChipLibrary> ChipLibrary::Load(const std::string& path, std::str
         return nullptr;
     };
     // Its own dependencies are its business (its run path); nothing of it is shared with the program.
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* error = ::dlerror();
-        return fail(error ? error : path + " cannot be loaded");
-    }
+    std::string error;
+    std::unique_ptr<SharedLibrary> library = SharedLibrary::Open(path, error);
+    if (!library)
+        return fail(error.empty() ? path + " cannot be loaded" : error);
+    const SharedLibrary& lib = *library;
     Calls calls;
-    calls.init = Resolve<NkConfLibInitFn>(handle, kNkConfLibInit);
-    calls.createDeviceList = Resolve<NkCreateDeviceListFn>(handle, kNkCreateDeviceList);
-    calls.getDeviceCount = Resolve<NkGetDeviceCountFn>(handle, kNkGetDeviceCount);
-    calls.getDeviceById = Resolve<NkGetDeviceByIdFn>(handle, kNkGetDeviceById);
-    calls.propertyControl = Resolve<NkPropertyControlFn>(handle, kNkPropertyControl);
+    calls.init = Resolve<NkConfLibInitFn>(lib, kNkConfLibInit);
+    calls.createDeviceList = Resolve<NkCreateDeviceListFn>(lib, kNkCreateDeviceList);
+    calls.getDeviceCount = Resolve<NkGetDeviceCountFn>(lib, kNkGetDeviceCount);
+    calls.getDeviceById = Resolve<NkGetDeviceByIdFn>(lib, kNkGetDeviceById);
+    calls.propertyControl = Resolve<NkPropertyControlFn>(lib, kNkPropertyControl);
     std::string missing;
     const std::pair<const void*, const char*> needed[] = {
         {reinterpret_cast<const void*>(calls.init), kNkConfLibInit},
@@ -99,23 +97,22 @@ std::unique_ptr<ChipLibrary> ChipLibrary::Load(const std::string& path, std::str
     for (const auto& [address, name] : needed)
         if (!address)
             missing += std::string(missing.empty() ? "" : ", ") + name;
-    if (!missing.empty()) {
-        ::dlclose(handle);
+    if (!missing.empty())
         return fail(path + " lacks " + missing);
-    }
     // The rest of the library's interface is never called; a library without it still serves.
     for (const char* name : kNkUncalledExports)
-        if (!::dlsym(handle, name))
+        if (!lib.Symbol(name))
             DebugLogf("audio chip: %s lacks %s (not needed)", path.c_str(), name);
     DebugLogf("audio chip: library %s loaded", path.c_str());
-    return std::unique_ptr<ChipLibrary>(new ChipLibrary(handle, calls));
+    return std::unique_ptr<ChipLibrary>(new ChipLibrary(std::move(library), calls));
 }
 
-ChipLibrary::ChipLibrary(void* handle, const Calls& calls) : m_handle(handle), m_calls(calls) {}
+ChipLibrary::ChipLibrary(std::unique_ptr<SharedLibrary> library, const Calls& calls)
+    : m_library(std::move(library)), m_calls(calls) {}
 
 ChipLibrary::~ChipLibrary() {
-    if (m_handle && !m_started)
-        ::dlclose(m_handle);
+    if (m_library && m_started)
+        m_library->KeepLoaded();
 }
 
 void ChipLibrary::Start() {

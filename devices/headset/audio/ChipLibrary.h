@@ -12,6 +12,7 @@
 
 #include "devices/headset/audio/AudioChip.h"
 #include "devices/headset/audio/ChipLibraryAbi.h"
+#include "platform/SharedLibrary.h"
 
 namespace nk7x {
 
@@ -75,7 +76,7 @@ class ChipLibrary final : public AudioChip {
     // The 32-bit words of a property's parameter; none: no parameter buffer at all.
     using Parameter = std::vector<int32_t>;
 
-    ChipLibrary(void* handle, const Calls& calls);
+    ChipLibrary(std::unique_ptr<SharedLibrary> library, const Calls& calls);
 
     void SelectDevices();
     void ReadFeatureList(Device& device, const char* which);
@@ -101,7 +102,7 @@ class ChipLibrary final : public AudioChip {
     bool VolumeWrite(std::u16string_view scalarName, std::u16string_view readBackName, int32_t channel,
                      int percent);
 
-    void* m_handle = nullptr;
+    std::unique_ptr<SharedLibrary> m_library;
     Calls m_calls;
     bool m_started = false;
     std::optional<Device> m_output;
