@@ -164,6 +164,12 @@ QWidget* UiWindow::BuildLayout(const QString& path, QWidget* parent) {
         if (image.isEmpty())
             continue;
         l->setProperty(kImageFile, base.absoluteFilePath(image));
+        // The layout's sizes are the base the scale works from, also when the window is scaled
+        // already: drawing the image sets the label's minimum to the scaled size.
+        if (!l->property(kBaseMin).isValid()) {
+            l->setProperty(kBaseMin, l->minimumSize());
+            l->setProperty(kBaseMax, l->maximumSize());
+        }
         RenderImage(l, m_scale);
     }
     return content;

@@ -327,4 +327,16 @@ TEST(UiWindowImages, ImagesAreDrawnAtTheScaledSize) {
     wnd.SetScale(144);
     EXPECT_EQ(pic->pixmap().size(), QSize(30, 15));
     EXPECT_EQ(qobject_cast<QLabel*>(wnd.FindControl("natural"))->pixmap().size(), QSize(12, 6));
+
+    // A part built after the scale was set (a device's page when its device first comes) and then
+    // adopted by the window is scaled once, not twice.
+    QWidget* late = wnd.BuildLayout(dir.filePath("pic.ui"), nullptr);
+    ASSERT_NE(late, nullptr);
+    wnd.Adopt(late, nullptr);
+    auto* latePic = late->findChild<QLabel*>(QStringLiteral("pic"));
+    ASSERT_NE(latePic, nullptr);
+    EXPECT_EQ(latePic->pixmap().size(), QSize(30, 15));
+    EXPECT_EQ(latePic->minimumSize(), QSize(30, 15));
+    EXPECT_EQ(late->findChild<QLabel*>(QStringLiteral("natural"))->pixmap().size(), QSize(12, 6));
+    delete late;
 }
