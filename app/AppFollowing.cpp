@@ -33,7 +33,7 @@ void AppFollowing::EnsureTracking() {
     if (m_trackingTried || !m_ctx.followApps || !m_profiles->TrackerName().isEmpty())
         return;
     bool wanted = false;
-    for (const KindDescriptor& d : kKindDescriptors) {
+    for (const KindDescriptor& d : Kinds()) {
         const AppBindings& b = m_profiles->Bindings(d.family);
         wanted = wanted || !b.List().empty() || !b.DefaultProfile().empty();
     }

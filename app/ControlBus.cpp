@@ -23,7 +23,7 @@ namespace nk7x {
 namespace {
 
 std::optional<DeviceFamily> FamilyOfScriptName(const QString& kind) {
-    for (const KindDescriptor& d : kKindDescriptors)
+    for (const KindDescriptor& d : Kinds())
         if (kind.compare(QLatin1String(d.scriptName), Qt::CaseInsensitive) == 0)
             return d.family;
     return std::nullopt;
@@ -74,7 +74,7 @@ bool ParseColour(QString text, uint8_t& red, uint8_t& green, uint8_t& blue) {
 
 QString KnownKinds() {
     QStringList names;
-    for (const KindDescriptor& d : kKindDescriptors)
+    for (const KindDescriptor& d : Kinds())
         names << QString::fromLatin1(d.scriptName);
     return names.join(QStringLiteral(", "));
 }

@@ -2,6 +2,7 @@
 
 #include "devices/ConnectionHandOver.h"
 
+#include "link/KindDescriptors.h"
 #include "panels/DeviceOptionUI.h"
 #include "panels/MpDevicePowerUI.h"
 #include "panels/light/LightControlUI.h"
@@ -549,10 +550,21 @@ std::vector<CBrindovaUSBDevice*> DeviceHost::PagesOf(DeviceFamily family) const 
     return out;
 }
 
+namespace {
+// The shipped families in the order given, then the added ones in the order they were added.
+std::vector<DeviceFamily> FamiliesInOrder(std::initializer_list<DeviceFamily> shipped) {
+    std::vector<DeviceFamily> out(shipped);
+    for (const KindDescriptor& d : Kinds())
+        if (FamilyIndex(d.family) >= kDeviceFamilyCount)
+            out.push_back(d.family);
+    return out;
+}
+} // namespace
+
 std::vector<CBrindovaUSBDevice*> DeviceHost::PagesInPanelOrder() const {
     std::vector<CBrindovaUSBDevice*> out;
-    for (DeviceFamily f :
-         {DeviceFamily::Keyboard, DeviceFamily::Mouse, DeviceFamily::MousePad, DeviceFamily::Headset}) {
+    for (DeviceFamily f : FamiliesInOrder(
+             {DeviceFamily::Keyboard, DeviceFamily::Mouse, DeviceFamily::MousePad, DeviceFamily::Headset})) {
         for (CBrindovaUSBDevice* p : PagesOf(f))
             out.push_back(p);
     }
@@ -561,8 +573,8 @@ std::vector<CBrindovaUSBDevice*> DeviceHost::PagesInPanelOrder() const {
 
 std::vector<CDeviceBase*> DeviceHost::DevicesInSyncOrder() const {
     std::vector<CDeviceBase*> out;
-    for (DeviceFamily f :
-         {DeviceFamily::Mouse, DeviceFamily::Keyboard, DeviceFamily::MousePad, DeviceFamily::Headset}) {
+    for (DeviceFamily f : FamiliesInOrder(
+             {DeviceFamily::Mouse, DeviceFamily::Keyboard, DeviceFamily::MousePad, DeviceFamily::Headset})) {
         for (CBrindovaUSBDevice* p : PagesOf(f))
             out.push_back(&p->Device());
     }

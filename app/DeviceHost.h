@@ -97,9 +97,9 @@ class DeviceHost : public QObject, public IDiscoverySink {
     CDeviceOptionUI* Entry(int index) const;
     CMpDevicePowerUI* Power(int index) const;
     std::vector<CBrindovaUSBDevice*> PagesOf(DeviceFamily family) const;
-    // Keyboards, mice, mouse pads, headsets (the lighting panel's order).
+    // Keyboards, mice, mouse pads, headsets, then added kinds (the lighting panel's order).
     std::vector<CBrindovaUSBDevice*> PagesInPanelOrder() const;
-    // Mice, keyboards, mouse pads, headsets (the synchronisation worker's order).
+    // Mice, keyboards, mouse pads, headsets, then added kinds (the synchronisation worker's order).
     std::vector<CDeviceBase*> DevicesInSyncOrder() const;
 
     bool AccessDeniedShown() const { return m_accessShown; }

@@ -27,7 +27,7 @@ std::vector<SupportedDevice> OptionTableDevices() {
     // The shipped rows, as the families describe them: the answer names what the program was built
     // for, not what a device rows file added later.
     std::vector<SupportedDevice> rows;
-    for (const KindDescriptor& d : kKindDescriptors)
+    for (const KindDescriptor& d : Kinds())
         rows.push_back({d.vendorId, d.productId, KindNumber(d.kind)});
     return rows;
 }

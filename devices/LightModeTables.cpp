@@ -1,4 +1,5 @@
 #include "devices/LightModeTables.h"
+#include "link/KindDescriptors.h"
 
 #include <algorithm>
 #include <cctype>
@@ -104,7 +105,7 @@ constexpr std::array<const char*, 3> kHeadsetAreas = {
 } // namespace
 
 std::span<const BuiltInLightMode> BuiltInLightModes(DeviceFamily family) {
-    switch (family) {
+    switch (LightFamily(family)) {
     case DeviceFamily::Keyboard:
         return kKeyboardModes;
     case DeviceFamily::Mouse:
@@ -122,7 +123,7 @@ std::span<const BuiltInLightMode> BuiltInLightModes(int familyIndex) {
 }
 
 std::span<const char* const> LightAreaNames(DeviceFamily family) {
-    switch (family) {
+    switch (LightFamily(family)) {
     case DeviceFamily::Keyboard:
         return kKeyboardAreas;
     case DeviceFamily::Mouse:

@@ -1,4 +1,5 @@
 #include "devices/ReportRates.h"
+#include "link/KindDescriptors.h"
 
 #include "devices/mouse/MouseTables.h"
 
@@ -8,7 +9,7 @@ constexpr int kKeyboardRateOptions = 4;
 } // namespace
 
 int ReportRateOptions(DeviceFamily family) {
-    switch (family) {
+    switch (LightFamily(family)) {
     case DeviceFamily::Keyboard:
         return kKeyboardRateOptions;
     case DeviceFamily::Mouse:

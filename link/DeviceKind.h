@@ -1,5 +1,6 @@
 // The device kinds of the supported-device tables and the page families they fall into, with the
-// family's profile folder name; the one place that gives these numbers and names.
+// family's profile folder name; the one place that gives these numbers and names. Kinds added at run
+// time (link/KindDescriptors.h) answer where the shipped ones do not.
 #pragma once
 
 #include <cstdint>
@@ -18,9 +19,18 @@ enum class DeviceKind : uint16_t {
 };
 
 // The page family of a kind: the order of the main window's page lists, the kind index of the
-// option table and the element of the lighting name files.
+// option table and the element of the lighting name files. A kind added at run time brings a family
+// numbered from kDeviceFamilyCount on.
 enum class DeviceFamily : int { Keyboard = 0, Mouse = 1, MousePad = 2, Headset = 3 };
-inline constexpr int kDeviceFamilyCount = 4;
+inline constexpr int kDeviceFamilyCount = 4; // the shipped families
+
+// What the kinds added at run time say (link/KindDescriptors.cpp); nothing, or the last shipped
+// answer, for a number no added kind has.
+std::optional<DeviceKind> AddedKindFromNumber(int number);
+std::optional<DeviceFamily> AddedFamilyFromIndex(int index);
+DeviceFamily AddedFamilyOf(DeviceKind kind);
+const char* AddedFolderName(DeviceFamily family);
+const char* AddedDisplayName(DeviceKind kind);
 
 constexpr uint16_t KindNumber(DeviceKind kind) {
     return static_cast<uint16_t>(kind);
@@ -43,14 +53,16 @@ constexpr std::optional<DeviceKind> KindFromNumber(int number) {
     case 7:
         return DeviceKind::Headset;
     default:
-        return std::nullopt;
+        return AddedKindFromNumber(number);
     }
 }
 
-// A family index read from a table or a file; nothing outside 0-3.
+// A family index read from a table or a file; nothing for an index no family has.
 constexpr std::optional<DeviceFamily> FamilyFromIndex(int index) {
-    if (index < 0 || index >= kDeviceFamilyCount)
+    if (index < 0)
         return std::nullopt;
+    if (index >= kDeviceFamilyCount)
+        return AddedFamilyFromIndex(index);
     return static_cast<DeviceFamily>(index);
 }
 
@@ -65,9 +77,9 @@ constexpr DeviceFamily FamilyOf(DeviceKind kind) {
     case DeviceKind::MousePad:
         return DeviceFamily::MousePad;
     case DeviceKind::Headset:
-        break;
+        return DeviceFamily::Headset;
     }
-    return DeviceFamily::Headset;
+    return AddedFamilyOf(kind);
 }
 
 // The family's folder under the user data root and the base name of its default profile.
@@ -80,9 +92,9 @@ constexpr const char* FolderName(DeviceFamily family) {
     case DeviceFamily::MousePad:
         return "MousePad";
     case DeviceFamily::Headset:
-        break;
+        return "HD";
     }
-    return "HD";
+    return AddedFolderName(family);
 }
 
 // How the command-line tool names a kind.
@@ -97,9 +109,9 @@ constexpr const char* DisplayName(DeviceKind kind) {
     case DeviceKind::MouseReceiver:
         return "mouse receiver";
     case DeviceKind::Headset:
-        break;
+        return "headset";
     }
-    return "headset";
+    return AddedDisplayName(kind);
 }
 
 } // namespace nk7x

@@ -1,5 +1,6 @@
 #include "devices/discovery/DeviceRowsFile.h"
 
+#include "link/KindDescriptors.h"
 #include "profiles/json/JsonFile.h"
 
 #include <json/reader.h>
@@ -71,6 +72,9 @@ std::optional<DeviceFamily> Family(const Json::Value& v) {
         return DeviceFamily::MousePad;
     if (name == "headset")
         return DeviceFamily::Headset;
+    for (const KindDescriptor& d : Kinds()) // an added kind, by its folder or its script name
+        if (name == d.folderName || name == d.scriptName)
+            return d.family;
     return std::nullopt;
 }
 

@@ -72,35 +72,18 @@ const std::array<DeviceSlot, kInterfaceRowCount>& ShippedInterfaces() {
     return table;
 }
 
-// One option row and one page row per family, from the family's description.
-const std::array<DeviceOptionRow, kOptionRowCount>& ShippedOptions() {
-    static_assert(kOptionRowCount == kKindDescriptors.size());
-    static const std::array<DeviceOptionRow, kOptionRowCount> table = [] {
-        std::array<DeviceOptionRow, kOptionRowCount> rows{};
-        for (size_t i = 0; i < rows.size(); ++i) {
-            const KindDescriptor& d = kKindDescriptors[i];
-            rows[i] = {
-                kEntryLayout,
-                kOptionGroup,
-                kPowerTab,
-                FolderName(d.family),
-                {0, 0, 0, FamilyIndex(d.family), d.vendorId, d.productId, KindNumber(d.kind), kRoleCommand}};
-        }
-        return rows;
-    }();
-    return table;
+// One option row and one page row per kind, from its description: the shipped kinds and those added
+// before the tables were read.
+DeviceOptionRow OptionRowOf(const KindDescriptor& d) {
+    return {kEntryLayout,
+            kOptionGroup,
+            kPowerTab,
+            d.folderName,
+            {0, 0, 0, FamilyIndex(d.family), d.vendorId, d.productId, KindNumber(d.kind), kRoleCommand}};
 }
 
-const std::array<DevicePageRow, kOptionRowCount>& ShippedPages() {
-    static const std::array<DevicePageRow, kOptionRowCount> table = [] {
-        std::array<DevicePageRow, kOptionRowCount> rows{};
-        for (size_t i = 0; i < rows.size(); ++i) {
-            const KindDescriptor& d = kKindDescriptors[i];
-            rows[i] = {d.keyCount, d.buttonCount, 0, -1, d.pageLayout, d.lightingName};
-        }
-        return rows;
-    }();
-    return table;
+DevicePageRow PageRowOf(const KindDescriptor& d) {
+    return {d.keyCount, d.buttonCount, 0, -1, d.pageLayout, d.lightingName};
 }
 
 struct Tables {
@@ -134,16 +117,16 @@ void AddOption(Tables& t, const DeviceRows::Option& o) {
             return;
         }
     }
-    for (size_t i = 0; i < kOptionRowCount; ++i) {
-        if (ShippedOptions()[i].values[3] != family)
+    for (const KindDescriptor& d : Kinds()) {
+        if (d.family != o.family)
             continue;
-        DeviceOptionRow row = ShippedOptions()[i];
+        DeviceOptionRow row = OptionRowOf(d);
         row.values[4] = o.vendorId;
         row.values[5] = o.productId;
         row.values[6] = KindNumber(o.kind);
         row.values[7] = o.role;
         t.options.push_back(row);
-        t.pages.push_back(ShippedPages()[i]);
+        t.pages.push_back(PageRowOf(d));
         return;
     }
 }
@@ -170,8 +153,10 @@ void LinkMousePartners(std::vector<DeviceSlot>& rows) {
 Tables LoadTables() {
     Tables t;
     t.interfaces.assign(ShippedInterfaces().begin(), ShippedInterfaces().end());
-    t.options.assign(ShippedOptions().begin(), ShippedOptions().end());
-    t.pages.assign(ShippedPages().begin(), ShippedPages().end());
+    for (const KindDescriptor& d : Kinds()) {
+        t.options.push_back(OptionRowOf(d));
+        t.pages.push_back(PageRowOf(d));
+    }
     for (const std::string& file : DeviceRowsFiles()) {
         const DeviceRows rows = ReadDeviceRowsFile(file);
         for (const DeviceSlot& row : rows.interfaces)

@@ -1,4 +1,5 @@
 #include "devices/light/CommonEffect.h"
+#include "link/KindDescriptors.h"
 
 #include "devices/LightModeTables.h"
 
@@ -24,7 +25,7 @@ static_assert(ModeNumber(PadLightMode::Breathing) == ModeNumber(MouseLightMode::
               ModeNumber(PadLightMode::Off) == ModeNumber(MouseLightMode::Off));
 
 const int* ModesOf(DeviceFamily family) {
-    return family == DeviceFamily::Keyboard ? kKeyboardModes : kOtherModes;
+    return LightFamily(family) == DeviceFamily::Keyboard ? kKeyboardModes : kOtherModes;
 }
 
 } // namespace

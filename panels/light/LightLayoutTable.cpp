@@ -1,4 +1,5 @@
 #include "panels/light/LightLayoutTable.h"
+#include "link/KindDescriptors.h"
 
 #include <initializer_list>
 #include <string_view>
@@ -137,7 +138,7 @@ LightLayoutRow Convert(const TableRow& t) {
 } // namespace
 
 LightLayoutRow LightLayoutFor(DeviceKind kind, int mode) {
-    switch (FamilyOf(kind)) {
+    switch (LightFamily(FamilyOf(kind))) {
     case DeviceFamily::Keyboard:
         return Convert(Find(kKeyboard, mode));
     case DeviceFamily::Mouse:

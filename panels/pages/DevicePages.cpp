@@ -6,6 +6,8 @@
 #include "panels/pages/BrindovaMousePadDevice.h"
 #include "panels/pages/BrindovaUSBDevice.h"
 
+#include <vector>
+
 namespace nk7x {
 namespace {
 
@@ -15,12 +17,16 @@ template <class Page> QWidget* Make() {
 
 struct PageClass {
     QString name;
-    QWidget* (*make)();
+    DevicePageMaker make;
 };
 
-} // namespace
+// The page classes of kinds added at run time.
+std::vector<PageClass>& AddedPages() {
+    static std::vector<PageClass> pages;
+    return pages;
+}
 
-QWidget* CreateDevicePage(const QString& className) {
+DevicePageMaker MakerOf(const QString& className) {
     static const PageClass kPages[] = {
         {CBrindovaKeyboardDevice::ClassName(), &Make<CBrindovaKeyboardDevice>},
         {CBrindovaMouseDevice::ClassName(), &Make<CBrindovaMouseDevice>},
@@ -30,9 +36,27 @@ QWidget* CreateDevicePage(const QString& className) {
     };
     for (const PageClass& page : kPages) {
         if (className.compare(page.name, Qt::CaseInsensitive) == 0)
-            return page.make();
+            return page.make;
+    }
+    for (const PageClass& page : AddedPages()) {
+        if (className.compare(page.name, Qt::CaseInsensitive) == 0)
+            return page.make;
     }
     return nullptr;
+}
+
+} // namespace
+
+QWidget* CreateDevicePage(const QString& className) {
+    const DevicePageMaker make = MakerOf(className);
+    return make ? make() : nullptr;
+}
+
+bool AddDevicePage(const QString& className, DevicePageMaker make) {
+    if (className.isEmpty() || !make || MakerOf(className))
+        return false;
+    AddedPages().push_back({className, make});
+    return true;
 }
 
 } // namespace nk7x

@@ -97,7 +97,7 @@ bool Parse(int argc, char** argv, ScriptOptions& o, std::string& error) {
 }
 
 std::optional<DeviceFamily> FamilyNamed(const std::string& name) {
-    for (const KindDescriptor& d : kKindDescriptors)
+    for (const KindDescriptor& d : Kinds())
         if (name == d.scriptName)
             return d.family;
     return std::nullopt;
@@ -105,7 +105,7 @@ std::optional<DeviceFamily> FamilyNamed(const std::string& name) {
 
 std::string KnownKinds() {
     std::string names;
-    for (const KindDescriptor& d : kKindDescriptors)
+    for (const KindDescriptor& d : Kinds())
         names += std::string(names.empty() ? "" : ", ") + d.scriptName;
     return names;
 }
@@ -204,6 +204,9 @@ std::unique_ptr<CDeviceBase> MakeDevice(DeviceFamily family) {
 Exit OpenDevice(const ScriptOptions& o, DeviceFamily family, const std::string& uuid, OfflineDevice& d) {
     d.family = family;
     d.device = MakeDevice(family);
+    if (!d.device) // a kind added to the program at run time has no offline device here
+        return Fail(Exit::Usage, std::string("this tool cannot open a ") + Describe(family).scriptName +
+                                     " without the program running");
     CDeviceBase& device = *d.device;
     device.SetLightingName(Describe(family).lightingName);
     device.SetProfileName(uuid);

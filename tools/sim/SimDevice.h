@@ -82,6 +82,12 @@ struct SimOptions {
     // plugged in. Nothing: written for the mouse, the receiver, the pad and the headset, whose rows the
     // program does not have built in, not for the keyboard.
     std::optional<bool> deviceRows;
+    // What the rows file tells the program the device is: a kind number and a family name; nothing
+    // and empty: the emulated kind's own (a kind added to the program answers with the protocol of
+    // an emulated kind, SimOptionsFor).
+    std::optional<uint16_t> rowsKind;
+    std::string rowsFamily;
+    std::string productName; // the product string it reports; empty: the emulated kind's
     // Plugs in on a real USB bus through the kernel's gadget framework instead of the socket folder
     // (root, configfs and a device controller such as dummy_hcd's): the host then finds the device
     // through usbhid and hidraw. Interface 1 holds the device's collections (interface 0 is a

@@ -48,18 +48,20 @@ std::string InterfaceRow(const SimOptions& o, int collection, const char* role, 
         row, sizeof row,
         "    {\"vendor\": \"0x%04x\", \"product\": \"0x%04x\", \"interface\": 1, \"collection\": %d,\n"
         "     \"kind\": %d, \"role\": \"%s\", \"usagePage\": \"0x%04x\", \"usage\": \"0x%04x\"}",
-        o.vendorId, o.productId, collection, KindNumber(TableKind(o.kind)), role, usagePage, usage);
+        o.vendorId, o.productId, collection, o.rowsKind.value_or(KindNumber(TableKind(o.kind))), role,
+        usagePage, usage);
     return row;
 }
 } // namespace
 
 std::string SimDeviceRowsJson(const SimOptions& o) {
-    const DeviceKind kind = TableKind(o.kind);
-    char option[256];
+    const int kind = o.rowsKind.value_or(KindNumber(TableKind(o.kind)));
+    const std::string family = o.rowsFamily.empty() ? FamilyName(o.kind) : o.rowsFamily;
+    char option[320];
     std::snprintf(option, sizeof option,
                   "    {\"family\": \"%s\", \"vendor\": \"0x%04x\", \"product\": \"0x%04x\", \"kind\": %d, "
                   "\"role\": \"command\"}",
-                  FamilyName(o.kind), o.vendorId, o.productId, KindNumber(kind));
+                  family.c_str(), o.vendorId, o.productId, kind);
     return "{\n  \"interfaces\": [\n" +
            InterfaceRow(o, kSimCommandCollection, "command", kSimVendorUsagePage, kSimVendorUsage) + ",\n" +
            InterfaceRow(o, kSimNotificationCollection, "notification", kSimConsumerUsagePage,

@@ -100,6 +100,28 @@ const char* SimProductName(SimKind kind) {
     return "NK-7X Keyboard";
 }
 
+const char* SimProductName(const SimOptions& options) {
+    return options.productName.empty() ? SimProductName(options.kind) : options.productName.c_str();
+}
+
+SimOptions SimOptionsFor(const KindDescriptor& kind, SimKind protocol, const std::string& folder) {
+    SimOptions o;
+    o.folder = folder;
+    o.kind = protocol;
+    o.name = std::string(kind.scriptName) + "1";
+    o.vendorId = kind.vendorId;
+    o.productId = kind.productId;
+    if (kind.keyCount > 0)
+        o.keyCount = kind.keyCount;
+    if (kind.buttonCount > 0)
+        o.buttonCount = kind.buttonCount;
+    o.deviceRows = true;
+    o.rowsKind = KindNumber(kind.kind);
+    o.rowsFamily = kind.folderName;
+    o.productName = kind.productName;
+    return o;
+}
+
 const char* SimKindName(SimKind kind) {
     switch (kind) {
     case SimKind::Mouse:

@@ -108,7 +108,7 @@ bool SimPlugFiles::WriteInterfaceFiles(std::string& error) const {
     std::snprintf(info, sizeof info,
                   "vendor=0x%04x\nproduct=0x%04x\nversion=0x%04x\ninterface=%d\nname=%s (%s)\n",
                   m_options.vendorId, m_options.productId, m_options.version, kSimInterfaceNumber,
-                  SimProductName(m_options.kind), m_options.name.c_str());
+                  SimProductName(m_options), m_options.name.c_str());
     const std::vector<uint8_t>& rdesc = InterfaceDescriptor(m_options.kind);
     if (!WriteWholeFile(InfoPath(), info, std::strlen(info), error) ||
         !WriteWholeFile(DescriptorPath(), rdesc.data(), rdesc.size(), error)) {
@@ -131,7 +131,7 @@ SimGadgetSpec SimPlugFiles::GadgetSpec() const {
     spec.productId = m_options.productId;
     spec.version = m_options.version;
     spec.manufacturer = "Norla Keys";
-    spec.product = SimProductName(m_options.kind);
+    spec.product = SimProductName(m_options);
     spec.serial = SimUsbSerial(m_options.name);
     // Interface 0 only holds its number: the collections live on interface 1, as on the device.
     SimGadgetInterface first;
