@@ -71,7 +71,7 @@ test-asan: deps
 # thread with its sync requests, discovery, emulator plugging, the evdev reader) built with
 # ThreadSanitizer; a reported race fails the run.
 TSAN_TESTS ?= ^(CommandLink[A-Za-z]*|SimKeyboard|HidrawNode|NoDevices|SimFolder|LightThreadTest|LightSyncHubTest|LightPreviewWiringTest|KeyEventTest|DeviceWorker|WorkerKeyboardTest|KeyEventThread|LiveLightingTest|DiscoveryThreadTest|DiscoveryProbeFaults|SimPlug|EvdevHookTest|Wlr[A-Za-z]*)\.
-TSAN_TARGETS ?= test_link test_hid test_light test_keyboard test_discovery test_tools_sim test_platform
+TSAN_TARGETS ?= test_link test_link_hid test_devices_light test_devices_keyboard test_devices_discovery test_tools_sim test_platform
 test-tsan: deps
 	@[ -f $(TSAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(TSAN_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DNK7X_TSAN=ON -DNK7X_GUI=OFF
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TARGETS)

@@ -19,8 +19,8 @@
 #include <thread>
 
 #include "devices/discovery/DeviceTables.h"
+#include "devices/discovery/DiscoveryTestSupport.h"
 #include "devices/discovery/DiscoveryThread.h"
-#include "discovery/DiscoveryTestSupport.h"
 #include "kernel/KernelSupport.h"
 #include "link/hid/HidTransport.h"
 #include "tools/sim/HeadsetDescriptor.h"

@@ -3,7 +3,7 @@
 #include "devices/DeviceBase.h"
 #include "devices/PlainDevice.h"
 #include "devices/keyboard/KeyboardDevice.h"
-#include "keyboard/KeyboardTestSupport.h"
+#include "devices/keyboard/KeyboardTestSupport.h"
 #include "tools/sim/SimDevice.h"
 #include "ui/controls/DeviceKeyButtonUI.h"
 

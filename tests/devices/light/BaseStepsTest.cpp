@@ -4,7 +4,7 @@
 
 #include "devices/light/MouseLightEngine.h"
 #include "devices/light/RingLightEngine.h"
-#include "tests/light/LightTestSupport.h"
+#include "tests/devices/light/LightTestSupport.h"
 
 namespace nk7x::light {
 namespace {

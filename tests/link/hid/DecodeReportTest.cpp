@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "hid/HidTestUtil.h"
+#include "link/hid/HidTestUtil.h"
 #include "link/hid/HidTransport.h"
 #include "link/hid/ReportDecoder.h"
 #include "link/hid/ReportItems.h"

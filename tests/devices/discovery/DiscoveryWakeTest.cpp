@@ -18,7 +18,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "discovery/DiscoveryTestSupport.h"
+#include "devices/discovery/DiscoveryTestSupport.h"
 #include "tools/sim/SimDevice.h"
 
 using namespace nk7x;

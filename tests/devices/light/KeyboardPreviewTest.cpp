@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "tests/light/LightTestSupport.h"
+#include "tests/devices/light/LightTestSupport.h"
 
 namespace nk7x::light {
 namespace {

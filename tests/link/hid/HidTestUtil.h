@@ -1,4 +1,4 @@
-// Helpers of the HID tests: fixture descriptors from tests/hid/fixtures and a readable dump of a
+// Helpers of the HID tests: fixture descriptors from tests/link/hid/fixtures and a readable dump of a
 // parse to compare with the fixture's expected text.
 #pragma once
 

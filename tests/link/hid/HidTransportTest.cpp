@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "hid/FakeSimNode.h"
-#include "hid/HidTestUtil.h"
+#include "link/hid/FakeSimNode.h"
 #include "link/hid/HidPath.h"
+#include "link/hid/HidTestUtil.h"
 #include "link/hid/HidTransport.h"
 #include "support/Wait.h"
 

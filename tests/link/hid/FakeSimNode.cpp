@@ -1,4 +1,4 @@
-#include "hid/FakeSimNode.h"
+#include "link/hid/FakeSimNode.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "hid/HidTestUtil.h"
+#include "link/hid/HidTestUtil.h"
 
 #include <cstdio>
 #include <fstream>
@@ -8,7 +8,7 @@
 namespace nk7x::test {
 
 std::string FixturePath(const std::string& name) {
-    return std::string(NK7X_SOURCE_DIR) + "/tests/hid/fixtures/" + name;
+    return std::string(NK7X_SOURCE_DIR) + "/tests/link/hid/fixtures/" + name;
 }
 
 std::vector<uint8_t> LoadFixture(const std::string& name) {

@@ -10,7 +10,7 @@
 #include "devices/light/LightThread.h"
 #include "devices/light/RingLightEngine.h"
 #include "platform/DebugLog.h"
-#include "tests/light/LightTestSupport.h"
+#include "tests/devices/light/LightTestSupport.h"
 
 namespace nk7x::light {
 namespace {

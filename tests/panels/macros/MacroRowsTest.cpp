@@ -1,6 +1,6 @@
 // The editor's event rows on a long macro: only the rows in view have widgets, and whatever
 // scrolls into view shows its event, its typed delay and what a recording changed.
-#include "macropanel/MacroPanelSupport.h"
+#include "panels/macros/MacroPanelSupport.h"
 
 #include "macros/MacroEvent.h"
 #include "macros/MacroStore.h"

@@ -3,8 +3,8 @@
 // card's mixer, or saying that neither is there; and its drawn controls as assistive technology
 // sees and moves them.
 #include "app/MainWnd.h"
-#include "headsetaudio/FakeChipFolder.h"
-#include "headsetaudio/FakeMixer.h"
+#include "devices/headset/audio/FakeChipFolder.h"
+#include "devices/headset/audio/FakeMixer.h"
 #include "panels/light/ColorPaletteUI.h"
 #include "panels/light/LightControlUI.h"
 #include "panels/pages/BrindovaHS6533Device.h"

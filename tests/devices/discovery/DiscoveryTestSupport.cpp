@@ -1,4 +1,4 @@
-#include "discovery/DiscoveryTestSupport.h"
+#include "devices/discovery/DiscoveryTestSupport.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,7 +1,7 @@
 // The macro editor in the main window with the emulated keyboard: deleting a macro that keys use
 // fixes their assignments and downloads the macros to the keyboard, a recording ends and is saved
 // when the keyboard is unplugged, and the Macros tab is drawn for the docs.
-#include "macropanel/MacroPanelSupport.h"
+#include "panels/macros/MacroPanelSupport.h"
 
 #include "devices/keyboard/KeyboardRecords.h"
 #include "macros/MacroStore.h"

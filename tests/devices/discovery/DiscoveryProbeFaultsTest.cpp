@@ -9,7 +9,7 @@
 #include <mutex>
 #include <set>
 
-#include "discovery/DiscoveryTestSupport.h"
+#include "devices/discovery/DiscoveryTestSupport.h"
 
 using namespace nk7x;
 using namespace nk7x::test;

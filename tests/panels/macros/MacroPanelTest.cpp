@@ -1,7 +1,7 @@
 // The macro editor against real files in a temporary folder: the list operations and what they
 // leave on disk, import and export, broken files, the event operations, and recordings driven
 // through a hook backend whose events come from another thread as the evdev backend's do.
-#include "macropanel/MacroPanelSupport.h"
+#include "panels/macros/MacroPanelSupport.h"
 
 #include "macros/MacroEvent.h"
 #include "macros/MacroStore.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "hid/HidTestUtil.h"
 #include "link/hid/HidPath.h"
+#include "link/hid/HidTestUtil.h"
 #include "link/hid/ReportDecoder.h"
 #include "link/hid/ReportDescriptor.h"
 
