@@ -7,7 +7,9 @@
 #include <json/value.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -72,8 +74,12 @@ std::optional<DeviceFamily> Family(const Json::Value& v) {
         return DeviceFamily::MousePad;
     if (name == "headset")
         return DeviceFamily::Headset;
+    const auto same = [&name](const char* text) {
+        return std::equal(name.begin(), name.end(), text, text + std::strlen(text),
+                          [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+    };
     for (const KindDescriptor& d : Kinds()) // an added kind, by its folder or its script name
-        if (name == d.folderName || name == d.scriptName)
+        if (same(d.folderName) || same(d.scriptName))
             return d.family;
     return std::nullopt;
 }
