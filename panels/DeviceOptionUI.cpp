@@ -1,6 +1,7 @@
 #include "panels/DeviceOptionUI.h"
 
 #include "devices/DeviceBase.h"
+#include "link/KindDescriptors.h"
 #include "ui/LanguageTexts.h"
 #include "ui/UiNotify.h"
 #include "ui/UiWindow.h"
@@ -70,8 +71,14 @@ DeviceIconSet IconSetForKind(int kind, int role) {
     case 5:
         return {QStringLiteral("hub_device"), QStringLiteral("hub_device_name_text")};
     default:
-        return {QStringLiteral("unknow_device"), QStringLiteral("unknow_device_name_text")};
+        break;
     }
+    // A kind added at run time brings no icon or translated name: its product name stands in every
+    // language (a text key without a text is shown as it is).
+    if (const std::optional<DeviceKind> added = KindFromNumber(kind))
+        if (const KindDescriptor* d = AddedKind(*added))
+            return {QStringLiteral("unknow_device"), QString::fromUtf8(d->productName)};
+    return {QStringLiteral("unknow_device"), QStringLiteral("unknow_device_name_text")};
 }
 
 CDeviceOptionUI::CDeviceOptionUI(QWidget* parent) : QWidget(parent) {

@@ -17,6 +17,7 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -102,6 +103,10 @@ TEST(KeypadKindTest, AKindAddedAtRunTimeIsPlayedFoundShownLitAndStored) {
     ASSERT_EQ(page->KeyButtonTableSize(), kKeypadKeys);
     ASSERT_NE(page->ListEntry(), nullptr);
     EXPECT_TRUE(page->ListEntry()->IsShown());
+    auto* entryName = page->ListEntry()->findChild<QLabel*>(QStringLiteral("device_select_name"));
+    ASSERT_NE(entryName, nullptr);
+    EXPECT_EQ(entryName->text(), QStringLiteral("NK-7X Keypad"))
+        << "named by its descriptor in every language";
     // Both devices have their pages; the shipped keyboard's entry comes first, as in the table.
     ASSERT_EQ(w.Devices().PagesOf(DeviceFamily::Keyboard).size(), 1u);
     const std::vector<CBrindovaUSBDevice*> panelOrder = w.Devices().PagesInPanelOrder();
