@@ -45,7 +45,7 @@ class CBrindovaHS6533Device::PageHeadset final : public CHeadsetDevice {
 };
 
 CBrindovaHS6533Device::CBrindovaHS6533Device(QWidget* parent)
-    : CBrindovaUSBDevice(std::make_unique<PageHeadset>(*this), parent),
+    : CPageWithView(std::make_unique<PageHeadset>(*this), parent),
       m_sound(static_cast<CHeadsetDevice&>(Device()).HeadsetProfile(), [this] { m_headset->SaveProfile(); }) {
     setObjectName(ClassName());
     m_headset = static_cast<CHeadsetDevice*>(&Device());

@@ -8,7 +8,7 @@
 #include "devices/headset/HeadsetDevice.h"
 #include "devices/headset/HeadsetSound.h"
 #include "devices/headset/audio/HeadsetAudio.h"
-#include "panels/pages/BrindovaUSBDevice.h"
+#include "panels/pages/PageWithView.h"
 #include "panels/sound/HeadsetSoundActions.h"
 
 namespace nk7x {
@@ -16,8 +16,7 @@ namespace nk7x {
 class CMagicControlUI;
 class CVoice6533ControlUI;
 
-class CBrindovaHS6533Device : public CBrindovaUSBDevice,
-                              public IHeadsetView,
+class CBrindovaHS6533Device : public CPageWithView<IHeadsetView>,
                               public IHeadsetSoundView,
                               public IHeadsetSoundActions {
     Q_OBJECT
@@ -50,15 +49,6 @@ class CBrindovaHS6533Device : public CBrindovaUSBDevice,
     void OnDeviceRemoved() override;
     int ConnectsDone() const { return m_connectsDone; }
 
-    // IDeviceView
-    void ArmTimer(int timerId, int ms) override { CBrindovaUSBDevice::ArmTimer(timerId, ms); }
-    void RunOnOwner(std::function<void()> work) override { RunOnPage(std::move(work)); }
-    void SelectFunctionTabs(const FunctionTabs& tabs) override {
-        CBrindovaUSBDevice::SelectFunctionTabs(tabs);
-    }
-    void ShowKeyColour(int keyIndex, uint32_t packedColour, uint8_t brightness) override {
-        CBrindovaUSBDevice::ShowKeyColour(keyIndex, packedColour, brightness);
-    }
     // IStreamedLightView / IMousePadView
     void LightNamesChanged(const LightNameLists& names) override;
     void StatusChanged(const DeviceStatusBytes& status) override;

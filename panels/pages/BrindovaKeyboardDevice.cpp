@@ -53,7 +53,7 @@ class CBrindovaKeyboardDevice::PageKeyboard final : public CKeyboardDevice {
 };
 
 CBrindovaKeyboardDevice::CBrindovaKeyboardDevice(QWidget* parent)
-    : CBrindovaUSBDevice(std::make_unique<PageKeyboard>(*this), parent) {
+    : CPageWithView(std::make_unique<PageKeyboard>(*this), parent) {
     setObjectName(ClassName());
     m_keyboard = static_cast<CKeyboardDevice*>(&Device());
     m_keyboard->SetView(this);

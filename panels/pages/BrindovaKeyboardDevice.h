@@ -4,7 +4,7 @@
 #pragma once
 
 #include "devices/keyboard/KeyboardDevice.h"
-#include "panels/pages/BrindovaUSBDevice.h"
+#include "panels/pages/PageWithView.h"
 
 #include <chrono>
 #include <string>
@@ -15,7 +15,7 @@ namespace nk7x {
 class CKeySetControlUI;
 class CMacroSetControlUI;
 
-class CBrindovaKeyboardDevice : public CBrindovaUSBDevice, public IKeyboardView {
+class CBrindovaKeyboardDevice : public CPageWithView<IKeyboardView> {
     Q_OBJECT
   public:
     explicit CBrindovaKeyboardDevice(QWidget* parent = nullptr);
@@ -43,16 +43,7 @@ class CBrindovaKeyboardDevice : public CBrindovaUSBDevice, public IKeyboardView 
     // Connections whose page has been filled since the page was made.
     int ConnectsDone() const { return m_connectsDone; }
 
-    // IDeviceView
-    void ArmTimer(int timerId, int ms) override { CBrindovaUSBDevice::ArmTimer(timerId, ms); }
-    void RunOnOwner(std::function<void()> work) override { RunOnPage(std::move(work)); }
     void ProfileSaveFailed() override;
-    void SelectFunctionTabs(const FunctionTabs& tabs) override {
-        CBrindovaUSBDevice::SelectFunctionTabs(tabs);
-    }
-    void ShowKeyColour(int keyIndex, uint32_t packedColour, uint8_t brightness) override {
-        CBrindovaUSBDevice::ShowKeyColour(keyIndex, packedColour, brightness);
-    }
     // IKeyboardView
     void KeyCaptionsChanged(const std::vector<KeyCaption>& captions) override;
     void SettingsChanged(const KeyboardSettingsControls& controls, const LightState& light) override;

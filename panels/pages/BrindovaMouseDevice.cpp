@@ -57,7 +57,7 @@ class CBrindovaMouseDevice::PageMouse final : public CMouseDevice {
 };
 
 CBrindovaMouseDevice::CBrindovaMouseDevice(QWidget* parent)
-    : CBrindovaUSBDevice(std::make_unique<PageMouse>(*this), parent) {
+    : CPageWithView(std::make_unique<PageMouse>(*this), parent) {
     setObjectName(ClassName());
     m_mouse = static_cast<CMouseDevice*>(&Device());
     m_mouse->SetView(this);

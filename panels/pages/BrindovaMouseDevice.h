@@ -6,7 +6,7 @@
 #include "devices/mouse/MouseDevice.h"
 #include "panels/keys/KeySetControlUI.h"
 #include "panels/macros/MacroSetControlUI.h"
-#include "panels/pages/BrindovaUSBDevice.h"
+#include "panels/pages/PageWithView.h"
 #include "panels/shoot/ShootControlUI.h"
 
 #include <QPointer>
@@ -21,7 +21,7 @@ class QSlider;
 
 namespace nk7x {
 
-class CBrindovaMouseDevice : public CBrindovaUSBDevice, public IMouseView {
+class CBrindovaMouseDevice : public CPageWithView<IMouseView> {
     Q_OBJECT
   public:
     // LEDs drawn on the mouse and streamed to it.
@@ -59,15 +59,6 @@ class CBrindovaMouseDevice : public CBrindovaUSBDevice, public IMouseView {
     // True while the page fills its controls: what they raise then is not the user's.
     bool Filling() const { return m_filling; }
 
-    // IDeviceView
-    void ArmTimer(int timerId, int ms) override { CBrindovaUSBDevice::ArmTimer(timerId, ms); }
-    void RunOnOwner(std::function<void()> work) override { RunOnPage(std::move(work)); }
-    void SelectFunctionTabs(const FunctionTabs& tabs) override {
-        CBrindovaUSBDevice::SelectFunctionTabs(tabs);
-    }
-    void ShowKeyColour(int keyIndex, uint32_t packedColour, uint8_t brightness) override {
-        CBrindovaUSBDevice::ShowKeyColour(keyIndex, packedColour, brightness);
-    }
     // IMouseView
     void DpiRangesChanged(const MouseDeviceInfo& info) override;
     void MouseSettingsChanged(const MouseSettingsControls& controls, const LightState& light) override;

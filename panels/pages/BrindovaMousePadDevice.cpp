@@ -37,7 +37,7 @@ class CBrindovaMousePadDevice::PagePad final : public CMousePadDevice {
 };
 
 CBrindovaMousePadDevice::CBrindovaMousePadDevice(QWidget* parent)
-    : CBrindovaUSBDevice(std::make_unique<PagePad>(*this), parent) {
+    : CPageWithView(std::make_unique<PagePad>(*this), parent) {
     setObjectName(ClassName());
     m_pad = static_cast<CMousePadDevice*>(&Device());
     m_pad->SetView(this);

@@ -4,11 +4,11 @@
 #pragma once
 
 #include "devices/mousepad/MousePadDevice.h"
-#include "panels/pages/BrindovaUSBDevice.h"
+#include "panels/pages/PageWithView.h"
 
 namespace nk7x {
 
-class CBrindovaMousePadDevice : public CBrindovaUSBDevice, public IMousePadView {
+class CBrindovaMousePadDevice : public CPageWithView<IMousePadView> {
     Q_OBJECT
   public:
     // LEDs drawn on the pad and streamed to it.
@@ -28,15 +28,6 @@ class CBrindovaMousePadDevice : public CBrindovaUSBDevice, public IMousePadView 
     void OnDeviceRemoved() override;
     int ConnectsDone() const { return m_connectsDone; }
 
-    // IDeviceView
-    void ArmTimer(int timerId, int ms) override { CBrindovaUSBDevice::ArmTimer(timerId, ms); }
-    void RunOnOwner(std::function<void()> work) override { RunOnPage(std::move(work)); }
-    void SelectFunctionTabs(const FunctionTabs& tabs) override {
-        CBrindovaUSBDevice::SelectFunctionTabs(tabs);
-    }
-    void ShowKeyColour(int keyIndex, uint32_t packedColour, uint8_t brightness) override {
-        CBrindovaUSBDevice::ShowKeyColour(keyIndex, packedColour, brightness);
-    }
     // IStreamedLightView
     void LightNamesChanged(const LightNameLists& names) override;
     void StatusChanged(const DeviceStatusBytes& status) override;

@@ -5,7 +5,7 @@
 
 namespace nk7x::test {
 
-CKeypadPage::CKeypadPage(QWidget* parent) : CBrindovaUSBDevice(std::make_unique<CKeypadDevice>(), parent) {
+CKeypadPage::CKeypadPage(QWidget* parent) : CPageWithView(std::make_unique<CKeypadDevice>(), parent) {
     setObjectName(ClassName());
     m_keypad = static_cast<CKeypadDevice*>(&Device());
     m_keypad->SetDeviceView(this);

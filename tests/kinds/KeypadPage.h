@@ -2,11 +2,11 @@
 #pragma once
 
 #include "kinds/KeypadDevice.h"
-#include "panels/pages/BrindovaUSBDevice.h"
+#include "panels/pages/PageWithView.h"
 
 namespace nk7x::test {
 
-class CKeypadPage : public CBrindovaUSBDevice, public IDeviceView {
+class CKeypadPage : public CPageWithView<IDeviceView> {
     Q_OBJECT
   public:
     explicit CKeypadPage(QWidget* parent = nullptr);
@@ -17,16 +17,6 @@ class CKeypadPage : public CBrindovaUSBDevice, public IDeviceView {
 
     // Takes the keys of "keypad_keys" and shows the profile's colours on them.
     void LoadContent() override;
-
-    // IDeviceView
-    void ArmTimer(int timerId, int ms) override { CBrindovaUSBDevice::ArmTimer(timerId, ms); }
-    void RunOnOwner(std::function<void()> work) override { RunOnPage(std::move(work)); }
-    void SelectFunctionTabs(const FunctionTabs& tabs) override {
-        CBrindovaUSBDevice::SelectFunctionTabs(tabs);
-    }
-    void ShowKeyColour(int keyIndex, uint32_t packedColour, uint8_t brightness) override {
-        CBrindovaUSBDevice::ShowKeyColour(keyIndex, packedColour, brightness);
-    }
 
   private:
     CKeypadDevice* m_keypad = nullptr; // owned by the base as its device
