@@ -1,7 +1,6 @@
 #include "app/DeviceHost.h"
 
 #include "devices/ConnectionHandOver.h"
-
 #include "link/KindDescriptors.h"
 #include "panels/DeviceOptionUI.h"
 #include "panels/MpDevicePowerUI.h"

@@ -24,8 +24,8 @@ std::vector<int32_t> BuildServiceAnswer(const std::vector<SupportedDevice>& rows
 }
 
 std::vector<SupportedDevice> OptionTableDevices() {
-    // The shipped rows, as the families describe them: the answer names what the program was built
-    // for, not what a device rows file added later.
+    // The kinds' own rows (shipped, and added at start-up): the answer names what the program was
+    // built for, not what a device rows file added later.
     std::vector<SupportedDevice> rows;
     for (const KindDescriptor& d : Kinds())
         rows.push_back({d.vendorId, d.productId, KindNumber(d.kind)});

@@ -1,4 +1,5 @@
 #include "devices/LightModeTables.h"
+
 #include "link/KindDescriptors.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "devices/ReportRates.h"
-#include "link/KindDescriptors.h"
 
 #include "devices/mouse/MouseTables.h"
+#include "link/KindDescriptors.h"
 
 namespace nk7x {
 namespace {

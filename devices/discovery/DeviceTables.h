@@ -69,11 +69,11 @@ inline constexpr size_t kInterfaceRowCount = 2;
 inline constexpr size_t kOptionRowCount = 4;
 
 // The shipped rows, one option and page row per added kind (link/KindDescriptors.h), then those of
-// the device rows files. An option row of the files fills the
-// shipped row of its family while that row names no device (vendor 0), else it is appended with a
-// copy of the family's page row. A mouse row and a receiver row of the same role and collection are
-// each other's partner. Read at the first use; ReloadDeviceRows reads the files again (at start-up,
-// before discovery runs: the tables are not guarded against a concurrent reader).
+// the device rows files. An option row of the files fills the shipped row of its family while that
+// row names no device (vendor 0), else it is appended with a copy of the family's page row. A mouse
+// row and a receiver row of the same role and collection are each other's partner. Read at the
+// first use; ReloadDeviceRows reads the files again (at start-up, before discovery runs: the tables
+// are not guarded against a concurrent reader).
 const std::vector<DeviceSlot>& InterfaceTable();
 const std::vector<DeviceOptionRow>& OptionTable();
 const std::vector<DevicePageRow>& PageTable();

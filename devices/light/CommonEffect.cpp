@@ -1,7 +1,7 @@
 #include "devices/light/CommonEffect.h"
-#include "link/KindDescriptors.h"
 
 #include "devices/LightModeTables.h"
+#include "link/KindDescriptors.h"
 
 namespace nk7x::light {
 namespace {

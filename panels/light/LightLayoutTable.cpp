@@ -1,4 +1,5 @@
 #include "panels/light/LightLayoutTable.h"
+
 #include "link/KindDescriptors.h"
 
 #include <initializer_list>
