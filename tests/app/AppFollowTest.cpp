@@ -72,7 +72,7 @@ class FakeWindowManager {
     xcb_atom_t Atom(const char* name) {
         xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
             m_conn, xcb_intern_atom(m_conn, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-        const xcb_atom_t a = r ? r->atom : XCB_ATOM_NONE;
+        const xcb_atom_t a = r ? r->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
         std::free(r);
         return a;
     }

@@ -34,8 +34,8 @@ std::vector<uint8_t> Head(const std::vector<uint8_t>& v, size_t n) {
 }
 
 template <class Page> Page* FilledPage(MainWnd& window, DeviceFamily family) {
-    // A page is built when its device first comes.
-    QTest::qWaitFor([&] { return !window.Devices().PagesOf(family).empty(); }, 30000);
+    // A page is built when its device first comes (the count below tells whether it came).
+    (void)QTest::qWaitFor([&] { return !window.Devices().PagesOf(family).empty(); }, 30000);
     const auto pages = window.Devices().PagesOf(family);
     if (pages.size() != 1)
         return nullptr;
