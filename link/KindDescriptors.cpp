@@ -6,15 +6,15 @@
 namespace nk7x {
 namespace {
 
-// A deque: the descriptors handed out by AddedKind stay where they are when another is added.
-std::deque<KindDescriptor>& Added() {
-    static std::deque<KindDescriptor> added;
-    return added;
+// The shipped kinds, then the added ones. A deque: a descriptor handed out stays where it is when
+// another kind is added.
+std::deque<KindDescriptor>& AllKinds() {
+    static std::deque<KindDescriptor> all(kKindDescriptors.begin(), kKindDescriptors.end());
+    return all;
 }
 
-std::vector<KindDescriptor>& AllKinds() {
-    static std::vector<KindDescriptor> all(kKindDescriptors.begin(), kKindDescriptors.end());
-    return all;
+int AddedCount() {
+    return static_cast<int>(AllKinds().size()) - kDeviceFamilyCount;
 }
 
 bool Fail(std::string* why, const std::string& reason) {
@@ -29,13 +29,13 @@ bool SameText(const char* a, const char* b) {
 
 } // namespace
 
-const std::vector<KindDescriptor>& Kinds() {
+const std::deque<KindDescriptor>& Kinds() {
     return AllKinds();
 }
 
 bool AddKind(const KindDescriptor& kind, std::string* why) {
     const int family = FamilyIndex(kind.family);
-    if (family != kDeviceFamilyCount + static_cast<int>(Added().size()))
+    if (family != kDeviceFamilyCount + AddedCount())
         return Fail(why, "its family is not the next unused one");
     if (KindFromNumber(KindNumber(kind.kind)) || KindNumber(kind.kind) == 0)
         return Fail(why, "its kind number is taken");
@@ -50,30 +50,30 @@ bool AddKind(const KindDescriptor& kind, std::string* why) {
         if (SameText(have.folderName, kind.folderName) || SameText(have.scriptName, kind.scriptName))
             return Fail(why, std::string("the name \"") + kind.scriptName + "\" or its folder is taken");
     }
-    Added().push_back(kind);
     AllKinds().push_back(kind);
     return true;
 }
 
 const KindDescriptor* AddedKind(DeviceFamily family) {
-    const int i = FamilyIndex(family) - kDeviceFamilyCount;
-    if (i < 0 || i >= static_cast<int>(Added().size()))
+    const int i = FamilyIndex(family);
+    if (i < kDeviceFamilyCount || i >= kDeviceFamilyCount + AddedCount())
         return nullptr;
-    return &Added()[static_cast<size_t>(i)];
+    return &AllKinds()[static_cast<size_t>(i)];
 }
 
 const KindDescriptor* AddedKind(DeviceKind kind) {
-    for (const KindDescriptor& d : Added())
-        if (d.kind == kind)
-            return &d;
+    for (size_t i = kDeviceFamilyCount; i < AllKinds().size(); ++i)
+        if (AllKinds()[i].kind == kind)
+            return &AllKinds()[i];
     return nullptr;
 }
 
 // The answers of DeviceKind.h for numbers beyond the shipped ones.
 std::optional<DeviceKind> AddedKindFromNumber(int number) {
-    for (const KindDescriptor& d : Added())
-        if (KindNumber(d.kind) == number)
-            return d.kind;
+    if (number < 0 || number > 0xFFFF)
+        return std::nullopt;
+    if (const KindDescriptor* d = AddedKind(static_cast<DeviceKind>(number)))
+        return d->kind;
     return std::nullopt;
 }
 

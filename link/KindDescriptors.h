@@ -8,8 +8,8 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <string>
-#include <vector>
 
 namespace nk7x {
 
@@ -60,7 +60,7 @@ constexpr bool EachFamilyOnce() {
 static_assert(EachFamilyOnce(), "every family needs one description");
 
 // The shipped rows followed by the added ones, in the order of the option table.
-const std::vector<KindDescriptor>& Kinds();
+const std::deque<KindDescriptor>& Kinds();
 
 // Adds a kind: before anything reads the device tables, the pages or the kinds (start-up, a test's
 // set-up), since the list is not guarded against a concurrent reader. Its texts must outlive the
